@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+/// Reads and writes single keys of an INI file. Sections and keys match without regard to
+/// ASCII case and the first match wins. A missing file reads as empty. A write creates the
+/// file, the section and the key as needed and replaces an existing value in place, leaving
+/// every other line of the file byte for byte as it was (comments, blank lines, list
+/// sections, line endings). Files are 8-bit text.
+class IniFile
+{
+public:
+    /// False when the file, section or key is missing (value then empty).
+    static bool Read(const std::string& path, const std::string& section, const std::string& key,
+                     std::string& value);
+    /// False when the file cannot be written; the file is then unchanged.
+    static bool Write(const std::string& path, const std::string& section, const std::string& key,
+                      const std::string& value);
+    /// Removes the section's header and its lines up to the next header. True also when the
+    /// section did not exist; false when the file cannot be written.
+    static bool DeleteSection(const std::string& path, const std::string& section);
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class QSerialPort;
+
+/// The serial port as the link uses it: a port number, a settings text "9600,n,8,1",
+/// RTS/DTR, no handshaking, open/close, bytes waiting, read all, write. Failures come back
+/// as a number and a description (errorNumber(), errorDescription()).
+class SerialPort : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    void setCommPort(int port);
+    int commPort() const { return m_port; }
+    /// "baud,parity,databits,stopbits"; false (with an error) when it cannot be parsed.
+    bool setSettings(const QString& settings);
+    QString settings() const { return m_settings; }
+    bool setRTSEnable(bool on);
+    bool setDTREnable(bool on);
+    bool setHandshakingNone();
+
+    bool open();
+    void close();
+    bool isOpen() const;
+    /// Bytes received and not yet read.
+    qint64 inBufferCount();
+    /// All received bytes.
+    std::string readAll();
+    /// Writes all of `bytes` and flushes; false on a failure.
+    bool write(const std::string& bytes);
+
+    int errorNumber() const { return m_errorNumber; }
+    QString errorDescription() const { return m_errorDescription; }
+    /// errorNumber() & " - " & errorDescription()
+    QString errorText() const;
+
+    /// The device name of the current port number (see PortNames).
+    QString deviceName() const;
+
+signals:
+    /// New bytes arrived (the link reads them at once instead of waiting for its poll).
+    void readyRead();
+
+private:
+    void setError(int number, const QString& description);
+    std::unique_ptr<QSerialPort> m_port_;
+    int m_port = 0;
+    QString m_settings;
+    bool m_rts = true;
+    bool m_dtr = true;
+    int m_errorNumber = 0;
+    QString m_errorDescription;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "data/Tarn_Inputs.h"
+#include "data/Tarn_Outputs.h"
+#include "link/FrameCutter.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QTimer;
+class SerialPort;
+
+/// The link to the controller. Send() writes one request frame and waits for its reply
+/// while the event loop keeps running, so the user interface stays alive meanwhile.
+class Tarn_Comm : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Tarn_Comm(QObject* parent = nullptr);
+    ~Tarn_Comm() override;
+
+    QString CommSettings;
+    int16_t CommPort = 0;
+    int16_t MessageEndAscChar = 255;
+    uint8_t Address = 143;
+    uint8_t PCAddress = 0;
+    int16_t DetectorVoltageSwitch = 0;
+    uint8_t Command = 0;
+    std::string TarnData;
+    Tarn_Inputs Inputs;
+    Tarn_Outputs OutPuts;
+    /// Assigned by the owner before Start; not owned.
+    SerialPort* comm = nullptr;
+    QTimer* CommTimer = nullptr;
+
+    /// Path of Tarn.INI for the [PORTS] mapping of port numbers to devices.
+    QString IniPath;
+
+    /// Poll interval of CommTimer.
+    static constexpr int kPollIntervalMs = 100;
+    /// How long Send waits for a reply. Tests may shorten replyTimeout; the program never does.
+    static constexpr std::chrono::milliseconds kReplyTimeout{5000};
+    /// Pause after a data reply before Send returns.
+    static constexpr std::chrono::milliseconds kPostReplyPause{50};
+    std::chrono::milliseconds replyTimeout = kReplyTimeout;
+
+    bool Start(QString& errText);
+    void StopCom();
+    bool Send(int commandName, const std::string& data = {});
+
+    bool isStarted() const { return IsStarted; }
+    QString lastError() const { return LastError; }
+
+signals:
+    void DataRecieved(int command);
+    void ErrorMessage(const QString& MessageText);
+    /// A valid frame was stored (internal: wakes a waiting Send).
+    void frameStored();
+
+private:
+    void ReadPort();
+    void HandleFrame(const std::string& frame);
+    bool WaitForReply(int code);
+    bool WaitForAck(int code);
+    /// Runs a local event loop until a frame with `code` is stored or the deadline passes.
+    bool WaitForCommand(int code);
+
+    int32_t ReceivedCommand = 0;
+    QString LastError;
+    bool StopRequested = false;
+    FrameCutter RxBuffer;
+    bool IsStarted = false;
+};
+
+/// Latin-1 view of 8-bit protocol text for display.
+QString Latin1(const std::string& bytes);
