@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build needs and this machine lacks.
+# Usage: tools/ensure-deps.sh [extra Debian packages...]
+set -euo pipefail
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev "$@")
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Some packages are missing; run this as root (or install them: ${missing[*]})." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

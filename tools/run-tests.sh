@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite. Usage: tools/run-tests.sh [--sanitize]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/ensure-deps.sh
+build=build
+extra=()
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-asan
+    extra=(-DTARN_SANITIZE=ON)
+fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure
