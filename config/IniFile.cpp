@@ -1,1 +1,344 @@
-// to be written
+#include "config/IniFile.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// One line of the file: its text without the line end, and the line end as it was found
+/// ("\r\n", "\n" or nothing for a last line without one).
+struct Line
+{
+    std::string text;
+    std::string end;
+};
+
+/// Line end used for a file that has none yet.
+#ifdef _WIN32
+constexpr std::string_view kNewFileLineEnd = "\r\n";
+#else
+constexpr std::string_view kNewFileLineEnd = "\n";
+#endif
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+bool HasLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+/// The section name when the line is a header ("[name]", blanks allowed around both).
+std::optional<std::string_view> HeaderName(std::string_view line)
+{
+    const std::string_view t = Trimmed(line);
+    if (t.empty() || t.front() != '[')
+        return std::nullopt;
+    const auto close = t.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return Trimmed(t.substr(1, close - 1));
+}
+
+bool IsComment(std::string_view line)
+{
+    const std::string_view t = Trimmed(line);
+    return !t.empty() && t.front() == ';';
+}
+
+/// Key of a key=value line; nothing for comments and lines without "=".
+std::optional<std::string_view> KeyOf(std::string_view line)
+{
+    if (IsComment(line))
+        return std::nullopt;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return Trimmed(line.substr(0, eq));
+}
+
+enum class LoadResult
+{
+    Loaded,
+    Missing,
+    Unreadable
+};
+
+LoadResult LoadLines(const std::string& path, std::vector<Line>& lines)
+{
+    lines.clear();
+    std::error_code ec;
+    if (!fs::exists(path, ec))
+        return ec ? LoadResult::Unreadable : LoadResult::Missing;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return LoadResult::Unreadable;
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad())
+        return LoadResult::Unreadable;
+    const std::string bytes = content.str();
+
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const auto nl = bytes.find('\n', start);
+        if (nl == std::string::npos) {
+            lines.push_back({bytes.substr(start), {}});
+            break;
+        }
+        std::size_t textEnd = nl;
+        if (textEnd > start && bytes[textEnd - 1] == '\r')
+            --textEnd;
+        lines.push_back(
+            {bytes.substr(start, textEnd - start), bytes.substr(textEnd, nl + 1 - textEnd)});
+        start = nl + 1;
+    }
+    return LoadResult::Loaded;
+}
+
+/// The line end of the file's first ended line, so that added lines match the file.
+std::string LineEndStyle(const std::vector<Line>& lines)
+{
+    for (const Line& line : lines)
+        if (!line.end.empty())
+            return line.end;
+    return std::string(kNewFileLineEnd);
+}
+
+/// Index of the first header line of the section, or lines.size().
+std::size_t FindSection(const std::vector<Line>& lines, std::string_view section,
+                        std::size_t from = 0)
+{
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        const auto name = HeaderName(lines[i].text);
+        if (name && EqualNoCase(*name, section))
+            return i;
+    }
+    return lines.size();
+}
+
+/// One past the last line that belongs to the section whose header is at `header`.
+std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header)
+{
+    std::size_t i = header + 1;
+    while (i < lines.size() && !HeaderName(lines[i].text))
+        ++i;
+    return i;
+}
+
+bool IsWritable(const fs::path& file)
+{
+    std::error_code ec;
+    const auto status = fs::status(file, ec);
+    if (ec || !fs::exists(status))
+        return true;
+    // Checked on the permission bits as well, so that a file marked read-only stays so even
+    // for a user whom the system would let write it anyway.
+    if ((status.permissions() & fs::perms::owner_write) == fs::perms::none)
+        return false;
+#ifdef _WIN32
+    return _access(file.string().c_str(), 2) == 0;
+#else
+    return access(file.c_str(), W_OK) == 0;
+#endif
+}
+
+/// Writes the lines to a temporary file beside `path` and renames it over `path`, so that a
+/// failed write leaves the old file whole.
+bool SaveLines(const std::string& path, const std::vector<Line>& lines)
+{
+    fs::path target(path);
+    std::error_code linkError;
+    // A linked file is rewritten where it lies; the link itself stays.
+    if (fs::is_symlink(target, linkError)) {
+        const fs::path resolved = fs::canonical(target, linkError);
+        if (linkError)
+            return false;
+        target = resolved;
+    }
+    if (!IsWritable(target))
+        return false;
+
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const long pid = _getpid();
+#else
+    const long pid = static_cast<long>(getpid());
+#endif
+    fs::path temp = target;
+    temp += ".tmp" + std::to_string(pid) + "_" + std::to_string(counter++);
+
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        for (const Line& line : lines) {
+            out.write(line.text.data(), static_cast<std::streamsize>(line.text.size()));
+            out.write(line.end.data(), static_cast<std::streamsize>(line.end.size()));
+        }
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return false;
+        }
+    }
+
+    std::error_code ec;
+    const auto oldStatus = fs::status(target, ec);
+    if (!ec && fs::exists(oldStatus))
+        fs::permissions(temp, oldStatus.permissions(), ec);
+    ec.clear();
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool IniFile::Read(const std::string& path, const std::string& section, const std::string& key,
+                   std::string& value)
+{
+    value.clear();
+    std::vector<Line> lines;
+    if (LoadLines(path, lines) != LoadResult::Loaded)
+        return false;
+    const std::size_t header = FindSection(lines, Trimmed(section));
+    if (header == lines.size())
+        return false;
+    const std::size_t end = SectionEnd(lines, header);
+    const std::string_view wanted = Trimmed(key);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        const auto lineKey = KeyOf(lines[i].text);
+        if (lineKey && EqualNoCase(*lineKey, wanted)) {
+            const std::string_view text = lines[i].text;
+            value = std::string(Trimmed(text.substr(text.find('=') + 1)));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IniFile::Write(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value)
+{
+    const std::string_view sectionName = Trimmed(section);
+    const std::string_view keyName = Trimmed(key);
+    // Anything that would change the file's structure instead of one value is refused.
+    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
+        HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
+        keyName.find('=') != std::string_view::npos || keyName.front() == ';' ||
+        keyName.front() == '[')
+        return false;
+
+    std::vector<Line> lines;
+    if (LoadLines(path, lines) == LoadResult::Unreadable)
+        return false;
+    const std::string lineEnd = LineEndStyle(lines);
+    const std::string_view newValue = Trimmed(value);
+
+    const std::size_t header = FindSection(lines, sectionName);
+    if (header == lines.size()) {
+        if (!lines.empty()) {
+            if (lines.back().end.empty())
+                lines.back().end = lineEnd;
+            if (!Trimmed(lines.back().text).empty())
+                lines.push_back({{}, lineEnd});
+        }
+        lines.push_back({"[" + std::string(sectionName) + "]", lineEnd});
+        lines.push_back({std::string(keyName) + "=" + std::string(newValue), lineEnd});
+        return SaveLines(path, lines);
+    }
+
+    const std::size_t end = SectionEnd(lines, header);
+    std::size_t lastNonBlank = header;
+    for (std::size_t i = header + 1; i < end; ++i) {
+        std::string& text = lines[i].text;
+        const auto lineKey = KeyOf(text);
+        if (lineKey && EqualNoCase(*lineKey, keyName)) {
+            text = text.substr(0, text.find('=') + 1) + std::string(newValue);
+            return SaveLines(path, lines);
+        }
+        if (!Trimmed(text).empty())
+            lastNonBlank = i;
+    }
+
+    if (lines[lastNonBlank].end.empty())
+        lines[lastNonBlank].end = lineEnd;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastNonBlank) + 1,
+                 Line{std::string(keyName) + "=" + std::string(newValue), lineEnd});
+    return SaveLines(path, lines);
+}
+
+bool IniFile::DeleteSection(const std::string& path, const std::string& section)
+{
+    std::vector<Line> lines;
+    switch (LoadLines(path, lines)) {
+    case LoadResult::Missing:
+        return true;
+    case LoadResult::Unreadable:
+        return false;
+    case LoadResult::Loaded:
+        break;
+    }
+    const std::string_view name = Trimmed(section);
+    // Every header of that name goes, so that a repeated section cannot come to light
+    // once the first one is removed.
+    bool changed = false;
+    std::size_t header = FindSection(lines, name);
+    while (header < lines.size()) {
+        const std::size_t end = SectionEnd(lines, header);
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(header),
+                    lines.begin() + static_cast<std::ptrdiff_t>(end));
+        changed = true;
+        header = FindSection(lines, name, header);
+    }
+    return changed ? SaveLines(path, lines) : true;
+}

@@ -1,1 +1,106 @@
-// to be written
+#include "config/ProgramFolder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <climits>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+std::string WithoutTrailingSeparators(std::string folder)
+{
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+        folder.pop_back();
+    return folder;
+}
+
+std::string ExecutablePath()
+{
+#ifdef _WIN32
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return std::string(buffer, length);
+#else
+    char buffer[PATH_MAX + 1] = {};
+    const ssize_t length = readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (length <= 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(length));
+#endif
+}
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string ProgramFolder()
+{
+    if (const char* home = std::getenv("TARN_HOME"); home && *home)
+        return WithoutTrailingSeparators(home);
+    const std::string exe = ExecutablePath();
+    if (!exe.empty()) {
+        const std::string folder = fs::path(exe).parent_path().string();
+        if (!folder.empty())
+            return WithoutTrailingSeparators(folder);
+    }
+    std::error_code ec;
+    return WithoutTrailingSeparators(fs::current_path(ec).string());
+}
+
+std::string ProgramFile(const std::string& name)
+{
+    const std::string folder = ProgramFolder();
+    // An existing file of the same name in other letter case is the same file, as it is
+    // on the system the configuration files come from.
+    const std::string existing = FindFileNoCase(folder, name);
+    if (!existing.empty())
+        return existing;
+    return folder + kSeparator + name;
+}
+
+std::string FindFileNoCase(const std::string& folder, const std::string& name)
+{
+    std::error_code ec;
+    const fs::path exact = fs::path(folder) / name;
+    if (fs::is_regular_file(exact, ec))
+        return folder + kSeparator + name;
+
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError))
+            continue;
+        const std::string candidate = it->path().filename().string();
+        if (EqualNoCase(candidate, name))
+            return folder + kSeparator + candidate;
+    }
+    return {};
+}

@@ -1,1 +1,194 @@
-// to be written
+#include "data/Catalogues.h"
+
+#include "config/CIniFile.h"
+#include "data/TextNumbers.h"
+
+#include <filesystem>
+#include <fstream>
+
+KeyedCollection<Tarn_Profile> ProfileCatalogue;
+KeyedCollection<Tarn_Message> MessageCatalogue;
+KeyedCollection<Tarn_Message> EventCodeCatalogue;
+
+namespace {
+
+constexpr const char* kCatalogueErrorHead = "An error ocurred while reading the Tarn.INI file!";
+constexpr const char* kEventCodeErrorHead =
+    "An error ocurred while reading event code from the Tarn.INI file!";
+constexpr const char* kEventCodeSection = "EVENT_CODES_";
+constexpr const char* kVersionKey = "Version";
+
+std::string ErrorDescription(int number)
+{
+    switch (number) {
+    case CatalogueError::FileNotFound:
+        return "File not found";
+    case CatalogueError::FileUnreadable:
+        return "Device I/O error";
+    case CatalogueError::BadLine:
+        return "Invalid procedure call or argument";
+    case CatalogueError::BadVersionRange:
+        return "Subscript out of range";
+    case CatalogueError::DuplicateKey:
+        return "This key is already associated with an element of this collection";
+    default:
+        return "Unknown error";
+    }
+}
+
+std::string ErrorText(const char* head, int number)
+{
+    return std::string(head) + "\r" + std::to_string(number) + " - " + ErrorDescription(number);
+}
+
+/// Tarn.INI read as lines, with CRLF endings taken as line ends.
+class LineReader
+{
+public:
+    /// 0 when the file is open, else the error number.
+    int Open(const std::string& path)
+    {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec))
+            return CatalogueError::FileNotFound;
+        if (!std::filesystem::is_regular_file(path, ec))
+            return CatalogueError::FileUnreadable;
+        m_file.open(path, std::ios::in | std::ios::binary);
+        return m_file.is_open() ? 0 : CatalogueError::FileUnreadable;
+    }
+
+    /// False at the end of the file or on a read error (see Failed).
+    bool Next(std::string& line)
+    {
+        if (!std::getline(m_file, line))
+            return false;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    }
+
+    bool Failed() const { return m_file.bad(); }
+
+    /// Reads up to and including the first line that contains `marker`; false when none does.
+    bool SkipPast(const std::string& marker)
+    {
+        std::string line;
+        while (Next(line)) {
+            if (line.find(marker) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::ifstream m_file;
+};
+
+bool IsBlank(const std::string& line)
+{
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+/// The next line of a list section, split at its first "="; false where the list ends.
+bool NextListLine(LineReader& reader, std::string& key, std::string& value)
+{
+    std::string line;
+    if (!reader.Next(line) || IsBlank(line))
+        return false;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos)
+        return false;
+    key = line.substr(0, equals);
+    value = line.substr(equals + 1);
+    return true;
+}
+
+/// 0 or the error number.
+int LoadProfiles(const std::string& iniPath)
+{
+    LineReader reader;
+    if (const int error = reader.Open(iniPath))
+        return error;
+    if (reader.SkipPast("[PROFILES")) {
+        std::string id;
+        std::string rest;
+        while (NextListLine(reader, id, rest)) {
+            const std::size_t bar = rest.find('|');
+            if (bar == std::string::npos)
+                return CatalogueError::BadLine;
+            Tarn_Profile profile{id, rest.substr(0, bar), rest.substr(bar + 1)};
+            if (!ProfileCatalogue.Add(id, std::move(profile)))
+                return CatalogueError::DuplicateKey;
+        }
+    }
+    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+}
+
+/// Adds the list after the line containing `marker` (and `skip` further lines) to `catalogue`.
+int LoadMessageList(const std::string& iniPath, const std::string& marker, int skip,
+                    KeyedCollection<Tarn_Message>& catalogue)
+{
+    LineReader reader;
+    if (const int error = reader.Open(iniPath))
+        return error;
+    if (reader.SkipPast(marker)) {
+        std::string ignored;
+        for (int i = 0; i < skip; ++i)
+            reader.Next(ignored);
+        std::string key;
+        std::string text;
+        while (NextListLine(reader, key, text)) {
+            if (!catalogue.Add(key, Tarn_Message{key, text}))
+                return CatalogueError::DuplicateKey;
+        }
+    }
+    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+}
+
+} // namespace
+
+bool LoadCatalogue(const std::string& iniPath, std::string& errText)
+{
+    ProfileCatalogue.Clear();
+    if (const int error = LoadProfiles(iniPath)) {
+        errText = ErrorText(kCatalogueErrorHead, error);
+        return false;
+    }
+    MessageCatalogue.Clear();
+    if (const int error = LoadMessageList(iniPath, "[MESSAGES", 0, MessageCatalogue)) {
+        errText = ErrorText(kCatalogueErrorHead, error);
+        return false;
+    }
+    return true;
+}
+
+bool LoadEventCodes(double version, const std::string& iniPath, std::string& errText)
+{
+    EventCodeCatalogue.Clear();
+    const CIniFile ini;
+    for (long long n = 1;; ++n) {
+        const std::string section = kEventCodeSection + DecimalText(n);
+        const std::string range =
+            IniVariantToText(ini.UT_IniRead(section, kVersionKey, "ST", iniPath));
+        if (range.empty())
+            return true;
+        const std::size_t dash = range.find('-');
+        if (dash == std::string::npos) {
+            errText = ErrorText(kEventCodeErrorHead, CatalogueError::BadVersionRange);
+            return false;
+        }
+        const std::size_t nextDash = range.find('-', dash + 1);
+        const double low = LeadingNumber(std::string_view(range).substr(0, dash));
+        const double high = LeadingNumber(std::string_view(range).substr(
+            dash + 1, nextDash == std::string::npos ? std::string::npos : nextDash - dash - 1));
+        if (low <= version && version <= high) {
+            // The line after the header is the Version line and is not read as a code.
+            const int error = LoadMessageList(iniPath, "[" + section, 1, EventCodeCatalogue);
+            if (error) {
+                errText = ErrorText(kEventCodeErrorHead, error);
+                return false;
+            }
+            return true;
+        }
+    }
+}

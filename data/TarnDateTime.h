@@ -1,7 +1,11 @@
 #pragma once
 
-#include <compare>
 #include <cstdint>
+// moc (Qt 6.4) fails on libstdc++ 12's <compare>, and QObject headers that include this file
+// go through moc; the compiler still sees it.
+#ifndef Q_MOC_RUN
+#include <compare>
+#endif
 
 /// A local date and time to the second. The zero date, 30 December 1899 00:00:00, is the
 /// default value and stands for "no date" throughout the program.
