@@ -20,6 +20,9 @@ public:
 
     void setCommPort(int port);
     int commPort() const { return m_port; }
+    /// Tarn.INI whose [PORTS] section maps port numbers to devices; empty: built-in names.
+    void setIniPath(const QString& iniPath) { m_iniPath = iniPath; }
+    QString iniPath() const { return m_iniPath; }
     /// "baud,parity,databits,stopbits"; false (with an error) when it cannot be parsed.
     bool setSettings(const QString& settings);
     QString settings() const { return m_settings; }
@@ -51,9 +54,13 @@ signals:
 
 private:
     void setError(int number, const QString& description);
+    /// Takes over the QSerialPort's last error, worded for the user.
+    void takePortError(const QString& device);
+    bool applyLine(bool rts, bool on);
     std::unique_ptr<QSerialPort> m_port_;
     int m_port = 0;
     QString m_settings;
+    QString m_iniPath;
     bool m_rts = true;
     bool m_dtr = true;
     int m_errorNumber = 0;

@@ -1,1 +1,209 @@
-// to be written
+#include "link/Tarn_Comm.h"
+
+#include "link/CommandCodes.h"
+#include "link/FrameCodec.h"
+#include "link/SerialPort.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <thread>
+
+namespace {
+
+const QString kTimeoutText = QStringLiteral("Communication timeout error.");
+
+} // namespace
+
+QString Latin1(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+Tarn_Comm::Tarn_Comm(QObject* parent) : QObject(parent) {}
+
+Tarn_Comm::~Tarn_Comm()
+{
+    // Port and timer belong to the owner, who may have destroyed them before us.
+    comm = m_wiredPort.data();
+    CommTimer = m_wiredTimer.data();
+    StopCom();
+}
+
+bool Tarn_Comm::Start(QString& errText)
+{
+    IsStarted = false;
+    if (!comm || !CommTimer) {
+        errText = QString::number(QSerialPort::NotOpenError) +
+                  QStringLiteral(" - No serial port or poll timer given to the link");
+        return false;
+    }
+    comm->setIniPath(IniPath);
+    comm->setCommPort(CommPort);
+    bool ok = comm->setSettings(CommSettings) && comm->setRTSEnable(true) &&
+              comm->setDTREnable(true) && comm->setHandshakingNone();
+    if (ok && !comm->isOpen())
+        ok = comm->open();
+    // Every start ends with a fresh open of the port, whatever state it was left in.
+    if (ok) {
+        comm->close();
+        ok = comm->open();
+    }
+    if (!ok) {
+        errText = comm->errorText();
+        return false;
+    }
+
+    if (m_wiredTimer && m_wiredTimer != CommTimer)
+        disconnect(m_wiredTimer, nullptr, this, nullptr);
+    if (m_wiredPort && m_wiredPort != comm)
+        disconnect(m_wiredPort, nullptr, this, nullptr);
+    connect(CommTimer, &QTimer::timeout, this, &Tarn_Comm::ReadPort, Qt::UniqueConnection);
+    connect(comm, &SerialPort::readyRead, this, &Tarn_Comm::ReadPort, Qt::UniqueConnection);
+    m_wiredTimer = CommTimer;
+    m_wiredPort = comm;
+
+    RxBuffer.setEndByte(static_cast<uint8_t>(MessageEndAscChar));
+    RxBuffer.clear();
+    StopRequested = false;
+    CommTimer->setInterval(kPollIntervalMs);
+    CommTimer->start();
+    IsStarted = true;
+    return true;
+}
+
+void Tarn_Comm::StopCom()
+{
+    StopRequested = true;
+    if (CommTimer)
+        CommTimer->stop();
+    if (comm && comm->isOpen())
+        comm->close();
+}
+
+bool Tarn_Comm::Send(int commandName, const std::string& data)
+{
+    if (!IsStarted)
+        return false;
+    const std::string frame = BuildRequestFrame(Address, PCAddress, commandName, data);
+    TarnData.clear();
+    ReceivedCommand = 0;
+    // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
+    if (comm)
+        comm->write(frame);
+    const bool ok =
+        TarnCommand::IsDataReply(commandName) ? WaitForReply(commandName) : WaitForAck(commandName);
+    if (ok) {
+        LastError.clear();
+        return true;
+    }
+    emit ErrorMessage(LastError);
+    return false;
+}
+
+bool Tarn_Comm::WaitForReply(int code)
+{
+    if (!WaitForCommand(code)) {
+        LastError = kTimeoutText;
+        return false;
+    }
+    // Gives the controller a moment before the caller's next request.
+    std::this_thread::sleep_for(kPostReplyPause);
+    return true;
+}
+
+bool Tarn_Comm::WaitForAck(int code)
+{
+    if (!WaitForCommand(code)) {
+        LastError = kTimeoutText;
+        return false;
+    }
+    if (TarnData.compare(0, 3, "ACK") == 0)
+        return true;
+    LastError = QStringLiteral("Communication error. ") + Latin1(TarnData) +
+                QStringLiteral(" recieved. Command H") + QString::number(code, 16).toUpper();
+    return false;
+}
+
+bool Tarn_Comm::WaitForCommand(int code)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // The reply may already have been read while the request was being written.
+    bool arrived = code != 0 && ReceivedCommand == code;
+    std::string reply = TarnData;
+    if (!arrived) {
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
+        connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        // Keeps the data of the last matching frame: a nested Send or a stray frame read
+        // after it must not change the answer that this Send returns.
+        connect(this, &Tarn_Comm::frameStored, &loop, [&] {
+            if (ReceivedCommand != code)
+                return;
+            arrived = true;
+            reply = TarnData;
+            loop.quit();
+        });
+        while (!arrived) {
+            const auto left = replyTimeout - std::chrono::milliseconds(clock.elapsed());
+            if (left.count() <= 0)
+                break;
+            deadline.start(left);
+            loop.exec();
+        }
+    }
+    if (!arrived)
+        return false;
+    Command = static_cast<uint8_t>(code);
+    TarnData = reply;
+    return true;
+}
+
+void Tarn_Comm::ReadPort()
+{
+    if (m_reading)
+        return;
+    m_reading = true;
+    if (CommTimer)
+        CommTimer->stop();
+    if (comm && comm->inBufferCount() > 0) {
+        const std::string bytes = comm->readAll();
+        for (const char byte : bytes) {
+            const FrameCutter::Result cut = RxBuffer.feed(byte);
+            if (cut.kind == FrameCutter::Result::Kind::Frame)
+                HandleFrame(cut.frame);
+            else if (cut.kind == FrameCutter::Result::Kind::Overflow)
+                emit ErrorMessage(Latin1(FrameCutter::overflowText(cut.discarded)));
+        }
+    }
+    if (CommTimer && !StopRequested)
+        CommTimer->start(kPollIntervalMs);
+    m_reading = false;
+}
+
+void Tarn_Comm::HandleFrame(const std::string& frame)
+{
+    const CheckedFrame checked = CheckFrame(frame);
+    switch (checked.status) {
+    case CheckedFrame::Status::BadChecksum:
+        emit ErrorMessage(Latin1(checked.errorText));
+        return;
+    case CheckedFrame::Status::TooShort:
+        if (checked.hasCommand)
+            Command = static_cast<uint8_t>(checked.command);
+        emit ErrorMessage(Latin1(checked.errorText));
+        return;
+    case CheckedFrame::Status::Ok:
+        break;
+    }
+    Command = static_cast<uint8_t>(checked.command);
+    TarnData = checked.data;
+    ReceivedCommand = Command;
+    emit DataRecieved(Command);
+    emit frameStored();
+}

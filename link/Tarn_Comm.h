@@ -5,6 +5,7 @@
 #include "link/FrameCutter.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <chrono>
@@ -75,6 +76,11 @@ private:
     bool StopRequested = false;
     FrameCutter RxBuffer;
     bool IsStarted = false;
+    /// True while ReadPort runs; readyRead and the poll timer must not nest it.
+    bool m_reading = false;
+    /// The port and timer that Start wired up; null once their owner has destroyed them.
+    QPointer<SerialPort> m_wiredPort;
+    QPointer<QTimer> m_wiredTimer;
 };
 
 /// Latin-1 view of 8-bit protocol text for display.

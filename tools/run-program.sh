@@ -9,7 +9,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 bash tools/ensure-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_BUILD_UI=ON >/dev/null
 cmake --build build -j"$(nproc)"
 
 home=$(mktemp -d /tmp/tarnconf.XXXXXX)

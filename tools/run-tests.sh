@@ -9,6 +9,6 @@ if [ "${1:-}" = "--sanitize" ]; then
     build=build-asan
     extra=(-DTARN_SANITIZE=ON)
 fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_BUILD_UI=ON "${extra[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure

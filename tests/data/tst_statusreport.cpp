@@ -46,10 +46,10 @@ void tst_StatusReport::headLines_data()
     QTest::newRow("serviced") << 5 << QByteArray("Last serviced: 01.02.21, 01.02.22");
     QTest::newRow("version") << 6 << QByteArray("CPU Version: V 2.07");
     QTest::newRow("empty after version") << 7 << QByteArray();
-    QTest::newRow("temperature, two spaces, degree byte")
-        << 8 << QByteArray("Temperature: -1 \xB0"
-                           "C  30,2 \xB0"
-                           "F");
+    QTest::newRow("temperature, two spaces, degree byte") << 8
+                                                          << QByteArray("Temperature: -1 \xB0"
+                                                                        "C  30,2 \xB0"
+                                                                        "F");
     QTest::newRow("clock") << 9 << QByteArray("Tarn Date/Time: 05.03.24 14:00:00");
     QTest::newRow("detector alarm") << 10 << QByteArray("Detector Alarm delay: 30 s");
     QTest::newRow("manual alarm") << 11 << QByteArray("Manual Alarm delay: 5 s");
@@ -65,8 +65,10 @@ void tst_StatusReport::headLines()
     report.Manufactured = "01.02.20";
     report.LastService = "01.02.21, 01.02.22";
     report.SoftwareVersion = "V 2.07";
-    report.TemperatureC = "-1 \xB0" "C";
-    report.TemperatureF = "30,2 \xB0" "F";
+    report.TemperatureC = "-1 \xB0"
+                          "C";
+    report.TemperatureF = "30,2 \xB0"
+                          "F";
     report.ControllerDateTime = "05.03.24 14:00:00";
     report.DetectorAlarmDelay = "30 s";
     report.ManualAlarmDelay = "5 s";

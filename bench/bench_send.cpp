@@ -1,0 +1,147 @@
+// Measures how long Send takes against tarn-sim at 9600 baud, next to what the line and
+// the pause after a data reply make unavoidable.
+//
+//   bench_send [N]     (tarn-sim from TARN_SIM, else the one this program was built with)
+
+#include "link/CommandCodes.h"
+#include "link/FrameCodec.h"
+#include "link/SerialPort.h"
+#include "link/Tarn_Comm.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultRounds = 50;
+constexpr int kLineRate = 9600;
+constexpr int kBitsPerByte = 10;
+constexpr int kSimStartTimeoutMs = 10000;
+
+struct Figures
+{
+    double medianMs = 0;
+    double p95Ms = 0;
+    double wireMs = 0;
+    int failures = 0;
+};
+
+double Percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+double WireMs(std::size_t bytes)
+{
+    return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
+}
+
+Figures Measure(Tarn_Comm& tarn, int code, int rounds)
+{
+    Figures figures;
+    std::vector<double> times;
+    std::size_t replyBytes = 0;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const bool ok = tarn.Send(code);
+        const double ms = double(clock.nsecsElapsed()) / 1e6;
+        if (!ok) {
+            ++figures.failures;
+            continue;
+        }
+        times.push_back(ms);
+        replyBytes = tarn.TarnData.size() + 5;
+    }
+    if (times.empty())
+        return figures;
+    const std::size_t requestBytes =
+        BuildRequestFrame(tarn.Address, tarn.PCAddress, code, {}).size();
+    const double pause =
+        TarnCommand::IsDataReply(code) ? double(Tarn_Comm::kPostReplyPause.count()) : 0.0;
+    figures.wireMs = WireMs(requestBytes + replyBytes) + pause;
+    figures.medianMs = Percentile(times, 0.5);
+    figures.p95Ms = Percentile(times, 0.95);
+    return figures;
+}
+
+QString ReadLine(QProcess& process)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.canReadLine()) {
+        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
+        if (left <= 0 || !process.waitForReadyRead(int(left)))
+            return QString();
+    }
+    return QString::fromLatin1(process.readLine()).trimmed();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int rounds =
+        argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultRounds;
+    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
+                                ? QStringLiteral(TARN_SIM_PATH)
+                                : qEnvironmentVariable("TARN_SIM");
+
+    QTemporaryDir dir;
+    const QString linkPath = dir.filePath(QStringLiteral("tty"));
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(simPath, {QStringLiteral("--line-rate"), QString::number(kLineRate),
+                        QStringLiteral("--link"), linkPath});
+    if (!sim.waitForStarted(kSimStartTimeoutMs) || ReadLine(sim).isEmpty() ||
+        ReadLine(sim) != QLatin1String("READY")) {
+        std::fprintf(stderr, "bench_send: cannot start %s\n", qPrintable(simPath));
+        return 1;
+    }
+
+    const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
+    QFile ini(iniPath);
+    if (!ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write("[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
+    ini.close();
+
+    SerialPort port;
+    QTimer timer;
+    Tarn_Comm tarn;
+    tarn.comm = &port;
+    tarn.CommTimer = &timer;
+    tarn.IniPath = iniPath;
+    tarn.CommPort = 1;
+    tarn.CommSettings = QStringLiteral("%1,n,8,1").arg(kLineRate);
+    QString errText;
+    if (!tarn.Start(errText)) {
+        std::fprintf(stderr, "bench_send: %s\n", qPrintable(errText));
+        return 1;
+    }
+
+    std::printf("Send round trips against tarn-sim at %d baud, %d rounds each\n", kLineRate,
+                rounds);
+    std::printf("%-8s %14s %11s %11s %13s %6s\n", "command", "line+pause ms", "median ms", "p95 ms",
+                "median extra", "failed");
+    for (const int code : {TarnCommand::ReadVersion, TarnCommand::ReadDelays}) {
+        const Figures f = Measure(tarn, code, rounds);
+        std::printf("%-8d %14.1f %11.1f %11.1f %13.1f %6d\n", code, f.wireMs, f.medianMs, f.p95Ms,
+                    f.medianMs - f.wireMs, f.failures);
+    }
+    tarn.StopCom();
+    sim.terminate();
+    sim.waitForFinished(kSimStartTimeoutMs);
+    return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui/main/MessageBoxes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+/// Message boxes answered from a script. A box that was not expected, or whose text differs,
+/// fails the running test.
+class ScriptedMessageBoxes : public MessageBoxes
+{
+public:
+    enum class Kind
+    {
+        Info,
+        Critical,
+        Plain,
+        QuestionYesNo,
+        QuestionOkCancel
+    };
+
+    /// Expects the next box; a text ending in "*" matches every text that starts with the rest.
+    void expect(Kind kind, const QString& text, bool answer = true);
+    /// Expectations not met yet.
+    int pending() const { return static_cast<int>(m_script.size()); }
+    /// Texts of all boxes shown, in order.
+    QStringList shown() const { return m_shown; }
+
+    void info(const QString& text) override { answer(Kind::Info, text); }
+    void critical(const QString& text) override { answer(Kind::Critical, text); }
+    void plain(const QString& text) override { answer(Kind::Plain, text); }
+    bool questionYesNo(const QString& text) override { return answer(Kind::QuestionYesNo, text); }
+    bool questionOkCancel(const QString& text) override
+    {
+        return answer(Kind::QuestionOkCancel, text);
+    }
+
+private:
+    struct Expected
+    {
+        Kind kind;
+        QString text;
+        bool answer;
+    };
+    bool answer(Kind kind, const QString& text);
+
+    QList<Expected> m_script;
+    QStringList m_shown;
+};

@@ -1,0 +1,240 @@
+#include "ui/main/StatusPage.h"
+
+#include "data/Tarn_Inputs.h"
+#include "ui/main/DisplayFormat.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kValueWidth = 150;
+constexpr int kProfileWidth = 170;
+constexpr int kIndicatorSize = 14;
+
+const char* const kZoneCaption[StatusPage::kZones] = {
+    "Detector 1 or Manual release 1",
+    "Detector 2 or Manual release 2",
+    "Detector 3 or 4 or Manual release 3",
+};
+const char* const kProfileType[StatusPage::kZones] = {
+    "No diverting valve",
+    "Diverting valve 1",
+    "Diverting valve 2",
+};
+
+QByteArray Latin1Bytes(const QLabel* label)
+{
+    return label->text().toLatin1();
+}
+
+std::string Caption(const QLabel* label)
+{
+    const QByteArray bytes = Latin1Bytes(label);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+} // namespace
+
+StatusPage::StatusPage(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("picSts"));
+
+    fraInformation_sts = new QGroupBox(QStringLiteral("Information (CPU versions 2.07 or higher)"));
+    fraInformation_sts->setObjectName(QStringLiteral("fraInformation_sts"));
+    auto* infoLayout = new QFormLayout(fraInformation_sts);
+    lblSerialNo_sts = makeValueLabel(QStringLiteral("lblSerialNo_sts"));
+    lblManufactured_sts = makeValueLabel(QStringLiteral("lblManufactured_sts"));
+    lblInstalled_sts = makeValueLabel(QStringLiteral("lblInstalled_sts"));
+    lblLastService_sts = makeValueLabel(QStringLiteral("lblLastService_sts"));
+    lblLastService_sts->setMinimumWidth(2 * kValueWidth);
+    infoLayout->addRow(QStringLiteral("Serial number:"), lblSerialNo_sts);
+    infoLayout->addRow(QStringLiteral("Manufactured:"), lblManufactured_sts);
+    infoLayout->addRow(QStringLiteral("Installed:"), lblInstalled_sts);
+    infoLayout->addRow(QStringLiteral("Last services:"), lblLastService_sts);
+
+    auto* fraDateTime = new QGroupBox(QStringLiteral("Tarn Date/Time"));
+    fraDateTime->setObjectName(QStringLiteral("fraTarnDateTime_sts"));
+    lblTarnDateTime_sts = makeValueLabel(QStringLiteral("lblTarnDateTime_sts"));
+    (new QHBoxLayout(fraDateTime))->addWidget(lblTarnDateTime_sts);
+
+    auto* fraTemperature = new QGroupBox(QStringLiteral("Temperature"));
+    fraTemperature->setObjectName(QStringLiteral("fraTemperature_sts"));
+    lblTempC_sts = makeValueLabel(QStringLiteral("lblTempC_sts"));
+    lblTempF_sts = makeValueLabel(QStringLiteral("lblTempF_sts"));
+    lblTempC_sts->setMinimumWidth(kValueWidth / 2);
+    lblTempF_sts->setMinimumWidth(kValueWidth / 2);
+    auto* tempLayout = new QHBoxLayout(fraTemperature);
+    tempLayout->addWidget(lblTempC_sts);
+    tempLayout->addWidget(lblTempF_sts);
+
+    auto* fraVersion = new QGroupBox(QStringLiteral("CPU Software Version"));
+    fraVersion->setObjectName(QStringLiteral("fraSoftwareVersion_sts"));
+    lblSoftwareVersion_sts = makeValueLabel(QStringLiteral("lblSoftwareVersion_sts"));
+    (new QHBoxLayout(fraVersion))->addWidget(lblSoftwareVersion_sts);
+
+    auto* fraDelays = new QGroupBox(QStringLiteral("Time delays"));
+    fraDelays->setObjectName(QStringLiteral("fraDelays_sts"));
+    auto* fraDetectors = new QGroupBox(QStringLiteral("Detectors"));
+    fraDetectors->setObjectName(QStringLiteral("fraDetectors_sts"));
+    lblDetectorADelay_sts = makeValueLabel(QStringLiteral("lblDetectorADelay_sts"));
+    auto* detectorLayout = new QFormLayout(fraDetectors);
+    detectorLayout->addRow(QStringLiteral("Alarm delay:"), lblDetectorADelay_sts);
+    auto* fraManual = new QGroupBox(QStringLiteral("Manual release"));
+    fraManual->setObjectName(QStringLiteral("fraManual_sts"));
+    lblManualADelay_sts = makeValueLabel(QStringLiteral("lblManualADelay_sts"));
+    lblManualSDelay_sts = makeValueLabel(QStringLiteral("lblManualSDelay_sts"));
+    auto* manualLayout = new QFormLayout(fraManual);
+    manualLayout->addRow(QStringLiteral("Alarm delay:"), lblManualADelay_sts);
+    manualLayout->addRow(QStringLiteral("Stop delay:"), lblManualSDelay_sts);
+    auto* delaysLayout = new QHBoxLayout(fraDelays);
+    delaysLayout->addWidget(fraDetectors, 1);
+    delaysLayout->addWidget(fraManual, 1);
+
+    // Information on the left; the controller's clock, version, temperature and delays right.
+    auto* top = new QGridLayout;
+    top->addWidget(fraInformation_sts, 0, 0, 2, 1);
+    top->addWidget(fraDateTime, 0, 1);
+    top->addWidget(fraVersion, 0, 2);
+    top->addWidget(fraTemperature, 1, 1, 1, 2);
+    top->addWidget(fraDelays, 2, 0, 1, 3);
+
+    auto* zones = new QHBoxLayout;
+    for (int z = 0; z < kZones; ++z)
+        zones->addWidget(makeZoneFrame(z), 1);
+
+    cmdPrint_sts = new QPushButton(QStringLiteral("Save / Print"));
+    cmdPrint_sts->setObjectName(QStringLiteral("cmdPrint_sts"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(cmdPrint_sts);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top);
+    page->addLayout(zones);
+    page->addStretch();
+    page->addLayout(bottom);
+}
+
+QLabel* StatusPage::makeValueLabel(const QString& name)
+{
+    auto* label = new QLabel(QString::fromLatin1(kNotRead));
+    label->setObjectName(name);
+    label->setMinimumWidth(kValueWidth);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QGroupBox* StatusPage::makeZoneFrame(int zone)
+{
+    auto* frame = new QGroupBox(QString::fromLatin1(kZoneCaption[zone]));
+    frame->setObjectName(QStringLiteral("fraZone_sts_%1").arg(zone));
+
+    lblProfileName_sts[zone] = makeValueLabel(QStringLiteral("lblProfileName_sts_%1").arg(zone));
+    lblProfileName_sts[zone]->setMinimumWidth(kProfileWidth);
+    // Long names wrap; two lines in every zone keep the three frames alike.
+    lblProfileName_sts[zone]->setWordWrap(true);
+    lblProfileName_sts[zone]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblProfileName_sts[zone]->setMinimumHeight(
+        2 * lblProfileName_sts[zone]->fontMetrics().lineSpacing());
+    lblProfileType_sts[zone] = new QLabel(QString::fromLatin1(kProfileType[zone]));
+    lblProfileType_sts[zone]->setObjectName(QStringLiteral("lblProfileType_sts_%1").arg(zone));
+
+    auto* outputs = new QGroupBox(QStringLiteral("Outputs"));
+    outputs->setObjectName(QStringLiteral("fraOutputs_sts_%1").arg(zone));
+    auto* outputsLayout = new QGridLayout(outputs);
+    for (int j = 0; j < kOutputsPerZone; ++j) {
+        const int k = kOutputsPerZone * zone + j;
+        auto* indicator = new QLabel;
+        indicator->setObjectName(QStringLiteral("shpOutput_sts_%1").arg(k));
+        indicator->setFixedSize(kIndicatorSize, kIndicatorSize);
+        indicator->setFrameShape(QFrame::Box);
+        indicator->setAutoFillBackground(true);
+        setOutput(indicator, false);
+        shpOutput_sts[k] = indicator;
+        outputsLayout->addWidget(new QLabel(QString::number(j + 1)), j, 0);
+        outputsLayout->addWidget(indicator, j, 1);
+    }
+    outputsLayout->setColumnStretch(2, 1);
+
+    auto* layout = new QFormLayout(frame);
+    layout->setLabelAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* caption = new QLabel(QStringLiteral("Running profile:"));
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addRow(caption, lblProfileName_sts[zone]);
+    layout->addRow(lblProfileType_sts[zone]);
+    layout->addRow(outputs);
+    return frame;
+}
+
+void StatusPage::setOutput(QLabel* indicator, bool on)
+{
+    QPalette palette = indicator->palette();
+    palette.setColor(QPalette::Window, on ? kOutputOn : kOutputOff);
+    indicator->setPalette(palette);
+}
+
+bool StatusPage::IsOutputOn(int k) const
+{
+    return shpOutput_sts.at(static_cast<std::size_t>(k))->palette().color(QPalette::Window) ==
+           kOutputOn;
+}
+
+void StatusPage::Fill(const Tarn_Inputs& inputs)
+{
+    const QString degree = QString(QChar(0xB0));
+    lblSoftwareVersion_sts->setText(DisplayFormat::Version(inputs.CPUVersion));
+    lblTarnDateTime_sts->setText(DisplayFormat::GeneralDateTime(inputs.CPUDateTime));
+    lblTempC_sts->setText(DisplayFormat::Number(inputs.TemperatureCelsius) + u' ' + degree + u'C');
+    lblTempF_sts->setText(DisplayFormat::Number(inputs.TemperatureFarenheit) + u' ' + degree +
+                          u'F');
+    lblDetectorADelay_sts->setText(DisplayFormat::Number(inputs.DetectorAlarmDelay) +
+                                   QStringLiteral(" s"));
+    lblManualADelay_sts->setText(DisplayFormat::Number(inputs.ManualAlarmDelay) +
+                                 QStringLiteral(" s"));
+    lblManualSDelay_sts->setText(DisplayFormat::Number(inputs.ManualStopDelay) +
+                                 QStringLiteral(" s"));
+    for (int z = 0; z < kZones; ++z) {
+        const uint8_t bits = inputs.OutPuts(static_cast<int16_t>(z));
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            setOutput(shpOutput_sts[kOutputsPerZone * z + j], (bits & (1u << j)) != 0);
+    }
+    for (int z = 0; z < kZones; ++z)
+        lblProfileName_sts[z]->setText(
+            DisplayFormat::Text(inputs.ProfileName(static_cast<int16_t>(z))));
+    if (inputs.CPUVersion >= kAdminDataVersion) {
+        fraInformation_sts->setTitle(QStringLiteral("Information"));
+        lblSerialNo_sts->setText(DisplayFormat::Text(inputs.SerialNumber));
+        lblInstalled_sts->setText(DisplayFormat::GeneralDateTime(inputs.Installed));
+        lblManufactured_sts->setText(DisplayFormat::GeneralDateTime(inputs.Manufactured));
+        lblLastService_sts->setText(DisplayFormat::GeneralDateTime(inputs.LastService) +
+                                    QStringLiteral(", ") +
+                                    DisplayFormat::GeneralDateTime(inputs.LastService2));
+    }
+}
+
+StatusReport StatusPage::Report() const
+{
+    StatusReport report;
+    report.SerialNumber = Caption(lblSerialNo_sts);
+    report.Manufactured = Caption(lblManufactured_sts);
+    report.Installed = Caption(lblInstalled_sts);
+    report.LastService = Caption(lblLastService_sts);
+    report.SoftwareVersion = Caption(lblSoftwareVersion_sts);
+    report.TemperatureC = Caption(lblTempC_sts);
+    report.TemperatureF = Caption(lblTempF_sts);
+    report.ControllerDateTime = Caption(lblTarnDateTime_sts);
+    report.DetectorAlarmDelay = Caption(lblDetectorADelay_sts);
+    report.ManualAlarmDelay = Caption(lblManualADelay_sts);
+    report.ManualStopDelay = Caption(lblManualSDelay_sts);
+    for (int z = 0; z < kZones; ++z) {
+        report.ProfileName[z] = Caption(lblProfileName_sts[z]);
+        report.ProfileType[z] = Caption(lblProfileType_sts[z]);
+    }
+    for (int k = 0; k < kOutputs; ++k)
+        report.Outputs[k] = IsOutputOn(k);
+    return report;
+}

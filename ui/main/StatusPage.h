@@ -1,0 +1,60 @@
+#pragma once
+
+#include "data/StatusReport.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class Tarn_Inputs;
+
+/// The status page (picSts): what the last status read found, and the button that saves it
+/// as the status report.
+class StatusPage : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kZones = StatusReport::kZones;
+    static constexpr int kOutputsPerZone = StatusReport::kOutputsPerZone;
+    static constexpr int kOutputs = kZones * kOutputsPerZone;
+    /// Firmware from which the controller reports serial number and dates.
+    static constexpr double kAdminDataVersion = 2.07;
+    static inline const QColor kOutputOff{224, 224, 224};
+    static inline const QColor kOutputOn{0, 255, 0};
+    static constexpr const char* kNotRead = "###";
+
+    explicit StatusPage(QWidget* parent = nullptr);
+
+    /// Shows the record; profile names must already be settled.
+    void Fill(const Tarn_Inputs& inputs);
+    /// The captions as they are now, for the report.
+    StatusReport Report() const;
+    /// True when indicator k shows an output that is on.
+    bool IsOutputOn(int k) const;
+
+    QGroupBox* fraInformation_sts = nullptr;
+    QLabel* lblSerialNo_sts = nullptr;
+    QLabel* lblManufactured_sts = nullptr;
+    QLabel* lblInstalled_sts = nullptr;
+    QLabel* lblLastService_sts = nullptr;
+    QLabel* lblTarnDateTime_sts = nullptr;
+    QLabel* lblTempC_sts = nullptr;
+    QLabel* lblTempF_sts = nullptr;
+    QLabel* lblSoftwareVersion_sts = nullptr;
+    QLabel* lblDetectorADelay_sts = nullptr;
+    QLabel* lblManualADelay_sts = nullptr;
+    QLabel* lblManualSDelay_sts = nullptr;
+    std::array<QLabel*, kZones> lblProfileName_sts{};
+    std::array<QLabel*, kZones> lblProfileType_sts{};
+    std::array<QLabel*, kOutputs> shpOutput_sts{};
+    QPushButton* cmdPrint_sts = nullptr;
+
+private:
+    QLabel* makeValueLabel(const QString& name);
+    QGroupBox* makeZoneFrame(int zone);
+    static void setOutput(QLabel* indicator, bool on);
+};

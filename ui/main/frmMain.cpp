@@ -1,0 +1,489 @@
+#include "ui/main/frmMain.h"
+
+#include "TarnVersion.h"
+#include "config/CIniFile.h"
+#include "config/ProgramFolder.h"
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "data/TarnDateTime.h"
+#include "data/TextNumbers.h"
+#include "link/CommandCodes.h"
+#include "link/SerialPort.h"
+#include "link/Tarn_Comm.h"
+#include "ui/about/frmAbout.h"
+#include "ui/comsetup/frmComSetup.h"
+#include "ui/main/BusyPointer.h"
+#include "ui/main/DisplayFormat.h"
+#include "ui/main/EventLogPage.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/SingleInstance.h"
+#include "ui/main/StatusPage.h"
+#include "ui/main/TextEditorLauncher.h"
+#include "ui/setup/frmSetup.h"
+#include "ui/tests/TestPage.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <thread>
+
+namespace {
+const QColor kErrorBackground(255, 128, 128);
+constexpr int kVersionLabelWidth = 160;
+
+QString Text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+} // namespace
+
+frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_boxes(boxes)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(Text(kCaption));
+
+    updTimer = new QTimer(this);
+    updTimer->setObjectName(QStringLiteral("updTimer"));
+    updTimer->setInterval(kStatusIntervalMs);
+    connect(updTimer, &QTimer::timeout, this, &frmMain::handleUpdTimer);
+
+    comTimer = new QTimer(this);
+    comTimer->setObjectName(QStringLiteral("comTimer"));
+    comTimer->setInterval(Tarn_Comm::kPollIntervalMs);
+
+    MSComm1 = new SerialPort(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    buildMenus();
+    buildPages();
+}
+
+frmMain::~frmMain()
+{
+    // The link drives the port and the poll timer: it goes before them.
+    delete tarn;
+    tarn = nullptr;
+}
+
+void frmMain::buildMenus()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuTarnSetup = mnuFile->addAction(QStringLiteral("Tarn &Setup"));
+    mnuTarnSetup->setObjectName(QStringLiteral("mnuTarnSetup"));
+    mnuTarnSetup->setShortcut(QKeySequence(Qt::Key_F2));
+    mnuTarnSetup->setEnabled(false);
+    mnuComSettings = mnuFile->addAction(QStringLiteral("&Communication settings"));
+    mnuComSettings->setObjectName(QStringLiteral("mnuComSettings"));
+    mnuComSettings->setShortcut(QKeySequence(Qt::Key_F3));
+    mnuFileSep = mnuFile->addSeparator();
+    mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
+    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
+    mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    mnuHelpAbout->setShortcut(QKeySequence(Qt::Key_F1));
+
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
+    connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
+    connect(mnuTarnSetup, &QAction::triggered, this, &frmMain::handleTarnSetup);
+    connect(mnuComSettings, &QAction::triggered, this, &frmMain::handleComSettings);
+    connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::handleHelpAbout);
+}
+
+void frmMain::buildPages()
+{
+    tabCtrl = new QTabBar;
+    tabCtrl->setObjectName(QStringLiteral("tabCtrl"));
+    tabCtrl->setExpanding(false);
+    const struct
+    {
+        const char* caption;
+        const char* key;
+        const char* toolTip;
+    } tabs[] = {
+        {"Status", kKeyStatus, "Tarn Status"},
+        {"Test", kKeyTesting, "Tarn function tests"},
+        {"Event log", kKeyEventLog, "Event log"},
+    };
+    for (const auto& tab : tabs) {
+        const int index = tabCtrl->addTab(Text(tab.caption));
+        tabCtrl->setTabData(index, Text(tab.key));
+        tabCtrl->setTabToolTip(index, Text(tab.toolTip));
+    }
+
+    picSts = new StatusPage;
+    picTest = new TestPage;
+    picLog = new EventLogPage;
+    m_pages = new QStackedWidget;
+    m_pages->addWidget(picSts);
+    m_pages->addWidget(picTest);
+    m_pages->addWidget(picLog);
+    connect(picSts->cmdPrint_sts, &QPushButton::clicked, this, &frmMain::SaveStatusReport);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(tabCtrl);
+    layout->addWidget(m_pages, 1);
+    setCentralWidget(central);
+    connect(tabCtrl, &QTabBar::currentChanged, this, &frmMain::handleTabChanged);
+
+    for (int i = 0; i < 2; ++i) {
+        lblAppStatus[i] = new QLabel(QStringLiteral(" "));
+        lblAppStatus[i]->setObjectName(QStringLiteral("lblAppStatus_%1").arg(i));
+        lblAppStatus[i]->setFrameShape(QFrame::Panel);
+        lblAppStatus[i]->setFrameShadow(QFrame::Sunken);
+        lblAppStatus[i]->setAutoFillBackground(true);
+    }
+    lblAppStatus[0]->setMinimumWidth(kVersionLabelWidth);
+    statusBar()->addWidget(lblAppStatus[0]);
+    statusBar()->addWidget(lblAppStatus[1], 1);
+}
+
+bool frmMain::Load()
+{
+    const std::string folder = ProgramFolder();
+    m_instance = std::make_unique<SingleInstance>(QString::fromStdString(folder));
+    if (!m_instance->TryAcquire()) {
+        m_boxes.info(QStringLiteral("Program is already running!"));
+        return false;
+    }
+
+    const std::string found = FindFileNoCase(folder, "tarn.ini");
+    if (found.empty()) {
+        m_boxes.critical(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
+        return false;
+    }
+    // Every later read uses the file found, whatever the case of its name.
+    m_iniPath = std::filesystem::path(found).is_absolute()
+                    ? found
+                    : (std::filesystem::path(folder) / found).string();
+
+    std::string errText;
+    if (!LoadCatalogue(m_iniPath, errText)) {
+        m_boxes.plain(DisplayFormat::Text(errText));
+        return false;
+    }
+
+    lblAppStatus[0]->setText(QStringLiteral(" Orvane ver. " TARN_VERSION_TEXT));
+    m_pages->setCurrentWidget(picSts);
+
+    tarn = new Tarn_Comm(this);
+    tarn->setObjectName(QStringLiteral("tarn"));
+    tarn->comm = MSComm1;
+    tarn->CommTimer = comTimer;
+    tarn->IniPath = QString::fromStdString(m_iniPath);
+    connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
+
+    const CIniFile ini;
+    tarn->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
+    tarn->CommSettings = DisplayFormat::Text(
+        IniVariantToText(ini.UT_IniRead("COMMUNICATION", "Settings", "ST", m_iniPath)));
+    tarn->DetectorVoltageSwitch =
+        IniVariantToInt16(ini.UT_IniRead("Tarn", "Detector voltage switch", "IN", m_iniPath));
+
+    tarn->MessageEndAscChar = 255;
+    tarn->Address = 143;
+    tarn->PCAddress = 0;
+
+    QString startError;
+    if (tarn->Start(startError)) {
+        AutoUpdate = true;
+        UpdateStatusPage();
+    } else {
+        ShowError(startError + QStringLiteral(". Check the communication settings."));
+    }
+
+    updTimer->start();
+    return true;
+}
+
+void frmMain::ShowStatus(const QString& msg)
+{
+    lblAppStatus[1]->setText(u' ' + msg);
+    QPalette palette = lblAppStatus[1]->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    lblAppStatus[1]->setPalette(palette);
+}
+
+void frmMain::ShowError(const QString& msg)
+{
+    lblAppStatus[1]->setText(u' ' + msg);
+    QPalette palette = lblAppStatus[1]->palette();
+    palette.setColor(QPalette::Window, kErrorBackground);
+    lblAppStatus[1]->setPalette(palette);
+}
+
+void frmMain::tarn_ErrorMessage(const QString& MessageText)
+{
+    ShowError(MessageText);
+}
+
+void frmMain::StartAutoUpdate()
+{
+    AutoUpdate = true;
+}
+
+void frmMain::StopAutoUpdate()
+{
+    AutoUpdate = false;
+    ShowStatus(QString());
+}
+
+QString frmMain::SelectedTabKey() const
+{
+    return tabCtrl->tabData(tabCtrl->currentIndex()).toString();
+}
+
+void frmMain::handleTabChanged(int index)
+{
+    const QString key = tabCtrl->tabData(index).toString();
+    updTimer->setInterval(key == Text(kKeyStatus) ? kStatusIntervalMs : kTestIntervalMs);
+    if (key == Text(kKeyTesting))
+        picTest->handleScanInputsClicked();
+    if (key == Text(kKeyTesting) || key == Text(kKeyStatus))
+        StartAutoUpdate();
+    else
+        StopAutoUpdate();
+
+    if (key == Text(kKeyStatus))
+        m_pages->setCurrentWidget(picSts);
+    else if (key == Text(kKeyEventLog))
+        m_pages->setCurrentWidget(picLog);
+    else if (key == Text(kKeyTesting))
+        m_pages->setCurrentWidget(picTest);
+
+    if (key == Text(kKeyEventLog) && tarn) {
+        if (tarn->Inputs.CPUVersion == 0 && tarn->Send(TarnCommand::ReadVersion))
+            tarn->Inputs.CPUVersion = VersionFromReply(tarn->TarnData);
+        picLog->cmdGetAllLogEvents->setEnabled(tarn->Inputs.CPUVersion >= kAdminDataVersion);
+    }
+    ShowStatus(QString());
+}
+
+void frmMain::handleUpdTimer()
+{
+    if (!AutoUpdate)
+        return;
+    updTimer->stop();
+    if (m_pages->currentWidget() == picSts)
+        UpdateStatusPage();
+    else if (m_pages->currentWidget() == picTest && picTest->ScanInputsOn)
+        picTest->PeriodicWork();
+    // A shutdown that ran meanwhile keeps the timer off.
+    if (!m_closing)
+        updTimer->start();
+}
+
+void frmMain::handleMenuOpening()
+{
+    QCoreApplication::processEvents();
+}
+
+void frmMain::ResumeAfterModal(bool readStatus)
+{
+    const QString key = SelectedTabKey();
+    if (key == Text(kKeyStatus)) {
+        StartAutoUpdate();
+        if (readStatus)
+            UpdateStatusPage();
+    } else if (key == Text(kKeyTesting)) {
+        StartAutoUpdate();
+    }
+}
+
+void frmMain::handleTarnSetup()
+{
+    StopAutoUpdate();
+    frmSetup window(tarn, this);
+    window.exec();
+    ResumeAfterModal(true);
+}
+
+void frmMain::handleComSettings()
+{
+    StopAutoUpdate();
+    {
+        frmComSetup window(tarn, this);
+        window.exec();
+    }
+    ResumeAfterModal(true);
+}
+
+void frmMain::handleHelpAbout()
+{
+    StopAutoUpdate();
+    frmAbout window(m_boxes, this);
+    window.exec();
+    ResumeAfterModal(false);
+}
+
+bool frmMain::Check()
+{
+    QCoreApplication::processEvents();
+    return AutoUpdate;
+}
+
+double frmMain::VersionFromReply(const std::string& data)
+{
+    // The first character of the reply is not part of the number.
+    return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
+}
+
+void frmMain::UpdateStatusPage()
+{
+    if (!AutoUpdate || !tarn)
+        return;
+    Tarn_Inputs& inputs = tarn->Inputs;
+
+    if (!tarn->Send(TarnCommand::ReadVersion))
+        return;
+    const double version = VersionFromReply(tarn->TarnData);
+    if (inputs.CPUVersion == 0 && version > 0) {
+        inputs.CPUVersion = version;
+        std::string errText;
+        if (!LoadEventCodes(version, m_iniPath, errText))
+            m_boxes.plain(DisplayFormat::Text(errText));
+    }
+    ShowStatus(QStringLiteral("Reading Tarn status..."));
+    if (!Check())
+        return;
+
+    if (tarn->Send(TarnCommand::ReadClock))
+        inputs.CPUDateTime = ParseControllerClock(tarn->TarnData);
+    if (!Check())
+        return;
+    if (tarn->Send(TarnCommand::ReadInputs))
+        inputs.ResolveInputs(tarn->TarnData);
+    if (!Check())
+        return;
+    if (tarn->Send(TarnCommand::ReadDelays))
+        inputs.ResolveDelays(tarn->TarnData);
+    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
+        if (!Check())
+            return;
+        if (tarn->Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
+            inputs.SetProfileID(zone, ParseProfileId(tarn->TarnData));
+    }
+    if (!Check())
+        return;
+    if (inputs.CPUVersion >= kAdminDataVersion && tarn->Send(TarnCommand::ReadAdminData))
+        inputs.ResolveAdminData(tarn->TarnData);
+
+    FillStatusPage();
+    const bool versionKnown = inputs.CPUVersion > 0;
+    mnuTarnSetup->setEnabled(versionKnown);
+    tabCtrl->setEnabled(versionKnown);
+    ShowStatus(QString());
+}
+
+void frmMain::SettleProfileNames()
+{
+    Tarn_Inputs& inputs = tarn->Inputs;
+    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
+        const std::string id = DecimalText(inputs.ProfileID(zone));
+        const Tarn_Profile* profile = ProfileCatalogue.Find(id);
+        inputs.SetProfileName(zone, profile ? profile->Name : "Unknown (" + id + ")");
+    }
+}
+
+void frmMain::FillStatusPage()
+{
+    SettleProfileNames();
+    picSts->Fill(tarn->Inputs);
+}
+
+void frmMain::SaveStatusReport()
+{
+    const QString path =
+        QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
+    const QByteArray now = DisplayFormat::GeneralDateTime(TarnDateTime::Now()).toLatin1();
+    const std::string bytes = picSts->Report().Text(std::string(now.constData(), now.size()));
+
+    // The earlier report stays whole unless the new one was written completely.
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                             static_cast<qint64>(bytes.size()) &&
+                         file.commit();
+    if (!written) {
+        m_boxes.critical(QStringLiteral("The status report could not be saved as %1.\n%2")
+                             .arg(path, file.errorString()));
+        return;
+    }
+    QString errText;
+    if (!TextEditorLauncher::Open(path, errText))
+        m_boxes.critical(errText + QStringLiteral("\nThe status report is saved as %1.").arg(path));
+}
+
+void frmMain::SwitchOffOutputs()
+{
+    if (!tarn)
+        return;
+    Tarn_Outputs& outputs = tarn->OutPuts;
+    outputs.Valve1 = 0;
+    outputs.Valve2 = 0;
+    outputs.Pump = 0;
+    outputs.Buzzer = 0;
+    outputs.AlarmRelay = 0;
+    for (int16_t i = 0; i < Tarn_Outputs::kExtraOutputs; ++i)
+        outputs.SetExtraOutPut(i, 0);
+    tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data());
+}
+
+void frmMain::StopPumpAndValves()
+{
+    BusyPointer::Reset();
+    if (!tarn)
+        return;
+    Tarn_Outputs& outputs = tarn->OutPuts;
+    outputs.Pump = 0;
+    outputs.Valve1 = 0;
+    outputs.Valve2 = 0;
+    Pause(kOutputsPause);
+    tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data());
+    Pause(kOutputsPause);
+    ShowStatus(QString());
+}
+
+void frmMain::Pause(std::chrono::milliseconds duration)
+{
+    std::this_thread::sleep_for(duration);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A close asked for while the shutdown runs (Send keeps events flowing) changes nothing.
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
+    if (!m_boxes.questionYesNo(QStringLiteral("End application?"))) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    updTimer->stop();
+    StopAutoUpdate();
+    Pause(kShutdownPause);
+    SwitchOffOutputs();
+    Pause(kShutdownPause);
+    event->accept();
+    emit programEnds();
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class EventLogPage;
+class MessageBoxes;
+class QAction;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTabBar;
+class QTimer;
+class SerialPort;
+class SingleInstance;
+class StatusPage;
+class Tarn_Comm;
+class TestPage;
+
+/// The main window: start-up and shutdown, the three pages, the menus, the periodic update
+/// and the status line. It owns the one link to the controller.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "Tarn Configuration";
+    static constexpr const char* kKeyStatus = "status";
+    static constexpr const char* kKeyTesting = "testing";
+    static constexpr const char* kKeyEventLog = "eventlog";
+    static constexpr int kStatusIntervalMs = 5000;
+    static constexpr int kTestIntervalMs = 200;
+    /// Pauses of the shutdown around the outputs-off command, and of StopPumpAndValves.
+    static constexpr std::chrono::milliseconds kShutdownPause{500};
+    static constexpr std::chrono::milliseconds kOutputsPause{500};
+    /// Firmware from which the controller reports administrative data and all log events.
+    static constexpr double kAdminDataVersion = 2.07;
+
+    explicit frmMain(MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    /// The program's start. False when the program must end (the user has been told why).
+    bool Load();
+
+    void ShowStatus(const QString& msg);
+    void ShowError(const QString& msg);
+    void StartAutoUpdate();
+    void StopAutoUpdate();
+    /// One status read cycle and the refresh of the status page; nothing while AutoUpdate is off.
+    void UpdateStatusPage();
+    void SwitchOffOutputs();
+    void StopPumpAndValves();
+    /// Writes tarn.sts from the status page and opens it in the text editor.
+    void SaveStatusReport();
+
+    /// Key of the selected tab.
+    QString SelectedTabKey() const;
+    MessageBoxes& messageBoxes() const { return m_boxes; }
+    std::string iniPath() const { return m_iniPath; }
+
+    /// The one link to the controller, created by Load.
+    Tarn_Comm* tarn = nullptr;
+    bool AutoUpdate = false;
+    int32_t LogEventNo = 0;
+    bool AbortLogReading = false;
+
+    QTabBar* tabCtrl = nullptr;
+    StatusPage* picSts = nullptr;
+    TestPage* picTest = nullptr;
+    EventLogPage* picLog = nullptr;
+    std::array<QLabel*, 2> lblAppStatus{};
+    QTimer* updTimer = nullptr;
+    QTimer* comTimer = nullptr;
+    SerialPort* MSComm1 = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuTarnSetup = nullptr;
+    QAction* mnuComSettings = nullptr;
+    QAction* mnuFileSep = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+signals:
+    /// The user confirmed the end and the outputs were switched off: the program ends now.
+    void programEnds();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildPages();
+    void handleTabChanged(int index);
+    void handleUpdTimer();
+    void handleMenuOpening();
+    void handleTarnSetup();
+    void handleComSettings();
+    void handleHelpAbout();
+    void tarn_ErrorMessage(const QString& MessageText);
+    /// Lets pending events run; false when the status read must give up.
+    bool Check();
+    /// Periodic work after a modal window closed; the status page is read at once if asked.
+    void ResumeAfterModal(bool readStatus);
+    /// The version number in a reply to the version request.
+    static double VersionFromReply(const std::string& data);
+    void SettleProfileNames();
+    void FillStatusPage();
+    static void Pause(std::chrono::milliseconds duration);
+
+    MessageBoxes& m_boxes;
+    QStackedWidget* m_pages = nullptr;
+    std::string m_iniPath;
+    std::unique_ptr<SingleInstance> m_instance;
+    bool m_closing = false;
+};
