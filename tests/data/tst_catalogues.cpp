@@ -1,7 +1,6 @@
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "IniFixture.h"
 #include "data/Catalogues.h"
 #include "data/ProfileCompiler.h"
 
@@ -9,11 +8,6 @@ namespace {
 
 constexpr char T = char(kStepTimed);
 constexpr char F = char(kStepFlow);
-
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
 
 QByteArray Steps(std::initializer_list<std::pair<char, int>> steps)
 {
@@ -47,183 +41,150 @@ class TestCatalogues : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void compileProfile_data();
-    void compileProfile();
-
-    void loadCatalogue_data();
-    void loadCatalogue();
-    void missingFile();
-    void reloadReplaces();
-    void keysAreExactText();
-
-private:
-    QString writeIni(const QByteArray& content);
     QTemporaryDir m_dir;
+
+private slots:
+    void compileProfile_data()
+    {
+        QTest::addColumn<QString>("definition");
+        QTest::addColumn<QByteArray>("compiled");
+
+        QTest::newRow("long step split at 120")
+            << "T,0,F,30,T,200,S,260" << Steps({{T, 30}, {F, 120}, {F, 50}, {T, 60}});
+        QTest::newRow("13 characters") << "T,0,F,30,S,45" << Steps({{T, 30}, {F, 15}});
+        QTest::newRow("shorter than 12") << "T,0,S,5" << QByteArray();
+        QTest::newRow("11 characters") << "T,0,F,3,S,6" << QByteArray();
+        QTest::newRow("not starting with T") << "F,0,T,30,S,60" << QByteArray();
+        QTest::newRow("start times from 65000 last 1")
+            << "T,0,F,30,T,65000,S,65100" << Steps({{T, 30}, {F, 1}, {T, 1}});
+        QTest::newRow("exactly 120") << "T,0,F,120,S,240" << Steps({{T, 120}, {F, 120}});
+        QTest::newRow("121 takes two bytes")
+            << "T,0,F,121,S,122" << Steps({{T, 120}, {T, 1}, {F, 1}});
+        QTest::newRow("halves round to even") << "T,0.5,F,2.5,S,3.5" << Steps({{T, 2}, {F, 2}});
+        QTest::newRow("second letter replaces the first")
+            << "T,0,F,T,30,S,60" << Steps({{T, 30}, {T, 30}});
+        // "f" is no letter: it is a time of 0 and closes a step of its own.
+        QTest::newRow("lower-case letter is a time")
+            << "T,0,f,30,S,60" << Steps({{F, 30}, {F, 30}});
+        QTest::newRow("leading blank of a time") << "T,0,F, 30,S,60" << Steps({{T, 30}, {F, 30}});
+        QTest::newRow("S in the middle ends it") << "T,0,S,30,T,60,F,90" << Steps({{T, 30}});
+        QTest::newRow("no S: last step has no length")
+            << "T,0,F,30,T,60" << Steps({{T, 30}, {F, 30}});
+        QTest::newRow("negative start time") << "T,0,F,-30,T,30,S,60" << Steps({{F, 60}, {T, 30}});
+        QTest::newRow("number too large for 32 bits")
+            << "T,0,F,99999999999999999999,S,1" << Steps({{T, 1}, {F, 1}});
+        QTest::newRow("only empty tokens") << "T,,,,,,,,,,,,,,,," << QByteArray();
+        QTest::newRow("trailing comma") << "T,0,F,30,S,60," << Steps({{T, 30}, {F, 30}});
+    }
+
+    void compileProfile()
+    {
+        QFETCH(QString, definition);
+        QFETCH(QByteArray, compiled);
+        const std::string result = CompileProfile(definition.toLatin1().toStdString());
+        QCOMPARE(QByteArray::fromStdString(result).toHex(' '), compiled.toHex(' '));
+    }
+
+    void loadCatalogue_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("profiles"); // ID|Name|Profile
+        QTest::addColumn<QStringList>("messages"); // key=Text
+
+        const QByteArray comm = "[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n\r\n";
+        QTest::newRow("CRLF file")
+            << comm + "[PROFILES]\r\n1=Short|T,0,F,30,S,60\r\n3=Alpha|T,0,F,10,S,20\r\n\r\n"
+                      "[MESSAGES]\r\n1=first message\r\n2=second\r\n"
+            << QString() << QStringList{"1|Short|T,0,F,30,S,60", "3|Alpha|T,0,F,10,S,20"}
+            << QStringList{"1=first message", "2=second"};
+        QTest::newRow("LF file, last line without end")
+            << QByteArray("[PROFILES]\n3=Alpha|T,0,F,10,S,20\n\n[MESSAGES]\n1=only") << QString()
+            << QStringList{"3|Alpha|T,0,F,10,S,20"} << QStringList{"1=only"};
+        QTest::newRow("nothing trimmed, split at the first = and |")
+            << QByteArray("[PROFILES]\n 4 = Spaced |T,0,F,10,S,20 \n5=A=B|x|y\n\n"
+                          "[MESSAGES]\n k =  text \n")
+            << QString() << QStringList{" 4 | Spaced |T,0,F,10,S,20 ", "5|A=B|x|y"}
+            << QStringList{" k =  text "};
+        QTest::newRow("empty line ends the list")
+            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n2=Two|T,0,F,30,S,60\n") << QString()
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("blank line ends the list")
+            << QByteArray("[MESSAGES]\n1=a\n  \t \n2=b\n") << QString() << QStringList{}
+            << QStringList{"1=a"};
+        QTest::newRow("line without = ends the list")
+            << QByteArray("[MESSAGES]\n1=a\n; a comment\n2=b\n") << QString() << QStringList{}
+            << QStringList{"1=a"};
+        QTest::newRow("lower-case header not found")
+            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[messages]\n1=a\n") << QString()
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("header found anywhere in a line")
+            << QByteArray("x [PROFILES] y\n1=One|T,0,F,30,S,60\n") << QString()
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("8-bit text kept")
+            << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n") << QString() << QStringList{}
+            << QStringList{QString::fromLatin1("1=R\xF6hre \xB4")};
+        QTest::newRow("profile without bar")
+            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n2=Two\n3=Three|T,0,F,30,S,60\n")
+            << kHead + "5 - Invalid procedure call or argument"
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("repeated profile id")
+            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n1=Again|T,0,F,30,S,60\n")
+            << kHead + "457 - This key is already associated with an element of this collection"
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("repeated message key")
+            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[MESSAGES]\n1=a\n2=b\n2=c\n")
+            << kHead + "457 - This key is already associated with an element of this collection"
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{"1=a", "2=b"};
+    }
+
+    void loadCatalogue()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        QFETCH(QStringList, profiles);
+        QFETCH(QStringList, messages);
+
+        const QString path = WriteIni(m_dir, content);
+        QVERIFY(!path.isEmpty());
+        MessageCatalogue.Clear();
+        std::string errText = "untouched";
+        const bool ok = LoadCatalogue(path.toStdString(), errText);
+        QCOMPARE(ok ? QString() : Latin1(errText), error);
+        QCOMPARE(ProfileLines(), profiles);
+        QCOMPARE(MessageLines(), messages);
+    }
+
+    void missingFile()
+    {
+        std::string errText;
+        QVERIFY(!LoadCatalogue(m_dir.filePath("absent.INI").toStdString(), errText));
+        QCOMPARE(Latin1(errText), kHead + "53 - File not found");
+        QVERIFY(ProfileCatalogue.Empty());
+
+        QVERIFY(!LoadCatalogue(m_dir.path().toStdString(), errText));
+        QCOMPARE(Latin1(errText), kHead + "57 - Device I/O error");
+    }
+
+    void reloadReplacesAndKeysAreExactText()
+    {
+        std::string errText;
+        QVERIFY(LoadCatalogue(
+            WriteIni(m_dir, "[PROFILES]\n1=One|T,0,F,30,S,60\n\n[MESSAGES]\n1=a\n").toStdString(),
+            errText));
+        QVERIFY(LoadCatalogue(WriteIni(m_dir, "[PROFILES]\n3=Alpha|T,0,F,10,S,20\n07=Seven|T\n\n"
+                                              "[MESSAGES]\n2=b\n")
+                                  .toStdString(),
+                              errText));
+        QCOMPARE(ProfileLines(), (QStringList{"3|Alpha|T,0,F,10,S,20", "07|Seven|T"}));
+        QCOMPARE(MessageLines(), QStringList{"2=b"});
+        QCOMPARE(ProfileCatalogue.Find("3")->Profile, std::string("T,0,F,10,S,20"));
+        QVERIFY(KeyExists(ProfileCatalogue, "07"));
+        QVERIFY(!KeyExists(ProfileCatalogue, "7"));
+        QVERIFY(!KeyExists(ProfileCatalogue, "3 "));
+        QVERIFY(!KeyExists(MessageCatalogue, "3"));
+    }
 };
-
-QString TestCatalogues::writeIni(const QByteArray& content)
-{
-    const QString path = m_dir.filePath(QStringLiteral("Tarn.INI"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(content);
-    return path;
-}
-
-void TestCatalogues::compileProfile_data()
-{
-    QTest::addColumn<QString>("definition");
-    QTest::addColumn<QByteArray>("compiled");
-
-    QTest::newRow("long step split at 120")
-        << "T,0,F,30,T,200,S,260" << Steps({{T, 30}, {F, 120}, {F, 50}, {T, 60}});
-    QTest::newRow("13 characters") << "T,0,F,30,S,45" << Steps({{T, 30}, {F, 15}});
-    QTest::newRow("catalogue example") << "T,0,F,10,S,20" << Steps({{T, 10}, {F, 10}});
-    QTest::newRow("shorter than 12") << "T,0,S,5" << QByteArray();
-    QTest::newRow("11 characters") << "T,0,F,3,S,6" << QByteArray();
-    QTest::newRow("not starting with T") << "F,0,T,30,S,60" << QByteArray();
-    QTest::newRow("lower-case start") << "t,0,F,30,S,60" << QByteArray();
-    QTest::newRow("empty") << "" << QByteArray();
-    QTest::newRow("start times from 65000 last 1")
-        << "T,0,F,30,T,65000,S,65100" << Steps({{T, 30}, {F, 1}, {T, 1}});
-    QTest::newRow("exactly 120") << "T,0,F,120,S,240" << Steps({{T, 120}, {F, 120}});
-    QTest::newRow("121 takes two bytes") << "T,0,F,121,S,122" << Steps({{T, 120}, {T, 1}, {F, 1}});
-    QTest::newRow("halves round to even") << "T,0.5,F,2.5,S,3.5" << Steps({{T, 2}, {F, 2}});
-    QTest::newRow("second letter replaces the first")
-        << "T,0,F,T,30,S,60" << Steps({{T, 30}, {T, 30}});
-    // "f" is no letter: it is a time of 0 and closes a step of its own.
-    QTest::newRow("lower-case letter is a time") << "T,0,f,30,S,60" << Steps({{F, 30}, {F, 30}});
-    QTest::newRow("letter with a blank is a time") << "T ,0,F,30,S,60" << Steps({{F, 30}, {F, 30}});
-    QTest::newRow("leading blank of a time") << "T,0,F, 30,S,60" << Steps({{T, 30}, {F, 30}});
-    QTest::newRow("S in the middle ends it") << "T,0,S,30,T,60,F,90" << Steps({{T, 30}});
-    QTest::newRow("no S: last step has no length") << "T,0,F,30,T,60" << Steps({{T, 30}, {F, 30}});
-    QTest::newRow("negative start time") << "T,0,F,-30,T,30,S,60" << Steps({{F, 60}, {T, 30}});
-    QTest::newRow("number too large for 32 bits")
-        << "T,0,F,99999999999999999999,S,1" << Steps({{T, 1}, {F, 1}});
-    QTest::newRow("only empty tokens") << "T,,,,,,,,,,,,,,,," << QByteArray();
-    QTest::newRow("no comma at all") << "TTTTTTTTTTTT" << QByteArray();
-    QTest::newRow("trailing comma") << "T,0,F,30,S,60," << Steps({{T, 30}, {F, 30}});
-}
-
-void TestCatalogues::compileProfile()
-{
-    QFETCH(QString, definition);
-    QFETCH(QByteArray, compiled);
-    const std::string result = CompileProfile(definition.toLatin1().toStdString());
-    QCOMPARE(QByteArray::fromStdString(result).toHex(' '), compiled.toHex(' '));
-}
-
-void TestCatalogues::loadCatalogue_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QStringList>("profiles"); // ID|Name|Profile
-    QTest::addColumn<QStringList>("messages"); // key=Text
-
-    const QByteArray comm = "[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n\r\n";
-    QTest::newRow("CRLF file")
-        << comm + "[PROFILES]\r\n1=Short|T,0,F,30,S,60\r\n3=Alpha|T,0,F,10,S,20\r\n\r\n"
-                  "[MESSAGES]\r\n1=first message\r\n2=second\r\n"
-        << QString() << QStringList{"1|Short|T,0,F,30,S,60", "3|Alpha|T,0,F,10,S,20"}
-        << QStringList{"1=first message", "2=second"};
-    QTest::newRow("LF file, last line without end")
-        << QByteArray("[PROFILES]\n3=Alpha|T,0,F,10,S,20\n\n[MESSAGES]\n1=only") << QString()
-        << QStringList{"3|Alpha|T,0,F,10,S,20"} << QStringList{"1=only"};
-    QTest::newRow("nothing trimmed, split at the first = and |")
-        << QByteArray("[PROFILES]\n 4 = Spaced |T,0,F,10,S,20 \n5=A=B|x|y\n\n"
-                      "[MESSAGES]\n k =  text \n")
-        << QString() << QStringList{" 4 | Spaced |T,0,F,10,S,20 ", "5|A=B|x|y"}
-        << QStringList{" k =  text "};
-    QTest::newRow("empty line ends the list")
-        << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n2=Two|T,0,F,30,S,60\n") << QString()
-        << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-    QTest::newRow("blank line ends the list") << QByteArray("[MESSAGES]\n1=a\n  \t \n2=b\n")
-                                              << QString() << QStringList{} << QStringList{"1=a"};
-    QTest::newRow("line without = ends the list")
-        << QByteArray("[MESSAGES]\n1=a\n; a comment\n2=b\n") << QString() << QStringList{}
-        << QStringList{"1=a"};
-    QTest::newRow("lower-case header not found")
-        << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[messages]\n1=a\n") << QString()
-        << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-    QTest::newRow("no sections") << comm << QString() << QStringList{} << QStringList{};
-    QTest::newRow("header found anywhere in a line")
-        << QByteArray("x [PROFILES] y\n1=One|T,0,F,30,S,60\n") << QString()
-        << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-    QTest::newRow("8-bit text kept")
-        << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n") << QString() << QStringList{}
-        << QStringList{QString::fromLatin1("1=R\xF6hre \xB4")};
-    QTest::newRow("profile without bar")
-        << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n2=Two\n3=Three|T,0,F,30,S,60\n")
-        << kHead + "5 - Invalid procedure call or argument" << QStringList{"1|One|T,0,F,30,S,60"}
-        << QStringList{};
-    QTest::newRow("repeated profile id")
-        << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n1=Again|T,0,F,30,S,60\n")
-        << kHead + "457 - This key is already associated with an element of this collection"
-        << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-    QTest::newRow("repeated message key")
-        << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[MESSAGES]\n1=a\n2=b\n2=c\n")
-        << kHead + "457 - This key is already associated with an element of this collection"
-        << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{"1=a", "2=b"};
-}
-
-void TestCatalogues::loadCatalogue()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, error);
-    QFETCH(QStringList, profiles);
-    QFETCH(QStringList, messages);
-
-    const QString path = writeIni(content);
-    QVERIFY(!path.isEmpty());
-    MessageCatalogue.Clear();
-    std::string errText = "untouched";
-    const bool ok = LoadCatalogue(path.toStdString(), errText);
-    QCOMPARE(ok, error.isEmpty());
-    if (!ok)
-        QCOMPARE(Latin1(errText), error);
-    QCOMPARE(ProfileLines(), profiles);
-    QCOMPARE(MessageLines(), messages);
-}
-
-void TestCatalogues::missingFile()
-{
-    std::string errText;
-    QVERIFY(!LoadCatalogue(m_dir.filePath("absent.INI").toStdString(), errText));
-    QCOMPARE(Latin1(errText), kHead + "53 - File not found");
-    QVERIFY(ProfileCatalogue.Empty());
-
-    QVERIFY(!LoadCatalogue(m_dir.path().toStdString(), errText));
-    QCOMPARE(Latin1(errText), kHead + "57 - Device I/O error");
-}
-
-void TestCatalogues::reloadReplaces()
-{
-    std::string errText;
-    QVERIFY(LoadCatalogue(
-        writeIni("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[MESSAGES]\n1=a\n").toStdString(), errText));
-    QCOMPARE(ProfileCatalogue.Count(), std::size_t{1});
-    QVERIFY(LoadCatalogue(
-        writeIni("[PROFILES]\n2=Two|T,0,F,30,S,60\n\n[MESSAGES]\n2=b\n").toStdString(), errText));
-    QCOMPARE(ProfileLines(), QStringList{"2|Two|T,0,F,30,S,60"});
-    QCOMPARE(MessageLines(), QStringList{"2=b"});
-}
-
-void TestCatalogues::keysAreExactText()
-{
-    std::string errText;
-    QVERIFY(LoadCatalogue(
-        writeIni("[PROFILES]\n3=Alpha|T,0,F,10,S,20\n07=Seven|T,0,F,10,S,20\n").toStdString(),
-        errText));
-    QVERIFY(KeyExists(ProfileCatalogue, "3"));
-    QCOMPARE(ProfileCatalogue.Find("3")->Name, std::string("Alpha"));
-    QCOMPARE(ProfileCatalogue.Find("3")->Profile, std::string("T,0,F,10,S,20"));
-    QVERIFY(KeyExists(ProfileCatalogue, "07"));
-    QVERIFY(!KeyExists(ProfileCatalogue, "7"));
-    QVERIFY(!KeyExists(ProfileCatalogue, "3 "));
-    QVERIFY(!KeyExists(MessageCatalogue, "3"));
-}
 
 QTEST_APPLESS_MAIN(TestCatalogues)
 #include "tst_catalogues.moc"

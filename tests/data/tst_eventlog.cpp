@@ -1,26 +1,12 @@
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "IniFixture.h"
 #include "data/Catalogues.h"
 #include "data/EventLog.h"
 
 namespace {
 
 constexpr int kCurrentYear = 2026;
-
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-QString Describe(const TarnDateTime& value)
-{
-    if (value.IsZero())
-        return QStringLiteral("zero date");
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", value.Year(), value.Month(),
-                             value.Day(), value.Hour(), value.Minute(), value.Second());
-}
 
 QStringList CodeLines()
 {
@@ -44,206 +30,145 @@ class TestEventLog : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void decode_data();
-    void decode();
-    void decodedTextDoesNotFollowReload();
-
-    void loadEventCodes_data();
-    void loadEventCodes();
-    void loadReplacesPreviousCodes();
-
-private:
-    QString writeIni(const QByteArray& content);
     QTemporaryDir m_dir;
+
+private slots:
+    void decode_data()
+    {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("expected"); // time | text | °C | °F
+
+        const QString stamp = QStringLiteral("2026-12-04 14:07:30|");
+        QTest::newRow("worked example") << "AC44C79E1114" << stamp + "Pump on|20|68";
+        QTest::newRow("unknown code 7, key text exact")
+            << "AC44C79E0714" << stamp + "Unknown log event (7).|20|68";
+        QTest::newRow("code 255, minus one degree")
+            << "AC44C79EFFFF" << stamp + "Unknown log event (255).|-1|30.2";
+        QTest::newRow("empty text is a text") << "AC44C79E0514" << stamp + "|20|68";
+        QTest::newRow("lowest temperature") << "AC44C79E1180" << stamp + "Pump on|-128|-198.4";
+        QTest::newRow("no stored time") << "000000001114" << QString("zero date|Pump on|20|68");
+        QTest::newRow("short: half a time")
+            << "AC44C7" << QString("2026-12-04 12:07:00|Unknown log event (0).|0|32");
+        QTest::newRow("bad code pair") << "AC44C79EZZ14" << stamp + "Unknown log event (0).|20|68";
+        QTest::newRow("bad pair ends early") << "AC44C79E1X14" << stamp + "Pump on on one|20|68";
+        QTest::newRow("longer: first twelve") << "AC44C79E1114FFFF" << stamp + "Pump on|20|68";
+        QTest::newRow("END reply") << "END" << QString("zero date|Unknown log event (0).|0|32");
+    }
+
+    void decode()
+    {
+        QFETCH(QString, data);
+        QFETCH(QString, expected);
+
+        EventCodeCatalogue.Clear();
+        EventCodeCatalogue.Add("17", {"17", "Pump on"});
+        EventCodeCatalogue.Add("1", {"1", "Pump on on one"});
+        EventCodeCatalogue.Add("5", {"5", ""});
+        EventCodeCatalogue.Add("07", {"07", "not under 7"});
+
+        const Tarn_Inputs event = DecodeLogEvent(data.toLatin1().toStdString(), kCurrentYear);
+        const TarnDateTime& t = event.LogTime;
+        const QString time =
+            t.IsZero() ? QStringLiteral("zero date")
+                       : QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", t.Year(), t.Month(),
+                                           t.Day(), t.Hour(), t.Minute(), t.Second());
+        QCOMPARE(
+            QStringList({time, Latin1(event.LogText), QString::number(event.LogTemperatureCelsius),
+                         QString::number(event.LogTemperatureFarenheit)})
+                .join('|'),
+            expected);
+        // Only the log fields are set.
+        QCOMPARE(event.TemperatureCelsius, 0.0);
+        QVERIFY(event.CPUDateTime.IsZero());
+        QVERIFY(event.SerialNumber.empty());
+    }
+
+    void decodedTextDoesNotFollowReload()
+    {
+        EventCodeCatalogue.Clear();
+        const Tarn_Inputs before = DecodeLogEvent("AC44C79E1114");
+        QCOMPARE(before.LogTime.Year(), 2026);
+        EventCodeCatalogue.Add("17", {"17", "Pump on"});
+        QCOMPARE(Latin1(before.LogText), QStringLiteral("Unknown log event (17)."));
+        QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114").LogText), QStringLiteral("Pump on"));
+    }
+
+    void loadEventCodes_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<double>("version");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("codes");
+
+        const QStringList first{"1=old one", "2=old two"};
+        const QStringList second{"1=new one", "17=Pump on"};
+        QTest::newRow("low end belongs to the range") << kTwoRanges << 2.00 << QString() << second;
+        QTest::newRow("high end belongs to the range") << kTwoRanges << 1.99 << QString() << first;
+        QTest::newRow("between ranges loads nothing")
+            << kTwoRanges << 1.995 << QString() << QStringList{};
+        QTest::newRow("CRLF file")
+            << QByteArray(kTwoRanges).replace("\n", "\r\n") << 2.99 << QString() << second;
+        QTest::newRow("first matching section wins")
+            << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=first\n\n"
+                          "[EVENT_CODES_2]\nVersion=2.00-2.06\n1=second\n")
+            << 2.05 << QString() << QStringList{"1=first"};
+        QTest::newRow("missing section 2 ends the search")
+            << QByteArray("[EVENT_CODES_1]\nVersion=1.00-1.99\n1=one\n\n"
+                          "[EVENT_CODES_3]\nVersion=3.00-3.99\n1=three\n")
+            << 3.5 << QString() << QStringList{};
+        QTest::newRow("comment before Version is the skipped line")
+            << QByteArray("[EVENT_CODES_1]\n; texts\nVersion=2.00-2.99\n1=one\n") << 2.5
+            << QString() << QStringList{"Version=2.00-2.99", "1=one"};
+        QTest::newRow("comment without = ends the codes")
+            << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=one\n; more\n2=two\n") << 2.5
+            << QString() << QStringList{"1=one"};
+        QTest::newRow("empty text kept") << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n17=\n")
+                                         << 2.5 << QString() << QStringList{"17="};
+        QTest::newRow("blanks around the range")
+            << QByteArray("[EVENT_CODES_1]\nVersion= 2.00 - 2.99 \n1=one\n") << 2.99 << QString()
+            << QStringList{"1=one"};
+        QTest::newRow("Version without -")
+            << QByteArray("[EVENT_CODES_1]\nVersion=2.00\n1=one\n") << 2.0
+            << kHead + "9 - Subscript out of range" << QStringList{};
+        QTest::newRow("repeated code keeps the codes before it")
+            << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=one\n2=two\n1=again\n3=three\n")
+            << 2.5
+            << kHead + "457 - This key is already associated with an element of this collection"
+            << QStringList{"1=one", "2=two"};
+    }
+
+    void loadEventCodes()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(double, version);
+        QFETCH(QString, error);
+        QFETCH(QStringList, codes);
+
+        const QString path = WriteIni(m_dir, content);
+        QVERIFY(!path.isEmpty());
+        EventCodeCatalogue.Clear();
+        EventCodeCatalogue.Add("99", {"99", "stale"});
+        std::string errText;
+        const bool ok = LoadEventCodes(version, path.toStdString(), errText);
+        QCOMPARE(ok ? QString() : Latin1(errText), error);
+        QCOMPARE(CodeLines(), codes);
+    }
+
+    void loadReplacesPreviousCodes()
+    {
+        const std::string path = WriteIni(m_dir, kTwoRanges).toStdString();
+        std::string errText;
+        QVERIFY(LoadEventCodes(2.5, path, errText));
+        QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114", kCurrentYear).LogText),
+                 QStringLiteral("Pump on"));
+        QVERIFY(LoadEventCodes(1.5, path, errText));
+        QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114", kCurrentYear).LogText),
+                 QStringLiteral("Unknown log event (17)."));
+        // A missing file matches no section and leaves the catalogue empty.
+        QVERIFY(LoadEventCodes(2.5, m_dir.filePath("absent.INI").toStdString(), errText));
+        QVERIFY(EventCodeCatalogue.Empty());
+    }
 };
-
-QString TestEventLog::writeIni(const QByteArray& content)
-{
-    const QString path = m_dir.filePath(QStringLiteral("Tarn.INI"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(content);
-    return path;
-}
-
-void TestEventLog::decode_data()
-{
-    QTest::addColumn<QString>("data");
-    QTest::addColumn<QString>("time");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("celsius");
-    QTest::addColumn<double>("fahrenheit");
-
-    QTest::newRow("worked example") << "AC44C79E1114"
-                                    << "2026-12-04 14:07:30"
-                                    << "Pump on" << 20.0 << 68.0;
-    QTest::newRow("lower case") << "ac44c79e1114"
-                                << "2026-12-04 14:07:30"
-                                << "Pump on" << 20.0 << 68.0;
-    QTest::newRow("unknown code 7") << "AC44C79E0714"
-                                    << "2026-12-04 14:07:30"
-                                    << "Unknown log event (7)." << 20.0 << 68.0;
-    QTest::newRow("code 255") << "AC44C79EFF00"
-                              << "2026-12-04 14:07:30"
-                              << "Unknown log event (255)." << 0.0 << 32.0;
-    QTest::newRow("empty text is a text") << "AC44C79E0514"
-                                          << "2026-12-04 14:07:30"
-                                          << "" << 20.0 << 68.0;
-    QTest::newRow("minus one degree") << "AC44C79E11FF"
-                                      << "2026-12-04 14:07:30"
-                                      << "Pump on" << -1.0 << 30.2;
-    QTest::newRow("lowest temperature") << "AC44C79E1180"
-                                        << "2026-12-04 14:07:30"
-                                        << "Pump on" << -128.0 << -198.4;
-    QTest::newRow("no stored time") << "000000001114"
-                                    << "zero date"
-                                    << "Pump on" << 20.0 << 68.0;
-    QTest::newRow("short: time only") << "AC44C79E"
-                                      << "2026-12-04 14:07:30"
-                                      << "Unknown log event (0)." << 0.0 << 32.0;
-    QTest::newRow("short: half a time") << "AC44C7"
-                                        << "2026-12-04 12:07:00"
-                                        << "Unknown log event (0)." << 0.0 << 32.0;
-    QTest::newRow("empty") << ""
-                           << "zero date"
-                           << "Unknown log event (0)." << 0.0 << 32.0;
-    QTest::newRow("bad code pair") << "AC44C79EZZ14"
-                                   << "2026-12-04 14:07:30"
-                                   << "Unknown log event (0)." << 20.0 << 68.0;
-    QTest::newRow("bad pair ends early") << "AC44C79E1X14"
-                                         << "2026-12-04 14:07:30"
-                                         << "Pump on on one" << 20.0 << 68.0;
-    QTest::newRow("longer: first twelve") << "AC44C79E1114FFFF"
-                                          << "2026-12-04 14:07:30"
-                                          << "Pump on" << 20.0 << 68.0;
-    QTest::newRow("END reply") << "END"
-                               << "zero date"
-                               << "Unknown log event (0)." << 0.0 << 32.0;
-}
-
-void TestEventLog::decode()
-{
-    QFETCH(QString, data);
-    QFETCH(QString, time);
-    QFETCH(QString, text);
-    QFETCH(double, celsius);
-    QFETCH(double, fahrenheit);
-
-    EventCodeCatalogue.Clear();
-    EventCodeCatalogue.Add("17", {"17", "Pump on"});
-    EventCodeCatalogue.Add("1", {"1", "Pump on on one"});
-    EventCodeCatalogue.Add("5", {"5", ""});
-    EventCodeCatalogue.Add("07", {"07", "not under 7"});
-
-    const Tarn_Inputs event = DecodeLogEvent(data.toLatin1().toStdString(), kCurrentYear);
-    QCOMPARE(Describe(event.LogTime), time);
-    QCOMPARE(Latin1(event.LogText), text);
-    QCOMPARE(event.LogTemperatureCelsius, celsius);
-    QCOMPARE(event.LogTemperatureFarenheit, fahrenheit);
-    // Only the log fields are set.
-    QCOMPARE(event.TemperatureCelsius, 0.0);
-    QVERIFY(event.CPUDateTime.IsZero());
-    QVERIFY(event.SerialNumber.empty());
-}
-
-void TestEventLog::decodedTextDoesNotFollowReload()
-{
-    EventCodeCatalogue.Clear();
-    const Tarn_Inputs before = DecodeLogEvent("AC44C79E1114");
-    QCOMPARE(Latin1(before.LogText), QStringLiteral("Unknown log event (17)."));
-    QCOMPARE(before.LogTime.Year(), 2026);
-    EventCodeCatalogue.Add("17", {"17", "Pump on"});
-    QCOMPARE(Latin1(before.LogText), QStringLiteral("Unknown log event (17)."));
-    QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114").LogText), QStringLiteral("Pump on"));
-}
-
-void TestEventLog::loadEventCodes_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<double>("version");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QStringList>("codes");
-
-    QTest::newRow("2.00 loads section 2")
-        << kTwoRanges << 2.00 << QString() << QStringList{"1=new one", "17=Pump on"};
-    QTest::newRow("1.99 loads section 1")
-        << kTwoRanges << 1.99 << QString() << QStringList{"1=old one", "2=old two"};
-    QTest::newRow("high end belongs to the range")
-        << kTwoRanges << 2.99 << QString() << QStringList{"1=new one", "17=Pump on"};
-    QTest::newRow("low end belongs to the range")
-        << kTwoRanges << 1.0 << QString() << QStringList{"1=old one", "2=old two"};
-    QTest::newRow("3.1 loads nothing") << kTwoRanges << 3.1 << QString() << QStringList{};
-    QTest::newRow("between ranges loads nothing")
-        << kTwoRanges << 1.995 << QString() << QStringList{};
-    QTest::newRow("CRLF file") << QByteArray(kTwoRanges).replace("\n", "\r\n") << 2.07 << QString()
-                               << QStringList{"1=new one", "17=Pump on"};
-    QTest::newRow("first matching section wins")
-        << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=first\n\n"
-                      "[EVENT_CODES_2]\nVersion=2.00-2.06\n1=second\n")
-        << 2.05 << QString() << QStringList{"1=first"};
-    QTest::newRow("missing section 2 ends the search")
-        << QByteArray("[EVENT_CODES_1]\nVersion=1.00-1.99\n1=one\n\n"
-                      "[EVENT_CODES_3]\nVersion=3.00-3.99\n1=three\n")
-        << 3.5 << QString() << QStringList{};
-    QTest::newRow("comment before Version is the skipped line")
-        << QByteArray("[EVENT_CODES_1]\n; texts of the first firmware\nVersion=2.00-2.99\n"
-                      "1=one\n")
-        << 2.5 << QString() << QStringList{"Version=2.00-2.99", "1=one"};
-    QTest::newRow("comment without = ends the codes")
-        << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=one\n; more\n2=two\n") << 2.5
-        << QString() << QStringList{"1=one"};
-    QTest::newRow("empty text kept") << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n17=\n")
-                                     << 2.5 << QString() << QStringList{"17="};
-    QTest::newRow("blanks around the range")
-        << QByteArray("[EVENT_CODES_1]\nVersion= 2.00 - 2.99 \n1=one\n") << 2.99 << QString()
-        << QStringList{"1=one"};
-    QTest::newRow("Version without -")
-        << QByteArray("[EVENT_CODES_1]\nVersion=2.00\n1=one\n") << 2.0
-        << kHead + "9 - Subscript out of range" << QStringList{};
-    QTest::newRow("repeated code keeps the codes before it")
-        << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=one\n2=two\n1=again\n3=three\n") << 2.5
-        << kHead + "457 - This key is already associated with an element of this collection"
-        << QStringList{"1=one", "2=two"};
-    QTest::newRow("no event sections")
-        << QByteArray("[COMMUNICATION]\nPort=1\n") << 2.0 << QString() << QStringList{};
-}
-
-void TestEventLog::loadEventCodes()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(double, version);
-    QFETCH(QString, error);
-    QFETCH(QStringList, codes);
-
-    const QString path = writeIni(content);
-    QVERIFY(!path.isEmpty());
-    EventCodeCatalogue.Clear();
-    EventCodeCatalogue.Add("99", {"99", "stale"});
-    std::string errText;
-    const bool ok = LoadEventCodes(version, path.toStdString(), errText);
-    QCOMPARE(ok, error.isEmpty());
-    if (!ok)
-        QCOMPARE(Latin1(errText), error);
-    QCOMPARE(CodeLines(), codes);
-}
-
-void TestEventLog::loadReplacesPreviousCodes()
-{
-    const std::string path = writeIni(kTwoRanges).toStdString();
-    std::string errText;
-    QVERIFY(LoadEventCodes(2.5, path, errText));
-    QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114", kCurrentYear).LogText),
-             QStringLiteral("Pump on"));
-    QVERIFY(LoadEventCodes(1.5, path, errText));
-    QCOMPARE(CodeLines(), (QStringList{"1=old one", "2=old two"}));
-    QCOMPARE(Latin1(DecodeLogEvent("AC44C79E1114", kCurrentYear).LogText),
-             QStringLiteral("Unknown log event (17)."));
-    // A missing file matches no section and leaves the catalogue empty.
-    QVERIFY(LoadEventCodes(2.5, m_dir.filePath("absent.INI").toStdString(), errText));
-    QVERIFY(EventCodeCatalogue.Empty());
-}
 
 QTEST_APPLESS_MAIN(TestEventLog)
 #include "tst_eventlog.moc"

@@ -2,11 +2,6 @@
 
 #include <QTest>
 
-void ScriptedMessageBoxes::expect(Kind kind, const QString& text, bool answer)
-{
-    m_script.append({kind, text, answer});
-}
-
 bool ScriptedMessageBoxes::answer(Kind kind, const QString& text)
 {
     m_shown.append(text);

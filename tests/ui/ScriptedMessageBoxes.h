@@ -21,7 +21,10 @@ public:
     };
 
     /// Expects the next box; a text ending in "*" matches every text that starts with the rest.
-    void expect(Kind kind, const QString& text, bool answer = true);
+    void expect(Kind kind, const QString& text, bool answer = true)
+    {
+        m_script.append({kind, text, answer});
+    }
     /// Expectations not met yet.
     int pending() const { return static_cast<int>(m_script.size()); }
     /// Texts of all boxes shown, in order.

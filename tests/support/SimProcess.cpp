@@ -1,0 +1,106 @@
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+
+bool SimProcess::start(const QStringList& options)
+{
+    stop();
+    m_pending = 0;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_process.start(qEnvironmentVariable("TARN_SIM"),
+                    QStringList{QStringLiteral("--journal"), journalPath()} + options);
+    if (!m_process.waitForStarted(kStartTimeoutMs)) {
+        qWarning("tarn-sim (TARN_SIM) did not start: %s", qPrintable(m_process.errorString()));
+        return false;
+    }
+    m_slavePath = readLine(kStartTimeoutMs);
+    if (readLine(kStartTimeoutMs) != QStringLiteral("READY")) {
+        qWarning("tarn-sim did not get ready");
+        return false;
+    }
+    return true;
+}
+
+void SimProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(kAnswerTimeoutMs))
+        kill();
+}
+
+void SimProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(kAnswerTimeoutMs);
+}
+
+QString SimProcess::readLine(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine()) {
+        if (deadline.hasExpired() ||
+            !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            return QString();
+    }
+    return QString::fromLatin1(m_process.readLine()).trimmed();
+}
+
+void SimProcess::post(const QString& line)
+{
+    m_process.write(line.toLatin1() + '\n');
+    ++m_pending;
+}
+
+bool SimProcess::drain()
+{
+    m_process.waitForBytesWritten(kAnswerTimeoutMs);
+    bool allOk = true;
+    for (; m_pending > 0; --m_pending) {
+        m_lastAnswer = readLine(kAnswerTimeoutMs);
+        if (m_lastAnswer.isNull())
+            return false;
+        allOk = allOk && m_lastAnswer == QStringLiteral("OK");
+    }
+    return allOk;
+}
+
+bool SimProcess::command(const QString& line)
+{
+    post(line);
+    return drain();
+}
+
+QString SimProcess::answer(const QString& line)
+{
+    post(line);
+    drain();
+    return m_lastAnswer;
+}
+
+QStringList SimProcess::journal() const
+{
+    QFile file(journalPath());
+    QStringList lines;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n'))
+            lines << QString::fromLatin1(line).section(u' ', 1).trimmed();
+        lines.removeAll(QString());
+    }
+    return lines;
+}
+
+QList<int> SimProcess::codes() const
+{
+    QList<int> result;
+    for (const QString& line : journal())
+        result.append(line.section(u' ', 0, 0).toInt());
+    return result;
+}

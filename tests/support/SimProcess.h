@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+/// The controller simulator tarn-sim (env TARN_SIM) as a child process on a pseudo-terminal,
+/// driven through its standard input, journaling into a temporary folder of its own.
+/// The simulator is terminated with the test process, even when the test crashes.
+class SimProcess
+{
+public:
+    static constexpr int kStartTimeoutMs = 10000;
+    static constexpr int kAnswerTimeoutMs = 5000;
+
+    SimProcess() = default;
+    ~SimProcess() { stop(); }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    /// Starts (or starts again) with the given options; false, with a warning, on a failure.
+    bool start(const QStringList& options = {});
+    void stop();
+    void kill();
+    QString slavePath() const { return m_slavePath; }
+    /// A path in the simulator's temporary folder, e.g. for --link.
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    QString journalPath() const { return filePath(QStringLiteral("journal")); }
+    QProcess& process() { return m_process; }
+
+    /// Sends a control line without waiting for its answer (usable while a request waits).
+    void post(const QString& line);
+    /// Waits for the answers to all posted lines; true when each was "OK".
+    bool drain();
+    /// Sends a control line; true when it and every line posted before were answered "OK".
+    bool command(const QString& line);
+    /// Sends a control line and returns its answer ("OK", "ERR <reason>", empty on time-out).
+    QString answer(const QString& line);
+
+    /// "<command> <data>" of every frame received so far, e.g. "64", "54 01", "BAD 8F00FF".
+    QStringList journal() const;
+    /// The command codes received so far, in order.
+    QList<int> codes() const;
+
+private:
+    QString readLine(int timeoutMs);
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_slavePath;
+    QString m_lastAnswer;
+    int m_pending = 0;
+};
