@@ -62,7 +62,22 @@ bool ParseStopBits(const QString& text, QSerialPort::StopBits& stopBits)
 SerialPort::SerialPort(QObject* parent) : QObject(parent), m_port_(std::make_unique<QSerialPort>())
 {
     connect(m_port_.get(), &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(m_port_.get(), &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { handlePortError(error); });
     m_port_->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void SerialPort::handlePortError(int error)
+{
+    // The device went away under an open port (adapter unplugged, simulator ended).
+    if (error == QSerialPort::ResourceError && m_port_->isOpen())
+        m_lost = true;
+}
+
+bool SerialPort::reopen()
+{
+    close();
+    return open();
 }
 
 SerialPort::~SerialPort()
@@ -171,6 +186,7 @@ bool SerialPort::open()
         return false;
     }
     setError(0, QString());
+    m_lost = false;
     return true;
 }
 

@@ -45,6 +45,11 @@ public:
     /// errorNumber() & " - " & errorDescription()
     QString errorText() const;
 
+    /// True once the open device has gone away (an unplugged adapter); cleared by open().
+    bool deviceLost() const { return m_lost; }
+    /// Closes and opens the port again with the same settings.
+    bool reopen();
+
     /// The device name of the current port number (see PortNames).
     QString deviceName() const;
 
@@ -53,6 +58,7 @@ signals:
     void readyRead();
 
 private:
+    void handlePortError(int error);
     void setError(int number, const QString& description);
     /// Takes over the QSerialPort's last error, worded for the user.
     void takePortError(const QString& device);
@@ -63,6 +69,7 @@ private:
     QString m_iniPath;
     bool m_rts = true;
     bool m_dtr = true;
+    bool m_lost = false;
     int m_errorNumber = 0;
     QString m_errorDescription;
 };

@@ -90,6 +90,10 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     const std::string frame = BuildRequestFrame(Address, PCAddress, commandName, data);
     TarnData.clear();
     ReceivedCommand = 0;
+    // A device that went away (an adapter unplugged and plugged in again) is opened afresh,
+    // so the link recovers by itself once the controller is back.
+    if (comm && comm->deviceLost())
+        comm->reopen();
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
         comm->write(frame);
