@@ -1,4 +1,5 @@
 #include "config/CIniFile.h"
+#include "config/AsciiText.h"
 
 #include "config/IniFile.h"
 
@@ -13,33 +14,6 @@ namespace {
 
 /// Largest magnitude whose whole numbers a double still holds exactly.
 constexpr double kExactWholeLimit = 9007199254740992.0;
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string Upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = AsciiUpper(c);
-    return out;
-}
 
 std::string TypeCode(const std::string& type)
 {

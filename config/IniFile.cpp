@@ -1,4 +1,5 @@
 #include "config/IniFile.h"
+#include "config/AsciiText.h"
 
 #include <atomic>
 #include <cstdio>
@@ -35,35 +36,6 @@ constexpr std::string_view kNewFileLineEnd = "\r\n";
 #else
 constexpr std::string_view kNewFileLineEnd = "\n";
 #endif
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
 
 bool HasLineBreak(std::string_view text)
 {

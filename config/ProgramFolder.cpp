@@ -1,4 +1,5 @@
 #include "config/ProgramFolder.h"
+#include "config/AsciiText.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,21 +44,6 @@ std::string ExecutablePath()
         return {};
     return std::string(buffer, static_cast<std::size_t>(length));
 #endif
-}
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace

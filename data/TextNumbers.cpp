@@ -1,5 +1,7 @@
 #include "data/TextNumbers.h"
 
+#include "link/WireEncoding.h"
+
 #include <array>
 #include <cfloat>
 #include <charconv>
@@ -8,17 +10,6 @@
 #include <system_error>
 
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool IsDigit(char c)
 {
@@ -36,7 +27,7 @@ uint32_t HexValue(std::string_view text)
 {
     uint64_t value = 0;
     for (const char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         value = value * 16 + static_cast<uint64_t>(digit);
@@ -92,7 +83,7 @@ int16_t ParseProfileId(std::string_view text)
 {
     uint32_t low16 = 0;
     for (const char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         low16 = ((low16 << 4) | static_cast<uint32_t>(digit)) & 0xFFFFu;

@@ -14,6 +14,17 @@ std::string HexDigits(uint32_t value, int width)
 }
 } // namespace
 
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 std::string ByteToHex(int value)
 {
     return HexDigits(static_cast<uint32_t>(value) & 0xFF, 2);

@@ -6,6 +6,8 @@
 
 // Hexadecimal and bit encodings of values on the wire.
 
+/// The value of one hex digit (either case), -1 for any other character.
+int HexDigitValue(char c);
 /// Two upper-case hex digits: 0 -> "00", 10 -> "0A".
 std::string ByteToHex(int value);
 /// Two digits below 256 (negatives: the low two digits of the 16-bit form), four from 256 up.

@@ -2,25 +2,12 @@
 
 #include "link/WireEncoding.h"
 
-namespace {
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-} // namespace
-
 bool IsHexDigits(std::string_view text)
 {
     if (text.empty())
         return false;
     for (const char c : text)
-        if (DigitValue(c) < 0)
+        if (HexDigitValue(c) < 0)
             return false;
     return true;
 }
@@ -31,8 +18,8 @@ bool HexToBytes(std::string_view text, std::string& bytes)
     if (text.size() % 2 != 0)
         return false;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = DigitValue(text[i]);
-        const int low = DigitValue(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             bytes.clear();
             return false;
