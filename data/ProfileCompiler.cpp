@@ -86,7 +86,7 @@ std::string CompileProfile(std::string_view definition)
     for (ProfileStep& step : steps) {
         if (step.StepType == kStepStop)
             break;
-        while (step.StepTime >= 1) {
+        while (step.StepTime >= 1 && compiled.size() < kMaxCompiledProfileLength) {
             const int64_t chunk = std::min<int64_t>(step.StepTime, kMaxStepDuration);
             compiled += static_cast<char>(step.StepType | static_cast<uint8_t>(chunk));
             step.StepTime -= chunk;

@@ -14,6 +14,10 @@ inline constexpr int kMaxStepDuration = 120;
 /// Bytes of a compiled profile that the zone-definition command carries.
 inline constexpr std::size_t kMaxCompiledProfileBytes = 32;
 
+/// Longest compiled profile. Far beyond any real sequence (the controller takes 32 bytes);
+/// it only stops absurd start times from producing megabytes.
+inline constexpr std::size_t kMaxCompiledProfileLength = 4096;
+
 /// Compiles a definition such as "T,0,F,30,S,60" into step bytes (code OR duration).
 /// Empty for a definition shorter than 12 characters or not starting with "T".
 std::string CompileProfile(std::string_view definition);

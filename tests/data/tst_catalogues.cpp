@@ -73,6 +73,9 @@ private slots:
         QTest::newRow("negative start time") << "T,0,F,-30,T,30,S,60" << Steps({{F, 60}, {T, 30}});
         QTest::newRow("number too large for 32 bits")
             << "T,0,F,99999999999999999999,S,1" << Steps({{T, 1}, {F, 1}});
+        QTest::newRow("absurd start time stops at the length limit")
+            << "T,0,F,-2000000000,T,30,S,60"
+            << QByteArray(kMaxCompiledProfileLength, static_cast<char>(F | kMaxStepDuration));
         QTest::newRow("only empty tokens") << "T,,,,,,,,,,,,,,,," << QByteArray();
         QTest::newRow("trailing comma") << "T,0,F,30,S,60," << Steps({{T, 30}, {F, 30}});
     }
