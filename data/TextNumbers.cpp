@@ -1,5 +1,6 @@
 #include "data/TextNumbers.h"
 
+#include "config/AsciiText.h"
 #include "link/WireEncoding.h"
 
 #include <array>
@@ -14,11 +15,6 @@ namespace {
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
 }
 
 } // namespace
