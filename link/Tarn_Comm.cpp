@@ -1,6 +1,7 @@
 #include "link/Tarn_Comm.h"
 
 #include "link/CommandCodes.h"
+#include "link/EventWait.h"
 #include "link/FrameCodec.h"
 #include "link/SerialPort.h"
 
@@ -8,8 +9,6 @@
 #include <QEventLoop>
 #include <QSerialPort>
 #include <QTimer>
-
-#include <thread>
 
 namespace {
 
@@ -113,8 +112,13 @@ bool Tarn_Comm::WaitForReply(int code)
         LastError = kTimeoutText;
         return false;
     }
-    // Gives the controller a moment before the caller's next request.
-    std::this_thread::sleep_for(kPostReplyPause);
+    // Gives the controller a moment before the caller's next request. The window keeps
+    // running meanwhile; a request made from it must not change this Send's answer.
+    const std::string reply = TarnData;
+    const uint8_t replyCommand = Command;
+    WaitProcessingEvents(kPostReplyPause);
+    TarnData = reply;
+    Command = replyCommand;
     return true;
 }
 
@@ -158,7 +162,10 @@ bool Tarn_Comm::WaitForCommand(int code)
             if (left.count() <= 0)
                 break;
             deadline.start(left);
-            loop.exec();
+            // -1: the application is quitting and no local loop runs any more; waiting on
+            // would spin until the deadline.
+            if (loop.exec() == -1)
+                break;
         }
     }
     if (!arrived)

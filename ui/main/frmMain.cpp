@@ -8,6 +8,7 @@
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"
 #include "link/CommandCodes.h"
+#include "link/EventWait.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
@@ -36,7 +37,6 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
-#include <thread>
 
 namespace {
 const QColor kErrorBackground(255, 128, 128);
@@ -464,7 +464,7 @@ void frmMain::StopPumpAndValves()
 
 void frmMain::Pause(std::chrono::milliseconds duration)
 {
-    std::this_thread::sleep_for(duration);
+    WaitProcessingEvents(duration);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

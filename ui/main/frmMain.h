@@ -110,6 +110,7 @@ private:
     static double VersionFromReply(const std::string& data);
     void SettleProfileNames();
     void FillStatusPage();
+    /// Waits while the window keeps painting and taking input.
     static void Pause(std::chrono::milliseconds duration);
 
     MessageBoxes& m_boxes;
