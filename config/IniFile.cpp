@@ -1,7 +1,7 @@
 #include "config/IniFile.h"
 #include "config/AsciiText.h"
+#include "config/FileReplace.h"
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,13 +10,6 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -140,77 +133,16 @@ std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header)
     return i;
 }
 
-bool IsWritable(const fs::path& file)
-{
-    std::error_code ec;
-    const auto status = fs::status(file, ec);
-    if (ec || !fs::exists(status))
-        return true;
-    // Checked on the permission bits as well, so that a file marked read-only stays so even
-    // for a user whom the system would let write it anyway.
-    if ((status.permissions() & fs::perms::owner_write) == fs::perms::none)
-        return false;
-#ifdef _WIN32
-    return _access(file.string().c_str(), 2) == 0;
-#else
-    return access(file.c_str(), W_OK) == 0;
-#endif
-}
-
-/// Writes the lines to a temporary file beside `path` and renames it over `path`, so that a
-/// failed write leaves the old file whole.
+/// The file as it will be written: each line's text followed by its line end.
 bool SaveLines(const std::string& path, const std::vector<Line>& lines)
 {
-    fs::path target(path);
-    std::error_code linkError;
-    // A linked file is rewritten where it lies; the link itself stays.
-    if (fs::is_symlink(target, linkError)) {
-        const fs::path resolved = fs::canonical(target, linkError);
-        if (linkError)
-            return false;
-        target = resolved;
+    std::string bytes;
+    for (const Line& line : lines) {
+        bytes += line.text;
+        bytes += line.end;
     }
-    if (!IsWritable(target))
-        return false;
-
-    static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-    const long pid = _getpid();
-#else
-    const long pid = static_cast<long>(getpid());
-#endif
-    fs::path temp = target;
-    temp += ".tmp" + std::to_string(pid) + "_" + std::to_string(counter++);
-
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        for (const Line& line : lines) {
-            out.write(line.text.data(), static_cast<std::streamsize>(line.text.size()));
-            out.write(line.end.data(), static_cast<std::streamsize>(line.end.size()));
-        }
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return false;
-        }
-    }
-
-    std::error_code ec;
-    const auto oldStatus = fs::status(target, ec);
-    if (!ec && fs::exists(oldStatus))
-        fs::permissions(temp, oldStatus.permissions(), ec);
-    ec.clear();
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return false;
-    }
-    return true;
+    std::string ignored;
+    return ReplaceFileContent(path, bytes, ignored);
 }
 
 } // namespace

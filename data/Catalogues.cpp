@@ -1,5 +1,6 @@
 #include "data/Catalogues.h"
 
+#include "config/AsciiText.h"
 #include "config/CIniFile.h"
 #include "data/TextNumbers.h"
 
@@ -29,6 +30,8 @@ std::string ErrorDescription(int number)
         return "Invalid procedure call or argument";
     case CatalogueError::BadVersionRange:
         return "Subscript out of range";
+    case CatalogueError::ListNotFound:
+        return "Input past end of file";
     case CatalogueError::DuplicateKey:
         return "This key is already associated with an element of this collection";
     default:
@@ -80,6 +83,21 @@ public:
         return false;
     }
 
+    /// Reads up to and including the header line of `section` ("[name]", blanks allowed,
+    /// any case, as the INI access finds sections); false when there is none.
+    bool SkipPastHeader(std::string_view section)
+    {
+        std::string line;
+        while (Next(line)) {
+            const std::string_view t = Trimmed(line);
+            const std::size_t close = t.find(']');
+            if (!t.empty() && t.front() == '[' && close != std::string_view::npos &&
+                EqualNoCase(Trimmed(t.substr(1, close - 1)), section))
+                return true;
+        }
+        return false;
+    }
+
 private:
     std::ifstream m_file;
 };
@@ -124,25 +142,43 @@ int LoadProfiles(const std::string& iniPath)
     return reader.Failed() ? CatalogueError::FileUnreadable : 0;
 }
 
-/// Adds the list after the line containing `marker` (and `skip` further lines) to `catalogue`.
-int LoadMessageList(const std::string& iniPath, const std::string& marker, int skip,
+/// Adds the list lines that follow to `catalogue`; 0 or the error number.
+int ReadMessageList(LineReader& reader, KeyedCollection<Tarn_Message>& catalogue)
+{
+    std::string key;
+    std::string text;
+    while (NextListLine(reader, key, text)) {
+        if (!catalogue.Add(key, Tarn_Message{key, text}))
+            return CatalogueError::DuplicateKey;
+    }
+    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+}
+
+/// Adds the list after the line containing `marker` to `catalogue`.
+int LoadMessageList(const std::string& iniPath, const std::string& marker,
                     KeyedCollection<Tarn_Message>& catalogue)
 {
     LineReader reader;
     if (const int error = reader.Open(iniPath))
         return error;
-    if (reader.SkipPast(marker)) {
-        std::string ignored;
-        for (int i = 0; i < skip; ++i)
-            reader.Next(ignored);
-        std::string key;
-        std::string text;
-        while (NextListLine(reader, key, text)) {
-            if (!catalogue.Add(key, Tarn_Message{key, text}))
-                return CatalogueError::DuplicateKey;
-        }
-    }
-    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+    if (!reader.SkipPast(marker))
+        return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+    return ReadMessageList(reader, catalogue);
+}
+
+/// Adds the codes of an event-code section to `catalogue`. The line after the header is the
+/// Version line and is not read as a code.
+int LoadEventCodeList(const std::string& iniPath, const std::string& section,
+                      KeyedCollection<Tarn_Message>& catalogue)
+{
+    LineReader reader;
+    if (const int error = reader.Open(iniPath))
+        return error;
+    if (!reader.SkipPastHeader(section))
+        return reader.Failed() ? CatalogueError::FileUnreadable : CatalogueError::ListNotFound;
+    std::string versionLine;
+    reader.Next(versionLine);
+    return ReadMessageList(reader, catalogue);
 }
 
 } // namespace
@@ -155,7 +191,7 @@ bool LoadCatalogue(const std::string& iniPath, std::string& errText)
         return false;
     }
     MessageCatalogue.Clear();
-    if (const int error = LoadMessageList(iniPath, "[MESSAGES", 0, MessageCatalogue)) {
+    if (const int error = LoadMessageList(iniPath, "[MESSAGES", MessageCatalogue)) {
         errText = ErrorText(kCatalogueErrorHead, error);
         return false;
     }
@@ -182,8 +218,7 @@ bool LoadEventCodes(double version, const std::string& iniPath, std::string& err
         const double high = LeadingNumber(std::string_view(range).substr(
             dash + 1, nextDash == std::string::npos ? std::string::npos : nextDash - dash - 1));
         if (low <= version && version <= high) {
-            // The line after the header is the Version line and is not read as a code.
-            const int error = LoadMessageList(iniPath, "[" + section, 1, EventCodeCatalogue);
+            const int error = LoadEventCodeList(iniPath, section, EventCodeCatalogue);
             if (error) {
                 errText = ErrorText(kEventCodeErrorHead, error);
                 return false;

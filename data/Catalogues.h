@@ -29,4 +29,5 @@ inline constexpr int FileUnreadable = 57;
 inline constexpr int BadLine = 5;         // a profile line without "|"
 inline constexpr int BadVersionRange = 9; // a Version value without "-"
 inline constexpr int DuplicateKey = 457;
+inline constexpr int ListNotFound = 62; // a Version found, but not the header of its list
 } // namespace CatalogueError

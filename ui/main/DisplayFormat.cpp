@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QTime>
 
+#include <algorithm>
+
 namespace {
 constexpr int kSignificantDigits = 15;
 }
@@ -54,4 +56,12 @@ QString DisplayFormat::Version(double version)
 QString DisplayFormat::Text(const std::string& bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string DisplayFormat::Latin1Text(const QString& shown, const QString& fallback)
+{
+    const auto latin1 = [](QChar c) { return c.unicode() <= 0xFF; };
+    const QString& text = std::all_of(shown.begin(), shown.end(), latin1) ? shown : fallback;
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }

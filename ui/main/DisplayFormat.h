@@ -21,6 +21,10 @@ public:
     static QString Version(double version);
     /// 8-bit text of the controller or of Tarn.INI, one character per byte.
     static QString Text(const std::string& bytes);
+    /// `shown` as 8-bit text for a report. Where it holds a character that Latin-1 cannot
+    /// write (a locale's own digits or letters), `fallback` instead, which should be the
+    /// same value formatted in the C locale.
+    static std::string Latin1Text(const QString& shown, const QString& fallback);
     /// The locale's long time format without its time-zone part.
     static QString LongTimeFormat(const QLocale& locale);
 };

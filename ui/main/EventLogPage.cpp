@@ -1,21 +1,373 @@
 #include "ui/main/EventLogPage.h"
 
+#include "config/FileReplace.h"
+#include "config/ProgramFolder.h"
+#include "data/EventLog.h"
+#include "link/CommandCodes.h"
+#include "link/EventWait.h"
+#include "link/Tarn_Comm.h"
+#include "ui/main/DisplayFormat.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/TextEditorLauncher.h"
+#include "ui/main/frmMain.h"
+
+#include <QDir>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
-EventLogPage::EventLogPage(QWidget* parent) : QWidget(parent)
+#include <algorithm>
+
+namespace {
+
+/// Column widths of the list, in pixels.
+constexpr std::array<int, EventLogPage::kColumns> kColumnWidths{30, 140, 93, 333};
+/// Room at the left of each header for its sort indicator.
+constexpr int kIndicatorRoom = 14;
+constexpr int kIndicatorInset = 2;
+/// Item data: the cell's sort key, its C-locale text for the report, the row's list order.
+constexpr int kSortRole = Qt::UserRole;
+constexpr int kFallbackRole = Qt::UserRole + 1;
+constexpr int kSequenceRole = Qt::UserRole + 2;
+
+enum Column
+{
+    ColumnNo,
+    ColumnTime,
+    ColumnTemp,
+    ColumnText
+};
+
+QString Text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+QString TemperatureText(const Tarn_Inputs& event, const QLocale& locale)
+{
+    const QString degree(QChar(0xB0));
+    return DisplayFormat::Number(event.LogTemperatureCelsius, locale) + degree +
+           QStringLiteral("C/") +
+           DisplayFormat::Number(event.LogTemperatureFarenheit, locale) + degree +
+           QStringLiteral("F");
+}
+
+/// -1, 0 or 1 as a < b, a == b, a > b on the column's sort key.
+int CompareKeys(const QTreeWidgetItem* a, const QTreeWidgetItem* b, int column)
+{
+    switch (column) {
+    case ColumnNo:
+    case ColumnTime: {
+        const qlonglong x = a->data(column, kSortRole).toLongLong();
+        const qlonglong y = b->data(column, kSortRole).toLongLong();
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
+    case ColumnTemp: {
+        const double x = a->data(column, kSortRole).toDouble();
+        const double y = b->data(column, kSortRole).toDouble();
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
+    default: {
+        const int c = QString::compare(a->text(column), b->text(column), Qt::CaseInsensitive);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    }
+}
+
+} // namespace
+
+EventLogPage::EventLogPage(frmMain& main, QWidget* parent) : QWidget(parent), m_main(main)
 {
     setObjectName(QStringLiteral("picLog"));
-    cmdGetAllLogEvents = new QPushButton(QStringLiteral("Get all events"));
-    cmdGetAllLogEvents->setObjectName(QStringLiteral("cmdGetAllLogEvents"));
-    cmdGetAllLogEvents->setToolTip(QStringLiteral("Get all log events"));
+    const auto makeButton = [](const char* name, const char* caption, const char* toolTip) {
+        auto* button = new QPushButton(Text(caption));
+        button->setObjectName(Text(name));
+        if (toolTip)
+            button->setToolTip(Text(toolTip));
+        return button;
+    };
+    cmdClearLogList = makeButton("cmdClearLogList", "Empty list", "Empties log list");
+    cmdGetLogEvents = makeButton("cmdGetLogEvents", kCaptionGetNew, "Get newest log events");
+    cmdSaveLog = makeButton("cmdSaveLog", "Save / Print", nullptr);
+    cmdGetAllLogEvents = makeButton("cmdGetAllLogEvents", "Get all events", "Get all log events");
     cmdGetAllLogEvents->setEnabled(false);
 
+    lvLog = new QTreeWidget;
+    lvLog->setObjectName(QStringLiteral("lvLog"));
+    lvLog->setColumnCount(kColumns);
+    QStringList headers;
+    for (const std::string& header : EventLogReport::Headers())
+        headers.append(DisplayFormat::Text(header));
+    lvLog->setHeaderLabels(headers);
+    lvLog->setRootIsDecorated(false);
+    lvLog->setUniformRowHeights(true);
+    lvLog->setSortingEnabled(false);
+    lvLog->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int k = 0; k < kColumns; ++k)
+        lvLog->setColumnWidth(k, kColumnWidths[k]);
+    QHeaderView* header = lvLog->header();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(true);
+    header->setStyleSheet(
+        QStringLiteral("QHeaderView::section { padding-left: %1px; }").arg(kIndicatorRoom));
+    for (int k = 0; k < kColumns; ++k) {
+        lblSortUp[k] = new QLabel(QString(QChar(0x2191)), header);
+        lblSortUp[k]->setObjectName(QStringLiteral("lblSortUp_%1").arg(k));
+        lblSortDown[k] = new QLabel(QString(QChar(0x2193)), header);
+        lblSortDown[k]->setObjectName(QStringLiteral("lblSortDown_%1").arg(k));
+        for (QLabel* label : {lblSortUp[k], lblSortDown[k]}) {
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            label->hide();
+        }
+    }
+    lblSortDown[0]->show();
+    header->installEventFilter(this);
+    connect(header, &QHeaderView::sectionClicked, this, &EventLogPage::handleColumnClick);
+    connect(header, &QHeaderView::sectionResized, this, &EventLogPage::PlaceSortIndicators);
+    connect(header, &QHeaderView::geometriesChanged, this, &EventLogPage::PlaceSortIndicators);
+    connect(lvLog->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            &EventLogPage::PlaceSortIndicators);
+
+    lblLogProgress = new QLabel;
+    lblLogProgress->setObjectName(QStringLiteral("lblLogProgress"));
+
+    connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleClearLogList);
+    connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
+    connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
+    connect(cmdGetAllLogEvents, &QPushButton::clicked, this,
+            &EventLogPage::handleGetAllLogEvents);
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdGetLogEvents);
     buttons->addWidget(cmdGetAllLogEvents);
-    buttons->addStretch();
+    buttons->addWidget(cmdClearLogList);
+    buttons->addWidget(cmdSaveLog);
+    buttons->addSpacing(kIndicatorRoom);
+    buttons->addWidget(lblLogProgress, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
+    layout->addWidget(lvLog, 1);
     layout->addLayout(buttons);
+}
+
+bool EventLogPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lvLog->header() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        PlaceSortIndicators();
+    return QWidget::eventFilter(watched, event);
+}
+
+double EventLogPage::FirmwareVersion() const
+{
+    return m_main.tarn ? m_main.tarn->Inputs.CPUVersion : 0.0;
+}
+
+bool EventLogPage::IsShown() const
+{
+    return isVisibleTo(window());
+}
+
+void EventLogPage::EnableGetAll(bool enable)
+{
+    m_getAllWanted = enable;
+    cmdGetAllLogEvents->setEnabled(enable && !m_reading);
+}
+
+void EventLogPage::handleGetLogEvents()
+{
+    const QString caption = cmdGetLogEvents->text();
+    if (caption == Text(kCaptionAbort)) {
+        // The loop is waiting inside a request; it sees the flag at its next turn.
+        m_main.AbortLogReading = true;
+        return;
+    }
+    if (caption != Text(kCaptionContinue) && FirmwareVersion() < kAllEventsVersion)
+        handleClearLogList();
+    m_main.AbortLogReading = false;
+    m_main.ShowStatus(QStringLiteral("Reading log events..."));
+    cmdGetLogEvents->setText(Text(kCaptionAbort));
+    ReadLogEvents();
+}
+
+void EventLogPage::ReadLogEvents()
+{
+    m_reading = true;
+    cmdGetAllLogEvents->setEnabled(false);
+    m_readCount = 0;
+    m_readMs = 0;
+    m_readClock.start();
+    ShowProgress();
+    bool ended = false;
+    while (!m_main.AbortLogReading) {
+        QElapsedTimer turn;
+        turn.start();
+        Tarn_Comm* link = m_main.tarn;
+        if (!link || !link->Send(TarnCommand::ReadNextLogEvent)) {
+            if (!IsShown())
+                break;
+            // A request that failed at once must not turn the loop into a busy one that
+            // "Abort" and the tab strip cannot reach.
+            const auto spent = std::chrono::milliseconds(turn.elapsed());
+            if (!WaitProcessingEvents(kFailedRequestPause - spent))
+                break;
+            continue;
+        }
+        if (!IsShown())
+            break;
+        if (link->TarnData.compare(0, 3, "END") == 0) {
+            ended = true;
+            break;
+        }
+        AddLogRow(DecodeLogEvent(link->TarnData));
+        ++m_main.LogEventNo;
+        ++m_readCount;
+        m_readMs = m_readClock.elapsed();
+        ShowProgress();
+    }
+    m_reading = false;
+    cmdGetAllLogEvents->setEnabled(m_getAllWanted);
+    cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
+    m_main.ShowStatus(QString());
+}
+
+void EventLogPage::AddLogRow(const Tarn_Inputs& event)
+{
+    const QString number = DisplayFormat::Text(EventLogReport::RowNumber(m_main.LogEventNo));
+    const QString timeText = DisplayFormat::GeneralDateTime(event.LogTime);
+    const QString cTimeText = DisplayFormat::GeneralDateTime(event.LogTime, QLocale::c());
+    auto* item = new QTreeWidgetItem(
+        QStringList{number, timeText, TemperatureText(event, QLocale()),
+                    DisplayFormat::Text(event.LogText)});
+    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_main.LogEventNo));
+    item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
+    item->setData(ColumnTime, kSortRole,
+                  static_cast<qlonglong>(event.LogTime.SecondsSinceZero()));
+    item->setData(ColumnTime, kFallbackRole, cTimeText);
+    item->setData(ColumnTemp, kSortRole, event.LogTemperatureCelsius);
+    item->setData(ColumnTemp, kFallbackRole, TemperatureText(event, QLocale::c()));
+
+    // The list stays sorted: the row goes after the last one that does not follow it.
+    int low = 0;
+    int high = lvLog->topLevelItemCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (Precedes(item, lvLog->topLevelItem(middle)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    lvLog->insertTopLevelItem(low, item);
+    lvLog->scrollToItem(item);
+}
+
+bool EventLogPage::Precedes(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const
+{
+    const int c = CompareKeys(a, b, m_sortKey);
+    if (c != 0)
+        return m_descending ? c > 0 : c < 0;
+    // Equal keys keep the order in which the rows were read, in both directions.
+    return a->data(ColumnNo, kSequenceRole).toLongLong() <
+           b->data(ColumnNo, kSequenceRole).toLongLong();
+}
+
+void EventLogPage::SortList()
+{
+    QList<QTreeWidgetItem*> items = lvLog->invisibleRootItem()->takeChildren();
+    std::stable_sort(items.begin(), items.end(),
+                     [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+                         return Precedes(a, b);
+                     });
+    lvLog->addTopLevelItems(items);
+}
+
+void EventLogPage::handleColumnClick(int column)
+{
+    if (column < 0 || column >= kColumns)
+        return;
+    if (column == m_sortKey)
+        m_descending = !m_descending;
+    else
+        m_sortKey = column;
+    for (int k = 0; k < kColumns; ++k) {
+        lblSortUp[k]->hide();
+        lblSortDown[k]->hide();
+    }
+    (m_descending ? lblSortUp : lblSortDown)[column]->show();
+    SortList();
+}
+
+void EventLogPage::PlaceSortIndicators()
+{
+    const QHeaderView* header = lvLog->header();
+    for (int k = 0; k < kColumns; ++k) {
+        const int x = header->sectionViewportPosition(k) + kIndicatorInset;
+        for (QLabel* label : {lblSortUp[k], lblSortDown[k]}) {
+            label->adjustSize();
+            label->move(x, (header->height() - label->height()) / 2);
+        }
+    }
+}
+
+void EventLogPage::handleGetAllLogEvents()
+{
+    handleClearLogList();
+    m_main.LogEventNo = 1;
+    if (!m_main.tarn || !m_main.tarn->Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind)))
+        return;
+    handleGetLogEvents();
+}
+
+void EventLogPage::handleClearLogList()
+{
+    lvLog->clear();
+}
+
+void EventLogPage::ShowProgress()
+{
+    if (m_readMs <= 0 || m_readCount == 0) {
+        lblLogProgress->setText(QStringLiteral("%1 events read").arg(m_readCount));
+        return;
+    }
+    const double rate = m_readCount * 1000.0 / static_cast<double>(m_readMs);
+    lblLogProgress->setText(QStringLiteral("%1 events read, %2 events/s")
+                                .arg(m_readCount)
+                                .arg(QLocale().toString(rate, 'f', 1)));
+}
+
+EventLogReport EventLogPage::Report() const
+{
+    EventLogReport report;
+    report.Rows.reserve(static_cast<std::size_t>(lvLog->topLevelItemCount()));
+    for (int i = 0; i < lvLog->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = lvLog->topLevelItem(i);
+        EventLogReport::Row row;
+        for (int k = 0; k < kColumns; ++k)
+            row[k] = DisplayFormat::Latin1Text(item->text(k),
+                                               item->data(k, kFallbackRole).toString());
+        report.Rows.push_back(std::move(row));
+    }
+    return report;
+}
+
+void EventLogPage::handleSaveLog()
+{
+    const std::string file = ProgramFile(kLogReportFileName);
+    const QString path = QDir::toNativeSeparators(QString::fromStdString(file));
+    std::string errText;
+    if (!ReplaceFileContent(file, Report().Text(), errText)) {
+        m_main.messageBoxes().critical(
+            QStringLiteral("The event log could not be saved as %1.\n%2")
+                .arg(path, QString::fromStdString(errText)));
+        return;
+    }
+    QString editorError;
+    if (!TextEditorLauncher::Open(path, editorError))
+        m_main.messageBoxes().critical(
+            editorError + QStringLiteral("\nThe event log is saved as %1.").arg(path));
 }

@@ -14,11 +14,24 @@ public:
     explicit SingleInstance(const QString& programFolder);
     ~SingleInstance();
 
-    /// True when this instance now holds the lock (kept until destruction).
-    bool TryAcquire();
+    enum class Outcome
+    {
+        /// This instance now holds the lock (kept until destruction).
+        Acquired,
+        /// A running instance holds it.
+        HeldByAnother,
+        /// The lock could not be taken for another reason (see reason()): a folder that
+        /// cannot be written, a stale lock of another user. That is no other instance.
+        Unavailable
+    };
+
+    Outcome TryAcquire();
+    /// Why the last TryAcquire gave Unavailable.
+    QString reason() const { return m_reason; }
     QString lockPath() const { return m_lockPath; }
 
 private:
     QString m_lockPath;
+    QString m_reason;
     std::unique_ptr<QLockFile> m_lock;
 };

@@ -1,5 +1,6 @@
 #include "ui/main/StatusPage.h"
 
+#include "data/TarnDateTime.h"
 #include "data/Tarn_Inputs.h"
 #include "ui/main/DisplayFormat.h"
 
@@ -27,15 +28,20 @@ const char* const kProfileType[StatusPage::kZones] = {
     "Diverting valve 2",
 };
 
-QByteArray Latin1Bytes(const QLabel* label)
-{
-    return label->text().toLatin1();
-}
+/// The label's value formatted in the C locale, for a report that cannot write the shown one.
+constexpr const char* kLatin1Fallback = "latin1Fallback";
 
 std::string Caption(const QLabel* label)
 {
-    const QByteArray bytes = Latin1Bytes(label);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return DisplayFormat::Latin1Text(label->text(), label->property(kLatin1Fallback).toString());
+}
+
+/// Shows a value formatted in the user's locale and keeps its C-locale form for the report.
+template <typename Format>
+void ShowValue(QLabel* label, Format format)
+{
+    label->setText(format(QLocale()));
+    label->setProperty(kLatin1Fallback, format(QLocale::c()));
 }
 } // namespace
 
@@ -186,17 +192,23 @@ bool StatusPage::IsOutputOn(int k) const
 void StatusPage::Fill(const Tarn_Inputs& inputs)
 {
     const QString degree = QString(QChar(0xB0));
+    const auto dateTime = [](const TarnDateTime& value) {
+        return [value](const QLocale& locale) {
+            return DisplayFormat::GeneralDateTime(value, locale);
+        };
+    };
+    const auto number = [](double value, const QString& unit) {
+        return [value, unit](const QLocale& locale) {
+            return DisplayFormat::Number(value, locale) + unit;
+        };
+    };
     lblSoftwareVersion_sts->setText(DisplayFormat::Version(inputs.CPUVersion));
-    lblTarnDateTime_sts->setText(DisplayFormat::GeneralDateTime(inputs.CPUDateTime));
-    lblTempC_sts->setText(DisplayFormat::Number(inputs.TemperatureCelsius) + u' ' + degree + u'C');
-    lblTempF_sts->setText(DisplayFormat::Number(inputs.TemperatureFarenheit) + u' ' + degree +
-                          u'F');
-    lblDetectorADelay_sts->setText(DisplayFormat::Number(inputs.DetectorAlarmDelay) +
-                                   QStringLiteral(" s"));
-    lblManualADelay_sts->setText(DisplayFormat::Number(inputs.ManualAlarmDelay) +
-                                 QStringLiteral(" s"));
-    lblManualSDelay_sts->setText(DisplayFormat::Number(inputs.ManualStopDelay) +
-                                 QStringLiteral(" s"));
+    ShowValue(lblTarnDateTime_sts, dateTime(inputs.CPUDateTime));
+    ShowValue(lblTempC_sts, number(inputs.TemperatureCelsius, u' ' + degree + u'C'));
+    ShowValue(lblTempF_sts, number(inputs.TemperatureFarenheit, u' ' + degree + u'F'));
+    ShowValue(lblDetectorADelay_sts, number(inputs.DetectorAlarmDelay, QStringLiteral(" s")));
+    ShowValue(lblManualADelay_sts, number(inputs.ManualAlarmDelay, QStringLiteral(" s")));
+    ShowValue(lblManualSDelay_sts, number(inputs.ManualStopDelay, QStringLiteral(" s")));
     for (int z = 0; z < kZones; ++z) {
         const uint8_t bits = inputs.OutPuts(static_cast<int16_t>(z));
         for (int j = 0; j < kOutputsPerZone; ++j)
@@ -208,11 +220,14 @@ void StatusPage::Fill(const Tarn_Inputs& inputs)
     if (inputs.CPUVersion >= kAdminDataVersion) {
         fraInformation_sts->setTitle(QStringLiteral("Information"));
         lblSerialNo_sts->setText(DisplayFormat::Text(inputs.SerialNumber));
-        lblInstalled_sts->setText(DisplayFormat::GeneralDateTime(inputs.Installed));
-        lblManufactured_sts->setText(DisplayFormat::GeneralDateTime(inputs.Manufactured));
-        lblLastService_sts->setText(DisplayFormat::GeneralDateTime(inputs.LastService) +
-                                    QStringLiteral(", ") +
-                                    DisplayFormat::GeneralDateTime(inputs.LastService2));
+        ShowValue(lblInstalled_sts, dateTime(inputs.Installed));
+        ShowValue(lblManufactured_sts, dateTime(inputs.Manufactured));
+        const TarnDateTime last = inputs.LastService;
+        const TarnDateTime last2 = inputs.LastService2;
+        ShowValue(lblLastService_sts, [last, last2](const QLocale& locale) {
+            return DisplayFormat::GeneralDateTime(last, locale) + QStringLiteral(", ") +
+                   DisplayFormat::GeneralDateTime(last2, locale);
+        });
     }
 }
 

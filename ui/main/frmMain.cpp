@@ -2,6 +2,7 @@
 
 #include "TarnVersion.h"
 #include "config/CIniFile.h"
+#include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
@@ -29,13 +30,13 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -130,7 +131,7 @@ void frmMain::buildPages()
 
     picSts = new StatusPage;
     picTest = new TestPage;
-    picLog = new EventLogPage;
+    picLog = new EventLogPage(*this);
     m_pages = new QStackedWidget;
     m_pages->addWidget(picSts);
     m_pages->addWidget(picTest);
@@ -142,7 +143,12 @@ void frmMain::buildPages()
     layout->addWidget(tabCtrl);
     layout->addWidget(m_pages, 1);
     setCentralWidget(central);
-    connect(tabCtrl, &QTabBar::currentChanged, this, &frmMain::handleTabChanged);
+    connect(tabCtrl, &QTabBar::currentChanged, this, &frmMain::handleTabSelected);
+    // A click on the tab already selected selects it again (currentChanged stays silent).
+    connect(tabCtrl, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == tabCtrl->currentIndex())
+            handleTabSelected(index);
+    });
 
     for (int i = 0; i < 2; ++i) {
         lblAppStatus[i] = new QLabel(QStringLiteral(" "));
@@ -160,9 +166,17 @@ bool frmMain::Load()
 {
     const std::string folder = ProgramFolder();
     m_instance = std::make_unique<SingleInstance>(QString::fromStdString(folder));
-    if (!m_instance->TryAcquire()) {
+    switch (m_instance->TryAcquire()) {
+    case SingleInstance::Outcome::Acquired:
+        break;
+    case SingleInstance::Outcome::HeldByAnother:
         m_boxes.info(QStringLiteral("Program is already running!"));
         return false;
+    case SingleInstance::Outcome::Unavailable:
+        // Nothing says that another instance runs: the program starts all the same.
+        std::fprintf(stderr, "tarnconf: cannot tell whether another instance runs: %s\n",
+                     qUtf8Printable(m_instance->reason()));
+        break;
     }
 
     const std::string found = FindFileNoCase(folder, "tarn.ini");
@@ -251,7 +265,7 @@ QString frmMain::SelectedTabKey() const
     return tabCtrl->tabData(tabCtrl->currentIndex()).toString();
 }
 
-void frmMain::handleTabChanged(int index)
+void frmMain::handleTabSelected(int index)
 {
     const QString key = tabCtrl->tabData(index).toString();
     updTimer->setInterval(key == Text(kKeyStatus) ? kStatusIntervalMs : kTestIntervalMs);
@@ -272,7 +286,7 @@ void frmMain::handleTabChanged(int index)
     if (key == Text(kKeyEventLog) && tarn) {
         if (tarn->Inputs.CPUVersion == 0 && tarn->Send(TarnCommand::ReadVersion))
             tarn->Inputs.CPUVersion = VersionFromReply(tarn->TarnData);
-        picLog->cmdGetAllLogEvents->setEnabled(tarn->Inputs.CPUVersion >= kAdminDataVersion);
+        picLog->EnableGetAll(tarn->Inputs.CPUVersion >= kAdminDataVersion);
     }
     ShowStatus(QString());
 }
@@ -416,20 +430,15 @@ void frmMain::SaveStatusReport()
     const QByteArray now = DisplayFormat::GeneralDateTime(TarnDateTime::Now()).toLatin1();
     const std::string bytes = picSts->Report().Text(std::string(now.constData(), now.size()));
 
-    // The earlier report stays whole unless the new one was written completely.
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                             static_cast<qint64>(bytes.size()) &&
-                         file.commit();
-    if (!written) {
+    std::string errText;
+    if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {
         m_boxes.critical(QStringLiteral("The status report could not be saved as %1.\n%2")
-                             .arg(path, file.errorString()));
+                             .arg(path, QString::fromStdString(errText)));
         return;
     }
-    QString errText;
-    if (!TextEditorLauncher::Open(path, errText))
-        m_boxes.critical(errText + QStringLiteral("\nThe status report is saved as %1.").arg(path));
+    QString editorError;
+    if (!TextEditorLauncher::Open(path, editorError))
+        m_boxes.critical(editorError + QStringLiteral("\nThe status report is saved as %1.").arg(path));
 }
 
 void frmMain::SwitchOffOutputs()
@@ -479,6 +488,10 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     m_closing = true;
+    AbortLogReading = true;
+    // The window stays painted but takes no more input while it shuts down.
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
     updTimer->stop();
     StopAutoUpdate();
     Pause(kShutdownPause);

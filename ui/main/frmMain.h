@@ -95,7 +95,8 @@ protected:
 private:
     void buildMenus();
     void buildPages();
-    void handleTabChanged(int index);
+    /// The tab strip's click: runs for every click, also on the tab already selected.
+    void handleTabSelected(int index);
     void handleUpdTimer();
     void handleMenuOpening();
     void handleTarnSetup();

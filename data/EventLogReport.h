@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+/// The event-log report tarn.logg: a header line and one line per list row, cells joined by a
+/// tab, every line ended by carriage return and line feed. Cells are 8-bit text as shown.
+class EventLogReport
+{
+public:
+    static constexpr int kColumns = 4;
+    using Row = std::array<std::string, kColumns>;
+
+    /// The column headers, which are also the report's first line.
+    static const Row& Headers();
+    /// Row numbers have at least three digits: 1 gives "001", 1000 gives "1000".
+    static std::string RowNumber(long long number);
+
+    std::vector<Row> Rows;
+
+    std::string Text() const;
+};
