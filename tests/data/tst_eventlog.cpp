@@ -127,6 +127,13 @@ private slots:
         QTest::newRow("blanks around the range")
             << QByteArray("[EVENT_CODES_1]\nVersion= 2.00 - 2.99 \n1=one\n") << 2.99 << QString()
             << QStringList{"1=one"};
+        QTest::newRow("header in another case, as the INI access finds it")
+            << QByteArray("[event_codes_1]\nVersion=2.00-2.99\n1=one\n") << 2.5 << QString()
+            << QStringList{"1=one"};
+        QTest::newRow("section 1 is not section 10")
+            << QByteArray("[EVENT_CODES_10]\nVersion=5.00-5.99\n1=ten\n\n"
+                          "[ EVENT_CODES_1 ]\nVersion=2.00-2.99\n1=one\n")
+            << 2.5 << QString() << QStringList{"1=one"};
         QTest::newRow("Version without -")
             << QByteArray("[EVENT_CODES_1]\nVersion=2.00\n1=one\n") << 2.0
             << kHead + "9 - Subscript out of range" << QStringList{};

@@ -9,6 +9,7 @@
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -445,6 +447,43 @@ private slots:
         QCOMPARE(m_link->tarn.TarnData, std::string("4D"));
         QCOMPARE(m_link->errors.count(), 0);
         QTRY_COMPARE(m_sim->journal(), (QStringList{u"54 01"_s, u"64"_s}));
+    }
+
+    void requestDuringPauseAfterReply()
+    {
+        QVERIFY(connectToSim());
+        QVERIFY(m_sim->command(u"profile 1 77"_s));
+        // The pause after the reply keeps the window alive, and a request made from it
+        // does not change the answer that the first request returns.
+        std::string inner;
+        QTimer::singleShot(Tarn_Comm::kPostReplyPause / 2, [&] {
+            inner = m_link->tarn.Send(54, std::string(1, '\1')) ? m_link->tarn.TarnData : "-";
+        });
+        QVERIFY(m_link->tarn.Send(64));
+        QCOMPARE(inner, std::string("4D"));
+        QCOMPARE(int(m_link->tarn.Command), 64);
+        QCOMPARE(m_link->tarn.TarnData, std::string("V2.07"));
+    }
+
+    void quittingEndsTheWait()
+    {
+        QVERIFY(connectToSim());
+        QVERIFY(m_sim->command(u"mute 1"_s));
+        m_link->tarn.replyTimeout = Tarn_Comm::kReplyTimeout;
+        // Once the program has been told to quit, no local event loop runs any more.
+        QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+        QElapsedTimer clock;
+        clock.start();
+        const std::clock_t cpuBefore = std::clock();
+        const bool answered = m_link->tarn.Send(64);
+        const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        const qint64 elapsed = clock.elapsed();
+        // Lets the test's own event loops run again.
+        QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+        QCoreApplication::exec();
+        QVERIFY(!answered);
+        QVERIFY2(elapsed < Tarn_Comm::kReplyTimeout.count() / 2, QByteArray::number(elapsed));
+        QVERIFY2(cpuMs < 0.5 * double(elapsed) + 50, QByteArray::number(cpuMs));
     }
 
     void repliesAreReadWithoutWaitingForThePoll()

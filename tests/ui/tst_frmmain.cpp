@@ -1,15 +1,18 @@
 #include "RunningProgram.h"
 
+#include "config/ProgramFolder.h"
 #include "data/Catalogues.h"
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
+#include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
 #include "ui/tests/TestPage.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -162,9 +165,11 @@ private slots:
         QVERIFY(!window()->mnuTarnSetup->isEnabled());
         QVERIFY(window()->mnuComSettings->isEnabled());
 
-        // Selecting the status tab polls; each try fails at once and changes nothing.
-        window()->tabCtrl->setCurrentIndex(kTestTab);
-        window()->tabCtrl->setCurrentIndex(kStatusTab);
+        // A click on the status tab, already selected, polls; each try fails at once and
+        // changes nothing.
+        QCOMPARE(window()->tabCtrl->currentIndex(), kStatusTab);
+        QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
+                          window()->tabCtrl->tabRect(kStatusTab).center());
         QVERIFY(window()->AutoUpdate);
         QElapsedTimer clock;
         clock.start();
@@ -185,6 +190,14 @@ private slots:
         // Once the first has gone, the program starts again.
         m_program->window.reset();
         QVERIFY(frmMain(m_program->boxes).Load());
+
+        // A lock that cannot be taken without another instance holding it (here a folder in
+        // its place) does not stop the program.
+        const QString lock = SingleInstance(QString::fromStdString(ProgramFolder())).lockPath();
+        QVERIFY(QDir().mkpath(lock));
+        const bool started = frmMain(m_program->boxes).Load();
+        QDir().rmdir(lock);
+        QVERIFY(started);
     }
 
     void tabsSwitchPeriodicWork()

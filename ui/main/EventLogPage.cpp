@@ -218,17 +218,19 @@ void EventLogPage::ReadLogEvents()
                 break;
             continue;
         }
-        if (!IsShown())
-            break;
         if (link->TarnData.compare(0, 3, "END") == 0) {
             ended = true;
             break;
         }
+        // The controller has moved past this event: it is listed even when the page was
+        // left meanwhile, or it would be lost to the next reading.
         AddLogRow(DecodeLogEvent(link->TarnData));
         ++m_main.LogEventNo;
         ++m_readCount;
         m_readMs = m_readClock.elapsed();
         ShowProgress();
+        if (!IsShown())
+            break;
     }
     m_reading = false;
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);

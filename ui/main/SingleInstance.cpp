@@ -14,14 +14,14 @@
 namespace {
 constexpr int kHashChars = 16;
 
-/// True only when the lock names a process of this machine that no longer exists.
+/// True when the lock names no process, or a process of this machine that no longer exists.
 bool OwnerHasEnded(const QLockFile& lock)
 {
     qint64 pid = 0;
     QString host;
     QString application;
     if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0)
-        return false;
+        return true;
     if (!host.isEmpty() && host != QSysInfo::machineHostName())
         return false;
 #ifdef Q_OS_UNIX
@@ -67,8 +67,8 @@ SingleInstance::Outcome SingleInstance::TryAcquire()
     switch (m_lock->error()) {
     case QLockFile::LockFailedError:
         if (OwnerHasEnded(*m_lock)) {
-            m_reason = QStringLiteral("the lock file %1 of an instance that has ended cannot be "
-                                      "removed")
+            m_reason = QStringLiteral("the lock file %1 names no running instance and cannot "
+                                      "be removed")
                            .arg(m_lockPath);
             return Outcome::Unavailable;
         }

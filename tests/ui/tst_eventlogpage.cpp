@@ -1,0 +1,294 @@
+// The event-log page against tarn-sim: reading, aborting, sorting and the report file.
+
+#include "RunningProgram.h"
+
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "data/TarnDateTime.h"
+#include "ui/main/DisplayFormat.h"
+#include "ui/main/EventLogPage.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <ctime>
+
+using Kind = ScriptedMessageBoxes::Kind;
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int kStatusTab = 0;
+constexpr int kEventLogTab = 2;
+constexpr int kCheckMs = 5;
+
+/// A stored event as the controller sends it: packed time, code, temperature byte.
+QString EventHex(const TarnDateTime& time, int code, int celsius)
+{
+    return QString::fromStdString(EncodePackedDate(time)) +
+           u"%1%2"_s.arg(code, 2, 16, QChar(u'0')).arg(celsius & 0xFF, 2, 16, QChar(u'0'));
+}
+
+TarnDateTime At(int year, int month, int day)
+{
+    return TarnDateTime::FromParts(year, month, day, 10, 0, 0);
+}
+} // namespace
+
+class tst_EventLogPage : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<RunningProgram> m_program;
+    frmMain* window() const { return m_program->window.get(); }
+    EventLogPage* page() const { return window()->picLog; }
+    SimProcess& sim() const { return m_program->sim; }
+
+    /// The program on the simulator with `events` stored, showing the event-log page.
+    bool open(const QString& version, const QList<QString>& events)
+    {
+        QStringList lines;
+        for (const QString& event : events)
+            lines << u"event "_s + event;
+        if (!m_program->startSim({u"--version"_s, version}, lines) || !m_program->load())
+            return false;
+        window()->tabCtrl->setCurrentIndex(kEventLogTab);
+        return true;
+    }
+    bool open(const QString& version, int events)
+    {
+        QList<QString> hex;
+        for (int i = 0; i < events; ++i)
+            hex << EventHex(At(2026, 1, 1).AddSeconds(60 * i), 1, 20);
+        return open(version, hex);
+    }
+    QStringList numbers() const
+    {
+        QStringList result;
+        for (int i = 0; i < page()->lvLog->topLevelItemCount(); ++i)
+            result << page()->lvLog->topLevelItem(i)->text(0);
+        return result;
+    }
+    static QStringList Range(int first, int count)
+    {
+        QStringList result;
+        for (int n = first; n < first + count; ++n)
+            result << u"%1"_s.arg(n, 3, 10, QChar(u'0'));
+        return result;
+    }
+    QString caption() const { return page()->cmdGetLogEvents->text(); }
+    /// Runs `action` once the list holds `rows` rows, from inside the reading loop.
+    void whenRows(int rows, std::function<void()> action)
+    {
+        auto* check = new QTimer(page());
+        connect(check, &QTimer::timeout, page(), [=] {
+            if (page()->lvLog->topLevelItemCount() < rows)
+                return;
+            check->deleteLater();
+            check->stop();
+            action();
+        });
+        check->start(kCheckMs);
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init() { m_program = std::make_unique<RunningProgram>(); }
+    void cleanup()
+    {
+        QCOMPARE(m_program->boxes.pending(), 0);
+        m_program.reset();
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void readsNewEventsToEnd()
+    {
+        QVERIFY(open(u"V2.07"_s, 3));
+        const int before = sim().journal().size();
+        page()->cmdGetLogEvents->click();
+        // Numbering starts at 000 before any "Get all events".
+        QCOMPARE(numbers(), Range(0, 3));
+        QCOMPARE(caption(), u"Get new events"_s);
+        QCOMPARE(window()->lblAppStatus[1]->text(), u" "_s);
+        QCOMPARE(sim().codes().mid(before), (QList<int>{48, 48, 48, 48}));
+        QVERIFY(page()->lblLogProgress->text().startsWith(u"3 events read"_s));
+        QCOMPARE(page()->lvLog->topLevelItem(2)->text(2), u"20\u00B0C/68\u00B0F"_s);
+    }
+
+    void interruptedReadContinues_data()
+    {
+        QTest::addColumn<bool>("leavePage");
+        QTest::newRow("Abort") << false;
+        QTest::newRow("page left") << true;
+    }
+
+    void interruptedReadContinues()
+    {
+        QFETCH(bool, leavePage);
+        QVERIFY(open(u"V2.07"_s, 30));
+        QVERIFY(sim().command(u"delay 20"_s));
+        whenRows(5, [&] {
+            if (leavePage)
+                window()->tabCtrl->setCurrentIndex(kStatusTab);
+            else
+                page()->cmdGetLogEvents->click();
+        });
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(caption(), u"Continue"_s);
+        const int stoppedAt = page()->lvLog->topLevelItemCount();
+        // At most the reply in flight is added after the interruption.
+        QVERIFY(stoppedAt >= 5 && stoppedAt <= 6);
+
+        window()->tabCtrl->setCurrentIndex(kEventLogTab);
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(caption(), u"Get new events"_s);
+        QCOMPARE(numbers(), Range(0, 30));
+    }
+
+    void oldFirmwareEmptiesListButKeepsCounting()
+    {
+        QVERIFY(open(u"V2.06"_s, 2));
+        QVERIFY(!page()->cmdGetAllLogEvents->isEnabled());
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(numbers(), Range(0, 2));
+        QVERIFY(sim().command(u"event "_s + EventHex(At(2026, 3, 1), 2, 20)));
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(numbers(), Range(2, 1));
+    }
+
+    void getAllEventsRenumbers()
+    {
+        QVERIFY(open(u"V2.07"_s, 3));
+        QVERIFY(page()->cmdGetAllLogEvents->isEnabled());
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(numbers(), Range(0, 3));
+        const int before = sim().journal().size();
+        page()->cmdGetAllLogEvents->click();
+        QCOMPARE(sim().journal().mid(before).value(0), u"66 01"_s);
+        QCOMPARE(numbers(), Range(1, 3));
+        QCOMPARE(window()->LogEventNo, 4);
+        page()->cmdClearLogList->click();
+        QCOMPARE(page()->lvLog->topLevelItemCount(), 0);
+        QCOMPARE(window()->LogEventNo, 4);
+    }
+
+    void failingLinkStaysInterruptible_data()
+    {
+        QTest::addColumn<bool>("leavePage");
+        QTest::newRow("Abort") << false;
+        QTest::newRow("page left") << true;
+    }
+
+    void failingLinkStaysInterruptible()
+    {
+        QFETCH(bool, leavePage);
+        // The link never starts: every request fails at once.
+        QVERIFY(m_program->load(u"/nonexistent/tty"_s));
+        window()->tabCtrl->setCurrentIndex(kEventLogTab);
+        QTimer::singleShot(500, page(), [&] {
+            if (leavePage)
+                window()->tabCtrl->setCurrentIndex(kStatusTab);
+            else
+                page()->cmdGetLogEvents->click();
+        });
+        const std::clock_t cpuBefore = std::clock();
+        QElapsedTimer clock;
+        clock.start();
+        page()->cmdGetLogEvents->click();
+        const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        QCOMPARE(caption(), u"Continue"_s);
+        // A loop that spins would burn the whole half second.
+        QVERIFY2(cpuMs < 0.5 * double(clock.elapsed()), qPrintable(QString::number(cpuMs)));
+    }
+
+    void sortsByValue_data()
+    {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("indicator");
+        // Rows 998, 999, 1000, 1001 (read in that order):
+        //   998: 9 Jan 2026, 5 °C; 999: 10 Dec 2026, -3 °C; 1000: 10 Dec 2025, 21 °C;
+        //   1001: 9 Jan 2026 like 998, 5 °C like 998, another message.
+        const QStringList read{u"998"_s, u"999"_s, u"1000"_s, u"1001"_s};
+        QTest::newRow("start: No ascending, as a number") << QList<int>{} << read << "lblSortDown_0";
+        QTest::newRow("Time ascending, ties in reading order")
+            << QList<int>{1} << QStringList{u"1000"_s, u"998"_s, u"1001"_s, u"999"_s}
+            << "lblSortDown_1";
+        QTest::newRow("Time descending, ties still in reading order")
+            << QList<int>{1, 1} << QStringList{u"999"_s, u"998"_s, u"1001"_s, u"1000"_s}
+            << "lblSortUp_1";
+        QTest::newRow("Temp keeps descending, below zero last")
+            << QList<int>{1, 1, 2} << QStringList{u"1000"_s, u"998"_s, u"1001"_s, u"999"_s}
+            << "lblSortUp_2";
+        QTest::newRow("No descending")
+            << QList<int>{0} << QStringList{u"1001"_s, u"1000"_s, u"999"_s, u"998"_s}
+            << "lblSortUp_0";
+        QTest::newRow("Message ascending")
+            << QList<int>{3} << QStringList{u"998"_s, u"999"_s, u"1000"_s, u"1001"_s}
+            << "lblSortDown_3";
+    }
+
+    void sortsByValue()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QStringList, order);
+        QFETCH(QString, indicator);
+        QVERIFY(open(u"V2.07"_s, {EventHex(At(2026, 1, 9), 1, 5), EventHex(At(2026, 12, 10), 1, -3),
+                                  EventHex(At(2025, 12, 10), 1, 21),
+                                  EventHex(At(2026, 1, 9), 2, 5)}));
+        window()->LogEventNo = 998;
+        for (int column : clicks)
+            page()->handleColumnClick(column);
+        page()->cmdGetLogEvents->click();
+        // Rows read into a sorted list land in their place.
+        QCOMPARE(numbers(), order);
+        QStringList shown;
+        for (QLabel* label : page()->findChildren<QLabel*>(QRegularExpression(u"^lblSort"_s)))
+            if (label->isVisibleTo(page()))
+                shown << label->objectName();
+        QCOMPARE(shown, QStringList{indicator});
+        // Sorting the rows already read gives the same.
+        page()->handleColumnClick(page()->sortKey());
+        page()->handleColumnClick(page()->sortKey());
+        QCOMPARE(numbers(), order);
+    }
+
+    void logFileBytes_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        // Arabic digits cannot be written in Latin-1: the cells fall back to the C form.
+        QTest::newRow("Arabic") << "ar_EG";
+    }
+
+    void logFileBytes()
+    {
+        QFETCH(QString, locale);
+        const TarnDateTime first = TarnDateTime::FromParts(2026, 12, 4, 13, 53, 8);
+        const TarnDateTime second = TarnDateTime::FromParts(2026, 12, 5, 7, 0, 1);
+        QVERIFY(open(u"V2.07"_s, {EventHex(first, 1, 21), EventHex(second, 2, -5)}));
+        QLocale::setDefault(QLocale(locale));
+        page()->cmdGetLogEvents->click();
+        page()->handleColumnClick(0);
+        qputenv("TARN_EDITOR", "/bin/true");
+        page()->cmdSaveLog->click();
+
+        const auto text = [](int code) { return EventCodeCatalogue.Find(std::to_string(code))->Text; };
+        const auto time = [](const TarnDateTime& t) {
+            return DisplayFormat::GeneralDateTime(t, QLocale::c()).toStdString();
+        };
+        // In the order shown: No descending.
+        const std::string expected = "No\tTime\tTemp\tMessage\r\n"
+                                     "001\t" + time(second) + "\t-5\xB0" "C/23\xB0" "F\t" + text(2) + "\r\n"
+                                     "000\t" + time(first) + "\t21\xB0" "C/69.8\xB0" "F\t" + text(1) + "\r\n";
+        QFile file(m_program->home.filePath(u"tarn.logg"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toStdString(), expected);
+    }
+};
+
+QTEST_MAIN(tst_EventLogPage)
+#include "tst_eventlogpage.moc"
