@@ -8,7 +8,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
+
+/// The unprivileged user of Debian systems.
+constexpr uid_t kNobody = 65534;
 
 QByteArray ReadAll(const QString& path)
 {
@@ -226,6 +233,49 @@ private slots:
         QCOMPARE(QFile::permissions(m_path) &
                      ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
                  mode);
+    }
+
+    void writeInFolderTheUserCannotWrite()
+    {
+        // The file may be written, its folder not: no temporary file can be made there.
+        QVERIFY(WriteAll(m_path, kCrlfSample));
+        QVERIFY(QFile::setPermissions(m_path, QFileDevice::Permissions(0x6666)));
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x5555)));
+        const QByteArray expected = Replaced(kCrlfSample, "Port=1", "Port=7");
+        bool written = false;
+        if (geteuid() != 0) {
+            written = IniFile::Write(Std(m_path), "COMMUNICATION", "Port", "7");
+        } else {
+            // Root may write anywhere: the write is made by an ordinary user.
+            const pid_t child = fork();
+            if (child == 0) {
+                const bool ok = setegid(kNobody) == 0 && seteuid(kNobody) == 0 &&
+                                IniFile::Write(Std(m_path), "COMMUNICATION", "Port", "7");
+                _exit(ok ? 0 : 1);
+            }
+            int status = -1;
+            written = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                      WEXITSTATUS(status) == 0;
+        }
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x7700)));
+        QVERIFY(written);
+        QCOMPARE(ReadAll(m_path), expected);
+    }
+
+    void writeKeepsTheOwner()
+    {
+        if (geteuid() != 0)
+            QSKIP("only root can write a file that another user owns");
+        QVERIFY(WriteAll(m_path, kCrlfSample));
+        QVERIFY(chown(m_path.toLocal8Bit().constData(), kNobody, kNobody) == 0);
+        QVERIFY(IniFile::Write(Std(m_path), "COMMUNICATION", "Port", "7"));
+        struct stat after
+        {
+        };
+        QVERIFY(stat(m_path.toLocal8Bit().constData(), &after) == 0);
+        QCOMPARE(after.st_uid, kNobody);
+        QCOMPARE(after.st_gid, kNobody);
+        QCOMPARE(ReadAll(m_path), Replaced(kCrlfSample, "Port=1", "Port=7"));
     }
 
     void deleteSection_data()

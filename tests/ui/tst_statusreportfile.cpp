@@ -49,15 +49,17 @@ private slots:
     {
         QCOMPARE(m_program->boxes.pending(), 0);
         m_program.reset();
+        QLocale::setDefault(QLocale::c());
     }
 
     void report_data()
     {
         QTest::addColumn<bool>("read");
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("outputs");
         QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
         QTest::newRow("before any read")
-            << false << u"000000000000"_s << QStringList{"2|Serial number: ###",
+            << false << "C" << u"000000000000"_s << QStringList{"2|Serial number: ###",
                                                          "5|Last serviced: ###",
                                                          "6|CPU Version: ###",
                                                          "8|Temperature: ###  ###",
@@ -67,17 +69,22 @@ private slots:
                                                          "31| Profile name: ###",
                                                          "30|Detector 3 or Manual release 3"};
         // Outputs 05, 0F, 00.
-        QTest::newRow("after a read")
-            << true << u"101011110000"_s
-            << QStringList{"6|CPU Version: V 2.07", u"8|Temperature: 20 \u00B0C  68 \u00B0F"_s,
-                           "10|Detector Alarm delay: 30 s", "31| Profile name: Unknown (42)"};
+        const QStringList afterRead{"6|CPU Version: V 2.07",
+                                    u"8|Temperature: 20 \u00B0C  68 \u00B0F"_s,
+                                    "10|Detector Alarm delay: 30 s",
+                                    "31| Profile name: Unknown (42)"};
+        QTest::newRow("after a read") << true << "C" << u"101011110000"_s << afterRead;
+        // Arabic digits have no Latin-1 code: the values are written in the C form.
+        QTest::newRow("after a read, Arabic") << true << "ar_EG" << u"101011110000"_s << afterRead;
     }
 
     void report()
     {
         QFETCH(bool, read);
+        QFETCH(QString, locale);
         QFETCH(QString, outputs);
         QFETCH(QStringList, lines);
+        QLocale::setDefault(QLocale(locale));
         if (read) {
             QVERIFY(m_program->startSim(
                 {}, {u"delays 1E0A05FF010203050F00"_s, u"inputs 0F6014"_s, u"profile 2 42"_s}));
@@ -87,6 +94,7 @@ private slots:
         const QStringList report = reportLines();
         QCOMPARE(report.size(), kReportLines);
         QVERIFY(report[0].startsWith(u"Tarn Status "_s) && report[0].size() > 12);
+        QVERIFY2(!report.join(u'\n').contains(u'?'), qPrintable(report.join(u'\n')));
         const char* const types[] = {"No diverting valve", "Diverting valve 1",
                                      "Diverting valve 2"};
         for (int z = 0; z < 3; ++z) {
@@ -126,6 +134,8 @@ private slots:
         QTest::newRow("editor missing")
             << "/nonexistent/editor" << false
             << "The text editor /nonexistent/editor could not be started.*";
+        // Without TARN_EDITOR: xdg-open first, then $VISUAL or $EDITOR when it fails.
+        QTest::newRow("xdg-open fails, $EDITOR opens it") << "fallback" << false << "";
         // A folder in the report's place cannot be replaced by a file.
         QTest::newRow("report cannot be written")
             << "/bin/true" << true << "The status report could not be saved as %1*";
@@ -139,7 +149,8 @@ private slots:
         QVERIFY(m_program->load(u"/nonexistent/tty"_s));
         QVERIFY(m_program->home.path().contains(u' '));
         const QString record = m_program->home.filePath(u"arguments"_s);
-        if (editor == u"script") {
+        const bool fallback = editor == u"fallback";
+        if (editor == u"script" || fallback) {
             editor = m_program->home.filePath(u"editor.sh"_s);
             QFile file(editor);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -149,6 +160,18 @@ private slots:
             QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         }
         qputenv("TARN_EDITOR", editor.toLocal8Bit());
+        const QByteArray path = qgetenv("PATH");
+        if (fallback) {
+            qunsetenv("TARN_EDITOR");
+            qunsetenv("VISUAL");
+            qputenv("EDITOR", editor.toLocal8Bit());
+            QFile opener(m_program->home.filePath(u"xdg-open"_s));
+            QVERIFY(opener.open(QIODevice::WriteOnly) && opener.write("#!/bin/sh\nexit 3\n") > 0);
+            opener.close();
+            QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+            qputenv("PATH", m_program->home.path().toLocal8Bit() + ":/usr/bin:/bin");
+        }
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
         QVERIFY(!folderInTheWay || QDir(m_program->home.path()).mkdir(u"tarn.sts"_s));
         if (!box.isEmpty())
             m_program->boxes.expect(Kind::Critical,

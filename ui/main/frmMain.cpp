@@ -427,8 +427,9 @@ void frmMain::SaveStatusReport()
 {
     const QString path =
         QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
-    const QByteArray now = DisplayFormat::GeneralDateTime(TarnDateTime::Now()).toLatin1();
-    const std::string bytes = picSts->Report().Text(std::string(now.constData(), now.size()));
+    const TarnDateTime now = TarnDateTime::Now();
+    const std::string bytes = picSts->Report().Text(DisplayFormat::Latin1Text(
+        DisplayFormat::GeneralDateTime(now), DisplayFormat::GeneralDateTime(now, QLocale::c())));
 
     std::string errText;
     if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {
