@@ -8,7 +8,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "desktop program. Run this from a graphical session, or under xvfb-run." >&2
     exit 1
 fi
-bash tools/ensure-deps.sh fonts-dejavu-core
+# A font for the window, and xdg-open with a text editor for the reports.
+bash tools/ensure-deps.sh fonts-dejavu-core xdg-utils mousepad
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_BUILD_UI=ON >/dev/null
 cmake --build build -j"$(nproc)"
 

@@ -201,6 +201,7 @@ void EventLogPage::ReadLogEvents()
     cmdGetAllLogEvents->setEnabled(false);
     m_readCount = 0;
     m_readMs = 0;
+    m_shownMs = 0;
     m_readClock.start();
     ShowProgress();
     bool ended = false;
@@ -228,11 +229,13 @@ void EventLogPage::ReadLogEvents()
         ++m_main.LogEventNo;
         ++m_readCount;
         m_readMs = m_readClock.elapsed();
-        ShowProgress();
+        if (m_readMs - m_shownMs >= kProgressInterval.count())
+            ShowProgress();
         if (!IsShown())
             break;
     }
     m_reading = false;
+    ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
     m_main.ShowStatus(QString());
@@ -332,6 +335,7 @@ void EventLogPage::handleClearLogList()
 
 void EventLogPage::ShowProgress()
 {
+    m_shownMs = m_readMs;
     if (m_readMs <= 0 || m_readCount == 0) {
         lblLogProgress->setText(QStringLiteral("%1 events read").arg(m_readCount));
         return;

@@ -31,6 +31,8 @@ public:
     /// The shortest turn of the reading loop. A request that fails at once (a link that is
     /// not open, a device that has gone) is repeated no sooner, with the window alive.
     static constexpr std::chrono::milliseconds kFailedRequestPause{100};
+    /// How often the progress beside the buttons is brought up to date while reading.
+    static constexpr std::chrono::milliseconds kProgressInterval{250};
 
     explicit EventLogPage(frmMain& main, QWidget* parent = nullptr);
 
@@ -79,4 +81,5 @@ private:
     int m_readCount = 0;
     QElapsedTimer m_readClock;
     qint64 m_readMs = 0;
+    qint64 m_shownMs = 0;
 };
