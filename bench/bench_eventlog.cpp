@@ -142,8 +142,7 @@ int main(int argc, char* argv[])
 
     const int rows = page->lvLog->topLevelItemCount();
     const std::size_t request =
-        BuildRequestFrame(kControllerAddress, kPcAddress, TarnCommand::ReadNextLogEvent, {})
-            .size();
+        BuildRequestFrame(kControllerAddress, kPcAddress, TarnCommand::ReadNextLogEvent, {}).size();
     const std::size_t reply = request + kEventDataBytes;
     const std::size_t endReply = request + 3;
     const double pauseMs = double(Tarn_Comm::kPostReplyPause.count());

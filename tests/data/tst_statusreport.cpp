@@ -69,11 +69,6 @@ private slots:
                                     " Output 4: True\r\n";
         const std::string text = report.Text("05.03.24 14:07:09");
         QCOMPARE(QByteArray::fromStdString(text), expected);
-
-        std::string joined;
-        for (const std::string& line : report.Lines("05.03.24 14:07:09"))
-            joined += line + "\r\n";
-        QCOMPARE(joined, text);
     }
 };
 

@@ -78,10 +78,7 @@ private slots:
         QTest::newRow("delays") << 55 << none << QByteArray::fromStdString(kFactoryDelays);
         QTest::newRow("admin data") << 51 << none << QByteArray::fromStdString(kFactoryAdmin);
         QTest::newRow("profile zone 2") << 54 << QByteArray(1, 2) << QByteArray("3");
-        QTest::newRow("profile without zone") << 54 << none << QByteArray("0");
         QTest::newRow("profile zone 3") << 54 << QByteArray(1, 3) << QByteArray("0");
-        QTest::newRow("profile zone as digit") << 54 << QByteArray("1") << QByteArray("0");
-        QTest::newRow("profile two zone bytes") << 54 << QByteArray("\0\1", 2) << QByteArray("0");
         QTest::newRow("no events") << 48 << none << QByteArray("END");
         QTest::newRow("test mode") << 105 << none << QByteArray("ACK");
         QTest::newRow("53 is not served") << 53 << none << QByteArray("NAK");
@@ -104,35 +101,19 @@ private slots:
         QTest::addColumn<QByteArray>("data");
 
         QTest::newRow("clock without weekday") << 65 << QByteArray("20270301090503");
-        QTest::newRow("clock one too many") << 65 << QByteArray("2027030109050322");
         QTest::newRow("clock 31 April") << 65 << QByteArray("202704310905032");
-        QTest::newRow("clock blank") << 65 << QByteArray("2027 3010905032");
-        QTest::newRow("clock weekday 0") << 65 << QByteArray("202703010905030");
         QTest::newRow("clock weekday 8") << 65 << QByteArray("202703010905038");
         QTest::newRow("delays only, 20") << 98 << QByteArray("1E053C5A01020301000F");
-        QTest::newRow("delays 21") << 98 << QByteArray("1E053C5A01020301000F0");
-        QTest::newRow("delays with 256 make 24") << 98 << QByteArray("1E053C5A01020301000F0100");
         QTest::newRow("delays 22 with a G") << 98 << QByteArray("1E053C5A0102030100G000");
         QTest::newRow("admin 39") << 99 << QByteArray(39, '1');
-        QTest::newRow("admin 41") << 99 << QByteArray(41, '1');
-        QTest::newRow("admin 40, not hex") << 99 << QByteArray(39, '1') + "X";
         QTest::newRow("log control none") << 66 << QByteArray();
-        QTest::newRow("log control digit 0") << 66 << QByteArray("0");
         QTest::newRow("log control byte 2") << 66 << QByteArray(1, 2);
-        QTest::newRow("log control two bytes") << 66 << QByteArray("\0\1", 2);
         QTest::newRow("definition zone only") << 102 << QByteArray(1, 0);
         QTest::newRow("definition zone 3") << 102 << QByteArray("\3\0\x9E", 3);
-        QTest::newRow("definition zone as digit") << 102 << QByteArray("0\0\x9E", 3);
-        QTest::newRow("definition second byte not 0") << 102 << QByteArray("\1\1\x9E", 3);
         QTest::newRow("definition 33 steps") << 102 << QByteArray("\1\0", 2) + QByteArray(33, 5);
         QTest::newRow("zone profile 7 digits") << 104 << QByteArray("\001000000C");
-        QTest::newRow("zone profile 9 digits") << 104 << QByteArray("\00100000000C");
         QTest::newRow("zone profile zone 3") << 104 << QByteArray("\0030000000C");
-        QTest::newRow("zone profile zone as digit") << 104 << QByteArray("10000000C");
-        QTest::newRow("zone profile not hex") << 104 << QByteArray("\0010000000G");
         QTest::newRow("outputs 2") << 100 << QByteArray("01");
-        QTest::newRow("outputs 5") << 100 << QByteArray("01040");
-        QTest::newRow("outputs not hex") << 100 << QByteArray("01X4");
     }
 
     void refusedRequestsChangeNothing()

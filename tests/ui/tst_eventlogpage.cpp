@@ -84,7 +84,7 @@ class tst_EventLogPage : public QObject
     void whenRows(int rows, std::function<void()> action)
     {
         auto* check = new QTimer(page());
-        connect(check, &QTimer::timeout, page(), [=] {
+        connect(check, &QTimer::timeout, page(), [=, this] {
             if (page()->lvLog->topLevelItemCount() < rows)
                 return;
             check->deleteLater();
@@ -213,7 +213,8 @@ private slots:
         //   998: 9 Jan 2026, 5 °C; 999: 10 Dec 2026, -3 °C; 1000: 10 Dec 2025, 21 °C;
         //   1001: 9 Jan 2026 like 998, 5 °C like 998, another message.
         const QStringList read{u"998"_s, u"999"_s, u"1000"_s, u"1001"_s};
-        QTest::newRow("start: No ascending, as a number") << QList<int>{} << read << "lblSortDown_0";
+        QTest::newRow("start: No ascending, as a number")
+            << QList<int>{} << read << "lblSortDown_0";
         QTest::newRow("Time ascending, ties in reading order")
             << QList<int>{1} << QStringList{u"1000"_s, u"998"_s, u"1001"_s, u"999"_s}
             << "lblSortDown_1";
@@ -236,9 +237,9 @@ private slots:
         QFETCH(QList<int>, clicks);
         QFETCH(QStringList, order);
         QFETCH(QString, indicator);
-        QVERIFY(open(u"V2.07"_s, {EventHex(At(2026, 1, 9), 1, 5), EventHex(At(2026, 12, 10), 1, -3),
-                                  EventHex(At(2025, 12, 10), 1, 21),
-                                  EventHex(At(2026, 1, 9), 2, 5)}));
+        QVERIFY(
+            open(u"V2.07"_s, {EventHex(At(2026, 1, 9), 1, 5), EventHex(At(2026, 12, 10), 1, -3),
+                              EventHex(At(2025, 12, 10), 1, 21), EventHex(At(2026, 1, 9), 2, 5)}));
         window()->LogEventNo = 998;
         for (int column : clicks)
             page()->handleColumnClick(column);
@@ -276,14 +277,27 @@ private slots:
         qputenv("TARN_EDITOR", "/bin/true");
         page()->cmdSaveLog->click();
 
-        const auto text = [](int code) { return EventCodeCatalogue.Find(std::to_string(code))->Text; };
+        const auto text = [](int code) {
+            return EventCodeCatalogue.Find(std::to_string(code))->Text;
+        };
         const auto time = [](const TarnDateTime& t) {
             return DisplayFormat::GeneralDateTime(t, QLocale::c()).toStdString();
         };
         // In the order shown: No descending.
         const std::string expected = "No\tTime\tTemp\tMessage\r\n"
-                                     "001\t" + time(second) + "\t-5\xB0" "C/23\xB0" "F\t" + text(2) + "\r\n"
-                                     "000\t" + time(first) + "\t21\xB0" "C/69.8\xB0" "F\t" + text(1) + "\r\n";
+                                     "001\t" +
+                                     time(second) +
+                                     "\t-5\xB0"
+                                     "C/23\xB0"
+                                     "F\t" +
+                                     text(2) +
+                                     "\r\n"
+                                     "000\t" +
+                                     time(first) +
+                                     "\t21\xB0"
+                                     "C/69.8\xB0"
+                                     "F\t" +
+                                     text(1) + "\r\n";
         QFile file(m_program->home.filePath(u"tarn.logg"_s));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll().toStdString(), expected);

@@ -19,19 +19,6 @@ private slots:
     void init() { m_path = qgetenv("PATH"); }
     void cleanup() { qputenv("PATH", m_path); }
 
-    void captions()
-    {
-        ScriptedMessageBoxes boxes;
-        frmAbout about(boxes);
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Tarn Configuration Software"));
-        QCOMPARE(about.lblTitle->text(), QStringLiteral("Tarn Configuration Software"));
-        QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 3.0.6"));
-        QCOMPARE(about.lblDescription->text(),
-                 QStringLiteral("Configuration software for the Tarn Mobile sprinkler system."));
-        QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("&System Info..."));
-        QVERIFY(!about.lblWWW->text().contains(QStringLiteral("://")));
-    }
-
     void sysInfoUnavailable()
     {
         QTemporaryDir empty;

@@ -58,21 +58,20 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("outputs");
         QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
-        QTest::newRow("before any read")
-            << false << "C" << u"000000000000"_s << QStringList{"2|Serial number: ###",
-                                                         "5|Last serviced: ###",
-                                                         "6|CPU Version: ###",
-                                                         "8|Temperature: ###  ###",
-                                                         "12|Manual Stop delay: ###",
-                                                         "15| Profile name: ###",
-                                                         "23| Profile name: ###",
-                                                         "31| Profile name: ###",
-                                                         "30|Detector 3 or Manual release 3"};
+        QTest::newRow("before any read") << false << "C" << u"000000000000"_s
+                                         << QStringList{"2|Serial number: ###",
+                                                        "5|Last serviced: ###",
+                                                        "6|CPU Version: ###",
+                                                        "8|Temperature: ###  ###",
+                                                        "12|Manual Stop delay: ###",
+                                                        "15| Profile name: ###",
+                                                        "23| Profile name: ###",
+                                                        "31| Profile name: ###",
+                                                        "30|Detector 3 or Manual release 3"};
         // Outputs 05, 0F, 00.
-        const QStringList afterRead{"6|CPU Version: V 2.07",
-                                    u"8|Temperature: 20 \u00B0C  68 \u00B0F"_s,
-                                    "10|Detector Alarm delay: 30 s",
-                                    "31| Profile name: Unknown (42)"};
+        const QStringList afterRead{
+            "6|CPU Version: V 2.07", u"8|Temperature: 20 \u00B0C  68 \u00B0F"_s,
+            "10|Detector Alarm delay: 30 s", "31| Profile name: Unknown (42)"};
         QTest::newRow("after a read") << true << "C" << u"101011110000"_s << afterRead;
         // Arabic digits have no Latin-1 code: the values are written in the C form.
         QTest::newRow("after a read, Arabic") << true << "ar_EG" << u"101011110000"_s << afterRead;

@@ -52,9 +52,8 @@ QString TemperatureText(const Tarn_Inputs& event, const QLocale& locale)
 {
     const QString degree(QChar(0xB0));
     return DisplayFormat::Number(event.LogTemperatureCelsius, locale) + degree +
-           QStringLiteral("C/") +
-           DisplayFormat::Number(event.LogTemperatureFarenheit, locale) + degree +
-           QStringLiteral("F");
+           QStringLiteral("C/") + DisplayFormat::Number(event.LogTemperatureFarenheit, locale) +
+           degree + QStringLiteral("F");
 }
 
 /// -1, 0 or 1 as a < b, a == b, a > b on the column's sort key.
@@ -140,8 +139,7 @@ EventLogPage::EventLogPage(frmMain& main, QWidget* parent) : QWidget(parent), m_
     connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleClearLogList);
     connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
     connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
-    connect(cmdGetAllLogEvents, &QPushButton::clicked, this,
-            &EventLogPage::handleGetAllLogEvents);
+    connect(cmdGetAllLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetAllLogEvents);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdGetLogEvents);
@@ -246,13 +244,11 @@ void EventLogPage::AddLogRow(const Tarn_Inputs& event)
     const QString number = DisplayFormat::Text(EventLogReport::RowNumber(m_main.LogEventNo));
     const QString timeText = DisplayFormat::GeneralDateTime(event.LogTime);
     const QString cTimeText = DisplayFormat::GeneralDateTime(event.LogTime, QLocale::c());
-    auto* item = new QTreeWidgetItem(
-        QStringList{number, timeText, TemperatureText(event, QLocale()),
-                    DisplayFormat::Text(event.LogText)});
+    auto* item = new QTreeWidgetItem(QStringList{
+        number, timeText, TemperatureText(event, QLocale()), DisplayFormat::Text(event.LogText)});
     item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_main.LogEventNo));
     item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
-    item->setData(ColumnTime, kSortRole,
-                  static_cast<qlonglong>(event.LogTime.SecondsSinceZero()));
+    item->setData(ColumnTime, kSortRole, static_cast<qlonglong>(event.LogTime.SecondsSinceZero()));
     item->setData(ColumnTime, kFallbackRole, cTimeText);
     item->setData(ColumnTemp, kSortRole, event.LogTemperatureCelsius);
     item->setData(ColumnTemp, kFallbackRole, TemperatureText(event, QLocale::c()));
@@ -284,10 +280,9 @@ bool EventLogPage::Precedes(const QTreeWidgetItem* a, const QTreeWidgetItem* b) 
 void EventLogPage::SortList()
 {
     QList<QTreeWidgetItem*> items = lvLog->invisibleRootItem()->takeChildren();
-    std::stable_sort(items.begin(), items.end(),
-                     [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         return Precedes(a, b);
-                     });
+    std::stable_sort(
+        items.begin(), items.end(),
+        [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return Precedes(a, b); });
     lvLog->addTopLevelItems(items);
 }
 
@@ -323,7 +318,8 @@ void EventLogPage::handleGetAllLogEvents()
 {
     handleClearLogList();
     m_main.LogEventNo = 1;
-    if (!m_main.tarn || !m_main.tarn->Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind)))
+    if (!m_main.tarn ||
+        !m_main.tarn->Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind)))
         return;
     handleGetLogEvents();
 }
@@ -354,8 +350,8 @@ EventLogReport EventLogPage::Report() const
         const QTreeWidgetItem* item = lvLog->topLevelItem(i);
         EventLogReport::Row row;
         for (int k = 0; k < kColumns; ++k)
-            row[k] = DisplayFormat::Latin1Text(item->text(k),
-                                               item->data(k, kFallbackRole).toString());
+            row[k] =
+                DisplayFormat::Latin1Text(item->text(k), item->data(k, kFallbackRole).toString());
         report.Rows.push_back(std::move(row));
     }
     return report;
@@ -367,13 +363,12 @@ void EventLogPage::handleSaveLog()
     const QString path = QDir::toNativeSeparators(QString::fromStdString(file));
     std::string errText;
     if (!ReplaceFileContent(file, Report().Text(), errText)) {
-        m_main.messageBoxes().critical(
-            QStringLiteral("The event log could not be saved as %1.\n%2")
-                .arg(path, QString::fromStdString(errText)));
+        m_main.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.\n%2")
+                                           .arg(path, QString::fromStdString(errText)));
         return;
     }
     QString editorError;
     if (!TextEditorLauncher::Open(path, editorError))
-        m_main.messageBoxes().critical(
-            editorError + QStringLiteral("\nThe event log is saved as %1.").arg(path));
+        m_main.messageBoxes().critical(editorError +
+                                       QStringLiteral("\nThe event log is saved as %1.").arg(path));
 }

@@ -37,8 +37,7 @@ std::string Caption(const QLabel* label)
 }
 
 /// Shows a value formatted in the user's locale and keeps its C-locale form for the report.
-template <typename Format>
-void ShowValue(QLabel* label, Format format)
+template <typename Format> void ShowValue(QLabel* label, Format format)
 {
     label->setText(format(QLocale()));
     label->setProperty(kLatin1Fallback, format(QLocale::c()));

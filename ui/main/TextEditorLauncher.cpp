@@ -12,9 +12,8 @@ namespace {
 const QString kOpener = QStringLiteral("xdg-open");
 
 /// Desktop text editors that open a file given as their argument.
-const char* const kKnownEditors[] = {"mousepad", "gedit",  "gnome-text-editor", "kate",
-                                     "kwrite",   "pluma",  "xed",               "featherpad",
-                                     "leafpad",  "geany"};
+const char* const kKnownEditors[] = {"mousepad", "gedit", "gnome-text-editor", "kate",    "kwrite",
+                                     "pluma",    "xed",   "featherpad",        "leafpad", "geany"};
 
 /// Runs xdg-open and waits, with the window alive, for its verdict. One still busy after the
 /// time-out has found a program and goes on by itself.
@@ -91,8 +90,8 @@ bool TextEditorLauncher::Open(const QString& path, QString& errText)
 {
     const QStringList candidates = Candidates();
     for (const QString& candidate : candidates) {
-        const bool opened = candidate == kOpener ? RunOpener(candidate, path)
-                                                 : StartDetached(candidate, path);
+        const bool opened =
+            candidate == kOpener ? RunOpener(candidate, path) : StartDetached(candidate, path);
         if (opened)
             return true;
     }

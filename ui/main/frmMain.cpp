@@ -439,7 +439,8 @@ void frmMain::SaveStatusReport()
     }
     QString editorError;
     if (!TextEditorLauncher::Open(path, editorError))
-        m_boxes.critical(editorError + QStringLiteral("\nThe status report is saved as %1.").arg(path));
+        m_boxes.critical(editorError +
+                         QStringLiteral("\nThe status report is saved as %1.").arg(path));
 }
 
 void frmMain::SwitchOffOutputs()
