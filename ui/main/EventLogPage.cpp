@@ -105,6 +105,8 @@ EventLogPage::EventLogPage(frmMain& main, QWidget* parent) : QWidget(parent), m_
     lvLog->setHeaderLabels(headers);
     lvLog->setRootIsDecorated(false);
     lvLog->setUniformRowHeights(true);
+    // Eliding lays every cell's text out again on each paint; the cells fit as they are.
+    lvLog->setTextElideMode(Qt::ElideNone);
     lvLog->setSortingEnabled(false);
     lvLog->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int k = 0; k < kColumns; ++k)
