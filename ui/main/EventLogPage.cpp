@@ -25,8 +25,9 @@
 
 namespace {
 
-/// Column widths of the list, in pixels.
-constexpr std::array<int, EventLogPage::kColumns> kColumnWidths{30, 140, 93, 333};
+/// Column widths of the list, in pixels, each with room for its sort indicator; the first
+/// takes four digits.
+constexpr std::array<int, EventLogPage::kColumns> kColumnWidths{50, 154, 107, 333};
 /// Room at the left of each header for its sort indicator.
 constexpr int kIndicatorRoom = 14;
 constexpr int kIndicatorInset = 2;
@@ -95,6 +96,12 @@ EventLogPage::EventLogPage(frmMain& main, QWidget* parent) : QWidget(parent), m_
     cmdSaveLog = makeButton("cmdSaveLog", "Save / Print", nullptr);
     cmdGetAllLogEvents = makeButton("cmdGetAllLogEvents", "Get all events", "Get all log events");
     cmdGetAllLogEvents->setEnabled(false);
+    // The reading state changes the caption; the buttons beside it stay where they are.
+    int captionWidth = 0;
+    for (const char* caption : {kCaptionGetNew, kCaptionAbort, kCaptionContinue})
+        captionWidth =
+            std::max(captionWidth, cmdGetLogEvents->fontMetrics().horizontalAdvance(Text(caption)));
+    cmdGetLogEvents->setMinimumWidth(captionWidth + 2 * kIndicatorRoom);
 
     lvLog = new QTreeWidget;
     lvLog->setObjectName(QStringLiteral("lvLog"));
