@@ -67,10 +67,10 @@ private slots:
             << PortFailure::PermissionDenied << "/nonexistent/tty" << QStringList()
             << "You may not use /nonexistent/tty: ask the administrator for read and write "
                "access to it, then try again.";
-        QTest::newRow("nothing to advise") << PortFailure::Other << "/dev/ttyS0" << QStringList()
-                                           << QString();
-        QTest::newRow("no failure") << PortFailure::None << "/dev/ttyS0" << QStringList()
-                                    << QString();
+        QTest::newRow("nothing to advise")
+            << PortFailure::Other << "/dev/ttyS0" << QStringList() << QString();
+        QTest::newRow("no failure")
+            << PortFailure::None << "/dev/ttyS0" << QStringList() << QString();
     }
 
     void advice()
@@ -111,8 +111,7 @@ private slots:
         QFile file(ini);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[PORTS]\r\nCOM2=" + sim.slavePath().toLocal8Bit() +
-                   "\r\nCOM3=/nonexistent/tty3\r\nCOM5=" + sim.slavePath().toLocal8Bit() +
-                   "\r\n");
+                   "\r\nCOM3=/nonexistent/tty3\r\nCOM5=" + sim.slavePath().toLocal8Bit() + "\r\n");
         file.close();
 
         SerialPort first;
@@ -146,15 +145,15 @@ private slots:
         QTest::addColumn<QString>("description");
         QTest::addColumn<int>("vendor"); ///< -1: no USB identifiers
         QTest::addColumn<QString>("expected");
-        QTest::newRow("not present") << "/dev/ttyUSB2" << false << "" << -1
-                                     << "COM3 - /dev/ttyUSB2 (not present)";
+        QTest::newRow("not present")
+            << "/dev/ttyUSB2" << false << "" << -1 << "COM3 - /dev/ttyUSB2 (not present)";
         QTest::newRow("present, unknown to the system")
             << "/tmp/sim" << true << "" << -1 << "COM3 - /tmp/sim (present)";
         QTest::newRow("USB adapter") << "/dev/ttyUSB2" << true << "FT232R USB UART" << 0x403
                                      << "COM3 - /dev/ttyUSB2 (present: FT232R USB UART, USB "
                                         "0403:6001)";
-        QTest::newRow("device named like the port") << "COM3" << true << "" << -1
-                                                     << "COM3 (present)";
+        QTest::newRow("device named like the port")
+            << "COM3" << true << "" << -1 << "COM3 (present)";
     }
 
     void itemText()

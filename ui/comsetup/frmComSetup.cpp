@@ -240,9 +240,9 @@ void frmComSetup::handleSave()
     const int port = PortDevice::NumberOfItem(cboComPorts->currentText());
     const QByteArray settings = SettingsText(cboBaudRates->currentText()).toLatin1();
     const CIniFile ini;
-    const bool saved =
-        !path.empty() && ini.UT_IniWrite(kSection, "Port", int64_t{port}, "IN", path) &&
-        ini.UT_IniWrite(kSection, "Settings", settings.toStdString(), "ST", path);
+    const bool saved = !path.empty() &&
+                       ini.UT_IniWrite(kSection, "Port", int64_t{port}, "IN", path) &&
+                       ini.UT_IniWrite(kSection, "Settings", settings.toStdString(), "ST", path);
     if (saved)
         m_boxes.info(QStringLiteral("Communication settings saved to INI-file!"));
     else
