@@ -63,8 +63,7 @@ signals:
 
 private:
     void handlePortError(int error);
-    void setError(int number, const QString& description,
-                  PortFailure failure = PortFailure::Other);
+    void setError(int number, const QString& description, PortFailure failure = PortFailure::Other);
     /// Takes over the QSerialPort's last error, worded for the user.
     void takePortError(const QString& device);
     bool applyLine(bool rts, bool on);
