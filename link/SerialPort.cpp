@@ -172,7 +172,8 @@ bool SerialPort::open()
 #ifdef Q_OS_UNIX
     if (!QFileInfo::exists(device)) {
         setError(QSerialPort::DeviceNotFoundError,
-                 QStringLiteral("Device %1 does not exist").arg(device));
+                 QStringLiteral("Device %1 does not exist").arg(device),
+                 PortFailure::DeviceMissing);
         return false;
     }
 #endif
@@ -185,7 +186,7 @@ bool SerialPort::open()
         m_port_->close();
         return false;
     }
-    setError(0, QString());
+    setError(0, QString(), PortFailure::None);
     m_lost = false;
     return true;
 }
@@ -255,10 +256,11 @@ QString SerialPort::deviceName() const
     return QString::fromLocal8Bit(PortDeviceName(m_port, m_iniPath.toLocal8Bit().toStdString()));
 }
 
-void SerialPort::setError(int number, const QString& description)
+void SerialPort::setError(int number, const QString& description, PortFailure failure)
 {
     m_errorNumber = number;
     m_errorDescription = description;
+    m_failure = failure;
 }
 
 void SerialPort::takePortError(const QString& device)
@@ -266,25 +268,27 @@ void SerialPort::takePortError(const QString& device)
     const QSerialPort::SerialPortError error = m_port_->error();
     const QString detail = m_port_->errorString();
     QString description;
+    PortFailure failure = PortFailure::Other;
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         description = QStringLiteral("Device %1 does not exist").arg(device);
+        failure = PortFailure::DeviceMissing;
         break;
     case QSerialPort::PermissionError: {
+        // The driver reports a device that another program holds the same way.
         bool denied = false;
 #ifdef Q_OS_UNIX
         const QByteArray path = device.toLocal8Bit();
         denied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
 #endif
-        if (denied)
-            description = QStringLiteral("Permission denied for device %1. Add your user to the "
-                                         "group that owns the device (typically dialout, e.g. "
-                                         "sudo usermod -a -G dialout $USER), then log out and "
-                                         "log in again")
-                              .arg(device);
-        else
+        if (denied) {
+            description = QStringLiteral("Permission denied for device %1").arg(device);
+            failure = PortFailure::PermissionDenied;
+        } else {
             description =
                 QStringLiteral("Device %1 is in use by another program (%2)").arg(device, detail);
+            failure = PortFailure::DeviceBusy;
+        }
         break;
     }
     case QSerialPort::OpenError:
@@ -294,6 +298,6 @@ void SerialPort::takePortError(const QString& device)
         description = QStringLiteral("Device %1: %2").arg(device, detail);
         break;
     }
-    setError(static_cast<int>(error), description);
+    setError(static_cast<int>(error), description, failure);
     m_port_->clearError();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortFailure.h"
+
 #include <QObject>
 #include <QString>
 
@@ -42,6 +44,8 @@ public:
 
     int errorNumber() const { return m_errorNumber; }
     QString errorDescription() const { return m_errorDescription; }
+    /// What kind of failure the last error was (None after a successful open).
+    PortFailure failure() const { return m_failure; }
     /// errorNumber() & " - " & errorDescription()
     QString errorText() const;
 
@@ -59,7 +63,7 @@ signals:
 
 private:
     void handlePortError(int error);
-    void setError(int number, const QString& description);
+    void setError(int number, const QString& description, PortFailure failure = PortFailure::Other);
     /// Takes over the QSerialPort's last error, worded for the user.
     void takePortError(const QString& device);
     bool applyLine(bool rts, bool on);
@@ -72,4 +76,5 @@ private:
     bool m_lost = false;
     int m_errorNumber = 0;
     QString m_errorDescription;
+    PortFailure m_failure = PortFailure::None;
 };

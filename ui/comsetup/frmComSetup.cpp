@@ -1,22 +1,309 @@
 #include "ui/comsetup/frmComSetup.h"
 
+#include "config/CIniFile.h"
+#include "data/TextNumbers.h"
+#include "link/CommandCodes.h"
+#include "link/ConnectionAdvice.h"
+#include "link/EventWait.h"
+#include "link/PortDevice.h"
+#include "link/PortNames.h"
+#include "link/SerialPort.h"
+#include "link/Tarn_Comm.h"
+#include "ui/main/BusyPointer.h"
+#include "ui/main/MessageBoxes.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTimer>
 #include <QVBoxLayout>
 
-frmComSetup::frmComSetup(Tarn_Comm* link, QWidget* parent) : QDialog(parent), tarn(link)
+namespace {
+
+constexpr const char* kSection = "COMMUNICATION";
+constexpr const char* kBaudRates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "115200"};
+
+const QString kDetectQuestion =
+    QStringLiteral("This function will automatically try to find correct com-port using "
+                   "selected baud rate.\nCheck that the communication cable is connected "
+                   "properly before continuing.");
+
+/// The version number in a reply to the version request: its data from the second character
+/// on.
+double VersionOfReply(const std::string& data)
+{
+    return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
+}
+
+} // namespace
+
+frmComSetup::frmComSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent), tarn(link), m_boxes(boxes)
 {
     setObjectName(QStringLiteral("frmComSetup"));
     setWindowTitle(QStringLiteral("Communication settings"));
     setModal(true);
-    cmdClose = new QPushButton(QStringLiteral("Close"));
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(this, &QDialog::finished, this, [this] { tarn = nullptr; });
-    auto* buttons = new QHBoxLayout;
+
+    Frame1 = new QGroupBox(QStringLiteral("Communication"));
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    cboComPorts = new QComboBox;
+    cboComPorts->setObjectName(QStringLiteral("cboComPorts"));
+    cboComPorts->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cboBaudRates = new QComboBox;
+    cboBaudRates->setObjectName(QStringLiteral("cboBaudRates"));
+    for (const char* rate : kBaudRates)
+        cboBaudRates->addItem(QString::fromLatin1(rate));
+    const char* labels[] = {"Com port:", "Baud rate:"};
+    QComboBox* lists[] = {cboComPorts, cboBaudRates};
+    for (std::size_t i = 0; i < Label1.size(); ++i) {
+        Label1[i] = new QLabel(QString::fromLatin1(labels[i]));
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1[i]->setBuddy(lists[i]);
+    }
+    cmdAutoDetect = new QPushButton(QString::fromLatin1(kAutoDetectCaption));
+    cmdAutoDetect->setObjectName(QStringLiteral("cmdAutoDetect"));
+    cmdSave = new QPushButton(QStringLiteral("Save"));
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    cmdSave->setToolTip(QStringLiteral("Save settings to INI file"));
+    OKButton = new QPushButton(QStringLiteral("OK"));
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+    CancelButton = new QPushButton(QStringLiteral("Cancel"));
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    for (QPushButton* button : {cmdAutoDetect, cmdSave, OKButton, CancelButton})
+        button->setAutoDefault(false);
+    OKButton->setAutoDefault(true);
+
+    auto* grid = new QGridLayout(Frame1);
+    grid->addWidget(Label1[0], 0, 0);
+    grid->addWidget(cboComPorts, 0, 1);
+    grid->addWidget(Label1[1], 1, 0);
+    grid->addWidget(cboBaudRates, 1, 1, Qt::AlignLeft);
+    grid->addWidget(cmdAutoDetect, 2, 1, Qt::AlignLeft);
+    grid->setColumnStretch(1, 1);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    buttons->addSpacing(OKButton->sizeHint().height() / 2);
+    buttons->addWidget(cmdSave);
     buttons->addStretch();
-    buttons->addWidget(cmdClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(Frame1, 1);
     layout->addLayout(buttons);
+
+    connect(OKButton, &QPushButton::clicked, this, &frmComSetup::handleOK);
+    connect(CancelButton, &QPushButton::clicked, this, &frmComSetup::handleCancel);
+    connect(cmdSave, &QPushButton::clicked, this, &frmComSetup::handleSave);
+    connect(cmdAutoDetect, &QPushButton::clicked, this, &frmComSetup::handleAutoDetect);
+    connect(this, &QDialog::finished, this, [this] { tarn = nullptr; });
+
+    for (int port = 1; port <= kMaxCommPort; ++port)
+        cboComPorts->addItem(QStringLiteral("COM%1").arg(port));
+    RefreshPortItems();
+    SelectFromLink();
+
+    // An adapter plugged in or pulled out while the window is open shows in the list.
+    m_portRefresh = new QTimer(this);
+    m_portRefresh->setInterval(kPortRefreshInterval);
+    connect(m_portRefresh, &QTimer::timeout, this, &frmComSetup::RefreshPortItems);
+    m_portRefresh->start();
+}
+
+QString frmComSetup::SettingsText(const QString& baudRate)
+{
+    return baudRate + QStringLiteral(",n,8,1");
+}
+
+QString frmComSetup::IniPath() const
+{
+    return tarn ? tarn->IniPath : QString();
+}
+
+void frmComSetup::SelectPort(int port)
+{
+    int index = -1;
+    for (int i = 0; i < cboComPorts->count() && index < 0; ++i) {
+        if (PortDevice::NumberOfItem(cboComPorts->itemText(i)) == port)
+            index = i;
+    }
+    cboComPorts->setCurrentIndex(index);
+}
+
+void frmComSetup::SelectFromLink()
+{
+    if (!tarn)
+        return;
+    SelectPort(tarn->CommPort);
+    const QString baudRate = tarn->CommSettings.section(QLatin1Char(','), 0, 0);
+    cboBaudRates->setCurrentIndex(cboBaudRates->findText(baudRate, Qt::MatchExactly));
+}
+
+void frmComSetup::RefreshPortItems()
+{
+    if (m_busy)
+        return;
+    const QList<QSerialPortInfo> systemPorts = QSerialPortInfo::availablePorts();
+    for (int i = 0; i < cboComPorts->count(); ++i) {
+        const QString text = PortDevice::Describe(i + 1, IniPath(), systemPorts).itemText();
+        if (cboComPorts->itemText(i) != text)
+            cboComPorts->setItemText(i, text);
+    }
+}
+
+bool frmComSetup::HasSelection(bool needPort)
+{
+    const bool port = !needPort || cboComPorts->currentIndex() >= 0;
+    const bool baudRate = cboBaudRates->currentIndex() >= 0;
+    if (port && baudRate)
+        return true;
+    if (!port && !baudRate)
+        m_boxes.info(QStringLiteral("Please select a com port and a baud rate."));
+    else if (!port)
+        m_boxes.info(QStringLiteral("Please select a com port."));
+    else
+        m_boxes.info(QStringLiteral("Please select a baud rate."));
+    return false;
+}
+
+void frmComSetup::SetBusy(bool busy)
+{
+    m_busy = busy;
+    // Disabled, the window takes no clicks or keys; the close box and Escape are refused
+    // in closeEvent and reject.
+    Frame1->setEnabled(!busy);
+    for (QPushButton* button : {cmdSave, OKButton, CancelButton})
+        button->setEnabled(!busy);
+    if (busy)
+        BusyPointer::Set();
+    else
+        BusyPointer::Reset();
+}
+
+QString frmComSetup::StartFailureText(const QString& errText) const
+{
+    const QString advice = tarn && tarn->comm ? ConnectionAdvice(*tarn->comm) : QString();
+    return advice.isEmpty() ? errText : errText + QStringLiteral("\n\n") + advice;
+}
+
+void frmComSetup::handleOK()
+{
+    if (!tarn || m_busy || !HasSelection(true))
+        return;
+    const auto port = static_cast<int16_t>(PortDevice::NumberOfItem(cboComPorts->currentText()));
+    const QString settings = SettingsText(cboBaudRates->currentText());
+    SetBusy(true);
+    tarn->StopCom();
+    WaitProcessingEvents(kRestartPause);
+    tarn->CommPort = port;
+    tarn->CommSettings = settings;
+    QString errText;
+    const bool started = tarn->Start(errText);
+    SetBusy(false);
+    if (started) {
+        accept();
+        return;
+    }
+    m_boxes.plain(StartFailureText(errText));
+}
+
+void frmComSetup::handleCancel()
+{
+    reject();
+}
+
+void frmComSetup::reject()
+{
+    if (m_busy)
+        return;
+    QDialog::reject();
+}
+
+void frmComSetup::closeEvent(QCloseEvent* event)
+{
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void frmComSetup::handleSave()
+{
+    if (m_busy || !HasSelection(true))
+        return;
+    const std::string path = IniPath().toLocal8Bit().toStdString();
+    const int port = PortDevice::NumberOfItem(cboComPorts->currentText());
+    const QByteArray settings = SettingsText(cboBaudRates->currentText()).toLatin1();
+    const CIniFile ini;
+    const bool saved = !path.empty() &&
+                       ini.UT_IniWrite(kSection, "Port", int64_t{port}, "IN", path) &&
+                       ini.UT_IniWrite(kSection, "Settings", settings.toStdString(), "ST", path);
+    if (saved)
+        m_boxes.info(QStringLiteral("Communication settings saved to INI-file!"));
+    else
+        m_boxes.critical(QStringLiteral("Could not save communication settings to INI-file!"));
+}
+
+void frmComSetup::handleAutoDetect()
+{
+    if (!tarn || m_busy || !HasSelection(false))
+        return;
+    int found = -1;
+    if (m_boxes.questionOkCancel(kDetectQuestion))
+        found = Search(SettingsText(cboBaudRates->currentText()));
+    if (found >= 0) {
+        emit statusMessage(QString());
+        m_boxes.info(QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.")
+                         .arg(PortDevice::NumberOfItem(cboComPorts->itemText(found))));
+    } else {
+        m_boxes.critical(QStringLiteral("Auto detect could not found a working com-port!"));
+    }
+}
+
+int frmComSetup::Search(const QString& settings)
+{
+    const int16_t previousPort = tarn->CommPort;
+    const QString previousSettings = tarn->CommSettings;
+    const bool wasStarted = tarn->isStarted();
+    SetBusy(true);
+    cmdAutoDetect->setText(QString::fromLatin1(kSearchingCaption));
+
+    int found = -1;
+    const int count = cboComPorts->count();
+    for (int i = 0; i < count && found < 0; ++i) {
+        tarn->StopCom();
+        if (!WaitProcessingEvents(kDetectPause))
+            break;
+        cboComPorts->setCurrentIndex(i);
+        tarn->CommPort = static_cast<int16_t>(PortDevice::NumberOfItem(cboComPorts->itemText(i)));
+        tarn->CommSettings = settings;
+        // A device that is missing, busy or forbidden fails here at once: no reply is waited
+        // for on a port that did not open.
+        QString errText;
+        if (!tarn->Start(errText) || !tarn->Send(TarnCommand::ReadVersion))
+            continue;
+        if (VersionOfReply(tarn->TarnData) > 0)
+            found = i;
+    }
+
+    // Nothing answered: the link goes back to the port it was on rather than staying on the
+    // last one tried.
+    if (found < 0) {
+        tarn->StopCom();
+        tarn->CommPort = previousPort;
+        tarn->CommSettings = previousSettings;
+        QString errText;
+        if (wasStarted)
+            tarn->Start(errText);
+        SelectPort(previousPort);
+    }
+    cmdAutoDetect->setText(QString::fromLatin1(kAutoDetectCaption));
+    SetBusy(false);
+    RefreshPortItems();
+    return found;
 }

@@ -9,6 +9,7 @@
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"
 #include "link/CommandCodes.h"
+#include "link/ConnectionAdvice.h"
 #include "link/EventWait.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
@@ -221,7 +222,9 @@ bool frmMain::Load()
         AutoUpdate = true;
         UpdateStatusPage();
     } else {
-        ShowError(startError + QStringLiteral(". Check the communication settings."));
+        const QString advice = ConnectionAdvice(*MSComm1);
+        ShowError(startError + QStringLiteral(". Check the communication settings.") +
+                  (advice.isEmpty() ? QString() : u' ' + advice));
     }
 
     updTimer->start();
@@ -334,7 +337,8 @@ void frmMain::handleComSettings()
 {
     StopAutoUpdate();
     {
-        frmComSetup window(tarn, this);
+        frmComSetup window(tarn, m_boxes, this);
+        connect(&window, &frmComSetup::statusMessage, this, &frmMain::ShowStatus);
         window.exec();
     }
     ResumeAfterModal(true);

@@ -1,0 +1,165 @@
+// Measures how long the communication settings window's Auto detect takes:
+//   1. tarn-sim on COM9 at 9600 baud, COM1-COM8 naming devices that do not exist;
+//   2. 15 ports on a controller that never answers (tarn-sim muted), the worst case.
+//
+//   bench_autodetect [--quick]   (--quick: only the first search)
+//   (tarn-sim from TARN_SIM, else the one this program was built with; runs offscreen when
+//   QT_QPA_PLATFORM is not set)
+
+#include "link/SerialPort.h"
+#include "link/Tarn_Comm.h"
+#include "ui/comsetup/frmComSetup.h"
+#include "ui/main/MessageBoxes.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kLineRate = 9600;
+constexpr int kSimStartTimeoutMs = 10000;
+constexpr int kSimPort = 9;
+/// More requests than a whole search makes: the muted simulator answers none of them.
+constexpr int kMutedRequests = 1000;
+
+/// Answers OK to the question and notes the result box.
+class AnsweringBoxes : public MessageBoxes
+{
+public:
+    void info(const QString& text) override { result = text; }
+    void critical(const QString& text) override { result = text; }
+    void plain(const QString& text) override { result = text; }
+    bool questionYesNo(const QString&) override { return true; }
+    bool questionOkCancel(const QString&) override { return true; }
+    QString result;
+};
+
+QString ReadLine(QProcess& process)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.canReadLine()) {
+        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
+        if (left <= 0 || !process.waitForReadyRead(int(left)))
+            return QString();
+    }
+    return QString::fromLatin1(process.readLine()).trimmed();
+}
+
+/// Tarn.INI whose [PORTS] puts the simulator on the ports in `simPorts` and a missing device
+/// on every other port.
+bool WriteIni(const QString& path, const QString& simDevice, const std::vector<int>& simPorts)
+{
+    QByteArray text = "[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n\r\n[PORTS]\r\n";
+    for (int port = 1; port <= 15; ++port) {
+        const bool sim = std::find(simPorts.begin(), simPorts.end(), port) != simPorts.end();
+        text += "COM" + QByteArray::number(port) + '=' +
+                (sim ? simDevice.toLocal8Bit() : "/nonexistent/tty" + QByteArray::number(port)) +
+                "\r\n";
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+/// One Auto detect, timed as a whole and per port tried.
+void Search(Tarn_Comm& tarn, const char* title)
+{
+    AnsweringBoxes boxes;
+    frmComSetup window(&tarn, boxes);
+    window.cboBaudRates->setCurrentText(QString::number(kLineRate));
+    window.show();
+    // Each port tried is selected in the list once its pause is over; after a search without
+    // success the port the link was on is selected again.
+    window.cboComPorts->setCurrentIndex(-1);
+    QElapsedTimer clock;
+    std::vector<qint64> selected;
+    bool searching = true;
+    QObject::connect(window.cboComPorts, &QComboBox::currentIndexChanged, &window, [&] {
+        if (searching && window.isBusy() &&
+            selected.size() < std::size_t(window.cboComPorts->count()))
+            selected.push_back(clock.elapsed());
+    });
+    clock.start();
+    window.handleAutoDetect();
+    const qint64 total = clock.elapsed();
+    searching = false;
+
+    std::printf("%s\n  whole search %.2f s, %zu ports tried: %s\n", title, double(total) / 1000.0,
+                selected.size(), qPrintable(boxes.result));
+    // From one port's selection to the next: this port's open and request, then the next
+    // port's pause.
+    std::printf("  first port selected after %lld ms; from each port to the next (ms):",
+                static_cast<long long>(selected.empty() ? 0 : selected.front()));
+    for (std::size_t i = 1; i < selected.size(); ++i)
+        std::printf(" %lld", static_cast<long long>(selected[i] - selected[i - 1]));
+    if (!selected.empty())
+        std::printf("; last port to the end: %lld",
+                    static_cast<long long>(total - selected.back()));
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const bool quick = argc > 1 && QByteArray(argv[1]) == "--quick";
+    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
+                                ? QStringLiteral(TARN_SIM_PATH)
+                                : qEnvironmentVariable("TARN_SIM");
+
+    QTemporaryDir dir;
+    const QString linkPath = dir.filePath(QStringLiteral("tty"));
+    QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(simPath, {QStringLiteral("--line-rate"), QString::number(kLineRate),
+                        QStringLiteral("--link"), linkPath});
+    if (!sim.waitForStarted(kSimStartTimeoutMs) || ReadLine(sim).isEmpty() ||
+        ReadLine(sim) != QLatin1String("READY")) {
+        std::fprintf(stderr, "bench_autodetect: cannot start %s\n", qPrintable(simPath));
+        return 1;
+    }
+
+    const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
+    SerialPort port;
+    QTimer timer;
+    Tarn_Comm tarn;
+    tarn.comm = &port;
+    tarn.CommTimer = &timer;
+    tarn.IniPath = iniPath;
+    tarn.CommPort = 1;
+    tarn.CommSettings = QStringLiteral("9600,n,8,1");
+
+    if (!WriteIni(iniPath, linkPath, {kSimPort}))
+        return 1;
+    Search(tarn, "Controller on COM9, COM1-COM8 missing devices, 9600 baud:");
+
+    if (!quick) {
+        std::vector<int> all;
+        for (int n = 1; n <= 15; ++n)
+            all.push_back(n);
+        if (!WriteIni(iniPath, linkPath, all))
+            return 1;
+        tarn.StopCom();
+        sim.write(QByteArray("mute ") + QByteArray::number(kMutedRequests) + '\n');
+        if (ReadLine(sim) != QLatin1String("OK"))
+            return 1;
+        Search(tarn, "15 ports that open but never answer (simulator muted):");
+    }
+
+    tarn.StopCom();
+    sim.terminate();
+    sim.waitForFinished(kSimStartTimeoutMs);
+    return 0;
+}

@@ -1,0 +1,112 @@
+// The advice for a port that would not open, the kinds of open failure, and the port items.
+
+#include "ProgramHome.h"
+#include "SimProcess.h"
+
+#include "link/ConnectionAdvice.h"
+#include "link/PortDevice.h"
+#include "link/SerialPort.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <grp.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+class tst_ConnectionAdvice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void advice()
+    {
+        const QString missing = u"/dev/ttyUSB3 is not there: is the serial adapter plugged in "
+                                u"and the controller's cable connected? "_s;
+        QCOMPARE(ConnectionAdvice(PortFailure::DeviceMissing, u"/dev/ttyUSB3"_s,
+                                  {u"/dev/ttyUSB0 (COM1)"_s, u"/dev/ttyS4"_s}),
+                 missing + u"Serial devices present now: /dev/ttyUSB0 (COM1), /dev/ttyS4."_s);
+        QCOMPARE(ConnectionAdvice(PortFailure::DeviceMissing, u"/dev/ttyUSB3"_s, {}),
+                 missing + u"No serial device is present now."_s);
+        QCOMPARE(ConnectionAdvice(PortFailure::DeviceBusy, u"/dev/ttyACM0"_s, {}),
+                 u"Another program has /dev/ttyACM0 open (find it with: fuser -v /dev/ttyACM0). "
+                 u"Close that program, then try again."_s);
+        QCOMPARE(ConnectionAdvice(PortFailure::PermissionDenied, u"/nonexistent/tty"_s, {}),
+                 u"You may not use /nonexistent/tty: ask the administrator for read and write "
+                 u"access to it, then try again."_s);
+        QCOMPARE(ConnectionAdvice(PortFailure::Other, u"/dev/ttyS0"_s, {}), QString());
+    }
+
+    /// The group that owns the device is named, with the command that joins it.
+    void permissionNamesTheGroup()
+    {
+        ProgramHome home;
+        const QString device = home.filePath(u"ttyLocked"_s);
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const group* other = ::getgrnam(::geteuid() == 0 ? "dialout" : "");
+        if (other && ::fchown(file.handle(), uid_t(-1), other->gr_gid) != 0)
+            other = nullptr;
+        const QString name = other ? QString::fromLocal8Bit(other->gr_name) : DeviceGroup(device);
+        if (name.isEmpty() || name == u"root"_s)
+            QSKIP("no group other than root to give the device");
+        QCOMPARE(DeviceGroup(device), name);
+        const QString advice = ConnectionAdvice(PortFailure::PermissionDenied, device, {});
+        QVERIFY2(advice.startsWith(u"You may not use %1: join the group \"%2\" that owns it "
+                                   u"(sudo usermod -a -G %2 "_s.arg(device, name)) &&
+                     advice.endsWith(u"), then log out and log in again."_s),
+                 qPrintable(advice));
+    }
+
+    /// A failed open tells its kind; the devices present are named with their port numbers.
+    void failureKindsAndPresentDevices()
+    {
+        ProgramHome home;
+        SimProcess sim;
+        QVERIFY(sim.start());
+        const QByteArray device = sim.slavePath().toLocal8Bit();
+        QFile file(home.filePath(u"Tarn.INI"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[PORTS]\r\nCOM2=" + device + "\r\nCOM3=/nonexistent/tty3\r\nCOM5=" + device);
+        file.close();
+        SerialPort first;
+        SerialPort second;
+        for (SerialPort* port : {&first, &second})
+            port->setIniPath(file.fileName());
+        first.setCommPort(3);
+        QVERIFY(!first.open());
+        QCOMPARE(first.failure(), PortFailure::DeviceMissing);
+        const QString missing = ConnectionAdvice(first);
+        QVERIFY2(missing.startsWith(u"/nonexistent/tty3 is not there"_s) &&
+                     missing.contains(sim.slavePath() + u" (COM2, COM5)"_s) &&
+                     !missing.contains(u"tty3 (COM3)"_s),
+                 qPrintable(missing));
+        first.setCommPort(2);
+        QVERIFY(first.open());
+        QCOMPARE(first.failure(), PortFailure::None);
+        second.setCommPort(5);
+        QVERIFY(!second.open());
+        QCOMPARE(second.failure(), PortFailure::DeviceBusy);
+    }
+
+    void itemText()
+    {
+        const auto text = [](const QString& device, bool present, const QString& description,
+                             int vendor) {
+            return PortDevice{3, device, present, description, vendor > 0, quint16(vendor), 0x6001}
+                .itemText();
+        };
+        QCOMPARE(text(u"/dev/ttyUSB2"_s, false, {}, 0), u"COM3 - /dev/ttyUSB2 (not present)"_s);
+        QCOMPARE(text(u"/tmp/sim"_s, true, {}, 0), u"COM3 - /tmp/sim (present)"_s);
+        QCOMPARE(text(u"/dev/ttyUSB2"_s, true, u"FT232R USB UART"_s, 0x403),
+                 u"COM3 - /dev/ttyUSB2 (present: FT232R USB UART, USB 0403:6001)"_s);
+        QCOMPARE(text(u"COM3"_s, true, {}, 0), u"COM3 (present)"_s);
+        QCOMPARE(PortDevice::NumberOfItem(text(u"/dev/ttyUSB2"_s, false, {}, 0)), 3);
+        QCOMPARE(PortDevice::NumberOfItem(u"COM15 - /dev/ttyS2"_s), 15);
+        QCOMPARE(PortDevice::NumberOfItem(u"COM16"_s), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ConnectionAdvice)
+#include "tst_connectionadvice.moc"
