@@ -5,6 +5,7 @@
 #include "data/Tarn_Inputs.h"
 #include "data/TextNumbers.h"
 #include "link/CommandCodes.h"
+#include "link/FrameCodec.h"
 #include "link/WireEncoding.h"
 
 #include <charconv>
@@ -86,6 +87,12 @@ SetupBlocks::Admin SetupBlocks::ServiceDates(const TarnDateTime& serviceDate,
 std::string SetupBlocks::ClockText(const TarnDateTime& now)
 {
     return FormatControllerClock(now);
+}
+
+bool SetupBlocks::EndsEarly(uint8_t address, uint8_t pcAddress, int code, std::string_view data)
+{
+    const std::string frame = BuildRequestFrame(address, pcAddress, code, data);
+    return frame.find(static_cast<char>(kFrameEndByte)) != frame.size() - 1;
 }
 
 std::string SetupBlocks::ClearLogData()

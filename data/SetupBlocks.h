@@ -58,6 +58,10 @@ public:
 
     /// The PC clock as Tarn takes it: yyyyMMddHHmmss and the weekday digit (1 Sunday).
     static std::string ClockText(const TarnDateTime& now);
+    /// True when the request frame would hold a byte 255 before its end byte (a checksum of
+    /// 255): the controller would cut it there and never answer. A clock text can meet this
+    /// for one second in sixteen; the next second gives another checksum.
+    static bool EndsEarly(uint8_t address, uint8_t pcAddress, int code, std::string_view data);
     /// One byte 0: delete all stored log events.
     static std::string ClearLogData();
 

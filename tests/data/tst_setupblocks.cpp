@@ -170,6 +170,16 @@ private slots:
         QCOMPARE(Q(SetupBlocks::ClockText(now)), text);
     }
 
+    void endsEarly()
+    {
+        // 13:53:02 makes the checksum 255; a second later it does not.
+        const std::string early = SetupBlocks::ClockText(At(2026, 12, 4, 13, 53, 2));
+        QVERIFY(SetupBlocks::EndsEarly(143, 0, 65, early));
+        QVERIFY(!SetupBlocks::EndsEarly(143, 0, 65,
+                                        SetupBlocks::ClockText(At(2026, 12, 4, 13, 53, 3))));
+        QVERIFY(SetupBlocks::EndsEarly(143, 0, 102, std::string("\x00\x00\xFF\x01", 4)));
+    }
+
     void commandData()
     {
         QCOMPARE(Bytes(SetupBlocks::ZoneProfileData(1, 12)), QByteArray("\x01"
