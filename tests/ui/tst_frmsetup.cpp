@@ -274,7 +274,7 @@ private slots:
              u"30 10 5 60|0 0 8|8 2 1|123456|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s},
         };
         for (const auto& row : buttons) {
-            for (const QString outcome : {u"ok"_s, u"cancel"_s, u"nak"_s, u"timeout"_s}) {
+            for (const QString& outcome : {u"ok"_s, u"cancel"_s, u"nak"_s, u"timeout"_s}) {
                 const bool ok = outcome == u"ok";
                 QTest::addRow("%s %s", row.button, qPrintable(outcome))
                     << row.button << row.question << outcome

@@ -96,6 +96,8 @@ QPushButton* Button(const char* name, const char* caption, const char* toolTip)
     button->setObjectName(Text(name));
     button->setToolTip(Text(toolTip));
     button->setFont(SetupFont(kZoneFramePoints));
+    // Enter in a field must not press a button that sends something.
+    button->setAutoDefault(false);
     return button;
 }
 
