@@ -328,7 +328,7 @@ void frmMain::ResumeAfterModal(bool readStatus)
 void frmMain::handleTarnSetup()
 {
     StopAutoUpdate();
-    frmSetup window(tarn, this);
+    frmSetup window(tarn, m_boxes, this);
     window.exec();
     ResumeAfterModal(true);
 }

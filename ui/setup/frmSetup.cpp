@@ -1,21 +1,607 @@
 #include "ui/setup/frmSetup.h"
 
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "data/SetupFields.h"
+#include "data/TarnDateTime.h"
+#include "link/CommandCodes.h"
+#include "link/EventWait.h"
+#include "link/Tarn_Comm.h"
+#include "link/WireEncoding.h"
+#include "ui/main/BusyPointer.h"
+#include "ui/main/DisplayFormat.h"
+#include "ui/main/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
-frmSetup::frmSetup(Tarn_Comm* link, QWidget* parent) : QDialog(parent), tarn(link)
+namespace {
+
+constexpr double kOuterGroupPoints = 11.25;
+constexpr double kZoneFramePoints = 9.75;
+constexpr double kControlPoints = 8.25;
+constexpr const char* kFontFamily = "Verdana";
+/// How often a clock text that cannot be sent is built again, until the second changes.
+constexpr std::chrono::milliseconds kClockRetryPause{100};
+const QDate kFirstPickerDate(kPackedDateFirstYear, 1, 1);
+const QDate kLastPickerDate(kPackedDateLastYear, 12, 31);
+
+QString Text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+std::string Latin1Bytes(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+/// Verdana where it is installed, the desktop's sans-serif otherwise.
+QFont SetupFont(double points, bool bold = false)
+{
+    QFont font;
+    if (QFontDatabase::hasFamily(Text(kFontFamily))) {
+        font.setFamily(Text(kFontFamily));
+    } else {
+        font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+        font.setStyleHint(QFont::SansSerif);
+    }
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+/// The application's font with every attribute set, so that a group's font does not pass on.
+QFont WindowDefaultFont()
+{
+    QFont font = QFont();
+    font.setFamily(font.family());
+    font.setPointSizeF(font.pointSizeF());
+    font.setBold(font.bold());
+    return font;
+}
+
+QGroupBox* Group(const char* name, const char* caption, double points)
+{
+    auto* group = new QGroupBox(Text(caption));
+    group->setObjectName(Text(name));
+    group->setFont(SetupFont(points));
+    return group;
+}
+
+QLabel* Label(std::array<QLabel*, 14>& labels, int index, const char* caption)
+{
+    auto* label = new QLabel(Text(caption));
+    label->setObjectName(QStringLiteral("Label1_%1").arg(index));
+    label->setFont(SetupFont(kControlPoints));
+    labels[index] = label;
+    return label;
+}
+
+QPushButton* Button(const char* name, const char* caption, const char* toolTip)
+{
+    auto* button = new QPushButton(Text(caption));
+    button->setObjectName(Text(name));
+    button->setToolTip(Text(toolTip));
+    button->setFont(SetupFont(kZoneFramePoints));
+    // Enter in a field must not press a button that sends something.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* TextBox(const char* name)
+{
+    auto* box = new QLineEdit;
+    box->setObjectName(Text(name));
+    box->setFont(SetupFont(kControlPoints));
+    return box;
+}
+
+QDateEdit* DatePicker(const char* name)
+{
+    auto* picker = new QDateEdit;
+    picker->setObjectName(Text(name));
+    picker->setFont(SetupFont(kControlPoints));
+    picker->setCalendarPopup(true);
+    // Tarn packs years 2000 to 2255 only: the picker offers nothing else.
+    picker->setDateRange(kFirstPickerDate, kLastPickerDate);
+    picker->setDate(QDate::currentDate());
+    return picker;
+}
+
+} // namespace
+
+frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
+                   const QString& argumentText)
+    : QDialog(parent), tarn(link), m_boxes(boxes)
 {
     setObjectName(QStringLiteral("frmSetup"));
-    setWindowTitle(QStringLiteral("Tarn Setup"));
+    setWindowTitle(Text(kCaption));
     setModal(true);
-    cmdClose = new QPushButton(QStringLiteral("Close"));
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
-    layout->addLayout(buttons);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildDelays());
+    right->addWidget(buildInformation());
+    right->addWidget(buildClock());
+    right->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(buildZones(), 1);
+    layout->addLayout(right, 1);
+    resize(kWidth, kHeight);
+
+    m_buttons = {
+        cmdSetZoneSettings,     cmdSetDelays,      cmdSetSerialNumber, cmdSetManufactoringDate,
+        cmdSetInstallationDate, cmdSetServiceDate, cmdClearLog,        cmdSetTarnClock};
+    connect(cmdSetZoneSettings, &QPushButton::clicked, this, &frmSetup::handleSetZoneSettings);
+    connect(cmdSetDelays, &QPushButton::clicked, this, &frmSetup::handleSetDelays);
+    connect(cmdSetSerialNumber, &QPushButton::clicked, this, &frmSetup::handleSetSerialNumber);
+    connect(cmdSetManufactoringDate, &QPushButton::clicked, this,
+            &frmSetup::handleSetManufactoringDate);
+    connect(cmdSetInstallationDate, &QPushButton::clicked, this,
+            &frmSetup::handleSetInstallationDate);
+    connect(cmdSetServiceDate, &QPushButton::clicked, this, &frmSetup::handleSetServiceDate);
+    connect(cmdClearLog, &QPushButton::clicked, this, &frmSetup::handleClearLog);
+    connect(cmdSetTarnClock, &QPushButton::clicked, this, &frmSetup::handleSetTarnClock);
+
+    tmrClock = new QTimer(this);
+    tmrClock->setObjectName(QStringLiteral("tmrClock"));
+    tmrClock->setInterval(kClockIntervalMs);
+    connect(tmrClock, &QTimer::timeout, this, &frmSetup::handleClockTick);
+
+    Load(argumentText);
+    tmrClock->start();
+}
+
+QWidget* frmSetup::buildZones()
+{
+    static const char* const kZoneCaptions[kZones] = {"Detector 1 or Manual release 1",
+                                                      "Detector 2 or Manual release 2",
+                                                      "Detector 3 or 4 or Manual release 3"};
+    Frame5 = Group("Frame5", "Zones", kOuterGroupPoints);
+    auto* zones = new QVBoxLayout(Frame5);
+    for (int zone = 0; zone < kZones; ++zone) {
+        Frame1[zone] = Group("", kZoneCaptions[zone], kZoneFramePoints);
+        Frame1[zone]->setObjectName(QStringLiteral("Frame1_%1").arg(zone));
+        cboProfiles[zone] = new QComboBox;
+        cboProfiles[zone]->setObjectName(QStringLiteral("cboProfiles_%1").arg(zone));
+        cboProfiles[zone]->setToolTip(QStringLiteral("Available profiles"));
+        cboProfiles[zone]->setFont(SetupFont(kControlPoints));
+        cboProfiles[zone]->setEditable(false);
+
+        Frame2[zone] = Group("", "Outputs", kControlPoints);
+        Frame2[zone]->setObjectName(QStringLiteral("Frame2_%1").arg(zone));
+        auto* outputs = new QHBoxLayout(Frame2[zone]);
+        for (int j = 0; j < kOutputsPerZone; ++j) {
+            const int index = kOutputsPerZone * zone + j;
+            chkOutput[index] = new QCheckBox(QString::number(j + 1));
+            chkOutput[index]->setObjectName(QStringLiteral("chkOutput_%1").arg(index));
+            chkOutput[index]->setFont(WindowDefaultFont());
+            outputs->addWidget(chkOutput[index]);
+        }
+
+        auto* frame = new QGridLayout(Frame1[zone]);
+        frame->addWidget(Label(Label1, zone, "Running profile:"), 0, 0);
+        frame->addWidget(cboProfiles[zone], 0, 1);
+        frame->addWidget(Frame2[zone], 1, 0, 1, 2);
+        frame->setColumnStretch(1, 1);
+        zones->addWidget(Frame1[zone]);
+    }
+    cmdSetZoneSettings =
+        Button("cmdSetZoneSettings", "Set all zone settings", "Send new settings to system");
+    zones->addWidget(cmdSetZoneSettings);
+    zones->addStretch();
+    return Frame5;
+}
+
+QWidget* frmSetup::buildDelays()
+{
+    Frame3[0] = Group("Frame3_0", "Time delays", kOuterGroupPoints);
+    frame4[0] = Group("frame4_0", "Detectors", kControlPoints);
+    frame4[1] = Group("frame4_1", "Manual release", kControlPoints);
+    txtDetectorAlarmDelay = TextBox("txtDetectorAlarmDelay");
+    txtManualAlarmDelay = TextBox("txtManualAlarmDelay");
+    txtManualStopDelay = TextBox("txtManualStopDelay");
+
+    auto* detectors = new QGridLayout(frame4[0]);
+    detectors->addWidget(Label(Label1, 3, "Alarm delay:"), 0, 0);
+    detectors->addWidget(txtDetectorAlarmDelay, 0, 1);
+    auto* manual = new QGridLayout(frame4[1]);
+    manual->addWidget(Label(Label1, 4, "Alarm delay:"), 0, 0);
+    manual->addWidget(txtManualAlarmDelay, 0, 1);
+    manual->addWidget(Label(Label1, 5, "Stop delay:"), 1, 0);
+    manual->addWidget(txtManualStopDelay, 1, 1);
+
+    cmdSetDelays = Button("cmdSetDelays", "Set delays", "Send new delays to system");
+    auto* layout = new QVBoxLayout(Frame3[0]);
+    layout->addWidget(frame4[0]);
+    layout->addWidget(frame4[1]);
+    layout->addWidget(cmdSetDelays, 0, Qt::AlignRight);
+    return Frame3[0];
+}
+
+QWidget* frmSetup::buildInformation()
+{
+    static constexpr const char* kSetToolTip = "Send new value to system";
+    fraInformation = Group("fraInformation", kInformationCaptionOld, kOuterGroupPoints);
+    txtSerialNumber = TextBox("txtSerialNumber");
+    txtSerialNumber->setMaxLength(kSerialNumberLength);
+    cmdSetSerialNumber = Button("cmdSetSerialNumber", "Set", kSetToolTip);
+    dtpManufactoringDate = DatePicker("dtpManufactoringDate");
+    cmdSetManufactoringDate = Button("cmdSetManufactoringDate", "Set", kSetToolTip);
+    dtpInstallationDate = DatePicker("dtpInstallationDate");
+    cmdSetInstallationDate = Button("cmdSetInstallationDate", "Set", kSetToolTip);
+    dtpServiceDate = DatePicker("dtpServiceDate");
+    cmdSetServiceDate = Button("cmdSetServiceDate", "Set", kSetToolTip);
+    cmdClearLog = Button("cmdClearLog", "Delete all log events", "Deletes all stored log events");
+
+    auto* grid = new QGridLayout(fraInformation);
+    grid->addWidget(Label(Label1, 13, "Serial number:"), 0, 0);
+    grid->addWidget(txtSerialNumber, 0, 1);
+    grid->addWidget(cmdSetSerialNumber, 0, 2);
+    grid->addWidget(Label(Label1, 12, "Manufacturing date:"), 1, 0);
+    grid->addWidget(dtpManufactoringDate, 1, 1);
+    grid->addWidget(cmdSetManufactoringDate, 1, 2);
+    grid->addWidget(Label(Label1, 11, "Installation date:"), 2, 0);
+    grid->addWidget(dtpInstallationDate, 2, 1);
+    grid->addWidget(cmdSetInstallationDate, 2, 2);
+    grid->addWidget(Label(Label1, 10, "Service date:"), 3, 0);
+    grid->addWidget(dtpServiceDate, 3, 1);
+    grid->addWidget(cmdSetServiceDate, 3, 2);
+    grid->addWidget(Label(Label1, 6, "Event log:"), 4, 0);
+    grid->addWidget(cmdClearLog, 4, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    return fraInformation;
+}
+
+QWidget* frmSetup::buildClock()
+{
+    Frame3[1] = Group("Frame3_1", "Tarn Clock", kOuterGroupPoints);
+    frame4[2] = Group("frame4_2", "PC Date && Time", kControlPoints);
+    lblPCTime = new QLabel(QStringLiteral("-"));
+    lblPCTime->setObjectName(QStringLiteral("lblPCTime"));
+    lblPCTime->setFont(SetupFont(kControlPoints, true));
+    lblPCTime->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* pcTime = new QHBoxLayout(frame4[2]);
+    pcTime->addWidget(lblPCTime);
+    pcTime->addStretch();
+    cmdSetTarnClock = Button("cmdSetTarnClock", "Set", "Sets the Tarn clock");
+    auto* layout = new QHBoxLayout(Frame3[1]);
+    layout->addWidget(frame4[2], 1);
+    layout->addWidget(cmdSetTarnClock, 0, Qt::AlignBottom);
+    return Frame3[1];
+}
+
+QString frmSetup::ArgumentText()
+{
+    return QCoreApplication::arguments().mid(1).join(u' ');
+}
+
+void frmSetup::Load(const QString& argumentText)
+{
+    if (!tarn)
+        return;
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    txtDetectorAlarmDelay->setText(DisplayFormat::Number(inputs.DetectorAlarmDelay));
+    txtManualAlarmDelay->setText(DisplayFormat::Number(inputs.ManualAlarmDelay));
+    txtManualStopDelay->setText(DisplayFormat::Number(inputs.ManualStopDelay));
+
+    // Entries whose ID is not a plain whole number are not offered; an empty catalogue leaves
+    // the lists empty.
+    const std::vector<SetupBlocks::ProfileChoice> choices =
+        SetupBlocks::ProfileChoices(ProfileCatalogue);
+    for (int16_t zone = 0; zone < kZones; ++zone) {
+        QComboBox* list = cboProfiles[zone];
+        for (const SetupBlocks::ProfileChoice& choice : choices)
+            list->addItem(DisplayFormat::Text(choice.name), choice.id);
+        // A profile that is not in the catalogue leaves the list without a selection; the
+        // empty box names the number that the controller runs.
+        const int16_t running = inputs.ProfileID(zone);
+        list->setPlaceholderText(QStringLiteral("Unknown (%1)").arg(running));
+        list->setCurrentIndex(SetupBlocks::ChoiceIndex(choices, running));
+
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            chkOutput[kOutputsPerZone * zone + j]->setChecked(IsBitSet(inputs.OutPuts(zone), j));
+    }
+    LoadInformation(SetupFields::IsServiceSwitch(Latin1Bytes(argumentText)));
+}
+
+void frmSetup::LoadInformation(bool serviceSwitch)
+{
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    if (inputs.CPUVersion >= kInformationVersion) {
+        fraInformation->setTitle(Text(kInformationCaption));
+        txtSerialNumber->setText(DisplayFormat::Text(inputs.SerialNumber));
+        SetPickerValue(dtpManufactoringDate, inputs.Manufactured);
+        SetPickerValue(dtpInstallationDate, inputs.Installed);
+        SetPickerValue(dtpServiceDate, inputs.LastService);
+        cmdSetSerialNumber->setEnabled(serviceSwitch);
+        cmdSetManufactoringDate->setEnabled(serviceSwitch);
+        cmdClearLog->setEnabled(serviceSwitch);
+        return;
+    }
+    fraInformation->setEnabled(false);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             txtSerialNumber, dtpManufactoringDate, dtpInstallationDate, dtpServiceDate,
+             cmdSetInstallationDate, cmdSetManufactoringDate, cmdSetServiceDate, cmdSetSerialNumber,
+             cmdClearLog})
+        control->setEnabled(false);
+}
+
+TarnDateTime frmSetup::PickerValue(const QDateEdit* picker)
+{
+    const QDate date = picker->date();
+    return TarnDateTime::FromParts(date.year(), date.month(), date.day());
+}
+
+void frmSetup::SetPickerValue(QDateEdit* picker, const TarnDateTime& value)
+{
+    // No stored date (or one the picker cannot offer) leaves today's date to choose from.
+    const QDate date(value.Year(), value.Month(), value.Day());
+    if (!value.IsZero() && date >= kFirstPickerDate && date <= kLastPickerDate)
+        picker->setDate(date);
+}
+
+void frmSetup::SelectFieldText(QLineEdit* field)
+{
+    field->setSelection(0, static_cast<int>(field->text().size()));
+    field->setFocus(Qt::OtherFocusReason);
+}
+
+void frmSetup::handleClockTick()
+{
+    lblPCTime->setText(DisplayFormat::GeneralDateTime(TarnDateTime::Now()));
+    lblPCTime->adjustSize();
+}
+
+void frmSetup::reject()
+{
+    if (!m_busy)
+        QDialog::reject();
+}
+
+void frmSetup::SetButtonsBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
+        m_enabledBeforeBusy.clear();
+        for (QPushButton* button : m_buttons) {
+            m_enabledBeforeBusy.push_back(button->isEnabled());
+            button->setEnabled(false);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setEnabled(m_enabledBeforeBusy[i]);
+}
+
+bool frmSetup::SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer)
+{
+    SetButtonsBusy(true);
+    if (busyPointer)
+        BusyPointer::Set();
+    bool ok = tarn != nullptr;
+    for (const SetupBlocks::Command& command : commands) {
+        ok = ok && tarn->Send(command.code, command.data);
+        if (!ok)
+            break;
+    }
+    if (busyPointer)
+        BusyPointer::Reset();
+    SetButtonsBusy(false);
+    return ok;
+}
+
+bool frmSetup::SendCommand(int code, const std::string& data, bool busyPointer)
+{
+    return SendCommands({{code, data}}, busyPointer);
+}
+
+bool frmSetup::Confirm(const char* question)
+{
+    return m_boxes.questionOkCancel(Text(question));
+}
+
+void frmSetup::ShowError(const std::string& text)
+{
+    m_boxes.critical(DisplayFormat::Text(text));
+}
+
+void frmSetup::ShowResult(bool ok)
+{
+    if (ok)
+        m_boxes.info(Text(kUpdated));
+    else
+        m_boxes.critical(Text(kNotUpdated));
+}
+
+void frmSetup::handleSetDelays()
+{
+    const struct
+    {
+        QLineEdit* field;
+        SetupFields::DelayField which;
+    } fields[] = {{txtDetectorAlarmDelay, SetupFields::DelayField::DetectorAlarm},
+                  {txtManualAlarmDelay, SetupFields::DelayField::ManualAlarm},
+                  {txtManualStopDelay, SetupFields::DelayField::ManualStop}};
+    std::array<int, 3> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!SetupFields::Delay(Latin1Bytes(fields[i].field->text()), values[i])) {
+            ShowError(SetupFields::DelayError(fields[i].which));
+            SelectFieldText(fields[i].field);
+            return;
+        }
+    }
+    if (!Confirm("Send new delay values to Tarn?") || !tarn)
+        return;
+
+    Tarn_Inputs& inputs = tarn->Inputs;
+    SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, tarn->DetectorVoltageSwitch);
+    delays.detectorAlarm = values[0];
+    delays.manualAlarm = values[1];
+    delays.manualStop = values[2];
+    const bool ok = SendCommand(TarnCommand::SetDelays, SetupBlocks::DelaysBlock(delays), true);
+    if (ok) {
+        inputs.DetectorAlarmDelay = values[0];
+        inputs.ManualAlarmDelay = values[1];
+        inputs.ManualStopDelay = values[2];
+    }
+    ShowResult(ok);
+}
+
+void frmSetup::handleSetTarnClock()
+{
+    if (!Confirm("Set Tarn time to computer time?") || !tarn)
+        return;
+    // A clock text whose frame Tarn would cut short is not sent; the next second's is.
+    SetButtonsBusy(true);
+    std::string text = SetupBlocks::ClockText(TarnDateTime::Now());
+    while (SetupBlocks::EndsEarly(tarn->Address, tarn->PCAddress, TarnCommand::SetClock, text)) {
+        if (!WaitProcessingEvents(kClockRetryPause)) {
+            SetButtonsBusy(false);
+            return;
+        }
+        text = SetupBlocks::ClockText(TarnDateTime::Now());
+    }
+    SetButtonsBusy(false);
+    ShowResult(SendCommand(TarnCommand::SetClock, text, false));
+}
+
+bool frmSetup::SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText)
+{
+    std::string block;
+    if (!SetupBlocks::AdminBlock(admin, block)) {
+        ShowError(refusedText);
+        return false;
+    }
+    const bool ok = SendCommand(TarnCommand::SetAdminData, block, false);
+    ShowResult(ok);
+    return ok;
+}
+
+void frmSetup::handleSetSerialNumber()
+{
+    uint32_t number = 0;
+    std::string errText;
+    if (!SetupFields::SerialNumber(Latin1Bytes(txtSerialNumber->text()), number, errText)) {
+        ShowError(errText);
+        SelectFieldText(txtSerialNumber);
+        return;
+    }
+    if (!Confirm("Send new serial number to Tarn?"))
+        return;
+    SetupBlocks::Admin admin;
+    admin.serialNumber = number;
+    SendAdmin(admin, "Incorrect value (Serial number)");
+}
+
+void frmSetup::handleSetManufactoringDate()
+{
+    if (!tarn)
+        return;
+    const TarnDateTime d = PickerValue(dtpManufactoringDate);
+    const std::string error = SetupFields::ManufacturingDateError(d, TarnDateTime::Now());
+    if (!error.empty()) {
+        ShowError(error);
+        return;
+    }
+    if (!Confirm("Send new Manufactoring date to Tarn?"))
+        return;
+    SetupBlocks::Admin admin;
+    admin.dates[0] = d;
+    if (SendAdmin(admin, "Incorrect value (Manufacturing date)!"))
+        tarn->Inputs.Manufactured = d;
+}
+
+void frmSetup::handleSetInstallationDate()
+{
+    if (!tarn)
+        return;
+    const TarnDateTime d = PickerValue(dtpInstallationDate);
+    const std::string error =
+        SetupFields::InstallationDateError(d, TarnDateTime::Now(), tarn->Inputs.Manufactured);
+    if (!error.empty()) {
+        ShowError(error);
+        return;
+    }
+    if (!Confirm("Send new Installation date to Tarn?"))
+        return;
+    SetupBlocks::Admin admin;
+    admin.dates[1] = d;
+    if (SendAdmin(admin, "Incorrect value (Installation date)!"))
+        tarn->Inputs.Installed = d;
+}
+
+void frmSetup::handleSetServiceDate()
+{
+    if (!tarn)
+        return;
+    Tarn_Inputs& inputs = tarn->Inputs;
+    const TarnDateTime d = PickerValue(dtpServiceDate);
+    const std::string error =
+        SetupFields::ServiceDateError(d, TarnDateTime::Now(), inputs.Installed, inputs.LastService);
+    if (!error.empty()) {
+        ShowError(error);
+        return;
+    }
+    if (!Confirm("Send new Service date to Tarn?"))
+        return;
+    // The service date before moves to the last field as the new one is written.
+    if (SendAdmin(SetupBlocks::ServiceDates(d, inputs.LastService),
+                  "Incorrect value (Service date)!")) {
+        inputs.LastService2 = inputs.LastService;
+        inputs.LastService = d;
+    }
+}
+
+void frmSetup::handleClearLog()
+{
+    if (!Confirm("Delete all stored log events?"))
+        return;
+    // A failed deletion is reported like every other failed command: the technician must
+    // not believe the log is gone when it is not.
+    ShowResult(SendCommand(TarnCommand::LogControl, SetupBlocks::ClearLogData(), true));
+}
+
+void frmSetup::handleSetZoneSettings()
+{
+    if (!Confirm("Send new Zone settings to Tarn?") || !tarn)
+        return;
+    Tarn_Inputs& inputs = tarn->Inputs;
+    SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, tarn->DetectorVoltageSwitch);
+    std::array<std::optional<int32_t>, kZones> profiles;
+    for (int zone = 0; zone < kZones; ++zone) {
+        std::array<bool, kOutputsPerZone> ticked{};
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();
+        delays.outputs[zone] = SetupBlocks::OutputsByte(ticked);
+        if (cboProfiles[zone]->currentIndex() >= 0)
+            profiles[zone] = cboProfiles[zone]->currentData().toInt();
+    }
+
+    std::vector<SetupBlocks::Command> commands;
+    std::string errText;
+    if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands, errText)) {
+        ShowError(std::string(kNotUpdated) + "\r" + errText);
+        return;
+    }
+    const bool ok = SendCommands(commands, true);
+    // The record takes the outputs bytes as sent; a failure leaves it as it was.
+    if (ok)
+        for (int16_t zone = 0; zone < kZones; ++zone)
+            inputs.SetOutPuts(zone, delays.outputs[zone]);
+    ShowResult(ok);
 }

@@ -1,18 +1,136 @@
 #pragma once
 
+#include "data/SetupBlocks.h"
+
 #include <QDialog>
 
+#include <array>
+#include <string>
+#include <vector>
+
+class MessageBoxes;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
+class QTimer;
+class TarnDateTime;
 class Tarn_Comm;
 
-/// The setup window, shown modally from the main window with the main window's link.
+/// The setup window: writes delays, zone profiles and outputs, the clock, the serial number,
+/// the manufacturing, installation and service dates to the controller and deletes its log.
+/// Shown modally from the main window with the main window's link; filled from the status
+/// record when it is built, and the record follows every acknowledged command.
 class frmSetup : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmSetup(Tarn_Comm* link, QWidget* parent = nullptr);
+    static constexpr int kZones = SetupBlocks::kZones;
+    static constexpr int kOutputsPerZone = SetupBlocks::kOutputsPerZone;
+    static constexpr int kOutputs = kZones * kOutputsPerZone;
+    static constexpr int kClockIntervalMs = 500;
+    static constexpr int kSerialNumberLength = 9;
+    /// Firmware from which the controller keeps serial number, dates and a deletable log.
+    static constexpr double kInformationVersion = 2.07;
+    /// Client area, 11235 x 8835 twips at 96 dots per inch.
+    static constexpr int kWidth = 749;
+    static constexpr int kHeight = 589;
+    static constexpr const char* kCaption = "Tarn Setup";
+    static constexpr const char* kInformationCaption = "Information";
+    static constexpr const char* kInformationCaptionOld =
+        "Information (CPU versions 2.07 or higher)";
+    static constexpr const char* kUpdated = "Tarn was updated succesfully!";
+    static constexpr const char* kNotUpdated = "Could not update Tarn!";
+
+    /// `argumentText`: the program's arguments after its name, joined by blanks; it holds the
+    /// service switch that enables the factory functions.
+    frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent = nullptr,
+             const QString& argumentText = ArgumentText());
+
+    /// The arguments of this program after its name, joined by blanks.
+    static QString ArgumentText();
+
+    /// Selects the whole text of `field` and gives it the keyboard focus.
+    void SelectFieldText(QLineEdit* field);
+    /// True while a command is under way; the buttons are disabled meanwhile.
+    bool isBusy() const { return m_busy; }
 
     /// The main window's link; never created, opened or closed here.
     Tarn_Comm* tarn = nullptr;
-    QPushButton* cmdClose = nullptr;
+
+    QGroupBox* Frame5 = nullptr;
+    std::array<QGroupBox*, kZones> Frame1{};
+    std::array<QGroupBox*, kZones> Frame2{};
+    std::array<QComboBox*, kZones> cboProfiles{};
+    std::array<QCheckBox*, kOutputs> chkOutput{};
+    QPushButton* cmdSetZoneSettings = nullptr;
+    /// Labels by their design index; 7 to 9 are not used.
+    std::array<QLabel*, 14> Label1{};
+
+    std::array<QGroupBox*, 2> Frame3{};
+    std::array<QGroupBox*, 3> frame4{};
+    QLineEdit* txtDetectorAlarmDelay = nullptr;
+    QLineEdit* txtManualAlarmDelay = nullptr;
+    QLineEdit* txtManualStopDelay = nullptr;
+    QPushButton* cmdSetDelays = nullptr;
+
+    QGroupBox* fraInformation = nullptr;
+    QLineEdit* txtSerialNumber = nullptr;
+    QPushButton* cmdSetSerialNumber = nullptr;
+    QDateEdit* dtpManufactoringDate = nullptr;
+    QPushButton* cmdSetManufactoringDate = nullptr;
+    QDateEdit* dtpInstallationDate = nullptr;
+    QPushButton* cmdSetInstallationDate = nullptr;
+    QDateEdit* dtpServiceDate = nullptr;
+    QPushButton* cmdSetServiceDate = nullptr;
+    QPushButton* cmdClearLog = nullptr;
+
+    QLabel* lblPCTime = nullptr;
+    QPushButton* cmdSetTarnClock = nullptr;
+    QTimer* tmrClock = nullptr;
+
+protected:
+    /// The window does not close while a command is under way.
+    void reject() override;
+
+private:
+    QWidget* buildZones();
+    QWidget* buildDelays();
+    QWidget* buildInformation();
+    QWidget* buildClock();
+    void Load(const QString& argumentText);
+    void LoadInformation(bool serviceSwitch);
+
+    void handleClockTick();
+    void handleSetDelays();
+    void handleSetTarnClock();
+    void handleSetSerialNumber();
+    void handleSetManufactoringDate();
+    void handleSetInstallationDate();
+    void handleSetServiceDate();
+    void handleClearLog();
+    void handleSetZoneSettings();
+
+    /// Sends the commands in order and stops at the first that is not acknowledged. The
+    /// buttons are disabled meanwhile, the busy pointer shown when asked for.
+    bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
+    bool SendCommand(int code, const std::string& data, bool busyPointer);
+    void SetButtonsBusy(bool busy);
+    /// The question box; true for OK.
+    bool Confirm(const char* question);
+    void ShowError(const std::string& text);
+    void ShowResult(bool ok);
+    /// Sends an administrative block; false (with its box shown) when it cannot be built or
+    /// was not acknowledged.
+    bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
+    static TarnDateTime PickerValue(const QDateEdit* picker);
+    static void SetPickerValue(QDateEdit* picker, const TarnDateTime& value);
+
+    MessageBoxes& m_boxes;
+    std::vector<QPushButton*> m_buttons;
+    std::vector<bool> m_enabledBeforeBusy;
+    bool m_busy = false;
 };

@@ -1,0 +1,285 @@
+#include <QTest>
+
+#include "data/SetupBlocks.h"
+#include "data/SetupFields.h"
+#include "data/Tarn_Inputs.h"
+
+namespace {
+TarnDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    return TarnDateTime::FromParts(year, month, day, hour, minute, second);
+}
+const TarnDateTime kNow = At(2026, 12, 4, 13, 53, 8);
+const QByteArray kUnset(8, '0');
+} // namespace
+
+Q_DECLARE_METATYPE(TarnDateTime)
+
+/// The setup window's field checks and command data.
+class TestSetupData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void numbers_data()
+    {
+        QTest::addColumn<bool>("serial"); // else a delay
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<qlonglong>("value"); // -1: refused
+        const struct
+        {
+            bool serial;
+            const char* text;
+            qlonglong value;
+        } rows[] = {{false, "250", 250},      {false, "  7 ", 7},
+                    {false, "007", 7},        {false, "0", -1},
+                    {false, "251", -1},       {false, "", -1},
+                    {false, "1.5", -1},       {false, "1 5", -1},
+                    {true, " 42 ", 42},       {true, "123456789", 123456789},
+                    {true, "1000000000", -1}, {true, "12a", -1},
+                    {true, "", -1},           {true, "0", -1}};
+        for (const auto& row : rows)
+            QTest::addRow("%s '%s'", row.serial ? "serial" : "delay", row.text)
+                << row.serial << QByteArray(row.text) << row.value;
+        QTest::newRow("delay longer than 255") << false << QByteArray(254, '0') + "12" << -1LL;
+    }
+
+    void numbers()
+    {
+        QFETCH(bool, serial);
+        QFETCH(QByteArray, text);
+        QFETCH(qlonglong, value);
+        int delay = -1;
+        uint32_t number = 0;
+        std::string errText;
+        QCOMPARE(serial ? SetupFields::SerialNumber(text.toStdString(), number, errText)
+                        : SetupFields::Delay(text.toStdString(), delay),
+                 value >= 0);
+        QCOMPARE(serial ? qlonglong(number) : qlonglong(delay), value >= 0 ? value : serial - 1);
+        // 0 would go out as 00000000, which Tarn reads as "keep": it has its own box.
+        if (serial && value < 0)
+            QVERIFY(errText ==
+                        "Incorrect value (Serial number)\rPossible values are 0-999999999." ||
+                    (text == "0" &&
+                     errText.find("Serial number 0 cannot be set") != std::string::npos));
+    }
+
+    void dates_data()
+    {
+        QTest::addColumn<int>("field"); // 0 manufacturing, 1 installation, 2 service
+        QTest::addColumn<TarnDateTime>("d");
+        QTest::addColumn<QByteArray>("error");
+        const QByteArray future = "! Can\xB4t set to future date";
+        QTest::newRow("now") << 0 << kNow << QByteArray();
+        QTest::newRow("later") << 0 << kNow.AddSeconds(1)
+                               << "Incorrect value (Manufacturing date)" + future;
+        QTest::newRow("31 Dec 1999")
+            << 0 << At(1999, 12, 31) << QByteArray("Incorrect value (Manufacturing date)!");
+        QTest::newRow("1 Jan 2000") << 0 << At(2000, 1, 1) << QByteArray();
+        QTest::newRow("installed before manufactured")
+            << 1 << At(2024, 3, 13, 23, 59, 59)
+            << QByteArray("Incorrect value (Installation date)! Must be later than the "
+                          "Manufacturing date.");
+        QTest::newRow("installed when manufactured") << 1 << At(2024, 3, 14) << QByteArray();
+        QTest::newRow("service before installation")
+            << 2 << At(2024, 5, 1)
+            << QByteArray(
+                   "Incorrect value (Service date)! Must be later than the Installation date.");
+        QTest::newRow("service equal to the last") << 2 << At(2026, 5, 4, 10, 0, 0) << QByteArray();
+        QTest::newRow("a second before the last")
+            << 2 << At(2026, 5, 4, 9, 59, 59)
+            << QByteArray(
+                   "Incorrect value (Service date)! Must be later than the last Service date.");
+    }
+
+    void dates()
+    {
+        QFETCH(int, field);
+        QFETCH(TarnDateTime, d);
+        QFETCH(QByteArray, error);
+        const std::string got =
+            field == 0 ? SetupFields::ManufacturingDateError(d, kNow)
+            : field == 1
+                ? SetupFields::InstallationDateError(d, kNow, At(2024, 3, 14))
+                : SetupFields::ServiceDateError(d, kNow, At(2024, 5, 2), At(2026, 5, 4, 10));
+        QCOMPARE(QByteArray::fromStdString(got), error);
+        // Beyond what Tarn stores, with a PC clock that far on and a record without dates.
+        QCOMPARE(SetupFields::InstallationDateError(At(2256, 1, 1), At(2300, 1, 1), {}),
+                 "Incorrect value (Installation date)!\rTarn stores dates up to 31 December 2255.");
+    }
+
+    void serviceSwitch()
+    {
+        QVERIFY(SetupFields::IsServiceSwitch("-K"));
+        QVERIFY(SetupFields::IsServiceSwitch("  -k \t"));
+        QVERIFY(!SetupFields::IsServiceSwitch(""));
+        QVERIFY(!SetupFields::IsServiceSwitch("-K x"));
+    }
+
+    void delaysBlock_data()
+    {
+        QTest::addColumn<double>("detectorAlarm");
+        QTest::addColumn<int>("voltageSwitch");
+        QTest::addColumn<QByteArray>("block");
+        QTest::newRow("worked example") << 30.0 << 0 << QByteArray("1E053C5A01020301000F00");
+        QTest::newRow("255 as FF") << 255.0 << 0 << QByteArray("FF053C5A01020301000F00");
+        QTest::newRow("256 lengthens") << 256.0 << 0 << QByteArray("0100053C5A01020301000F00");
+        QTest::newRow("halves to even") << 30.5 << 0 << QByteArray("1E053C5A01020301000F00");
+        QTest::newRow("switch -1") << 31.5 << -1 << QByteArray("20053C5A01020301000FFF");
+    }
+
+    void delaysBlock()
+    {
+        QFETCH(double, detectorAlarm);
+        QFETCH(int, voltageSwitch);
+        QFETCH(QByteArray, block);
+        const SetupBlocks::Delays delays{
+            detectorAlarm, 5, 60, 90, {1, 2, 3}, {1, 0, 15}, static_cast<int16_t>(voltageSwitch)};
+        QCOMPARE(QByteArray::fromStdString(SetupBlocks::DelaysBlock(delays)), block);
+    }
+
+    void delaysOfRecord()
+    {
+        Tarn_Inputs inputs;
+        inputs.ResolveDelays("1E0A053C010203010204");
+        SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, 7);
+        QCOMPARE(SetupBlocks::DelaysBlock(delays), "1E0A053C01020301020407");
+        // Only the box of index 11 ticked: 08 in field 10, 00 in fields 8 and 9.
+        delays.outputs = {0, 0, SetupBlocks::OutputsByte({false, false, false, true})};
+        QCOMPARE(SetupBlocks::DelaysBlock(delays), "1E0A053C01020300000807");
+    }
+
+    void adminBlock_data()
+    {
+        QTest::addColumn<int>("field"); // 0 serial number 123456789, 1..4 the dates
+        QTest::addColumn<TarnDateTime>("date");
+        QTest::addColumn<QByteArray>("block"); // empty: refused
+        QTest::newRow("serial") << 0 << TarnDateTime() << "075BCD15" + kUnset.repeated(4);
+        QTest::newRow("manufactured")
+            << 1 << At(2026, 12, 4, 14, 7, 30) << kUnset + "AC44C79E" + kUnset.repeated(3);
+        QTest::newRow("installed")
+            << 2 << At(2000, 1, 1) << kUnset.repeated(2) + "01010000" + kUnset.repeated(2);
+        QTest::newRow("1999") << 2 << At(1999, 12, 31) << QByteArray();
+        QTest::newRow("2256") << 3 << At(2256, 1, 1) << QByteArray();
+        QTest::newRow("no date") << 4 << TarnDateTime() << QByteArray();
+    }
+
+    void adminBlock()
+    {
+        QFETCH(int, field);
+        QFETCH(TarnDateTime, date);
+        QFETCH(QByteArray, block);
+        SetupBlocks::Admin admin;
+        if (field == 0)
+            admin.serialNumber = 123456789;
+        else
+            admin.dates[field - 1] = date;
+        std::string got = "untouched";
+        QCOMPARE(SetupBlocks::AdminBlock(admin, got), !block.isEmpty());
+        QCOMPARE(QByteArray::fromStdString(got), block.isEmpty() ? "untouched" : block);
+        QVERIFY(!SetupBlocks::AdminBlock({0, {}}, got));
+    }
+
+    void serviceDates()
+    {
+        std::string block;
+        QVERIFY(SetupBlocks::AdminBlock(
+            SetupBlocks::ServiceDates(At(2000, 1, 1), At(2026, 12, 4, 14, 7, 30)), block));
+        QCOMPARE(QByteArray::fromStdString(block), kUnset.repeated(3) + "01010000AC44C79E");
+        // A last service date not later than 1 January 2000 does not move.
+        QVERIFY(SetupBlocks::AdminBlock(SetupBlocks::ServiceDates(At(2000, 1, 2), At(2000, 1, 1)),
+                                        block));
+        QCOMPARE(QByteArray::fromStdString(block), kUnset.repeated(3) + "01020000" + kUnset);
+    }
+
+    void clockText_data()
+    {
+        QTest::addColumn<TarnDateTime>("now");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("endsEarly");
+        QTest::newRow("Friday") << kNow << QByteArray("202612041353086") << false;
+        QTest::newRow("Monday") << At(2027, 3, 1, 9, 5, 3) << QByteArray("202703010905032")
+                                << false;
+        QTest::newRow("Sunday") << At(2026, 12, 6, 23, 59, 59) << QByteArray("202612062359591")
+                                << false;
+        QTest::newRow("checksum 255")
+            << At(2026, 12, 4, 13, 53, 2) << QByteArray("202612041353026") << true;
+    }
+
+    void clockText()
+    {
+        QFETCH(TarnDateTime, now);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, endsEarly);
+        QCOMPARE(QByteArray::fromStdString(SetupBlocks::ClockText(now)), text);
+        QCOMPARE(SetupBlocks::EndsEarly(143, 0, 65, text.toStdString()), endsEarly);
+    }
+
+    void zoneSettings_data()
+    {
+        QTest::addColumn<QList<int>>("chosen");   // profile per zone, 0 for none
+        QTest::addColumn<QByteArray>("commands"); // "<code> <data hex>;..."; empty: refused
+        const QByteArray block = "98 " + QByteArray("1E0A053C010203000F0800").toHex().toUpper();
+        QTest::newRow("no profile") << QList<int>{0, 0, 0} << block;
+        QTest::newRow("zone 1 profile 12, 32 of 40 bytes")
+            << QList<int>{0, 12, 0}
+            << block + ";104 01" + QByteArray("0000000C").toHex().toUpper() + ";102 0100" +
+                   QByteArray(32, 'x').toHex();
+        QTest::newRow("zones 0 and 2")
+            << QList<int>{8, 0, 8}
+            << block + ";104 00" + QByteArray("00000008").toHex().toUpper() +
+                   ";102 00009E1E;104 02" + QByteArray("00000008").toHex().toUpper() +
+                   ";102 02009E1E";
+        QTest::newRow("not in the catalogue") << QList<int>{8, 13, 0} << QByteArray();
+        QTest::newRow("does not compile") << QList<int>{0, 0, 5} << QByteArray();
+    }
+
+    void zoneSettings()
+    {
+        QFETCH(QList<int>, chosen);
+        QFETCH(QByteArray, commands);
+        // T is 0x80, F 0x00: 8 runs T 30 s then F 30 s (9E 1E); 12 runs F for 4800 s, forty
+        // bytes F|120 ('x'); 5 does not start with T.
+        KeyedCollection<Tarn_Profile> catalogue;
+        catalogue.Add("8", {"8", "Eight", "T,0,F,30,S,60"});
+        catalogue.Add("12", {"12", "Twelve", "T,0,F,0,S,4800"});
+        catalogue.Add("5", {"5", "Broken", "F,0,T,30,S,60"});
+        Tarn_Inputs inputs;
+        inputs.ResolveDelays("1E0A053C010203000000");
+        SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, 0);
+        delays.outputs = {0, 15, 8};
+        std::array<std::optional<int32_t>, SetupBlocks::kZones> profiles;
+        for (int zone = 0; zone < SetupBlocks::kZones; ++zone)
+            if (chosen[zone])
+                profiles[zone] = chosen[zone];
+        std::vector<SetupBlocks::Command> got;
+        std::string errText;
+        QCOMPARE(SetupBlocks::ZoneSettingsCommands(delays, profiles, catalogue, got, errText),
+                 !commands.isEmpty());
+        QByteArrayList lines;
+        for (const SetupBlocks::Command& command : got)
+            lines << QByteArray::number(command.code) + ' ' +
+                         QByteArray::fromStdString(command.data).toHex().toUpper();
+        QCOMPARE(lines.join(';'), commands);
+        QCOMPARE(errText.empty(), !commands.isEmpty());
+    }
+
+    void profileChoices()
+    {
+        KeyedCollection<Tarn_Profile> catalogue;
+        for (const char* id : {"3", "abc", "07", "-2", "4 ", "99999999999", "1"})
+            catalogue.Add(id, {id, std::string("P") + id, "T"});
+        const std::vector<SetupBlocks::ProfileChoice> choices =
+            SetupBlocks::ProfileChoices(catalogue);
+        QStringList shown;
+        for (const auto& choice : choices)
+            shown << QString::number(choice.id) + u'=' + QString::fromStdString(choice.name);
+        QCOMPARE(shown, (QStringList{"3=P3", "-2=P-2", "1=P1"}));
+        QCOMPARE(SetupBlocks::ChoiceIndex(choices, 1), 2);
+        QCOMPARE(SetupBlocks::ChoiceIndex(choices, 7), -1);
+        QVERIFY(SetupBlocks::ProfileChoices({}).empty());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSetupData)
+#include "tst_setupdata.moc"

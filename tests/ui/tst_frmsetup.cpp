@@ -1,0 +1,426 @@
+#include "RunningProgram.h"
+
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "ui/setup/frmSetup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using Kind = ScriptedMessageBoxes::Kind;
+using namespace Qt::StringLiterals;
+
+namespace {
+/// The simulator's factory values as RecordText writes them.
+const QString kFactory =
+    u"30 10 5 60|1 2 4|1 2 3|123456|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s;
+const QString kUpdated = u"Tarn was updated succesfully!"_s;
+const QString kNotUpdated = u"Could not update Tarn!"_s;
+
+QString Date(const TarnDateTime& d)
+{
+    return QString::asprintf("%04d-%02d-%02d", d.Year(), d.Month(), d.Day());
+}
+
+/// The fields of the status record that the setup window reads or writes.
+QString RecordText(const Tarn_Inputs& in)
+{
+    return QString::asprintf("%g %g %g %g|%d %d %d|%d %d %d|", in.DetectorAlarmDelay,
+                             in.DetectorResetDelay, in.ManualAlarmDelay, in.ManualStopDelay,
+                             in.OutPuts(0), in.OutPuts(1), in.OutPuts(2), in.ProfileID(0),
+                             in.ProfileID(1), in.ProfileID(2)) +
+           QString::fromStdString(in.SerialNumber) + u'|' +
+           QStringList{Date(in.Manufactured), Date(in.Installed), Date(in.LastService),
+                       Date(in.LastService2)}
+               .join(u' ');
+}
+
+/// A journal line: the command code and the data bytes in hex.
+QString Line(int code, const QByteArray& data)
+{
+    return QString::number(code) + u' ' + QString::fromLatin1(data.toHex().toUpper());
+}
+
+QByteArray Packed(int year, int month, int day)
+{
+    return QByteArray::fromStdString(EncodePackedDate(TarnDateTime::FromParts(year, month, day)));
+}
+} // namespace
+
+class tst_frmSetup : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<RunningProgram> m_program;
+    std::unique_ptr<frmSetup> m_setup;
+    SimProcess& sim() const { return m_program->sim; }
+    ScriptedMessageBoxes& boxes() const { return m_program->boxes; }
+    frmMain* main() const { return m_program->window.get(); }
+    Tarn_Inputs& record() const { return main()->tarn->Inputs; }
+
+    /// The program on the simulator with periodic work stopped, as the menu leaves it, and
+    /// the setup window on its link.
+    bool open(const QStringList& options = {}, const QStringList& lines = {},
+              const QString& arguments = u"-K"_s)
+    {
+        if (!m_program->startSim(options, lines) || !m_program->load())
+            return false;
+        main()->updTimer->stop();
+        main()->StopAutoUpdate();
+        m_setup = std::make_unique<frmSetup>(main()->tarn, boxes(), nullptr, arguments);
+        m_setup->show();
+        return true;
+    }
+
+    /// Puts "name=value" into text boxes and date pickers (value yyyy-MM-dd).
+    void Enter(const QStringList& fields)
+    {
+        for (const QString& field : fields) {
+            QWidget* control = m_setup->findChild<QWidget*>(field.section(u'=', 0, 0));
+            const QString value = field.section(u'=', 1);
+            if (auto* text = qobject_cast<QLineEdit*>(control))
+                text->setText(value);
+            else if (auto* picker = qobject_cast<QDateEdit*>(control))
+                picker->setDate(QDate::fromString(value, Qt::ISODate));
+        }
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init() { m_program = std::make_unique<RunningProgram>(); }
+    void cleanup()
+    {
+        QCOMPARE(boxes().pending(), 0);
+        m_setup.reset();
+        m_program.reset();
+    }
+
+    void fill_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<bool>("information");
+        QTest::addColumn<bool>("service");
+        QTest::newRow("2.07 without switch") << "V2.07"
+                                             << "" << true << false;
+        QTest::newRow("switch in lower case among blanks") << "V2.07"
+                                                           << "  -k " << true << true;
+        QTest::newRow("switch and a further argument") << "V2.10"
+                                                       << "-K x" << true << false;
+        QTest::newRow("2.06 with switch") << "V2.06"
+                                          << "-K" << false << false;
+    }
+
+    void fill()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, arguments);
+        QFETCH(bool, information);
+        QFETCH(bool, service);
+        QVERIFY(open({u"--version"_s, version},
+                     {u"delays 1E0A053C010203010500"_s, u"profile 2 42"_s}, arguments));
+        QCOMPARE(QStringList({m_setup->txtDetectorAlarmDelay->text(),
+                              m_setup->txtManualAlarmDelay->text(),
+                              m_setup->txtManualStopDelay->text()}),
+                 (QStringList{u"30"_s, u"5"_s, u"60"_s}));
+        for (QComboBox* list : m_setup->cboProfiles) {
+            QCOMPARE(list->count(), int(ProfileCatalogue.Count()));
+            QCOMPARE(list->itemText(2), u"Pulsed 2 min on, 1 min off, 15 min"_s);
+            QCOMPARE(list->itemData(7).toInt(), 8);
+        }
+        QCOMPARE(m_setup->cboProfiles[1]->currentData().toInt(), 2);
+        QCOMPARE(m_setup->cboProfiles[2]->currentIndex(), -1);
+        QCOMPARE(m_setup->cboProfiles[2]->placeholderText(), u"Unknown (42)"_s);
+        // Outputs 01, 05, 00.
+        for (int k = 0; k < frmSetup::kOutputs; ++k)
+            QCOMPARE(m_setup->chkOutput[k]->isChecked(), k == 0 || k == 4 || k == 6);
+
+        QCOMPARE(m_setup->fraInformation->title(),
+                 information ? u"Information"_s : u"Information (CPU versions 2.07 or higher)"_s);
+        QCOMPARE(m_setup->fraInformation->isEnabled(), information);
+        QCOMPARE(m_setup->txtSerialNumber->text(), information ? u"123456"_s : QString());
+        QCOMPARE(m_setup->dtpInstallationDate->date(),
+                 information ? QDate(2024, 5, 2) : QDate::currentDate());
+        QCOMPARE(m_setup->cmdSetServiceDate->isEnabled(), information);
+        QCOMPARE(m_setup->cmdSetSerialNumber->isEnabled(), service);
+        QCOMPARE(m_setup->cmdSetManufactoringDate->isEnabled(), service);
+        QCOMPARE(m_setup->cmdClearLog->isEnabled(), service);
+        // Only dates that Tarn can store are offered.
+        m_setup->dtpServiceDate->setDate(QDate(1999, 12, 31));
+        QCOMPARE(m_setup->dtpServiceDate->date(), QDate(2000, 1, 1));
+        QCOMPARE(m_setup->dtpServiceDate->maximumDate(), QDate(2255, 12, 31));
+        QCOMPARE(m_setup->lblPCTime->text(), u"-"_s);
+        QTRY_VERIFY(
+            m_setup->lblPCTime->text().contains(QString::number(QDate::currentDate().year())));
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("focus"); // the field given the focus, if any
+        QTest::newRow("detector and stop wrong: the detector first")
+            << "cmdSetDelays"
+            << QStringList{u"txtManualStopDelay=0"_s, u"txtDetectorAlarmDelay=1.5"_s}
+            << "Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."
+            << "txtDetectorAlarmDelay";
+        QTest::newRow("manual alarm empty")
+            << "cmdSetDelays" << QStringList{u"txtManualAlarmDelay="_s}
+            << "Incorrect value (Manual Alarm Delay)\r*"
+            << "txtManualAlarmDelay";
+        QTest::newRow("serial 12a")
+            << "cmdSetSerialNumber" << QStringList{u"txtSerialNumber=12a"_s}
+            << "Incorrect value (Serial number)\rPossible values are 0-999999999."
+            << "txtSerialNumber";
+        QTest::newRow("manufactured tomorrow")
+            << "cmdSetManufactoringDate"
+            << QStringList{u"dtpManufactoringDate="_s +
+                           QDate::currentDate().addDays(1).toString(Qt::ISODate)}
+            << u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s << "";
+        QTest::newRow("service before the last")
+            << "cmdSetServiceDate" << QStringList{u"dtpServiceDate=2026-05-03"_s}
+            << "Incorrect value (Service date)! Must be later than the last Service date."
+            << "";
+    }
+
+    void refused()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, box);
+        QFETCH(QString, focus);
+        QVERIFY(open());
+        Enter(fields);
+        const int before = sim().journal().size();
+        boxes().expect(Kind::Critical, box);
+        m_setup->findChild<QPushButton*>(button)->click();
+        QCOMPARE(sim().journal().size(), before);
+        QCOMPARE(RecordText(record()), kFactory);
+        if (auto* field = m_setup->findChild<QLineEdit*>(focus)) {
+            QCOMPARE(m_setup->focusWidget(), field);
+            QCOMPARE(field->selectedText(), field->text());
+        }
+    }
+
+    void buttons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("outcome"); // ok, cancel, nak or timeout
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("afterAck");  // the record after an acknowledgement
+        QTest::addColumn<QString>("afterRead"); // the record after the next status read
+        const QByteArray unset(8, '0');
+        const QString dated = u"30 10 5 60|1 2 4|1 2 3|123456|"_s;
+        const struct
+        {
+            const char* button;
+            const char* question;
+            QStringList sent;
+            QString afterAck;
+            QString afterRead;
+        } buttons[] = {
+            {"cmdSetDelays",
+             "Send new delay values to Tarn?",
+             {Line(98, "070AFA0701020301020400")},
+             u"7 10 250 7|1 2 4|1 2 3|123456|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s,
+             {}},
+            {"cmdSetTarnClock", "Set Tarn time to computer time?", {u"65 clock"_s}, kFactory, {}},
+            {"cmdSetSerialNumber",
+             "Send new serial number to Tarn?",
+             {Line(99, "075BCD15" + unset.repeated(4))},
+             kFactory,
+             u"30 10 5 60|1 2 4|1 2 3|123456789|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s},
+            {"cmdSetManufactoringDate",
+             "Send new Manufactoring date to Tarn?",
+             {Line(99, unset + Packed(2024, 1, 10) + unset.repeated(3))},
+             dated + u"2024-01-10 2024-05-02 2026-05-04 2025-05-06"_s,
+             {}},
+            {"cmdSetInstallationDate",
+             "Send new Installation date to Tarn?",
+             {Line(99, unset.repeated(2) + Packed(2024, 6, 1) + unset.repeated(2))},
+             dated + u"2024-03-14 2024-06-01 2026-05-04 2025-05-06"_s,
+             {}},
+            {"cmdSetServiceDate",
+             "Send new Service date to Tarn?",
+             {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))},
+             dated + u"2024-03-14 2024-05-02 2026-06-01 2026-05-04"_s,
+             {}},
+            {"cmdClearLog",
+             "Delete all stored log events?",
+             {Line(66, QByteArray(1, '\0'))},
+             kFactory,
+             {}},
+            // Profiles 8 and 1 in the first and third zone frames, only output 4 of the third
+            // ticked; profile 8 compiles to T30 F30, profile 1 to five bytes T120.
+            {"cmdSetZoneSettings",
+             "Send new Zone settings to Tarn?",
+             {Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
+              Line(102, QByteArray("\x00\x00\x9E\x1E", 4)),
+              Line(104, "\x02"
+                        "00000001"),
+              Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},
+             u"30 10 5 60|0 0 8|1 2 3|123456|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s,
+             u"30 10 5 60|0 0 8|8 2 1|123456|2024-03-14 2024-05-02 2026-05-04 2025-05-06"_s},
+        };
+        for (const auto& row : buttons) {
+            for (const QString& outcome : {u"ok"_s, u"cancel"_s, u"nak"_s, u"timeout"_s}) {
+                const bool ok = outcome == u"ok";
+                QTest::addRow("%s %s", row.button, qPrintable(outcome))
+                    << row.button << row.question << outcome
+                    << (outcome == u"cancel" ? QStringList() : row.sent.mid(0, ok ? -1 : 1))
+                    << (ok ? row.afterAck : kFactory)
+                    << (row.afterRead.isEmpty() ? row.afterAck : row.afterRead);
+            }
+        }
+    }
+
+    void buttons()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, question);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, afterAck);
+        QFETCH(QString, afterRead);
+        QVERIFY(open({u"--events"_s, u"3"_s}));
+        Enter({u"txtDetectorAlarmDelay= 7 "_s, u"txtManualAlarmDelay=250"_s,
+               u"txtManualStopDelay=007"_s, u"txtSerialNumber=123456789"_s,
+               u"dtpManufactoringDate=2024-01-10"_s, u"dtpInstallationDate=2024-06-01"_s,
+               u"dtpServiceDate=2026-06-01"_s});
+        m_setup->cboProfiles[0]->setCurrentIndex(m_setup->cboProfiles[0]->findData(8));
+        m_setup->cboProfiles[1]->setCurrentIndex(-1);
+        m_setup->cboProfiles[2]->setCurrentIndex(m_setup->cboProfiles[2]->findData(1));
+        for (int k = 0; k < frmSetup::kOutputs; ++k)
+            m_setup->chkOutput[k]->setChecked(k == 11);
+        const int code = sent.value(0).section(u' ', 0, 0).toInt();
+        if (outcome != u"ok" && outcome != u"cancel")
+            QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1"_s));
+
+        const int before = sim().journal().size();
+        const TarnDateTime pressed = TarnDateTime::Now();
+        boxes().expect(Kind::QuestionOkCancel, question, outcome != u"cancel");
+        if (outcome != u"cancel")
+            boxes().expect(outcome == u"ok" ? Kind::Info : Kind::Critical,
+                           outcome == u"ok" ? kUpdated : kNotUpdated);
+        m_setup->findChild<QPushButton*>(button)->click();
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QStringList journal = sim().journal().mid(before);
+        if (code == 65 && journal.size() == 1) {
+            // The PC clock: fourteen digits and the weekday digit, 1 for Sunday.
+            const QByteArray text = QByteArray::fromHex(journal[0].section(u' ', 1).toLatin1());
+            const TarnDateTime clock = ParseControllerClock(text.toStdString());
+            QVERIFY(clock >= pressed && clock <= TarnDateTime::Now());
+            QCOMPARE(text.mid(14), QByteArray::number(clock.DayOfWeek()));
+            journal[0] = u"65 clock"_s;
+        }
+        QCOMPARE(journal, sent);
+        QCOMPARE(RecordText(record()), afterAck);
+        if (outcome == u"nak")
+            QVERIFY(main()->lblAppStatus[1]->text().contains(u"NAK recieved"_s));
+        if (outcome != u"ok")
+            return;
+        main()->StartAutoUpdate();
+        main()->UpdateStatusPage();
+        QCOMPARE(RecordText(record()), afterRead);
+        QVERIFY(code != 66 || (main()->tarn->Send(48) && main()->tarn->TarnData == "END"));
+    }
+
+    void zoneSettings_data()
+    {
+        QTest::addColumn<int>("catalogue");       // 0 as shipped, 1 empty, 2 with a broken entry 77
+        QTest::addColumn<QList<int>>("profiles"); // per zone, 0 for none
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("empty catalogue: outputs only")
+            << 1 << QList<int>{0, 0, 0} << QList<int>{98} << kUpdated;
+        QTest::newRow("104 for zone 1 refused: zone 2 not sent")
+            << 0 << QList<int>{0, 3, 4} << QList<int>{98, 104} << kNotUpdated;
+        QTest::newRow("definition that does not compile: nothing sent")
+            << 2 << QList<int>{0, 77, 0} << QList<int>{}
+            << kNotUpdated + u"\rProfile 77 (Broken) has no valid definition in Tarn.INI."_s;
+    }
+
+    void zoneSettings()
+    {
+        QFETCH(int, catalogue);
+        QFETCH(QList<int>, profiles);
+        QFETCH(QList<int>, codes);
+        QFETCH(QString, box);
+        // Zone 0 reports bits 4 to 7 set, which the outputs byte sent never carries.
+        QVERIFY(m_program->startSim({}, {u"ack 104 NAK"_s, u"delays 1E0A053C010203F10204"_s}) &&
+                m_program->load());
+        if (catalogue == 1)
+            ProfileCatalogue.Clear();
+        else if (catalogue == 2)
+            ProfileCatalogue.Add("77", {"77", "Broken", "F,0,T,30,S,60"});
+        main()->StopAutoUpdate();
+        m_setup = std::make_unique<frmSetup>(main()->tarn, boxes(), nullptr, QString());
+        for (int zone = 0; zone < frmSetup::kZones; ++zone) {
+            QComboBox* list = m_setup->cboProfiles[zone];
+            list->setCurrentIndex(list->findData(profiles[zone]));
+            QCOMPARE(list->currentIndex() >= 0, profiles[zone] != 0);
+        }
+        const int before = sim().journal().size();
+        boxes().expect(Kind::QuestionOkCancel, u"Send new Zone settings to Tarn?"_s);
+        boxes().expect(box == kUpdated ? Kind::Info : Kind::Critical, box);
+        m_setup->chkOutput[0]->setChecked(false);
+        m_setup->cmdSetZoneSettings->click();
+        QCOMPARE(sim().codes().mid(before), codes);
+        QCOMPARE(record().OutPuts(0), box == kUpdated ? 0x00 : 0xF1);
+    }
+
+    /// A command under way disables the buttons and keeps the window open; the clock ticks.
+    void busyWhileSending()
+    {
+        QVERIFY(open() && sim().command(u"delay 900"_s));
+        QSignalSpy ticks(m_setup->tmrClock, &QTimer::timeout);
+        bool checked = false;
+        QTimer::singleShot(400, m_setup.get(), [&] {
+            checked = m_setup->isBusy() && QApplication::overrideCursor() != nullptr;
+            for (QPushButton* button : m_setup->findChildren<QPushButton*>())
+                checked = checked && !button->isEnabled();
+            m_setup->close();
+        });
+        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
+        boxes().expect(Kind::Info, kUpdated);
+        m_setup->cmdSetDelays->click();
+        QVERIFY(checked);
+        QVERIFY(ticks.count() >= 1);
+        QVERIFY(m_setup->isVisible() && m_setup->cmdSetSerialNumber->isEnabled());
+        m_setup->close();
+        QVERIFY(!m_setup->isVisible());
+    }
+
+    /// Through the menu: once the window closes on the status page, the status is read at once.
+    void menuReadsStatusOnClose()
+    {
+        QVERIFY(m_program->startSim() && m_program->load());
+        main()->updTimer->stop();
+        const int before = sim().journal().size();
+        QString shown;
+        QTimer::singleShot(300, main(), [&shown] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                shown = modal->objectName();
+                modal->close();
+            }
+        });
+        main()->mnuTarnSetup->trigger();
+        QCOMPARE(shown, u"frmSetup"_s);
+        QVERIFY(main()->AutoUpdate);
+        QCOMPARE(sim().codes().mid(before), (QList<int>{64, 50, 52, 55, 54, 54, 54, 51}));
+    }
+};
+
+QTEST_MAIN(tst_frmSetup)
+#include "tst_frmsetup.moc"
