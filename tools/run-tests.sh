@@ -2,7 +2,8 @@
 # Builds everything and runs the whole test suite. Usage: tools/run-tests.sh [--sanitize]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/ensure-deps.sh
+# The install and package tests also validate and lint what they make.
+bash tools/ensure-deps.sh desktop-file-utils appstream lintian dpkg-dev file
 build=build
 extra=()
 if [ "${1:-}" = "--sanitize" ]; then
