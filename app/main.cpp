@@ -29,8 +29,8 @@ void PrepareProgramFolder()
     if (!UsesUserProgramFolder())
         return;
     std::string errText;
-    if (!PrepareUserProgramFolder(ProgramFolder(), QFile::encodeName(InstalledSampleIni()).toStdString(),
-                                  errText))
+    if (!PrepareUserProgramFolder(ProgramFolder(),
+                                  QFile::encodeName(InstalledSampleIni()).toStdString(), errText))
         std::fprintf(stderr, "tarnconf: %s\n", errText.c_str());
 }
 

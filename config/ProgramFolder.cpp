@@ -113,8 +113,8 @@ bool PrepareUserProgramFolder(const std::string& folder, const std::string& samp
         return false;
     }
     // The sample may come read-only from a package; the user's copy is the user's to change.
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write,
-                    fs::perm_options::add, ec);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
     return true;
 }
 

@@ -111,8 +111,8 @@ void Dates()
     Same(Format(DecodePackedDate("725D0000", 2026)), "zero date", "packed: 29 Feb 2023");
     Same(EncodePackedDate(TarnDateTime::FromParts(2026, 12, 4, 14, 7, 30)), "AC44C79E",
          "packed: encode");
-    Same(FormatControllerClock(TarnDateTime::FromParts(2024, 2, 29, 6, 30, 15)),
-         "202402290630155", "clock: set-clock data with weekday");
+    Same(FormatControllerClock(TarnDateTime::FromParts(2024, 2, 29, 6, 30, 15)), "202402290630155",
+         "clock: set-clock data with weekday");
     // The PC clock goes through the C library's local time: a sound year on every system.
     const TarnDateTime now = TarnDateTime::Now();
     Check(!now.IsZero() && now.Year() >= 2020, "now: local time read", Format(now));

@@ -76,7 +76,8 @@ private slots:
         QTest::newRow("program") << "bin/tarnconf";
         QTest::newRow("simulator") << "bin/tarn-sim";
         QTest::newRow("sample") << "share/tarnconf/Tarn.INI";
-        QTest::newRow("desktop entry") << "share/applications/example.tarn_systems.tarnconf.desktop";
+        QTest::newRow("desktop entry")
+            << "share/applications/example.tarn_systems.tarnconf.desktop";
         QTest::newRow("metadata") << "share/metainfo/example.tarn_systems.tarnconf.metainfo.xml";
         QTest::newRow("scalable icon") << "share/icons/hicolor/scalable/apps/tarnconf.svg";
         QTest::newRow("48 px icon") << "share/icons/hicolor/48x48/apps/tarnconf.png";
