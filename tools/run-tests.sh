@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The install and package tests also validate and lint what they make.
-bash tools/ensure-deps.sh desktop-file-utils appstream lintian dpkg-dev file
+bash tools/ensure-deps.sh desktop-file-utils appstream lintian dpkg-dev
 build=build
 extra=()
 select=()
