@@ -46,12 +46,20 @@ std::string ExecutablePath()
 #endif
 }
 
-} // namespace
-
-std::string ProgramFolder()
+std::string& UserProgramFolder()
 {
-    if (const char* home = std::getenv("TARN_HOME"); home && *home)
-        return WithoutTrailingSeparators(home);
+    static std::string folder;
+    return folder;
+}
+
+bool TarnHomeSet()
+{
+    const char* home = std::getenv("TARN_HOME");
+    return home && *home;
+}
+
+std::string ExecutableFolder()
+{
     const std::string exe = ExecutablePath();
     if (!exe.empty()) {
         const std::string folder = fs::path(exe).parent_path().string();
@@ -60,6 +68,54 @@ std::string ProgramFolder()
     }
     std::error_code ec;
     return WithoutTrailingSeparators(fs::current_path(ec).string());
+}
+
+} // namespace
+
+void SetUserProgramFolder(const std::string& folder)
+{
+    UserProgramFolder() = folder.empty() ? folder : WithoutTrailingSeparators(folder);
+}
+
+bool UsesUserProgramFolder()
+{
+    if (TarnHomeSet() || UserProgramFolder().empty())
+        return false;
+    return FindFileNoCase(ExecutableFolder(), kIniFileName).empty();
+}
+
+std::string ProgramFolder()
+{
+    if (TarnHomeSet())
+        return WithoutTrailingSeparators(std::getenv("TARN_HOME"));
+    if (UsesUserProgramFolder())
+        return UserProgramFolder();
+    return ExecutableFolder();
+}
+
+bool PrepareUserProgramFolder(const std::string& folder, const std::string& sampleIni,
+                              std::string& errText)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder, ec)) {
+        errText = "Cannot create the folder " + folder + ": " + ec.message();
+        return false;
+    }
+    if (!FindFileNoCase(folder, kIniFileName).empty())
+        return true;
+    // copy_file without overwrite fails rather than replace a file made meanwhile.
+    const fs::path target = fs::path(folder) / kIniFileName;
+    if (!fs::copy_file(sampleIni, target, fs::copy_options::none, ec)) {
+        if (fs::exists(target))
+            return true;
+        errText = "Cannot copy " + sampleIni + " to " + target.string() + ": " + ec.message();
+        return false;
+    }
+    // The sample may come read-only from a package; the user's copy is the user's to change.
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
+    return true;
 }
 
 std::string ProgramFile(const std::string& name)

@@ -100,8 +100,13 @@ TarnDateTime TarnDateTime::Now()
 {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &now) != 0)
+        return {};
+#else
     if (localtime_r(&now, &local) == nullptr)
         return {};
+#endif
     return FromParts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                      local.tm_min, local.tm_sec < 60 ? local.tm_sec : 59);
 }

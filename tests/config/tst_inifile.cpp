@@ -321,8 +321,15 @@ private slots:
         QCOMPARE(canonical(QString::fromStdString(ProgramFolder())), exeFolder);
         qputenv("TARN_HOME", "");
         QCOMPARE(canonical(QString::fromStdString(ProgramFolder())), exeFolder);
+        // A user's folder does not win over an executable's folder that holds Tarn.INI (as the
+        // build folder does), nor over TARN_HOME.
+        SetUserProgramFolder(Std(m_dir->filePath("user")));
+        QVERIFY(!UsesUserProgramFolder());
+        QCOMPARE(canonical(QString::fromStdString(ProgramFolder())), exeFolder);
 
         qputenv("TARN_HOME", (m_dir->path() + "/").toLocal8Bit());
+        QVERIFY(!UsesUserProgramFolder());
+        SetUserProgramFolder({});
         QCOMPARE(QString::fromStdString(ProgramFolder()), m_dir->path());
         QCOMPARE(QString::fromStdString(ProgramFile(kStatusReportFileName)),
                  m_dir->filePath("tarn.sts"));
