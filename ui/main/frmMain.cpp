@@ -129,7 +129,7 @@ void frmMain::buildPages()
     }
 
     picSts = new StatusPage;
-    picTest = new TestPage;
+    picTest = new TestPage(*this);
     picLog = new EventLogPage;
     m_pages = new QStackedWidget;
     m_pages->addWidget(picSts);
@@ -482,6 +482,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     updTimer->stop();
     StopAutoUpdate();
     Pause(kShutdownPause);
+    picTest->EndTests();
     SwitchOffOutputs();
     Pause(kShutdownPause);
     event->accept();
