@@ -414,6 +414,8 @@ void TestPage::handleScanInputsClicked()
         ScanInputsOn = false;
         return;
     }
+    // No scan of the update timer runs inside this request.
+    ScanInputsOn = false;
     ShowStatus("Test mode...");
     SendToTarn(TarnCommand::EnterTestMode);
     ScanInputsOn = true;
