@@ -19,13 +19,13 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("word");
         QTest::addColumn<bool>("pumpAndValves");
-        const char* const texts[] = {"Pump", "Valve 1", "Valve 2", "Alarm relay", "Buzzer",
+        const char* const texts[] = {"Pump",     "Valve 1",  "Valve 2",  "Alarm relay", "Buzzer",
                                      "Output 1", "Output 2", "Output 3", "Output 4"};
         const char* const words[] = {"0100", "0200", "0400", "0800", "0004",
                                      "1000", "2000", "4000", "8000"};
         for (int i = 0; i < 9; ++i)
-            QTest::newRow(kNames[i]) << i << QStringLiteral("Testing %1...").arg(texts[i])
-                                     << words[i] << (i < 3);
+            QTest::newRow(kNames[i])
+                << i << QStringLiteral("Testing %1...").arg(texts[i]) << words[i] << (i < 3);
     }
 
     void items()
@@ -76,15 +76,24 @@ private slots:
     {
         QTest::addColumn<QString>("events");
         QTest::addColumn<QString>("switched");
-        QTest::newRow("press, release") << "Pd rd" << "+Pump -Pump";
-        QTest::newRow("later releases switch nothing") << "Pd rd rd rd" << "+Pump -Pump";
-        QTest::newRow("second press while held ignored") << "Pd Bd rd" << "+Pump -Pump";
-        QTest::newRow("release before switching") << "Pr d" << "";
-        QTest::newRow("release while switching on") << "Po rO d" << "+Pump -Pump";
-        QTest::newRow("next hold after a release") << "Pd rB d rd" << "+Pump -Pump +Buzzer -Buzzer";
-        QTest::newRow("end switches off once") << "Bd ed ed" << "+Buzzer -Buzzer";
-        QTest::newRow("nothing on after the end") << "Pe d Bd" << "";
-        QTest::newRow("release of nothing") << "rd" << "";
+        QTest::newRow("press, release") << "Pd rd"
+                                        << "+Pump -Pump";
+        QTest::newRow("later releases switch nothing") << "Pd rd rd rd"
+                                                       << "+Pump -Pump";
+        QTest::newRow("second press while held ignored") << "Pd Bd rd"
+                                                         << "+Pump -Pump";
+        QTest::newRow("release before switching") << "Pr d"
+                                                  << "";
+        QTest::newRow("release while switching on") << "Po rO d"
+                                                    << "+Pump -Pump";
+        QTest::newRow("next hold after a release") << "Pd rB d rd"
+                                                   << "+Pump -Pump +Buzzer -Buzzer";
+        QTest::newRow("end switches off once") << "Bd ed ed"
+                                               << "+Buzzer -Buzzer";
+        QTest::newRow("nothing on after the end") << "Pe d Bd"
+                                                  << "";
+        QTest::newRow("release of nothing") << "rd"
+                                            << "";
     }
 
     void heldOutput()

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 using Kind = ScriptedMessageBoxes::Kind;
 using namespace Qt::StringLiterals;
@@ -36,6 +37,7 @@ enum Ending
     KeyboardTab,
     TabClick,
     Closed,
+    ClosedWhileSwitchingOn,
     RunsOut,
     StopClicked
 };
@@ -164,8 +166,7 @@ private slots:
         QTest::newRow("buzzer with pump") << "cmdBuzzer_test" << QList<int>{pump} << left
                                           << "Buzzer" << QStringList{"0104", "0100"};
         QTest::newRow("alarm relay alone changes, middle button")
-            << "cmdAlarmRelay_test"
-            << QList<int>{int(OutputItem::Buzzer), int(OutputItem::Extra4)}
+            << "cmdAlarmRelay_test" << QList<int>{int(OutputItem::Buzzer), int(OutputItem::Extra4)}
             << int(Qt::MiddleButton) << "Alarm relay" << QStringList{"8804", "8004"};
         QTest::newRow("extra 1") << "cmdOutpuIO_test_0" << none << left << "Output 1"
                                  << QStringList{"1000", "0000"};
@@ -194,16 +195,18 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    /// The held button never gets its release; the output goes off once all the same.
+    /// The held button never gets its release; the output goes off once all the same, before
+    /// the closing sequence's outputs-off. The buzzer is on throughout and stays on.
     void releaseNeverArrives_data()
     {
         QTest::addColumn<int>("how");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("sent");
-        const QStringList pump{"0100", "0000"};
-        const QStringList relay{"0800", "0000"};
+        const QStringList pump{"0104", "0004"};
+        const QStringList relay{"0804", "0004"};
         QTest::newRow("released outside") << int(Outside) << "cmdPump_test" << pump;
-        QTest::newRow("release elsewhere") << int(ElsewhereRelease) << "cmdAlarmRelay_test" << relay;
+        QTest::newRow("release elsewhere")
+            << int(ElsewhereRelease) << "cmdAlarmRelay_test" << relay;
         QTest::newRow("move, no button down") << int(MoveWithoutButton) << "cmdPump_test" << pump;
         QTest::newRow("press elsewhere") << int(ElsewherePress) << "cmdAlarmRelay_test" << relay;
         QTest::newRow("window deactivated") << int(Deactivated) << "cmdPump_test" << pump;
@@ -211,7 +214,9 @@ private slots:
         QTest::newRow("page left by keyboard") << int(KeyboardTab) << "cmdPump_test" << pump;
         QTest::newRow("page left by tab click") << int(TabClick) << "cmdAlarmRelay_test" << relay;
         QTest::newRow("program closed")
-            << int(Closed) << "cmdAlarmRelay_test" << QStringList{"0800", "0000", "0000"};
+            << int(Closed) << "cmdAlarmRelay_test" << QStringList{"0804", "0004", "0000"};
+        QTest::newRow("program closed while switching on")
+            << int(ClosedWhileSwitchingOn) << "cmdAlarmRelay_test" << QStringList{"0000"};
     }
 
     void releaseNeverArrives()
@@ -220,7 +225,12 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QStringList, sent);
         QVERIFY(startOnTestPage());
+        window()->tarn->OutPuts.Buzzer = 1;
         auto* held = page()->findChild<QPushButton*>(button);
+        if (how == ClosedWhileSwitchingOn) {
+            m_program->boxes.expect(Kind::QuestionYesNo, u"End application?"_s, true);
+            QTimer::singleShot(TestPage::kSwitchPause / 2, window(), &QWidget::close);
+        }
         QTest::mousePress(held, Qt::LeftButton);
         QTRY_COMPARE(words().size(), 1);
         end(Ending(how), held);
@@ -252,8 +262,8 @@ private slots:
         QFETCH(QStringList, sent);
         QVERIFY(startOnTestPage(how < 0 ? QStringList{u"ack 100 NAK"_s} : QStringList{}));
         page()->hsbRuntime_test->setValue(how == RunsOut ? 1 : 60);
-        QCOMPARE(page()->lblRuntime_test->text(), how == RunsOut ? "Test time = 1 s"
-                                                                 : "Test time = 60 s");
+        QCOMPARE(page()->lblRuntime_test->text(),
+                 how == RunsOut ? "Test time = 1 s" : "Test time = 60 s");
         page()->optValve2_test->setChecked(true);
         page()->chkPump_test->setChecked(pump);
         QTest::mouseClick(page()->cmdStartRuntime_test, Qt::LeftButton);
@@ -276,10 +286,14 @@ private slots:
     {
         QTest::addColumn<QString>("inputs");
         QTest::addColumn<QString>("active");
-        QTest::newRow("none active") << "0FE014" << "0000000";
-        QTest::newRow("all detectors") << "00E014" << "1111000";
-        QTest::newRow("detectors 1 and 3, all manual releases") << "0A0014" << "1010111";
-        QTest::newRow("manual release 3") << "0F6014" << "0000001";
+        QTest::newRow("none active") << "0FE014"
+                                     << "0000000";
+        QTest::newRow("all detectors") << "00E014"
+                                       << "1111000";
+        QTest::newRow("detectors 1 and 3, all manual releases") << "0A0014"
+                                                                << "1010111";
+        QTest::newRow("manual release 3") << "0F6014"
+                                          << "0000001";
     }
 
     void inputIndicators()
@@ -307,7 +321,8 @@ private slots:
         page()->chkScanInputs->click();
         QTRY_COMPARE_WITH_TIMEOUT(sim().codes().mid(m_mark).count(105), 2, 15000);
         // Ten scans, then the renewal on the eleventh tick.
-        QCOMPARE(sim().codes().mid(m_mark, 12), QList<int>{105} + QList<int>(10, 52) + QList<int>{105});
+        QCOMPARE(sim().codes().mid(m_mark, 12),
+                 QList<int>{105} + QList<int>(10, 52) + QList<int>{105});
 
         page()->chkScanInputs->click();
         QCOMPARE(enabledGroups(), u"1111"_s);

@@ -68,8 +68,8 @@ QGroupBox* TestPage::makeManualFrame()
 {
     fraOutput_test = new QGroupBox(QStringLiteral("Outputs"));
     fraOutput_test->setObjectName(QStringLiteral("fraOutput_test"));
-    cmdPump_test = makeHoldButton(QStringLiteral("cmdPump_test"), QStringLiteral("Pump"),
-                                  OutputItem::Pump);
+    cmdPump_test =
+        makeHoldButton(QStringLiteral("cmdPump_test"), QStringLiteral("Pump"), OutputItem::Pump);
     cmdValve1_test = makeHoldButton(QStringLiteral("cmdValve1_test"), QStringLiteral("Valve 1"),
                                     OutputItem::Valve1);
     cmdValve2_test = makeHoldButton(QStringLiteral("cmdValve2_test"), QStringLiteral("Valve 2"),
@@ -97,8 +97,7 @@ QGroupBox* TestPage::makeManualFrame()
     layout->addWidget(fraOutput_test);
     layout->addWidget(
         Hint(QStringLiteral("lblManualHint_test"),
-             QStringLiteral(
-                 "Press and hold button to activate item. Release button when done.")));
+             QStringLiteral("Press and hold button to activate item. Release button when done.")));
     return fraManual_test;
 }
 
@@ -106,8 +105,8 @@ QGroupBox* TestPage::makeBuzzerFrame()
 {
     fraBuzzer_test = new QGroupBox(QStringLiteral("Buzzer test"));
     fraBuzzer_test->setObjectName(QStringLiteral("fraBuzzer_test"));
-    cmdBuzzer_test =
-        makeHoldButton(QStringLiteral("cmdBuzzer_test"), QStringLiteral("Test"), OutputItem::Buzzer);
+    cmdBuzzer_test = makeHoldButton(QStringLiteral("cmdBuzzer_test"), QStringLiteral("Test"),
+                                    OutputItem::Buzzer);
     auto* layout = new QVBoxLayout(fraBuzzer_test);
     layout->addWidget(
         Hint(QStringLiteral("lblBuzzerHint_test"),
@@ -188,8 +187,7 @@ QGroupBox* TestPage::makeIOFrame()
     return fraIO_test;
 }
 
-QPushButton* TestPage::makeHoldButton(const QString& name, const QString& caption,
-                                      OutputItem item)
+QPushButton* TestPage::makeHoldButton(const QString& name, const QString& caption, OutputItem item)
 {
     auto* button = new QPushButton(caption);
     button->setObjectName(name);
