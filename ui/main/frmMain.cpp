@@ -131,7 +131,7 @@ void frmMain::buildPages()
     }
 
     picSts = new StatusPage;
-    picTest = new TestPage;
+    picTest = new TestPage(*this);
     picLog = new EventLogPage(*this);
     m_pages = new QStackedWidget;
     m_pages->addWidget(picSts);
@@ -501,6 +501,7 @@ void frmMain::closeEvent(QCloseEvent* event)
     updTimer->stop();
     StopAutoUpdate();
     Pause(kShutdownPause);
+    picTest->EndTests();
     SwitchOffOutputs();
     Pause(kShutdownPause);
     event->accept();

@@ -1,0 +1,28 @@
+#include "data/HeldOutput.h"
+
+bool HeldOutput::Press(OutputItem item)
+{
+    if (m_ended || m_wanted)
+        return false;
+    m_wanted = item;
+    return true;
+}
+
+void HeldOutput::End()
+{
+    m_wanted.reset();
+    m_ended = true;
+}
+
+HeldOutput::Action HeldOutput::Next(OutputItem& item) const
+{
+    if (m_on && m_on != m_wanted) {
+        item = *m_on;
+        return Action::SwitchOff;
+    }
+    if (!m_on && m_wanted && !m_ended) {
+        item = *m_wanted;
+        return Action::SwitchOn;
+    }
+    return Action::None;
+}

@@ -1,0 +1,67 @@
+#include "data/OutputTests.h"
+
+#include "data/Tarn_Outputs.h"
+
+namespace {
+constexpr int kFirstExtra = static_cast<int>(OutputItem::Extra1);
+} // namespace
+
+OutputItem ExtraOutputItem(int index)
+{
+    return static_cast<OutputItem>(kFirstExtra + index);
+}
+
+std::string HoldText(OutputItem item)
+{
+    switch (item) {
+    case OutputItem::Pump:
+        return "Testing Pump...";
+    case OutputItem::Valve1:
+        return "Testing Valve 1...";
+    case OutputItem::Valve2:
+        return "Testing Valve 2...";
+    case OutputItem::AlarmRelay:
+        return "Testing Alarm relay...";
+    case OutputItem::Buzzer:
+        return "Testing Buzzer...";
+    default:
+        return "Testing Output " + std::to_string(static_cast<int>(item) - kFirstExtra + 1) + "...";
+    }
+}
+
+bool ReleasesPumpAndValves(OutputItem item)
+{
+    return item == OutputItem::Pump || item == OutputItem::Valve1 || item == OutputItem::Valve2;
+}
+
+void SetOutputItem(Tarn_Outputs& outputs, OutputItem item, int32_t value)
+{
+    switch (item) {
+    case OutputItem::Pump:
+        outputs.Pump = value;
+        break;
+    case OutputItem::Valve1:
+        outputs.Valve1 = value;
+        break;
+    case OutputItem::Valve2:
+        outputs.Valve2 = value;
+        break;
+    case OutputItem::AlarmRelay:
+        outputs.AlarmRelay = value;
+        break;
+    case OutputItem::Buzzer:
+        outputs.Buzzer = value;
+        break;
+    default:
+        outputs.SetExtraOutPut(static_cast<int16_t>(static_cast<int>(item) - kFirstExtra), value);
+        break;
+    }
+}
+
+void SetTimedTestOutputs(Tarn_Outputs& outputs, bool valve1, bool pump)
+{
+    outputs.Valve1 = valve1 ? 1 : 0;
+    outputs.Valve2 = valve1 ? 0 : 1;
+    if (pump)
+        outputs.Pump = 1;
+}
