@@ -86,7 +86,6 @@ private slots:
         const QByteArray s = kCrlfSample;
         QTest::newRow("section and key in other case") << s << "communication|pORT" << B("1");
         QTest::newRow("missing key") << s << "COMMUNICATION|Baud" << kNone;
-        QTest::newRow("missing section") << s << "Tarn|Port" << kNone;
         QTest::newRow("blanks around everything")
             << B("  [ Tarn ]  \n  Detector voltage switch  =  2  \n")
             << "Tarn|Detector voltage switch" << B("2");
@@ -96,14 +95,11 @@ private slots:
             << B("[A]\nx=1\n[A]\nk=2\n") << "A|k" << kNone;
         QTest::newRow("comment is no key") << B("[A]\n;k=commented\n") << "A|;k" << kNone;
         QTest::newRow("key before any section") << B("k=1\n[A]\n") << "A|k" << kNone;
-        QTest::newRow("value with equal sign") << B("[A]\nk=b=c\n") << "A|k" << B("b=c");
-        QTest::newRow("empty value is found") << B("[A]\r\nk=\r\n") << "A|k" << B("");
         QTest::newRow("8-bit text kept") << B("[A]\r\nt=Can\xB4t 20\xB0"
                                               "C\r\n")
                                          << "A|t"
                                          << B("Can\xB4t 20\xB0"
                                               "C");
-        QTest::newRow("last line without line end") << B("[A]\nk=last") << "A|k" << B("last");
         QTest::newRow("header without bracket") << B("[A\nk=1\n") << "A|k" << kNone;
     }
 
@@ -149,8 +145,6 @@ private slots:
             << B("[A]\r\n\r\n[B]\r\n") << "A|k" << QString("1") << B("[A]\r\nk=1\r\n\r\n[B]\r\n");
         QTest::newRow("last line gets its line end")
             << B("[A]\nx=1") << "A|y" << QString("2") << B("[A]\nx=1\ny=2\n");
-        QTest::newRow("new section after an empty last line")
-            << B("[A]\nx=1\n\n") << "B|k" << QString("v") << B("[A]\nx=1\n\n[B]\nk=v\n");
         QTest::newRow("first of duplicates changes")
             << B("[A]\nk=1\nk=2\n[a]\nk=3\n") << "A|K" << QString("9")
             << B("[A]\nk=9\nk=2\n[a]\nk=3\n");
