@@ -177,14 +177,6 @@ private slots:
         QCOMPARE(FeedAll(cutter, Bytes("008F40CFFF")), QStringList{"00 8F 40 CF FF"});
     }
 
-    void cutterOtherEndByte()
-    {
-        FrameCutter cutter(0x0D);
-        QCOMPARE(FeedAll(cutter, Bytes("41FF0D42")), QStringList{"41 FF 0D"});
-        cutter.setEndByte(0xFF);
-        QCOMPARE(FeedAll(cutter, Bytes("0DFF")), QStringList{"42 0D FF"});
-    }
-
     void wireEncoding_data()
     {
         QTest::addColumn<int>("encoding");

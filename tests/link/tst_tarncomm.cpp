@@ -120,7 +120,6 @@ private slots:
     {
         QTest::addColumn<QString>("settings");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("the program's settings") << "9600,n,8,1" << true;
         QTest::newRow("space parity, blanks") << " 4800 , s , 6 , 1 " << true;
         QTest::newRow("baud rate only") << "9600" << false;
         QTest::newRow("unknown parity") << "9600,x,8,1" << false;
@@ -154,10 +153,9 @@ private slots:
         QTest::newRow("first built-in port") << none << 13 << "/dev/ttyS0";
         QTest::newRow("port 16") << none << 16 << "";
 
-        const QByteArray ports("[Comm]\r\nPort=3\r\n[PORTS]\r\nCOM3=/dev/ttyAMA0\r\n"
-                               "com4 = /tmp/my tty  \r\nCOM5=\r\n");
-        QTest::newRow("mapped in [PORTS]") << ports << 3 << "/dev/ttyAMA0";
-        QTest::newRow("empty value keeps the default") << ports << 5 << "/dev/ttyUSB4";
+        // Mapped ports: tst_frmcomsetup and tst_connectionadvice.
+        QTest::newRow("empty value keeps the default")
+            << QByteArray("[PORTS]\r\ncom4 = /tmp/my tty  \r\nCOM5=\r\n") << 5 << "/dev/ttyUSB4";
     }
 
     void portDeviceName()
