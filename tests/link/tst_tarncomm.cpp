@@ -262,9 +262,6 @@ private slots:
             << "ack 100 ACKNOWLEDGE" << 100 << QByteArray("0000") << "ACKNOWLEDGE" << none;
         QTest::newRow("AC alone") << "ack 100 AC" << 100 << QByteArray("0000") << "AC"
                                   << "Communication error. AC recieved. Command H64";
-        QTest::newRow("refusal of 98")
-            << "ack 98 NO" << 98 << QByteArray("1E0A053C01020301020400") << "NO"
-            << "Communication error. NO recieved. Command H62";
         QTest::newRow("lower-case ack")
             << "ack 65 ack" << 65 << QByteArray("202612061530001") << "ack"
             << "Communication error. ack recieved. Command H41";
