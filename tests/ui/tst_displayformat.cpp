@@ -28,8 +28,6 @@ private slots:
         QTest::newRow("de the zero date itself") << german << TarnDateTime() << "00:00:00";
         QTest::newRow("us twelve-hour clock, no zone name")
             << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon << "3/5/24 2:07:09 PM";
-        QTest::newRow("uk") << QLocale(QLocale::English, QLocale::UnitedKingdom) << afternoon
-                            << "05/03/2024 14:07:09";
         QTest::newRow("c") << QLocale::c() << afternoon << "5 Mar 2024 14:07:09";
     }
 
@@ -49,10 +47,8 @@ private slots:
         const QLocale german(QLocale::German, QLocale::Germany);
         QTest::newRow("de decimal comma") << german << 21.5 << "21,5";
         QTest::newRow("c Fahrenheit of -1") << QLocale::c() << (-1 * 1.8 + 32) << "30.2";
-        QTest::newRow("whole number") << german << 255.0 << "255";
         QTest::newRow("no grouping")
             << QLocale(QLocale::English, QLocale::UnitedStates) << 1234.0 << "1234";
-        QTest::newRow("below zero") << german << -128.0 << "-128";
     }
 
     void number()
@@ -68,9 +64,7 @@ private slots:
         QTest::addColumn<double>("version");
         QTest::addColumn<QString>("expected");
         QTest::newRow("2.07") << 2.07 << "V 2.07";
-        QTest::newRow("whole") << 2.0 << "V 2";
         QTest::newRow("trailing zero dropped") << 2.10 << "V 2.1";
-        QTest::newRow("unknown") << 0.0 << "V 0";
         QTest::newRow("negative") << -1.5 << "V-1.5";
     }
 

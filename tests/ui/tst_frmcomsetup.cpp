@@ -80,7 +80,6 @@ private slots:
         QTest::addColumn<QString>("baudRate");
         QTest::newRow("19200 found") << 3 << "19200,n,8,1" << 2 << "19200";
         QTest::newRow("a rate not in the list") << 15 << "14400,n,8,1" << 14 << "";
-        QTest::newRow("only the exact text") << 1 << " 9600,n,8,1" << 0 << "";
         QTest::newRow("a port not in the list") << 16 << "115200,n,8,1" << -1 << "115200";
     }
 
@@ -229,8 +228,6 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("OK") << "OKButton"
                             << "Please select a com port and a baud rate.";
-        QTest::newRow("Save") << "cmdSave"
-                              << "Please select a com port and a baud rate.";
         QTest::newRow("Auto detect") << "cmdAutoDetect"
                                      << "Please select a baud rate.";
     }
