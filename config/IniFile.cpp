@@ -1,6 +1,7 @@
 #include "config/IniFile.h"
 #include "config/AsciiText.h"
 #include "config/FileReplace.h"
+#include "config/TextLines.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -15,12 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// One line of the file: its text without the line end, and the line end as it was found
-/// ("\r\n", "\n" or nothing for a last line without one).
-struct Line
+using Line = TextLine;
+
+/// The file's lines and the end-of-file mark after them, if any.
+struct Document
 {
-    std::string text;
-    std::string end;
+    std::vector<Line> lines;
+    std::string trailer;
 };
 
 /// Line end used for a file that has none yet.
@@ -71,9 +73,9 @@ enum class LoadResult
     Unreadable
 };
 
-LoadResult LoadLines(const std::string& path, std::vector<Line>& lines)
+LoadResult LoadLines(const std::string& path, Document& document)
 {
-    lines.clear();
+    document = Document{};
     std::error_code ec;
     if (!fs::exists(path, ec))
         return ec ? LoadResult::Unreadable : LoadResult::Missing;
@@ -84,22 +86,7 @@ LoadResult LoadLines(const std::string& path, std::vector<Line>& lines)
     content << in.rdbuf();
     if (in.bad())
         return LoadResult::Unreadable;
-    const std::string bytes = content.str();
-
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const auto nl = bytes.find('\n', start);
-        if (nl == std::string::npos) {
-            lines.push_back({bytes.substr(start), {}});
-            break;
-        }
-        std::size_t textEnd = nl;
-        if (textEnd > start && bytes[textEnd - 1] == '\r')
-            --textEnd;
-        lines.push_back(
-            {bytes.substr(start, textEnd - start), bytes.substr(textEnd, nl + 1 - textEnd)});
-        start = nl + 1;
-    }
+    document.lines = SplitLines(content.str(), document.trailer);
     return LoadResult::Loaded;
 }
 
@@ -133,27 +120,33 @@ std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header)
     return i;
 }
 
-/// The file as it will be written: each line's text followed by its line end.
-bool SaveLines(const std::string& path, const std::vector<Line>& lines)
+/// The file as it will be written: each line's text followed by its line end, then the
+/// end-of-file mark it had.
+bool SaveLines(const std::string& path, const Document& document)
 {
     std::string bytes;
-    for (const Line& line : lines) {
+    for (const Line& line : document.lines) {
         bytes += line.text;
         bytes += line.end;
     }
+    bytes += document.trailer;
     std::string ignored;
     return ReplaceFileContent(path, bytes, ignored);
 }
 
-} // namespace
+/// A value in one matching pair of double or single quotes reads without them.
+std::string_view Unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
 
-bool IniFile::Read(const std::string& path, const std::string& section, const std::string& key,
-                   std::string& value)
+bool FindValue(const std::vector<Line>& lines, const std::string& section, const std::string& key,
+               std::string& value)
 {
     value.clear();
-    std::vector<Line> lines;
-    if (LoadLines(path, lines) != LoadResult::Loaded)
-        return false;
     const std::size_t header = FindSection(lines, Trimmed(section));
     if (header == lines.size())
         return false;
@@ -163,11 +156,30 @@ bool IniFile::Read(const std::string& path, const std::string& section, const st
         const auto lineKey = KeyOf(lines[i].text);
         if (lineKey && EqualNoCase(*lineKey, wanted)) {
             const std::string_view text = lines[i].text;
-            value = std::string(Trimmed(text.substr(text.find('=') + 1)));
+            value = std::string(Unquoted(Trimmed(text.substr(text.find('=') + 1))));
             return true;
         }
     }
     return false;
+}
+
+} // namespace
+
+bool IniFile::Read(const std::string& path, const std::string& section, const std::string& key,
+                   std::string& value)
+{
+    value.clear();
+    Document document;
+    if (LoadLines(path, document) != LoadResult::Loaded)
+        return false;
+    return FindValue(document.lines, section, key, value);
+}
+
+bool IniFile::ReadText(std::string_view text, const std::string& section, const std::string& key,
+                       std::string& value)
+{
+    std::string trailer;
+    return FindValue(SplitLines(text, trailer), section, key, value);
 }
 
 bool IniFile::Write(const std::string& path, const std::string& section, const std::string& key,
@@ -182,9 +194,10 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         keyName.front() == '[')
         return false;
 
-    std::vector<Line> lines;
-    if (LoadLines(path, lines) == LoadResult::Unreadable)
+    Document document;
+    if (LoadLines(path, document) == LoadResult::Unreadable)
         return false;
+    std::vector<Line>& lines = document.lines;
     const std::string lineEnd = LineEndStyle(lines);
     const std::string_view newValue = Trimmed(value);
 
@@ -198,7 +211,7 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         }
         lines.push_back({"[" + std::string(sectionName) + "]", lineEnd});
         lines.push_back({std::string(keyName) + "=" + std::string(newValue), lineEnd});
-        return SaveLines(path, lines);
+        return SaveLines(path, document);
     }
 
     const std::size_t end = SectionEnd(lines, header);
@@ -208,7 +221,7 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         const auto lineKey = KeyOf(text);
         if (lineKey && EqualNoCase(*lineKey, keyName)) {
             text = text.substr(0, text.find('=') + 1) + std::string(newValue);
-            return SaveLines(path, lines);
+            return SaveLines(path, document);
         }
         if (!Trimmed(text).empty())
             lastNonBlank = i;
@@ -218,13 +231,14 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         lines[lastNonBlank].end = lineEnd;
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastNonBlank) + 1,
                  Line{std::string(keyName) + "=" + std::string(newValue), lineEnd});
-    return SaveLines(path, lines);
+    return SaveLines(path, document);
 }
 
 bool IniFile::DeleteSection(const std::string& path, const std::string& section)
 {
-    std::vector<Line> lines;
-    switch (LoadLines(path, lines)) {
+    Document document;
+    std::vector<Line>& lines = document.lines;
+    switch (LoadLines(path, document)) {
     case LoadResult::Missing:
         return true;
     case LoadResult::Unreadable:
@@ -244,5 +258,5 @@ bool IniFile::DeleteSection(const std::string& path, const std::string& section)
         changed = true;
         header = FindSection(lines, name, header);
     }
-    return changed ? SaveLines(path, lines) : true;
+    return changed ? SaveLines(path, document) : true;
 }

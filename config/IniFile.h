@@ -1,18 +1,24 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 /// Reads and writes single keys of an INI file. Sections and keys match without regard to
 /// ASCII case and the first match wins. A missing file reads as empty. A write creates the
 /// file, the section and the key as needed and replaces an existing value in place, leaving
 /// every other line of the file byte for byte as it was (comments, blank lines, list
-/// sections, line endings). Files are 8-bit text.
+/// sections, line endings). Files are 8-bit text. Lines end at CR LF, LF or a CR alone; a
+/// Ctrl-Z at the end of the file is no part of the last value; a value in one matching pair
+/// of double or single quotes reads without them.
 class IniFile
 {
 public:
     /// False when the file, section or key is missing (value then empty).
     static bool Read(const std::string& path, const std::string& section, const std::string& key,
                      std::string& value);
+    /// Read on the text of a file held in memory.
+    static bool ReadText(std::string_view text, const std::string& section, const std::string& key,
+                         std::string& value);
     /// False when the file cannot be written; the file is then unchanged.
     static bool Write(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& value);

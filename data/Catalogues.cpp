@@ -1,11 +1,14 @@
 #include "data/Catalogues.h"
 
 #include "config/AsciiText.h"
-#include "config/CIniFile.h"
+#include "config/IniFile.h"
+#include "config/TextLines.h"
 #include "data/TextNumbers.h"
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <vector>
 
 KeyedCollection<Tarn_Profile> ProfileCatalogue;
 KeyedCollection<Tarn_Message> MessageCatalogue;
@@ -44,33 +47,44 @@ std::string ErrorText(const char* head, int number)
     return std::string(head) + "\r" + std::to_string(number) + " - " + ErrorDescription(number);
 }
 
-/// Tarn.INI read as lines, with CRLF endings taken as line ends.
+/// The whole file; 0 or the error number.
+int ReadFileText(const std::string& path, std::string& text)
+{
+    text.clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return CatalogueError::FileNotFound;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return CatalogueError::FileUnreadable;
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file)
+        return CatalogueError::FileUnreadable;
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad())
+        return CatalogueError::FileUnreadable;
+    text = content.str();
+    return 0;
+}
+
+/// Tarn.INI's text read line by line, with the line ends of the INI access.
 class LineReader
 {
 public:
-    /// 0 when the file is open, else the error number.
-    int Open(const std::string& path)
+    explicit LineReader(std::string_view text)
     {
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec))
-            return CatalogueError::FileNotFound;
-        if (!std::filesystem::is_regular_file(path, ec))
-            return CatalogueError::FileUnreadable;
-        m_file.open(path, std::ios::in | std::ios::binary);
-        return m_file.is_open() ? 0 : CatalogueError::FileUnreadable;
+        std::string trailer;
+        m_lines = SplitLines(text, trailer);
     }
 
-    /// False at the end of the file or on a read error (see Failed).
+    /// False at the end of the text.
     bool Next(std::string& line)
     {
-        if (!std::getline(m_file, line))
+        if (m_next >= m_lines.size())
             return false;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        line = m_lines[m_next++].text;
         return true;
     }
-
-    bool Failed() const { return m_file.bad(); }
 
     /// Reads up to and including the first line that contains `marker`; false when none does.
     bool SkipPast(const std::string& marker)
@@ -99,7 +113,8 @@ public:
     }
 
 private:
-    std::ifstream m_file;
+    std::vector<TextLine> m_lines;
+    std::size_t m_next = 0;
 };
 
 bool IsBlank(const std::string& line)
@@ -122,11 +137,9 @@ bool NextListLine(LineReader& reader, std::string& key, std::string& value)
 }
 
 /// 0 or the error number.
-int LoadProfiles(const std::string& iniPath)
+int LoadProfiles(std::string_view text)
 {
-    LineReader reader;
-    if (const int error = reader.Open(iniPath))
-        return error;
+    LineReader reader(text);
     if (reader.SkipPast("[PROFILES")) {
         std::string id;
         std::string rest;
@@ -139,7 +152,7 @@ int LoadProfiles(const std::string& iniPath)
                 return CatalogueError::DuplicateKey;
         }
     }
-    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+    return 0;
 }
 
 /// Adds the list lines that follow to `catalogue`; 0 or the error number.
@@ -151,31 +164,27 @@ int ReadMessageList(LineReader& reader, KeyedCollection<Tarn_Message>& catalogue
         if (!catalogue.Add(key, Tarn_Message{key, text}))
             return CatalogueError::DuplicateKey;
     }
-    return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+    return 0;
 }
 
 /// Adds the list after the line containing `marker` to `catalogue`.
-int LoadMessageList(const std::string& iniPath, const std::string& marker,
+int LoadMessageList(std::string_view text, const std::string& marker,
                     KeyedCollection<Tarn_Message>& catalogue)
 {
-    LineReader reader;
-    if (const int error = reader.Open(iniPath))
-        return error;
+    LineReader reader(text);
     if (!reader.SkipPast(marker))
-        return reader.Failed() ? CatalogueError::FileUnreadable : 0;
+        return 0;
     return ReadMessageList(reader, catalogue);
 }
 
 /// Adds the codes of an event-code section to `catalogue`. The line after the header is the
 /// Version line and is not read as a code.
-int LoadEventCodeList(const std::string& iniPath, const std::string& section,
+int LoadEventCodeList(std::string_view text, const std::string& section,
                       KeyedCollection<Tarn_Message>& catalogue)
 {
-    LineReader reader;
-    if (const int error = reader.Open(iniPath))
-        return error;
+    LineReader reader(text);
     if (!reader.SkipPastHeader(section))
-        return reader.Failed() ? CatalogueError::FileUnreadable : CatalogueError::ListNotFound;
+        return CatalogueError::ListNotFound;
     std::string versionLine;
     reader.Next(versionLine);
     return ReadMessageList(reader, catalogue);
@@ -185,13 +194,24 @@ int LoadEventCodeList(const std::string& iniPath, const std::string& section,
 
 bool LoadCatalogue(const std::string& iniPath, std::string& errText)
 {
+    std::string text;
+    if (const int error = ReadFileText(iniPath, text)) {
+        ProfileCatalogue.Clear();
+        errText = ErrorText(kCatalogueErrorHead, error);
+        return false;
+    }
+    return LoadCatalogueText(text, errText);
+}
+
+bool LoadCatalogueText(std::string_view text, std::string& errText)
+{
     ProfileCatalogue.Clear();
-    if (const int error = LoadProfiles(iniPath)) {
+    if (const int error = LoadProfiles(text)) {
         errText = ErrorText(kCatalogueErrorHead, error);
         return false;
     }
     MessageCatalogue.Clear();
-    if (const int error = LoadMessageList(iniPath, "[MESSAGES", MessageCatalogue)) {
+    if (const int error = LoadMessageList(text, "[MESSAGES", MessageCatalogue)) {
         errText = ErrorText(kCatalogueErrorHead, error);
         return false;
     }
@@ -200,12 +220,19 @@ bool LoadCatalogue(const std::string& iniPath, std::string& errText)
 
 bool LoadEventCodes(double version, const std::string& iniPath, std::string& errText)
 {
+    // A file that cannot be read holds no section: the catalogue stays empty.
+    std::string text;
+    ReadFileText(iniPath, text);
+    return LoadEventCodesText(version, text, errText);
+}
+
+bool LoadEventCodesText(double version, std::string_view text, std::string& errText)
+{
     EventCodeCatalogue.Clear();
-    const CIniFile ini;
     for (long long n = 1;; ++n) {
         const std::string section = kEventCodeSection + DecimalText(n);
-        const std::string range =
-            IniVariantToText(ini.UT_IniRead(section, kVersionKey, "ST", iniPath));
+        std::string range;
+        IniFile::ReadText(text, section, kVersionKey, range);
         if (range.empty())
             return true;
         const std::size_t dash = range.find('-');
@@ -218,7 +245,7 @@ bool LoadEventCodes(double version, const std::string& iniPath, std::string& err
         const double high = LeadingNumber(std::string_view(range).substr(
             dash + 1, nextDash == std::string::npos ? std::string::npos : nextDash - dash - 1));
         if (low <= version && version <= high) {
-            const int error = LoadEventCodeList(iniPath, section, EventCodeCatalogue);
+            const int error = LoadEventCodeList(text, section, EventCodeCatalogue);
             if (error) {
                 errText = ErrorText(kEventCodeErrorHead, error);
                 return false;

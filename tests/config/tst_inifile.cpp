@@ -101,6 +101,14 @@ private slots:
                                          << B("Can\xB4t 20\xB0"
                                               "C");
         QTest::newRow("header without bracket") << B("[A\nk=1\n") << "A|k" << kNone;
+        // As the platform's profile reader reads files written by hand or other tools:
+        QTest::newRow("value in double quotes") << B("[C]\nPort=\"3\"\n") << "C|Port" << B("3");
+        QTest::newRow("value in single quotes")
+            << B("[C]\nSettings= '9600,n,8,1' \n") << "C|Settings" << B("9600,n,8,1");
+        QTest::newRow("quotes that do not match stay") << B("[C]\nk=\"3'\n") << "C|k" << B("\"3'");
+        QTest::newRow("lines ended by CR alone") << B("[A]\rk=1\rm=2\r") << "A|m" << B("2");
+        QTest::newRow("lone CR ending the file") << B("[S]\r\nk=v\r") << "S|k" << B("v");
+        QTest::newRow("Ctrl-Z ending the file") << B("[S]\r\nk=v\x1A") << "S|k" << B("v");
     }
 
     void read()
@@ -117,6 +125,11 @@ private slots:
         if (!found)
             QVERIFY(got.empty());
         QCOMPARE(ReadAll(m_path), content);
+        std::string inMemory;
+        QCOMPARE(IniFile::ReadText(content.toStdString(), Std(where.section('|', 0, 0)),
+                                   Std(where.section('|', 1)), inMemory),
+                 found);
+        QCOMPARE(inMemory, got);
     }
 
     void write_data()
@@ -150,6 +163,13 @@ private slots:
         QTest::newRow("8-bit bytes kept") << B("[A]\r\n1=20\xB0\r\nk=1\r\n") << "A|k"
                                           << QString("2") << B("[A]\r\n1=20\xB0\r\nk=2\r\n");
         QTest::newRow("empty file") << B("") << "A|k" << QString("v") << B("[A]\nk=v\n");
+        // Writing one key never changes another's value.
+        QTest::newRow("lone CR ending the file stays the line end")
+            << B("[S]\r\nk=v\r") << "S|m" << QString("1") << B("[S]\r\nk=v\rm=1\r\n");
+        QTest::newRow("lines ended by CR alone")
+            << B("[A]\rk=1\r") << "A|m" << QString("2") << B("[A]\rk=1\rm=2\r");
+        QTest::newRow("Ctrl-Z stays at the end") << B("[A]\r\nk=1\r\n\x1A") << "B|x" << QString("1")
+                                                 << B("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n\x1A");
     }
 
     void write()

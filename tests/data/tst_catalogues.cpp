@@ -108,6 +108,9 @@ private slots:
         QTest::newRow("lower-case header not found")
             << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[messages]\n1=a\n") << QString()
             << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
+        QTest::newRow("lines ended by CR alone")
+            << QByteArray("[PROFILES]\r1=One|T,0,F,30,S,60\r\r[MESSAGES]\r1=a\r") << QString()
+            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{"1=a"};
         QTest::newRow("8-bit text kept")
             << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n") << QString() << QStringList{}
             << QStringList{QString::fromLatin1("1=R\xF6hre \xB4")};
@@ -134,6 +137,11 @@ private slots:
         std::string errText = "untouched";
         const bool ok = LoadCatalogue(path.toStdString(), errText);
         QCOMPARE(ok ? QString() : Latin1(errText), error);
+        QCOMPARE(ProfileLines(), profiles);
+        QCOMPARE(MessageLines(), messages);
+        // The same from the text in memory.
+        MessageCatalogue.Clear();
+        QCOMPARE(LoadCatalogueText(content.toStdString(), errText), ok);
         QCOMPARE(ProfileLines(), profiles);
         QCOMPARE(MessageLines(), messages);
     }
