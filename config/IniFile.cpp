@@ -122,7 +122,7 @@ std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header)
 
 /// The file as it will be written: each line's text followed by its line end, then the
 /// end-of-file mark it had.
-bool SaveLines(const std::string& path, const Document& document)
+std::string Serialized(const Document& document)
 {
     std::string bytes;
     for (const Line& line : document.lines) {
@@ -130,8 +130,13 @@ bool SaveLines(const std::string& path, const Document& document)
         bytes += line.end;
     }
     bytes += document.trailer;
+    return bytes;
+}
+
+bool SaveLines(const std::string& path, const Document& document)
+{
     std::string ignored;
-    return ReplaceFileContent(path, bytes, ignored);
+    return ReplaceFileContent(path, Serialized(document), ignored);
 }
 
 /// A value in one matching pair of double or single quotes reads without them.
@@ -182,21 +187,21 @@ bool IniFile::ReadText(std::string_view text, const std::string& section, const 
     return FindValue(SplitLines(text, trailer), section, key, value);
 }
 
-bool IniFile::Write(const std::string& path, const std::string& section, const std::string& key,
-                    const std::string& value)
+namespace {
+
+/// Sets the key's value in the document; false for a section, key or value that would change
+/// the file's structure instead of one value.
+bool SetValue(Document& document, const std::string& section, const std::string& key,
+              const std::string& value)
 {
     const std::string_view sectionName = Trimmed(section);
     const std::string_view keyName = Trimmed(key);
-    // Anything that would change the file's structure instead of one value is refused.
     if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
         HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
         keyName.find('=') != std::string_view::npos || keyName.front() == ';' ||
         keyName.front() == '[')
         return false;
 
-    Document document;
-    if (LoadLines(path, document) == LoadResult::Unreadable)
-        return false;
     std::vector<Line>& lines = document.lines;
     const std::string lineEnd = LineEndStyle(lines);
     const std::string_view newValue = Trimmed(value);
@@ -211,7 +216,7 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         }
         lines.push_back({"[" + std::string(sectionName) + "]", lineEnd});
         lines.push_back({std::string(keyName) + "=" + std::string(newValue), lineEnd});
-        return SaveLines(path, document);
+        return true;
     }
 
     const std::size_t end = SectionEnd(lines, header);
@@ -221,7 +226,7 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         const auto lineKey = KeyOf(text);
         if (lineKey && EqualNoCase(*lineKey, keyName)) {
             text = text.substr(0, text.find('=') + 1) + std::string(newValue);
-            return SaveLines(path, document);
+            return true;
         }
         if (!Trimmed(text).empty())
             lastNonBlank = i;
@@ -231,7 +236,29 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
         lines[lastNonBlank].end = lineEnd;
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastNonBlank) + 1,
                  Line{std::string(keyName) + "=" + std::string(newValue), lineEnd});
-    return SaveLines(path, document);
+    return true;
+}
+
+} // namespace
+
+bool IniFile::Write(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value)
+{
+    Document document;
+    if (LoadLines(path, document) == LoadResult::Unreadable)
+        return false;
+    return SetValue(document, section, key, value) && SaveLines(path, document);
+}
+
+bool IniFile::WriteText(std::string& text, const std::string& section, const std::string& key,
+                        const std::string& value)
+{
+    Document document;
+    document.lines = SplitLines(text, document.trailer);
+    if (!SetValue(document, section, key, value))
+        return false;
+    text = Serialized(document);
+    return true;
 }
 
 bool IniFile::DeleteSection(const std::string& path, const std::string& section)

@@ -22,6 +22,9 @@ public:
     /// False when the file cannot be written; the file is then unchanged.
     static bool Write(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& value);
+    /// Write on the text of a file held in memory; the text is unchanged when it gives false.
+    static bool WriteText(std::string& text, const std::string& section, const std::string& key,
+                          const std::string& value);
     /// Removes the section's header and its lines up to the next header. True also when the
     /// section did not exist; false when the file cannot be written.
     static bool DeleteSection(const std::string& path, const std::string& section);
