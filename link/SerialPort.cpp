@@ -4,6 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
 #include <QSerialPort>
 #include <QStringList>
 
@@ -72,6 +76,22 @@ void SerialPort::handlePortError(int error)
     // The device went away under an open port (adapter unplugged, simulator ended).
     if (error == QSerialPort::ResourceError && m_port_->isOpen())
         m_lost = true;
+}
+
+bool SerialPort::checkHangUp()
+{
+#ifdef Q_OS_UNIX
+    if (!m_port_->isOpen())
+        return false;
+    pollfd device{static_cast<int>(m_port_->handle()), POLLIN, 0};
+    if (::poll(&device, 1, 0) != 1 || (device.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
+        return false;
+    m_port_->close();
+    m_lost = true;
+    return true;
+#else
+    return false;
+#endif
 }
 
 bool SerialPort::reopen()

@@ -51,6 +51,11 @@ public:
 
     /// True once the open device has gone away (an unplugged adapter); cleared by open().
     bool deviceLost() const { return m_lost; }
+    /// True when the device behind the open port has hung up (the other end closed, the
+    /// adapter gone). The port is then closed, which stops its read notifications (a hung-up
+    /// terminal reads as ready for ever), and noted as lost, so that the next request opens
+    /// the device afresh.
+    bool checkHangUp();
     /// Closes and opens the port again with the same settings.
     bool reopen();
 

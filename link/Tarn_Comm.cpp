@@ -192,6 +192,9 @@ void Tarn_Comm::ReadPort()
                 emit ErrorMessage(Latin1(FrameCutter::overflowText(cut.discarded)));
         }
     }
+    // What the device sent before it hung up has been read.
+    if (comm)
+        comm->checkHangUp();
     if (CommTimer && !StopRequested)
         CommTimer->start(kPollIntervalMs);
     m_reading = false;

@@ -1,0 +1,240 @@
+// The main window against tarn-sim at 9600 baud: the time from the program's start to the
+// first status shown, the status read against the line's limit, the CPU that the window uses
+// while it polls and while the controller is away, and the memory after many status reads.
+//
+//   bench_status [READS] [IDLE-SECONDS] [SOAK-READS]     (defaults 20, 30, 0)
+//
+// tarn-sim from TARN_SIM, else the one this program was built with.
+
+#include "link/CommandCodes.h"
+#include "link/EventWait.h"
+#include "link/FrameCodec.h"
+#include "link/Tarn_Comm.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kLineRate = 9600;
+constexpr int kBitsPerByte = 10;
+constexpr int kSimStartTimeoutMs = 10000;
+constexpr double kAllowedRatio = 1.05;
+constexpr double kAllowedStartExtraMs = 300;
+constexpr double kAllowedCpuPercent = 0.5;
+
+class PrintedBoxes : public MessageBoxes
+{
+public:
+    void info(const QString& text) override { print(text); }
+    void critical(const QString& text) override { print(text); }
+    void plain(const QString& text) override { print(text); }
+    bool questionYesNo(const QString& text) override { return print(text); }
+    bool questionOkCancel(const QString& text) override { return print(text); }
+
+private:
+    static bool print(const QString& text)
+    {
+        std::fprintf(stderr, "bench_status: box: %s\n", qPrintable(text));
+        return false;
+    }
+};
+
+double WireMs(std::size_t bytes)
+{
+    return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ResidentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+QString ReadLine(QProcess& process)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.canReadLine()) {
+        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
+        if (left <= 0 || !process.waitForReadyRead(int(left)))
+            return QString();
+    }
+    return QString::fromLatin1(process.readLine()).trimmed();
+}
+
+bool StartSim(QProcess& sim, const QString& path, const QString& link, bool lineRate)
+{
+    QStringList options{QStringLiteral("--link"), link};
+    if (lineRate)
+        options << QStringLiteral("--line-rate") << QString::number(kLineRate);
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(path, options);
+    return sim.waitForStarted(kSimStartTimeoutMs) && !ReadLine(sim).isEmpty() &&
+           ReadLine(sim) == QLatin1String("READY");
+}
+
+/// The wire time of one status read's requests and replies, as the window makes them, plus
+/// the controller's pause after each reply.
+double StatusReadLimitMs(Tarn_Comm& tarn)
+{
+    struct Request
+    {
+        int code;
+        std::string data;
+    };
+    const std::vector<Request> requests{
+        {TarnCommand::ReadVersion, {}},         {TarnCommand::ReadClock, {}},
+        {TarnCommand::ReadInputs, {}},          {TarnCommand::ReadDelays, {}},
+        {TarnCommand::ReadZoneProfile, {'\0'}}, {TarnCommand::ReadZoneProfile, {'\1'}},
+        {TarnCommand::ReadZoneProfile, {'\2'}}, {TarnCommand::ReadAdminData, {}}};
+    double limit = 0;
+    for (const Request& request : requests) {
+        if (!tarn.Send(request.code, request.data))
+            return 0;
+        const std::size_t sent =
+            BuildRequestFrame(kControllerAddress, kPcAddress, request.code, request.data).size();
+        const std::size_t received =
+            BuildRequestFrame(kPcAddress, kControllerAddress, request.code, tarn.TarnData).size();
+        limit += WireMs(sent + received) + double(Tarn_Comm::kPostReplyPause.count());
+    }
+    return limit;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto argument = [&](int index, int fallback) {
+        return argc > index ? std::max(0, QString::fromLocal8Bit(argv[index]).toInt()) : fallback;
+    };
+    const int reads = std::max(1, argument(1, 20));
+    const int idleSeconds = argument(2, 30);
+    const int soakReads = argument(3, 0);
+    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
+                                ? QStringLiteral(TARN_SIM_PATH)
+                                : qEnvironmentVariable("TARN_SIM");
+
+    QTemporaryDir home;
+    const QString linkPath = home.filePath(QStringLiteral("tty"));
+    QProcess sim;
+    QFile shipped(QStringLiteral(TARN_SAMPLE_INI));
+    QFile ini(home.filePath(QStringLiteral("Tarn.INI")));
+    if (!shipped.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write(shipped.readAll() + "\r\n[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
+    ini.close();
+    qputenv("TARN_HOME", home.path().toLocal8Bit());
+    // The controller is there before the program starts, as a technician connects it.
+    if (!StartSim(sim, simPath, linkPath, true)) {
+        std::fprintf(stderr, "bench_status: cannot start %s\n", qPrintable(simPath));
+        return 1;
+    }
+    const double simReadyMs = double(sinceStart.nsecsElapsed()) / 1e6;
+
+    QApplication app(argc, argv);
+    PrintedBoxes boxes;
+    frmMain window(boxes);
+    if (!window.Load() || !window.tarn || !window.tarn->isStarted()) {
+        std::fprintf(stderr, "bench_status: the program did not start on the simulator\n");
+        return 1;
+    }
+    window.show();
+    QCoreApplication::processEvents();
+    const double startMs = double(sinceStart.nsecsElapsed()) / 1e6 - simReadyMs;
+
+    window.updTimer->stop();
+    const double limitMs = StatusReadLimitMs(*window.tarn);
+    std::vector<double> times;
+    for (int i = 0; i < reads; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        window.UpdateStatusPage();
+        times.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    const double medianMs = times[times.size() / 2];
+    const double ratio = medianMs / limitMs;
+    const double startLimitMs = limitMs + kAllowedStartExtraMs;
+
+    std::printf("Main window against tarn-sim at %d baud\n", kLineRate);
+    std::printf("  status read, median of %d    %.1f ms, line's limit %.1f ms, ratio %.3f "
+                "(allowed %.2f)\n",
+                reads, medianMs, limitMs, ratio, kAllowedRatio);
+    std::printf("  start to first status shown  %.1f ms (allowed %.1f ms)\n", startMs,
+                startLimitMs);
+    bool ok = ratio <= kAllowedRatio && startMs <= startLimitMs;
+
+    if (idleSeconds > 0) {
+        window.updTimer->start();
+        const auto cpuPercent = [&] {
+            const double before = CpuSeconds();
+            WaitProcessingEvents(std::chrono::seconds(idleSeconds));
+            return 100.0 * (CpuSeconds() - before) / idleSeconds;
+        };
+        const double polling = cpuPercent();
+        sim.terminate();
+        sim.waitForFinished(kSimStartTimeoutMs);
+        const double away = cpuPercent();
+        std::printf("  CPU polling on the status page  %.2f %% of a core over %d s (allowed "
+                    "%.1f)\n",
+                    polling, idleSeconds, kAllowedCpuPercent);
+        std::printf("  CPU while the controller is away  %.2f %% of a core over %d s (allowed "
+                    "%.1f)\n",
+                    away, idleSeconds, kAllowedCpuPercent);
+        ok = ok && polling <= kAllowedCpuPercent && away <= kAllowedCpuPercent;
+    }
+
+    if (soakReads > 0) {
+        // Without line timing, as fast as the link goes.
+        window.updTimer->stop();
+        sim.terminate();
+        sim.waitForFinished(kSimStartTimeoutMs);
+        QProcess fast;
+        if (!StartSim(fast, simPath, linkPath, false))
+            return 1;
+        const double before = ResidentMiB();
+        for (int i = 0; i < soakReads; ++i)
+            window.UpdateStatusPage();
+        const double after = ResidentMiB();
+        std::printf("  resident memory  %.1f MiB, after %d more status reads %.1f MiB "
+                    "(%+.2f MiB)\n",
+                    before, soakReads, after, after - before);
+        fast.terminate();
+        fast.waitForFinished(kSimStartTimeoutMs);
+    }
+
+    window.tarn->StopCom();
+    sim.terminate();
+    sim.waitForFinished(kSimStartTimeoutMs);
+    std::printf("%s\n", ok ? "within the limits" : "OUTSIDE THE LIMITS");
+    return ok ? 0 : 1;
+}
