@@ -15,6 +15,7 @@
 #include "link/EventWait.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
+#include "link/TrafficTrace.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/main/BusyPointer.h"
@@ -207,6 +208,7 @@ bool frmMain::Load()
     tarn->CommTimer = comTimer;
     tarn->IniPath = QString::fromStdString(m_iniPath);
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
+    TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     const CIniFile ini;
     tarn->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
