@@ -23,6 +23,7 @@
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/SingleInstance.h"
+#include "ui/main/frmTraffic.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/TextEditorLauncher.h"
 #include "ui/setup/frmSetup.h"
@@ -97,6 +98,13 @@ void frmMain::buildMenus()
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    // The traffic monitor has a menu of its own, beside the others.
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewTraffic = mnuView->addAction(QStringLiteral("&Traffic"));
+    mnuViewTraffic->setObjectName(QStringLiteral("mnuViewTraffic"));
+    connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -346,6 +354,16 @@ void frmMain::handleComSettings()
         window.exec();
     }
     ResumeAfterModal(true);
+}
+
+void frmMain::handleViewTraffic()
+{
+    if (!TrafficWindow)
+        TrafficWindow = new frmTraffic(tarn, m_boxes, this);
+    TrafficWindow->setLink(tarn);
+    TrafficWindow->show();
+    TrafficWindow->raise();
+    TrafficWindow->activateWindow();
 }
 
 void frmMain::handleHelpAbout()
