@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <csignal>
+
+#include <signal.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -343,6 +347,33 @@ private slots:
         }
         const QRegularExpression line(pattern, QRegularExpression::MultilineOption);
         QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
+    }
+
+    /// Ctrl+C while the log is read: the request on the line is finished, and every event
+    /// the controller sent is written.
+    void logInterrupted()
+    {
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start({u"--events"_s, u"500"_s, u"--reply-delay"_s, u"50"_s}) &&
+                home.installIni(sim.slavePath()));
+        QProcess tarn;
+        tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s,
+                   {u"log"_s, u"--all"_s, u"--format"_s, u"csv"_s});
+        QVERIFY(tarn.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.journal().count(u"48"_s) >= 3, 20000);
+        QCOMPARE(::kill(static_cast<pid_t>(tarn.processId()), SIGINT), 0);
+        QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+        QCOMPARE(tarn.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tarn.exitCode(), 0);
+        const QStringList rows =
+            QString::fromUtf8(tarn.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts).mid(1);
+        const qsizetype requests = sim.journal().count(u"48"_s);
+        QVERIFY(requests < 500);
+        QCOMPARE(rows.size(), requests);
+        QCOMPARE(rows.last().section(u',', 0, 0).toLongLong(), requests);
+        QVERIFY(QString::fromUtf8(tarn.readAllStandardError())
+                    .contains(u"Stopped: %1 events read."_s.arg(requests)));
     }
 
     /// Test mode, the inputs printed as they change, the outputs off when it is stopped.
