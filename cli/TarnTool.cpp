@@ -229,6 +229,13 @@ int TarnTool::Log()
 {
     if (!ReadVersion())
         return ExitController;
+    if (m_options.all && m_link->Inputs.CPUVersion < EventLogReader::kAllEventsVersion) {
+        Say(QStringLiteral(
+                "tarn: log --all needs controller firmware %1 or later; this one has %2.")
+                .arg(DisplayFormat::Version(EventLogReader::kAllEventsVersion),
+                     DisplayFormat::Version(m_link->Inputs.CPUVersion)));
+        return ExitController;
+    }
     if (m_options.all && !EventLogReader::Rewind(*m_link))
         return ExitController;
     LogOutput output;
@@ -357,6 +364,8 @@ int TarnTool::WatchInputs()
 
 int TarnTool::Detect()
 {
+    // The search goes by port numbers: a device given names no port.
+    m_port->setDevice(QString());
     const QString settings = m_link->CommSettings;
     const std::vector<int> ports = PortSearch::AllPorts();
     const int found = PortSearch::Search(*m_link, ports, settings);

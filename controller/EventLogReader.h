@@ -17,6 +17,8 @@ public:
     /// The shortest turn of the loop after a failed request: a request that fails at once (a
     /// link that is not open, a device that has gone) is repeated no sooner.
     static constexpr std::chrono::milliseconds kFailedRequestPause{100};
+    /// Firmware from which the controller can send all of its stored events again (Rewind).
+    static constexpr double kAllEventsVersion = 2.07;
     /// How often `progress` is called while reading.
     static constexpr std::chrono::milliseconds kProgressInterval{250};
 

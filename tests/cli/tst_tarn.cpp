@@ -92,6 +92,9 @@ private slots:
             << QStringList{u"log"_s, u"--all"_s} << QStringList{u"--events"_s, u"2"_s} << none
             << QByteArray() << 0 << QStringList{u"64"_s, u"66 01"_s, u"48"_s, u"48"_s, u"48"_s}
             << QString();
+        QTest::newRow("log --all, old firmware: no rewind")
+            << QStringList{u"log"_s, u"--all"_s} << QStringList{u"--version"_s, u"V2.05"_s} << none
+            << QByteArray() << 1 << QStringList{u"64"_s} << u"V 2.07 or later"_s;
         QTest::newRow("log: new events only")
             << QStringList{u"log"_s} << QStringList{u"--events"_s, u"1"_s} << none << QByteArray()
             << 0 << QStringList{u"64"_s, u"48"_s, u"48"_s} << QString();
