@@ -81,6 +81,23 @@ private slots:
         QVERIFY2(!shown.filter(wanted).isEmpty(), qPrintable(shown.join(u'\n')));
     }
 
+    /// TARN_TRACE: the window program writes the same lines to the file, window or not.
+    void traceFile()
+    {
+        const QString file = m_program->home.filePath(u"trace.txt"_s);
+        qputenv("TARN_TRACE", QFile::encodeName(file));
+        QVERIFY(m_program->startSim());
+        const bool loaded = m_program->load();
+        qunsetenv("TARN_TRACE");
+        QVERIFY(loaded);
+        QFile trace(file);
+        QVERIFY(trace.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(trace.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 16);
+        QVERIFY(lines[1].endsWith(u"<  64 '@' data=56322E3037 text=\"V2.07\" reply"_s));
+    }
+
     /// Pause holds the lines back (the counters go on), Resume shows them, Clear empties all,
     /// Save writes what is shown, and a closed window no longer follows the link.
     void pauseClearSaveClose()
