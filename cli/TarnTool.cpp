@@ -93,7 +93,11 @@ int TarnTool::Run(const QStringList& args)
     }
     if (!Configure())
         return ExitUsage;
-    InterruptFlag::Install();
+    // The commands that run until stopped take Ctrl+C as "stop after this request"; for the
+    // others it ends the program as usual.
+    if (m_options.command == QLatin1String("log") ||
+        m_options.command == QLatin1String("watch-inputs"))
+        InterruptFlag::Install();
 
     const QString& command = m_options.command;
     if (command == QLatin1String("detect"))
