@@ -273,6 +273,8 @@ QString SerialPort::errorText() const
 
 QString SerialPort::deviceName() const
 {
+    if (!m_device.isEmpty())
+        return m_device;
     return QString::fromLocal8Bit(PortDeviceName(m_port, m_iniPath.toLocal8Bit().toStdString()));
 }
 

@@ -59,8 +59,10 @@ public:
     /// Closes and opens the port again with the same settings.
     bool reopen();
 
-    /// The device name of the current port number (see PortNames).
+    /// The device name of the current port number (see PortNames), or the device set.
     QString deviceName() const;
+    /// A device used whatever the port number; empty, the default, goes by the number.
+    void setDevice(const QString& device) { m_device = device; }
 
 signals:
     /// New bytes arrived (the link reads them at once instead of waiting for its poll).
@@ -76,6 +78,7 @@ private:
     int m_port = 0;
     QString m_settings;
     QString m_iniPath;
+    QString m_device;
     bool m_rts = true;
     bool m_dtr = true;
     bool m_lost = false;

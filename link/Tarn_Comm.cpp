@@ -5,7 +5,9 @@
 #include "link/FrameCodec.h"
 #include "link/SerialPort.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QMetaMethod>
 #include <QEventLoop>
 #include <QSerialPort>
 #include <QTimer>
@@ -96,6 +98,8 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
         comm->write(frame);
+    if (IsTraced())
+        Trace(TrafficRecord::Kind::Sent, commandName, data);
     const bool ok =
         TarnCommand::IsDataReply(commandName) ? WaitForReply(commandName) : WaitForAck(commandName);
     if (ok) {
@@ -110,6 +114,8 @@ bool Tarn_Comm::WaitForReply(int code)
 {
     if (!WaitForCommand(code)) {
         LastError = kTimeoutText;
+        if (IsTraced())
+            Trace(TrafficRecord::Kind::TimeOut, code, {});
         return false;
     }
     // Gives the controller a moment before the caller's next request. The window keeps
@@ -126,6 +132,8 @@ bool Tarn_Comm::WaitForAck(int code)
 {
     if (!WaitForCommand(code)) {
         LastError = kTimeoutText;
+        if (IsTraced())
+            Trace(TrafficRecord::Kind::TimeOut, code, {});
         return false;
     }
     if (TarnData.compare(0, 3, "ACK") == 0)
@@ -203,6 +211,8 @@ void Tarn_Comm::ReadPort()
 void Tarn_Comm::HandleFrame(const std::string& frame)
 {
     const CheckedFrame checked = CheckFrame(frame);
+    if (IsTraced())
+        TraceReceived(frame, checked);
     switch (checked.status) {
     case CheckedFrame::Status::BadChecksum:
         emit ErrorMessage(Latin1(checked.errorText));
@@ -220,4 +230,46 @@ void Tarn_Comm::HandleFrame(const std::string& frame)
     ReceivedCommand = Command;
     emit DataRecieved(Command);
     emit frameStored();
+}
+
+bool Tarn_Comm::IsTraced() const
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&Tarn_Comm::traffic);
+    return isSignalConnected(signal);
+}
+
+void Tarn_Comm::Trace(TrafficRecord::Kind kind, int command, const std::string& data, int checksum)
+{
+    TrafficRecord record;
+    record.kind = kind;
+    record.time = QDateTime::currentMSecsSinceEpoch();
+    record.command = command;
+    record.data = data;
+    record.checksum = checksum;
+    emit traffic(record);
+}
+
+void Tarn_Comm::TraceReceived(const std::string& frame, const CheckedFrame& checked)
+{
+    // Address, PC address, command, data, checksum, end byte.
+    constexpr std::size_t kFrameOverhead = 5;
+    const int command = frame.size() >= 3 ? static_cast<unsigned char>(frame[2]) : 0;
+    const std::string data =
+        frame.size() > kFrameOverhead ? frame.substr(3, frame.size() - kFrameOverhead) : std::string();
+    switch (checked.status) {
+    case CheckedFrame::Status::BadChecksum:
+        Trace(TrafficRecord::Kind::CrcError, command, data, checked.checksum);
+        return;
+    case CheckedFrame::Status::TooShort:
+        Trace(TrafficRecord::Kind::BadFrame, command, data);
+        return;
+    case CheckedFrame::Status::Ok:
+        break;
+    }
+    TrafficRecord::Kind kind = TrafficRecord::Kind::Reply;
+    if (checked.data.compare(0, 3, "ACK") == 0)
+        kind = TrafficRecord::Kind::Ack;
+    else if (!TarnCommand::IsDataReply(checked.command))
+        kind = TrafficRecord::Kind::NotAcknowledged;
+    Trace(kind, checked.command, checked.data);
 }

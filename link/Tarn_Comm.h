@@ -3,6 +3,7 @@
 #include "data/Tarn_Inputs.h"
 #include "data/Tarn_Outputs.h"
 #include "link/FrameCutter.h"
+#include "link/TrafficRecord.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <string>
 
+struct CheckedFrame;
 class QTimer;
 class SerialPort;
 
@@ -62,6 +64,9 @@ signals:
     void ErrorMessage(const QString& MessageText);
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
+    /// Each frame sent and received, and each request that got no answer. Made only while
+    /// something is connected: the link pays nothing for it otherwise.
+    void traffic(const TrafficRecord& record);
 
 private:
     void ReadPort();
@@ -70,6 +75,10 @@ private:
     bool WaitForAck(int code);
     /// Runs a local event loop until a frame with `code` is stored or the deadline passes.
     bool WaitForCommand(int code);
+    /// True while something follows the traffic signal.
+    bool IsTraced() const;
+    void Trace(TrafficRecord::Kind kind, int command, const std::string& data, int checksum = 0);
+    void TraceReceived(const std::string& frame, const CheckedFrame& checked);
 
     int32_t ReceivedCommand = 0;
     QString LastError;

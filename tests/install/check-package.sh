@@ -21,6 +21,7 @@ for f in ./usr/bin/tarnconf ./usr/bin/tarn-sim ./usr/share/tarnconf/Tarn.INI \
     ./usr/share/icons/hicolor/16x16/apps/tarnconf.png \
     ./usr/share/icons/hicolor/256x256/apps/tarnconf.png \
     ./usr/share/man/man1/tarnconf.1.gz ./usr/share/man/man1/tarn-sim.1.gz \
+    ./usr/bin/tarn ./usr/share/man/man1/tarn.1.gz \
     ./usr/share/doc/tarnconf/copyright ./usr/share/doc/tarnconf/changelog.gz; do
     grep -qxF "$f" <<<"$files" || fail "$f missing from the package"
 done

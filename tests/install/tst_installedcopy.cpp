@@ -35,8 +35,10 @@ class TestInstalledCopy : public QObject
     QString userFolder() const { return m_home.filePath(QStringLiteral("data/TarnConf")); }
     QString installed(const QString& path) const { return m_prefix.filePath(path); }
 
-    /// The installed tarnconf with the home folder and nothing of the build's environment.
-    void startProgram()
+    /// The installed tarnconf (or `program`) with the home folder and nothing of the build's
+    /// environment.
+    void startProgram(const QString& program = QStringLiteral("bin/tarnconf"),
+                      const QStringList& args = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("TARN_HOME"));
@@ -47,7 +49,7 @@ class TestInstalledCopy : public QObject
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
         m_program.setProcessEnvironment(env);
         m_program.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_program.start(installed(QStringLiteral("bin/tarnconf")), {});
+        m_program.start(installed(program), args);
         QVERIFY2(m_program.waitForStarted(), qPrintable(m_program.errorString()));
     }
 
@@ -83,6 +85,8 @@ private slots:
         QTest::newRow("48 px icon") << "share/icons/hicolor/48x48/apps/tarnconf.png";
         QTest::newRow("program man page") << "share/man/man1/tarnconf.1.gz";
         QTest::newRow("simulator man page") << "share/man/man1/tarn-sim.1.gz";
+        QTest::newRow("command line") << "bin/tarn";
+        QTest::newRow("command line man page") << "share/man/man1/tarn.1.gz";
     }
 
     void installedFiles()
@@ -147,6 +151,13 @@ private slots:
         QCOMPARE(QDir(userFolder()).entryList({"*.ini", "*.INI"}, QDir::Files),
                  QStringList{"Tarn.INI"});
         stopProgram();
+
+        // The installed command line reads the same user's Tarn.INI.
+        const qsizetype before = sim.codes().size();
+        startProgram(QStringLiteral("bin/tarn"), {QStringLiteral("status")});
+        QVERIFY(m_program.waitForFinished(kProgramTimeoutMs));
+        QCOMPARE(m_program.exitCode(), 0);
+        QCOMPARE(sim.codes().mid(before).first(), 64);
     }
 
     void cleanupTestCase()

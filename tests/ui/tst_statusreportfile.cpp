@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -95,6 +96,45 @@ private slots:
         QVERIFY2(!report.join(u'\n').contains(u'?'), qPrintable(report.join(u'\n')));
         for (const QString& line : lines)
             QCOMPARE(report[line.section(u'|', 0, 0).toInt()], line.section(u'|', 1));
+    }
+
+    /// tarn status --output writes the report the window writes, from the same controller
+    /// state: the same read cycle and the same lines. Only the times may differ.
+    void sameAsCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::newRow("firmware 2.07") << QStringList();
+        QTest::newRow("firmware 2.05") << QStringList{u"--version"_s, u"V2.05"_s};
+    }
+
+    void sameAsCommandLine()
+    {
+        QFETCH(QStringList, simOptions);
+        QVERIFY(m_program->startSim(simOptions, {u"inputs 0F6014"_s, u"profile 2 42"_s}));
+        QVERIFY(m_program->load());
+        save();
+        QStringList window = reportLines();
+        QCOMPARE(window.size(), kReportLines);
+        // The port is the command line's now.
+        m_program->window->tarn->StopCom();
+
+        QProcess tarn;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LC_ALL"_s, u"C"_s);
+        tarn.setProcessEnvironment(env);
+        tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s,
+                   {u"status"_s, u"--output"_s, reportPath()});
+        QVERIFY(tarn.waitForFinished(30000));
+        QCOMPARE(tarn.exitCode(), 0);
+        QStringList commandLine = reportLines();
+        QCOMPARE(commandLine.size(), kReportLines);
+        constexpr int kClockLine = 9;
+        for (QStringList* lines : {&window, &commandLine}) {
+            QVERIFY((*lines)[kClockLine].startsWith(u"Tarn Date/Time: "_s));
+            (*lines)[0].truncate(12);
+            (*lines)[kClockLine].truncate(16);
+        }
+        QCOMPARE(commandLine, window);
     }
 
     void secondSaveReplaces()

@@ -1,6 +1,7 @@
 #include "ui/comsetup/frmComSetup.h"
 
 #include "config/CIniFile.h"
+#include "controller/PortSearch.h"
 #include "data/TextNumbers.h"
 #include "link/CommandCodes.h"
 #include "link/ConnectionAdvice.h"
@@ -33,12 +34,6 @@ const QString kDetectQuestion =
                    "selected baud rate.\nCheck that the communication cable is connected "
                    "properly before continuing.");
 
-/// The version number in a reply to the version request: its data from the second character
-/// on.
-double VersionOfReply(const std::string& data)
-{
-    return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
-}
 
 } // namespace
 
@@ -268,40 +263,15 @@ void frmComSetup::handleAutoDetect()
 int frmComSetup::Search(const QString& settings)
 {
     const int16_t previousPort = tarn->CommPort;
-    const QString previousSettings = tarn->CommSettings;
-    const bool wasStarted = tarn->isStarted();
     SetBusy(true);
     cmdAutoDetect->setText(QString::fromLatin1(kSearchingCaption));
-
-    int found = -1;
-    const int count = cboComPorts->count();
-    for (int i = 0; i < count && found < 0; ++i) {
-        tarn->StopCom();
-        if (!WaitProcessingEvents(kDetectPause))
-            break;
-        cboComPorts->setCurrentIndex(i);
-        tarn->CommPort = static_cast<int16_t>(PortDevice::NumberOfItem(cboComPorts->itemText(i)));
-        tarn->CommSettings = settings;
-        // A device that is missing, busy or forbidden fails here at once: no reply is waited
-        // for on a port that did not open.
-        QString errText;
-        if (!tarn->Start(errText) || !tarn->Send(TarnCommand::ReadVersion))
-            continue;
-        if (VersionOfReply(tarn->TarnData) > 0)
-            found = i;
-    }
-
-    // Nothing answered: the link goes back to the port it was on rather than staying on the
-    // last one tried.
-    if (found < 0) {
-        tarn->StopCom();
-        tarn->CommPort = previousPort;
-        tarn->CommSettings = previousSettings;
-        QString errText;
-        if (wasStarted)
-            tarn->Start(errText);
+    std::vector<int> ports;
+    for (int i = 0; i < cboComPorts->count(); ++i)
+        ports.push_back(PortDevice::NumberOfItem(cboComPorts->itemText(i)));
+    const int found = PortSearch::Search(*tarn, ports, settings,
+                                         [this](int index) { cboComPorts->setCurrentIndex(index); });
+    if (found < 0)
         SelectPort(previousPort);
-    }
     cmdAutoDetect->setText(QString::fromLatin1(kAutoDetectCaption));
     SetBusy(false);
     RefreshPortItems();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controller/PortSearch.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -24,7 +26,7 @@ public:
     /// Pause between stopping the link and starting it on the new settings.
     static constexpr std::chrono::milliseconds kRestartPause{500};
     /// Pause between stopping the link and trying the next port in the search.
-    static constexpr std::chrono::milliseconds kDetectPause{300};
+    static constexpr std::chrono::milliseconds kDetectPause = PortSearch::kDetectPause;
     /// How often the port items are brought up to date with the devices present.
     static constexpr std::chrono::milliseconds kPortRefreshInterval{2000};
     static constexpr const char* kSearchingCaption = "Searching..";

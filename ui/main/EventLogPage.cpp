@@ -206,41 +206,18 @@ void EventLogPage::ReadLogEvents()
 {
     m_reading = true;
     cmdGetAllLogEvents->setEnabled(false);
-    m_readCount = 0;
-    m_readMs = 0;
-    m_shownMs = 0;
-    m_readClock.start();
-    ShowProgress();
-    bool ended = false;
-    while (!m_main.AbortLogReading) {
-        QElapsedTimer turn;
-        turn.start();
-        Tarn_Comm* link = m_main.tarn;
-        if (!link || !link->Send(TarnCommand::ReadNextLogEvent)) {
-            if (!IsShown())
-                break;
-            // A request that failed at once must not turn the loop into a busy one that
-            // "Abort" and the tab strip cannot reach.
-            const auto spent = std::chrono::milliseconds(turn.elapsed());
-            if (!WaitProcessingEvents(kFailedRequestPause - spent))
-                break;
-            continue;
-        }
-        if (link->TarnData.compare(0, 3, "END") == 0) {
-            ended = true;
-            break;
-        }
-        // The controller has moved past this event: it is listed even when the page was
-        // left meanwhile, or it would be lost to the next reading.
-        AddLogRow(DecodeLogEvent(link->TarnData));
+    m_reader = EventLogReader();
+    m_reader.abortFlag = &m_main.AbortLogReading;
+    // The controller has moved past each event: it is listed even when the page was left
+    // meanwhile, or it would be lost to the next reading.
+    m_reader.event = [this](const Tarn_Inputs& event) {
+        AddLogRow(event);
         ++m_main.LogEventNo;
-        ++m_readCount;
-        m_readMs = m_readClock.elapsed();
-        if (m_readMs - m_shownMs >= kProgressInterval.count())
-            ShowProgress();
-        if (!IsShown())
-            break;
-    }
+    };
+    m_reader.keepGoing = [this](bool) { return IsShown(); };
+    m_reader.progress = [this] { ShowProgress(); };
+    ShowProgress();
+    const bool ended = m_reader.Read(m_main.tarn);
     m_reading = false;
     ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
@@ -327,8 +304,7 @@ void EventLogPage::handleGetAllLogEvents()
 {
     handleClearLogList();
     m_main.LogEventNo = 1;
-    if (!m_main.tarn ||
-        !m_main.tarn->Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind)))
+    if (!m_main.tarn || !EventLogReader::Rewind(*m_main.tarn))
         return;
     handleGetLogEvents();
 }
@@ -340,15 +316,14 @@ void EventLogPage::handleClearLogList()
 
 void EventLogPage::ShowProgress()
 {
-    m_shownMs = m_readMs;
-    if (m_readMs <= 0 || m_readCount == 0) {
-        lblLogProgress->setText(QStringLiteral("%1 events read").arg(m_readCount));
+    const int count = m_reader.count();
+    if (m_reader.elapsedMs() <= 0 || count == 0) {
+        lblLogProgress->setText(QStringLiteral("%1 events read").arg(count));
         return;
     }
-    const double rate = m_readCount * 1000.0 / static_cast<double>(m_readMs);
     lblLogProgress->setText(QStringLiteral("%1 events read, %2 events/s")
-                                .arg(m_readCount)
-                                .arg(QLocale().toString(rate, 'f', 1)));
+                                .arg(count)
+                                .arg(QLocale().toString(m_reader.rate(), 'f', 1)));
 }
 
 EventLogReport EventLogPage::Report() const

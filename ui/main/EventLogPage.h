@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/EventLogReader.h"
 #include "data/EventLogReport.h"
 
 #include <QElapsedTimer>
@@ -28,11 +29,9 @@ public:
     static constexpr const char* kCaptionContinue = "Continue";
     /// Firmware from which the controller can send all of its stored events again.
     static constexpr double kAllEventsVersion = 2.07;
-    /// The shortest turn of the reading loop. A request that fails at once (a link that is
-    /// not open, a device that has gone) is repeated no sooner, with the window alive.
-    static constexpr std::chrono::milliseconds kFailedRequestPause{100};
-    /// How often the progress beside the buttons is brought up to date while reading.
-    static constexpr std::chrono::milliseconds kProgressInterval{250};
+    static constexpr std::chrono::milliseconds kFailedRequestPause =
+        EventLogReader::kFailedRequestPause;
+    static constexpr std::chrono::milliseconds kProgressInterval = EventLogReader::kProgressInterval;
 
     explicit EventLogPage(frmMain& main, QWidget* parent = nullptr);
 
@@ -78,8 +77,5 @@ private:
     bool m_reading = false;
     bool m_getAllWanted = false;
     qint64 m_nextSequence = 0;
-    int m_readCount = 0;
-    QElapsedTimer m_readClock;
-    qint64 m_readMs = 0;
-    qint64 m_shownMs = 0;
+    EventLogReader m_reader;
 };

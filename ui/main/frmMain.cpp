@@ -4,6 +4,8 @@
 #include "config/CIniFile.h"
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/OutputControl.h"
+#include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
@@ -13,6 +15,7 @@
 #include "link/EventWait.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
+#include "link/TrafficTrace.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/main/BusyPointer.h"
@@ -20,6 +23,7 @@
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/SingleInstance.h"
+#include "ui/main/frmTraffic.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/TextEditorLauncher.h"
 #include "ui/setup/frmSetup.h"
@@ -94,6 +98,13 @@ void frmMain::buildMenus()
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    // The traffic monitor has a menu of its own, beside the others.
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewTraffic = mnuView->addAction(QStringLiteral("&Traffic"));
+    mnuViewTraffic->setObjectName(QStringLiteral("mnuViewTraffic"));
+    connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -205,6 +216,7 @@ bool frmMain::Load()
     tarn->CommTimer = comTimer;
     tarn->IniPath = QString::fromStdString(m_iniPath);
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
+    TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     const CIniFile ini;
     tarn->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
@@ -344,6 +356,16 @@ void frmMain::handleComSettings()
     ResumeAfterModal(true);
 }
 
+void frmMain::handleViewTraffic()
+{
+    if (!TrafficWindow)
+        TrafficWindow = new frmTraffic(tarn, m_boxes, this);
+    TrafficWindow->setLink(tarn);
+    TrafficWindow->show();
+    TrafficWindow->raise();
+    TrafficWindow->activateWindow();
+}
+
 void frmMain::handleHelpAbout()
 {
     StopAutoUpdate();
@@ -360,52 +382,24 @@ bool frmMain::Check()
 
 double frmMain::VersionFromReply(const std::string& data)
 {
-    // The first character of the reply is not part of the number.
-    return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
+    return StatusCycle::VersionFromReply(data);
 }
 
 void frmMain::UpdateStatusPage()
 {
     if (!AutoUpdate || !tarn)
         return;
-    Tarn_Inputs& inputs = tarn->Inputs;
-
-    if (!tarn->Send(TarnCommand::ReadVersion))
+    StatusCycle::Hooks hooks;
+    hooks.versionRead = [this] { ShowStatus(QStringLiteral("Reading Tarn status...")); };
+    hooks.check = [this] { return Check(); };
+    hooks.catalogueError = [this](const std::string& errText) {
+        m_boxes.plain(DisplayFormat::Text(errText));
+    };
+    if (!StatusCycle::Read(*tarn, m_iniPath, hooks))
         return;
-    const double version = VersionFromReply(tarn->TarnData);
-    if (inputs.CPUVersion == 0 && version > 0) {
-        inputs.CPUVersion = version;
-        std::string errText;
-        if (!LoadEventCodes(version, m_iniPath, errText))
-            m_boxes.plain(DisplayFormat::Text(errText));
-    }
-    ShowStatus(QStringLiteral("Reading Tarn status..."));
-    if (!Check())
-        return;
-
-    if (tarn->Send(TarnCommand::ReadClock))
-        inputs.CPUDateTime = ParseControllerClock(tarn->TarnData);
-    if (!Check())
-        return;
-    if (tarn->Send(TarnCommand::ReadInputs))
-        inputs.ResolveInputs(tarn->TarnData);
-    if (!Check())
-        return;
-    if (tarn->Send(TarnCommand::ReadDelays))
-        inputs.ResolveDelays(tarn->TarnData);
-    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
-        if (!Check())
-            return;
-        if (tarn->Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
-            inputs.SetProfileID(zone, ParseProfileId(tarn->TarnData));
-    }
-    if (!Check())
-        return;
-    if (inputs.CPUVersion >= kAdminDataVersion && tarn->Send(TarnCommand::ReadAdminData))
-        inputs.ResolveAdminData(tarn->TarnData);
 
     FillStatusPage();
-    const bool versionKnown = inputs.CPUVersion > 0;
+    const bool versionKnown = tarn->Inputs.CPUVersion > 0;
     mnuTarnSetup->setEnabled(versionKnown);
     tabCtrl->setEnabled(versionKnown);
     ShowStatus(QString());
@@ -413,12 +407,7 @@ void frmMain::UpdateStatusPage()
 
 void frmMain::SettleProfileNames()
 {
-    Tarn_Inputs& inputs = tarn->Inputs;
-    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
-        const std::string id = DecimalText(inputs.ProfileID(zone));
-        const Tarn_Profile* profile = ProfileCatalogue.Find(id);
-        inputs.SetProfileName(zone, profile ? profile->Name : "Unknown (" + id + ")");
-    }
+    StatusCycle::SettleProfileNames(tarn->Inputs);
 }
 
 void frmMain::FillStatusPage()
@@ -449,17 +438,8 @@ void frmMain::SaveStatusReport()
 
 void frmMain::SwitchOffOutputs()
 {
-    if (!tarn)
-        return;
-    Tarn_Outputs& outputs = tarn->OutPuts;
-    outputs.Valve1 = 0;
-    outputs.Valve2 = 0;
-    outputs.Pump = 0;
-    outputs.Buzzer = 0;
-    outputs.AlarmRelay = 0;
-    for (int16_t i = 0; i < Tarn_Outputs::kExtraOutputs; ++i)
-        outputs.SetExtraOutPut(i, 0);
-    tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data());
+    if (tarn)
+        OutputControl::AllOff(*tarn);
 }
 
 void frmMain::StopPumpAndValves()

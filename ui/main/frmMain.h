@@ -22,6 +22,7 @@ class SingleInstance;
 class StatusPage;
 class Tarn_Comm;
 class TestPage;
+class frmTraffic;
 
 /// The main window: start-up and shutdown, the three pages, the menus, the periodic update
 /// and the status line. It owns the one link to the controller.
@@ -84,6 +85,10 @@ public:
     QAction* mnuFileSep = nullptr;
     QAction* mnuFileExit = nullptr;
     QAction* mnuHelpAbout = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuViewTraffic = nullptr;
+    /// The traffic monitor, made when it is first opened.
+    frmTraffic* TrafficWindow = nullptr;
 
 signals:
     /// The user confirmed the end and the outputs were switched off: the program ends now.
@@ -102,6 +107,7 @@ private:
     void handleTarnSetup();
     void handleComSettings();
     void handleHelpAbout();
+    void handleViewTraffic();
     void tarn_ErrorMessage(const QString& MessageText);
     /// Lets pending events run; false when the status read must give up.
     bool Check();

@@ -1,5 +1,6 @@
 #include "ui/setup/frmSetup.h"
 
+#include "controller/SetupCommands.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/SetupFields.h"
@@ -32,8 +33,6 @@ constexpr double kOuterGroupPoints = 11.25;
 constexpr double kZoneFramePoints = 9.75;
 constexpr double kControlPoints = 8.25;
 constexpr const char* kFontFamily = "Verdana";
-/// How often a clock text that cannot be sent is built again, until the second changes.
-constexpr std::chrono::milliseconds kClockRetryPause{100};
 const QDate kFirstPickerDate(kPackedDateFirstYear, 1, 1);
 const QDate kLastPickerDate(kPackedDateLastYear, 12, 31);
 
@@ -393,12 +392,7 @@ bool frmSetup::SendCommands(const std::vector<SetupBlocks::Command>& commands, b
     SetButtonsBusy(true);
     if (busyPointer)
         BusyPointer::Set();
-    bool ok = tarn != nullptr;
-    for (const SetupBlocks::Command& command : commands) {
-        ok = ok && tarn->Send(command.code, command.data);
-        if (!ok)
-            break;
-    }
+    const bool ok = tarn && SetupCommands::Send(*tarn, commands);
     if (busyPointer)
         BusyPointer::Reset();
     SetButtonsBusy(false);
@@ -448,17 +442,11 @@ void frmSetup::handleSetDelays()
     if (!Confirm("Send new delay values to Tarn?") || !tarn)
         return;
 
-    Tarn_Inputs& inputs = tarn->Inputs;
-    SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, tarn->DetectorVoltageSwitch);
-    delays.detectorAlarm = values[0];
-    delays.manualAlarm = values[1];
-    delays.manualStop = values[2];
-    const bool ok = SendCommand(TarnCommand::SetDelays, SetupBlocks::DelaysBlock(delays), true);
-    if (ok) {
-        inputs.DetectorAlarmDelay = values[0];
-        inputs.ManualAlarmDelay = values[1];
-        inputs.ManualStopDelay = values[2];
-    }
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    const bool ok = SetupCommands::SetDelays(*tarn, values);
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
     ShowResult(ok);
 }
 
@@ -466,28 +454,27 @@ void frmSetup::handleSetTarnClock()
 {
     if (!Confirm("Set Tarn time to computer time?") || !tarn)
         return;
-    // A clock text whose frame Tarn would cut short is not sent; the next second's is.
     SetButtonsBusy(true);
-    std::string text = SetupBlocks::ClockText(TarnDateTime::Now());
-    while (SetupBlocks::EndsEarly(tarn->Address, tarn->PCAddress, TarnCommand::SetClock, text)) {
-        if (!WaitProcessingEvents(kClockRetryPause)) {
-            SetButtonsBusy(false);
-            return;
-        }
-        text = SetupBlocks::ClockText(TarnDateTime::Now());
-    }
+    std::string text;
+    const bool ready = SetupCommands::ClockText(*tarn, text);
     SetButtonsBusy(false);
+    if (!ready)
+        return;
     ShowResult(SendCommand(TarnCommand::SetClock, text, false));
 }
 
 bool frmSetup::SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText)
 {
-    std::string block;
-    if (!SetupBlocks::AdminBlock(admin, block)) {
+    if (!tarn)
+        return false;
+    SetButtonsBusy(true);
+    bool refused = false;
+    const bool ok = SetupCommands::SetAdmin(*tarn, admin, refused);
+    SetButtonsBusy(false);
+    if (refused) {
         ShowError(refusedText);
         return false;
     }
-    const bool ok = SendCommand(TarnCommand::SetAdminData, block, false);
     ShowResult(ok);
     return ok;
 }
@@ -573,7 +560,7 @@ void frmSetup::handleClearLog()
         return;
     // A failed deletion is reported like every other failed command: the technician must
     // not believe the log is gone when it is not.
-    ShowResult(SendCommand(TarnCommand::LogControl, SetupBlocks::ClearLogData(), true));
+    ShowResult(SendCommands({{TarnCommand::LogControl, SetupBlocks::ClearLogData()}}, true));
 }
 
 void frmSetup::handleSetZoneSettings()

@@ -1,4 +1,4 @@
-#include "ui/main/DisplayFormat.h"
+#include "controller/DisplayFormat.h"
 
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"

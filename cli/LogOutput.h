@@ -1,0 +1,34 @@
+#pragma once
+
+#include "data/EventLogReport.h"
+#include "data/TarnDateTime.h"
+
+#include <string>
+#include <vector>
+
+/// The events read by `tarn log`, written as TSV (the tarn.logg layout), CSV or JSON.
+/// CSV and JSON carry typed values: ISO 8601 time, temperatures as numbers.
+class LogOutput
+{
+public:
+    struct Event
+    {
+        long long number = 0;
+        TarnDateTime time;
+        double celsius = 0;
+        double fahrenheit = 0;
+        /// 8-bit text of the event catalogue.
+        std::string text;
+    };
+
+    std::vector<Event> Events;
+
+    /// The tarn.logg bytes: header, one row per event, cells as the window shows them.
+    std::string Tsv() const;
+    /// UTF-8; a header line, then number, time, celsius, fahrenheit, text per event.
+    std::string Csv() const;
+    /// UTF-8; an array of objects with the fields number, time, celsius, fahrenheit, text.
+    std::string Json() const;
+    /// "yyyy-MM-ddTHH:mm:ss".
+    static std::string IsoTime(const TarnDateTime& time);
+};

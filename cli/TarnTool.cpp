@@ -1,0 +1,406 @@
+#include "cli/TarnTool.h"
+
+#include "cli/InterruptFlag.h"
+#include "cli/LogOutput.h"
+#include "cli/StatusJson.h"
+#include "config/CIniFile.h"
+#include "config/FileReplace.h"
+#include "config/ProgramFolder.h"
+#include "controller/DisplayFormat.h"
+#include "controller/EventLogReader.h"
+#include "controller/OutputControl.h"
+#include "controller/PortSearch.h"
+#include "controller/SetupCommands.h"
+#include "controller/StatusCycle.h"
+#include "controller/StatusText.h"
+#include "data/Catalogues.h"
+#include "data/SetupFields.h"
+#include "data/TarnDateTime.h"
+#include "link/CommandCodes.h"
+#include "link/ConnectionAdvice.h"
+#include "link/EventWait.h"
+#include "link/SerialPort.h"
+#include "link/Tarn_Comm.h"
+#include "link/TrafficTrace.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include <unistd.h>
+
+namespace {
+
+void Print(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+/// The input states as "detector1=0 ... manual3=1".
+QString InputStates(const Tarn_Inputs& inputs)
+{
+    QStringList states;
+    for (int16_t i = 0; i < Tarn_Inputs::kDetectors; ++i)
+        states << QStringLiteral("detector%1=%2").arg(i + 1).arg(inputs.Detector(i) ? 1 : 0);
+    for (int16_t i = 0; i < Tarn_Inputs::kManualTriggers; ++i)
+        states << QStringLiteral("manual%1=%2").arg(i + 1).arg(inputs.ManualTrigger(i) ? 1 : 0);
+    return states.join(u' ');
+}
+
+} // namespace
+
+TarnTool::TarnTool(QObject* parent) : QObject(parent)
+{
+    m_port = new SerialPort(this);
+    m_poll = new QTimer(this);
+}
+
+TarnTool::~TarnTool()
+{
+    // The link drives the port and the poll timer: it goes before them.
+    delete m_link;
+}
+
+void TarnTool::Say(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void TarnTool::handleLinkError(const QString& text)
+{
+    ++m_linkErrors;
+    Say(text);
+}
+
+int TarnTool::Run(const QStringList& args)
+{
+    QString error;
+    if (!CliOptions::Parse(args, m_options, error)) {
+        Say(QStringLiteral("tarn: %1\nTry 'tarn --help'.").arg(error));
+        return ExitUsage;
+    }
+    if (m_options.help) {
+        Print(CliOptions::Help(m_options.command));
+        return ExitOk;
+    }
+    if (!Configure())
+        return ExitUsage;
+    // The commands that run until stopped take Ctrl+C as "stop after this request"; for the
+    // others it ends the program as usual.
+    if (m_options.command == QLatin1String("log") ||
+        m_options.command == QLatin1String("watch-inputs"))
+        InterruptFlag::Install();
+
+    const QString& command = m_options.command;
+    if (command == QLatin1String("detect"))
+        return Detect();
+    if (!StartLink())
+        return ExitController;
+    if (command == QLatin1String("status"))
+        return Status();
+    if (command == QLatin1String("log"))
+        return Log();
+    if (command == QLatin1String("set-clock"))
+        return SetClock();
+    if (command == QLatin1String("set-delays"))
+        return SetDelays();
+    if (command == QLatin1String("outputs"))
+        return Outputs();
+    if (command == QLatin1String("watch-inputs"))
+        return WatchInputs();
+    return DeleteLog();
+}
+
+bool TarnTool::Configure()
+{
+    const std::string folder = ProgramFolder();
+    const std::string found = FindFileNoCase(folder, "tarn.ini");
+    if (found.empty()) {
+        Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
+        return false;
+    }
+    m_iniPath = std::filesystem::path(found).is_absolute()
+                    ? found
+                    : (std::filesystem::path(folder) / found).string();
+    std::string errText;
+    if (!LoadCatalogue(m_iniPath, errText)) {
+        Say(DisplayFormat::Text(errText));
+        return false;
+    }
+
+    m_link = new Tarn_Comm;
+    m_link->comm = m_port;
+    m_link->CommTimer = m_poll;
+    m_link->IniPath = QString::fromStdString(m_iniPath);
+    connect(m_link, &Tarn_Comm::ErrorMessage, this, &TarnTool::handleLinkError);
+    const CIniFile ini;
+    m_link->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
+    m_link->CommSettings = DisplayFormat::Text(
+        IniVariantToText(ini.UT_IniRead("COMMUNICATION", "Settings", "ST", m_iniPath)));
+    m_link->DetectorVoltageSwitch =
+        IniVariantToInt16(ini.UT_IniRead("Tarn", "Detector voltage switch", "IN", m_iniPath));
+    if (m_options.port > 0)
+        m_link->CommPort = static_cast<int16_t>(m_options.port);
+    if (!m_options.baud.isEmpty())
+        m_link->CommSettings = m_options.baud + QStringLiteral(",n,8,1");
+    m_port->setDevice(m_options.device);
+
+    if (m_options.trace) {
+        auto* trace = new TrafficTrace(m_link);
+        trace->UseStandardError();
+        trace->Attach(*m_link);
+    }
+    TrafficTrace::FromEnvironment(*m_link, "tarn");
+    return true;
+}
+
+bool TarnTool::StartLink()
+{
+    QString errText;
+    if (m_link->Start(errText))
+        return true;
+    const QString advice = ConnectionAdvice(*m_port);
+    Say(errText + QStringLiteral(". Check the communication settings.") +
+        (advice.isEmpty() ? QString() : u' ' + advice));
+    return false;
+}
+
+bool TarnTool::Emit(const std::string& bytes, bool latin1)
+{
+    if (!m_options.output.isEmpty()) {
+        std::string errText;
+        if (ReplaceFileContent(QFile::encodeName(m_options.output).toStdString(), bytes, errText))
+            return true;
+        Say(QStringLiteral("%1 could not be saved: %2")
+                .arg(m_options.output, QString::fromStdString(errText)));
+        return false;
+    }
+    // On standard output the text is the terminal's; line ends are the system's.
+    QString text =
+        latin1 ? Latin1(bytes) : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Print(text);
+    return true;
+}
+
+bool TarnTool::ReadVersion()
+{
+    if (m_link->Inputs.CPUVersion > 0)
+        return true;
+    if (!m_link->Send(TarnCommand::ReadVersion))
+        return false;
+    const double version = StatusCycle::VersionFromReply(m_link->TarnData);
+    if (version <= 0)
+        return true;
+    m_link->Inputs.CPUVersion = version;
+    std::string errText;
+    if (!LoadEventCodes(version, m_iniPath, errText))
+        Say(DisplayFormat::Text(errText));
+    return true;
+}
+
+int TarnTool::Status()
+{
+    StatusCycle::Hooks hooks;
+    hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
+    const int errorsBefore = m_linkErrors;
+    if (!StatusCycle::Read(*m_link, m_iniPath, hooks))
+        return ExitController;
+    bool written = false;
+    if (m_options.json) {
+        written = Emit(StatusJson::Text(m_link->Inputs), false);
+    } else {
+        const TarnDateTime now = TarnDateTime::Now();
+        const std::string pcTime = DisplayFormat::Latin1Text(
+            DisplayFormat::GeneralDateTime(now), DisplayFormat::GeneralDateTime(now, QLocale::c()));
+        written = Emit(StatusText::Report(m_link->Inputs).Text(pcTime), true);
+    }
+    if (!written)
+        return ExitUsage;
+    // A request of the cycle that failed leaves a part of the report as it was.
+    return m_linkErrors == errorsBefore ? ExitOk : ExitController;
+}
+
+int TarnTool::Log()
+{
+    if (!ReadVersion())
+        return ExitController;
+    if (m_options.all && m_link->Inputs.CPUVersion < EventLogReader::kAllEventsVersion) {
+        Say(QStringLiteral(
+                "tarn: log --all needs controller firmware %1 or later; this one has %2.")
+                .arg(DisplayFormat::Version(EventLogReader::kAllEventsVersion),
+                     DisplayFormat::Version(m_link->Inputs.CPUVersion)));
+        return ExitController;
+    }
+    if (m_options.all && !EventLogReader::Rewind(*m_link))
+        return ExitController;
+    LogOutput output;
+    EventLogReader reader;
+    bool failed = false;
+    const bool showProgress = isatty(STDERR_FILENO) != 0;
+    reader.event = [&](const Tarn_Inputs& event) {
+        output.Events.push_back({static_cast<long long>(output.Events.size() + 1), event.LogTime,
+                                 event.LogTemperatureCelsius, event.LogTemperatureFarenheit,
+                                 event.LogText});
+    };
+    reader.keepGoing = [&](bool requestFailed) {
+        failed = requestFailed;
+        return !requestFailed && !InterruptFlag::IsSet();
+    };
+    const auto progress = [&] {
+        const QString line = QStringLiteral("\r%1 events read, %2 events/s, %3 s")
+                                 .arg(reader.count())
+                                 .arg(reader.rate(), 0, 'f', 1)
+                                 .arg(reader.elapsedMs() / 1000.0, 0, 'f', 1);
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    };
+    if (showProgress)
+        reader.progress = progress;
+    const bool ended = reader.Read(m_link);
+    if (showProgress) {
+        progress();
+        std::fputs("\n", stderr);
+    }
+    if (!ended && !failed)
+        Say(QStringLiteral("Stopped: %1 events read.").arg(reader.count()));
+
+    std::string bytes;
+    bool latin1 = false;
+    if (m_options.format == QLatin1String("csv")) {
+        bytes = output.Csv();
+    } else if (m_options.format == QLatin1String("json")) {
+        bytes = output.Json();
+    } else {
+        bytes = output.Tsv();
+        latin1 = true;
+    }
+    if (!Emit(bytes, latin1))
+        return ExitUsage;
+    return failed ? ExitController : ExitOk;
+}
+
+int TarnTool::SetClock()
+{
+    if (!SetupCommands::SetClock(*m_link)) {
+        Say(QString::fromLatin1("Could not update Tarn!"));
+        return ExitController;
+    }
+    Say(QString::fromLatin1("Tarn was updated succesfully!"));
+    return ExitOk;
+}
+
+int TarnTool::SetDelays()
+{
+    static constexpr SetupFields::DelayField kFields[] = {SetupFields::DelayField::DetectorAlarm,
+                                                          SetupFields::DelayField::ManualAlarm,
+                                                          SetupFields::DelayField::ManualStop};
+    std::array<int, 3> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const QString text = m_options.arguments.at(static_cast<qsizetype>(i));
+        if (!SetupFields::Delay(text.toLatin1().toStdString(), values[i])) {
+            Say(DisplayFormat::Text(SetupFields::DelayError(kFields[i])).replace(u'\r', u'\n'));
+            return ExitUsage;
+        }
+    }
+    // The block carries the zones' messages and outputs too: they are read first so that
+    // the write leaves them as they are.
+    if (!m_link->Send(TarnCommand::ReadDelays))
+        return ExitController;
+    m_link->Inputs.ResolveDelays(m_link->TarnData);
+    if (!SetupCommands::SetDelays(*m_link, values)) {
+        Say(QString::fromLatin1("Could not update Tarn!"));
+        return ExitController;
+    }
+    Say(QString::fromLatin1("Tarn was updated succesfully!"));
+    return ExitOk;
+}
+
+int TarnTool::Outputs()
+{
+    Tarn_Outputs& outputs = m_link->OutPuts;
+    outputs = Tarn_Outputs();
+    for (const QString& argument : m_options.arguments) {
+        const QString name = argument.section(u'=', 0, 0);
+        const QString value = argument.section(u'=', 1);
+        if (!argument.contains(u'=') ||
+            !OutputControl::SetByName(outputs, name.toStdString(), value.toStdString())) {
+            Say(QStringLiteral("tarn: %1 is not NAME=0 or NAME=1 with a NAME of %2")
+                    .arg(argument, QString::fromStdString(OutputControl::Names())));
+            return ExitUsage;
+        }
+    }
+    return OutputControl::SendOutputs(*m_link) ? ExitOk : ExitController;
+}
+
+int TarnTool::WatchInputs()
+{
+    if (!OutputControl::EnterTestMode(*m_link))
+        return ExitController;
+    int ticks = 0;
+    QString shown;
+    while (!InterruptFlag::IsSet()) {
+        if (++ticks > OutputControl::kRenewalTicks)
+            ticks = OutputControl::EnterTestMode(*m_link) ? 0 : 1;
+        if (InterruptFlag::IsSet())
+            break;
+        if (OutputControl::ScanInputs(*m_link)) {
+            const QString states = InputStates(m_link->Inputs);
+            if (states != shown) {
+                shown = states;
+                Print(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) +
+                      states + u'\n');
+            }
+        }
+        if (!WaitProcessingEvents(OutputControl::kScanInterval))
+            break;
+    }
+    return OutputControl::AllOff(*m_link) ? ExitOk : ExitController;
+}
+
+int TarnTool::Detect()
+{
+    // The search goes by port numbers: a device given names no port.
+    m_port->setDevice(QString());
+    const QString settings = m_link->CommSettings;
+    const std::vector<int> ports = PortSearch::AllPorts();
+    const int found = PortSearch::Search(*m_link, ports, settings);
+    if (found < 0) {
+        Say(QStringLiteral("Auto detect could not found a working com-port!"));
+        return ExitController;
+    }
+    Say(QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.")
+            .arg(ports[static_cast<std::size_t>(found)]));
+    Print(QStringLiteral("COM%1 %2\n")
+              .arg(ports[static_cast<std::size_t>(found)])
+              .arg(m_port->deviceName()));
+    return ExitOk;
+}
+
+int TarnTool::DeleteLog()
+{
+    if (!m_options.yes) {
+        std::fputs("Delete all stored log events? [y/N] ", stderr);
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer) ||
+            (answer != "y" && answer != "Y" && answer != "yes")) {
+            Say(QStringLiteral("Nothing deleted."));
+            return ExitOk;
+        }
+    }
+    if (!SetupCommands::DeleteLog(*m_link)) {
+        Say(QString::fromLatin1("Could not update Tarn!"));
+        return ExitController;
+    }
+    Say(QString::fromLatin1("Tarn was updated succesfully!"));
+    return ExitOk;
+}

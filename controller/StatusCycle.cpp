@@ -1,0 +1,64 @@
+#include "controller/StatusCycle.h"
+
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "data/TextNumbers.h"
+#include "link/CommandCodes.h"
+#include "link/Tarn_Comm.h"
+
+double StatusCycle::VersionFromReply(const std::string& data)
+{
+    return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
+}
+
+bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks)
+{
+    const auto check = [&hooks] { return !hooks.check || hooks.check(); };
+    Tarn_Inputs& inputs = link.Inputs;
+
+    if (!link.Send(TarnCommand::ReadVersion))
+        return false;
+    const double version = VersionFromReply(link.TarnData);
+    if (inputs.CPUVersion == 0 && version > 0) {
+        inputs.CPUVersion = version;
+        std::string errText;
+        if (!LoadEventCodes(version, iniPath, errText) && hooks.catalogueError)
+            hooks.catalogueError(errText);
+    }
+    if (hooks.versionRead)
+        hooks.versionRead();
+    if (!check())
+        return false;
+
+    if (link.Send(TarnCommand::ReadClock))
+        inputs.CPUDateTime = ParseControllerClock(link.TarnData);
+    if (!check())
+        return false;
+    if (link.Send(TarnCommand::ReadInputs))
+        inputs.ResolveInputs(link.TarnData);
+    if (!check())
+        return false;
+    if (link.Send(TarnCommand::ReadDelays))
+        inputs.ResolveDelays(link.TarnData);
+    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
+        if (!check())
+            return false;
+        if (link.Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
+            inputs.SetProfileID(zone, ParseProfileId(link.TarnData));
+    }
+    if (!check())
+        return false;
+    if (inputs.CPUVersion >= kAdminDataVersion && link.Send(TarnCommand::ReadAdminData))
+        inputs.ResolveAdminData(link.TarnData);
+    SettleProfileNames(inputs);
+    return true;
+}
+
+void StatusCycle::SettleProfileNames(Tarn_Inputs& inputs)
+{
+    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
+        const std::string id = DecimalText(inputs.ProfileID(zone));
+        const Tarn_Profile* profile = ProfileCatalogue.Find(id);
+        inputs.SetProfileName(zone, profile ? profile->Name : "Unknown (" + id + ")");
+    }
+}
