@@ -433,6 +433,20 @@ private slots:
         QVERIFY2(cpuMs < 0.5 * double(elapsed) + 50, QByteArray::number(cpuMs));
     }
 
+    void hungUpDeviceCostsNothing()
+    {
+        QVERIFY(connectToSim());
+        QVERIFY(m_link->tarn.Send(64));
+        // The controller goes away while the link waits for nothing; a hung-up terminal reads
+        // as ready for ever, which must not keep the program busy.
+        m_sim->stop();
+        const std::clock_t cpuBefore = std::clock();
+        QTest::qWait(1000);
+        const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+        QVERIFY2(cpuMs < 200, QByteArray::number(cpuMs));
+        QVERIFY(m_link->port->deviceLost());
+    }
+
     void stopStartAndSimulatorRestart()
     {
         QVERIFY(connectToSim());
