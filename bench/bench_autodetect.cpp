@@ -6,6 +6,8 @@
 //   (tarn-sim from TARN_SIM, else the one this program was built with; runs offscreen when
 //   QT_QPA_PLATFORM is not set)
 
+#include "BenchSim.h"
+
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "ui/comsetup/frmComSetup.h"
@@ -25,8 +27,7 @@
 
 namespace {
 
-constexpr int kLineRate = 9600;
-constexpr int kSimStartTimeoutMs = 10000;
+using BenchSim::kLineRate;
 constexpr int kSimPort = 9;
 /// More requests than a whole search makes: the muted simulator answers none of them.
 constexpr int kMutedRequests = 1000;
@@ -42,18 +43,6 @@ public:
     bool questionOkCancel(const QString&) override { return true; }
     QString result;
 };
-
-QString ReadLine(QProcess& process)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.canReadLine()) {
-        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
-        if (left <= 0 || !process.waitForReadyRead(int(left)))
-            return QString();
-    }
-    return QString::fromLatin1(process.readLine()).trimmed();
-}
 
 /// Tarn.INI whose [PORTS] puts the simulator on the ports in `simPorts` and a missing device
 /// on every other port.
@@ -111,25 +100,16 @@ void Search(Tarn_Comm& tarn, const char* title)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSim::OffscreenUnlessSet();
     QApplication app(argc, argv);
     const bool quick = argc > 1 && QByteArray(argv[1]) == "--quick";
-    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
-                                ? QStringLiteral(TARN_SIM_PATH)
-                                : qEnvironmentVariable("TARN_SIM");
 
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));
     QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simPath, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                        QStringLiteral("--link"), linkPath});
-    if (!sim.waitForStarted(kSimStartTimeoutMs) || ReadLine(sim).isEmpty() ||
-        ReadLine(sim) != QLatin1String("READY")) {
-        std::fprintf(stderr, "bench_autodetect: cannot start %s\n", qPrintable(simPath));
+    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
+                               QStringLiteral("--link"), linkPath}))
         return 1;
-    }
 
     const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
     SerialPort port;
@@ -152,14 +132,12 @@ int main(int argc, char* argv[])
         if (!WriteIni(iniPath, linkPath, all))
             return 1;
         tarn.StopCom();
-        sim.write(QByteArray("mute ") + QByteArray::number(kMutedRequests) + '\n');
-        if (ReadLine(sim) != QLatin1String("OK"))
+        if (!BenchSim::Command(sim, "mute " + QByteArray::number(kMutedRequests)))
             return 1;
         Search(tarn, "15 ports that open but never answer (simulator muted):");
     }
 
     tarn.StopCom();
-    sim.terminate();
-    sim.waitForFinished(kSimStartTimeoutMs);
+    BenchSim::Stop(sim);
     return 0;
 }

@@ -5,12 +5,14 @@
 //
 //   bench_eventlog [EVENTS]   (tarn-sim from TARN_SIM, else the one this program was built with)
 
+#include "BenchSim.h"
+#include "PrintedBoxes.h"
+
 #include "link/CommandCodes.h"
 #include "link/EventWait.h"
 #include "link/FrameCodec.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/EventLogPage.h"
-#include "ui/main/MessageBoxes.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -29,9 +31,8 @@
 namespace {
 
 constexpr int kDefaultEvents = 1000;
-constexpr int kLineRate = 9600;
-constexpr int kBitsPerByte = 10;
-constexpr int kSimStartTimeoutMs = 10000;
+using BenchSim::kLineRate;
+using BenchSim::WireMs;
 constexpr int kEventLogTab = 2;
 /// Stored event: packed time, code, temperature as 12 hex digits.
 constexpr std::size_t kEventDataBytes = 12;
@@ -39,73 +40,25 @@ constexpr double kAllowedRatio = 1.05;
 constexpr double kAllowedStallMs = 20.0;
 constexpr std::chrono::milliseconds kSettleTime{300};
 
-/// Boxes answered on standard error: the benchmark expects none.
-class PrintedBoxes : public MessageBoxes
-{
-public:
-    void info(const QString& text) override { print(text); }
-    void critical(const QString& text) override { print(text); }
-    void plain(const QString& text) override { print(text); }
-    bool questionYesNo(const QString& text) override { return print(text); }
-    bool questionOkCancel(const QString& text) override { return print(text); }
-
-private:
-    static bool print(const QString& text)
-    {
-        std::fprintf(stderr, "bench_eventlog: box: %s\n", qPrintable(text));
-        return false;
-    }
-};
-
-double WireMs(std::size_t bytes)
-{
-    return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
-}
-
-QString ReadLine(QProcess& process)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.canReadLine()) {
-        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
-        if (left <= 0 || !process.waitForReadyRead(int(left)))
-            return QString();
-    }
-    return QString::fromLatin1(process.readLine()).trimmed();
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSim::OffscreenUnlessSet();
     QApplication app(argc, argv);
     const int events =
         argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultEvents;
-    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
-                                ? QStringLiteral(TARN_SIM_PATH)
-                                : qEnvironmentVariable("TARN_SIM");
 
     QTemporaryDir home;
     const QString linkPath = home.filePath(QStringLiteral("tty"));
     QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simPath, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                        QStringLiteral("--events"), QString::number(events),
-                        QStringLiteral("--link"), linkPath});
-    if (!sim.waitForStarted(kSimStartTimeoutMs) || ReadLine(sim).isEmpty() ||
-        ReadLine(sim) != QLatin1String("READY")) {
-        std::fprintf(stderr, "bench_eventlog: cannot start %s\n", qPrintable(simPath));
+    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
+                               QStringLiteral("--events"), QString::number(events),
+                               QStringLiteral("--link"), linkPath}))
         return 1;
-    }
 
-    QFile shipped(QStringLiteral(TARN_SAMPLE_INI));
-    QFile ini(home.filePath(QStringLiteral("Tarn.INI")));
-    if (!shipped.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
+    if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), linkPath))
         return 1;
-    ini.write(shipped.readAll() + "\r\n[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
-    ini.close();
     qputenv("TARN_HOME", home.path().toLocal8Bit());
 
     PrintedBoxes boxes;
@@ -163,8 +116,7 @@ int main(int argc, char* argv[])
                 kAllowedStallMs);
 
     window.tarn->StopCom();
-    sim.terminate();
-    sim.waitForFinished(kSimStartTimeoutMs);
+    BenchSim::Stop(sim);
     const bool ok = rows == events && ratio <= kAllowedRatio && longestStallMs <= kAllowedStallMs;
     std::printf("%s\n", ok ? "within the limits" : "OUTSIDE THE LIMITS");
     return ok ? 0 : 1;

@@ -3,6 +3,8 @@
 //
 //   bench_send [N]     (tarn-sim from TARN_SIM, else the one this program was built with)
 
+#include "BenchSim.h"
+
 #include "link/CommandCodes.h"
 #include "link/FrameCodec.h"
 #include "link/SerialPort.h"
@@ -22,9 +24,8 @@
 namespace {
 
 constexpr int kDefaultRounds = 50;
-constexpr int kLineRate = 9600;
-constexpr int kBitsPerByte = 10;
-constexpr int kSimStartTimeoutMs = 10000;
+using BenchSim::kLineRate;
+using BenchSim::WireMs;
 
 struct Figures
 {
@@ -39,11 +40,6 @@ double Percentile(std::vector<double> values, double fraction)
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(fraction * double(values.size() - 1) + 0.5);
     return values[std::min(index, values.size() - 1)];
-}
-
-double WireMs(std::size_t bytes)
-{
-    return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
 }
 
 Figures Measure(Tarn_Comm& tarn, int code, int rounds)
@@ -75,18 +71,6 @@ Figures Measure(Tarn_Comm& tarn, int code, int rounds)
     return figures;
 }
 
-QString ReadLine(QProcess& process)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.canReadLine()) {
-        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
-        if (left <= 0 || !process.waitForReadyRead(int(left)))
-            return QString();
-    }
-    return QString::fromLatin1(process.readLine()).trimmed();
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -94,21 +78,12 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const int rounds =
         argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultRounds;
-    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
-                                ? QStringLiteral(TARN_SIM_PATH)
-                                : qEnvironmentVariable("TARN_SIM");
-
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));
     QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(simPath, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                        QStringLiteral("--link"), linkPath});
-    if (!sim.waitForStarted(kSimStartTimeoutMs) || ReadLine(sim).isEmpty() ||
-        ReadLine(sim) != QLatin1String("READY")) {
-        std::fprintf(stderr, "bench_send: cannot start %s\n", qPrintable(simPath));
+    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
+                               QStringLiteral("--link"), linkPath}))
         return 1;
-    }
 
     const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
     QFile ini(iniPath);
@@ -141,7 +116,6 @@ int main(int argc, char* argv[])
                     f.medianMs - f.wireMs, f.failures);
     }
     tarn.StopCom();
-    sim.terminate();
-    sim.waitForFinished(kSimStartTimeoutMs);
+    BenchSim::Stop(sim);
     return 0;
 }

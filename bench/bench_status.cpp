@@ -6,11 +6,13 @@
 //
 // tarn-sim from TARN_SIM, else the one this program was built with.
 
+#include "BenchSim.h"
+#include "PrintedBoxes.h"
+
 #include "link/CommandCodes.h"
 #include "link/EventWait.h"
 #include "link/FrameCodec.h"
 #include "link/Tarn_Comm.h"
-#include "ui/main/MessageBoxes.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -29,34 +31,11 @@
 
 namespace {
 
-constexpr int kLineRate = 9600;
-constexpr int kBitsPerByte = 10;
-constexpr int kSimStartTimeoutMs = 10000;
+using BenchSim::kLineRate;
+using BenchSim::WireMs;
 constexpr double kAllowedRatio = 1.05;
 constexpr double kAllowedStartExtraMs = 300;
 constexpr double kAllowedCpuPercent = 0.5;
-
-class PrintedBoxes : public MessageBoxes
-{
-public:
-    void info(const QString& text) override { print(text); }
-    void critical(const QString& text) override { print(text); }
-    void plain(const QString& text) override { print(text); }
-    bool questionYesNo(const QString& text) override { return print(text); }
-    bool questionOkCancel(const QString& text) override { return print(text); }
-
-private:
-    static bool print(const QString& text)
-    {
-        std::fprintf(stderr, "bench_status: box: %s\n", qPrintable(text));
-        return false;
-    }
-};
-
-double WireMs(std::size_t bytes)
-{
-    return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
-}
 
 double CpuSeconds()
 {
@@ -75,27 +54,12 @@ double ResidentMiB()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
 }
 
-QString ReadLine(QProcess& process)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!process.canReadLine()) {
-        const qint64 left = kSimStartTimeoutMs - clock.elapsed();
-        if (left <= 0 || !process.waitForReadyRead(int(left)))
-            return QString();
-    }
-    return QString::fromLatin1(process.readLine()).trimmed();
-}
-
-bool StartSim(QProcess& sim, const QString& path, const QString& link, bool lineRate)
+bool StartSim(QProcess& sim, const QString& link, bool lineRate)
 {
     QStringList options{QStringLiteral("--link"), link};
     if (lineRate)
         options << QStringLiteral("--line-rate") << QString::number(kLineRate);
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(path, options);
-    return sim.waitForStarted(kSimStartTimeoutMs) && !ReadLine(sim).isEmpty() &&
-           ReadLine(sim) == QLatin1String("READY");
+    return BenchSim::Start(sim, options);
 }
 
 /// The wire time of one status read's requests and replies, as the window makes them, plus
@@ -131,33 +95,23 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSim::OffscreenUnlessSet();
     const auto argument = [&](int index, int fallback) {
         return argc > index ? std::max(0, QString::fromLocal8Bit(argv[index]).toInt()) : fallback;
     };
     const int reads = std::max(1, argument(1, 20));
     const int idleSeconds = argument(2, 30);
     const int soakReads = argument(3, 0);
-    const QString simPath = qEnvironmentVariableIsEmpty("TARN_SIM")
-                                ? QStringLiteral(TARN_SIM_PATH)
-                                : qEnvironmentVariable("TARN_SIM");
 
     QTemporaryDir home;
     const QString linkPath = home.filePath(QStringLiteral("tty"));
     QProcess sim;
-    QFile shipped(QStringLiteral(TARN_SAMPLE_INI));
-    QFile ini(home.filePath(QStringLiteral("Tarn.INI")));
-    if (!shipped.open(QIODevice::ReadOnly) || !ini.open(QIODevice::WriteOnly))
+    if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), linkPath))
         return 1;
-    ini.write(shipped.readAll() + "\r\n[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
-    ini.close();
     qputenv("TARN_HOME", home.path().toLocal8Bit());
     // The controller is there before the program starts, as a technician connects it.
-    if (!StartSim(sim, simPath, linkPath, true)) {
-        std::fprintf(stderr, "bench_status: cannot start %s\n", qPrintable(simPath));
+    if (!StartSim(sim, linkPath, true))
         return 1;
-    }
     const double simReadyMs = double(sinceStart.nsecsElapsed()) / 1e6;
 
     QApplication app(argc, argv);
@@ -201,8 +155,7 @@ int main(int argc, char* argv[])
             return 100.0 * (CpuSeconds() - before) / idleSeconds;
         };
         const double polling = cpuPercent();
-        sim.terminate();
-        sim.waitForFinished(kSimStartTimeoutMs);
+        BenchSim::Stop(sim);
         const double away = cpuPercent();
         std::printf("  CPU polling on the status page  %.2f %% of a core over %d s (allowed "
                     "%.1f)\n",
@@ -216,10 +169,9 @@ int main(int argc, char* argv[])
     if (soakReads > 0) {
         // Without line timing, as fast as the link goes.
         window.updTimer->stop();
-        sim.terminate();
-        sim.waitForFinished(kSimStartTimeoutMs);
+        BenchSim::Stop(sim);
         QProcess fast;
-        if (!StartSim(fast, simPath, linkPath, false))
+        if (!StartSim(fast, linkPath, false))
             return 1;
         const double before = ResidentMiB();
         for (int i = 0; i < soakReads; ++i)
@@ -228,13 +180,11 @@ int main(int argc, char* argv[])
         std::printf("  resident memory  %.1f MiB, after %d more status reads %.1f MiB "
                     "(%+.2f MiB)\n",
                     before, soakReads, after, after - before);
-        fast.terminate();
-        fast.waitForFinished(kSimStartTimeoutMs);
+        BenchSim::Stop(fast);
     }
 
     window.tarn->StopCom();
-    sim.terminate();
-    sim.waitForFinished(kSimStartTimeoutMs);
+    BenchSim::Stop(sim);
     std::printf("%s\n", ok ? "within the limits" : "OUTSIDE THE LIMITS");
     return ok ? 0 : 1;
 }
