@@ -3,11 +3,11 @@
 #include "cli/InterruptFlag.h"
 #include "cli/LogOutput.h"
 #include "cli/StatusJson.h"
-#include "config/CIniFile.h"
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
+#include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
 #include "controller/PortSearch.h"
 #include "controller/SetupCommands.h"
@@ -28,7 +28,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 
 #include <unistd.h>
@@ -121,15 +120,11 @@ int TarnTool::Run(const QStringList& args)
 
 bool TarnTool::Configure()
 {
-    const std::string folder = ProgramFolder();
-    const std::string found = FindFileNoCase(folder, "tarn.ini");
-    if (found.empty()) {
+    m_iniPath = FindProgramIni();
+    if (m_iniPath.empty()) {
         Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
         return false;
     }
-    m_iniPath = std::filesystem::path(found).is_absolute()
-                    ? found
-                    : (std::filesystem::path(folder) / found).string();
     std::string errText;
     if (!LoadCatalogue(m_iniPath, errText)) {
         Say(DisplayFormat::Text(errText));
@@ -139,14 +134,8 @@ bool TarnTool::Configure()
     m_link = new Tarn_Comm;
     m_link->comm = m_port;
     m_link->CommTimer = m_poll;
-    m_link->IniPath = QString::fromStdString(m_iniPath);
     connect(m_link, &Tarn_Comm::ErrorMessage, this, &TarnTool::handleLinkError);
-    const CIniFile ini;
-    m_link->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
-    m_link->CommSettings = DisplayFormat::Text(
-        IniVariantToText(ini.UT_IniRead("COMMUNICATION", "Settings", "ST", m_iniPath)));
-    m_link->DetectorVoltageSwitch =
-        IniVariantToInt16(ini.UT_IniRead("Tarn", "Detector voltage switch", "IN", m_iniPath));
+    ConfigureLink(*m_link, m_iniPath);
     if (m_options.port > 0)
         m_link->CommPort = static_cast<int16_t>(m_options.port);
     if (!m_options.baud.isEmpty())

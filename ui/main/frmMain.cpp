@@ -1,9 +1,9 @@
 #include "ui/main/frmMain.h"
 
 #include "TarnVersion.h"
-#include "config/CIniFile.h"
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
@@ -23,9 +23,9 @@
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/SingleInstance.h"
-#include "ui/main/frmTraffic.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/TextEditorLauncher.h"
+#include "ui/main/frmTraffic.h"
 #include "ui/setup/frmSetup.h"
 #include "ui/tests/TestPage.h"
 
@@ -42,7 +42,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 const QColor kErrorBackground(255, 128, 128);
@@ -191,15 +190,12 @@ bool frmMain::Load()
         break;
     }
 
-    const std::string found = FindFileNoCase(folder, "tarn.ini");
-    if (found.empty()) {
+    // Every later read uses the file found, whatever the case of its name.
+    m_iniPath = FindProgramIni();
+    if (m_iniPath.empty()) {
         m_boxes.critical(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
         return false;
     }
-    // Every later read uses the file found, whatever the case of its name.
-    m_iniPath = std::filesystem::path(found).is_absolute()
-                    ? found
-                    : (std::filesystem::path(folder) / found).string();
 
     std::string errText;
     if (!LoadCatalogue(m_iniPath, errText)) {
@@ -214,20 +210,10 @@ bool frmMain::Load()
     tarn->setObjectName(QStringLiteral("tarn"));
     tarn->comm = MSComm1;
     tarn->CommTimer = comTimer;
-    tarn->IniPath = QString::fromStdString(m_iniPath);
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
     TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
-    const CIniFile ini;
-    tarn->CommPort = IniVariantToInt16(ini.UT_IniRead("COMMUNICATION", "Port", "IN", m_iniPath));
-    tarn->CommSettings = DisplayFormat::Text(
-        IniVariantToText(ini.UT_IniRead("COMMUNICATION", "Settings", "ST", m_iniPath)));
-    tarn->DetectorVoltageSwitch =
-        IniVariantToInt16(ini.UT_IniRead("Tarn", "Detector voltage switch", "IN", m_iniPath));
-
-    tarn->MessageEndAscChar = 255;
-    tarn->Address = 143;
-    tarn->PCAddress = 0;
+    ConfigureLink(*tarn, m_iniPath);
 
     QString startError;
     if (tarn->Start(startError)) {
