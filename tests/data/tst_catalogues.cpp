@@ -55,8 +55,6 @@ private slots:
         QTest::newRow("not starting with T") << "F,0,T,30,S,60" << QByteArray();
         QTest::newRow("start times from 65000 last 1")
             << "T,0,F,30,T,65000,S,65100" << Steps({{T, 30}, {F, 1}, {T, 1}});
-        QTest::newRow("121 takes two bytes")
-            << "T,0,F,121,S,122" << Steps({{T, 120}, {T, 1}, {F, 1}});
         QTest::newRow("halves round to even") << "T,0.5,F,2.5,S,3.5" << Steps({{T, 2}, {F, 2}});
         QTest::newRow("second letter replaces the first")
             << "T,0,F,T,30,S,60" << Steps({{T, 30}, {T, 30}});
