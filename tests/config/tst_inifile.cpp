@@ -64,8 +64,6 @@ private slots:
             << "Tarn|Detector voltage switch" << B("2");
         QTest::newRow("first matching section wins")
             << B("[A]\nk=first\n[B]\nk=b\n[a]\nk=second\n") << "A|k" << B("first");
-        QTest::newRow("later duplicate section unseen")
-            << B("[A]\nx=1\n[A]\nk=2\n") << "A|k" << kNone;
         QTest::newRow("comment is no key") << B("[A]\n;k=commented\n") << "A|;k" << kNone;
         QTest::newRow("key before any section") << B("k=1\n[A]\n") << "A|k" << kNone;
         QTest::newRow("8-bit text kept") << B("[A]\r\nt=Can\xB4t 20\xB0"

@@ -1,6 +1,5 @@
 #include "link/FrameCodec.h"
 #include "link/FrameCutter.h"
-#include "link/WireEncoding.h"
 
 #include <QtTest>
 
@@ -37,13 +36,6 @@ QStringList FeedAll(FrameCutter& cutter, const std::string& bytes)
     }
     return frames;
 }
-
-enum Encoding
-{
-    ByteHex,
-    IntHex,
-    LongHex
-};
 
 } // namespace
 
@@ -172,30 +164,6 @@ private slots:
             cutter.feed('B');
         cutter.clear();
         QCOMPARE(FeedAll(cutter, Bytes("008F40CFFF")), QStringList{"00 8F 40 CF FF"});
-    }
-
-    void wireEncoding_data()
-    {
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QByteArray>("text");
-
-        QTest::newRow("byte 255") << int(ByteHex) << 255 << QByteArray("FF");
-        QTest::newRow("int 256 four digits") << int(IntHex) << 256 << QByteArray("0100");
-        QTest::newRow("int -256 low two digits") << int(IntHex) << -256 << QByteArray("00");
-        QTest::newRow("long -1") << int(LongHex) << -1 << QByteArray("FFFFFFFF");
-    }
-
-    void wireEncoding()
-    {
-        QFETCH(int, encoding);
-        QFETCH(int, value);
-        QFETCH(QByteArray, text);
-
-        const std::string got = encoding == ByteHex  ? ByteToHex(value)
-                                : encoding == IntHex ? IntToHex(static_cast<int16_t>(value))
-                                                     : LongToHex8(value);
-        QCOMPARE(Text(got), text);
     }
 };
 
