@@ -330,24 +330,6 @@ private slots:
         QCOMPARE(int(m_link->tarn.Command), waiting ? (answered ? 55 : 0) : 53);
     }
 
-    void lateReplyEndsNewWait()
-    {
-        QVERIFY(connectToSim());
-        QVERIFY(m_sim->command(u"delay %1"_s.arg((kShortReplyTimeout + 300ms).count())));
-        QVERIFY(!m_link->tarn.Send(64));
-        QCOMPARE(m_link->errorTexts(), QStringList{kTimeoutText});
-
-        // The reply to the first request comes in while the second one waits, and ends it.
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(m_link->tarn.Send(64));
-        QVERIFY2(clock.elapsed() < kShortReplyTimeout.count(), QByteArray::number(clock.elapsed()));
-        QCOMPARE(m_link->tarn.TarnData, std::string("V2.07"));
-        QCOMPARE(m_link->tarn.lastError(), QString());
-        QCOMPARE(m_link->errors.count(), 1);
-        QTRY_COMPARE(m_sim->journal(), (QStringList{u"64"_s, u"64"_s}));
-    }
-
     void nestedSendKeepsEachAnswer()
     {
         QVERIFY(connectToSim());
