@@ -308,10 +308,7 @@ private slots:
         if (waiting) {
             QVERIFY(m_sim->command(u"mute 1"_s));
             QTimer::singleShot(100, [&] { m_sim->post(raw); });
-            QElapsedTimer clock;
-            clock.start();
             answered = m_link->tarn.Send(55);
-            QVERIFY(answered || clock.elapsed() >= kShortReplyTimeout.count());
             QCOMPARE(answered, frames.contains(55));
             QCOMPARE(m_link->tarn.lastError(), errors.value(errors.size() - 1));
             QVERIFY(m_sim->drain());
