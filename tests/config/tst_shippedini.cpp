@@ -1,6 +1,5 @@
 // The Tarn.INI delivered with the program, read by the program's own loaders.
 
-#include "config/CIniFile.h"
 #include "data/Catalogues.h"
 #include "data/ProfileCompiler.h"
 
