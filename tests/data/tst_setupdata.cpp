@@ -31,16 +31,9 @@ private slots:
             bool serial;
             const char* text;
             qlonglong value;
-        } rows[] = {{false, "250", 250},
-                    {false, "  7 ", 7},
-                    {false, "0", -1},
-                    {false, "251", -1},
-                    {false, "", -1},
-                    {false, "1.5", -1},
-                    {true, "123456789", 123456789},
-                    {true, "1000000000", -1},
-                    {true, "12a", -1},
-                    {true, "0", -1}};
+        } rows[] = {{false, "250", 250},      {false, "  7 ", 7}, {false, "0", -1},
+                    {false, "251", -1},       {false, "1.5", -1}, {true, "123456789", 123456789},
+                    {true, "1000000000", -1}, {true, "12a", -1},  {true, "0", -1}};
         for (const auto& row : rows)
             QTest::addRow("%s '%s'", row.serial ? "serial" : "delay", row.text)
                 << row.serial << QByteArray(row.text) << row.value;

@@ -1,6 +1,5 @@
 #include "link/FrameCodec.h"
 #include "link/FrameCutter.h"
-#include "link/WireEncoding.h"
 
 #include <QtTest>
 
@@ -38,13 +37,6 @@ QStringList FeedAll(FrameCutter& cutter, const std::string& bytes)
     return frames;
 }
 
-enum Encoding
-{
-    ByteHex,
-    IntHex,
-    LongHex
-};
-
 } // namespace
 
 class TestCodec : public QObject
@@ -58,7 +50,6 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("frame");
 
-        QTest::newRow("105 enter test mode") << 105 << QByteArray() << QByteArray("8F0069E6FF");
         QTest::newRow("54 zone byte 0") << 54 << QByteArray("00") << QByteArray("8F003600B9FF");
         QTest::newRow("checksum 255 before the end byte")
             << 112 << QByteArray() << QByteArray("8F0070FFFF");
@@ -89,8 +80,6 @@ private slots:
             << QByteArray("8F006430313030EAFF") << QString("ok 100 0100 0") << QByteArray();
         QTest::newRow("checksum off by 37")
             << QByteArray("008F40EAFF") << QString("bad  37") << QByteArray("CRC Error. (37)");
-        QTest::newRow("first piece of a reply with checksum 255")
-            << QByteArray("008F70FF") << QString("bad  255") << QByteArray("CRC Error. (255)");
         QTest::newRow("lone end byte")
             << QByteArray("FF") << QString("short  0") << kTooShortHead + "\xFF" + kTooShortTail;
         QTest::newRow("four bytes") << QByteArray("414203FF") << QString("short 3  0")
@@ -175,30 +164,6 @@ private slots:
             cutter.feed('B');
         cutter.clear();
         QCOMPARE(FeedAll(cutter, Bytes("008F40CFFF")), QStringList{"00 8F 40 CF FF"});
-    }
-
-    void wireEncoding_data()
-    {
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QByteArray>("text");
-
-        QTest::newRow("byte 255") << int(ByteHex) << 255 << QByteArray("FF");
-        QTest::newRow("int 256 four digits") << int(IntHex) << 256 << QByteArray("0100");
-        QTest::newRow("int -256 low two digits") << int(IntHex) << -256 << QByteArray("00");
-        QTest::newRow("long -1") << int(LongHex) << -1 << QByteArray("FFFFFFFF");
-    }
-
-    void wireEncoding()
-    {
-        QFETCH(int, encoding);
-        QFETCH(int, value);
-        QFETCH(QByteArray, text);
-
-        const std::string got = encoding == ByteHex  ? ByteToHex(value)
-                                : encoding == IntHex ? IntToHex(static_cast<int16_t>(value))
-                                                     : LongToHex8(value);
-        QCOMPARE(Text(got), text);
     }
 };
 

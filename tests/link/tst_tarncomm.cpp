@@ -116,33 +116,6 @@ private slots:
         m_home.reset();
     }
 
-    void settingsText_data()
-    {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("space parity, blanks") << " 4800 , s , 6 , 1 " << true;
-        QTest::newRow("baud rate only") << "9600" << false;
-        QTest::newRow("unknown parity") << "9600,x,8,1" << false;
-        QTest::newRow("three stop bits") << "9600,n,8,3" << false;
-    }
-
-    void settingsText()
-    {
-        QFETCH(QString, settings);
-        QFETCH(bool, valid);
-        SerialPort port;
-        QCOMPARE(port.setSettings(settings), valid);
-        QCOMPARE(port.errorNumber(), valid ? 0 : int(QSerialPort::UnsupportedOperationError));
-        if (valid) {
-            QCOMPARE(port.settings(), settings);
-        } else {
-            QVERIFY2(port.errorText().startsWith(u"%1 - Invalid port settings \"%2\""_s
-                                                     .arg(QSerialPort::UnsupportedOperationError)
-                                                     .arg(settings)),
-                     qPrintable(port.errorText()));
-        }
-    }
-
     void portDeviceName_data()
     {
         QTest::addColumn<QByteArray>("ini");
@@ -222,11 +195,10 @@ private slots:
         QVERIFY(!link.tarn.isStarted());
         QVERIFY(!link.port->isOpen());
         QVERIFY(!link.timer->isActive());
-        // A link that did not start refuses to send, silently.
-        QVERIFY(!link.tarn.Send(64));
-        QCOMPARE(link.errors.count(), 0);
     }
 
+    /// A link that has not started refuses to send, silently, and nothing of it reaches the
+    /// line later.
     void sendBeforeStart()
     {
         QVERIFY(m_sim->start({u"--link"_s, linkPath()}));
@@ -262,9 +234,6 @@ private slots:
             << "ack 100 ACKNOWLEDGE" << 100 << QByteArray("0000") << "ACKNOWLEDGE" << none;
         QTest::newRow("AC alone") << "ack 100 AC" << 100 << QByteArray("0000") << "AC"
                                   << "Communication error. AC recieved. Command H64";
-        QTest::newRow("lower-case ack")
-            << "ack 65 ack" << 65 << QByteArray("202612061530001") << "ack"
-            << "Communication error. ack recieved. Command H41";
     }
 
     void reply()
@@ -339,10 +308,7 @@ private slots:
         if (waiting) {
             QVERIFY(m_sim->command(u"mute 1"_s));
             QTimer::singleShot(100, [&] { m_sim->post(raw); });
-            QElapsedTimer clock;
-            clock.start();
             answered = m_link->tarn.Send(55);
-            QVERIFY(answered || clock.elapsed() >= kShortReplyTimeout.count());
             QCOMPARE(answered, frames.contains(55));
             QCOMPARE(m_link->tarn.lastError(), errors.value(errors.size() - 1));
             QVERIFY(m_sim->drain());
@@ -359,24 +325,6 @@ private slots:
         QCOMPARE(Latin1(m_link->tarn.TarnData),
                  waiting ? (answered ? u"DELAYS"_s : QString()) : u"END"_s);
         QCOMPARE(int(m_link->tarn.Command), waiting ? (answered ? 55 : 0) : 53);
-    }
-
-    void lateReplyEndsNewWait()
-    {
-        QVERIFY(connectToSim());
-        QVERIFY(m_sim->command(u"delay %1"_s.arg((kShortReplyTimeout + 300ms).count())));
-        QVERIFY(!m_link->tarn.Send(64));
-        QCOMPARE(m_link->errorTexts(), QStringList{kTimeoutText});
-
-        // The reply to the first request comes in while the second one waits, and ends it.
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(m_link->tarn.Send(64));
-        QVERIFY2(clock.elapsed() < kShortReplyTimeout.count(), QByteArray::number(clock.elapsed()));
-        QCOMPARE(m_link->tarn.TarnData, std::string("V2.07"));
-        QCOMPARE(m_link->tarn.lastError(), QString());
-        QCOMPARE(m_link->errors.count(), 1);
-        QTRY_COMPARE(m_sim->journal(), (QStringList{u"64"_s, u"64"_s}));
     }
 
     void nestedSendKeepsEachAnswer()
@@ -490,15 +438,12 @@ private slots:
         QVERIFY(tarn.Send(64));
         QCOMPARE(tarn.TarnData, std::string("V2.10"));
         QVERIFY(!m_link->port->deviceLost());
-        tarn.StopCom();
-        QVERIFY(m_link->start());
-        QVERIFY(tarn.Send(64));
         QCOMPARE(m_link->errors.count(), 2);
         // An owner whose children die in creation order: port and timer first, then the link.
         m_link->port.reset();
         m_link->timer.reset();
         m_link.reset();
-        QTRY_COMPARE(m_sim->journal(), (QStringList{u"64"_s, u"64"_s}));
+        QTRY_COMPARE(m_sim->journal(), QStringList{u"64"_s});
     }
 };
 

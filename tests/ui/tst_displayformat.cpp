@@ -25,7 +25,6 @@ private slots:
             << german << TarnDateTime::FromParts(2024, 3, 5, 0, 0, 1) << "05.03.24 00:00:01";
         QTest::newRow("de zero date: time only")
             << german << TarnDateTime::FromSecondsSinceZero(12 * 3600 + 34 * 60 + 56) << "12:34:56";
-        QTest::newRow("de the zero date itself") << german << TarnDateTime() << "00:00:00";
         QTest::newRow("us twelve-hour clock, no zone name")
             << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon << "3/5/24 2:07:09 PM";
         QTest::newRow("c") << QLocale::c() << afternoon << "5 Mar 2024 14:07:09";

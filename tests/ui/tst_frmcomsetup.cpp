@@ -1,8 +1,8 @@
 // The communication settings window on the program's link, against tarn-sim.
 
 #include "RunningProgram.h"
+#include "TestFiles.h"
 
-#include "link/PortDevice.h"
 #include "link/SerialPort.h"
 #include "ui/comsetup/frmComSetup.h"
 
@@ -34,11 +34,7 @@ class tst_frmComSetup : public QObject
     ScriptedMessageBoxes& boxes() const { return m_program->boxes; }
     Tarn_Comm* tarn() const { return m_program->window->tarn; }
     QString iniPath() const { return m_program->home.filePath(u"Tarn.INI"_s); }
-    QByteArray iniBytes() const
-    {
-        QFile file(iniPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray iniBytes() const { return ReadAll(iniPath()); }
 
     /// The shipped Tarn.INI with every port number on a device that does not exist except
     /// `simPort` on the simulator, then the program loaded (it starts on COM1).
@@ -95,80 +91,87 @@ private slots:
         frmComSetup window(tarn(), boxes());
         QCOMPARE(window.cboComPorts->currentIndex(), portIndex);
         QCOMPARE(window.cboBaudRates->currentText(), baudRate);
-        for (int i = 0; i < 15; ++i)
-            QCOMPARE(PortDevice::NumberOfItem(window.cboComPorts->itemText(i)), i + 1);
+        QCOMPARE(window.cboComPorts->count(), 15);
         QCOMPARE(window.cboComPorts->itemText(1), u"COM2 - %1 (present)"_s.arg(sim().slavePath()));
         QCOMPARE(window.cboComPorts->itemText(2), u"COM3 - /nonexistent/tty3 (not present)"_s);
     }
 
-    void ok_data()
+    /// OK and Save with a port and rate chosen, and with none: the link runs on COM2.
+    /// OK takes a working choice onto the link and closes; Save writes the two keys and nothing
+    /// else, leaving the link alone.
+    void buttons_data()
     {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("box"); ///< empty: none
-        QTest::newRow("working port") << 2 << "";
-        QTest::newRow("failing port")
-            << 4
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("port"); ///< chosen in the window; 0: nothing chosen
+        QTest::addColumn<int>("kind"); ///< -1: no box
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("writable");
+        const int none = -1;
+        QTest::newRow("OK, working port") << "OKButton" << 2 << none << "" << true;
+        QTest::newRow("OK, failing port")
+            << "OKButton" << 4 << int(Kind::Plain)
             << "1 - Device /nonexistent/tty4 does not exist\n\n/nonexistent/tty4 is not there: "
                "is the serial adapter plugged in and the controller's cable connected? Serial "
-               "devices present now: *";
+               "devices present now: *"
+            << true;
+        QTest::newRow("Save") << "cmdSave" << 12 << int(Kind::Info)
+                              << "Communication settings saved to INI-file!" << true;
+        QTest::newRow("Save to a read-only file")
+            << "cmdSave" << 12 << int(Kind::Critical)
+            << "Could not save communication settings to INI-file!" << false;
+        QTest::newRow("OK, nothing chosen") << "OKButton" << 0 << int(Kind::Info)
+                                            << "Please select a com port and a baud rate." << true;
+        QTest::newRow("Auto detect, nothing chosen")
+            << "cmdAutoDetect" << 0 << int(Kind::Info) << "Please select a baud rate." << true;
     }
 
-    void ok()
+    void buttons()
     {
+        QFETCH(QString, button);
         QFETCH(int, port);
+        QFETCH(int, kind);
         QFETCH(QString, box);
+        QFETCH(bool, writable);
         QVERIFY(load(2));
         tarn()->CommPort = 2;
         QString errText;
         QVERIFY(tarn()->Start(errText));
-        frmComSetup window(tarn(), boxes());
-        window.cboComPorts->setCurrentIndex(port - 1);
-        window.cboBaudRates->setCurrentText(u"38400"_s);
-        if (!box.isEmpty())
-            boxes().expect(Kind::Plain, box);
-        window.OKButton->click();
-        QCOMPARE(boxes().pending(), 0);
-        QCOMPARE(int(tarn()->CommPort), port);
-        QCOMPARE(tarn()->CommSettings, u"38400,n,8,1"_s);
-        // Success closes the window and lets go of the link; failure keeps both.
-        QCOMPARE(window.result(), box.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
-        QCOMPARE(window.tarn == nullptr, box.isEmpty());
-        QCOMPARE(tarn()->comm->isOpen(), box.isEmpty());
-        QCOMPARE(tarn()->Send(64), box.isEmpty());
-        QCOMPARE(sim().journal(), box.isEmpty() ? QStringList{u"64"_s} : QStringList());
-    }
-
-    void save_data()
-    {
-        QTest::addColumn<bool>("writable");
-        QTest::newRow("the two keys and nothing else") << true;
-        QTest::newRow("a read-only file") << false;
-    }
-
-    void save()
-    {
-        QFETCH(bool, writable);
-        QVERIFY(load(1));
-        const QStringList journal = sim().journal();
+        if (!port) {
+            tarn()->CommPort = 0;
+            tarn()->CommSettings = u"14400,n,8,1"_s;
+        }
+        const int oldPort = tarn()->CommPort;
+        const QString oldSettings = tarn()->CommSettings;
         if (!writable)
             QVERIFY(QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::ReadGroup));
         frmComSetup window(tarn(), boxes());
-        window.cboComPorts->setCurrentIndex(11);
-        window.cboBaudRates->setCurrentText(u"115200"_s);
-        if (writable)
-            boxes().expect(Kind::Info, u"Communication settings saved to INI-file!"_s);
-        else
-            boxes().expect(Kind::Critical, u"Could not save communication settings to INI-file!"_s);
-        window.cmdSave->click();
+        if (port) {
+            window.cboComPorts->setCurrentIndex(port - 1);
+            window.cboBaudRates->setCurrentText(u"38400"_s);
+        }
+        if (kind >= 0)
+            boxes().expect(Kind(kind), box);
+        const QStringList journal = sim().journal();
+        window.findChild<QPushButton*>(button)->click();
+        QCOMPARE(boxes().pending(), 0);
+
+        const bool taken = button == u"OKButton"_s && port;
+        const bool saved = button == u"cmdSave"_s && writable;
+        QCOMPARE(int(tarn()->CommPort), taken ? port : oldPort);
+        QCOMPARE(tarn()->CommSettings, taken ? u"38400,n,8,1"_s : oldSettings);
         QByteArray expected = m_ini;
-        if (writable)
+        if (saved)
             expected.replace("[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n",
-                             "[COMMUNICATION]\r\nPort=12\r\nSettings=115200,n,8,1\r\n");
+                             "[COMMUNICATION]\r\nPort=12\r\nSettings=38400,n,8,1\r\n");
         QCOMPARE(iniBytes(), expected);
-        // The live link is not touched.
-        QCOMPARE(int(tarn()->CommPort), 1);
-        QVERIFY(tarn()->comm->isOpen());
-        QCOMPARE(sim().journal(), journal);
+        // Success closes the window and lets go of the link; a failing port is left closed.
+        const bool closed = taken && kind < 0;
+        QCOMPARE(window.result(), closed ? QDialog::Accepted : QDialog::Rejected);
+        QCOMPARE(window.tarn == nullptr, closed);
+        const bool open = !taken || closed;
+        QCOMPARE(tarn()->comm->isOpen(), open);
+        QCOMPARE(tarn()->Send(64), open);
+        QCOMPARE(sim().journal(), journal + (open ? QStringList{u"64"_s} : QStringList()));
     }
 
     void autoDetect_data()
@@ -220,35 +223,6 @@ private slots:
         QCOMPARE(tarn()->CommSettings, found ? u"19200,n,8,1"_s : u"9600,n,8,1"_s);
         QCOMPARE(window.cboComPorts->currentIndex(), (found ? found : 1) - 1);
         QCOMPARE(tarn()->Send(64), found != 0);
-    }
-
-    void noSelection_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("OK") << "OKButton"
-                            << "Please select a com port and a baud rate.";
-        QTest::newRow("Auto detect") << "cmdAutoDetect"
-                                     << "Please select a baud rate.";
-    }
-
-    void noSelection()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, box);
-        QVERIFY(load(1));
-        const QStringList journal = sim().journal();
-        tarn()->CommPort = 0;
-        tarn()->CommSettings = u"14400,n,8,1"_s;
-        frmComSetup window(tarn(), boxes());
-        boxes().expect(Kind::Info, box);
-        window.findChild<QPushButton*>(button)->click();
-        QCOMPARE(boxes().pending(), 0);
-        QCOMPARE(sim().journal(), journal);
-        QCOMPARE(iniBytes(), m_ini);
-        QVERIFY(tarn()->comm->isOpen());
-        QCOMPARE(window.result(), QDialog::Rejected);
-        QVERIFY(window.tarn);
     }
 };
 

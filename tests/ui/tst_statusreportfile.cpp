@@ -1,4 +1,5 @@
 #include "RunningProgram.h"
+#include "TestFiles.h"
 
 #include "ui/main/StatusPage.h"
 
@@ -15,12 +16,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int kWaitMs = 5000;
 constexpr int kReportLines = 13 + 3 * 8;
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 /// The status report as the window writes it: bytes in tarn.sts, the editor started on it.
@@ -60,11 +55,8 @@ private slots:
         QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
         QTest::newRow("before any read")
             << false << "C"
-            << QStringList{"25| Output 1: False",     "2|Serial number: ###",
-                           "5|Last serviced: ###",    "6|CPU Version: ###",
-                           "8|Temperature: ###  ###", "12|Manual Stop delay: ###",
-                           "15| Profile name: ###",   "23| Profile name: ###",
-                           "31| Profile name: ###",   "30|Detector 3 or Manual release 3"};
+            << QStringList{"25| Output 1: False", "2|Serial number: ###", "8|Temperature: ###  ###",
+                           "31| Profile name: ###", "30|Detector 3 or Manual release 3"};
         // Outputs 05, 0F, 00; the layout of the whole file is tst_statusreport's.
         const QStringList afterRead{"6|CPU Version: V 2.07",
                                     u"8|Temperature: 20 \u00B0C  68 \u00B0F"_s,
@@ -89,6 +81,10 @@ private slots:
                 {}, {u"delays 1E0A05FF010203050F00"_s, u"inputs 0F6014"_s, u"profile 2 42"_s}));
         }
         QVERIFY(m_program->load(read ? QString() : u"/nonexistent/tty"_s));
+        // A longer earlier report is replaced whole: anything left of it breaks the line count.
+        QFile earlier(reportPath());
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(20000, 'x')) > 0);
+        earlier.close();
         save();
         const QStringList report = reportLines();
         QCOMPARE(report.size(), kReportLines);
@@ -135,21 +131,6 @@ private slots:
             (*lines)[kClockLine].truncate(16);
         }
         QCOMPARE(commandLine, window);
-    }
-
-    void secondSaveReplaces()
-    {
-        QVERIFY(m_program->load(u"/nonexistent/tty"_s));
-        QFile earlier(reportPath());
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(20000, 'x')) > 0);
-        earlier.close();
-        save();
-        QVERIFY(!ReadAll(reportPath()).contains('x'));
-        m_program->window->picSts->lblSerialNo_sts->setText(u"987"_s);
-        save();
-        const QStringList report = reportLines();
-        QCOMPARE(report.size(), kReportLines);
-        QCOMPARE(report[2], u"Serial number: 987"_s);
     }
 
     void editor_data()

@@ -157,12 +157,9 @@ private slots:
             QTest::newRow(name) << int(how) << button << mouse << text << sent;
         };
         row("pump", Released, "cmdPump_test", left, "Pump", pump);
-        row("valve 1, right button", Released, "cmdValve1_test", Qt::RightButton, "Valve 1",
-            {"0204", "0004"});
         row("buzzer with pump", Released, "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
         row("alarm relay, middle button", Released, "cmdAlarmRelay_test", Qt::MiddleButton,
             "Alarm relay", relay);
-        row("extra 1", Released, "cmdOutpuIO_test_0", left, "Output 1", {"1004", "0004"});
         row("extra 4", Released, "cmdOutpuIO_test_3", left, "Output 4", {"8004", "0004"});
         row("released outside", Outside, "cmdPump_test", left, "Pump", pump);
         row("move, no button down", MoveWithoutButton, "cmdPump_test", left, "Pump", pump);
