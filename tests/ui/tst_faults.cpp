@@ -8,6 +8,7 @@
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/StatusPage.h"
+#include "ui/tests/TestPage.h"
 
 #include <QFile>
 #include <QLabel>
@@ -20,6 +21,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+constexpr int kTestTab = 1;
 constexpr int kEventLogTab = 2;
 const QStringList kFaults{u"--drop-every"_s, u"100"_s,           u"--corrupt-every"_s,
                           u"100"_s,          u"--noise-every"_s, u"50"_s};
@@ -29,6 +31,13 @@ constexpr int kStatusReads = 30;
 constexpr int kEvents = 300;
 /// Clicks on "Continue" at most; a read ends by its last event, not by giving up.
 constexpr int kMaxLogClicks = 5;
+
+constexpr int kRestarts = 3;
+/// Long enough for the program to try the line while the controller is away.
+constexpr int kAwayMs = 1000;
+/// Polling while the controller is away and comes back, faster than the status page's.
+constexpr int kPollMs = 200;
+constexpr int kBackTimeoutMs = 8000;
 
 TarnDateTime EventTime(int i)
 {
@@ -125,6 +134,48 @@ private slots:
         QCOMPARE(rows.size() + lost.size(), kEvents);
         // Only a corrupted reply loses its event: one in 100 replies.
         QVERIFY(lost.size() <= requests / 100 + 1);
+    }
+
+    /// The controller goes away and comes back on the same device; an output left on when it
+    /// went is switched off once it is back.
+    void restarts_data()
+    {
+        QTest::addColumn<bool>("holdPump");
+        QTest::newRow("status polling") << false;
+        QTest::newRow("held output test") << true;
+    }
+
+    void restarts()
+    {
+        QFETCH(bool, holdPump);
+        const QString link = m_program->home.filePath(u"line"_s);
+        const QStringList options{u"--link"_s, link};
+        QVERIFY(m_program->startSim(options) && m_program->load(link));
+        window()->tarn->replyTimeout = kFaultReplyTimeout;
+        if (holdPump) {
+            window()->show();
+            window()->activateWindow();
+            window()->tabCtrl->setCurrentIndex(kTestTab);
+            QVERIFY(QTest::qWaitForWindowActive(window()));
+            QTest::mousePress(window()->picTest->cmdPump_test, Qt::LeftButton);
+            QTRY_VERIFY(sim().journal().contains(u"100 30313030"_s));
+        }
+        window()->updTimer->setInterval(kPollMs);
+        for (int i = 0; i < (holdPump ? 1 : kRestarts); ++i) {
+            sim().kill();
+            QFile::remove(link);
+            if (holdPump)
+                QTest::mouseRelease(window()->picTest->cmdPump_test, Qt::LeftButton);
+            QTest::qWait(kAwayMs);
+            QVERIFY(sim().start(options));
+            // Back: the program's requests reach the new controller.
+            QTRY_VERIFY_WITH_TIMEOUT(!sim().codes().isEmpty(), kBackTimeoutMs);
+        }
+        if (holdPump) {
+            // The output word "0000": the pump off.
+            QTRY_VERIFY_WITH_TIMEOUT(sim().journal().contains(u"100 30303030"_s), kBackTimeoutMs);
+            QCOMPARE(window()->tarn->OutPuts.Pump, 0);
+        }
     }
 };
 
