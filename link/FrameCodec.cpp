@@ -50,3 +50,15 @@ CheckedFrame CheckFrame(std::string_view frame)
     out.data = std::string(frame.substr(3, frame.size() - 5));
     return out;
 }
+
+std::string_view SkipLeadingNoise(std::string_view frame, uint8_t to, uint8_t from)
+{
+    if (FrameChecksum(frame) == 0)
+        return frame;
+    for (std::size_t k = 1; k + 1 < frame.size(); ++k) {
+        if (static_cast<uint8_t>(frame[k]) == to && static_cast<uint8_t>(frame[k + 1]) == from &&
+            FrameChecksum(frame.substr(k)) == 0)
+            return frame.substr(k);
+    }
+    return frame;
+}

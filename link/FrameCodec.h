@@ -44,3 +44,9 @@ inline constexpr std::string_view kFrameTooShortDescription = "Invalid procedure
 
 /// Checks the checksum first, then takes command and data apart.
 CheckedFrame CheckFrame(std::string_view frame);
+
+/// The frame without the line noise that came before it (noise never holds the end byte, so
+/// the cutter hands it out at the head of the next frame): the longest tail that starts with
+/// the addresses `to`, `from` and whose checksum is sound. The whole frame when it is sound
+/// itself or no such tail exists.
+std::string_view SkipLeadingNoise(std::string_view frame, uint8_t to, uint8_t from);

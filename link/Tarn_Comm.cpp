@@ -208,8 +208,11 @@ void Tarn_Comm::ReadPort()
     m_reading = false;
 }
 
-void Tarn_Comm::HandleFrame(const std::string& frame)
+void Tarn_Comm::HandleFrame(const std::string& received)
 {
+    // Noise before a reply would otherwise cost the reply, and with it a log event that the
+    // controller has already moved past.
+    const std::string frame(SkipLeadingNoise(received, PCAddress, Address));
     const CheckedFrame checked = CheckFrame(frame);
     if (IsTraced())
         TraceReceived(frame, checked);

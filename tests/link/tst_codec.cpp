@@ -86,6 +86,10 @@ private slots:
                                     << kTooShortHead + "AB\x03\xFF" + kTooShortTail;
         QTest::newRow("four bytes, checksum checked first")
             << QByteArray("010204FF") << QString("bad  7") << QByteArray("CRC Error. (7)");
+        QTest::newRow("noise before a reply") << QByteArray("1200FE8F008F4056322E303782FF")
+                                              << QString("ok 64 V2.07 0") << QByteArray();
+        QTest::newRow("noise before a bad reply")
+            << QByteArray("12008F40EAFF") << QString("bad  55") << QByteArray("CRC Error. (55)");
     }
 
     void checkFrame()
@@ -95,7 +99,8 @@ private slots:
         QFETCH(QByteArray, errorText);
 
         using Status = CheckedFrame::Status;
-        const CheckedFrame c = CheckFrame(Bytes(frame));
+        const std::string bytes = Bytes(frame);
+        const CheckedFrame c = CheckFrame(SkipLeadingNoise(bytes, kPcAddress, kControllerAddress));
         QStringList parts{c.status == Status::Ok         ? "ok"
                           : c.status == Status::TooShort ? "short"
                                                          : "bad"};

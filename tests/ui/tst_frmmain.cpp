@@ -129,6 +129,13 @@ private slots:
             << "Tarn.INI"
             << QByteArray("[COMMUNICATION]\r\nPort=1\r\n\r\n[PROFILES]\r\n1=No bar\r\n")
             << "An error ocurred while reading the Tarn.INI file!\r*";
+        QTest::newRow("repeated message key")
+            << "Tarn.INI" << QByteArray("[MESSAGES]\n1=a\n1=b\n")
+            << "An error ocurred while reading the Tarn.INI file!\r457 - This key is already "
+               "associated with an element of this collection";
+        // A null content: a folder of that name, which is no configuration file.
+        QTest::newRow("folder named Tarn.INI")
+            << "Tarn.INI" << QByteArray() << u"Can\u00B4t find the configuration file Tarn.INI !"_s;
     }
 
     void loadEnds()
@@ -137,9 +144,13 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, box);
         QFile ini(m_program->home.filePath(fileName));
-        QVERIFY(fileName.isEmpty() || (ini.open(QIODevice::WriteOnly) && ini.write(content) > 0));
+        if (!fileName.isEmpty() && content.isNull())
+            QVERIFY(QDir(m_program->home.filePath({})).mkdir(fileName));
+        else
+            QVERIFY(fileName.isEmpty() ||
+                    (ini.open(QIODevice::WriteOnly) && ini.write(content) > 0));
         ini.close();
-        m_program->boxes.expect(fileName.isEmpty() ? Kind::Critical : Kind::Plain, box);
+        m_program->boxes.expect(box.startsWith(u"Can") ? Kind::Critical : Kind::Plain, box);
         m_program->window = std::make_unique<frmMain>(m_program->boxes);
         QVERIFY(!window()->Load());
         QVERIFY(window()->tarn == nullptr);

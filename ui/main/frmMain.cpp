@@ -294,6 +294,12 @@ void frmMain::handleTabSelected(int index)
 
 void frmMain::handleUpdTimer()
 {
+    if (OutputsOffOwed && tarn) {
+        updTimer->stop();
+        NoteOutputsOffSent(OutputControl::SendOutputs(*tarn));
+        if (!m_closing)
+            updTimer->start();
+    }
     if (!AutoUpdate)
         return;
     updTimer->stop();
@@ -438,9 +444,14 @@ void frmMain::StopPumpAndValves()
     outputs.Valve1 = 0;
     outputs.Valve2 = 0;
     Pause(kOutputsPause);
-    tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data());
+    NoteOutputsOffSent(tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data()));
     Pause(kOutputsPause);
     ShowStatus(QString());
+}
+
+void frmMain::NoteOutputsOffSent(bool sent)
+{
+    OutputsOffOwed = !sent && tarn && tarn->TarnData.empty();
 }
 
 void frmMain::Pause(std::chrono::milliseconds duration)

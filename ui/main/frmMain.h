@@ -69,6 +69,13 @@ public:
     bool AutoUpdate = false;
     int32_t LogEventNo = 0;
     bool AbortLogReading = false;
+    /// An output word that switches outputs off did not reach the controller: the update
+    /// timer sends the link's output word again until it does, so that nothing stays on once
+    /// the line is back.
+    bool OutputsOffOwed = false;
+    /// After a send of an output word that switches outputs off: owed while no answer came
+    /// (a refusal is an answer, and sending again would not change it).
+    void NoteOutputsOffSent(bool sent);
 
     QTabBar* tabCtrl = nullptr;
     StatusPage* picSts = nullptr;

@@ -336,7 +336,7 @@ void TestPage::SwitchOff(OutputItem item)
     WaitProcessingEvents(kSwitchPause);
     if (m_main.tarn)
         SetOutputItem(m_main.tarn->OutPuts, item, 0);
-    SendOutputs();
+    m_main.NoteOutputsOffSent(SendOutputs());
     ShowStatus({});
 }
 
