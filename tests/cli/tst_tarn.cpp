@@ -127,10 +127,6 @@ private slots:
         QTest::newRow("detect") << QStringList{u"detect"_s} << none << none << QByteArray() << 0
                                 << QStringList{u"64"_s}
                                 << u"Auto detect has succesfully connected to Tarn using COM1."_s;
-        QTest::newRow("NAK by option")
-            << QStringList{u"delete-log"_s, u"--yes"_s} << QStringList{u"--nak"_s, u"66"_s} << none
-            << QByteArray() << 1 << QStringList{u"66 00"_s}
-            << u"Communication error. NAK recieved. Command H42"_s;
         QTest::newRow("NAK by command")
             << QStringList{u"outputs"_s, u"buzzer=1"_s} << none << QStringList{u"ack 100 NAK"_s}
             << QByteArray() << 1 << QStringList{u"100 *"_s}
@@ -172,26 +168,6 @@ private slots:
         }
     }
 
-    void help_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("tarn --help") << QStringList{u"--help"_s} << u"watch-inputs"_s;
-        QTest::newRow("tarn log --help") << QStringList{u"log"_s, u"--help"_s} << u"--format F"_s;
-    }
-
-    void help()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, expected);
-        SimProcess sim;
-        ProgramHome home;
-        const Result result = run(sim, home, args);
-        QCOMPARE(result.exitCode, 0);
-        QVERIFY(result.out.contains(expected));
-        QVERIFY(sim.journal().isEmpty());
-    }
-
     void statusJson()
     {
         SimProcess sim;
@@ -214,23 +190,6 @@ private slots:
         QVERIFY(status[u"inputs"_s][u"detectors"_s].toArray().first().isBool());
     }
 
-    void statusReportFile()
-    {
-        SimProcess sim;
-        ProgramHome home;
-        const QString file = home.filePath(u"report.sts"_s);
-        const Result result = run(sim, home, {u"status"_s, u"--output"_s, file});
-        QCOMPARE(result.exitCode, 0);
-        QVERIFY(result.out.isEmpty());
-        QFile report(file);
-        QVERIFY(report.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = report.readAll().split('\n');
-        QVERIFY(lines.first().startsWith("Tarn Status "));
-        QVERIFY(lines.contains("CPU Version: V 2.07\r"));
-        QVERIFY(lines.contains("Serial number: 123456\r"));
-        QCOMPARE(lines.count(" Profile type: Diverting valve 1\r"), 1);
-    }
-
     void logFormats_data()
     {
         QTest::addColumn<QString>("format");
@@ -239,7 +198,6 @@ private slots:
         QTest::newRow("tsv file (tarn.logg layout)") << u"tsv"_s << true;
         QTest::newRow("csv") << u"csv"_s << false;
         QTest::newRow("json") << u"json"_s << false;
-        QTest::newRow("json file") << u"json"_s << true;
     }
 
     void logFormats()
@@ -303,8 +261,6 @@ private slots:
         QTest::addColumn<QString>("pattern");
 
         const QString time = u"^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d "_s;
-        QTest::newRow("request") << QStringList{u"status"_s} << QStringList() << QStringList()
-                                 << false << time + u">  64 '@' data=- text=\"\" sent$"_s;
         QTest::newRow("reply") << QStringList{u"status"_s} << QStringList() << QStringList()
                                << false
                                << time + u"<  64 '@' data=56322E3037 text=\"V2.07\" reply$"_s;

@@ -89,9 +89,6 @@ private slots:
                       "[MESSAGES]\r\n1=first message\r\n2=second\r\n"
             << QString() << QStringList{"1|Short|T,0,F,30,S,60", "3|Alpha|T,0,F,10,S,20"}
             << QStringList{"1=first message", "2=second"};
-        QTest::newRow("LF file, last line without end")
-            << QByteArray("[PROFILES]\n3=Alpha|T,0,F,10,S,20\n\n[MESSAGES]\n1=only") << QString()
-            << QStringList{"3|Alpha|T,0,F,10,S,20"} << QStringList{"1=only"};
         QTest::newRow("nothing trimmed, split at the first = and |")
             << QByteArray("[PROFILES]\n 4 = Spaced |T,0,F,10,S,20 \n5=A=B|x|y\n\n"
                           "[MESSAGES]\n k =  text \n")
@@ -103,23 +100,9 @@ private slots:
         QTest::newRow("line without = ends the list")
             << QByteArray("[MESSAGES]\n1=a\n; a comment\n2=b\n") << QString() << QStringList{}
             << QStringList{"1=a"};
-        QTest::newRow("lower-case header not found")
-            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n[messages]\n1=a\n") << QString()
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-        QTest::newRow("lines ended by CR alone")
-            << QByteArray("[PROFILES]\r1=One|T,0,F,30,S,60\r\r[MESSAGES]\r1=a\r") << QString()
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{"1=a"};
         QTest::newRow("8-bit text kept")
             << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n") << QString() << QStringList{}
             << QStringList{QString::fromLatin1("1=R\xF6hre \xB4")};
-        QTest::newRow("profile without bar")
-            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n2=Two\n3=Three|T,0,F,30,S,60\n")
-            << kHead + "5 - Invalid procedure call or argument"
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
-        QTest::newRow("repeated profile id")
-            << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n1=Again|T,0,F,30,S,60\n")
-            << kHead + "457 - This key is already associated with an element of this collection"
-            << QStringList{"1|One|T,0,F,30,S,60"} << QStringList{};
     }
 
     void loadCatalogue()

@@ -113,9 +113,6 @@ private slots:
             << QByteArray("[EVENT_CODES_10]\nVersion=5.00-5.99\n1=ten\n\n"
                           "[ EVENT_CODES_1 ]\nVersion=2.00-2.99\n1=one\n")
             << 2.5 << QString() << QStringList{"1=one"};
-        QTest::newRow("Version without -")
-            << QByteArray("[EVENT_CODES_1]\nVersion=2.00\n1=one\n") << 2.0
-            << kHead + "9 - Subscript out of range" << QStringList{};
         QTest::newRow("repeated code keeps the codes before it")
             << QByteArray("[EVENT_CODES_1]\nVersion=2.00-2.99\n1=one\n2=two\n1=again\n3=three\n")
             << 2.5
