@@ -187,6 +187,12 @@ bool IniFile::ReadText(std::string_view text, const std::string& section, const 
     return FindValue(SplitLines(text, trailer), section, key, value);
 }
 
+bool IniFile::ReadLines(const std::vector<TextLine>& lines, const std::string& section,
+                        const std::string& key, std::string& value)
+{
+    return FindValue(lines, section, key, value);
+}
+
 namespace {
 
 /// Sets the key's value in the document; false for a section, key or value that would change

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "config/TextLines.h"
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// Reads and writes single keys of an INI file. Sections and keys match without regard to
 /// ASCII case and the first match wins. A missing file reads as empty. A write creates the
@@ -19,6 +22,9 @@ public:
     /// Read on the text of a file held in memory.
     static bool ReadText(std::string_view text, const std::string& section, const std::string& key,
                          std::string& value);
+    /// Read on a text already split by SplitLines, for callers that read many keys.
+    static bool ReadLines(const std::vector<TextLine>& lines, const std::string& section,
+                          const std::string& key, std::string& value);
     /// False when the file cannot be written; the file is then unchanged.
     static bool Write(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& value);

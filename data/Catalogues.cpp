@@ -67,15 +67,18 @@ int ReadFileText(const std::string& path, std::string& text)
     return 0;
 }
 
-/// Tarn.INI's text read line by line, with the line ends of the INI access.
+/// Tarn.INI's lines, split once with the line ends of the INI access.
+std::vector<TextLine> Lines(std::string_view text)
+{
+    std::string trailer;
+    return SplitLines(text, trailer);
+}
+
+/// Reads a text's lines one after the other.
 class LineReader
 {
 public:
-    explicit LineReader(std::string_view text)
-    {
-        std::string trailer;
-        m_lines = SplitLines(text, trailer);
-    }
+    explicit LineReader(const std::vector<TextLine>& lines) : m_lines(lines) {}
 
     /// False at the end of the text.
     bool Next(std::string& line)
@@ -113,7 +116,7 @@ public:
     }
 
 private:
-    std::vector<TextLine> m_lines;
+    const std::vector<TextLine>& m_lines;
     std::size_t m_next = 0;
 };
 
@@ -137,9 +140,9 @@ bool NextListLine(LineReader& reader, std::string& key, std::string& value)
 }
 
 /// 0 or the error number.
-int LoadProfiles(std::string_view text)
+int LoadProfiles(const std::vector<TextLine>& lines)
 {
-    LineReader reader(text);
+    LineReader reader(lines);
     if (reader.SkipPast("[PROFILES")) {
         std::string id;
         std::string rest;
@@ -168,10 +171,10 @@ int ReadMessageList(LineReader& reader, KeyedCollection<Tarn_Message>& catalogue
 }
 
 /// Adds the list after the line containing `marker` to `catalogue`.
-int LoadMessageList(std::string_view text, const std::string& marker,
+int LoadMessageList(const std::vector<TextLine>& lines, const std::string& marker,
                     KeyedCollection<Tarn_Message>& catalogue)
 {
-    LineReader reader(text);
+    LineReader reader(lines);
     if (!reader.SkipPast(marker))
         return 0;
     return ReadMessageList(reader, catalogue);
@@ -179,10 +182,10 @@ int LoadMessageList(std::string_view text, const std::string& marker,
 
 /// Adds the codes of an event-code section to `catalogue`. The line after the header is the
 /// Version line and is not read as a code.
-int LoadEventCodeList(std::string_view text, const std::string& section,
+int LoadEventCodeList(const std::vector<TextLine>& lines, const std::string& section,
                       KeyedCollection<Tarn_Message>& catalogue)
 {
-    LineReader reader(text);
+    LineReader reader(lines);
     if (!reader.SkipPastHeader(section))
         return CatalogueError::ListNotFound;
     std::string versionLine;
@@ -205,13 +208,14 @@ bool LoadCatalogue(const std::string& iniPath, std::string& errText)
 
 bool LoadCatalogueText(std::string_view text, std::string& errText)
 {
+    const std::vector<TextLine> lines = Lines(text);
     ProfileCatalogue.Clear();
-    if (const int error = LoadProfiles(text)) {
+    if (const int error = LoadProfiles(lines)) {
         errText = ErrorText(kCatalogueErrorHead, error);
         return false;
     }
     MessageCatalogue.Clear();
-    if (const int error = LoadMessageList(text, "[MESSAGES", MessageCatalogue)) {
+    if (const int error = LoadMessageList(lines, "[MESSAGES", MessageCatalogue)) {
         errText = ErrorText(kCatalogueErrorHead, error);
         return false;
     }
@@ -228,11 +232,12 @@ bool LoadEventCodes(double version, const std::string& iniPath, std::string& err
 
 bool LoadEventCodesText(double version, std::string_view text, std::string& errText)
 {
+    const std::vector<TextLine> lines = Lines(text);
     EventCodeCatalogue.Clear();
     for (long long n = 1;; ++n) {
         const std::string section = kEventCodeSection + DecimalText(n);
         std::string range;
-        IniFile::ReadText(text, section, kVersionKey, range);
+        IniFile::ReadLines(lines, section, kVersionKey, range);
         if (range.empty())
             return true;
         const std::size_t dash = range.find('-');
@@ -245,7 +250,7 @@ bool LoadEventCodesText(double version, std::string_view text, std::string& errT
         const double high = LeadingNumber(std::string_view(range).substr(
             dash + 1, nextDash == std::string::npos ? std::string::npos : nextDash - dash - 1));
         if (low <= version && version <= high) {
-            const int error = LoadEventCodeList(text, section, EventCodeCatalogue);
+            const int error = LoadEventCodeList(lines, section, EventCodeCatalogue);
             if (error) {
                 errText = ErrorText(kEventCodeErrorHead, error);
                 return false;
