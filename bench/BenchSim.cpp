@@ -5,6 +5,9 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace BenchSim {
 
 namespace {
@@ -62,6 +65,23 @@ bool WriteSampleIni(const QString& path, const QString& device)
 double WireMs(std::size_t bytes)
 {
     return double(bytes) * kBitsPerByte * 1000.0 / kLineRate;
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ResidentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
 }
 
 void OffscreenUnlessSet()

@@ -28,6 +28,10 @@ void Stop(QProcess& sim);
 bool WriteSampleIni(const QString& path, const QString& device);
 /// How long `bytes` take on the line at kLineRate, in milliseconds.
 double WireMs(std::size_t bytes);
+/// CPU time this process has used, user and system, in seconds.
+double CpuSeconds();
+/// This process's resident memory in MiB.
+double ResidentMiB();
 /// Sets QT_QPA_PLATFORM to offscreen unless it is set.
 void OffscreenUnlessSet();
 

@@ -17,13 +17,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,28 +27,13 @@
 
 namespace {
 
+using BenchSim::CpuSeconds;
 using BenchSim::kLineRate;
+using BenchSim::ResidentMiB;
 using BenchSim::WireMs;
 constexpr double kAllowedRatio = 1.05;
 constexpr double kAllowedStartExtraMs = 300;
 constexpr double kAllowedCpuPercent = 0.5;
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double ResidentMiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
-}
 
 bool StartSim(QProcess& sim, const QString& link, bool lineRate)
 {

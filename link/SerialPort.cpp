@@ -73,9 +73,25 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent), m_port_(std::make_uni
 
 void SerialPort::handlePortError(int error)
 {
+    if (!m_port_->isOpen())
+        return;
     // The device went away under an open port (adapter unplugged, simulator ended).
-    if (error == QSerialPort::ResourceError && m_port_->isOpen())
+    if (error == QSerialPort::ResourceError)
         m_lost = true;
+    // A hung-up terminal reads as ready for ever and every read fails: the hang-up is looked
+    // for on the next turn of the event loop (the port is still signalling now), not at the
+    // link's next poll, so that the failing reads do not spin until then.
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) &&
+        !m_hangUpCheckDue) {
+        m_hangUpCheckDue = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_hangUpCheckDue = false;
+                checkHangUp();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 bool SerialPort::checkHangUp()

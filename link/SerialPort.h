@@ -82,6 +82,7 @@ private:
     bool m_rts = true;
     bool m_dtr = true;
     bool m_lost = false;
+    bool m_hangUpCheckDue = false;
     int m_errorNumber = 0;
     QString m_errorDescription;
     PortFailure m_failure = PortFailure::None;

@@ -58,6 +58,8 @@ public:
 
     bool isStarted() const { return IsStarted; }
     QString lastError() const { return LastError; }
+    /// Bytes received and not yet cut into a frame.
+    std::size_t bufferedBytes() const { return RxBuffer.buffer().size(); }
 
 signals:
     void DataRecieved(int command);

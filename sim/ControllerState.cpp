@@ -308,6 +308,11 @@ void ControllerState::setEvents(std::vector<std::string> events)
     m_readPointer = 0;
 }
 
+void ControllerState::setReadPointer(std::size_t position)
+{
+    m_readPointer = std::min(position, m_events.size());
+}
+
 void ControllerState::clearEvents()
 {
     m_events.clear();

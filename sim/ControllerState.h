@@ -40,6 +40,8 @@ public:
     bool setProfileId(int zone, uint32_t id, std::string& error);
     bool appendEvent(std::string_view hex12, std::string& error);
     void setEvents(std::vector<std::string> events);
+    /// The position of the next new event; at most the number of stored events.
+    void setReadPointer(std::size_t position);
     void clearEvents();
     /// Reply `text` to `code` instead of its usual answer. A text that starts with "ACK"
     /// only replaces the acknowledgement; any other text refuses the command unchanged.
@@ -58,6 +60,7 @@ public:
     bool testMode() const { return m_testMode; }
     int64_t clockOffsetSeconds() const { return m_clockOffsetSeconds; }
     std::size_t eventCount() const { return m_events.size(); }
+    const std::vector<std::string>& events() const { return m_events; }
     std::size_t readPointer() const { return m_readPointer; }
 
     /// The step that one compiled profile byte stands for.

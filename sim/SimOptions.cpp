@@ -29,7 +29,7 @@ bool SimOptions::Parse(const std::vector<std::string>& args, SimOptions& options
         static const std::string_view kValueOptions[] = {
             "--link",          "--version",     "--journal",     "--events",
             "--seed",          "--line-rate",   "--reply-delay", "--drop-every",
-            "--corrupt-every", "--noise-every", "--nak"};
+            "--corrupt-every", "--noise-every", "--nak",         "--store"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) ==
             std::end(kValueOptions)) {
             error = "unknown option " + name;
@@ -54,6 +54,8 @@ bool SimOptions::Parse(const std::vector<std::string>& args, SimOptions& options
             options.version = value;
         } else if (name == "--journal") {
             options.journalPath = value;
+        } else if (name == "--store") {
+            options.storePath = value;
         } else if (name == "--events") {
             if (!numberIn(0, kMaxEvents))
                 return false;
@@ -114,6 +116,9 @@ Options:
   --corrupt-every N    send every Nth reply with a wrong checksum
   --noise-every N      send a burst of random bytes 0..254 before every Nth reply
   --nak CODE           answer command CODE with NAK and ignore it (repeatable)
+  --store FILE         keep the log memory (events and the position of the next
+                       new event) in FILE across restarts: read at start when it
+                       exists (instead of --events), written whenever it changes
   --journal FILE       one line per received frame:
                          <seconds> <command> <data as hex>   or
                          <seconds> BAD <whole frame as hex>
@@ -130,6 +135,8 @@ Commands on standard input, one a line, each answered with OK or ERR <reason>:
   ack CODE TEXT        reply TEXT instead of ACK to command CODE
   ack CODE             reply ACK again
   mute N               do not answer the next N requests
+  faults D C N         from now on as --drop-every D --corrupt-every C
+                       --noise-every N (0: that fault no more)
   delay MS             delay before each reply
   frame CODE [HEX]     send a reply frame with these data now
   raw HEX              write these bytes to the line now

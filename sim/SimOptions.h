@@ -23,6 +23,7 @@ struct SimOptions
     int noiseEvery = 0;
     std::vector<int> nakCodes;
     std::string journalPath;
+    std::string storePath;
     bool help = false;
 
     /// `args` without the program name. False with a reason for an unknown option or a bad value.

@@ -3,6 +3,7 @@
 #include "link/FrameCodec.h"
 #include "sim/EventGenerator.h"
 #include "sim/HexText.h"
+#include "sim/LogStore.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -150,6 +151,21 @@ bool SimulatorLoop::setUp(std::string& error)
         return false;
     if (!m_options.journalPath.empty() && !m_journal.open(m_options.journalPath, error))
         return false;
+    if (!m_options.storePath.empty()) {
+        struct stat existing
+        {
+        };
+        if (stat(m_options.storePath.c_str(), &existing) == 0) {
+            std::vector<std::string> events;
+            std::size_t readPointer = 0;
+            if (!LogStore::Load(m_options.storePath, events, readPointer, error))
+                return false;
+            m_state.setEvents(std::move(events));
+            m_state.setReadPointer(readPointer);
+        }
+        if (!saveStore(false, error))
+            return false;
+    }
     if (!m_options.linkPath.empty() && !makeLink(error))
         return false;
     const int flags = fcntl(STDIN_FILENO, F_GETFL);
@@ -272,6 +288,10 @@ void SimulatorLoop::handleFrame(const std::string& frame, Clock::time_point rece
         return;
 
     const std::string data = m_state.reply(checked.command, checked.data);
+    // Stored before the reply leaves, as the controller does before it answers.
+    std::string error;
+    if (!saveStore(true, error))
+        std::fprintf(stderr, "tarn-sim: %s\n", error.c_str());
     ++m_replies;
     std::string bytes;
     if (m_options.noiseEvery > 0 && m_replies % m_options.noiseEvery == 0)
@@ -290,10 +310,26 @@ void SimulatorLoop::handleControlLine(std::string_view line)
     if (line.find_first_not_of(' ') == std::string_view::npos)
         return;
     std::string error;
-    if (runControl(line, error))
+    if (runControl(line, error) && saveStore(false, error))
         Say("OK");
     else
         Say("ERR " + error);
+}
+
+bool SimulatorLoop::saveStore(bool onlyIfMoved, std::string& error)
+{
+    if (m_options.storePath.empty())
+        return true;
+    if (onlyIfMoved && m_state.readPointer() == m_savedPointer &&
+        m_state.eventCount() == m_savedEvents)
+        return true;
+    if (!LogStore::Save(m_options.storePath, m_state.events(), m_state.readPointer())) {
+        error = "cannot write " + m_options.storePath;
+        return false;
+    }
+    m_savedPointer = m_state.readPointer();
+    m_savedEvents = m_state.eventCount();
+    return true;
 }
 
 bool SimulatorLoop::runControl(std::string_view line, std::string& error)
@@ -346,6 +382,19 @@ bool SimulatorLoop::runControl(std::string_view line, std::string& error)
             return false;
         }
         m_mute = number;
+        return true;
+    }
+    if (word == "faults") {
+        long long values[3] = {};
+        for (long long& value : values) {
+            if (!ParseInt(NextWord(rest), 0, std::numeric_limits<int>::max(), value)) {
+                error = "usage: faults DROP-EVERY CORRUPT-EVERY NOISE-EVERY (0 = none)";
+                return false;
+            }
+        }
+        m_options.dropEvery = static_cast<int>(values[0]);
+        m_options.corruptEvery = static_cast<int>(values[1]);
+        m_options.noiseEvery = static_cast<int>(values[2]);
         return true;
     }
     if (word == "delay") {

@@ -51,6 +51,9 @@ private:
     void handleFrame(const std::string& frame, Clock::time_point receivedAt);
     void handleControlLine(std::string_view line);
     bool runControl(std::string_view line, std::string& error);
+    /// Writes the log memory to the store file, when there is one; `onlyIfMoved`: only when
+    /// the read position or the number of events changed since the last write.
+    bool saveStore(bool onlyIfMoved, std::string& error);
     void schedule(std::string bytes, Clock::time_point readyAt);
     void writeDue(Clock::time_point now);
     Clock::duration wireTime(std::size_t bytes) const;
@@ -78,5 +81,8 @@ private:
     bool m_controlOpen = true;
     bool m_discardingControl = false;
     bool m_quit = false;
+    /// What the store file holds: the read position and the number of events.
+    std::size_t m_savedPointer = 0;
+    std::size_t m_savedEvents = 0;
     bool m_linkMade = false;
 };
