@@ -45,7 +45,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QLocale german(QLocale::German, QLocale::Germany);
         QTest::newRow("de decimal comma") << german << 21.5 << "21,5";
-        QTest::newRow("c Fahrenheit of -1") << QLocale::c() << (-1 * 1.8 + 32) << "30.2";
         QTest::newRow("no grouping")
             << QLocale(QLocale::English, QLocale::UnitedStates) << 1234.0 << "1234";
     }
@@ -56,35 +55,6 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, expected);
         QCOMPARE(DisplayFormat::Number(value, locale), expected);
-    }
-
-    void version_data()
-    {
-        QTest::addColumn<double>("version");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("2.07") << 2.07 << "V 2.07";
-        QTest::newRow("trailing zero dropped") << 2.10 << "V 2.1";
-        QTest::newRow("negative") << -1.5 << "V-1.5";
-    }
-
-    /// Whatever the locale: a German default must not bring a decimal comma.
-    void version()
-    {
-        QFETCH(double, version);
-        QFETCH(QString, expected);
-        const QLocale previous;
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const QString text = DisplayFormat::Version(version);
-        QLocale::setDefault(previous);
-        QCOMPARE(text, expected);
-    }
-
-    void latin1Text()
-    {
-        const std::string bytes("Zone \xB0\xE9\xFF", 8);
-        const QString text = DisplayFormat::Text(bytes);
-        QCOMPARE(text, QStringLiteral("Zone \u00B0\u00E9\u00FF"));
-        QCOMPARE(text.toLatin1(), QByteArray::fromStdString(bytes));
     }
 };
 
