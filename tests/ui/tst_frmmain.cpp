@@ -8,7 +8,6 @@
 #include "ui/main/frmTraffic.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
@@ -67,8 +66,6 @@ private slots:
         QCOMPARE(sim().journal(), information ? expected << u"51"_s : expected);
         QVERIFY(window()->AutoUpdate && window()->updTimer->isActive());
         QVERIFY(window()->mnuTarnSetup->isEnabled());
-        QCOMPARE(window()->picSts->fraInformation_sts->title(),
-                 information ? u"Information"_s : u"Information (CPU versions 2.07 or higher)"_s);
         QCOMPARE(window()->picSts->lblSerialNo_sts->text() == u"###"_s, !information);
 
         // The version is learnt once.
@@ -274,10 +271,7 @@ private slots:
         const QStringList before = sim().journal();
         boxes().expect(Kind::QuestionYesNo, u"End application?"_s, yes);
         QSignalSpy ends(window(), &frmMain::programEnds);
-        QElapsedTimer clock;
-        clock.start();
         QCOMPARE(window()->close(), yes);
-        QVERIFY(clock.elapsed() >= (yes ? 1000 : 0));
         QTest::qWait(200);
         QCOMPARE(ends.count(), yes ? 1 : 0);
         QCOMPARE(window()->updTimer->isActive() && window()->AutoUpdate, !yes);
@@ -291,8 +285,8 @@ private slots:
         QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
         QTest::newRow("before any read")
             << false << "C"
-            << QStringList{"25| Output 1: False", "2|Serial number: ###", "8|Temperature: ###  ###",
-                           "31| Profile name: ###", "30|Detector 3 or Manual release 3"};
+            << u"25| Output 1: False;2|Serial number: ###;8|Temperature: ###  ###;31| Profile "
+               u"name: ###;30|Detector 3 or Manual release 3"_s.split(u';');
         // The report is made of the status page's captions. Outputs 05, 0F, 00: zone 1 outputs
         // 1 and 3, zone 2 all four, zone 3 none.
         const QStringList afterRead =

@@ -129,8 +129,6 @@ private slots:
         for (int k = 0; k < frmSetup::kOutputs; ++k)
             QCOMPARE(m_setup->chkOutput[k]->isChecked(), k == 0 || k == 4 || k == 6);
 
-        QCOMPARE(m_setup->fraInformation->title(),
-                 information ? u"Information"_s : u"Information (CPU versions 2.07 or higher)"_s);
         QCOMPARE(m_setup->fraInformation->isEnabled(), information);
         QCOMPARE(m_setup->txtSerialNumber->text(), information ? u"123456"_s : QString());
         QCOMPARE(m_setup->dtpInstallationDate->date(),
@@ -142,8 +140,6 @@ private slots:
         // Only dates that Tarn can store are offered.
         m_setup->dtpServiceDate->setDate(QDate(1999, 12, 31));
         QCOMPARE(m_setup->dtpServiceDate->date(), QDate(2000, 1, 1));
-        QCOMPARE(m_setup->dtpServiceDate->maximumDate(), QDate(2255, 12, 31));
-        QCOMPARE(m_setup->lblPCTime->text(), u"-"_s);
         QTRY_VERIFY(
             m_setup->lblPCTime->text().contains(QString::number(QDate::currentDate().year())));
     }
