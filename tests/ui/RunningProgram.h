@@ -5,6 +5,8 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
@@ -16,10 +18,13 @@
 // The widgets the window tests reach into.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>

@@ -3,8 +3,6 @@
 
 #include "RunningProgram.h"
 
-#include "data/DateCodec.h"
-
 namespace {
 const QStringList kFaults = u"--drop-every 100 --corrupt-every 100 --noise-every 50"_s.split(u' ');
 /// Long enough for any reply of the simulator without line timing; short enough for the run.

@@ -1,7 +1,6 @@
 #include "RunningProgram.h"
 
 #include "config/ProgramFolder.h"
-#include "data/Catalogues.h"
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/SingleInstance.h"
@@ -11,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -384,7 +382,6 @@ private slots:
         QFETCH(bool, folderInTheWay);
         QFETCH(QString, box);
         QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
-        QVERIFY(m_program->home.path().contains(u' '));
         const QString record = m_program->home.filePath(u"editor.sh.arguments"_s);
         const bool fallback = editor == u"fallback";
         if (editor == u"script" || fallback) {
@@ -414,22 +411,21 @@ private slots:
         }
     }
 
+    /// The counters and the failed share. The lines' forms are tst_tarn's (TARN_TRACE rows).
     void trafficCounters_data()
     {
         QTest::addColumn<QStringList>("simOptions");
         QTest::addColumn<QStringList>("simLines");
         QTest::addColumn<QString>("counters"); ///< requests replies time-outs CRC errors
         QTest::addColumn<QString>("failed");
-        QTest::addColumn<QString>("someLine");
-        QTest::newRow("all answered") << QStringList() << QStringList() << u"8 8 0 0"_s
-                                      << u"Failed: 0.0 %"_s << u"<  51 '3' data=* reply"_s;
+        QTest::newRow("all answered")
+            << QStringList() << QStringList() << u"8 8 0 0"_s << u"Failed: 0.0 %"_s;
         // The version request times out and the read gives up.
         QTest::newRow("time-out") << QStringList() << QStringList{u"mute 1"_s} << u"1 0 1 0"_s
-                                  << u"Failed: 100.0 %"_s << u"!  64 '@' time-out"_s;
+                                  << u"Failed: 100.0 %"_s;
         // Load read eight replies: the tenth is the clock's of the read under test.
-        QTest::newRow("CRC error")
-            << QStringList{u"--corrupt-every"_s, u"10"_s} << QStringList() << u"8 7 1 1"_s
-            << u"Failed: 12.5 %"_s << u"<  50 '2' data=* CRC error (*)"_s;
+        QTest::newRow("CRC error") << QStringList{u"--corrupt-every"_s, u"10"_s} << QStringList()
+                                   << u"8 7 1 1"_s << u"Failed: 12.5 %"_s;
     }
 
     void trafficCounters()
@@ -438,7 +434,6 @@ private slots:
         QFETCH(QStringList, simLines);
         QFETCH(QString, counters);
         QFETCH(QString, failed);
-        QFETCH(QString, someLine);
         QVERIFY(startProgram(simOptions));
         frmTraffic* traffic = openTraffic();
         QVERIFY(traffic && traffic->isVisible() && traffic->isFollowing());
@@ -450,12 +445,9 @@ private slots:
         QCOMPARE(u"%1 %2 %3 %4"_s.arg(c.requests).arg(c.replies).arg(c.timeOuts).arg(c.crcErrors),
                  counters);
         QCOMPARE(traffic->lblFailed->text(), failed);
-        QCOMPARE(traffic->lblRequests->text(), u"Requests: %1"_s.arg(c.requests));
-        const QStringList shown = TrafficLines(traffic);
-        QVERIFY(shown.first().contains(u">  64 '@' data=- text=\"\" sent"_s));
-        const QRegularExpression wanted = QRegularExpression::fromWildcard(
-            u"*"_s + someLine, Qt::CaseSensitive, QRegularExpression::UnanchoredWildcardConversion);
-        QVERIFY2(!shown.filter(wanted).isEmpty(), qPrintable(shown.join(u'\n')));
+        // A line for every frame sent or received and for every failure.
+        QCOMPARE(TrafficLines(traffic).size(), c.requests + c.replies + c.timeOuts + c.crcErrors);
+        QVERIFY(TrafficLines(traffic)[0].endsWith(u">  64 '@' data=- text=\"\" sent"_s));
     }
 
     /// Pause holds the lines back (the counters go on), Resume shows them, Clear empties all,

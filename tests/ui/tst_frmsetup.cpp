@@ -1,14 +1,9 @@
 #include "RunningProgram.h"
 
-#include "data/Catalogues.h"
-#include "data/DateCodec.h"
 #include "ui/setup/frmSetup.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
-#include <QSignalSpy>
 
 namespace {
 /// The simulator's factory values as RecordText writes them.
@@ -102,12 +97,10 @@ private slots:
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<bool>("information");
         QTest::addColumn<bool>("service");
-        QTest::newRow("2.07 without switch") << "V2.07"
-                                             << "" << true << false;
-        QTest::newRow("switch in lower case among blanks") << "V2.07"
-                                                           << "  -k " << true << true;
-        QTest::newRow("2.06 with switch") << "V2.06"
-                                          << "-K" << false << false;
+        QTest::newRow("2.07 without switch") << u"V2.07"_s << QString() << true << false;
+        QTest::newRow("switch in lower case among blanks")
+            << u"V2.07"_s << u"  -k "_s << true << true;
+        QTest::newRow("2.06 with switch") << u"V2.06"_s << u"-K"_s << false << false;
     }
 
     void fill()

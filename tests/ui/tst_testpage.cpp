@@ -1,6 +1,5 @@
 #include "RunningProgram.h"
 
-#include <QCheckBox>
 #include <QDialog>
 #include <QMouseEvent>
 #include <QRadioButton>
