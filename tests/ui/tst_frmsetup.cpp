@@ -137,58 +137,22 @@ private slots:
             m_setup->lblPCTime->text().contains(QString::number(QDate::currentDate().year())));
     }
 
-    void refused_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("focus"); // the field given the focus, if any
-        QTest::newRow("detector and stop wrong: the detector first")
-            << "cmdSetDelays"
-            << QStringList{u"txtManualStopDelay=0"_s, u"txtDetectorAlarmDelay=1.5"_s}
-            << "Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."
-            << "txtDetectorAlarmDelay";
-        // The serial number's and the other dates' checks are the core's (tst_setupdata).
-        QTest::newRow("manufactured tomorrow")
-            << "cmdSetManufactoringDate"
-            << QStringList{u"dtpManufactoringDate="_s +
-                           QDate::currentDate().addDays(1).toString(Qt::ISODate)}
-            << u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s << "";
-    }
-
-    void refused()
-    {
-        QFETCH(QString, button);
-        QFETCH(QStringList, fields);
-        QFETCH(QString, box);
-        QFETCH(QString, focus);
-        QVERIFY(open());
-        Enter(fields);
-        const int before = sim().journal().size();
-        boxes().expect(Kind::Critical, box);
-        m_setup->findChild<QPushButton*>(button)->click();
-        QCOMPARE(sim().journal().size(), before);
-        QCOMPARE(RecordText(record()), kFactory);
-        if (auto* field = m_setup->findChild<QLineEdit*>(focus)) {
-            QCOMPARE(m_setup->focusWidget(), field);
-            QCOMPARE(field->selectedText(), field->text());
-        }
-    }
-
-    /// Every button's frames and what the record holds after; the failures of a command once.
+    /// Every button's frames and what the record holds after; the failures of a command once;
+    /// wrong fields refused before anything is sent, the first named given the focus.
     void buttons_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("outcome"); // ok, cancel, nak or timeout
+        QTest::addColumn<QString>("question"); // or the box that refuses
+        QTest::addColumn<QString>("outcome");  // ok, cancel, nak, timeout or refused
         QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QString>("afterAck");  // Patched() text of the record after the reply
-        QTest::addColumn<QString>("afterRead"); // and after the next status read
+        QTest::addColumn<QString>("afterAck");   // Patched() text of the record after the reply
+        QTest::addColumn<QString>("afterRead");  // and after the next status read
+        QTest::addColumn<QStringList>("fields"); // entered after the valid ones
         const QByteArray unset(8, '0');
         const auto ok = [](const char* button, const char* question, const QStringList& sent,
                            const QString& afterAck, const QString& afterRead = {}) {
             QTest::newRow(button) << button << question << u"ok"_s << sent << afterAck
-                                  << (afterRead.isEmpty() ? afterAck : afterRead);
+                                  << (afterRead.isEmpty() ? afterAck : afterRead) << QStringList();
         };
         const QString delays = Line(98, "070AFA0701020301020400");
         ok("cmdSetDelays", "Send new delay values to Tarn?", {delays}, u"0=7 10 250 7"_s);
@@ -216,7 +180,19 @@ private slots:
                 << "cmdSetDelays"
                 << "Send new delay values to Tarn?" << outcome
                 << (outcome == u"cancel" ? QStringList() : QStringList{delays}) << QString()
-                << QString();
+                << QString() << QStringList();
+        const auto refused = [](const char* button, const QString& box, const QStringList& fields) {
+            QTest::addRow("%s refused", button) << button << box << u"refused"_s << QStringList()
+                                                << QString() << QString() << fields;
+        };
+        // The serial number's and the other dates' checks are the core's (tst_setupdata).
+        refused("cmdSetDelays",
+                u"Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."_s,
+                {u"txtDetectorAlarmDelay=1.5"_s, u"txtManualStopDelay=0"_s});
+        refused(
+            "cmdSetManufactoringDate",
+            u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s,
+            {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
     }
 
     void buttons()
@@ -227,24 +203,28 @@ private slots:
         QFETCH(QStringList, sent);
         QFETCH(QString, afterAck);
         QFETCH(QString, afterRead);
+        QFETCH(QStringList, fields);
         QVERIFY(open({u"--events"_s, u"3"_s}));
         Enter({u"txtDetectorAlarmDelay= 7 "_s, u"txtManualAlarmDelay=250"_s,
                u"txtManualStopDelay=007"_s, u"txtSerialNumber=123456789"_s,
                u"dtpManufactoringDate=2024-01-10"_s, u"dtpInstallationDate=2024-06-01"_s,
                u"dtpServiceDate=2026-06-01"_s});
+        Enter(fields);
         m_setup->cboProfiles[0]->setCurrentIndex(m_setup->cboProfiles[0]->findData(8));
         m_setup->cboProfiles[1]->setCurrentIndex(-1);
         m_setup->cboProfiles[2]->setCurrentIndex(m_setup->cboProfiles[2]->findData(1));
         for (int k = 0; k < frmSetup::kOutputs; ++k)
             m_setup->chkOutput[k]->setChecked(k == 11);
         const int code = sent.value(0).section(u' ', 0, 0).toInt();
-        if (outcome != u"ok" && outcome != u"cancel")
+        if (outcome == u"nak" || outcome == u"timeout")
             QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1"_s));
 
         const int before = sim().journal().size();
         const TarnDateTime pressed = TarnDateTime::Now();
-        boxes().expect(Kind::QuestionOkCancel, question, outcome != u"cancel");
-        if (outcome != u"cancel")
+        const bool refused = outcome == u"refused";
+        boxes().expect(refused ? Kind::Critical : Kind::QuestionOkCancel, question,
+                       outcome != u"cancel");
+        if (outcome != u"cancel" && !refused)
             boxes().expect(outcome == u"ok" ? Kind::Info : Kind::Critical,
                            outcome == u"ok" ? kUpdated : kNotUpdated);
         m_setup->findChild<QPushButton*>(button)->click();
@@ -260,6 +240,11 @@ private slots:
         }
         QCOMPARE(journal, sent);
         QCOMPARE(RecordText(record()), Patched(afterAck));
+        auto* field = m_setup->findChild<QLineEdit*>(fields.value(0).section(u'=', 0, 0));
+        if (refused && field) {
+            QCOMPARE(m_setup->focusWidget(), field);
+            QCOMPARE(field->selectedText(), field->text());
+        }
         if (outcome == u"nak")
             QVERIFY(window()->lblAppStatus[1]->text().contains(u"NAK recieved"_s));
         if (outcome != u"ok")
