@@ -276,15 +276,21 @@ private slots:
         QCOMPARE(sim().journal(), yes ? before + QStringList{u"100 30303030"_s} : before);
     }
 
+    /// tarn.sts as the window writes it, and the editor started on it. The program folder's
+    /// name holds a space: the editor must get the path whole.
     void statusReport_data()
     {
         QTest::addColumn<bool>("read");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
+        QTest::addColumn<QString>("editor");    ///< "script": one that records its arguments
+        QTest::addColumn<QString>("box");
         QTest::newRow("before any read")
             << false << "C"
             << u"25| Output 1: False;2|Serial number: ###;8|Temperature: ###  ###;31| Profile "
-               u"name: ###;30|Detector 3 or Manual release 3"_s.split(u';');
+               u"name: ###;30|Detector 3 or Manual release 3"_s.split(u';')
+            << "script"
+            << "";
         // The report is made of the status page's captions. Outputs 05, 0F, 00: zone 1 outputs
         // 1 and 3, zone 2 all four, zone 3 none.
         const QStringList afterRead =
@@ -294,9 +300,21 @@ private slots:
             u"23| Profile name: Function test 30 s;31| Profile name: Unknown (42);"
             u"32| Profile type: Diverting valve 2;17| Output 1: True;18| Output 2: False;"
             u"19| Output 3: True;28| Output 4: True;33| Output 1: False"_s.split(u';');
-        QTest::newRow("after a read") << true << "C" << afterRead;
+        QTest::newRow("after a read") << true << "C" << afterRead << "/bin/true"
+                                      << "";
         // Arabic digits have no Latin-1 code: the values are written in the C form.
-        QTest::newRow("after a read, Arabic") << true << "ar_EG" << afterRead;
+        QTest::newRow("after a read, Arabic") << true << "ar_EG" << afterRead << "/bin/true"
+                                              << "";
+        QTest::newRow("editor missing")
+            << false << "C" << QStringList() << "/nonexistent/editor"
+            << "The text editor /nonexistent/editor could not be started.*";
+        // Without TARN_EDITOR: xdg-open first, then $VISUAL or $EDITOR when it fails.
+        QTest::newRow("xdg-open fails, $EDITOR opens it")
+            << false << "C" << QStringList() << "fallback"
+            << "";
+        // A folder in the report's place cannot be replaced by a file.
+        QTest::newRow("report cannot be written") << false << "C" << QStringList() << "folder"
+                                                  << "The status report could not be saved as %1*";
     }
 
     void statusReport()
@@ -304,6 +322,8 @@ private slots:
         QFETCH(bool, read);
         QFETCH(QString, locale);
         QFETCH(QStringList, lines);
+        QFETCH(QString, editor);
+        QFETCH(QString, box);
         QLocale::setDefault(QLocale(locale));
         QVERIFY(!read ||
                 m_program->startSim({}, {u"delays 1E0A05FF010203050F00"_s, u"inputs 0F60FF"_s,
@@ -311,14 +331,39 @@ private slots:
                                          u"profile 1 8"_s, u"profile 2 42"_s}));
         QVERIFY(m_program->load(read ? QStringList() : QStringList{u"/nonexistent/tty"_s}));
         // A longer earlier report is replaced whole: anything left of it breaks the line count.
-        QVERIFY(WriteAll(reportPath(), QByteArray(20000, 'x')));
+        const bool folder = editor == u"folder";
+        QVERIFY(folder ? QDir(m_program->home.path()).mkdir(u"tarn.sts"_s)
+                       : WriteAll(reportPath(), QByteArray(20000, 'x')));
+        const QString script = m_program->home.filePath(u"editor.sh"_s);
+        QVERIFY(WriteScript(script, "printf '%s|%s' \"$#\" \"$1\" > \"$0.arguments\"\n"));
+        const QByteArray path = qgetenv("PATH");
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+        if (editor == u"fallback") {
+            qunsetenv("TARN_EDITOR");
+            qunsetenv("VISUAL");
+            qputenv("EDITOR", script.toLocal8Bit());
+            QVERIFY(WriteScript(m_program->home.filePath(u"xdg-open"_s), "exit 3\n"));
+            qputenv("PATH", m_program->home.path().toLocal8Bit() + ":/usr/bin:/bin");
+        } else if (!folder) {
+            qputenv("TARN_EDITOR", (editor == u"script" ? script : editor).toLocal8Bit());
+        }
+        if (!box.isEmpty())
+            boxes().expect(Kind::Critical,
+                           box.replace(u"%1"_s, QDir::toNativeSeparators(reportPath())));
         saveReport();
+        QCOMPARE(QFileInfo(reportPath()).isDir(), folder);
+        if (folder)
+            return;
         const QStringList report = reportLines();
         QCOMPARE(report.size(), kReportLines);
         QVERIFY(report[0].startsWith(u"Tarn Status "_s) && report[0].size() > 12);
         QVERIFY2(!report.join(u'\n').contains(u'?'), qPrintable(report.join(u'\n')));
         for (const QString& line : lines)
             QCOMPARE(report[line.section(u'|', 0, 0).toInt()], line.section(u'|', 1));
+        if (editor == u"script" || editor == u"fallback") {
+            QTRY_COMPARE_WITH_TIMEOUT(QString::fromLocal8Bit(ReadAll(script + u".arguments"_s)),
+                                      u"1|"_s + QDir::toNativeSeparators(reportPath()), kWaitMs);
+        }
     }
 
     /// tarn status --output writes the report the window writes, from the same controller
@@ -357,58 +402,6 @@ private slots:
             (*lines)[kClockLine].truncate(16);
         }
         QCOMPARE(commandLine, window);
-    }
-
-    void statusReportEditor_data()
-    {
-        QTest::addColumn<QString>("editor"); ///< "script": one that records its arguments
-        QTest::addColumn<bool>("folderInTheWay");
-        QTest::addColumn<QString>("box");
-        // The program folder's name holds a space; the editor must get the path whole.
-        QTest::newRow("path as one argument") << "script" << false << "";
-        QTest::newRow("editor missing")
-            << "/nonexistent/editor" << false
-            << "The text editor /nonexistent/editor could not be started.*";
-        // Without TARN_EDITOR: xdg-open first, then $VISUAL or $EDITOR when it fails.
-        QTest::newRow("xdg-open fails, $EDITOR opens it") << "fallback" << false << "";
-        // A folder in the report's place cannot be replaced by a file.
-        QTest::newRow("report cannot be written")
-            << "/bin/true" << true << "The status report could not be saved as %1*";
-    }
-
-    void statusReportEditor()
-    {
-        QFETCH(QString, editor);
-        QFETCH(bool, folderInTheWay);
-        QFETCH(QString, box);
-        QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
-        const QString record = m_program->home.filePath(u"editor.sh.arguments"_s);
-        const bool fallback = editor == u"fallback";
-        if (editor == u"script" || fallback) {
-            editor = m_program->home.filePath(u"editor.sh"_s);
-            QVERIFY(WriteScript(editor, "printf '%s|%s' \"$#\" \"$1\" > \"$0.arguments\"\n"));
-        }
-        qputenv("TARN_EDITOR", editor.toLocal8Bit());
-        const QByteArray path = qgetenv("PATH");
-        if (fallback) {
-            qunsetenv("TARN_EDITOR");
-            qunsetenv("VISUAL");
-            qputenv("EDITOR", editor.toLocal8Bit());
-            QVERIFY(WriteScript(m_program->home.filePath(u"xdg-open"_s), "exit 3\n"));
-            qputenv("PATH", m_program->home.path().toLocal8Bit() + ":/usr/bin:/bin");
-        }
-        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
-        QVERIFY(!folderInTheWay || QDir(m_program->home.path()).mkdir(u"tarn.sts"_s));
-        if (!box.isEmpty())
-            m_program->boxes.expect(Kind::Critical,
-                                    box.replace(u"%1"_s, QDir::toNativeSeparators(reportPath())));
-        saveReport();
-        QCOMPARE(QFileInfo(reportPath()).isDir(), folderInTheWay);
-        QVERIFY(folderInTheWay || ReadAll(reportPath()).startsWith("Tarn Status "));
-        if (editor.endsWith(u".sh"_s)) {
-            QTRY_COMPARE_WITH_TIMEOUT(QString::fromLocal8Bit(ReadAll(record)),
-                                      u"1|"_s + QDir::toNativeSeparators(reportPath()), kWaitMs);
-        }
     }
 
     /// The counters and the failed share. The lines' forms are tst_tarn's (TARN_TRACE rows).
