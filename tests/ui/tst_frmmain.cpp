@@ -13,13 +13,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+Q_DECLARE_METATYPE(TarnDateTime)
+
 namespace {
 constexpr int kWaitMs = 5000;
 constexpr int kReportLines = 13 + 3 * 8;
 } // namespace
 
-/// The main window, its status report (bytes in tarn.sts, the editor started on it), its
-/// traffic window and its about box.
+/// The main window, the formats its pages show, its status report (bytes in tarn.sts, the
+/// editor started on it), its traffic window and its about box.
 class tst_frmMain : public ProgramTest
 {
     Q_OBJECT
@@ -45,6 +47,43 @@ class tst_frmMain : public ProgramTest
     }
 
 private slots:
+    /// Times in the general date form of the locale; numbers without grouping.
+    void displayFormat_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QVariant>("value"); ///< a TarnDateTime or a double
+        QTest::addColumn<QString>("expected");
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const auto at = [](int h, int m, int s, int day = 5) {
+            return QVariant::fromValue(TarnDateTime::FromParts(2024, 3, day, h, m, s));
+        };
+        QTest::newRow("de date and time") << german << at(14, 7, 9) << "05.03.24 14:07:09";
+        QTest::newRow("de midnight: date only") << german << at(0, 0, 0) << "05.03.24";
+        QTest::newRow("de one second past midnight")
+            << german << at(0, 0, 1) << "05.03.24 00:00:01";
+        QTest::newRow("de zero date: time only")
+            << german
+            << QVariant::fromValue(TarnDateTime::FromSecondsSinceZero(12 * 3600 + 34 * 60 + 56))
+            << "12:34:56";
+        QTest::newRow("us twelve-hour clock, no zone name")
+            << us << at(14, 7, 9) << "3/5/24 2:07:09 PM";
+        QTest::newRow("c") << QLocale::c() << at(14, 7, 9) << "5 Mar 2024 14:07:09";
+        QTest::newRow("de decimal comma") << german << QVariant(21.5) << "21,5";
+        QTest::newRow("no grouping") << us << QVariant(1234.0) << "1234";
+    }
+
+    void displayFormat()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QVariant, value);
+        QFETCH(QString, expected);
+        QCOMPARE(value.metaType() == QMetaType::fromType<double>()
+                     ? DisplayFormat::Number(value.toDouble(), locale)
+                     : DisplayFormat::GeneralDateTime(value.value<TarnDateTime>(), locale),
+                 expected);
+    }
+
     void startupRequests_data()
     {
         QTest::addColumn<QString>("version");
