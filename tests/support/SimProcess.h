@@ -25,9 +25,7 @@ public:
     void stop();
     void kill();
     QString slavePath() const { return m_slavePath; }
-    /// A path in the simulator's temporary folder, e.g. for --link.
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
-    QString journalPath() const { return filePath(QStringLiteral("journal")); }
+    QString journalPath() const { return m_dir.filePath(QStringLiteral("journal")); }
 
     /// Sends a control line without waiting for its answer (usable while a request waits).
     void post(const QString& line);
