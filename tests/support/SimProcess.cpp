@@ -64,10 +64,10 @@ bool SimProcess::drain()
     m_process.waitForBytesWritten(kAnswerTimeoutMs);
     bool allOk = true;
     for (; m_pending > 0; --m_pending) {
-        m_lastAnswer = readLine(kAnswerTimeoutMs);
-        if (m_lastAnswer.isNull())
+        const QString answer = readLine(kAnswerTimeoutMs);
+        if (answer.isNull())
             return false;
-        allOk = allOk && m_lastAnswer == QStringLiteral("OK");
+        allOk = allOk && answer == QStringLiteral("OK");
     }
     return allOk;
 }
@@ -76,13 +76,6 @@ bool SimProcess::command(const QString& line)
 {
     post(line);
     return drain();
-}
-
-QString SimProcess::answer(const QString& line)
-{
-    post(line);
-    drain();
-    return m_lastAnswer;
 }
 
 QStringList SimProcess::journal() const

@@ -25,10 +25,7 @@ public:
     void stop();
     void kill();
     QString slavePath() const { return m_slavePath; }
-    /// A path in the simulator's temporary folder, e.g. for --link.
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
-    QString journalPath() const { return filePath(QStringLiteral("journal")); }
-    QProcess& process() { return m_process; }
+    QString journalPath() const { return m_dir.filePath(QStringLiteral("journal")); }
 
     /// Sends a control line without waiting for its answer (usable while a request waits).
     void post(const QString& line);
@@ -36,8 +33,6 @@ public:
     bool drain();
     /// Sends a control line; true when it and every line posted before were answered "OK".
     bool command(const QString& line);
-    /// Sends a control line and returns its answer ("OK", "ERR <reason>", empty on time-out).
-    QString answer(const QString& line);
 
     /// "<command> <data>" of every frame received so far, e.g. "64", "54 01", "BAD 8F00FF".
     QStringList journal() const;
@@ -50,6 +45,5 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_slavePath;
-    QString m_lastAnswer;
     int m_pending = 0;
 };

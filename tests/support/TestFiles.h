@@ -19,6 +19,13 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes)
            file.write(bytes) == bytes.size();
 }
 
+/// A shell script its owner may run.
+inline bool WriteScript(const QString& path, const QByteArray& body)
+{
+    return WriteAll(path, "#!/bin/sh\n" + body) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 /// A test's text as the core's 8-bit bytes.
 inline std::string Std(const QString& text)
 {

@@ -4,7 +4,7 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
+#include <QTest>
 
 /// Message boxes answered from a script. A box that was not expected, or whose text differs,
 /// fails the running test.
@@ -27,8 +27,6 @@ public:
     }
     /// Expectations not met yet.
     int pending() const { return static_cast<int>(m_script.size()); }
-    /// Texts of all boxes shown, in order.
-    QStringList shown() const { return m_shown; }
 
     void info(const QString& text) override { answer(Kind::Info, text); }
     void critical(const QString& text) override { answer(Kind::Critical, text); }
@@ -42,12 +40,23 @@ public:
 private:
     struct Expected
     {
-        Kind kind;
+        Kind kind = Kind::Info;
         QString text;
-        bool answer;
+        bool answer = false;
     };
-    bool answer(Kind kind, const QString& text);
+    bool answer(Kind kind, const QString& text)
+    {
+        const Expected expected = m_script.isEmpty() ? Expected{} : m_script.takeFirst();
+        const bool matches = expected.text.endsWith(u'*')
+                                 ? text.startsWith(expected.text.chopped(1))
+                                 : text == expected.text;
+        if (expected.text.isNull() || expected.kind != kind || !matches) {
+            QTest::qFail(qPrintable(QStringLiteral("unexpected message box: ") + text +
+                                    QStringLiteral(" (expected: ") + expected.text + u')'),
+                         __FILE__, __LINE__);
+        }
+        return expected.answer;
+    }
 
     QList<Expected> m_script;
-    QStringList m_shown;
 };

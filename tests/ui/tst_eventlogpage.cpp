@@ -2,30 +2,9 @@
 
 #include "RunningProgram.h"
 
-#include "data/Catalogues.h"
-#include "data/DateCodec.h"
-#include "data/TarnDateTime.h"
-#include "ui/main/DisplayFormat.h"
-#include "ui/main/EventLogPage.h"
-
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-
 #include <ctime>
 
-using Kind = ScriptedMessageBoxes::Kind;
-using namespace Qt::StringLiterals;
-
 namespace {
-constexpr int kStatusTab = 0;
-constexpr int kEventLogTab = 2;
-constexpr int kCheckMs = 5;
-
 /// A stored event as the controller sends it: packed time, code, temperature byte.
 QString EventHex(const TarnDateTime& time, int code, int celsius)
 {
@@ -39,31 +18,23 @@ TarnDateTime At(int year, int month, int day)
 }
 } // namespace
 
-class tst_EventLogPage : public QObject
+class tst_EventLogPage : public ProgramTest
 {
     Q_OBJECT
-    std::unique_ptr<RunningProgram> m_program;
-    frmMain* window() const { return m_program->window.get(); }
     EventLogPage* page() const { return window()->picLog; }
-    SimProcess& sim() const { return m_program->sim; }
 
     /// The program on the simulator with `events` stored, showing the event-log page.
-    bool open(const QString& version, const QList<QString>& events)
+    /// `count` events a minute apart unless `events` are given.
+    bool open(const QString& version, int count, QStringList events = {})
     {
-        QStringList lines;
-        for (const QString& event : events)
-            lines << u"event "_s + event;
-        if (!m_program->startSim({u"--version"_s, version}, lines) || !m_program->load())
+        for (int i = 0; i < count; ++i)
+            events << EventHex(At(2026, 1, 1).AddSeconds(60 * i), 1, 20);
+        for (QString& event : events)
+            event.prepend(u"event "_s);
+        if (!startProgram({u"--version"_s, version}, events))
             return false;
-        window()->tabCtrl->setCurrentIndex(kEventLogTab);
+        setTab(kEventLogTab);
         return true;
-    }
-    bool open(const QString& version, int events)
-    {
-        QList<QString> hex;
-        for (int i = 0; i < events; ++i)
-            hex << EventHex(At(2026, 1, 1).AddSeconds(60 * i), 1, 20);
-        return open(version, hex);
     }
     QStringList numbers() const
     {
@@ -80,34 +51,29 @@ class tst_EventLogPage : public QObject
         return result;
     }
     QString caption() const { return page()->cmdGetLogEvents->text(); }
-    /// Runs `action` once the list holds `rows` rows, from inside the reading loop.
-    void whenRows(int rows, std::function<void()> action)
+    void interrupt(bool leavePage) const
     {
-        auto* check = new QTimer(page());
-        connect(check, &QTimer::timeout, page(), [=, this] {
-            if (page()->lvLog->topLevelItemCount() < rows)
-                return;
-            check->deleteLater();
-            check->stop();
-            action();
-        });
-        check->start(kCheckMs);
+        if (leavePage)
+            setTab(kStatusTab);
+        else
+            page()->cmdGetLogEvents->click();
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void init() { m_program = std::make_unique<RunningProgram>(); }
-    void cleanup()
+    void readsNewEvents_data()
     {
-        QCOMPARE(m_program->boxes.pending(), 0);
-        m_program.reset();
-        QLocale::setDefault(QLocale::c());
+        QTest::addColumn<bool>("rewinds");
+        QTest::newRow("2.07") << true;
+        // Before 2.07 there is no rewind, and each read empties the list; the numbering goes on.
+        QTest::newRow("2.06") << false;
     }
 
-    void readsNewEventsToEnd()
+    void readsNewEvents()
     {
-        QVERIFY(open(u"V2.07"_s, 3));
-        const int before = sim().journal().size();
+        QFETCH(bool, rewinds);
+        QVERIFY(open(rewinds ? u"V2.07"_s : u"V2.06"_s, 3));
+        QCOMPARE(page()->cmdGetAllLogEvents->isEnabled(), rewinds);
+        int before = sim().journal().size();
         page()->cmdGetLogEvents->click();
         // Numbering starts at 000 before any "Get all events".
         QCOMPARE(numbers(), Range(0, 3));
@@ -116,56 +82,14 @@ private slots:
         QCOMPARE(sim().codes().mid(before), (QList<int>{48, 48, 48, 48}));
         QVERIFY(page()->lblLogProgress->text().startsWith(u"3 events read"_s));
         QCOMPARE(page()->lvLog->topLevelItem(2)->text(2), u"20\u00B0C/68\u00B0F"_s);
-    }
+        if (!rewinds) {
+            QVERIFY(sim().command(u"event "_s + EventHex(At(2026, 3, 1), 2, 20)));
+            page()->cmdGetLogEvents->click();
+            QCOMPARE(numbers(), Range(3, 1));
+            return;
+        }
 
-    void interruptedReadContinues_data()
-    {
-        QTest::addColumn<bool>("leavePage");
-        QTest::newRow("Abort") << false;
-        QTest::newRow("page left") << true;
-    }
-
-    void interruptedReadContinues()
-    {
-        QFETCH(bool, leavePage);
-        QVERIFY(open(u"V2.07"_s, 30));
-        QVERIFY(sim().command(u"delay 20"_s));
-        whenRows(5, [&] {
-            if (leavePage)
-                window()->tabCtrl->setCurrentIndex(kStatusTab);
-            else
-                page()->cmdGetLogEvents->click();
-        });
-        page()->cmdGetLogEvents->click();
-        QCOMPARE(caption(), u"Continue"_s);
-        const int stoppedAt = page()->lvLog->topLevelItemCount();
-        // At most the reply in flight is added after the interruption.
-        QVERIFY(stoppedAt >= 5 && stoppedAt <= 6);
-
-        window()->tabCtrl->setCurrentIndex(kEventLogTab);
-        page()->cmdGetLogEvents->click();
-        QCOMPARE(caption(), u"Get new events"_s);
-        QCOMPARE(numbers(), Range(0, 30));
-    }
-
-    void oldFirmwareEmptiesListButKeepsCounting()
-    {
-        QVERIFY(open(u"V2.06"_s, 2));
-        QVERIFY(!page()->cmdGetAllLogEvents->isEnabled());
-        page()->cmdGetLogEvents->click();
-        QCOMPARE(numbers(), Range(0, 2));
-        QVERIFY(sim().command(u"event "_s + EventHex(At(2026, 3, 1), 2, 20)));
-        page()->cmdGetLogEvents->click();
-        QCOMPARE(numbers(), Range(2, 1));
-    }
-
-    void getAllEventsRenumbers()
-    {
-        QVERIFY(open(u"V2.07"_s, 3));
-        QVERIFY(page()->cmdGetAllLogEvents->isEnabled());
-        page()->cmdGetLogEvents->click();
-        QCOMPARE(numbers(), Range(0, 3));
-        const int before = sim().journal().size();
+        before = sim().journal().size();
         page()->cmdGetAllLogEvents->click();
         QCOMPARE(sim().journal().mid(before).value(0), u"66 01"_s);
         QCOMPARE(numbers(), Range(1, 3));
@@ -175,33 +99,47 @@ private slots:
         QCOMPARE(window()->LogEventNo, 4);
     }
 
-    void failingLinkStaysInterruptible_data()
+    void interruptedReadContinues_data()
     {
         QTest::addColumn<bool>("leavePage");
-        QTest::newRow("Abort") << false;
-        QTest::newRow("page left") << true;
+        QTest::addColumn<bool>("line");
+        QTest::newRow("Abort") << false << true;
+        QTest::newRow("page left") << true << true;
+        // The link never starts: every request fails at once.
+        QTest::newRow("Abort, no line") << false << false;
+        QTest::newRow("page left, no line") << true << false;
     }
 
-    void failingLinkStaysInterruptible()
+    void interruptedReadContinues()
     {
         QFETCH(bool, leavePage);
-        // The link never starts: every request fails at once.
-        QVERIFY(m_program->load(u"/nonexistent/tty"_s));
-        window()->tabCtrl->setCurrentIndex(kEventLogTab);
-        QTimer::singleShot(500, page(), [&] {
-            if (leavePage)
-                window()->tabCtrl->setCurrentIndex(kStatusTab);
-            else
-                page()->cmdGetLogEvents->click();
-        });
+        QFETCH(bool, line);
+        if (line) {
+            QVERIFY(open(u"V2.07"_s, 30) && sim().command(u"delay 20"_s));
+            whenRows(5, [&] { interrupt(leavePage); });
+        } else {
+            QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
+            setTab(kEventLogTab);
+            QTimer::singleShot(500, page(), [&] { interrupt(leavePage); });
+        }
         const std::clock_t cpuBefore = std::clock();
         QElapsedTimer clock;
         clock.start();
         page()->cmdGetLogEvents->click();
         const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
         QCOMPARE(caption(), u"Continue"_s);
-        // A loop that spins would burn the whole half second.
-        QVERIFY2(cpuMs < 0.5 * double(clock.elapsed()), qPrintable(QString::number(cpuMs)));
+        // Without a line, a loop that spins would burn the whole half second.
+        QVERIFY2(line || cpuMs < 0.5 * double(clock.elapsed()), qPrintable(QString::number(cpuMs)));
+        if (!line)
+            return;
+        const int stoppedAt = page()->lvLog->topLevelItemCount();
+        // At most the reply in flight is added after the interruption.
+        QVERIFY(stoppedAt >= 5 && stoppedAt <= 6);
+
+        setTab(kEventLogTab);
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(caption(), u"Get new events"_s);
+        QCOMPARE(numbers(), Range(0, 30));
     }
 
     void sortsByValue_data()
@@ -212,21 +150,17 @@ private slots:
         // Rows 998, 999, 1000, 1001 (read in that order):
         //   998: 9 Jan 2026, 5 °C; 999: 10 Dec 2026, -3 °C; 1000: 10 Dec 2025, 21 °C;
         //   1001: 9 Jan 2026 like 998, 5 °C like 998, another message.
-        const QStringList read{u"998"_s, u"999"_s, u"1000"_s, u"1001"_s};
-        QTest::newRow("start: No ascending, as a number")
-            << QList<int>{} << read << "lblSortDown_0";
-        QTest::newRow("Time ascending, ties in reading order")
-            << QList<int>{1} << QStringList{u"1000"_s, u"998"_s, u"1001"_s, u"999"_s}
-            << "lblSortDown_1";
-        QTest::newRow("Time descending, ties still in reading order")
-            << QList<int>{1, 1} << QStringList{u"999"_s, u"998"_s, u"1001"_s, u"1000"_s}
-            << "lblSortUp_1";
-        QTest::newRow("Temp keeps descending, below zero last")
-            << QList<int>{1, 1, 2} << QStringList{u"1000"_s, u"998"_s, u"1001"_s, u"999"_s}
-            << "lblSortUp_2";
-        QTest::newRow("No descending")
-            << QList<int>{0} << QStringList{u"1001"_s, u"1000"_s, u"999"_s, u"998"_s}
-            << "lblSortUp_0";
+        const auto row = [](const char* name, const QList<int>& clicks, const QString& order,
+                            const char* indicator) {
+            QTest::newRow(name) << clicks << order.split(u' ') << indicator;
+        };
+        row("start: No ascending, as a number", {}, u"998 999 1000 1001"_s, "lblSortDown_0");
+        row("Time ascending, ties in reading order", {1}, u"1000 998 1001 999"_s, "lblSortDown_1");
+        row("Time descending, ties still in reading order", {1, 1}, u"999 998 1001 1000"_s,
+            "lblSortUp_1");
+        row("Temp keeps descending, below zero last", {1, 1, 2}, u"1000 998 1001 999"_s,
+            "lblSortUp_2");
+        row("No descending", {0}, u"1001 1000 999 998"_s, "lblSortUp_0");
     }
 
     void sortsByValue()
@@ -234,9 +168,9 @@ private slots:
         QFETCH(QList<int>, clicks);
         QFETCH(QStringList, order);
         QFETCH(QString, indicator);
-        QVERIFY(
-            open(u"V2.07"_s, {EventHex(At(2026, 1, 9), 1, 5), EventHex(At(2026, 12, 10), 1, -3),
-                              EventHex(At(2025, 12, 10), 1, 21), EventHex(At(2026, 1, 9), 2, 5)}));
+        QVERIFY(open(u"V2.07"_s, 0,
+                     {EventHex(At(2026, 1, 9), 1, 5), EventHex(At(2026, 12, 10), 1, -3),
+                      EventHex(At(2025, 12, 10), 1, 21), EventHex(At(2026, 1, 9), 2, 5)}));
         window()->LogEventNo = 998;
         for (int column : clicks)
             page()->handleColumnClick(column);
@@ -267,11 +201,10 @@ private slots:
         QFETCH(QString, locale);
         const TarnDateTime first = TarnDateTime::FromParts(2026, 12, 4, 13, 53, 8);
         const TarnDateTime second = TarnDateTime::FromParts(2026, 12, 5, 7, 0, 1);
-        QVERIFY(open(u"V2.07"_s, {EventHex(first, 1, 21), EventHex(second, 2, -5)}));
+        QVERIFY(open(u"V2.07"_s, 0, {EventHex(first, 1, 21), EventHex(second, 2, -5)}));
         QLocale::setDefault(QLocale(locale));
         page()->cmdGetLogEvents->click();
         page()->handleColumnClick(0);
-        qputenv("TARN_EDITOR", "/bin/true");
         page()->cmdSaveLog->click();
 
         const auto text = [](int code) {
@@ -284,9 +217,7 @@ private slots:
         const std::string expected = "No\tTime\tTemp\tMessage\r\n001\t" + time(second) +
                                      "\t-5\260C/23\260F\t" + text(2) + "\r\n000\t" + time(first) +
                                      "\t21\260C/69.8\260F\t" + text(1) + "\r\n";
-        QFile file(m_program->home.filePath(u"tarn.logg"_s));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().toStdString(), expected);
+        QCOMPARE(ReadAll(m_program->home.filePath(u"tarn.logg"_s)).toStdString(), expected);
     }
 };
 

@@ -3,28 +3,8 @@
 
 #include "RunningProgram.h"
 
-#include "data/DateCodec.h"
-#include "data/TarnDateTime.h"
-#include "ui/main/DisplayFormat.h"
-#include "ui/main/EventLogPage.h"
-#include "ui/main/StatusPage.h"
-#include "ui/tests/TestPage.h"
-
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-
-using namespace Qt::StringLiterals;
-
 namespace {
-constexpr int kTestTab = 1;
-constexpr int kEventLogTab = 2;
-const QStringList kFaults{u"--drop-every"_s, u"100"_s,           u"--corrupt-every"_s,
-                          u"100"_s,          u"--noise-every"_s, u"50"_s};
+const QStringList kFaults = u"--drop-every 100 --corrupt-every 100 --noise-every 50"_s.split(u' ');
 /// Long enough for any reply of the simulator without line timing; short enough for the run.
 constexpr std::chrono::milliseconds kFaultReplyTimeout{600};
 constexpr int kStatusReads = 30;
@@ -45,16 +25,13 @@ TarnDateTime EventTime(int i)
 }
 } // namespace
 
-class tst_Faults : public QObject
+class tst_Faults : public ProgramTest
 {
     Q_OBJECT
-    std::unique_ptr<RunningProgram> m_program;
-    frmMain* window() const { return m_program->window.get(); }
-    SimProcess& sim() const { return m_program->sim; }
 
     bool startFaulty(const QStringList& lines = {})
     {
-        if (!m_program->startSim(kFaults, lines) || !m_program->load())
+        if (!startProgram(kFaults, lines))
             return false;
         window()->updTimer->stop();
         window()->tarn->replyTimeout = kFaultReplyTimeout;
@@ -62,14 +39,6 @@ class tst_Faults : public QObject
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void init() { m_program = std::make_unique<RunningProgram>(); }
-    void cleanup()
-    {
-        QCOMPARE(m_program->boxes.pending(), 0);
-        m_program.reset();
-    }
-
     /// Every read that met no fault shows the controller's values of that moment in full.
     void statusReads()
     {
@@ -111,7 +80,7 @@ private slots:
             store << DisplayFormat::GeneralDateTime(EventTime(i));
         }
         QVERIFY(startFaulty(lines));
-        window()->tabCtrl->setCurrentIndex(kEventLogTab);
+        setTab(kEventLogTab);
         EventLogPage* page = window()->picLog;
         const int before = sim().journal().size();
         page->cmdGetLogEvents->click();
@@ -150,12 +119,12 @@ private slots:
         QFETCH(bool, holdPump);
         const QString link = m_program->home.filePath(u"line"_s);
         const QStringList options{u"--link"_s, link};
-        QVERIFY(m_program->startSim(options) && m_program->load(link));
+        QVERIFY(m_program->startSim(options) && m_program->load({link}));
         window()->tarn->replyTimeout = kFaultReplyTimeout;
         if (holdPump) {
             window()->show();
             window()->activateWindow();
-            window()->tabCtrl->setCurrentIndex(kTestTab);
+            setTab(kTestTab);
             QVERIFY(QTest::qWaitForWindowActive(window()));
             QTest::mousePress(window()->picTest->cmdPump_test, Qt::LeftButton);
             QTRY_VERIFY(sim().journal().contains(u"100 30313030"_s));

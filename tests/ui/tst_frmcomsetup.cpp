@@ -1,97 +1,48 @@
 // The communication settings window on the program's link, against tarn-sim.
 
 #include "RunningProgram.h"
-#include "TestFiles.h"
 
 #include "link/SerialPort.h"
 #include "ui/comsetup/frmComSetup.h"
 
-#include <QComboBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
-
-using Kind = ScriptedMessageBoxes::Kind;
-using namespace Qt::StringLiterals;
-
 namespace {
-const QString kNotFound = u"Auto detect could not found a working com-port!"_s;
 const QString kQuestion =
     u"This function will automatically try to find correct com-port using selected baud "
     u"rate.\nCheck that the communication cable is connected properly before continuing."_s;
 } // namespace
 
-class tst_frmComSetup : public QObject
+class tst_frmComSetup : public ProgramTest
 {
     Q_OBJECT
-    std::unique_ptr<RunningProgram> m_program;
     QByteArray m_ini;
-
-    SimProcess& sim() const { return m_program->sim; }
-    ScriptedMessageBoxes& boxes() const { return m_program->boxes; }
-    Tarn_Comm* tarn() const { return m_program->window->tarn; }
+    Tarn_Comm* tarn() const { return window()->tarn; }
     QString iniPath() const { return m_program->home.filePath(u"Tarn.INI"_s); }
-    QByteArray iniBytes() const { return ReadAll(iniPath()); }
 
-    /// The shipped Tarn.INI with every port number on a device that does not exist except
-    /// `simPort` on the simulator, then the program loaded (it starts on COM1).
+    /// Tarn.INI with every port number on a device that does not exist except `simPort` on
+    /// the simulator, then the program loaded (it starts on COM1).
     bool load(int simPort, const QStringList& simLines = {})
     {
-        QFile shipped(qEnvironmentVariable("TARN_BIN") + u"/Tarn.INI"_s);
-        if (!m_program->startSim({}, simLines) || !shipped.open(QIODevice::ReadOnly))
+        if (!m_program->startSim({}, simLines))
             return false;
-        m_ini = shipped.readAll() + "\r\n[PORTS]\r\n";
+        QStringList ports;
         for (int port = 1; port <= 15; ++port)
-            m_ini +=
-                u"COM%1=%2\r\n"_s.arg(port)
-                    .arg(port == simPort ? sim().slavePath() : u"/nonexistent/tty%1"_s.arg(port))
-                    .toLocal8Bit();
-        QFile ini(iniPath());
-        if (!ini.open(QIODevice::WriteOnly) || ini.write(m_ini) != m_ini.size())
-            return false;
-        ini.close();
-        m_program->window = std::make_unique<frmMain>(boxes());
-        if (m_program->window->Load())
-            tarn()->replyTimeout = RunningProgram::kShortReplyTimeout;
+            ports << (port == simPort ? sim().slavePath() : u"/nonexistent/tty%1"_s.arg(port));
+        m_program->load(ports);
+        m_ini = ReadAll(iniPath());
         return tarn() != nullptr;
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void init() { m_program = std::make_unique<RunningProgram>(); }
-    void cleanup()
-    {
-        QCOMPARE(boxes().pending(), 0);
-        m_program.reset();
-    }
-
-    void opening_data()
-    {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<int>("portIndex");
-        QTest::addColumn<QString>("baudRate");
-        QTest::newRow("19200 found") << 3 << "19200,n,8,1" << 2 << "19200";
-        QTest::newRow("a rate not in the list") << 15 << "14400,n,8,1" << 14 << "";
-        QTest::newRow("a port not in the list") << 16 << "115200,n,8,1" << -1 << "115200";
-    }
-
+    /// The lists name each port's device and whether it is there, and open on the link's port
+    /// and rate; a port or rate not in them leaves nothing chosen (buttons, "nothing chosen").
     void opening()
     {
-        QFETCH(int, port);
-        QFETCH(QString, settings);
-        QFETCH(int, portIndex);
-        QFETCH(QString, baudRate);
         QVERIFY(load(2));
-        tarn()->CommPort = static_cast<int16_t>(port);
-        tarn()->CommSettings = settings;
+        tarn()->CommPort = 3;
+        tarn()->CommSettings = u"19200,n,8,1"_s;
         frmComSetup window(tarn(), boxes());
-        QCOMPARE(window.cboComPorts->currentIndex(), portIndex);
-        QCOMPARE(window.cboBaudRates->currentText(), baudRate);
-        QCOMPARE(window.cboComPorts->count(), 15);
+        QCOMPARE(window.cboComPorts->currentIndex(), 2);
+        QCOMPARE(window.cboBaudRates->currentText(), u"19200"_s);
         QCOMPARE(window.cboComPorts->itemText(1), u"COM2 - %1 (present)"_s.arg(sim().slavePath()));
         QCOMPARE(window.cboComPorts->itemText(2), u"COM3 - /nonexistent/tty3 (not present)"_s);
     }
@@ -106,23 +57,22 @@ private slots:
         QTest::addColumn<int>("kind"); ///< -1: no box
         QTest::addColumn<QString>("box");
         QTest::addColumn<bool>("writable");
-        const int none = -1;
-        QTest::newRow("OK, working port") << "OKButton" << 2 << none << "" << true;
-        QTest::newRow("OK, failing port")
-            << "OKButton" << 4 << int(Kind::Plain)
-            << "1 - Device /nonexistent/tty4 does not exist\n\n/nonexistent/tty4 is not there: "
-               "is the serial adapter plugged in and the controller's cable connected? Serial "
-               "devices present now: *"
-            << true;
-        QTest::newRow("Save") << "cmdSave" << 12 << int(Kind::Info)
-                              << "Communication settings saved to INI-file!" << true;
-        QTest::newRow("Save to a read-only file")
-            << "cmdSave" << 12 << int(Kind::Critical)
-            << "Could not save communication settings to INI-file!" << false;
-        QTest::newRow("OK, nothing chosen") << "OKButton" << 0 << int(Kind::Info)
-                                            << "Please select a com port and a baud rate." << true;
-        QTest::newRow("Auto detect, nothing chosen")
-            << "cmdAutoDetect" << 0 << int(Kind::Info) << "Please select a baud rate." << true;
+        const auto row = [](const char* name, const char* button, int port, int kind,
+                            const char* box, bool writable = true) {
+            QTest::newRow(name) << button << port << kind << box << writable;
+        };
+        row("OK, working port", "OKButton", 2, -1, "");
+        row("OK, failing port", "OKButton", 4, int(Kind::Plain),
+            "1 - Device /nonexistent/tty4 does not exist\n\n/nonexistent/tty4 is not there: is the "
+            "serial adapter plugged in and the controller's cable connected? Serial devices "
+            "present now: *");
+        row("Save", "cmdSave", 12, int(Kind::Info), "Communication settings saved to INI-file!");
+        row("Save to a read-only file", "cmdSave", 12, int(Kind::Critical),
+            "Could not save communication settings to INI-file!", false);
+        row("OK, nothing chosen", "OKButton", 0, int(Kind::Info),
+            "Please select a com port and a baud rate.");
+        row("Auto detect, nothing chosen", "cmdAutoDetect", 0, int(Kind::Info),
+            "Please select a baud rate.");
     }
 
     void buttons()
@@ -153,7 +103,6 @@ private slots:
             boxes().expect(Kind(kind), box);
         const QStringList journal = sim().journal();
         window.findChild<QPushButton*>(button)->click();
-        QCOMPARE(boxes().pending(), 0);
 
         const bool taken = button == u"OKButton"_s && port;
         const bool saved = button == u"cmdSave"_s && writable;
@@ -163,7 +112,7 @@ private slots:
         if (saved)
             expected.replace("[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n",
                              "[COMMUNICATION]\r\nPort=12\r\nSettings=38400,n,8,1\r\n");
-        QCOMPARE(iniBytes(), expected);
+        QCOMPARE(ReadAll(iniPath()), expected);
         // Success closes the window and lets go of the link; a failing port is left closed.
         const bool closed = taken && kind < 0;
         QCOMPARE(window.result(), closed ? QDialog::Accepted : QDialog::Rejected);
@@ -210,9 +159,8 @@ private slots:
         boxes().expect(Kind::QuestionOkCancel, kQuestion, go);
         boxes().expect(found ? Kind::Info : Kind::Critical,
                        found ? u"Auto detect has succesfully connected to Tarn using COM3."_s
-                             : kNotFound);
+                             : u"Auto detect could not found a working com-port!"_s);
         window.cmdAutoDetect->click();
-        QCOMPARE(boxes().pending(), 0);
         QCOMPARE(checkedInSearch, go);
         QCOMPARE(window.cmdAutoDetect->text(), u"Auto detect"_s);
         QVERIFY(!window.isBusy() && window.Frame1->isEnabled() && window.OKButton->isEnabled());

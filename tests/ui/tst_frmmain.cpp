@@ -1,57 +1,87 @@
 #include "RunningProgram.h"
 
 #include "config/ProgramFolder.h"
-#include "data/Catalogues.h"
-#include "data/TarnDateTime.h"
-#include "link/Tarn_Comm.h"
-#include "ui/main/DisplayFormat.h"
-#include "ui/main/EventLogPage.h"
+#include "link/TrafficRecord.h"
+#include "ui/about/frmAbout.h"
 #include "ui/main/SingleInstance.h"
-#include "ui/main/StatusPage.h"
-#include "ui/tests/TestPage.h"
+#include "ui/main/frmTraffic.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTabBar>
-#include <QTest>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
-using Kind = ScriptedMessageBoxes::Kind;
-using namespace Qt::StringLiterals;
+Q_DECLARE_METATYPE(TarnDateTime)
 
 namespace {
-constexpr int kStatusTab = 0;
-constexpr int kTestTab = 1;
-constexpr int kEventLogTab = 2;
-const QString kNoDevice = u"/nonexistent/tty"_s;
+constexpr int kWaitMs = 5000;
+constexpr int kReportLines = 13 + 3 * 8;
 } // namespace
 
-class tst_frmMain : public QObject
+/// The main window, the formats its pages show, its status report (bytes in tarn.sts, the
+/// editor started on it), its traffic window and its about box.
+class tst_frmMain : public ProgramTest
 {
     Q_OBJECT
-    std::unique_ptr<RunningProgram> m_program;
-    frmMain* window() const { return m_program->window.get(); }
-    SimProcess& sim() const { return m_program->sim; }
-    /// The simulator with `options` and the program loaded on it.
-    bool startProgram(const QStringList& options = {}, const QStringList& lines = {})
+
+    QString reportPath() const { return m_program->home.filePath(u"tarn.sts"_s); }
+    void saveReport() { window()->picSts->cmdPrint_sts->click(); }
+    /// The lines of tarn.sts; every one must end in CR LF.
+    QStringList reportLines() const
     {
-        return m_program->startSim(options, lines) && m_program->load();
+        const QString text = QString::fromLatin1(ReadAll(reportPath()));
+        if (!text.endsWith(u"\r\n"_s) || text.count(u"\r\n"_s) != text.count(u'\n'))
+            return {};
+        return text.chopped(2).split(u"\r\n"_s);
+    }
+    frmTraffic* openTraffic()
+    {
+        window()->mnuViewTraffic->trigger();
+        return window()->TrafficWindow;
+    }
+    static QStringList TrafficLines(const frmTraffic* traffic)
+    {
+        return traffic->txtTraffic->toPlainText().split(u'\n', Qt::SkipEmptyParts);
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void init() { m_program = std::make_unique<RunningProgram>(); }
-    void cleanup()
+    /// Times in the general date form of the locale; numbers without grouping.
+    void displayFormat_data()
     {
-        QCOMPARE(m_program->boxes.pending(), 0);
-        m_program.reset();
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QVariant>("value"); ///< a TarnDateTime or a double
+        QTest::addColumn<QString>("expected");
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        const auto at = [](int h, int m, int s, int day = 5) {
+            return QVariant::fromValue(TarnDateTime::FromParts(2024, 3, day, h, m, s));
+        };
+        QTest::newRow("de date and time") << german << at(14, 7, 9) << "05.03.24 14:07:09";
+        QTest::newRow("de midnight: date only") << german << at(0, 0, 0) << "05.03.24";
+        QTest::newRow("de one second past midnight")
+            << german << at(0, 0, 1) << "05.03.24 00:00:01";
+        QTest::newRow("de zero date: time only")
+            << german
+            << QVariant::fromValue(TarnDateTime::FromSecondsSinceZero(12 * 3600 + 34 * 60 + 56))
+            << "12:34:56";
+        QTest::newRow("us twelve-hour clock, no zone name")
+            << us << at(14, 7, 9) << "3/5/24 2:07:09 PM";
+        QTest::newRow("c") << QLocale::c() << at(14, 7, 9) << "5 Mar 2024 14:07:09";
+        QTest::newRow("de decimal comma") << german << QVariant(21.5) << "21,5";
+        QTest::newRow("no grouping") << us << QVariant(1234.0) << "1234";
+    }
+
+    void displayFormat()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QVariant, value);
+        QFETCH(QString, expected);
+        QCOMPARE(value.metaType() == QMetaType::fromType<double>()
+                     ? DisplayFormat::Number(value.toDouble(), locale)
+                     : DisplayFormat::GeneralDateTime(value.value<TarnDateTime>(), locale),
+                 expected);
     }
 
     void startupRequests_data()
@@ -70,18 +100,9 @@ private slots:
         QVERIFY(startProgram({u"--version"_s, version}));
         QStringList expected{u"64"_s,    u"50"_s,    u"52"_s,   u"55"_s,
                              u"54 00"_s, u"54 01"_s, u"54 02"_s};
-        if (information)
-            expected << u"51"_s;
-        QCOMPARE(sim().journal(), expected);
-        QVERIFY(window()->AutoUpdate);
-        QVERIFY(window()->updTimer->isActive());
-        QCOMPARE(window()->updTimer->interval(), frmMain::kStatusIntervalMs);
+        QCOMPARE(sim().journal(), information ? expected << u"51"_s : expected);
+        QVERIFY(window()->AutoUpdate && window()->updTimer->isActive());
         QVERIFY(window()->mnuTarnSetup->isEnabled());
-        QVERIFY(window()->tabCtrl->isEnabled());
-        QCOMPARE(window()->lblAppStatus[0]->text(), u" Orvane ver. 3.0.6"_s);
-        QCOMPARE(window()->lblAppStatus[1]->text(), u" "_s);
-        QCOMPARE(window()->picSts->fraInformation_sts->title(),
-                 information ? u"Information"_s : u"Information (CPU versions 2.07 or higher)"_s);
         QCOMPARE(window()->picSts->lblSerialNo_sts->text() == u"###"_s, !information);
 
         // The version is learnt once.
@@ -90,32 +111,6 @@ private slots:
         window()->UpdateStatusPage();
         QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), shown);
         QCOMPARE(sim().codes().count(51), information ? 2 : 0);
-    }
-
-    void pageCaptionsAfterRead()
-    {
-        QVERIFY(startProgram({}, {u"inputs 0F60FF"_s, u"delays 1E0A05FF010203050F00"_s,
-                                  u"admin 0001E240"_s + QString(32, u'0'), u"profile 0 3"_s,
-                                  u"profile 1 8"_s, u"profile 2 42"_s}));
-        const StatusPage* page = window()->picSts;
-        QCOMPARE(page->lblSoftwareVersion_sts->text(), u"V 2.07"_s);
-        QCOMPARE(page->lblSerialNo_sts->text(), u"123456"_s);
-        QCOMPARE(page->lblDetectorADelay_sts->text(), u"30 s"_s);
-        QCOMPARE(page->lblManualADelay_sts->text(), u"5 s"_s);
-        QCOMPARE(page->lblManualSDelay_sts->text(), u"255 s"_s);
-        QCOMPARE(page->lblTempC_sts->text(), u"-1 \u00B0C"_s);
-        QCOMPARE(page->lblTempF_sts->text(), u"30.2 \u00B0F"_s);
-        QCOMPARE(page->lblProfileName_sts[0]->text(), u"Pulsed 2 min on, 1 min off, 15 min"_s);
-        QCOMPARE(page->lblProfileName_sts[1]->text(), u"Function test 30 s"_s);
-        QCOMPARE(page->lblProfileName_sts[2]->text(), u"Unknown (42)"_s);
-        QCOMPARE(page->lblProfileType_sts[2]->text(), u"Diverting valve 2"_s);
-        // Outputs 05, 0F, 00: zone 1 outputs 1 and 3, zone 2 all four, zone 3 none.
-        const QString on = u"101011110000"_s;
-        for (int k = 0; k < StatusPage::kOutputs; ++k) {
-            QCOMPARE(page->IsOutputOn(k), on[k] == u'1');
-            QCOMPARE(page->shpOutput_sts[k]->palette().color(QPalette::Window),
-                     on[k] == u'1' ? QColor(0, 255, 0) : QColor(224, 224, 224));
-        }
     }
 
     void loadEnds_data()
@@ -143,27 +138,21 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(QByteArray, content);
         QFETCH(QString, box);
-        QFile ini(m_program->home.filePath(fileName));
         if (!fileName.isEmpty() && content.isNull())
-            QVERIFY(QDir(m_program->home.filePath({})).mkdir(fileName));
-        else
-            QVERIFY(fileName.isEmpty() ||
-                    (ini.open(QIODevice::WriteOnly) && ini.write(content) > 0));
-        ini.close();
-        m_program->boxes.expect(box.startsWith(u"Can") ? Kind::Critical : Kind::Plain, box);
-        m_program->window = std::make_unique<frmMain>(m_program->boxes);
+            QVERIFY(QDir(m_program->home.path()).mkdir(fileName));
+        else if (!fileName.isEmpty())
+            QVERIFY(WriteAll(m_program->home.filePath(fileName), content));
+        boxes().expect(box.startsWith(u"Can") ? Kind::Critical : Kind::Plain, box);
+        m_program->window = std::make_unique<frmMain>(boxes());
         QVERIFY(!window()->Load());
-        QVERIFY(window()->tarn == nullptr);
-        QVERIFY(!window()->updTimer->isActive());
+        QVERIFY(window()->tarn == nullptr && !window()->updTimer->isActive());
     }
 
     /// Tarn.INI in lower case, its COM1 on a device that does not exist.
     void portCannotBeOpened()
     {
-        QVERIFY(m_program->load(kNoDevice, u"tarn.ini"_s));
+        QVERIFY(m_program->load({u"/nonexistent/tty"_s}, u"tarn.ini"_s));
         QVERIFY(ProfileCatalogue.Contains("8"));
-        QCOMPARE(window()->tarn->CommSettings, u"9600,n,8,1"_s);
-        QCOMPARE(window()->tarn->CommPort, int16_t(1));
         const QLabel* status = window()->lblAppStatus[1];
         QVERIFY2(status->text().startsWith(u' ') &&
                      status->text().contains(u"1 - Device /nonexistent/tty does not exist. "
@@ -171,11 +160,8 @@ private slots:
                                              u"tty is not there: is the serial adapter"_s),
                  qPrintable(status->text()));
         QCOMPARE(status->palette().color(QPalette::Window), QColor(255, 128, 128));
-        QVERIFY(!window()->AutoUpdate);
-        QVERIFY(window()->updTimer->isActive());
-        QVERIFY(window()->tabCtrl->isEnabled());
-        QVERIFY(!window()->mnuTarnSetup->isEnabled());
-        QVERIFY(window()->mnuComSettings->isEnabled());
+        QVERIFY(!window()->AutoUpdate && window()->updTimer->isActive());
+        QVERIFY(!window()->mnuTarnSetup->isEnabled() && window()->mnuComSettings->isEnabled());
 
         // A click on the status tab, already selected, polls; each try fails at once and
         // changes nothing.
@@ -183,31 +169,24 @@ private slots:
         QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                           window()->tabCtrl->tabRect(kStatusTab).center());
         QVERIFY(window()->AutoUpdate);
-        QElapsedTimer clock;
-        clock.start();
         window()->UpdateStatusPage();
-        QVERIFY(clock.elapsed() < 1000);
         QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), u"###"_s);
         QCOMPARE(status->palette().color(QPalette::Window),
                  status->palette().color(QPalette::Button));
 
         ScriptedMessageBoxes secondBoxes;
         secondBoxes.expect(Kind::Info, u"Program is already running!"_s);
-        {
-            frmMain second(secondBoxes);
-            QVERIFY(!second.Load());
-            QVERIFY(second.tarn == nullptr);
-        }
+        QVERIFY(!frmMain(secondBoxes).Load());
         QCOMPARE(secondBoxes.pending(), 0);
         // Once the first has gone, the program starts again.
         m_program->window.reset();
-        QVERIFY(frmMain(m_program->boxes).Load());
+        QVERIFY(frmMain(boxes()).Load());
 
         // A lock that cannot be taken without another instance holding it (here a folder in
         // its place) does not stop the program.
         const QString lock = SingleInstance(QString::fromStdString(ProgramFolder())).lockPath();
         QVERIFY(QDir().mkpath(lock));
-        const bool started = frmMain(m_program->boxes).Load();
+        const bool started = frmMain(boxes()).Load();
         QDir().rmdir(lock);
         QVERIFY(started);
     }
@@ -215,40 +194,28 @@ private slots:
     void tabsSwitchPeriodicWork()
     {
         QVERIFY(startProgram({u"--version"_s, u"V2.06"_s}));
-        QTabBar* tabs = window()->tabCtrl;
-        QCOMPARE(tabs->count(), 3);
-        QCOMPARE(tabs->tabText(kTestTab), u"Test"_s);
-        QCOMPARE(tabs->tabToolTip(kEventLogTab), u"Event log"_s);
-
-        tabs->setCurrentIndex(kTestTab);
-        QCOMPARE(window()->SelectedTabKey(), u"testing"_s);
+        setTab(kTestTab);
         QCOMPARE(window()->updTimer->interval(), frmMain::kTestIntervalMs);
-        QVERIFY(window()->AutoUpdate);
-        QVERIFY(window()->picTest->isVisibleTo(window()));
-        QVERIFY(!window()->picSts->isVisibleTo(window()));
+        QVERIFY(window()->AutoUpdate && window()->picTest->isVisibleTo(window()));
 
         const int before = sim().journal().size();
-        tabs->setCurrentIndex(kEventLogTab);
-        QCOMPARE(window()->SelectedTabKey(), u"eventlog"_s);
-        QVERIFY(!window()->AutoUpdate);
-        QCOMPARE(window()->updTimer->interval(), frmMain::kTestIntervalMs);
-        QVERIFY(window()->picLog->isVisibleTo(window()));
+        setTab(kEventLogTab);
+        QVERIFY(!window()->AutoUpdate && window()->picLog->isVisibleTo(window()));
         QVERIFY(!window()->picLog->cmdGetAllLogEvents->isEnabled());
         // The version is known, so the event-log tab asks nothing; periodic work stays off.
         QTest::qWait(3 * frmMain::kTestIntervalMs);
         window()->UpdateStatusPage();
         QCOMPARE(sim().journal().size(), before);
 
-        tabs->setCurrentIndex(kStatusTab);
-        QVERIFY(window()->AutoUpdate);
+        setTab(kStatusTab);
+        QVERIFY(window()->AutoUpdate && window()->picSts->isVisibleTo(window()));
         QCOMPARE(window()->updTimer->interval(), frmMain::kStatusIntervalMs);
-        QVERIFY(window()->picSts->isVisibleTo(window()));
 
         // A version not yet known is asked for when the event-log tab is selected.
         window()->tarn->Inputs.CPUVersion = 0;
         QVERIFY(sim().command(u"version X2.07"_s));
         const int known = sim().journal().size();
-        tabs->setCurrentIndex(kEventLogTab);
+        setTab(kEventLogTab);
         QCOMPARE(sim().codes().mid(known), QList<int>{64});
         QCOMPARE(window()->tarn->Inputs.CPUVersion, 2.07);
         QVERIFY(window()->picLog->cmdGetAllLogEvents->isEnabled());
@@ -263,7 +230,7 @@ private slots:
         const int before = sim().journal().size();
         int atSwitch = -1;
         QTimer::singleShot(800, window(), [&] {
-            window()->tabCtrl->setCurrentIndex(kEventLogTab);
+            setTab(kEventLogTab);
             // Let the request in flight reach the journal before counting.
             QThread::msleep(100);
             atSwitch = sim().journal().size();
@@ -296,23 +263,24 @@ private slots:
         QCOMPARE(window()->lblAppStatus[1]->text(), u" "_s);
     }
 
-    void commSettingsReadsAtOnce()
+    /// Once a window of the menu closes on the status page, the status is read at once (the
+    /// communication settings take the same way back).
+    void menuReadsStatusOnClose()
     {
         QVERIFY(startProgram());
         window()->updTimer->stop();
         const int before = sim().journal().size();
-        bool modalSeen = false;
-        QTimer::singleShot(300, window(), [&modalSeen] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                modalSeen = true;
-                modal->close();
+        QString shown;
+        QTimer::singleShot(300, window(), [&shown] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                shown = dialog->objectName();
+                dialog->close();
             }
         });
-        window()->mnuComSettings->trigger();
-        QVERIFY(modalSeen);
+        window()->mnuTarnSetup->trigger();
+        QCOMPARE(shown, u"frmSetup"_s);
         QVERIFY(window()->AutoUpdate);
-        QCOMPARE(sim().codes().mid(before).value(0), 64);
-        QCOMPARE(sim().codes().mid(before).size(), 8);
+        QCOMPARE(sim().codes().mid(before), (QList<int>{64, 50, 52, 55, 54, 54, 54, 51}));
     }
 
     void closeAsked_data()
@@ -327,17 +295,243 @@ private slots:
         QFETCH(bool, yes);
         QVERIFY(startProgram());
         const QStringList before = sim().journal();
-        m_program->boxes.expect(Kind::QuestionYesNo, u"End application?"_s, yes);
+        boxes().expect(Kind::QuestionYesNo, u"End application?"_s, yes);
         QSignalSpy ends(window(), &frmMain::programEnds);
-        QElapsedTimer clock;
-        clock.start();
         QCOMPARE(window()->close(), yes);
-        QVERIFY(clock.elapsed() >= (yes ? 1000 : 0));
         QTest::qWait(200);
         QCOMPARE(ends.count(), yes ? 1 : 0);
-        QCOMPARE(window()->updTimer->isActive(), !yes);
-        QCOMPARE(window()->AutoUpdate, !yes);
+        QCOMPARE(window()->updTimer->isActive() && window()->AutoUpdate, !yes);
         QCOMPARE(sim().journal(), yes ? before + QStringList{u"100 30303030"_s} : before);
+    }
+
+    /// tarn.sts as the window writes it, and the editor started on it. The program folder's
+    /// name holds a space: the editor must get the path whole.
+    void statusReport_data()
+    {
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("lines"); ///< "index|text", Latin-1: the degree sign is 0xB0
+        QTest::addColumn<QString>("editor");    ///< "script": one that records its arguments
+        QTest::addColumn<QString>("box");
+        QTest::newRow("before any read")
+            << false << "C"
+            << u"25| Output 1: False;2|Serial number: ###;8|Temperature: ###  ###;31| Profile "
+               u"name: ###;30|Detector 3 or Manual release 3"_s.split(u';')
+            << "script"
+            << "";
+        // The report is made of the status page's captions. Outputs 05, 0F, 00: zone 1 outputs
+        // 1 and 3, zone 2 all four, zone 3 none.
+        const QStringList afterRead =
+            u"2|Serial number: 123456;6|CPU Version: V 2.07;10|Detector Alarm delay: 30 s;"
+            u"8|Temperature: -1 \u00B0C  30.2 \u00B0F;11|Manual Alarm delay: 5 s;"
+            u"12|Manual Stop delay: 255 s;15| Profile name: Pulsed 2 min on, 1 min off, 15 min;"
+            u"23| Profile name: Function test 30 s;31| Profile name: Unknown (42);"
+            u"32| Profile type: Diverting valve 2;17| Output 1: True;18| Output 2: False;"
+            u"19| Output 3: True;28| Output 4: True;33| Output 1: False"_s.split(u';');
+        QTest::newRow("after a read") << true << "C" << afterRead << "/bin/true"
+                                      << "";
+        // Arabic digits have no Latin-1 code: the values are written in the C form.
+        QTest::newRow("after a read, Arabic") << true << "ar_EG" << afterRead << "/bin/true"
+                                              << "";
+        QTest::newRow("editor missing")
+            << false << "C" << QStringList() << "/nonexistent/editor"
+            << "The text editor /nonexistent/editor could not be started.*";
+        // Without TARN_EDITOR: xdg-open first, then $VISUAL or $EDITOR when it fails.
+        QTest::newRow("xdg-open fails, $EDITOR opens it")
+            << false << "C" << QStringList() << "fallback"
+            << "";
+        // A folder in the report's place cannot be replaced by a file.
+        QTest::newRow("report cannot be written") << false << "C" << QStringList() << "folder"
+                                                  << "The status report could not be saved as %1*";
+    }
+
+    void statusReport()
+    {
+        QFETCH(bool, read);
+        QFETCH(QString, locale);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, editor);
+        QFETCH(QString, box);
+        QLocale::setDefault(QLocale(locale));
+        QVERIFY(!read ||
+                m_program->startSim({}, {u"delays 1E0A05FF010203050F00"_s, u"inputs 0F60FF"_s,
+                                         u"admin 0001E240"_s + QString(32, u'0'), u"profile 0 3"_s,
+                                         u"profile 1 8"_s, u"profile 2 42"_s}));
+        QVERIFY(m_program->load(read ? QStringList() : QStringList{u"/nonexistent/tty"_s}));
+        // A longer earlier report is replaced whole: anything left of it breaks the line count.
+        const bool folder = editor == u"folder";
+        QVERIFY(folder ? QDir(m_program->home.path()).mkdir(u"tarn.sts"_s)
+                       : WriteAll(reportPath(), QByteArray(20000, 'x')));
+        const QString script = m_program->home.filePath(u"editor.sh"_s);
+        QVERIFY(WriteScript(script, "printf '%s|%s' \"$#\" \"$1\" > \"$0.arguments\"\n"));
+        const QByteArray path = qgetenv("PATH");
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+        if (editor == u"fallback") {
+            qunsetenv("TARN_EDITOR");
+            qunsetenv("VISUAL");
+            qputenv("EDITOR", script.toLocal8Bit());
+            QVERIFY(WriteScript(m_program->home.filePath(u"xdg-open"_s), "exit 3\n"));
+            qputenv("PATH", m_program->home.path().toLocal8Bit() + ":/usr/bin:/bin");
+        } else if (!folder) {
+            qputenv("TARN_EDITOR", (editor == u"script" ? script : editor).toLocal8Bit());
+        }
+        if (!box.isEmpty())
+            boxes().expect(Kind::Critical,
+                           box.replace(u"%1"_s, QDir::toNativeSeparators(reportPath())));
+        saveReport();
+        QCOMPARE(QFileInfo(reportPath()).isDir(), folder);
+        if (folder)
+            return;
+        const QStringList report = reportLines();
+        QCOMPARE(report.size(), kReportLines);
+        QVERIFY(report[0].startsWith(u"Tarn Status "_s) && report[0].size() > 12);
+        QVERIFY2(!report.join(u'\n').contains(u'?'), qPrintable(report.join(u'\n')));
+        for (const QString& line : lines)
+            QCOMPARE(report[line.section(u'|', 0, 0).toInt()], line.section(u'|', 1));
+        if (editor == u"script" || editor == u"fallback") {
+            QTRY_COMPARE_WITH_TIMEOUT(QString::fromLocal8Bit(ReadAll(script + u".arguments"_s)),
+                                      u"1|"_s + QDir::toNativeSeparators(reportPath()), kWaitMs);
+        }
+    }
+
+    /// tarn status --output writes the report the window writes, from the same controller
+    /// state: the same read cycle and the same lines. Only the times may differ.
+    void statusReportAsCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::newRow("firmware 2.07") << QStringList();
+        QTest::newRow("firmware 2.05") << QStringList{u"--version"_s, u"V2.05"_s};
+    }
+
+    void statusReportAsCommandLine()
+    {
+        QFETCH(QStringList, simOptions);
+        QVERIFY(startProgram(simOptions, {u"inputs 0F6014"_s, u"profile 2 42"_s}));
+        saveReport();
+        QStringList window = reportLines();
+        QCOMPARE(window.size(), kReportLines);
+        // The port is the command line's now.
+        m_program->window->tarn->StopCom();
+
+        QProcess tarn;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LC_ALL"_s, u"C"_s);
+        tarn.setProcessEnvironment(env);
+        tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s,
+                   {u"status"_s, u"--output"_s, reportPath()});
+        QVERIFY(tarn.waitForFinished(30000));
+        QCOMPARE(tarn.exitCode(), 0);
+        QStringList commandLine = reportLines();
+        QCOMPARE(commandLine.size(), kReportLines);
+        constexpr int kClockLine = 9;
+        for (QStringList* lines : {&window, &commandLine}) {
+            QVERIFY((*lines)[kClockLine].startsWith(u"Tarn Date/Time: "_s));
+            (*lines)[0].truncate(12);
+            (*lines)[kClockLine].truncate(16);
+        }
+        QCOMPARE(commandLine, window);
+    }
+
+    /// The counters and the failed share. The lines' forms are tst_tarn's (TARN_TRACE rows).
+    void trafficCounters_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QStringList>("simLines");
+        QTest::addColumn<QString>("counters"); ///< requests replies time-outs CRC errors
+        QTest::addColumn<QString>("failed");
+        QTest::newRow("all answered")
+            << QStringList() << QStringList() << u"8 8 0 0"_s << u"Failed: 0.0 %"_s;
+        // The version request times out and the read gives up.
+        QTest::newRow("time-out") << QStringList() << QStringList{u"mute 1"_s} << u"1 0 1 0"_s
+                                  << u"Failed: 100.0 %"_s;
+        // Load read eight replies: the tenth is the clock's of the read under test.
+        QTest::newRow("CRC error") << QStringList{u"--corrupt-every"_s, u"10"_s} << QStringList()
+                                   << u"8 7 1 1"_s << u"Failed: 12.5 %"_s;
+    }
+
+    void trafficCounters()
+    {
+        QFETCH(QStringList, simOptions);
+        QFETCH(QStringList, simLines);
+        QFETCH(QString, counters);
+        QFETCH(QString, failed);
+        QVERIFY(startProgram(simOptions));
+        frmTraffic* traffic = openTraffic();
+        QVERIFY(traffic && traffic->isVisible() && traffic->isFollowing());
+        for (const QString& line : simLines)
+            QVERIFY(sim().command(line));
+        window()->UpdateStatusPage();
+
+        const TrafficCounters& c = traffic->counters();
+        QCOMPARE(u"%1 %2 %3 %4"_s.arg(c.requests).arg(c.replies).arg(c.timeOuts).arg(c.crcErrors),
+                 counters);
+        QCOMPARE(traffic->lblFailed->text(), failed);
+        // A line for every frame sent or received and for every failure.
+        QCOMPARE(TrafficLines(traffic).size(), c.requests + c.replies + c.timeOuts + c.crcErrors);
+        QVERIFY(TrafficLines(traffic)[0].endsWith(u">  64 '@' data=- text=\"\" sent"_s));
+    }
+
+    /// Pause holds the lines back (the counters go on), Resume shows them, Clear empties all,
+    /// Save writes what is shown, and a closed window no longer follows the link.
+    void trafficPauseClearSaveClose()
+    {
+        const QString trace = m_program->home.filePath(u"trace.txt"_s);
+        qputenv("TARN_TRACE", QFile::encodeName(trace));
+        const bool started = startProgram();
+        qunsetenv("TARN_TRACE");
+        QVERIFY(started);
+        frmTraffic* traffic = openTraffic();
+        traffic->cmdPause->click();
+        window()->UpdateStatusPage();
+        QVERIFY(TrafficLines(traffic).isEmpty());
+        QCOMPARE(traffic->counters().requests, 8);
+        traffic->cmdPause->click();
+        QCOMPARE(TrafficLines(traffic).size(), 16);
+        QVERIFY(
+            TrafficLines(traffic)[1].endsWith(u"<  64 '@' data=56322E3037 text=\"V2.07\" reply"_s));
+
+        traffic->cmdSave->click();
+        const auto fileLines = [](const QString& path) {
+            return QString::fromUtf8(ReadAll(path)).split(u'\n', Qt::SkipEmptyParts);
+        };
+        QCOMPARE(fileLines(m_program->home.filePath(QString::fromLatin1(frmTraffic::kFileName))),
+                 TrafficLines(traffic));
+        // TARN_TRACE: the window program writes the same lines to the file, window or not; the
+        // start-up read came before the window opened.
+        QCOMPARE(fileLines(trace).mid(16), TrafficLines(traffic));
+
+        traffic->cmdClear->click();
+        QVERIFY(TrafficLines(traffic).isEmpty());
+        QCOMPARE(traffic->counters().requests, 0);
+
+        traffic->close();
+        QVERIFY(!traffic->isFollowing());
+        window()->UpdateStatusPage();
+        QCOMPARE(traffic->counters().requests, 0);
+        QVERIFY(TrafficLines(traffic).isEmpty());
+    }
+
+    /// Without a system-information tool on the PATH the user is told so; with one, it starts.
+    void aboutSysInfo()
+    {
+        const QByteArray path = qgetenv("PATH");
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+        QTemporaryDir tools;
+        qputenv("PATH", tools.path().toLocal8Bit());
+        boxes().expect(Kind::Plain, u"System Information Is Unavailable At This Time"_s);
+        frmAbout about(boxes());
+        about.show();
+        about.cmdSysInfo->click();
+        QVERIFY(about.isVisible());
+
+        const QString marker = tools.filePath(u"started"_s);
+        QVERIFY(WriteScript(tools.filePath(u"gnome-system-monitor"_s),
+                            "touch '" + marker.toLocal8Bit() + "'\n"));
+        qputenv("PATH", tools.path().toLocal8Bit() + ":/bin:/usr/bin");
+        if (!frmAbout::SysInfoProgram().startsWith(tools.path()))
+            QSKIP("a system-information tool preferred to the stand-in is installed");
+        about.cmdSysInfo->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
     }
 };
 

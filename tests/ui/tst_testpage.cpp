@@ -1,66 +1,33 @@
 #include "RunningProgram.h"
 
-#include "ui/tests/TestPage.h"
-
-#include <QApplication>
-#include <QCheckBox>
 #include <QDialog>
-#include <QGroupBox>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTabBar>
-#include <QTest>
-#include <QTimer>
-
-using Kind = ScriptedMessageBoxes::Kind;
-using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int kStatusTab = 0;
-constexpr int kTestTab = 1;
 /// Longer than any switching of a held output, so that one more would have been sent.
 constexpr int kSettleMs = 1300;
 
-enum Ending
-{
-    Released,
-    Outside,
-    MoveWithoutButton,
-    ElsewherePress,
-    Deactivated,
-    Modal,
-    KeyboardTab,
-    TabClick,
-    Closed,
-    ClosedWhileSwitchingOn,
-    RunsOut,
-    StopClicked
-};
 } // namespace
 
-class tst_TestPage : public QObject
+class tst_TestPage : public ProgramTest
 {
     Q_OBJECT
-    std::unique_ptr<RunningProgram> m_program;
     int m_mark = 0;
-    frmMain* window() const { return m_program->window.get(); }
     TestPage* page() const { return window()->picTest; }
-    SimProcess& sim() const { return m_program->sim; }
     QString status() const { return window()->lblAppStatus[1]->text(); }
 
     /// The program on the simulator, shown and active, on its test page; commands counted
     /// from here.
     bool startOnTestPage(const QStringList& lines = {})
     {
-        if (!m_program->startSim({}, lines) || !m_program->load())
+        if (!startProgram({}, lines))
             return false;
         window()->show();
         window()->activateWindow();
-        window()->tabCtrl->setCurrentIndex(kTestTab);
+        setTab(kTestTab);
         m_mark = sim().journal().size();
         return QTest::qWaitForWindowActive(window());
     }
@@ -84,67 +51,49 @@ class tst_TestPage : public QObject
 
     /// Ends a hold, by its release or by what stands for a release that never comes, or a
     /// timed test.
-    void end(Ending how, QPushButton* button, Qt::MouseButton mouse = Qt::LeftButton)
+    void end(const QString& how, QPushButton* button, Qt::MouseButton mouse = Qt::LeftButton)
     {
-        switch (how) {
-        case Released:
-            return QTest::mouseRelease(button, mouse);
-        case Outside:
-            return QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-40, -40));
-        case MoveWithoutButton: {
+        if (how == u"release") {
+            QTest::mouseRelease(button, mouse);
+        } else if (how == u"outside") {
+            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-40, -40));
+        } else if (how == u"move") {
             QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(window()->windowHandle(), &move);
-            return;
-        }
-        case ElsewherePress:
-            return QTest::mousePress(page()->fraIO_test, Qt::LeftButton);
-        case Deactivated: {
+        } else if (how == u"press elsewhere") {
+            QTest::mousePress(page()->fraIO_test, Qt::LeftButton);
+        } else if (how == u"deactivate") {
             QWidget other;
             other.show();
             other.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&other));
-            return;
-        }
-        case Modal: {
+        } else if (how == u"modal") {
             QDialog dialog(window());
             dialog.setModal(true);
             dialog.show();
             QTRY_COMPARE(words().size(), 2);
-            return;
-        }
-        case KeyboardTab:
+        } else if (how == u"keyboard") {
             window()->tabCtrl->setFocus();
-            return QTest::keyClick(window()->tabCtrl, Qt::Key_Left);
-        case TabClick:
-            return QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
-                                     window()->tabCtrl->tabRect(kStatusTab).center());
-        case Closed:
-            m_program->boxes.expect(Kind::QuestionYesNo, u"End application?"_s, true);
+            QTest::keyClick(window()->tabCtrl, Qt::Key_Left);
+        } else if (how == u"tab click") {
+            QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
+                              window()->tabCtrl->tabRect(kStatusTab).center());
+        } else if (how == u"close") {
+            boxes().expect(Kind::QuestionYesNo, u"End application?"_s, true);
             QVERIFY(window()->close());
-            return;
-        case StopClicked:
-            return QTest::mouseClick(page()->cmdStartRuntime_test, Qt::LeftButton);
-        default:
-            return;
+        } else if (how == u"Stop") {
+            QTest::mouseClick(page()->cmdStartRuntime_test, Qt::LeftButton);
         }
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-    void init() { m_program = std::make_unique<RunningProgram>(); }
-    void cleanup()
-    {
-        QCOMPARE(m_program->boxes.pending(), 0);
-        m_program.reset();
-    }
-
     /// A hold ends by its button's release or by what stands for a release that never comes;
     /// the output goes off once, before the closing sequence's outputs-off. Other outputs stay
     /// on: the buzzer, or the pump for the buzzer.
     void hold_data()
     {
-        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("mouse");
         QTest::addColumn<QString>("text");
@@ -152,31 +101,32 @@ private slots:
         const int left = Qt::LeftButton;
         const QStringList pump{"0104", "0004"};
         const QStringList relay{"0804", "0004"};
-        const auto row = [](const char* name, Ending how, const char* button, int mouse,
+        const auto row = [](const char* name, const char* how, const char* button, int mouse,
                             const char* text, const QStringList& sent) {
-            QTest::newRow(name) << int(how) << button << mouse << text << sent;
+            QTest::newRow(name) << how << button << mouse << text << sent;
         };
-        row("pump", Released, "cmdPump_test", left, "Pump", pump);
-        row("buzzer with pump", Released, "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
-        row("alarm relay, middle button", Released, "cmdAlarmRelay_test", Qt::MiddleButton,
+        row("pump", "release", "cmdPump_test", left, "Pump", pump);
+        row("buzzer with pump", "release", "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
+        row("alarm relay, middle button", "release", "cmdAlarmRelay_test", Qt::MiddleButton,
             "Alarm relay", relay);
-        row("extra 4", Released, "cmdOutpuIO_test_3", left, "Output 4", {"8004", "0004"});
-        row("released outside", Outside, "cmdPump_test", left, "Pump", pump);
-        row("move, no button down", MoveWithoutButton, "cmdPump_test", left, "Pump", pump);
-        row("press elsewhere", ElsewherePress, "cmdAlarmRelay_test", left, "Alarm relay", relay);
-        row("window deactivated", Deactivated, "cmdPump_test", left, "Pump", pump);
-        row("modal window", Modal, "cmdAlarmRelay_test", left, "Alarm relay", relay);
-        row("page left by keyboard", KeyboardTab, "cmdPump_test", left, "Pump", pump);
-        row("page left by tab click", TabClick, "cmdAlarmRelay_test", left, "Alarm relay", relay);
-        row("program closed", Closed, "cmdAlarmRelay_test", left, "Alarm relay",
+        row("extra 4", "release", "cmdOutpuIO_test_3", left, "Output 4", {"8004", "0004"});
+        row("released outside", "outside", "cmdPump_test", left, "Pump", pump);
+        row("move, no button down", "move", "cmdPump_test", left, "Pump", pump);
+        row("press elsewhere", "press elsewhere", "cmdAlarmRelay_test", left, "Alarm relay", relay);
+        row("window deactivated", "deactivate", "cmdPump_test", left, "Pump", pump);
+        row("modal window", "modal", "cmdAlarmRelay_test", left, "Alarm relay", relay);
+        row("page left by keyboard", "keyboard", "cmdPump_test", left, "Pump", pump);
+        row("page left by tab click", "tab click", "cmdAlarmRelay_test", left, "Alarm relay",
+            relay);
+        row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay",
             {"0804", "0004", "0000"});
-        row("program closed while switching on", ClosedWhileSwitchingOn, "cmdAlarmRelay_test", left,
+        row("program closed while switching on", "switching on", "cmdAlarmRelay_test", left,
             "Alarm relay", {"0000"});
     }
 
     void hold()
     {
-        QFETCH(int, how);
+        QFETCH(QString, how);
         QFETCH(QString, button);
         QFETCH(int, mouse);
         QFETCH(QString, text);
@@ -185,17 +135,18 @@ private slots:
         auto* held = page()->findChild<QPushButton*>(button);
         (held == page()->cmdBuzzer_test ? window()->tarn->OutPuts.Pump
                                         : window()->tarn->OutPuts.Buzzer) = 1;
-        if (how == ClosedWhileSwitchingOn) {
-            m_program->boxes.expect(Kind::QuestionYesNo, u"End application?"_s, true);
+        const bool switchingOn = how == u"switching on";
+        if (switchingOn) {
+            boxes().expect(Kind::QuestionYesNo, u"End application?"_s, true);
             QTimer::singleShot(TestPage::kSwitchPause / 2, window(), &QWidget::close);
         }
         QTest::mousePress(held, Qt::MouseButton(mouse));
         QTRY_COMPARE(words().size(), 1);
-        if (how != ClosedWhileSwitchingOn) {
+        if (!switchingOn) {
             QCOMPARE(status(), u" Testing "_s + text + u"..."_s);
             QVERIFY(QApplication::overrideCursor());
         }
-        end(Ending(how), held, Qt::MouseButton(mouse));
+        end(how, held, Qt::MouseButton(mouse));
         QTRY_COMPARE(words(), sent);
         QCOMPARE(status(), u" "_s);
         QVERIFY(!QApplication::overrideCursor());
@@ -207,39 +158,37 @@ private slots:
 
     void timedTest_data()
     {
-        QTest::addColumn<int>("how");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("pump");
         QTest::addColumn<QStringList>("sent");
         const QStringList valve2{"0400", "0000"};
-        QTest::newRow("valve 2 without pump runs its time") << int(RunsOut) << false << valve2;
-        QTest::newRow("Stop") << int(StopClicked) << true << QStringList{"0500", "0000"};
-        QTest::newRow("page left") << int(TabClick) << false << valve2;
-        QTest::newRow("start fails") << -1 << false << valve2;
-        QTest::newRow("program closed")
-            << int(Closed) << false << QStringList{"0400", "0000", "0000"};
+        QTest::newRow("valve 2 without pump runs its time") << "runs out" << false << valve2;
+        QTest::newRow("Stop") << "Stop" << true << QStringList{"0500", "0000"};
+        QTest::newRow("page left") << "tab click" << false << valve2;
+        QTest::newRow("start fails") << "start fails" << false << valve2;
+        QTest::newRow("program closed") << "close" << false << QStringList{"0400", "0000", "0000"};
     }
 
     void timedTest()
     {
-        QFETCH(int, how);
+        QFETCH(QString, how);
         QFETCH(bool, pump);
         QFETCH(QStringList, sent);
-        QVERIFY(startOnTestPage(how < 0 ? QStringList{u"ack 100 NAK"_s} : QStringList{}));
-        page()->hsbRuntime_test->setValue(how == RunsOut ? 1 : 60);
-        QCOMPARE(page()->lblRuntime_test->text(),
-                 how == RunsOut ? "Test time = 1 s" : "Test time = 60 s");
+        const bool fails = how == u"start fails";
+        QVERIFY(startOnTestPage(fails ? QStringList{u"ack 100 NAK"_s} : QStringList{}));
+        page()->hsbRuntime_test->setValue(how == u"runs out" ? 1 : 60);
         page()->optValve2_test->setChecked(true);
         page()->chkPump_test->setChecked(pump);
         QTest::mouseClick(page()->cmdStartRuntime_test, Qt::LeftButton);
-        if (how >= 0) {
+        if (!fails) {
             QCOMPARE(page()->cmdStartRuntime_test->text(), u"Stop"_s);
             QCOMPARE(enabledGroups(), u"0010"_s);
             const QRegularExpression countdown(u"^\\d+\\.\\d s$"_s);
             QTRY_VERIFY(countdown.match(page()->lblRunningtime_test->text()).hasMatch());
-            end(Ending(how), nullptr);
+            end(how, nullptr);
         }
         QTRY_COMPARE(words(), sent);
-        if (how == Closed)
+        if (how == u"close")
             return;
         QTRY_COMPARE(page()->cmdStartRuntime_test->text(), u"Start"_s);
         QCOMPARE(page()->lblRunningtime_test->text(), u"-"_s);
@@ -281,8 +230,8 @@ private slots:
 
         // Ticked, the scan sends 105 whenever the test tab is selected.
         page()->chkScanInputs->click();
-        window()->tabCtrl->setCurrentIndex(kStatusTab);
-        window()->tabCtrl->setCurrentIndex(kTestTab);
+        setTab(kStatusTab);
+        setTab(kTestTab);
         QCOMPARE(sim().codes().mid(m_mark), (QList<int>{105, 105}));
     }
 };
