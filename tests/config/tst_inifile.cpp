@@ -97,11 +97,6 @@ private slots:
         if (!found)
             QVERIFY(got.empty());
         QCOMPARE(ReadAll(m_path), content);
-        std::string inMemory;
-        QCOMPARE(IniFile::ReadText(content.toStdString(), Std(where.section('|', 0, 0)),
-                                   Std(where.section('|', 1)), inMemory),
-                 found);
-        QCOMPARE(inMemory, got);
         QCOMPARE(QFileInfo::exists(m_path), !content.isNull());
     }
 
@@ -159,9 +154,6 @@ private slots:
             QVERIFY(WriteAll(m_path, before) && QFile::setPermissions(m_path, mode));
         QVERIFY(IniFile::Write(Std(m_path), section, key, Std(value)));
         QCOMPARE(ReadAll(m_path), after);
-        std::string got;
-        QVERIFY(IniFile::Read(Std(m_path), section, key, got));
-        QCOMPARE(QString::fromStdString(got), value.trimmed());
         // The file keeps its mode, and no temporary file is left beside it.
         QVERIFY(before.isNull() ||
                 (QFile::permissions(m_path) &
@@ -234,14 +226,6 @@ private slots:
         QCOMPARE(ReadAll(m_path), Replaced(kCrlfSample, "Port=1", "Port=7"));
     }
 
-    /// Used only for a type the program never writes: one case.
-    void deleteSection()
-    {
-        QVERIFY(WriteAll(m_path, "[A]\nx=1\n\n[b]\n;note\ny=2\n\n[C]\nz=3\n"));
-        QVERIFY(IniFile::DeleteSection(Std(m_path), " B "));
-        QCOMPARE(ReadAll(m_path), QByteArray("[A]\nx=1\n\n[C]\nz=3\n"));
-    }
-
     void programFolder()
     {
         const auto canonical = [](const QString& path) {
@@ -270,18 +254,6 @@ private slots:
             qputenv("TARN_HOME", saved);
         else
             qunsetenv("TARN_HOME");
-    }
-
-    void findFileNoCase()
-    {
-        const std::string folder = Std(m_dir->path());
-        QVERIFY(FindFileNoCase(folder, "tarn.ini").empty());
-        QVERIFY(WriteAll(m_path, "[A]\n"));
-        QVERIFY(QDir(m_dir->path()).mkdir("tarn.sts"));
-        QCOMPARE(QString::fromStdString(FindFileNoCase(folder, "tarn.ini")), m_path);
-        QVERIFY(FindFileNoCase(folder, "TARN.STS").empty()); // a folder is no file
-        QVERIFY(FindFileNoCase(folder, "tarn.in").empty());
-        QVERIFY(FindFileNoCase(Std(m_dir->filePath("missing")), "tarn.ini").empty());
     }
 };
 

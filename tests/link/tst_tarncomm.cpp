@@ -2,6 +2,7 @@
 
 #include "ProgramHome.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 
 #include "link/FrameCodec.h"
 #include "link/FrameCutter.h"
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <map>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -137,16 +139,11 @@ private slots:
         QFETCH(int, port);
         QFETCH(QString, device);
         const QString path = m_home->filePath(u"ports.ini"_s);
-        QFile file(path);
-        if (!ini.isNull()) {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(ini);
-            file.close();
-        }
+        QVERIFY(ini.isNull() || WriteAll(path, ini));
         QCOMPARE(QString::fromStdString(PortDeviceName(port, path.toStdString())), device);
         // Looking a port up never creates or changes the file.
-        QCOMPARE(file.exists(), !ini.isNull());
-        QVERIFY(ini.isNull() || (file.open(QIODevice::ReadOnly) && file.readAll() == ini));
+        QCOMPARE(QFile::exists(path), !ini.isNull());
+        QCOMPARE(ReadAll(path), ini);
     }
 
     void startFailure_data()
@@ -327,37 +324,38 @@ private slots:
         QCOMPARE(int(m_link->tarn.Command), waiting ? (answered ? 55 : 0) : 53);
     }
 
-    void nestedSendKeepsEachAnswer()
+    /// A click during a wait starts another request, as the user interface allows: while the
+    /// reply is awaited, or in the pause after it. Each request returns its own answer.
+    void requestDuringAWait_data()
     {
-        QVERIFY(connectToSim());
-        QVERIFY(m_sim->command(u"profile 1 77"_s));
-        QVERIFY(m_sim->command(u"delay 150"_s));
-        // A click during the wait starts another request, as the user interface allows.
-        std::string inner;
-        QTimer::singleShot(40,
-                           [&] { inner = m_link->tarn.Send(64) ? m_link->tarn.TarnData : "-"; });
-        QVERIFY(m_link->tarn.Send(54, std::string(1, '\1')));
-        QCOMPARE(inner, std::string("V2.07"));
-        QCOMPARE(int(m_link->tarn.Command), 54);
-        QCOMPARE(m_link->tarn.TarnData, std::string("4D"));
-        QCOMPARE(m_link->errors.count(), 0);
-        QTRY_COMPARE(m_sim->journal(), (QStringList{u"54 01"_s, u"64"_s}));
+        QTest::addColumn<int>("replyDelay");
+        QTest::addColumn<int>("innerAfter"); ///< ms into the outer request
+        QTest::addColumn<int>("outer");
+        QTest::newRow("awaiting the reply") << 150 << 40 << 54;
+        QTest::newRow("pause after the reply")
+            << 0 << int(Tarn_Comm::kPostReplyPause.count() / 2) << 64;
     }
 
-    void requestDuringPauseAfterReply()
+    void requestDuringAWait()
     {
+        QFETCH(int, replyDelay);
+        QFETCH(int, innerAfter);
+        QFETCH(int, outer);
         QVERIFY(connectToSim());
         QVERIFY(m_sim->command(u"profile 1 77"_s));
-        // The pause after the reply keeps the window alive, and a request made from it
-        // does not change the answer that the first request returns.
-        std::string inner;
-        QTimer::singleShot(Tarn_Comm::kPostReplyPause / 2, [&] {
-            inner = m_link->tarn.Send(54, std::string(1, '\1')) ? m_link->tarn.TarnData : "-";
-        });
-        QVERIFY(m_link->tarn.Send(64));
-        QCOMPARE(inner, std::string("4D"));
-        QCOMPARE(int(m_link->tarn.Command), 64);
-        QCOMPARE(m_link->tarn.TarnData, std::string("V2.07"));
+        QVERIFY(m_sim->command(u"delay %1"_s.arg(replyDelay)));
+        const std::map<int, std::string> answers{{54, "4D"}, {64, "V2.07"}};
+        const auto send = [this](int code) {
+            return m_link->tarn.Send(code, code == 54 ? "\1" : "") ? m_link->tarn.TarnData : "-";
+        };
+        const int inner = outer == 54 ? 64 : 54;
+        std::string innerAnswer;
+        QTimer::singleShot(innerAfter, [&] { innerAnswer = send(inner); });
+        QCOMPARE(send(outer), answers.at(outer));
+        QCOMPARE(innerAnswer, answers.at(inner));
+        QCOMPARE(int(m_link->tarn.Command), outer);
+        QCOMPARE(m_link->errors.count(), 0);
+        QTRY_COMPARE(m_sim->codes(), (QList<int>{outer, inner}));
     }
 
     void quittingEndsTheWait()
@@ -395,7 +393,7 @@ private slots:
         QVERIFY(m_link->port->deviceLost());
     }
 
-    void stopStartAndSimulatorRestart()
+    void stopStartAndSecondLink()
     {
         QVERIFY(connectToSim());
         Tarn_Comm& tarn = m_link->tarn;
@@ -424,26 +422,10 @@ private slots:
         QCOMPARE(m_link->errors.count(), 0);
         QTRY_COMPARE(m_sim->journal(), (QStringList{u"64"_s, u"105"_s, u"64"_s}));
 
-        // The simulator dies under the running link, and another takes its place. Its link
-        // goes too: the terminal's number may soon belong to another test's simulator.
-        m_sim->kill();
-        QFile::remove(linkPath());
-        QVERIFY(!tarn.Send(64));
-        QCOMPARE(tarn.lastError(), kTimeoutText);
-        QVERIFY(!tarn.Send(100, "0000"));
-        QCOMPARE(m_link->errorTexts(), (QStringList{kTimeoutText, kTimeoutText}));
-        QTRY_VERIFY(m_link->port->deviceLost());
-        QVERIFY(m_sim->start({u"--link"_s, linkPath(), u"--version"_s, u"V2.10"_s}));
-        // The link opens the device afresh by itself once it is back.
-        QVERIFY(tarn.Send(64));
-        QCOMPARE(tarn.TarnData, std::string("V2.10"));
-        QVERIFY(!m_link->port->deviceLost());
-        QCOMPARE(m_link->errors.count(), 2);
         // An owner whose children die in creation order: port and timer first, then the link.
         m_link->port.reset();
         m_link->timer.reset();
         m_link.reset();
-        QTRY_COMPARE(m_sim->journal(), QStringList{u"64"_s});
     }
 };
 
