@@ -96,15 +96,12 @@ private slots:
                                 << input << trace;
         };
         const QString updated = u"Tarn was updated succesfully!"_s;
-        const QStringList v205{u"--version"_s, u"V2.05"_s};
         row("status", {u"status"_s}, 0, kStatusJournal, {}, {}, {}, {},
             u"<  64 '@' data=56322E3037 text=\"V2.07\" reply"_s);
-        row("status, old firmware: no admin data", {u"status"_s}, 0, kStatusJournal.mid(0, 7), {},
-            v205);
         row("log --all", {u"log"_s, u"--all"_s}, 0,
             {u"64"_s, u"66 01"_s, u"48"_s, u"48"_s, u"48"_s}, {}, {u"--events"_s, u"2"_s});
         row("log --all, old firmware: no rewind", {u"log"_s, u"--all"_s}, 1, {u"64"_s},
-            u"V 2.07 or later"_s, v205);
+            u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
         row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
         row("set-clock", {u"set-clock"_s}, 0, {u"65 *"_s}, updated);

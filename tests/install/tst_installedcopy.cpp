@@ -67,42 +67,29 @@ private slots:
         QCOMPARE(install.exitCode(), 0);
     }
 
+    /// Every file in its place; the desktop entry and the metadata pass their validators.
     void installedFiles()
     {
+        const QString desktop = u"share/applications/example.tarn_systems.tarnconf.desktop"_s;
+        const QString metadata = u"share/metainfo/example.tarn_systems.tarnconf.metainfo.xml"_s;
         for (const QString& path :
              {u"bin/tarnconf"_s, u"bin/tarn-sim"_s, u"bin/tarn"_s, u"share/tarnconf/Tarn.INI"_s,
-              u"share/applications/example.tarn_systems.tarnconf.desktop"_s,
-              u"share/metainfo/example.tarn_systems.tarnconf.metainfo.xml"_s,
-              u"share/icons/hicolor/scalable/apps/tarnconf.svg"_s,
+              desktop, metadata, u"share/icons/hicolor/scalable/apps/tarnconf.svg"_s,
               u"share/icons/hicolor/48x48/apps/tarnconf.png"_s, u"share/man/man1/tarnconf.1.gz"_s,
               u"share/man/man1/tarn-sim.1.gz"_s, u"share/man/man1/tarn.1.gz"_s})
             QVERIFY2(QFileInfo(installed(path)).isFile(), qPrintable(path));
-    }
-
-    void validators_data()
-    {
-        QTest::addColumn<QString>("tool");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("desktop entry")
-            << "desktop-file-validate"
-            << QStringList{installed("share/applications/example.tarn_systems.tarnconf.desktop")};
-        QTest::newRow("metadata")
-            << "appstreamcli"
-            << QStringList{"validate", "--no-net",
-                           installed("share/metainfo/example.tarn_systems.tarnconf.metainfo.xml")};
-    }
-
-    void validators()
-    {
-        QFETCH(QString, tool);
-        QFETCH(QStringList, arguments);
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(tool + " is not installed (tools/run-tests.sh installs it)"));
-        QProcess validator;
-        validator.setProcessChannelMode(QProcess::ForwardedChannels);
-        validator.start(tool, arguments);
-        QVERIFY(validator.waitForFinished(kProgramTimeoutMs));
-        QCOMPARE(validator.exitCode(), 0);
+        for (QStringList command :
+             {QStringList{u"desktop-file-validate"_s, installed(desktop)},
+              {u"appstreamcli"_s, u"validate"_s, u"--no-net"_s, installed(metadata)}}) {
+            const QString tool = command.takeFirst();
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(tool + " is not installed (tools/run-tests.sh installs it)"));
+            QProcess validator;
+            validator.setProcessChannelMode(QProcess::ForwardedChannels);
+            validator.start(tool, command);
+            QVERIFY(validator.waitForFinished(kProgramTimeoutMs));
+            QCOMPARE(validator.exitCode(), 0);
+        }
     }
 
     /// First start: the user's folder is made with the sample. Second start, after the user

@@ -218,8 +218,6 @@ private slots:
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("error");
         const QString none;
-        QTest::newRow("version, no data")
-            << "version V3.10" << 64 << QByteArray() << "V3.10" << none;
         QTest::newRow("zone profile, raw byte 2")
             << "profile 2 42" << 54 << QByteArray(1, '\2') << "2A" << none;
         // Bytes that a cooked terminal would translate, swallow or act upon pass unchanged.
