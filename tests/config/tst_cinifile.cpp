@@ -62,22 +62,19 @@ private slots:
     {
         QTest::addColumn<QString>("where"); // section|key|type
         QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* where, const QString& expected) {
+            QTest::newRow(name) << QString::fromLatin1(where) << expected;
+        };
 
-        QTest::newRow("IN gives the text unconverted")
-            << "COMMUNICATION|Port|IN" << QString("text:3");
-        QTest::newRow("IN of a missing key gives int 0")
-            << "COMMUNICATION|Nothing|IN" << QString("int:0");
-        QTest::newRow("IN of an empty value gives int 0")
-            << "COMMUNICATION|Empty|IN" << QString("int:0");
-        QTest::newRow("IN of a non-number stays text")
-            << "COMMUNICATION|Settings|IN" << QString("text:9600,n,8,1");
-        QTest::newRow("ST") << "communication|SETTINGS|ST" << QString("text:9600,n,8,1");
-        QTest::newRow("ST missing") << "COMMUNICATION|Nothing|String" << QString("text:");
-        QTest::newRow("300 characters cut to 254")
-            << "Flags|Long|ST"
-            << "text:" + QString::fromLatin1(kLong300.left(254));
-        QTest::newRow("cut, then blanks removed") << "Flags|LongBlanks|ST"
-                                                  << "text:" + QString(252, 'x');
+        row("IN gives the text unconverted", "COMMUNICATION|Port|IN", "text:3");
+        row("IN of a missing key gives int 0", "COMMUNICATION|Nothing|IN", "int:0");
+        row("IN of an empty value gives int 0", "COMMUNICATION|Empty|IN", "int:0");
+        row("IN of a non-number stays text", "COMMUNICATION|Settings|IN", "text:9600,n,8,1");
+        row("ST", "communication|SETTINGS|ST", "text:9600,n,8,1");
+        row("ST missing", "COMMUNICATION|Nothing|String", "text:");
+        row("300 characters cut to 254", "Flags|Long|ST",
+            "text:" + QString::fromLatin1(kLong300.left(254)));
+        row("cut, then blanks removed", "Flags|LongBlanks|ST", "text:" + QString(252, u'x'));
     }
 
     void read()
