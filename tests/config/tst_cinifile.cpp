@@ -68,8 +68,6 @@ private slots:
 
         row("IN gives the text unconverted", "COMMUNICATION|Port|IN", "text:3");
         row("IN of a missing key gives int 0", "COMMUNICATION|Nothing|IN", "int:0");
-        row("IN of an empty value gives int 0", "COMMUNICATION|Empty|IN", "int:0");
-        row("IN of a non-number stays text", "COMMUNICATION|Settings|IN", "text:9600,n,8,1");
         row("ST", "communication|SETTINGS|ST", "text:9600,n,8,1");
         row("ST missing", "COMMUNICATION|Nothing|String", "text:");
         row("300 characters cut to 254", "Flags|Long|ST",
