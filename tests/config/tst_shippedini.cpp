@@ -45,10 +45,9 @@ private slots:
     {
         QVERIFY(section("PORTS").isEmpty());
         QVERIFY(m_bytes.endsWith("\r\n"));
-        QCOMPARE(m_bytes.count('\n'), m_bytes.count("\r\n"));
-        QCOMPARE(m_bytes.count('\r'), m_bytes.count("\r\n"));
-        for (const char c : m_bytes)
-            QVERIFY2(c == '\r' || c == '\n' || uchar(c) >= 0x20, "control character in the file");
+        const QByteArray rest = QByteArray(m_bytes).replace("\r\n", "");
+        for (const char c : rest)
+            QVERIFY2(uchar(c) >= 0x20, "control character, or a CR or LF outside a CR LF pair");
     }
 
     /// Every line of the lists reaches the catalogues: nothing breaks a list early.

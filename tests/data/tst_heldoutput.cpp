@@ -38,32 +38,24 @@ private slots:
         QStringList made;
         OutputItem item{};
         for (const QChar event : events) {
-            switch (event.toLatin1()) {
-            case 'P':
-            case 'B':
+            if (event == u'P' || event == u'B') {
                 hold.Press(event == u'P' ? OutputItem::Pump : OutputItem::Buzzer);
-                break;
-            case 'r':
+            } else if (event == u'r') {
                 hold.Release();
-                break;
-            case 'e':
+            } else if (event == u'e') {
                 hold.End();
-                break;
-            case 'o':
+            } else if (event == u'o') {
                 QCOMPARE(hold.Next(item), HeldOutput::Action::SwitchOn);
-                break;
-            case 'O':
+            } else if (event == u'O') {
                 hold.SwitchedOn(item);
                 made << u'+' + QLatin1String(kNames[int(item)]);
-                break;
-            case 'd':
+            } else if (event == u'd') {
                 for (auto action = hold.Next(item); action != HeldOutput::Action::None;
                      action = hold.Next(item)) {
                     const bool on = action == HeldOutput::Action::SwitchOn;
                     on ? hold.SwitchedOn(item) : hold.SwitchedOff();
                     made << (on ? u'+' : u'-') + QLatin1String(kNames[int(item)]);
                 }
-                break;
             }
         }
         QCOMPARE(made.join(u' '), switched);

@@ -116,32 +116,29 @@ private slots:
         QTest::addColumn<int>("decoder");
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, Decoder decoder, const char* data,
+                            const char* expected) {
+            QTest::newRow(name) << int(decoder) << QString::fromLatin1(data)
+                                << QString::fromLatin1(expected);
+        };
 
         // Universal I/O, detectors, manual triggers, °C, °F.
-        QTest::newRow("inputs worked example") << int(Inputs) << "0F6014"
-                                               << "0000 0000 001 20 68";
-        QTest::newRow("inputs all zero: active") << int(Inputs) << "000000"
-                                                 << "0000 1111 111 0 32";
-        QTest::newRow("inputs bit order") << int(Inputs) << "9D1000"
-                                          << "1001 0100 111 0 32";
-        QTest::newRow("inputs lower case, -1") << int(Inputs) << "0fe0ff"
-                                               << "0000 0000 000 -1 30.2";
-        QTest::newRow("inputs NAK reply") << int(Inputs) << "NAK"
-                                          << "0000 1010 111 0 32";
+        row("inputs worked example", Inputs, "0F6014", "0000 0000 001 20 68");
+        row("inputs all zero: active", Inputs, "000000", "0000 1111 111 0 32");
+        row("inputs bit order", Inputs, "9D1000", "1001 0100 111 0 32");
+        row("inputs lower case, -1", Inputs, "0fe0ff", "0000 0000 000 -1 30.2");
+        row("inputs NAK reply", Inputs, "NAK", "0000 1010 111 0 32");
 
         // Four delays, three messages, three output bytes.
-        QTest::newRow("delays worked example") << int(Delays) << "1E0A05FF010203071F00"
-                                               << "30 10 5 255 1 2 3 7 31 0";
-        QTest::newRow("delays short") << int(Delays) << "1e0a05"
-                                      << "30 10 5 0 0 0 0 0 0 0";
-        QTest::newRow("delays bad pair ends early") << int(Delays) << "3X0A05FF010203071F00"
-                                                    << "3 10 5 255 1 2 3 7 31 0";
+        row("delays worked example", Delays, "1E0A05FF010203071F00", "30 10 5 255 1 2 3 7 31 0");
+        row("delays short", Delays, "1e0a05", "30 10 5 0 0 0 0 0 0 0");
+        row("delays bad pair ends early", Delays, "3X0A05FF010203071F00",
+            "3 10 5 255 1 2 3 7 31 0");
 
         // Serial number, manufactured, installed, last service, the one before; no times.
-        QTest::newRow("admin 123456") << int(Admin) << "0001E24001010000825D0000FCFF7BFB00000000"
-                                      << "123456 2000-01-01 2024-02-29 2063-12-31 zero";
-        QTest::newRow("admin 16 characters") << int(Admin) << "00000001AC44C79E"
-                                             << "1 2026-12-04 zero zero zero";
+        row("admin 123456", Admin, "0001E24001010000825D0000FCFF7BFB00000000",
+            "123456 2000-01-01 2024-02-29 2063-12-31 zero");
+        row("admin 16 characters", Admin, "00000001AC44C79E", "1 2026-12-04 zero zero zero");
     }
 
     void decoders()

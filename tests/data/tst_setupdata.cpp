@@ -65,27 +65,23 @@ private slots:
         QTest::addColumn<int>("field"); // 0 manufacturing, 1 installation, 2 service
         QTest::addColumn<TarnDateTime>("d");
         QTest::addColumn<QByteArray>("error");
+        const auto row = [](const char* name, int field, TarnDateTime d,
+                            const QByteArray& error = {}) {
+            QTest::newRow(name) << field << d << error;
+        };
         const QByteArray future = "! Can\xB4t set to future date";
-        QTest::newRow("now") << 0 << kNow << QByteArray();
-        QTest::newRow("later") << 0 << kNow.AddSeconds(1)
-                               << "Incorrect value (Manufacturing date)" + future;
-        QTest::newRow("31 Dec 1999")
-            << 0 << At(1999, 12, 31) << QByteArray("Incorrect value (Manufacturing date)!");
-        QTest::newRow("1 Jan 2000") << 0 << At(2000, 1, 1) << QByteArray();
-        QTest::newRow("installed before manufactured")
-            << 1 << At(2024, 3, 13, 23, 59, 59)
-            << QByteArray("Incorrect value (Installation date)! Must be later than the "
-                          "Manufacturing date.");
-        QTest::newRow("installed when manufactured") << 1 << At(2024, 3, 14) << QByteArray();
-        QTest::newRow("service before installation")
-            << 2 << At(2024, 5, 1)
-            << QByteArray(
-                   "Incorrect value (Service date)! Must be later than the Installation date.");
-        QTest::newRow("service equal to the last") << 2 << At(2026, 5, 4, 10, 0, 0) << QByteArray();
-        QTest::newRow("a second before the last")
-            << 2 << At(2026, 5, 4, 9, 59, 59)
-            << QByteArray(
-                   "Incorrect value (Service date)! Must be later than the last Service date.");
+        row("now", 0, kNow);
+        row("later", 0, kNow.AddSeconds(1), "Incorrect value (Manufacturing date)" + future);
+        row("31 Dec 1999", 0, At(1999, 12, 31), "Incorrect value (Manufacturing date)!");
+        row("1 Jan 2000", 0, At(2000, 1, 1));
+        row("installed before manufactured", 1, At(2024, 3, 13, 23, 59, 59),
+            "Incorrect value (Installation date)! Must be later than the Manufacturing date.");
+        row("installed when manufactured", 1, At(2024, 3, 14));
+        row("service before installation", 2, At(2024, 5, 1),
+            "Incorrect value (Service date)! Must be later than the Installation date.");
+        row("service equal to the last", 2, At(2026, 5, 4, 10, 0, 0));
+        row("a second before the last", 2, At(2026, 5, 4, 9, 59, 59),
+            "Incorrect value (Service date)! Must be later than the last Service date.");
     }
 
     void dates()
@@ -102,14 +98,6 @@ private slots:
         // Beyond what Tarn stores, with a PC clock that far on and a record without dates.
         QCOMPARE(SetupFields::InstallationDateError(At(2256, 1, 1), At(2300, 1, 1), {}),
                  "Incorrect value (Installation date)!\rTarn stores dates up to 31 December 2255.");
-    }
-
-    void serviceSwitch()
-    {
-        QVERIFY(SetupFields::IsServiceSwitch("-K"));
-        QVERIFY(SetupFields::IsServiceSwitch("  -k \t"));
-        QVERIFY(!SetupFields::IsServiceSwitch(""));
-        QVERIFY(!SetupFields::IsServiceSwitch("-K x"));
     }
 
     void delaysBlock_data()
@@ -133,28 +121,16 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(SetupBlocks::DelaysBlock(delays)), block);
     }
 
-    void adminBlock_data()
+    /// A date Tarn cannot store, or a serial number of 0, builds no block (the blocks of
+    /// accepted values: tst_frmsetup's buttons).
+    void adminBlockRefused()
     {
-        QTest::addColumn<int>("field"); // 1..4 the dates
-        QTest::addColumn<TarnDateTime>("date");
-        QTest::addColumn<QByteArray>("block"); // empty: refused
-        QTest::newRow("installed")
-            << 2 << At(2000, 1, 1) << kUnset.repeated(2) + "01010000" + kUnset.repeated(2);
-        QTest::newRow("1999") << 2 << At(1999, 12, 31) << QByteArray();
-        QTest::newRow("no date") << 4 << TarnDateTime() << QByteArray();
-    }
-
-    void adminBlock()
-    {
-        QFETCH(int, field);
-        QFETCH(TarnDateTime, date);
-        QFETCH(QByteArray, block);
-        SetupBlocks::Admin admin;
-        admin.dates[field - 1] = date;
         std::string got = "untouched";
-        QCOMPARE(SetupBlocks::AdminBlock(admin, got), !block.isEmpty());
-        QCOMPARE(QByteArray::fromStdString(got), block.isEmpty() ? "untouched" : block);
+        QVERIFY(!SetupBlocks::AdminBlock({{}, {std::nullopt, At(1999, 12, 31)}}, got));
+        QVERIFY(!SetupBlocks::AdminBlock(
+            {{}, {std::nullopt, std::nullopt, std::nullopt, TarnDateTime()}}, got));
         QVERIFY(!SetupBlocks::AdminBlock({0, {}}, got));
+        QVERIFY(got == "untouched");
     }
 
     void serviceDates()
@@ -238,9 +214,8 @@ private slots:
         QStringList shown;
         for (const auto& choice : choices)
             shown << QString::number(choice.id) + u'=' + QString::fromStdString(choice.name);
+        // Which entry a zone's profile selects: tst_frmsetup's fill.
         QCOMPARE(shown, (QStringList{"3=P3", "-2=P-2", "1=P1"}));
-        QCOMPARE(SetupBlocks::ChoiceIndex(choices, 1), 2);
-        QCOMPARE(SetupBlocks::ChoiceIndex(choices, 7), -1);
         QVERIFY(SetupBlocks::ProfileChoices({}).empty());
     }
 };

@@ -71,25 +71,20 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("taken"); // status, command when there is one, data, checksum
         QTest::addColumn<QByteArray>("errorText");
+        const auto row = [](const char* name, const char* frame, const char* taken,
+                            const QByteArray& errorText = {}) {
+            QTest::newRow(name) << QByteArray(frame) << QString::fromLatin1(taken) << errorText;
+        };
 
-        QTest::newRow("version reply")
-            << QByteArray("008F4056322E303782FF") << QString("ok 64 V2.07 0") << QByteArray();
-        QTest::newRow("five bytes, empty data")
-            << QByteArray("008F40CFFF") << QString("ok 64  0") << QByteArray();
-        QTest::newRow("addresses not checked")
-            << QByteArray("8F006430313030EAFF") << QString("ok 100 0100 0") << QByteArray();
-        QTest::newRow("checksum off by 37")
-            << QByteArray("008F40EAFF") << QString("bad  37") << QByteArray("CRC Error. (37)");
-        QTest::newRow("lone end byte")
-            << QByteArray("FF") << QString("short  0") << kTooShortHead + "\xFF" + kTooShortTail;
-        QTest::newRow("four bytes") << QByteArray("414203FF") << QString("short 3  0")
-                                    << kTooShortHead + "AB\x03\xFF" + kTooShortTail;
-        QTest::newRow("four bytes, checksum checked first")
-            << QByteArray("010204FF") << QString("bad  7") << QByteArray("CRC Error. (7)");
-        QTest::newRow("noise before a reply") << QByteArray("1200FE8F008F4056322E303782FF")
-                                              << QString("ok 64 V2.07 0") << QByteArray();
-        QTest::newRow("noise before a bad reply")
-            << QByteArray("12008F40EAFF") << QString("bad  55") << QByteArray("CRC Error. (55)");
+        row("version reply", "008F4056322E303782FF", "ok 64 V2.07 0");
+        row("five bytes, empty data", "008F40CFFF", "ok 64  0");
+        row("addresses not checked", "8F006430313030EAFF", "ok 100 0100 0");
+        row("checksum off by 37", "008F40EAFF", "bad  37", "CRC Error. (37)");
+        row("lone end byte", "FF", "short  0", kTooShortHead + "\xFF" + kTooShortTail);
+        row("four bytes", "414203FF", "short 3  0", kTooShortHead + "AB\x03\xFF" + kTooShortTail);
+        row("four bytes, checksum checked first", "010204FF", "bad  7", "CRC Error. (7)");
+        row("noise before a reply", "1200FE8F008F4056322E303782FF", "ok 64 V2.07 0");
+        row("noise before a bad reply", "12008F40EAFF", "bad  55", "CRC Error. (55)");
     }
 
     void checkFrame()
@@ -117,9 +112,7 @@ private slots:
         QTest::addColumn<QStringList>("frames");
         QTest::addColumn<QByteArray>("left");
 
-        QTest::newRow("two replies in one read")
-            << QByteArray("008F40CFFF008F30454E44F0FF")
-            << QStringList{"00 8F 40 CF FF", "00 8F 30 45 4E 44 F0 FF"} << QByteArray();
+        // Two replies in one read: tarn_core_check's cutter and tst_tarncomm's incoming bytes.
         QTest::newRow("reply with checksum 255 cut in two")
             << QByteArray("008F70FFFF") << QStringList{"00 8F 70 FF", "FF"} << QByteArray();
         QTest::newRow("bytes after the last end byte stay")
