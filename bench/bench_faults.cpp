@@ -1,4 +1,6 @@
 // The main window on a bad line, against tarn-sim:
+//  - status reads with 1 % of the requests dropped, 1 % of the replies corrupted and noise
+//    before every 50th reply: every read that met no fault shows the controller's values;
 //  - an event-log read with 1 % of the requests dropped, 1 % of the replies corrupted and
 //    noise before every 50th reply: events lost and doubled against the controller's store,
 //    the receive buffer's peak, and the status read after it;
@@ -7,7 +9,9 @@
 //    lost and doubled, outputs off sent once it is back, and the CPU that the window uses
 //    while the controller is away.
 //
-//   bench_faults [EVENTS] [RESTARTS]     (defaults 1000 and 20)
+//   bench_faults [EVENTS] [RESTARTS] [STATUS-READS]     (defaults 1000, 20 and 30)
+//
+// ctest runs it small, as a test of the program's behaviour on a bad line.
 //
 // tarn-sim from TARN_SIM, else the one this program was built with. The simulator keeps its
 // log memory in a file, as the controller keeps it through a loss of power.
@@ -45,6 +49,7 @@ namespace {
 
 constexpr int kDefaultEvents = 1000;
 constexpr int kDefaultRestarts = 20;
+constexpr int kDefaultStatusReads = 30;
 constexpr int kTestTab = 1;
 constexpr int kEventLogTab = 2;
 /// How long the controller stays away each time.
@@ -234,6 +239,7 @@ int main(int argc, char* argv[])
     };
     const int events = argument(1, kDefaultEvents);
     const int restarts = argument(2, kDefaultRestarts);
+    const int statusReads = argument(3, kDefaultStatusReads);
 
     QTemporaryDir home;
     Controller controller(home);
@@ -257,10 +263,43 @@ int main(int argc, char* argv[])
     EventLogPage& log = *window.picLog;
     bool ok = true;
 
-    // 1. A read on a line with faults.
-    std::printf("Event log read of %d events: 1 %% of requests dropped, 1 %% of replies "
-                "corrupted, noise before every 50th reply\n",
-                events);
+    // 1. Status reads and a log read on a line with faults.
+    int errors = 0;
+    QObject::connect(&tarn, &Tarn_Comm::ErrorMessage, [&] { ++errors; });
+    const StatusPage& status = *window.picSts;
+    int clean = 0;
+    int right = 0;
+    window.AutoUpdate = true;
+    for (int i = 1; i <= statusReads; ++i) {
+        const int serial = 1000 + i;
+        if (!controller.command(
+                QStringLiteral("delays %1").arg(i, 2, 16, QLatin1Char('0')).toLatin1() +
+                "0A05FF010203050F00") ||
+            !controller.command(
+                QStringLiteral("admin %1").arg(serial, 8, 16, QLatin1Char('0')).toLatin1() +
+                QByteArray(32, '0')))
+            return 1;
+        errors = 0;
+        window.UpdateStatusPage();
+        if (errors > 0)
+            continue;
+        ++clean;
+        right += status.lblSoftwareVersion_sts->text() == QLatin1String("V 2.07") &&
+                         status.lblDetectorADelay_sts->text() == QStringLiteral("%1 s").arg(i) &&
+                         status.lblManualADelay_sts->text() == QLatin1String("5 s") &&
+                         status.lblSerialNo_sts->text() == QString::number(serial)
+                     ? 1
+                     : 0;
+    }
+    std::printf("Status reads on a line with 1 %% of requests dropped, 1 %% of replies corrupted, "
+                "noise before every 50th reply\n");
+    std::printf("  %d of %d reads met no fault, %d of them showed the controller's values\n", clean,
+                statusReads, right);
+    bool step = clean > 0 && right == clean;
+    Report("every read without a fault complete and right", step);
+    ok = ok && step;
+
+    std::printf("Event log read of %d events on that line\n", events);
     window.tabCtrl->setCurrentIndex(kEventLogTab);
     std::size_t bufferPeak = 0;
     QTimer sampler;
@@ -279,13 +318,12 @@ int main(int argc, char* argv[])
                 "receive buffer peak %zu bytes\n",
                 check.rows, double(clock.elapsed()) / 1000.0, check.doubled, check.lost, corrupted,
                 bufferPeak);
-    bool step = ended && check.doubled == 0 && check.lost <= corrupted + 1 &&
-                bufferPeak <= FrameCutter::kMaxBufferedBytes;
+    step = ended && check.doubled == 0 && check.lost <= corrupted + 1 &&
+           bufferPeak <= FrameCutter::kMaxBufferedBytes;
     Report("read to the end, none doubled, lost only corrupted", step);
     ok = ok && step;
 
-    int errors = 0;
-    QObject::connect(&tarn, &Tarn_Comm::ErrorMessage, [&] { ++errors; });
+    errors = 0;
     step = controller.command("faults 0 0 0");
     window.tabCtrl->setCurrentIndex(0);
     window.AutoUpdate = true;
