@@ -40,6 +40,14 @@ bool Start(QProcess& sim, const QStringList& options)
     return false;
 }
 
+bool StartOnLink(QProcess& sim, const QString& link, bool lineRate, const QStringList& options)
+{
+    QStringList all{QStringLiteral("--link"), link};
+    if (lineRate)
+        all << QStringLiteral("--line-rate") << QString::number(kLineRate);
+    return Start(sim, all + options);
+}
+
 bool Command(QProcess& sim, const QByteArray& line)
 {
     sim.write(line + '\n');

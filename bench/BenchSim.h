@@ -20,6 +20,9 @@ QString Path();
 /// Starts tarn-sim with `options` and waits until it serves; false, with a message on
 /// standard error, when it does not.
 bool Start(QProcess& sim, const QStringList& options);
+/// Start on a link at `link`, at kLineRate when `lineRate`, else without line timing.
+bool StartOnLink(QProcess& sim, const QString& link, bool lineRate,
+                 const QStringList& options = {});
 /// Sends a control line to its standard input; true when it answers OK.
 bool Command(QProcess& sim, const QByteArray& line);
 /// Ends it and waits for its end.

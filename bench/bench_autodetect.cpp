@@ -6,9 +6,9 @@
 //   (tarn-sim from TARN_SIM, else the one this program was built with; runs offscreen when
 //   QT_QPA_PLATFORM is not set)
 
+#include "BenchLink.h"
 #include "BenchSim.h"
 
-#include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/main/MessageBoxes.h"
@@ -107,19 +107,12 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));
     QProcess sim;
-    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                               QStringLiteral("--link"), linkPath}))
+    if (!BenchSim::StartOnLink(sim, linkPath, true))
         return 1;
 
     const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
-    SerialPort port;
-    QTimer timer;
-    Tarn_Comm tarn;
-    tarn.comm = &port;
-    tarn.CommTimer = &timer;
-    tarn.IniPath = iniPath;
-    tarn.CommPort = 1;
-    tarn.CommSettings = QStringLiteral("9600,n,8,1");
+    BenchLink link(iniPath, QStringLiteral("9600,n,8,1"));
+    Tarn_Comm& tarn = link.tarn;
 
     if (!WriteIni(iniPath, linkPath, {kSimPort}))
         return 1;

@@ -52,9 +52,8 @@ int main(int argc, char* argv[])
     QTemporaryDir home;
     const QString linkPath = home.filePath(QStringLiteral("tty"));
     QProcess sim;
-    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                               QStringLiteral("--events"), QString::number(events),
-                               QStringLiteral("--link"), linkPath}))
+    if (!BenchSim::StartOnLink(sim, linkPath, true,
+                               {QStringLiteral("--events"), QString::number(events)}))
         return 1;
 
     if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), linkPath))

@@ -3,11 +3,11 @@
 //
 //   bench_send [N]     (tarn-sim from TARN_SIM, else the one this program was built with)
 
+#include "BenchLink.h"
 #include "BenchSim.h"
 
 #include "link/CommandCodes.h"
 #include "link/FrameCodec.h"
-#include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 
 #include <QCoreApplication>
@@ -81,8 +81,7 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));
     QProcess sim;
-    if (!BenchSim::Start(sim, {QStringLiteral("--line-rate"), QString::number(kLineRate),
-                               QStringLiteral("--link"), linkPath}))
+    if (!BenchSim::StartOnLink(sim, linkPath, true))
         return 1;
 
     const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
@@ -92,14 +91,8 @@ int main(int argc, char* argv[])
     ini.write("[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
     ini.close();
 
-    SerialPort port;
-    QTimer timer;
-    Tarn_Comm tarn;
-    tarn.comm = &port;
-    tarn.CommTimer = &timer;
-    tarn.IniPath = iniPath;
-    tarn.CommPort = 1;
-    tarn.CommSettings = QStringLiteral("%1,n,8,1").arg(kLineRate);
+    BenchLink link(iniPath, QStringLiteral("%1,n,8,1").arg(kLineRate));
+    Tarn_Comm& tarn = link.tarn;
     QString errText;
     if (!tarn.Start(errText)) {
         std::fprintf(stderr, "bench_send: %s\n", qPrintable(errText));

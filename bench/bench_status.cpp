@@ -35,14 +35,6 @@ constexpr double kAllowedRatio = 1.05;
 constexpr double kAllowedStartExtraMs = 300;
 constexpr double kAllowedCpuPercent = 0.5;
 
-bool StartSim(QProcess& sim, const QString& link, bool lineRate)
-{
-    QStringList options{QStringLiteral("--link"), link};
-    if (lineRate)
-        options << QStringLiteral("--line-rate") << QString::number(kLineRate);
-    return BenchSim::Start(sim, options);
-}
-
 /// The wire time of one status read's requests and replies, as the window makes them, plus
 /// the controller's pause after each reply.
 double StatusReadLimitMs(Tarn_Comm& tarn)
@@ -91,7 +83,7 @@ int main(int argc, char* argv[])
         return 1;
     qputenv("TARN_HOME", home.path().toLocal8Bit());
     // The controller is there before the program starts, as a technician connects it.
-    if (!StartSim(sim, linkPath, true))
+    if (!BenchSim::StartOnLink(sim, linkPath, true))
         return 1;
     const double simReadyMs = double(sinceStart.nsecsElapsed()) / 1e6;
 
@@ -152,7 +144,7 @@ int main(int argc, char* argv[])
         window.updTimer->stop();
         BenchSim::Stop(sim);
         QProcess fast;
-        if (!StartSim(fast, linkPath, false))
+        if (!BenchSim::StartOnLink(fast, linkPath, false))
             return 1;
         const double before = ResidentMiB();
         for (int i = 0; i < soakReads; ++i)
