@@ -32,9 +32,12 @@ constexpr std::string_view kNewFileLineEnd = "\r\n";
 constexpr std::string_view kNewFileLineEnd = "\n";
 #endif
 
-bool HasLineBreak(std::string_view text)
+/// A line end, or the end-of-file mark: written into a line, either would change how the file
+/// reads (a value ending in the mark, written last, would read without it).
+bool BreaksLines(std::string_view text)
 {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+    return text.find_first_of(std::string_view("\r\n")) != std::string_view::npos ||
+           text.find(kEndOfFileMark) != std::string_view::npos;
 }
 
 /// The section name when the line is a header ("[name]", blanks allowed around both).
@@ -202,8 +205,8 @@ bool SetValue(Document& document, const std::string& section, const std::string&
 {
     const std::string_view sectionName = Trimmed(section);
     const std::string_view keyName = Trimmed(key);
-    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
+    if (sectionName.empty() || keyName.empty() || BreaksLines(section) || BreaksLines(key) ||
+        BreaksLines(value) || sectionName.find(']') != std::string_view::npos ||
         keyName.find('=') != std::string_view::npos || keyName.front() == ';' ||
         keyName.front() == '[')
         return false;

@@ -25,7 +25,8 @@ public:
     /// Read on a text already split by SplitLines, for callers that read many keys.
     static bool ReadLines(const std::vector<TextLine>& lines, const std::string& section,
                           const std::string& key, std::string& value);
-    /// False when the file cannot be written; the file is then unchanged.
+    /// False when the file cannot be written, or when the section, key or value holds a line
+    /// end or the end-of-file mark (Ctrl-Z); the file is then unchanged.
     static bool Write(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& value);
     /// Write on the text of a file held in memory; the text is unchanged when it gives false.
