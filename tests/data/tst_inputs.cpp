@@ -164,8 +164,6 @@ private slots:
         Tarn_Outputs outputs;
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.ProfileName(3));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.SetProfileID(-1, 1));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.SetOutPuts(-32768, 1));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.SetDetector(4, true));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, outputs.SetExtraOutPut(4, 1));
         // Nothing was changed; the last valid indexes are read by the decoder rows.
         QCOMPARE(outputs.STU_Data(), std::string("0000"));
