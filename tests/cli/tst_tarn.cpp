@@ -148,10 +148,9 @@ private slots:
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         const QStringList sent = sim.journal();
-        for (qsizetype i = 0; i < qMin(sent.size(), journal.size()); ++i) {
+        for (qsizetype i = 0; i < qMin(sent.size(), journal.size()); ++i)
             if (journal[i].endsWith(u'*') && sent[i].startsWith(journal[i].chopped(1)))
                 journal[i] = sent[i];
-        }
         QCOMPARE(sent, journal);
         const QRegularExpression line(u"^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d "_s +
                                           QRegularExpression::escape(trace) + u'$',
@@ -173,7 +172,6 @@ private slots:
         QVERIFY(
             QDateTime::fromString(status[u"controllerTime"_s].toString(), Qt::ISODate).isValid());
         const QJsonArray zones = status[u"zones"_s].toArray();
-        QCOMPARE(zones.size(), 3);
         QCOMPARE(zones[1][u"outputs"_s].toArray(), (QJsonArray{false, true, false, false}));
         QCOMPARE(zones[2][u"profileType"_s].toString(), u"Diverting valve 2"_s);
         QVERIFY(status[u"inputs"_s][u"detectors"_s].toArray().first().isBool());
