@@ -14,10 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const TarnDateTime clock = ParseControllerClock(text);
     if (!clock.IsZero()) {
         // The clock text that the set-clock command sends reads back as the same time.
-        const std::string sent = SetupBlocks::ClockText(clock);
-        FUZZ_CHECK(sent.size() == 15);
-        FUZZ_CHECK(ParseControllerClock(sent) == clock);
-        FUZZ_CHECK(sent[14] == static_cast<char>('0' + clock.DayOfWeek()));
+        FUZZ_CHECK(ParseControllerClock(SetupBlocks::ClockText(clock)) == clock);
     }
 
     const TarnDateTime packed = DecodePackedDate(text, currentYear);

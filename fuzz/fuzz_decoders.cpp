@@ -5,8 +5,6 @@
 #include "data/EventLog.h"
 #include "data/Tarn_Inputs.h"
 
-#include <cmath>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
@@ -16,9 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     record.ResolveInputs(reply);
     record.ResolveDelays(reply);
     record.ResolveAdminData(reply);
-    FUZZ_CHECK(std::isfinite(record.TemperatureCelsius));
-    const Tarn_Inputs event = DecodeLogEvent(reply, currentYear);
-    FUZZ_CHECK(event.LogTemperatureCelsius >= -128 && event.LogTemperatureCelsius <= 127);
-    FUZZ_CHECK(!event.LogText.empty());
+    DecodeLogEvent(reply, currentYear);
     return 0;
 }

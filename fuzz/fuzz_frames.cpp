@@ -11,10 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const std::size_t piece = 1 + input.Byte() % 64;
     const std::string_view bytes = input.Rest();
     FrameCutter cutter;
-    std::size_t fed = 0;
     for (std::size_t start = 0; start < bytes.size(); start += piece) {
         for (const char byte : bytes.substr(start, piece)) {
-            ++fed;
             const FrameCutter::Result cut = cutter.feed(byte);
             if (cut.kind != FrameCutter::Result::Kind::Frame)
                 continue;
@@ -29,6 +27,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
                                          checked.data) == cut.frame);
         }
     }
-    FUZZ_CHECK(fed == bytes.size());
     return 0;
 }

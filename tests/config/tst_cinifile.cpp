@@ -3,7 +3,6 @@
 
 #include "TestFiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,21 +40,13 @@ class TestCIniFile : public QObject
     QString m_path;
     CIniFile m_ini;
 
-    IniVariant read(const QString& where) const // section|key|type
-    {
-        return m_ini.UT_IniRead(where.section('|', 0, 0).toStdString(),
-                                where.section('|', 1, 1).toStdString(),
-                                where.section('|', 2).toStdString(), m_path.toStdString());
-    }
-
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_path = m_dir->filePath("Tarn.INI");
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kSample) == kSample.size());
+        QVERIFY(WriteAll(m_path, kSample));
     }
 
     void read_data()
@@ -79,7 +70,10 @@ private slots:
     {
         QFETCH(QString, where);
         QFETCH(QString, expected);
-        QCOMPARE(Describe(read(where)), expected);
+        QCOMPARE(
+            Describe(m_ini.UT_IniRead(Std(where.section('|', 0, 0)), Std(where.section('|', 1, 1)),
+                                      Std(where.section('|', 2)), Std(m_path))),
+            expected);
     }
 
     /// The program writes IN and ST only.

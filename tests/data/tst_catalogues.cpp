@@ -78,8 +78,6 @@ private slots:
         QTest::newRow("empty line ends the list")
             << QByteArray("[PROFILES]\n1=One|T,0,F,30,S,60\n\n2=Two|T,0,F,30,S,60\n")
             << QStringList{"P 1|One|T,0,F,30,S,60"};
-        QTest::newRow("line without = ends the list")
-            << QByteArray("[MESSAGES]\n1=a\n; a comment\n2=b\n") << QStringList{"M 1=a"};
         QTest::newRow("8-bit text kept") << QByteArray("[MESSAGES]\n1=R\xF6hre \xB4\n")
                                          << QStringList{QString::fromLatin1("M 1=R\xF6hre \xB4")};
     }

@@ -78,14 +78,6 @@ private slots:
         QVERIFY(!date.HasTime());
     }
 
-    void zeroDate()
-    {
-        const TarnDateTime zero;
-        QVERIFY(zero.IsZero());
-        QCOMPARE(zero, TarnDateTime::FromParts(1899, 12, 30));
-        QCOMPARE(TarnDateTime::FromParts(1900, 1, 1).SecondsSinceZero(), int64_t{2 * 86400});
-    }
-
     void now()
     {
         const QDateTime before = QDateTime::currentDateTime();
@@ -96,36 +88,20 @@ private slots:
                  qPrintable(Format(now) + " vs " + before.toString(Qt::ISODate)));
     }
 
-    void controllerClock_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-
-        const QString zero = QStringLiteral("zero date");
-        QTest::newRow("plain") << "20261204140730" << QString("2026-12-04 14:07:30");
-        QTest::newRow("weekday digit ignored")
-            << "202612041407306" << QString("2026-12-04 14:07:30");
-        QTest::newRow("month 13") << "20261304140730" << zero;
-        QTest::newRow("too short") << "2026120414073" << zero;
-        QTest::newRow("letter in a field") << "2026120414O730" << zero;
-        QTest::newRow("END reply") << "END" << zero;
-    }
-
-    void controllerClock()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(Describe(ParseControllerClock(Std(text))), expected);
-    }
-
-    void decodePacked_data()
+    /// The controller's clock text (current year 0) and packed dates.
+    void decode_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("currentYear");
         QTest::addColumn<QString>("expected");
 
+        QTest::newRow("clock: weekday digit ignored")
+            << "202612041407306" << 0 << "2026-12-04 14:07:30";
+        QTest::newRow("clock: month 13") << "20261304140730" << 0 << "zero date";
+        QTest::newRow("clock: letter in a field") << "2026120414O730" << 0 << "zero date";
+        QTest::newRow("clock: END reply, too short") << "END" << 0 << "zero date";
+
         const int now = kYearBeforeWindow;
-        QTest::newRow("worked example") << "AC44C79E" << now << "2026-12-04 14:07:30";
         QTest::newRow("last of 2063") << "FCFF7BFB" << now << "2063-12-31 23:59:59";
         QTest::newRow("never stored") << "00000000" << now << "zero date";
         QTest::newRow("9 characters") << "AC44C79E0" << now << "zero date";
@@ -144,12 +120,14 @@ private slots:
         QTest::newRow("last in the window") << "3C9F0000" << kYearInWindow << "2099-12-31 00:00:00";
     }
 
-    void decodePacked()
+    void decode()
     {
         QFETCH(QString, text);
         QFETCH(int, currentYear);
         QFETCH(QString, expected);
-        QCOMPARE(Describe(DecodePackedDate(Std(text), currentYear)), expected);
+        QCOMPARE(Describe(currentYear ? DecodePackedDate(Std(text), currentYear)
+                                      : ParseControllerClock(Std(text))),
+                 expected);
     }
 
     void encodePacked_data()

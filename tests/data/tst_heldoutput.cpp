@@ -27,7 +27,6 @@ private slots:
             << u"Pd rB d rd"_s << u"+Pump -Pump +Buzzer -Buzzer"_s;
         QTest::newRow("end switches off once") << u"Bd ed ed"_s << u"+Buzzer -Buzzer"_s;
         QTest::newRow("nothing on after the end") << u"Pe d Bd"_s << u""_s;
-        QTest::newRow("release of nothing") << u"rd"_s << u""_s;
     }
 
     void heldOutput()

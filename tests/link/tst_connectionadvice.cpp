@@ -2,6 +2,7 @@
 
 #include "ProgramHome.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 
 #include "link/ConnectionAdvice.h"
 #include "link/PortDevice.h"
@@ -64,12 +65,11 @@ private slots:
         SimProcess sim;
         QVERIFY(sim.start());
         const QByteArray device = sim.slavePath().toLocal8Bit();
-        QFile file(home.filePath(u"Tarn.INI"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[PORTS]\r\nCOM2=" + device + "\r\nCOM3=/nonexistent/tty3\r\nCOM5=" + device);
-        file.close();
+        const QString ini = home.filePath(u"Tarn.INI"_s);
+        QVERIFY(WriteAll(ini, "[PORTS]\r\nCOM2=" + device +
+                                  "\r\nCOM3=/nonexistent/tty3\r\nCOM5=" + device));
         SerialPort first;
-        first.setIniPath(file.fileName());
+        first.setIniPath(ini);
         first.setCommPort(3);
         QVERIFY(!first.open());
         QCOMPARE(first.failure(), PortFailure::DeviceMissing);

@@ -121,10 +121,9 @@ private slots:
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("device");
-        const QByteArray none;
-        QTest::newRow("last USB adapter") << none << 8 << "/dev/ttyUSB7";
-        QTest::newRow("first built-in port") << none << 13 << "/dev/ttyS0";
-        QTest::newRow("port 16") << none << 16 << "";
+        QTest::newRow("last USB adapter") << QByteArray() << 8 << "/dev/ttyUSB7";
+        QTest::newRow("first built-in port") << QByteArray() << 13 << "/dev/ttyS0";
+        QTest::newRow("port 16") << QByteArray() << 16 << "";
 
         // Mapped ports: tst_frmcomsetup and tst_connectionadvice.
         QTest::newRow("empty value keeps the default")
@@ -198,7 +197,6 @@ private slots:
     {
         QVERIFY(m_sim->start({u"--link"_s, linkPath()}));
         Link link(iniPath());
-        QVERIFY(!link.tarn.Send(64));
         QVERIFY(!link.tarn.Send(100, "0000"));
         QCOMPARE(link.errors.count(), 0);
         QVERIFY(!link.port->isOpen());
