@@ -156,8 +156,10 @@ private slots:
         QVERIFY(WriteAll(m_path, kCrlfSample));
         const std::string path = Std(m_path);
 
-        // Values and names that would add lines or headers to the file.
+        // Values and names that would add lines or headers to the file, or end it (a value
+        // ending in Ctrl-Z, written last, read back without it).
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", "Port", "1\r\n[EVIL]"));
+        QVERIFY(!IniFile::Write(path, "COMMUNICATION", "Port", "%3\x1A"));
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", "a=b", "1"));
         QVERIFY(!IniFile::Write(path, "COMMUNICATION", ";Port", "1"));
         QVERIFY(!IniFile::Write(path, "A]B", "k", "1"));
