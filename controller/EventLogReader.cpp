@@ -15,32 +15,29 @@ bool EventLogReader::Read(Tarn_Comm* link)
     m_elapsedMs = 0;
     m_progressMs = 0;
     m_clock.start();
-    // A reply that comes after its request has timed out holds an event that the controller
-    // has moved past. It arrives between two requests, or as the answer to the next request,
-    // whose own reply then comes between two requests: either way it is kept, not dropped.
-    bool inRequest = false;
-    std::deque<std::string> lateReplies;
-    QMetaObject::Connection lateReply;
+    // Every reply to a log request, in the order of arrival. A reply that comes after its
+    // request has timed out holds an event that the controller has moved past: it arrives
+    // between two requests, as the answer to the next request, or in the pause after that
+    // answer, where Send does not return it. Taken from here, none of them is lost.
+    std::deque<std::string> replies;
+    QMetaObject::Connection collect;
     if (link)
-        lateReply = QObject::connect(link, &Tarn_Comm::DataRecieved, [&](int command) {
-            if (!inRequest && command == TarnCommand::ReadNextLogEvent)
-                lateReplies.push_back(link->TarnData);
+        collect = QObject::connect(link, &Tarn_Comm::DataRecieved, [&](int command) {
+            if (command == TarnCommand::ReadNextLogEvent)
+                replies.push_back(link->TarnData);
         });
-    const auto stopListening = qScopeGuard([&] { QObject::disconnect(lateReply); });
+    const auto stopCollecting = qScopeGuard([&] { QObject::disconnect(collect); });
 
     bool ended = false;
-    while (!(abortFlag && *abortFlag)) {
-        std::string reply;
-        if (!lateReplies.empty()) {
-            reply = std::move(lateReplies.front());
-            lateReplies.pop_front();
-        } else {
+    // Stopped, no more requests go out; the replies already in are handed on.
+    bool stopped = false;
+    for (;;) {
+        if (replies.empty()) {
+            if (stopped || (abortFlag && *abortFlag))
+                break;
             QElapsedTimer turn;
             turn.start();
-            inRequest = true;
-            const bool answered = link && link->Send(TarnCommand::ReadNextLogEvent);
-            inRequest = false;
-            if (!answered) {
+            if (!link || !link->Send(TarnCommand::ReadNextLogEvent)) {
                 if (keepGoing && !keepGoing(true))
                     break;
                 // A request that failed at once must not turn the loop into a busy one that
@@ -50,8 +47,11 @@ bool EventLogReader::Read(Tarn_Comm* link)
                     break;
                 continue;
             }
-            reply = link->TarnData;
+            if (replies.empty())
+                replies.push_back(link->TarnData);
         }
+        const std::string reply = std::move(replies.front());
+        replies.pop_front();
         if (reply.compare(0, 3, "END") == 0) {
             ended = true;
             break;
@@ -66,7 +66,7 @@ bool EventLogReader::Read(Tarn_Comm* link)
                 progress();
         }
         if (keepGoing && !keepGoing(false))
-            break;
+            stopped = true;
     }
     return ended;
 }
