@@ -22,7 +22,8 @@ public:
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
 
-    /// Copies the shipped Tarn.INI here (as `name`) with COM1 mapped to `device`.
+    /// Copies the shipped Tarn.INI here (as `name`) with COM1 mapped to `device` (which may go on
+    /// with further lines of the section, "\r\nCOM2=...").
     bool installIni(const QString& device, const QString& name = QStringLiteral("Tarn.INI"))
     {
         QFile shipped(qEnvironmentVariable("TARN_BIN") + QStringLiteral("/Tarn.INI"));

@@ -32,14 +32,10 @@ void SimProcess::stop()
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
-    if (!m_process.waitForFinished(kAnswerTimeoutMs))
-        kill();
-}
-
-void SimProcess::kill()
-{
-    m_process.kill();
-    m_process.waitForFinished(kAnswerTimeoutMs);
+    if (!m_process.waitForFinished(kAnswerTimeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(kAnswerTimeoutMs);
+    }
 }
 
 QString SimProcess::readLine(int timeoutMs)

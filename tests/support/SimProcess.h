@@ -23,7 +23,6 @@ public:
     /// Starts (or starts again) with the given options; false, with a warning, on a failure.
     bool start(const QStringList& options = {});
     void stop();
-    void kill();
     QString slavePath() const { return m_slavePath; }
     QString journalPath() const { return m_dir.filePath(QStringLiteral("journal")); }
 

@@ -56,14 +56,12 @@ public:
     /// none are given), then frmMain::Load.
     bool load(const QStringList& devices = {}, const QString& iniName = QStringLiteral("Tarn.INI"))
     {
-        if (!home.installIni(devices.value(0, sim.slavePath()), iniName))
-            return false;
-        QFile ini(home.filePath(iniName));
-        if (!ini.open(QIODevice::Append))
-            return false;
+        // COM2 and on follow COM1's line.
+        QString ports = devices.value(0, sim.slavePath());
         for (int k = 1; k < devices.size(); ++k)
-            ini.write(QStringLiteral("COM%1=%2\r\n").arg(k + 1).arg(devices[k]).toLocal8Bit());
-        ini.close();
+            ports += QStringLiteral("\r\nCOM%1=%2").arg(k + 1).arg(devices[k]);
+        if (!home.installIni(ports, iniName))
+            return false;
         window = std::make_unique<frmMain>(boxes);
         const bool loaded = window->Load();
         if (window->tarn)

@@ -51,8 +51,8 @@ private:
                                  ? text.startsWith(expected.text.chopped(1))
                                  : text == expected.text;
         if (expected.text.isNull() || expected.kind != kind || !matches) {
-            QTest::qFail(qPrintable(QStringLiteral("unexpected message box: ") + text +
-                                    QStringLiteral(" (expected: ") + expected.text + u')'),
+            QTest::qFail(qPrintable(QStringLiteral("unexpected message box: %1 (expected: %2)")
+                                        .arg(text, expected.text)),
                          __FILE__, __LINE__);
         }
         return expected.answer;

@@ -51,13 +51,6 @@ class tst_EventLogPage : public ProgramTest
         return result;
     }
     QString caption() const { return page()->cmdGetLogEvents->text(); }
-    void interrupt(bool leavePage) const
-    {
-        if (leavePage)
-            setTab(kStatusTab);
-        else
-            page()->cmdGetLogEvents->click();
-    }
 
 private slots:
     void readsNewEvents_data()
@@ -114,13 +107,16 @@ private slots:
     {
         QFETCH(bool, leavePage);
         QFETCH(bool, line);
+        const auto interrupt = [&] {
+            leavePage ? setTab(kStatusTab) : page()->cmdGetLogEvents->click();
+        };
         if (line) {
             QVERIFY(open(u"V2.07"_s, 30) && sim().command(u"delay 20"_s));
-            whenRows(5, [&] { interrupt(leavePage); });
+            whenRows(5, interrupt);
         } else {
             QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
             setTab(kEventLogTab);
-            QTimer::singleShot(500, page(), [&] { interrupt(leavePage); });
+            QTimer::singleShot(500, page(), interrupt);
         }
         const std::clock_t cpuBefore = std::clock();
         QElapsedTimer clock;

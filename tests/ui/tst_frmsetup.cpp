@@ -284,11 +284,9 @@ private slots:
             ProfileCatalogue.Add("77", {"77", "Broken", "F,0,T,30,S,60"});
         window()->StopAutoUpdate();
         m_setup = std::make_unique<frmSetup>(window()->tarn, boxes(), nullptr, QString());
-        for (int zone = 0; zone < frmSetup::kZones; ++zone) {
-            QComboBox* list = m_setup->cboProfiles[zone];
-            list->setCurrentIndex(list->findData(profiles[zone]));
-            QCOMPARE(list->currentIndex() >= 0, profiles[zone] != 0);
-        }
+        for (int zone = 0; zone < frmSetup::kZones; ++zone)
+            m_setup->cboProfiles[zone]->setCurrentIndex(
+                m_setup->cboProfiles[zone]->findData(profiles[zone]));
         const int before = sim().journal().size();
         boxes().expect(Kind::QuestionOkCancel, u"Send new Zone settings to Tarn?"_s);
         boxes().expect(box == kUpdated ? Kind::Info : Kind::Critical, box);
@@ -296,28 +294,6 @@ private slots:
         m_setup->cmdSetZoneSettings->click();
         QCOMPARE(sim().codes().mid(before), codes);
         QCOMPARE(record().OutPuts(0), box == kUpdated ? 0x00 : 0xF1);
-    }
-
-    /// A command under way disables the buttons and keeps the window open; the clock ticks.
-    void busyWhileSending()
-    {
-        QVERIFY(open() && sim().command(u"delay 900"_s));
-        QSignalSpy ticks(m_setup->tmrClock, &QTimer::timeout);
-        bool checked = false;
-        QTimer::singleShot(400, m_setup.get(), [&] {
-            checked = m_setup->isBusy() && QApplication::overrideCursor() != nullptr;
-            for (QPushButton* button : m_setup->findChildren<QPushButton*>())
-                checked = checked && !button->isEnabled();
-            m_setup->close();
-        });
-        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
-        boxes().expect(Kind::Info, kUpdated);
-        m_setup->cmdSetDelays->click();
-        QVERIFY(checked);
-        QVERIFY(ticks.count() >= 1);
-        QVERIFY(m_setup->isVisible() && m_setup->cmdSetSerialNumber->isEnabled());
-        m_setup->close();
-        QVERIFY(!m_setup->isVisible());
     }
 };
 
