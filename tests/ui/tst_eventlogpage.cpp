@@ -215,6 +215,24 @@ private slots:
                                      "\t21\260C/69.8\260F\t" + text(1) + "\r\n";
         QCOMPARE(ReadAll(m_program->home.filePath(u"tarn.logg"_s)).toStdString(), expected);
     }
+
+    /// A reply late after its request's time-out answers the next request, whose own reply
+    /// comes in the pause after that answer: both events are listed, once each.
+    void lateReplyKept()
+    {
+        QVERIFY(open(u"V2.07"_s, 3) && sim().command(u"mute 1"_s));
+        const QByteArray late = EventHex(At(2025, 6, 1), 3, 20).toLatin1();
+        connect(
+            window()->tarn, &Tarn_Comm::ErrorMessage, this,
+            [&] { sim().post(u"frame 48 "_s + QString::fromLatin1(late.toHex())); },
+            Qt::SingleShotConnection);
+        page()->cmdGetLogEvents->click();
+        QSet<QString> times;
+        for (int i = 0; i < page()->lvLog->topLevelItemCount(); ++i)
+            times << page()->lvLog->topLevelItem(i)->text(1);
+        QCOMPARE(numbers(), Range(0, 4));
+        QCOMPARE(times.size(), 4);
+    }
 };
 
 QTEST_MAIN(tst_EventLogPage)
