@@ -8,9 +8,9 @@
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
-#include "link/FrameCodec.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
+#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/frmMain.h"

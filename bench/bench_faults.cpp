@@ -21,7 +21,7 @@
 
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
-#include "link/EventWait.h"
+#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"

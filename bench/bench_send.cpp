@@ -6,8 +6,8 @@
 #include "BenchLink.h"
 #include "BenchSim.h"
 
-#include "link/CommandCodes.h"
-#include "link/FrameCodec.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "controller/EventLogReader.h"
 
 #include "data/EventLog.h"
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 
 #include <QScopeGuard>

@@ -3,7 +3,7 @@
 #include "config/CIniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "controller/OutputControl.h"
 
 #include "data/Tarn_Outputs.h"
-#include "link/CommandCodes.h"
+#include "protocol/CommandCodes.h"
 #include "link/Tarn_Comm.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "controller/PortSearch.h"
 
 #include "controller/StatusCycle.h"
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
 #include "link/PortNames.h"
 #include "link/Tarn_Comm.h"
 

@@ -1,8 +1,8 @@
 #include "controller/SetupCommands.h"
 
 #include "data/TarnDateTime.h"
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 
 bool SetupCommands::Send(Tarn_Comm& link, const std::vector<SetupBlocks::Command>& commands)

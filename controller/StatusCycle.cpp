@@ -3,7 +3,7 @@
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TextNumbers.h"
-#include "link/CommandCodes.h"
+#include "protocol/CommandCodes.h"
 #include "link/Tarn_Comm.h"
 
 double StatusCycle::VersionFromReply(const std::string& data)

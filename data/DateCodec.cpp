@@ -1,7 +1,7 @@
 #include "data/DateCodec.h"
 
 #include "data/TextNumbers.h"
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 #include <cstdio>
 

@@ -4,9 +4,9 @@
 #include "data/ProfileCompiler.h"
 #include "data/Tarn_Inputs.h"
 #include "data/TextNumbers.h"
-#include "link/CommandCodes.h"
-#include "link/FrameCodec.h"
-#include "link/WireEncoding.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/WireEncoding.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "data/Tarn_Outputs.h"
 
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
 #include "data/TextNumbers.h"
 
 #include "config/AsciiText.h"
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 #include <array>
 #include <cfloat>

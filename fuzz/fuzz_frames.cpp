@@ -2,8 +2,8 @@
 
 #include "FuzzInput.h"
 
-#include "link/FrameCodec.h"
-#include "link/FrameCutter.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/FrameCutter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {

@@ -1,8 +1,8 @@
 #include "link/Tarn_Comm.h"
 
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
-#include "link/FrameCodec.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
+#include "protocol/FrameCodec.h"
 #include "link/SerialPort.h"
 
 #include <QDateTime>

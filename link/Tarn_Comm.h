@@ -2,7 +2,7 @@
 
 #include "data/Tarn_Inputs.h"
 #include "data/Tarn_Outputs.h"
-#include "link/FrameCutter.h"
+#include "protocol/FrameCutter.h"
 #include "link/TrafficRecord.h"
 
 #include <QObject>

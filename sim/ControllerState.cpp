@@ -3,8 +3,8 @@
 #include "data/DateCodec.h"
 #include "data/ProfileCompiler.h"
 #include "data/TextNumbers.h"
-#include "link/CommandCodes.h"
-#include "link/WireEncoding.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/WireEncoding.h"
 #include "sim/HexText.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "sim/EventGenerator.h"
 
 #include "data/DateCodec.h"
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 #include <algorithm>
 #include <random>

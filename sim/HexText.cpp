@@ -1,6 +1,6 @@
 #include "sim/HexText.h"
 
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 bool IsHexDigits(std::string_view text)
 {

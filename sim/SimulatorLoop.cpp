@@ -1,6 +1,6 @@
 #include "sim/SimulatorLoop.h"
 
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 #include "sim/EventGenerator.h"
 #include "sim/HexText.h"
 #include "sim/LogStore.h"

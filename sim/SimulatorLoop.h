@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/FrameCutter.h"
+#include "protocol/FrameCutter.h"
 #include "sim/ControllerState.h"
 #include "sim/Journal.h"
 #include "sim/PtyLine.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the core (link/ codec, data/, config/) for 64-bit Windows with MinGW-w64 and
+# Cross-builds the core (protocol/, data/, config/) for 64-bit Windows with MinGW-w64 and
 # runs its standard-library checks under Wine. Usage: tools/cross-check-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

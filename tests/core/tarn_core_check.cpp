@@ -7,9 +7,9 @@
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/Tarn_Inputs.h"
-#include "link/FrameCodec.h"
-#include "link/FrameCutter.h"
-#include "link/WireEncoding.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/FrameCutter.h"
+#include "protocol/WireEncoding.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -4,8 +4,8 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 
-#include "link/FrameCodec.h"
-#include "link/FrameCutter.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/FrameCutter.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"

@@ -1,8 +1,8 @@
 #include "ui/tests/TestPage.h"
 
 #include "data/Tarn_Inputs.h"
-#include "link/CommandCodes.h"
-#include "link/EventWait.h"
+#include "protocol/CommandCodes.h"
+#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/BusyPointer.h"
 #include "ui/main/frmMain.h"

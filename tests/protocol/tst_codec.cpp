@@ -1,5 +1,5 @@
-#include "link/FrameCodec.h"
-#include "link/FrameCutter.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/FrameCutter.h"
 
 #include <QtTest>
 

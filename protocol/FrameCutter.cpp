@@ -1,4 +1,4 @@
-#include "link/FrameCutter.h"
+#include "protocol/FrameCutter.h"
 
 FrameCutter::Result FrameCutter::feed(char byte)
 {

@@ -1,4 +1,4 @@
-#include "link/EventWait.h"
+#include "eventloop/EventWait.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "link/WireEncoding.h"
+#include "protocol/WireEncoding.h"
 
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";

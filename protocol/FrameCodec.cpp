@@ -1,4 +1,4 @@
-#include "link/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 uint8_t FrameChecksum(std::string_view bytes)
 {
