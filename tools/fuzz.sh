@@ -22,9 +22,13 @@ for target in "${targets[@]}"; do
     work=$(mktemp -d)
     cp fuzz/corpus/"$target"/* "$work"/
     log="$work/log"
-    if ! "$build/bin/fuzz_$target" "${limit[@]}" -print_final_stats=1 "$work" >"$log" 2>&1; then
+    # Crash, leak and time-out inputs go under the build folder, never into the checkout.
+    artifacts="$build/artifacts/$target"
+    mkdir -p "$artifacts"
+    if ! "$build/bin/fuzz_$target" "${limit[@]}" -print_final_stats=1 -artifact_prefix="$artifacts/" \
+        "$work" >"$log" 2>&1; then
         tail -n 40 "$log" >&2
-        echo "fuzz_$target: FAILED (input kept in $work)" >&2
+        echo "fuzz_$target: FAILED (corpus kept in $work, the failing input in $artifacts)" >&2
         exit 1
     fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
