@@ -6,6 +6,7 @@
 //   (tarn-sim from TARN_SIM, else the one this program was built with; runs offscreen when
 //   QT_QPA_PLATFORM is not set)
 
+#include "BenchArguments.h"
 #include "BenchLink.h"
 #include "BenchSim.h"
 
@@ -101,8 +102,12 @@ void Search(Tarn_Comm& tarn, const char* title)
 int main(int argc, char* argv[])
 {
     BenchSim::OffscreenUnlessSet();
+    BenchArguments arguments("usage: bench_autodetect [--quick]   (--quick: only the first search)",
+                             {}, {"--quick"});
+    if (!arguments.Read(argc, argv))
+        return arguments.exitCode();
     QApplication app(argc, argv);
-    const bool quick = argc > 1 && QByteArray(argv[1]) == "--quick";
+    const bool quick = arguments.flag("--quick");
 
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));

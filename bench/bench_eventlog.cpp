@@ -5,6 +5,7 @@
 //
 //   bench_eventlog [EVENTS]   (tarn-sim from TARN_SIM, else the one this program was built with)
 
+#include "BenchArguments.h"
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
@@ -45,9 +46,13 @@ constexpr std::chrono::milliseconds kSettleTime{300};
 int main(int argc, char* argv[])
 {
     BenchSim::OffscreenUnlessSet();
+    BenchArguments arguments("usage: bench_eventlog [EVENTS]   (default " +
+                                 std::to_string(kDefaultEvents) + ")",
+                             {"EVENTS"});
+    if (!arguments.Read(argc, argv))
+        return arguments.exitCode();
     QApplication app(argc, argv);
-    const int events =
-        argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultEvents;
+    const int events = arguments.number(0, kDefaultEvents);
 
     QTemporaryDir home;
     const QString linkPath = home.filePath(QStringLiteral("tty"));

@@ -16,6 +16,7 @@
 // tarn-sim from TARN_SIM, else the one this program was built with. The simulator keeps its
 // log memory in a file, as the controller keeps it through a loss of power.
 
+#include "BenchArguments.h"
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
@@ -233,13 +234,17 @@ void Report(const char* what, bool ok)
 int main(int argc, char* argv[])
 {
     BenchSim::OffscreenUnlessSet();
+    BenchArguments arguments("usage: bench_faults [EVENTS] [RESTARTS] [STATUS-READS]   (defaults " +
+                                 std::to_string(kDefaultEvents) + ", " +
+                                 std::to_string(kDefaultRestarts) + " and " +
+                                 std::to_string(kDefaultStatusReads) + ")",
+                             {"EVENTS", "RESTARTS", "STATUS-READS"});
+    if (!arguments.Read(argc, argv))
+        return arguments.exitCode();
     QApplication app(argc, argv);
-    const auto argument = [&](int index, int fallback) {
-        return argc > index ? std::max(1, QString::fromLocal8Bit(argv[index]).toInt()) : fallback;
-    };
-    const int events = argument(1, kDefaultEvents);
-    const int restarts = argument(2, kDefaultRestarts);
-    const int statusReads = argument(3, kDefaultStatusReads);
+    const int events = arguments.number(0, kDefaultEvents);
+    const int restarts = arguments.number(1, kDefaultRestarts);
+    const int statusReads = arguments.number(2, kDefaultStatusReads);
 
     QTemporaryDir home;
     Controller controller(home);

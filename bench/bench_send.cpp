@@ -3,6 +3,7 @@
 //
 //   bench_send [N]     (tarn-sim from TARN_SIM, else the one this program was built with)
 
+#include "BenchArguments.h"
 #include "BenchLink.h"
 #include "BenchSim.h"
 
@@ -75,9 +76,13 @@ Figures Measure(Tarn_Comm& tarn, int code, int rounds)
 
 int main(int argc, char* argv[])
 {
+    BenchArguments arguments("usage: bench_send [ROUNDS]   (default " +
+                                 std::to_string(kDefaultRounds) + ")",
+                             {"ROUNDS"});
+    if (!arguments.Read(argc, argv))
+        return arguments.exitCode();
     QCoreApplication app(argc, argv);
-    const int rounds =
-        argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultRounds;
+    const int rounds = arguments.number(0, kDefaultRounds);
     QTemporaryDir dir;
     const QString linkPath = dir.filePath(QStringLiteral("tty"));
     QProcess sim;

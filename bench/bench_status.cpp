@@ -6,6 +6,7 @@
 //
 // tarn-sim from TARN_SIM, else the one this program was built with.
 
+#include "BenchArguments.h"
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
@@ -69,12 +70,14 @@ int main(int argc, char* argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
     BenchSim::OffscreenUnlessSet();
-    const auto argument = [&](int index, int fallback) {
-        return argc > index ? std::max(0, QString::fromLocal8Bit(argv[index]).toInt()) : fallback;
-    };
-    const int reads = std::max(1, argument(1, 20));
-    const int idleSeconds = argument(2, 30);
-    const int soakReads = argument(3, 0);
+    BenchArguments arguments(
+        "usage: bench_status [READS] [IDLE-SECONDS] [SOAK-READS]   (defaults 20, 30 and 0)",
+        {"READS", "IDLE-SECONDS", "SOAK-READS"}, 0);
+    if (!arguments.Read(argc, argv))
+        return arguments.exitCode();
+    const int reads = std::max(1, arguments.number(0, 20));
+    const int idleSeconds = arguments.number(1, 30);
+    const int soakReads = arguments.number(2, 0);
 
     QTemporaryDir home;
     const QString linkPath = home.filePath(QStringLiteral("tty"));
