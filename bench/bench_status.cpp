@@ -10,10 +10,10 @@
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
-#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/FrameCodec.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -72,7 +72,7 @@ int main(int argc, char* argv[])
     BenchSim::OffscreenUnlessSet();
     BenchArguments arguments(
         "usage: bench_status [READS] [IDLE-SECONDS] [SOAK-READS]   (defaults 20, 30 and 0)",
-        {"READS", "IDLE-SECONDS", "SOAK-READS"}, 0);
+        {"READS", "IDLE-SECONDS", "SOAK-READS"}, {}, 0);
     if (!arguments.Read(argc, argv))
         return arguments.exitCode();
     const int reads = std::max(1, arguments.number(0, 20));
