@@ -16,12 +16,12 @@
 #include "data/Catalogues.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
-#include "protocol/CommandCodes.h"
-#include "link/ConnectionAdvice.h"
 #include "eventloop/EventWait.h"
+#include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficTrace.h"
+#include "protocol/CommandCodes.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -300,12 +300,10 @@ int TarnTool::SetDelays()
             return ExitUsage;
         }
     }
-    // The block carries the zones' messages and outputs too: they are read first so that
-    // the write leaves them as they are.
-    if (!m_link->Send(TarnCommand::ReadDelays))
-        return ExitController;
-    m_link->Inputs.ResolveDelays(m_link->TarnData);
-    if (!SetupCommands::SetDelays(*m_link, values)) {
+    // The block carries the zones' messages and outputs too: SetDelays reads them first so
+    // that the write leaves them as they are.
+    std::string errText;
+    if (!SetupCommands::SetDelays(*m_link, values, errText)) {
         Say(QString::fromLatin1("Could not update Tarn!"));
         return ExitController;
     }

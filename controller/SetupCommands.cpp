@@ -1,9 +1,9 @@
 #include "controller/SetupCommands.h"
 
 #include "data/TarnDateTime.h"
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 
 bool SetupCommands::Send(Tarn_Comm& link, const std::vector<SetupBlocks::Command>& commands)
 {
@@ -14,13 +14,29 @@ bool SetupCommands::Send(Tarn_Comm& link, const std::vector<SetupBlocks::Command
     return true;
 }
 
-bool SetupCommands::SetDelays(Tarn_Comm& link, const std::array<int, 3>& delays)
+bool SetupCommands::ReadDelays(Tarn_Comm& link, std::string& errText)
 {
+    if (!link.Send(TarnCommand::ReadDelays)) {
+        errText = "The settings that the write leaves as they are could not be read from Tarn "
+                  "first: nothing was sent. " +
+                  link.lastError().toStdString();
+        return false;
+    }
+    link.Inputs.ResolveDelays(link.TarnData);
+    return true;
+}
+
+bool SetupCommands::SetDelays(Tarn_Comm& link, const std::array<int, 3>& delays,
+                              std::string& errText)
+{
+    if (!ReadDelays(link, errText))
+        return false;
     Tarn_Inputs& inputs = link.Inputs;
     SetupBlocks::Delays block = SetupBlocks::DelaysOf(inputs, link.DetectorVoltageSwitch);
     block.detectorAlarm = delays[0];
     block.manualAlarm = delays[1];
     block.manualStop = delays[2];
+    // A failed write is told on the status line, as for every other command.
     if (!link.Send(TarnCommand::SetDelays, SetupBlocks::DelaysBlock(block)))
         return false;
     inputs.DetectorAlarmDelay = delays[0];

@@ -19,9 +19,15 @@ public:
 
     /// Sends the commands in order and stops at the first that fails.
     static bool Send(Tarn_Comm& link, const std::vector<SetupBlocks::Command>& commands);
-    /// Command 98 with the three delays (detector alarm, manual alarm, manual stop, already
-    /// validated) and the record's other fields; the record takes the delays when it succeeds.
-    static bool SetDelays(Tarn_Comm& link, const std::array<int, 3>& delays);
+    /// Command 55: the record's delays, zone messages and zone outputs as the controller has
+    /// them now. A write that carries fields the user did not enter reads them with this right
+    /// before it, never from an older read (another controller may be on the cable by now).
+    /// `errText` says why when it fails.
+    static bool ReadDelays(Tarn_Comm& link, std::string& errText);
+    /// Reads the delays block (ReadDelays), then command 98 with the three delays (detector
+    /// alarm, manual alarm, manual stop, already validated) and the block's other fields as
+    /// read; the record takes the delays when it succeeds. Nothing is sent when the read fails.
+    static bool SetDelays(Tarn_Comm& link, const std::array<int, 3>& delays, std::string& errText);
     /// The PC clock as Tarn takes it, waiting for the next second while the frame of this
     /// one would end early. False when the program is quitting meanwhile.
     static bool ClockText(const Tarn_Comm& link, std::string& text);

@@ -3,8 +3,8 @@
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TextNumbers.h"
-#include "protocol/CommandCodes.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 
 double StatusCycle::VersionFromReply(const std::string& data)
 {
@@ -19,7 +19,11 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
     if (!link.Send(TarnCommand::ReadVersion))
         return false;
     const double version = VersionFromReply(link.TarnData);
-    if (inputs.CPUVersion == 0 && version > 0) {
+    // After the line was lost or the port opened again, or when the version is not the one
+    // known, another controller may be on the cable: nothing read from the one before stays.
+    if (version > 0 && (link.IdentityStale || version != inputs.CPUVersion)) {
+        link.IdentityStale = false;
+        inputs = Tarn_Inputs();
         inputs.CPUVersion = version;
         std::string errText;
         if (!LoadEventCodes(version, iniPath, errText) && hooks.catalogueError)

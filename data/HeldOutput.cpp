@@ -2,15 +2,17 @@
 
 bool HeldOutput::Press(OutputItem item)
 {
-    if (m_ended || m_wanted)
+    if (m_ended || m_wanted || m_pressed)
         return false;
     m_wanted = item;
+    m_pressed = item;
     return true;
 }
 
 void HeldOutput::End()
 {
     m_wanted.reset();
+    m_pressed.reset();
     m_ended = true;
 }
 
@@ -20,8 +22,8 @@ HeldOutput::Action HeldOutput::Next(OutputItem& item) const
         item = *m_on;
         return Action::SwitchOff;
     }
-    if (!m_on && m_wanted && !m_ended) {
-        item = *m_wanted;
+    if (!m_on && !m_ended && (m_wanted || m_pressed)) {
+        item = m_wanted ? *m_wanted : *m_pressed;
         return Action::SwitchOn;
     }
     return Action::None;

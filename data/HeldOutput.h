@@ -19,24 +19,31 @@ public:
         SwitchOff
     };
 
-    /// A button went down. Ignored (false) while another hold is wanted or after End.
+    /// A button went down. Ignored (false) while another hold is wanted or not yet switched on,
+    /// or after End. The output goes on even when the release comes before it did.
     bool Press(OutputItem item);
     /// The hold ended; any number of times.
     void Release() { m_wanted.reset(); }
     /// The program ends: the hold ends and nothing is switched on any more.
     void End();
     bool Ended() const { return m_ended; }
-    /// True while a hold is wanted or its output is still on.
-    bool Active() const { return m_wanted || m_on; }
+    /// True while a hold is wanted, owed its switching on, or its output is still on.
+    bool Active() const { return m_wanted || m_pressed || m_on; }
 
     /// The switching needed now, and its item in `item`: the output that is on but no longer
     /// wanted goes off first, then the wanted one goes on.
     Action Next(OutputItem& item) const;
-    void SwitchedOn(OutputItem item) { m_on = item; }
+    void SwitchedOn(OutputItem item)
+    {
+        m_on = item;
+        m_pressed.reset();
+    }
     void SwitchedOff() { m_on.reset(); }
 
 private:
     std::optional<OutputItem> m_wanted;
+    /// Pressed and not yet switched on: a release that comes before then still gets its pulse.
+    std::optional<OutputItem> m_pressed;
     std::optional<OutputItem> m_on;
     bool m_ended = false;
 };

@@ -1,5 +1,7 @@
 #include "eventloop/EventWait.h"
 
+#include "eventloop/WaitDepth.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -7,6 +9,7 @@ bool WaitProcessingEvents(std::chrono::milliseconds duration)
 {
     if (duration.count() <= 0)
         return true;
+    const WaitDepth::Scope waiting;
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);

@@ -243,6 +243,12 @@ qint64 SerialPort::inBufferCount()
     return m_port_->isOpen() ? m_port_->bytesAvailable() : 0;
 }
 
+void SerialPort::takeInPending()
+{
+    if (m_port_->isOpen())
+        m_port_->waitForReadyRead(0);
+}
+
 std::string SerialPort::readAll()
 {
     if (!m_port_->isOpen())

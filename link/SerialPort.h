@@ -39,6 +39,9 @@ public:
     qint64 inBufferCount();
     /// All received bytes.
     std::string readAll();
+    /// Takes in what the device has received and the port not yet noticed (the port reads
+    /// only when the event loop runs), without waiting; readyRead follows when there was some.
+    void takeInPending();
     /// Writes all of `bytes` and flushes; false on a failure.
     bool write(const std::string& bytes);
 

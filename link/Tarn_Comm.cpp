@@ -1,20 +1,23 @@
 #include "link/Tarn_Comm.h"
 
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
-#include "protocol/FrameCodec.h"
+#include "eventloop/WaitDepth.h"
 #include "link/SerialPort.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/FrameCodec.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QMetaMethod>
 #include <QEventLoop>
+#include <QMetaMethod>
+#include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QTimer>
 
 namespace {
 
 const QString kTimeoutText = QStringLiteral("Communication timeout error.");
+const QString kBusyText = QStringLiteral("Another request to the controller is under way.");
 
 } // namespace
 
@@ -72,6 +75,7 @@ bool Tarn_Comm::Start(QString& errText)
     CommTimer->setInterval(kPollIntervalMs);
     CommTimer->start();
     IsStarted = true;
+    IdentityStale = true;
     return true;
 }
 
@@ -88,13 +92,28 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
 {
     if (!IsStarted)
         return false;
+    // One request at a time: a second one from inside this one's wait would take its reply.
+    // Callers hold their work back while a wait is under way (WaitDepth); this is the last guard.
+    if (m_sending) {
+        LastError = kBusyText;
+        return false;
+    }
+    const QScopedValueRollback<bool> sending(m_sending, true);
+    m_answered = false;
     const std::string frame = BuildRequestFrame(Address, PCAddress, commandName, data);
+    // What came in before the request was written answers an earlier one (a late reply):
+    // it is read now, so that it cannot be taken for this request's reply.
+    if (comm)
+        comm->takeInPending();
+    ReadPort();
     TarnData.clear();
     ReceivedCommand = 0;
     // A device that went away (an adapter unplugged and plugged in again) is opened afresh,
     // so the link recovers by itself once the controller is back.
-    if (comm && comm->deviceLost())
+    if (comm && comm->deviceLost()) {
         comm->reopen();
+        IdentityStale = true;
+    }
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
         comm->write(frame);
@@ -113,6 +132,7 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
 bool Tarn_Comm::WaitForReply(int code)
 {
     if (!WaitForCommand(code)) {
+        IdentityStale = true;
         LastError = kTimeoutText;
         if (IsTraced())
             Trace(TrafficRecord::Kind::TimeOut, code, {});
@@ -131,6 +151,7 @@ bool Tarn_Comm::WaitForReply(int code)
 bool Tarn_Comm::WaitForAck(int code)
 {
     if (!WaitForCommand(code)) {
+        IdentityStale = true;
         LastError = kTimeoutText;
         if (IsTraced())
             Trace(TrafficRecord::Kind::TimeOut, code, {});
@@ -151,6 +172,7 @@ bool Tarn_Comm::WaitForCommand(int code)
     bool arrived = code != 0 && ReceivedCommand == code;
     std::string reply = TarnData;
     if (!arrived) {
+        const WaitDepth::Scope waiting;
         QEventLoop loop;
         QTimer deadline;
         deadline.setSingleShot(true);
@@ -178,6 +200,7 @@ bool Tarn_Comm::WaitForCommand(int code)
     }
     if (!arrived)
         return false;
+    m_answered = true;
     Command = static_cast<uint8_t>(code);
     TarnData = reply;
     return true;
@@ -257,8 +280,9 @@ void Tarn_Comm::TraceReceived(const std::string& frame, const CheckedFrame& chec
     // Address, PC address, command, data, checksum, end byte.
     constexpr std::size_t kFrameOverhead = 5;
     const int command = frame.size() >= 3 ? static_cast<unsigned char>(frame[2]) : 0;
-    const std::string data =
-        frame.size() > kFrameOverhead ? frame.substr(3, frame.size() - kFrameOverhead) : std::string();
+    const std::string data = frame.size() > kFrameOverhead
+                                 ? frame.substr(3, frame.size() - kFrameOverhead)
+                                 : std::string();
     switch (checked.status) {
     case CheckedFrame::Status::BadChecksum:
         Trace(TrafficRecord::Kind::CrcError, command, data, checked.checksum);

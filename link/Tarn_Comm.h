@@ -2,8 +2,8 @@
 
 #include "data/Tarn_Inputs.h"
 #include "data/Tarn_Outputs.h"
-#include "protocol/FrameCutter.h"
 #include "link/TrafficRecord.h"
+#include "protocol/FrameCutter.h"
 
 #include <QObject>
 #include <QPointer>
@@ -36,6 +36,9 @@ public:
     uint8_t Command = 0;
     std::string TarnData;
     Tarn_Inputs Inputs;
+    /// Set when the port was opened (again) or a request went unanswered: the controller at
+    /// the other end may have changed since Inputs was read. The status read clears it.
+    bool IdentityStale = true;
     Tarn_Outputs OutPuts;
     /// Assigned by the owner before Start; not owned.
     SerialPort* comm = nullptr;
@@ -58,6 +61,8 @@ public:
 
     bool isStarted() const { return IsStarted; }
     QString lastError() const { return LastError; }
+    /// True when the controller answered the last request, also with a refusal.
+    bool answered() const { return m_answered; }
     /// Bytes received and not yet cut into a frame.
     std::size_t bufferedBytes() const { return RxBuffer.buffer().size(); }
 
@@ -87,6 +92,9 @@ private:
     bool StopRequested = false;
     FrameCutter RxBuffer;
     bool IsStarted = false;
+    /// True from the writing of a request to the end of its wait.
+    bool m_sending = false;
+    bool m_answered = false;
     /// True while ReadPort runs; readyRead and the poll timer must not nest it.
     bool m_reading = false;
     /// The port and timer that Start wired up; null once their owner has destroyed them.

@@ -93,13 +93,39 @@ private slots:
         QVERIFY(window()->AutoUpdate && window()->updTimer->isActive() &&
                 window()->mnuTarnSetup->isEnabled());
         QCOMPARE(window()->picSts->lblSerialNo_sts->text() == u"###"_s, !information);
+    }
 
-        // The version is learnt once.
-        const QString shown = window()->picSts->lblSoftwareVersion_sts->text();
-        QVERIFY(sim().command(u"version V9.99"_s));
+    /// The cable moved to another controller: within one status read the program shows that
+    /// one's version and nothing of the one before, and offers what its firmware has.
+    void anotherControllerOnTheCable_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("other version on the same line") << u"version"_s;
+        QTest::newRow("controller restarted on the same device") << u"restart"_s;
+    }
+
+    void anotherControllerOnTheCable()
+    {
+        QFETCH(QString, how);
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device},
+                                    {u"admin 000BDE31"_s + u"0"_s.repeated(32)}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        QCOMPARE(window()->picSts->lblSerialNo_sts->text(), u"777777"_s);
+        QVERIFY(window()->picLog->cmdGetAllLogEvents->isEnabled());
+        if (how == u"version") {
+            QVERIFY(sim().command(u"version V2.06"_s));
+        } else {
+            QVERIFY(sim().start({u"--link"_s, device, u"--version"_s, u"V2.06"_s}));
+            // The first request after the restart meets the device gone; the link opens it
+            // again.
+            window()->UpdateStatusPage();
+        }
         window()->UpdateStatusPage();
-        QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), shown);
-        QCOMPARE(sim().codes().count(51), information ? 2 : 0);
+        QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), DisplayFormat::Version(2.06));
+        QCOMPARE(window()->picSts->lblSerialNo_sts->text(), u"###"_s);
+        QVERIFY(!window()->picLog->cmdGetAllLogEvents->isEnabled());
     }
 
     void loadEnds_data()
@@ -153,15 +179,28 @@ private slots:
         QVERIFY(!window()->mnuTarnSetup->isEnabled() && window()->mnuComSettings->isEnabled());
 
         // A click on the status tab, already selected, polls; each try fails at once and
-        // changes nothing.
+        // changes nothing. Whatever needs the link says why it cannot, and nothing shows
+        // progress: the error stays.
+        const QString error = status->text();
         QCOMPARE(window()->tabCtrl->currentIndex(), kStatusTab);
         QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                           window()->tabCtrl->tabRect(kStatusTab).center());
         QVERIFY(window()->AutoUpdate);
         window()->UpdateStatusPage();
         QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), u"###"_s);
-        QCOMPARE(status->palette().color(QPalette::Window),
-                 status->palette().color(QPalette::Button));
+        QCOMPARE(status->text(), error);
+        window()->show();
+        setTab(kTestTab);
+        QTest::mousePress(window()->picTest->cmdPump_test, Qt::LeftButton);
+        QTest::qWait(TestPage::kSwitchPause.count() * 2);
+        QTest::mouseRelease(window()->picTest->cmdPump_test, Qt::LeftButton);
+        QCOMPARE(status->text(), error);
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        QCOMPARE(window()->picLog->cmdGetLogEvents->text(), u"Get new events"_s);
+        QCOMPARE(status->text(), error);
+        QCOMPARE(status->palette().color(QPalette::Window), QColor(255, 128, 128));
+        window()->hide();
 
         ScriptedMessageBoxes secondBoxes;
         secondBoxes.expect(Kind::Info, u"Program is already running!"_s);
@@ -206,6 +245,40 @@ private slots:
         QCOMPARE(sim().codes().mid(known), QList<int>{64});
         QCOMPARE(window()->tarn->Inputs.CPUVersion, 2.07);
         QVERIFY(window()->picLog->cmdGetAllLogEvents->isEnabled());
+    }
+
+    /// A tab chosen while a request waits is shown once the request has returned; no request
+    /// starts inside another one's wait, and the page shown always matches the tab.
+    void tabDuringAWait()
+    {
+        QVERIFY(startProgram());
+        window()->show();
+        setTab(kTestTab);
+        window()->picTest->chkScanInputs->click();
+        setTab(kStatusTab);
+        QVERIFY(sim().command(u"delay 1000"_s));
+        const int mark = sim().journal().size();
+        const auto shownTab = [this] {
+            return window()->picSts->isVisibleTo(window())    ? kStatusTab
+                   : window()->picTest->isVisibleTo(window()) ? kTestTab
+                                                              : kEventLogTab;
+        };
+        bool matched = true;
+        QTimer::singleShot(700, window(), [&] {
+            QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
+                              window()->tabCtrl->tabRect(kEventLogTab).center());
+            matched = window()->tabCtrl->currentIndex() == shownTab();
+        });
+        QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
+                          window()->tabCtrl->tabRect(kTestTab).center());
+        QVERIFY(matched);
+        QTRY_COMPARE(shownTab(), kEventLogTab);
+        QCOMPARE(window()->tabCtrl->currentIndex(), kEventLogTab);
+        QVERIFY(!window()->AutoUpdate);
+        QVERIFY(sim().command(u"delay 0"_s));
+        // The test mode request of the test tab, and nothing after it.
+        QTest::qWait(3 * frmMain::kTestIntervalMs);
+        QCOMPARE(sim().codes().mid(mark), QList<int>{105});
     }
 
     void failedRequestKeepsOldValue()

@@ -155,7 +155,9 @@ private slots:
                                   << (afterRead.isEmpty() ? afterAck : afterRead) << QStringList();
         };
         const QString delays = Line(98, "070AFA0701020301020400");
-        ok("cmdSetDelays", "Send new delay values to Tarn?", {delays}, u"0=7 10 250 7"_s);
+        // The fields of the block that the user did not enter are read right before it.
+        const QString read = u"55"_s;
+        ok("cmdSetDelays", "Send new delay values to Tarn?", {read, delays}, u"0=7 10 250 7"_s);
         ok("cmdSetTarnClock", "Set Tarn time to computer time?", {u"65 clock"_s}, {});
         ok("cmdSetSerialNumber", "Send new serial number to Tarn?",
            {Line(99, "075BCD15" + unset.repeated(4))}, {}, u"3=123456789"_s);
@@ -171,15 +173,17 @@ private slots:
         // Profiles 8 and 1 in the first and third zone frames, only output 4 of the third
         // ticked; profile 8 compiles to T30 F30, profile 1 to five bytes T120.
         ok("cmdSetZoneSettings", "Send new Zone settings to Tarn?",
-           {Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
+           {read, Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
             Line(102, QByteArray("\x00\x00\x9E\x1E", 4)), Line(104, "\00200000001"),
             Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},
            u"1=0 0 8"_s, u"1=0 0 8;2=8 2 1"_s);
-        for (const QString& outcome : {u"cancel"_s, u"nak"_s, u"timeout"_s})
-            QTest::addRow("cmdSetDelays %s", qPrintable(outcome))
+        // A read that fails sends nothing, and the box says why.
+        const QMap<QString, QStringList> failures{
+            {u"cancel"_s, {}}, {u"nak"_s, {read, delays}}, {u"timeout"_s, {read}}};
+        for (auto failure = failures.cbegin(); failure != failures.cend(); ++failure)
+            QTest::addRow("cmdSetDelays %s", qPrintable(failure.key()))
                 << "cmdSetDelays"
-                << "Send new delay values to Tarn?" << outcome
-                << (outcome == u"cancel" ? QStringList() : QStringList{delays}) << QString()
+                << "Send new delay values to Tarn?" << failure.key() << failure.value() << QString()
                 << QString() << QStringList();
         const auto refused = [](const char* button, const QString& box, const QStringList& fields) {
             QTest::addRow("%s refused", button) << button << box << u"refused"_s << QStringList()
@@ -215,7 +219,7 @@ private slots:
         m_setup->cboProfiles[2]->setCurrentIndex(m_setup->cboProfiles[2]->findData(1));
         for (int k = 0; k < frmSetup::kOutputs; ++k)
             m_setup->chkOutput[k]->setChecked(k == 11);
-        const int code = sent.value(0).section(u' ', 0, 0).toInt();
+        const int code = sent.value(sent.size() > 1 ? 1 : 0).section(u' ', 0, 0).toInt();
         if (outcome == u"nak" || outcome == u"timeout")
             QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1"_s));
 
@@ -226,7 +230,13 @@ private slots:
                        outcome != u"cancel");
         if (outcome != u"cancel" && !refused)
             boxes().expect(outcome == u"ok" ? Kind::Info : Kind::Critical,
-                           outcome == u"ok" ? kUpdated : kNotUpdated);
+                           outcome == u"ok" ? kUpdated
+                           : outcome == u"timeout"
+                               ? kNotUpdated + u"\rThe settings that the write leaves as "
+                                               u"they are could not be read from Tarn "
+                                               u"first: nothing was sent. "
+                                               u"Communication timeout error."_s
+                               : kNotUpdated);
         m_setup->findChild<QPushButton*>(button)->click();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QStringList journal = sim().journal().mid(before);
@@ -262,11 +272,11 @@ private slots:
         QTest::addColumn<QList<int>>("codes");
         QTest::addColumn<QString>("box");
         QTest::newRow("empty catalogue: outputs only")
-            << 1 << QList<int>{0, 0, 0} << QList<int>{98} << kUpdated;
+            << 1 << QList<int>{0, 0, 0} << QList<int>{55, 98} << kUpdated;
         QTest::newRow("104 for zone 1 refused: zone 2 not sent")
-            << 0 << QList<int>{0, 3, 4} << QList<int>{98, 104} << kNotUpdated;
-        QTest::newRow("definition that does not compile: nothing sent")
-            << 2 << QList<int>{0, 77, 0} << QList<int>{}
+            << 0 << QList<int>{0, 3, 4} << QList<int>{55, 98, 104} << kNotUpdated;
+        QTest::newRow("definition that does not compile: nothing written")
+            << 2 << QList<int>{0, 77, 0} << QList<int>{55}
             << kNotUpdated + u"\rProfile 77 (Broken) has no valid definition in Tarn.INI."_s;
     }
 
@@ -294,6 +304,55 @@ private slots:
         m_setup->cmdSetZoneSettings->click();
         QCOMPARE(sim().codes().mid(before), codes);
         QCOMPARE(record().OutPuts(0), box == kUpdated ? 0x00 : 0xF1);
+    }
+
+    /// What a write sends is what the user typed, or what the controller holds right before
+    /// it: another controller on the cable since the status read keeps its messages and
+    /// outputs; a field shows its value whole and in the locale's digits, and the program's
+    /// own check takes what the program filled in.
+    void writesWhatIsShown_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("lines"); // to the simulator once the window is open
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("shown"); // txtDetectorAlarmDelay, txtSerialNumber
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("another controller since the read")
+            << u"C"_s << QStringList{u"delays 1E0A053C070809040506"_s} << u"cmdSetDelays"_s
+            << u"30 123456"_s << QStringList{u"55"_s, Line(98, "1E0A053C07080904050600")}
+            << kUpdated;
+        QTest::newRow("Arabic-Indic digits")
+            << u"ar_EG"_s << QStringList{} << u"cmdSetDelays"_s << u"\u0663\u0660 123456"_s
+            << QStringList{u"55"_s, Line(98, "1E0A053C01020301020400")} << kUpdated;
+        QTest::newRow("ten-digit serial number shown whole, not sent cut")
+            << u"C"_s << QStringList{} << u"cmdSetSerialNumber"_s << u"30 1234567890"_s
+            << QStringList{}
+            << u"Incorrect value (Serial number)\rPossible values are 0-999999999."_s;
+    }
+
+    void writesWhatIsShown()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, button);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, box);
+        QLocale::setDefault(QLocale(locale));
+        const bool serial = button == u"cmdSetSerialNumber";
+        QVERIFY(open({}, serial ? QStringList{u"admin 499602D2831241C184A24311A5440000A4460000"_s}
+                                : QStringList{}));
+        for (const QString& line : lines)
+            QVERIFY(sim().command(line));
+        QCOMPARE(m_setup->txtDetectorAlarmDelay->text() + u' ' + m_setup->txtSerialNumber->text(),
+                 shown);
+        const int before = sim().journal().size();
+        if (!serial)
+            boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
+        boxes().expect(box == kUpdated ? Kind::Info : Kind::Critical, box);
+        m_setup->findChild<QPushButton*>(button)->click();
+        QCOMPARE(sim().journal().mid(before), sent);
     }
 };
 

@@ -1,14 +1,21 @@
 #include "RunningProgram.h"
 
+#include "eventloop/WaitDepth.h"
+
 #include <QDialog>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace {
 /// Longer than any switching of a held output, so that one more would have been sent.
 constexpr int kSettleMs = 1300;
+/// Into the release pause.
+constexpr int kInPauseMs = 100;
 
 } // namespace
 
@@ -49,11 +56,60 @@ class tst_TestPage : public ProgramTest
         return groups;
     }
 
-    /// Ends a hold, by its release or by what stands for a release that never comes, or a
-    /// timed test.
-    void end(const QString& how, QPushButton* button, Qt::MouseButton mouse = Qt::LeftButton)
+    /// The output words sent when the next modal window opens; the window is closed then.
+    QStringList wordsWhenModalOpens(const std::function<void()>& trigger)
     {
-        if (how == u"release") {
+        QStringList seen{u"none"_s};
+        auto* poll = new QTimer(window());
+        connect(poll, &QTimer::timeout, window(), [this, poll, &seen] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                seen = words();
+                dialog->reject();
+            }
+        });
+        poll->start(kCheckMs);
+        trigger();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(seen != QStringList{u"none"_s}, 10000); }();
+        return seen;
+    }
+    QAction* menuAction(const QString& how) const
+    {
+        if (how.startsWith(u"about"))
+            return window()->mnuHelpAbout;
+        return how.startsWith(u"setup") ? window()->mnuTarnSetup : window()->mnuComSettings;
+    }
+
+    /// Ends a hold, by its release or by what stands for a release that never comes, or a
+    /// timed test. `sent`: the words that the output's end must have sent by the time a modal
+    /// window it opens is shown.
+    void end(const QString& how, QPushButton* button, Qt::MouseButton mouse = Qt::LeftButton,
+             const QStringList& sent = {})
+    {
+        if (how == u"close in pause") {
+            boxes().expect(Kind::QuestionYesNo, u"End application?"_s, true);
+            QTimer::singleShot(kInPauseMs, window(), &QWidget::close);
+            QTest::mouseRelease(button, mouse);
+        } else if (how.endsWith(u" in pause")) {
+            // The menu item is chosen inside the release pause: its window opens only once
+            // the output is off.
+            QAction* action = menuAction(how);
+            const QStringList seen = wordsWhenModalOpens([&] {
+                QTimer::singleShot(kInPauseMs, action, &QAction::trigger);
+                QTest::mouseRelease(button, mouse);
+            });
+            QCOMPARE(seen, sent);
+        } else if (how.endsWith(u" while on")) {
+            // The setup and the communication settings end the tests first.
+            QCOMPARE(wordsWhenModalOpens([&] { menuAction(how)->trigger(); }), sent);
+        } else if (how.startsWith(u"SIG")) {
+            const int number = how == u"SIGTERM" ? SIGTERM : how == u"SIGHUP" ? SIGHUP : SIGINT;
+            QSignalSpy ends(window(), &frmMain::programEnds);
+            QCOMPARE(::kill(::getpid(), number), 0);
+            QTRY_COMPARE(ends.count(), 1);
+        } else if (how == u"click") {
+        } else if (how == u"release") {
             QTest::mouseRelease(button, mouse);
         } else if (how == u"outside") {
             QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-40, -40));
@@ -120,8 +176,29 @@ private slots:
             relay);
         row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay",
             {"0804", "0004", "0000"});
+        // The close waits for the end of the switching on, then everything goes off.
         row("program closed while switching on", "switching on", "cmdAlarmRelay_test", left,
-            "Alarm relay", {"0000"});
+            "Alarm relay", {"0804", "0004", "0000"});
+        // A press and its release in the same pass of the event loop: a pulse all the same.
+        row("quick click", "click", "cmdPump_test", left, "Pump", pump);
+        row("buzzer quick click", "click", "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
+        // Nothing started in the release pause holds the off word back.
+        row("about box in pause", "about in pause", "cmdPump_test", left, "Pump", pump);
+        row("communication settings in pause", "comsettings in pause", "cmdAlarmRelay_test", left,
+            "Alarm relay", relay);
+        row("setup in pause", "setup in pause", "cmdPump_test", left, "Pump", pump);
+        row("program closed in pause", "close in pause", "cmdPump_test", left, "Pump",
+            {"0104", "0004", "0000"});
+        // The tests end with their outputs off before the link can move or the setup be
+        // written.
+        row("communication settings while held", "comsettings while on", "cmdPump_test", left,
+            "Pump", pump);
+        row("setup while held", "setup while on", "cmdAlarmRelay_test", left, "Alarm relay", relay);
+        // The system ending the program: outputs off without the question.
+        row("SIGTERM", "SIGTERM", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
+        row("SIGHUP", "SIGHUP", "cmdAlarmRelay_test", left, "Alarm relay",
+            {"0804", "0004", "0000"});
+        row("SIGINT", "SIGINT", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
     }
 
     void hold()
@@ -140,11 +217,15 @@ private slots:
             boxes().expect(Kind::QuestionYesNo, u"End application?"_s, true);
             QTimer::singleShot(TestPage::kSwitchPause / 2, window(), &QWidget::close);
         }
-        QTest::mousePress(held, Qt::MouseButton(mouse));
-        QTRY_COMPARE(words().size(), 1);
-        if (!switchingOn)
-            QCOMPARE(status(), u" Testing "_s + text + u"..."_s);
-        end(how, held, Qt::MouseButton(mouse));
+        if (how == u"click") {
+            QTest::mouseClick(held, Qt::MouseButton(mouse));
+        } else {
+            QTest::mousePress(held, Qt::MouseButton(mouse));
+            QTRY_COMPARE(words().size(), 1);
+            if (!switchingOn)
+                QCOMPARE(status(), u" Testing "_s + text + u"..."_s);
+        }
+        end(how, held, Qt::MouseButton(mouse), sent);
         QTRY_COMPARE(words(), sent);
         QCOMPARE(status(), u" "_s);
         QVERIFY(!QApplication::overrideCursor());
@@ -165,6 +246,9 @@ private slots:
         QTest::newRow("page left") << "tab click" << false << valve2;
         QTest::newRow("start fails") << "start fails" << false << valve2;
         QTest::newRow("program closed") << "close" << false << QStringList{"0400", "0000", "0000"};
+        QTest::newRow("SIGTERM") << "SIGTERM" << false << QStringList{"0400", "0000", "0000"};
+        QTest::newRow("communication settings")
+            << "comsettings while on" << false << QStringList{"0400", "0000"};
     }
 
     void timedTest()
@@ -183,10 +267,10 @@ private slots:
             QCOMPARE(enabledGroups(), u"0010"_s);
             const QRegularExpression countdown(u"^\\d+\\.\\d s$"_s);
             QTRY_VERIFY(countdown.match(page()->lblRunningtime_test->text()).hasMatch());
-            end(how, nullptr);
+            end(how, nullptr, Qt::LeftButton, sent);
         }
         QTRY_COMPARE(words(), sent);
-        if (how == u"close")
+        if (how == u"close" || how.startsWith(u"SIG"))
             return;
         QTRY_COMPARE(page()->cmdStartRuntime_test->text(), u"Start"_s);
         QCOMPARE(page()->lblRunningtime_test->text(), u"-"_s);
@@ -231,6 +315,23 @@ private slots:
         setTab(kStatusTab);
         setTab(kTestTab);
         QCOMPARE(sim().codes().mid(m_mark), (QList<int>{105, 105}));
+    }
+
+    /// Unticked while its test-mode request waits, the scan stays off once the request returns.
+    void scanUntickedWhileWaiting()
+    {
+        QVERIFY(startOnTestPage());
+        QVERIFY(sim().command(u"delay 3000"_s));
+        QTimer::singleShot(RunningProgram::kShortReplyTimeout / 3, page()->chkScanInputs,
+                           &QCheckBox::click);
+        page()->chkScanInputs->click();
+        QTRY_VERIFY(WaitDepth::Idle() && WaitDepth::Deferred() == 0);
+        QVERIFY(!page()->chkScanInputs->isChecked() && !page()->ScanInputsOn);
+        QCOMPARE(enabledGroups(), u"1111"_s);
+        QVERIFY(sim().command(u"delay 0"_s));
+        m_mark = sim().journal().size();
+        QTest::qWait(kSettleMs);
+        QCOMPARE(sim().journal().size(), m_mark);
     }
 };
 

@@ -3,9 +3,9 @@
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
 #include "data/EventLog.h"
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/TextEditorLauncher.h"
@@ -194,6 +194,8 @@ void EventLogPage::handleGetLogEvents()
         m_main.AbortLogReading = true;
         return;
     }
+    if (!m_main.LinkReady())
+        return;
     if (caption != Text(kCaptionContinue) && FirmwareVersion() < kAllEventsVersion)
         handleClearLogList();
     m_main.AbortLogReading = false;

@@ -227,7 +227,13 @@ void StatusPage::Fill(const Tarn_Inputs& inputs)
             return DisplayFormat::GeneralDateTime(last, locale) + QStringLiteral(", ") +
                    DisplayFormat::GeneralDateTime(last2, locale);
         });
+        return;
     }
+    // Firmware before 2.07 reports none of it: nothing of a controller read before stays.
+    fraInformation_sts->setTitle(QStringLiteral("Information (CPU versions 2.07 or higher)"));
+    for (QLabel* label :
+         {lblSerialNo_sts, lblManufactured_sts, lblInstalled_sts, lblLastService_sts})
+        ShowValue(label, [](const QLocale&) { return QString::fromLatin1(kNotRead); });
 }
 
 StatusReport StatusPage::Report() const

@@ -10,12 +10,14 @@
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"
-#include "protocol/CommandCodes.h"
-#include "link/ConnectionAdvice.h"
 #include "eventloop/EventWait.h"
+#include "eventloop/TerminationSignals.h"
+#include "eventloop/WaitDepth.h"
+#include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficTrace.h"
+#include "protocol/CommandCodes.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/main/BusyPointer.h"
@@ -32,9 +34,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSessionManager>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
@@ -113,10 +118,15 @@ void frmMain::buildMenus()
 
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
     connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
-    connect(mnuTarnSetup, &QAction::triggered, this, &frmMain::handleTarnSetup);
-    connect(mnuComSettings, &QAction::triggered, this, &frmMain::handleComSettings);
-    connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
-    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::handleHelpAbout);
+    // A modal window opened inside a wait would hold the wait (and the outputs-off after a
+    // pause) back until it is closed: it opens once the wait has ended.
+    const auto whenIdle = [this](void (frmMain::*handler)()) {
+        return [this, handler] { WhenIdle([this, handler] { (this->*handler)(); }); };
+    };
+    connect(mnuTarnSetup, &QAction::triggered, this, whenIdle(&frmMain::handleTarnSetup));
+    connect(mnuComSettings, &QAction::triggered, this, whenIdle(&frmMain::handleComSettings));
+    connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
+    connect(mnuHelpAbout, &QAction::triggered, this, whenIdle(&frmMain::handleHelpAbout));
 }
 
 void frmMain::buildPages()
@@ -221,16 +231,41 @@ bool frmMain::Load()
         UpdateStatusPage();
     } else {
         const QString advice = ConnectionAdvice(*MSComm1);
-        ShowError(startError + QStringLiteral(". Check the communication settings.") +
-                  (advice.isEmpty() ? QString() : u' ' + advice));
+        m_linkError = startError + QStringLiteral(". Check the communication settings.") +
+                      (advice.isEmpty() ? QString() : u' ' + advice);
+        ShowError(m_linkError);
     }
+
+    // The system ending the program (shutdown, logout, the terminal closed) switches the
+    // outputs off first, without asking.
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::received, this, [this] { EndBySystem(); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { EndBySystem(); });
 
     updTimer->start();
     return true;
 }
 
+bool frmMain::LinkReady()
+{
+    if (tarn && tarn->isStarted()) {
+        m_linkError.clear();
+        return true;
+    }
+    if (m_linkError.isEmpty())
+        m_linkError =
+            QStringLiteral("The serial port is not open. Check the communication settings.");
+    ShowError(m_linkError);
+    return false;
+}
+
 void frmMain::ShowStatus(const QString& msg)
 {
+    // While the port is not open, what needs it says so, and nothing reads as progress.
+    if (!m_linkError.isEmpty() && !LinkReady())
+        return;
     lblAppStatus[1]->setText(u' ' + msg);
     QPalette palette = lblAppStatus[1]->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -268,7 +303,32 @@ QString frmMain::SelectedTabKey() const
 
 void frmMain::handleTabSelected(int index)
 {
+    if (m_closing)
+        return;
+    if (!WaitDepth::Idle()) {
+        // The page changes once the wait under way has ended; until then the strip keeps
+        // showing the page that is shown.
+        {
+            const QSignalBlocker quiet(tabCtrl);
+            tabCtrl->setCurrentIndex(m_pages->currentIndex());
+        }
+        WhenIdle([this, index] {
+            if (tabCtrl->currentIndex() == index)
+                handleTabSelected(index);
+            else
+                tabCtrl->setCurrentIndex(index);
+        });
+        return;
+    }
     const QString key = tabCtrl->tabData(index).toString();
+    // The page first: a request below lets events run, and the strip must match the page.
+    if (key == Text(kKeyStatus))
+        m_pages->setCurrentWidget(picSts);
+    else if (key == Text(kKeyEventLog))
+        m_pages->setCurrentWidget(picLog);
+    else if (key == Text(kKeyTesting))
+        m_pages->setCurrentWidget(picTest);
+
     updTimer->setInterval(key == Text(kKeyStatus) ? kStatusIntervalMs : kTestIntervalMs);
     if (key == Text(kKeyTesting))
         picTest->handleScanInputsClicked();
@@ -276,13 +336,6 @@ void frmMain::handleTabSelected(int index)
         StartAutoUpdate();
     else
         StopAutoUpdate();
-
-    if (key == Text(kKeyStatus))
-        m_pages->setCurrentWidget(picSts);
-    else if (key == Text(kKeyEventLog))
-        m_pages->setCurrentWidget(picLog);
-    else if (key == Text(kKeyTesting))
-        m_pages->setCurrentWidget(picTest);
 
     if (key == Text(kKeyEventLog) && tarn) {
         if (tarn->Inputs.CPUVersion == 0 && tarn->Send(TarnCommand::ReadVersion))
@@ -294,6 +347,9 @@ void frmMain::handleTabSelected(int index)
 
 void frmMain::handleUpdTimer()
 {
+    // A tick inside a wait would start a request inside another one; the next tick comes.
+    if (!WaitDepth::Idle())
+        return;
     if (OutputsOffOwed && tarn) {
         updTimer->stop();
         NoteOutputsOffSent(OutputControl::SendOutputs(*tarn));
@@ -319,6 +375,8 @@ void frmMain::handleMenuOpening()
 
 void frmMain::ResumeAfterModal(bool readStatus)
 {
+    if (m_closing)
+        return;
     const QString key = SelectedTabKey();
     if (key == Text(kKeyStatus)) {
         StartAutoUpdate();
@@ -332,6 +390,8 @@ void frmMain::ResumeAfterModal(bool readStatus)
 void frmMain::handleTarnSetup()
 {
     StopAutoUpdate();
+    // Nothing stays on while the setup is written, or the link moved.
+    picTest->StopTests();
     frmSetup window(tarn, m_boxes, this);
     window.exec();
     ResumeAfterModal(true);
@@ -340,11 +400,13 @@ void frmMain::handleTarnSetup()
 void frmMain::handleComSettings()
 {
     StopAutoUpdate();
+    picTest->StopTests();
     {
         frmComSetup window(tarn, m_boxes, this);
         connect(&window, &frmComSetup::statusMessage, this, &frmMain::ShowStatus);
         window.exec();
     }
+    LinkReady();
     ResumeAfterModal(true);
 }
 
@@ -392,6 +454,7 @@ void frmMain::UpdateStatusPage()
 
     FillStatusPage();
     const bool versionKnown = tarn->Inputs.CPUVersion > 0;
+    picLog->EnableGetAll(tarn->Inputs.CPUVersion >= kAdminDataVersion);
     mnuTarnSetup->setEnabled(versionKnown);
     tabCtrl->setEnabled(versionKnown);
     ShowStatus(QString());
@@ -451,7 +514,7 @@ void frmMain::StopPumpAndValves()
 
 void frmMain::NoteOutputsOffSent(bool sent)
 {
-    OutputsOffOwed = !sent && tarn && tarn->TarnData.empty();
+    OutputsOffOwed = !sent && tarn && !tarn->answered();
 }
 
 void frmMain::Pause(std::chrono::milliseconds duration)
@@ -461,15 +524,61 @@ void frmMain::Pause(std::chrono::milliseconds duration)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // Once the outputs are off, the application's quit closes the window.
+    if (m_shutDown) {
+        event->accept();
+        return;
+    }
     // A close asked for while the shutdown runs (Send keeps events flowing) changes nothing.
     if (m_closing) {
         event->ignore();
         return;
     }
-    if (!m_boxes.questionYesNo(QStringLiteral("End application?"))) {
+    // The question is modal: asked inside a wait, it would hold the wait back.
+    if (!WaitDepth::Idle()) {
+        event->ignore();
+        if (!m_closeDeferred) {
+            m_closeDeferred = true;
+            WhenIdle([this] {
+                m_closeDeferred = false;
+                close();
+            });
+        }
+        return;
+    }
+    if (!m_boxes.questionYesNo(QStringLiteral("End application?")) || m_closing) {
         event->ignore();
         return;
     }
+    Shutdown();
+    event->accept();
+    emit programEnds();
+}
+
+void frmMain::EndBySystem()
+{
+    if (m_closing || m_endAsked)
+        return;
+    m_endAsked = true;
+    WhenIdle([this] {
+        if (m_closing)
+            return;
+        Shutdown();
+        emit programEnds();
+    });
+}
+
+void frmMain::WhenIdle(const std::function<void()>& work)
+{
+    // An event-log reading is a wait of many requests: it stops at its next turn (and can be
+    // continued), so that what was asked for does not wait for the end of the log.
+    if (!WaitDepth::Idle())
+        AbortLogReading = true;
+    WaitDepth::WhenIdle(this, work);
+}
+
+void frmMain::Shutdown()
+{
     m_closing = true;
     AbortLogReading = true;
     // The window stays painted but takes no more input while it shuts down.
@@ -481,6 +590,5 @@ void frmMain::closeEvent(QCloseEvent* event)
     picTest->EndTests();
     SwitchOffOutputs();
     Pause(kShutdownPause);
-    event->accept();
-    emit programEnds();
+    m_shutDown = true;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ui/main/PageHost.h"
+
 #include <QMainWindow>
 #include <QString>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,12 +24,13 @@ class SerialPort;
 class SingleInstance;
 class StatusPage;
 class Tarn_Comm;
+class TerminationSignals;
 class TestPage;
 class frmTraffic;
 
 /// The main window: start-up and shutdown, the three pages, the menus, the periodic update
 /// and the status line. It owns the one link to the controller.
-class frmMain : public QMainWindow
+class frmMain : public QMainWindow, public PageHost
 {
     Q_OBJECT
 public:
@@ -48,20 +52,30 @@ public:
     /// The program's start. False when the program must end (the user has been told why).
     bool Load();
 
-    void ShowStatus(const QString& msg);
+    /// The status line; while the port is not open it keeps showing why instead.
+    void ShowStatus(const QString& msg) override;
+    bool LinkReady() override;
     void ShowError(const QString& msg);
     void StartAutoUpdate();
     void StopAutoUpdate();
     /// One status read cycle and the refresh of the status page; nothing while AutoUpdate is off.
     void UpdateStatusPage();
     void SwitchOffOutputs();
-    void StopPumpAndValves();
+    /// The system ends the program (a termination signal, the desktop session ending): the
+    /// closing sequence's outputs-off without the question, then programEnds. Once a wait
+    /// under way has ended.
+    void EndBySystem();
+    void StopPumpAndValves() override;
     /// Writes tarn.sts from the status page and opens it in the text editor.
     void SaveStatusReport();
 
     /// Key of the selected tab.
     QString SelectedTabKey() const;
-    MessageBoxes& messageBoxes() const { return m_boxes; }
+    MessageBoxes& messageBoxes() const override { return m_boxes; }
+    Tarn_Comm* link() const override { return tarn; }
+    bool autoUpdate() const override { return AutoUpdate; }
+    int32_t& logEventNo() override { return LogEventNo; }
+    bool& abortLogReading() override { return AbortLogReading; }
     std::string iniPath() const { return m_iniPath; }
 
     /// The one link to the controller, created by Load.
@@ -75,7 +89,7 @@ public:
     bool OutputsOffOwed = false;
     /// After a send of an output word that switches outputs off: owed while no answer came
     /// (a refusal is an answer, and sending again would not change it).
-    void NoteOutputsOffSent(bool sent);
+    void NoteOutputsOffSent(bool sent) override;
 
     QTabBar* tabCtrl = nullptr;
     StatusPage* picSts = nullptr;
@@ -124,6 +138,10 @@ private:
     static double VersionFromReply(const std::string& data);
     void SettleProfileNames();
     void FillStatusPage();
+    /// Runs `work` now, or once the wait under way has ended.
+    void WhenIdle(const std::function<void()>& work);
+    /// Ends the tests, switches every output off and leaves the window without input.
+    void Shutdown();
     /// Waits while the window keeps painting and taking input.
     static void Pause(std::chrono::milliseconds duration);
 
@@ -132,4 +150,10 @@ private:
     std::string m_iniPath;
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closing = false;
+    /// Why the port is not open, shown until it is.
+    QString m_linkError;
+    bool m_closeDeferred = false;
+    bool m_shutDown = false;
+    bool m_endAsked = false;
+    TerminationSignals* m_signals = nullptr;
 };

@@ -5,9 +5,9 @@
 #include "data/DateCodec.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 #include "protocol/WireEncoding.h"
 #include "ui/main/BusyPointer.h"
 #include "ui/main/DisplayFormat.h"
@@ -45,6 +45,17 @@ std::string Latin1Bytes(const QString& text)
 {
     const QByteArray bytes = text.toLatin1();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+/// A number field's text for the checks: the locale's own digits (as the program fills the
+/// fields in, Arabic-Indic ones for example) read as the ASCII digits they stand for.
+std::string FieldDigits(const QString& text)
+{
+    QString ascii;
+    ascii.reserve(text.size());
+    for (const QChar c : text)
+        ascii += c.isDigit() ? QChar(u'0' + c.digitValue()) : c;
+    return Latin1Bytes(ascii);
 }
 
 /// Verdana where it is installed, the desktop's sans-serif otherwise.
@@ -414,12 +425,14 @@ void frmSetup::ShowError(const std::string& text)
     m_boxes.critical(DisplayFormat::Text(text));
 }
 
-void frmSetup::ShowResult(bool ok)
+void frmSetup::ShowResult(bool ok, const std::string& why)
 {
     if (ok)
         m_boxes.info(Text(kUpdated));
-    else
+    else if (why.empty())
         m_boxes.critical(Text(kNotUpdated));
+    else
+        m_boxes.critical(Text(kNotUpdated) + u'\r' + DisplayFormat::Text(why));
 }
 
 void frmSetup::handleSetDelays()
@@ -433,7 +446,7 @@ void frmSetup::handleSetDelays()
                   {txtManualStopDelay, SetupFields::DelayField::ManualStop}};
     std::array<int, 3> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!SetupFields::Delay(Latin1Bytes(fields[i].field->text()), values[i])) {
+        if (!SetupFields::Delay(FieldDigits(fields[i].field->text()), values[i])) {
             ShowError(SetupFields::DelayError(fields[i].which));
             SelectFieldText(fields[i].field);
             return;
@@ -444,10 +457,11 @@ void frmSetup::handleSetDelays()
 
     SetButtonsBusy(true);
     BusyPointer::Set();
-    const bool ok = SetupCommands::SetDelays(*tarn, values);
+    std::string errText;
+    const bool ok = SetupCommands::SetDelays(*tarn, values, errText);
     BusyPointer::Reset();
     SetButtonsBusy(false);
-    ShowResult(ok);
+    ShowResult(ok, errText);
 }
 
 void frmSetup::handleSetTarnClock()
@@ -483,7 +497,7 @@ void frmSetup::handleSetSerialNumber()
 {
     uint32_t number = 0;
     std::string errText;
-    if (!SetupFields::SerialNumber(Latin1Bytes(txtSerialNumber->text()), number, errText)) {
+    if (!SetupFields::SerialNumber(FieldDigits(txtSerialNumber->text()), number, errText)) {
         ShowError(errText);
         SelectFieldText(txtSerialNumber);
         return;
@@ -567,6 +581,15 @@ void frmSetup::handleSetZoneSettings()
 {
     if (!Confirm("Send new Zone settings to Tarn?") || !tarn)
         return;
+    // The block carries the delays and zone messages too: as the controller has them now.
+    std::string readError;
+    BusyPointer::Set();
+    const bool read = SetupCommands::ReadDelays(*tarn, readError);
+    BusyPointer::Reset();
+    if (!read) {
+        ShowResult(false, readError);
+        return;
+    }
     Tarn_Inputs& inputs = tarn->Inputs;
     SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, tarn->DetectorVoltageSwitch);
     std::array<std::optional<int32_t>, kZones> profiles;

@@ -32,7 +32,9 @@ public:
     static constexpr int kOutputsPerZone = SetupBlocks::kOutputsPerZone;
     static constexpr int kOutputs = kZones * kOutputsPerZone;
     static constexpr int kClockIntervalMs = 500;
-    static constexpr int kSerialNumberLength = 9;
+    /// Room for the largest number the controller's record holds (4294967295), so that the field
+    /// shows it whole and Set never sends a number cut short.
+    static constexpr int kSerialNumberLength = 10;
     /// Firmware from which the controller keeps serial number, dates and a deletable log.
     static constexpr double kInformationVersion = 2.07;
     /// Client area, 11235 x 8835 twips at 96 dots per inch.
@@ -122,7 +124,8 @@ private:
     /// The question box; true for OK.
     bool Confirm(const char* question);
     void ShowError(const std::string& text);
-    void ShowResult(bool ok);
+    /// The result box; a failure says `why` below the usual text where it is known.
+    void ShowResult(bool ok, const std::string& why = {});
     /// Sends an administrative block; false (with its box shown) when it cannot be built or
     /// was not acknowledged.
     bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);

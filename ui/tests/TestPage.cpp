@@ -1,11 +1,12 @@
 #include "ui/tests/TestPage.h"
 
 #include "data/Tarn_Inputs.h"
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
+#include "eventloop/WaitDepth.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 #include "ui/main/BusyPointer.h"
-#include "ui/main/frmMain.h"
+#include "ui/main/PageHost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,7 +34,7 @@ QLabel* Hint(const QString& name, const QString& text)
 }
 } // namespace
 
-TestPage::TestPage(frmMain& main, QWidget* parent) : QWidget(parent), m_main(main)
+TestPage::TestPage(PageHost& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("picTest"));
 
@@ -141,7 +142,7 @@ QGroupBox* TestPage::makeRunTimeFrame()
     cmdStartRuntime_test = new QPushButton(QStringLiteral("Start"));
     cmdStartRuntime_test->setObjectName(QStringLiteral("cmdStartRuntime_test"));
     connect(cmdStartRuntime_test, &QPushButton::clicked, this,
-            &TestPage::handleStartRuntimeClicked);
+            [this] { WaitDepth::WhenIdle(this, [this] { handleStartRuntimeClicked(); }); });
     lblRunningtime_test = new QLabel(QStringLiteral("-"));
     lblRunningtime_test->setObjectName(QStringLiteral("lblRunningtime_test"));
 
@@ -167,7 +168,9 @@ QGroupBox* TestPage::makeIOFrame()
     fraIO_test->setObjectName(QStringLiteral("fraIO_test"));
     chkScanInputs = new QCheckBox(QStringLiteral("Set Tarn to test mode and scan inputs"));
     chkScanInputs->setObjectName(QStringLiteral("chkScanInputs"));
-    connect(chkScanInputs, &QCheckBox::clicked, this, &TestPage::handleScanInputsClicked);
+    // Inside a request's wait, the box's state is taken once the wait has ended.
+    connect(chkScanInputs, &QCheckBox::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleScanInputsClicked(); }); });
 
     auto* layout = new QGridLayout(fraIO_test);
     layout->addWidget(chkScanInputs, 0, 0, 1, kDetectors + 1);
@@ -278,6 +281,8 @@ bool TestPage::eventFilter(QObject* watched, QEvent* event)
 
 void TestPage::PressHold(OutputItem item)
 {
+    if (!m_host.LinkReady())
+        return;
     if (m_hold.Press(item))
         QMetaObject::invokeMethod(this, &TestPage::DriveHeldOutput, Qt::QueuedConnection);
 }
@@ -317,8 +322,8 @@ void TestPage::SwitchOn(OutputItem item)
         BusyPointer::Reset();
         return;
     }
-    if (m_main.tarn)
-        SetOutputItem(m_main.tarn->OutPuts, item, 1);
+    if (m_host.link())
+        SetOutputItem(m_host.link()->OutPuts, item, 1);
     m_hold.SwitchedOn(item);
     SendOutputs();
 }
@@ -329,28 +334,33 @@ void TestPage::SwitchOff(OutputItem item)
     if (auto* button = qobject_cast<QPushButton*>(m_holdItems.key(item)))
         button->setDown(false);
     if (ReleasesPumpAndValves(item)) {
-        m_main.StopPumpAndValves();
+        m_host.StopPumpAndValves();
         return;
     }
     BusyPointer::Reset();
     WaitProcessingEvents(kSwitchPause);
-    if (m_main.tarn)
-        SetOutputItem(m_main.tarn->OutPuts, item, 0);
-    m_main.NoteOutputsOffSent(SendOutputs());
+    if (m_host.link())
+        SetOutputItem(m_host.link()->OutPuts, item, 0);
+    m_host.NoteOutputsOffSent(SendOutputs());
     ShowStatus({});
+}
+
+void TestPage::StopTests()
+{
+    m_hold.Release();
+    DriveHeldOutput();
+    if (m_runtimeRunning && !m_runtimeOff) {
+        m_runtimeTimer->stop();
+        StopRuntimeTest = true;
+        lblRunningtime_test->setText(QStringLiteral("-"));
+        EndRuntimeTest();
+    }
 }
 
 void TestPage::EndTests()
 {
-    m_hold.Release();
-    DriveHeldOutput();
     m_hold.End();
-    if (m_runtimeRunning && !m_runtimeOff) {
-        m_runtimeTimer->stop();
-        StopRuntimeTest = true;
-        m_runtimeOff = true;
-        m_main.StopPumpAndValves();
-    }
+    StopTests();
 }
 
 void TestPage::handleStartRuntimeClicked()
@@ -359,7 +369,7 @@ void TestPage::handleStartRuntimeClicked()
         StopRuntimeTest = true;
         return;
     }
-    if (m_hold.Ended())
+    if (m_hold.Ended() || !m_host.LinkReady())
         return;
     m_runtimeRunning = true;
     m_runtimeOff = false;
@@ -367,8 +377,8 @@ void TestPage::handleStartRuntimeClicked()
     cmdStartRuntime_test->setText(QStringLiteral("Stop"));
     UpdateGroups();
 
-    if (m_main.tarn)
-        SetTimedTestOutputs(m_main.tarn->OutPuts, optValve1_test->isChecked(),
+    if (m_host.link())
+        SetTimedTestOutputs(m_host.link()->OutPuts, optValve1_test->isChecked(),
                             chkPump_test->isChecked());
     // The program may have ended while the command was under way.
     if (!SendOutputs() || m_runtimeOff) {
@@ -398,7 +408,7 @@ void TestPage::EndRuntimeTest()
 {
     if (!m_runtimeOff) {
         m_runtimeOff = true;
-        m_main.StopPumpAndValves();
+        m_host.StopPumpAndValves();
     }
     cmdStartRuntime_test->setText(QStringLiteral("Start"));
     m_runtimeRunning = false;
@@ -416,7 +426,8 @@ void TestPage::handleScanInputsClicked()
     ScanInputsOn = false;
     ShowStatus("Test mode...");
     SendToTarn(TarnCommand::EnterTestMode);
-    ScanInputsOn = true;
+    // The box may have been unticked while the request waited.
+    ScanInputsOn = chkScanInputs->isChecked();
 }
 
 void TestPage::PeriodicWork()
@@ -430,13 +441,13 @@ void TestPage::PeriodicWork()
 
 void TestPage::ScanInputs()
 {
-    if (!m_main.AutoUpdate || !m_main.tarn)
+    if (!m_host.autoUpdate() || !m_host.link())
         return;
     ShowStatus("Scanning inputs...");
-    if (!m_main.tarn->Send(TarnCommand::ReadInputs))
+    if (!m_host.link()->Send(TarnCommand::ReadInputs))
         return;
-    Tarn_Inputs& inputs = m_main.tarn->Inputs;
-    inputs.ResolveInputs(m_main.tarn->TarnData);
+    Tarn_Inputs& inputs = m_host.link()->Inputs;
+    inputs.ResolveInputs(m_host.link()->TarnData);
     for (int16_t i = 0; i < kManualReleases; ++i)
         setIndicator(shpManualIO_test[i], inputs.ManualTrigger(i));
     for (int16_t i = 0; i < kDetectors; ++i)
@@ -446,16 +457,16 @@ void TestPage::ScanInputs()
 
 bool TestPage::SendOutputs()
 {
-    return m_main.tarn &&
-           m_main.tarn->Send(TarnCommand::SetOutputs, m_main.tarn->OutPuts.STU_Data());
+    return m_host.link() &&
+           m_host.link()->Send(TarnCommand::SetOutputs, m_host.link()->OutPuts.STU_Data());
 }
 
 bool TestPage::SendToTarn(int command)
 {
-    return m_main.tarn && m_main.tarn->Send(command);
+    return m_host.link() && m_host.link()->Send(command);
 }
 
 void TestPage::ShowStatus(const std::string& text)
 {
-    m_main.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    m_host.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }

@@ -20,7 +20,7 @@ class QRadioButton;
 class QScrollBar;
 class QTimer;
 class Tarn_Comm;
-class frmMain;
+class PageHost;
 
 /// The function-test page (picTest): outputs switched on while a button is held, the timed test
 /// of pump and valves, and the input scan. The main window reads ScanInputsOn and TestModeTicks
@@ -50,7 +50,7 @@ public:
     static inline const QColor kInputActive{0, 255, 0};
     static inline const QColor kInputInactive{224, 224, 224};
 
-    explicit TestPage(frmMain& main, QWidget* parent = nullptr);
+    explicit TestPage(PageHost& host, QWidget* parent = nullptr);
     ~TestPage() override;
 
     bool ScanInputsOn = false;
@@ -63,6 +63,10 @@ public:
     /// scans the inputs.
     void PeriodicWork();
     void ScanInputs();
+    /// A held output and a running timed test end with their outputs off before this returns
+    /// (unless their switching off is already under way): before the setup is written or the
+    /// link moved.
+    void StopTests();
     /// The program ends: a held output and a running timed test are switched off before this
     /// returns (unless their switching off is already under way), and nothing is switched on
     /// any more.
@@ -127,7 +131,7 @@ private:
     bool SendToTarn(int command);
     void ShowStatus(const std::string& text);
 
-    frmMain& m_main;
+    PageHost& m_host;
     QHash<QObject*, OutputItem> m_holdItems;
     HeldOutput m_hold;
     bool m_driving = false;

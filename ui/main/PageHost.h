@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class MessageBoxes;
+class Tarn_Comm;
+
+/// What a page of the main window needs of the window: the link, the status line, the message
+/// boxes and the periodic-work flag. The pages see the window only through this, so that a
+/// page builds and tests without the whole window.
+class PageHost
+{
+public:
+    virtual ~PageHost() = default;
+
+    /// The one link to the controller; null before the program has started.
+    virtual Tarn_Comm* link() const = 0;
+    /// True when the link is open; otherwise the status line says why, in red.
+    virtual bool LinkReady() = 0;
+    virtual void ShowStatus(const QString& msg) = 0;
+    virtual MessageBoxes& messageBoxes() const = 0;
+    /// Periodic work is allowed.
+    virtual bool autoUpdate() const = 0;
+    /// Pump and both valves off, between the two pauses of the outputs.
+    virtual void StopPumpAndValves() = 0;
+    /// After a send of an output word that switches outputs off.
+    virtual void NoteOutputsOffSent(bool sent) = 0;
+    /// The running number of the next event-log row, and the flag that stops a reading.
+    virtual int32_t& logEventNo() = 0;
+    virtual bool& abortLogReading() = 0;
+};
