@@ -4,11 +4,11 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 
-#include "protocol/FrameCodec.h"
-#include "protocol/FrameCutter.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/FrameCutter.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -122,7 +122,10 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("device");
         QTest::newRow("last USB adapter") << QByteArray() << 8 << "/dev/ttyUSB7";
+        QTest::newRow("first ACM adapter") << QByteArray() << 9 << "/dev/ttyACM0";
+        QTest::newRow("last ACM adapter") << QByteArray() << 12 << "/dev/ttyACM3";
         QTest::newRow("first built-in port") << QByteArray() << 13 << "/dev/ttyS0";
+        QTest::newRow("last built-in port") << QByteArray() << 15 << "/dev/ttyS2";
         QTest::newRow("port 16") << QByteArray() << 16 << "";
 
         // Mapped ports: tst_frmcomsetup and tst_connectionadvice.
