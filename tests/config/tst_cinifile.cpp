@@ -17,6 +17,8 @@ QString Describe(const IniVariant& value)
         return "text:" + QString::fromLatin1(text->data(), qsizetype(text->size()));
     if (const auto* number = std::get_if<int64_t>(&value))
         return "int:" + QString::number(*number);
+    if (const auto* flag = std::get_if<bool>(&value))
+        return *flag ? "bool:true" : "bool:false";
     return std::holds_alternative<std::monostate>(value) ? "empty" : "other";
 }
 
@@ -25,7 +27,7 @@ const QByteArray kLongWithBlanks = QByteArray(252, 'x') + "   " + QByteArray(45,
 const QByteArray kLong300 = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(12).left(300);
 
 const QByteArray kSample = "[COMMUNICATION]\r\nPort=3\r\nSettings=9600,n,8,1\r\nEmpty=\r\n\r\n"
-                           "[Flags]\r\nLong=" +
+                           "[Flags]\r\nTrue=tRUE\r\nYes=yes\r\nNumber=3.5\r\nLong=" +
                            kLong300 + "\r\nLongBlanks=" + kLongWithBlanks + "\r\n";
 
 const QString kNone = QStringLiteral("<none>");
@@ -59,6 +61,18 @@ private slots:
 
         row("IN gives the text unconverted", "COMMUNICATION|Port|IN", "text:3");
         row("IN of a missing key gives int 0", "COMMUNICATION|Nothing|IN", "int:0");
+        row("LO gives the text", "COMMUNICATION|Port|Long", "text:3");
+        row("SI gives the text", "Flags|Number|SI", "text:3.5");
+        row("DO of an empty value gives int 0", "COMMUNICATION|Empty|DO", "int:0");
+        row("CU gives the text", "Flags|Number|CU", "text:3.5");
+        row("CU of an empty value gives the empty text", "COMMUNICATION|Empty|CU", "text:");
+        row("BO in any case", "Flags|True|bo", "bool:true");
+        row("BO of another word", "Flags|Yes|BO", "bool:false");
+        row("BO missing", "Flags|Nothing|BO", "bool:false");
+        row("DA is write only", "Flags|Number|DA", "empty");
+        row("TI is write only", "Flags|Number|TI", "empty");
+        row("HE is write only", "Flags|Number|HE", "empty");
+        row("OC is write only", "Flags|Number|OC", "empty");
         row("ST", "communication|SETTINGS|ST", "text:9600,n,8,1");
         row("ST missing", "COMMUNICATION|Nothing|String", "text:");
         row("300 characters cut to 254", "Flags|Long|ST",

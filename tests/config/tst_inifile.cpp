@@ -63,6 +63,8 @@ private slots:
             << "Tarn|Detector voltage switch" << B("2");
         QTest::newRow("first matching section wins")
             << B("[A]\nk=first\n[B]\nk=b\n[a]\nk=second\n") << "A|k" << B("first");
+        QTest::newRow("empty section does not reach into the next")
+            << B("[A]\n[B]\nk=b\n") << "A|k" << kNone;
         QTest::newRow("comment is no key") << B("[A]\n;k=commented\n") << "A|;k" << kNone;
         QTest::newRow("key before any section") << B("k=1\n[A]\n") << "A|k" << kNone;
         QTest::newRow("8-bit text kept")
@@ -110,6 +112,8 @@ private slots:
         const QByteArray s = kCrlfSample;
         row("replaced in place, rest byte for byte", s, "COMMUNICATION|Port=3",
             Replaced(s, "Port=1", "Port=3"));
+        row("key that starts another key's name", "[C]\r\nPortName=x\r\nPort=1\r\n", "C|Port=3",
+            "[C]\r\nPortName=x\r\nPort=3\r\n");
         row("other case keeps the spelling", s, "Communication|SETTINGS=19200,n,8,1",
             Replaced(s, "=9600", "=19200"));
         row("new key after the section, CRLF", s, "COMMUNICATION|Baud=2",

@@ -36,6 +36,7 @@ private slots:
         QTest::newRow("long step split at 120")
             << "T,0,F,30,T,200,S,260" << Steps({{T, 30}, {F, 120}, {F, 50}, {T, 60}});
         QTest::newRow("shorter than 12") << "T,0,S,5" << QByteArray();
+        QTest::newRow("exactly 12") << "T,0,F,5,S,60" << Steps({{T, 5}, {F, 55}});
         QTest::newRow("not starting with T") << "F,0,T,30,S,60" << QByteArray();
         QTest::newRow("start times from 65000 last 1")
             << "T,0,F,30,T,65000,S,65100" << Steps({{T, 30}, {F, 1}, {T, 1}});

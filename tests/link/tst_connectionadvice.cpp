@@ -21,21 +21,6 @@ class tst_ConnectionAdvice : public QObject
     Q_OBJECT
 
 private slots:
-    void advice()
-    {
-        // The advice for a missing device with devices present: tst_frmcomsetup.
-        QCOMPARE(ConnectionAdvice(PortFailure::DeviceMissing, u"/dev/ttyUSB3"_s, {}),
-                 u"/dev/ttyUSB3 is not there: is the serial adapter plugged in and the "
-                 u"controller's cable connected? No serial device is present now."_s);
-        QCOMPARE(ConnectionAdvice(PortFailure::DeviceBusy, u"/dev/ttyACM0"_s, {}),
-                 u"Another program has /dev/ttyACM0 open (find it with: fuser -v /dev/ttyACM0). "
-                 u"Close that program, then try again."_s);
-        QCOMPARE(ConnectionAdvice(PortFailure::PermissionDenied, u"/nonexistent/tty"_s, {}),
-                 u"You may not use /nonexistent/tty: ask the administrator for read and write "
-                 u"access to it, then try again."_s);
-        QCOMPARE(ConnectionAdvice(PortFailure::Other, u"/dev/ttyS0"_s, {}), QString());
-    }
-
     /// The group that owns the device is named, with the command that joins it.
     void permissionNamesTheGroup()
     {
@@ -57,8 +42,8 @@ private slots:
                  qPrintable(advice));
     }
 
-    /// A failed open tells its kind; the devices present are named with their port numbers.
-    /// (A device in use: tst_tarncomm.)
+    /// A failed open tells its kind; the devices present are named with their port numbers,
+    /// a device in use with the command that finds its holder.
     void failureKindsAndPresentDevices()
     {
         ProgramHome home;
@@ -81,6 +66,13 @@ private slots:
         first.setCommPort(2);
         QVERIFY(first.open());
         QCOMPARE(first.failure(), PortFailure::None);
+        SerialPort second;
+        second.setIniPath(ini);
+        second.setCommPort(5);
+        QVERIFY(!second.open());
+        QCOMPARE(second.failure(), PortFailure::DeviceBusy);
+        const QString busy = ConnectionAdvice(second);
+        QVERIFY2(busy.contains(u"fuser -v "_s + sim.slavePath()), qPrintable(busy));
     }
 
     void itemText()

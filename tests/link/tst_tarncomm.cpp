@@ -124,7 +124,10 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("device");
         QTest::newRow("last USB adapter") << QByteArray() << 8 << "/dev/ttyUSB7";
+        QTest::newRow("first ACM adapter") << QByteArray() << 9 << "/dev/ttyACM0";
+        QTest::newRow("last ACM adapter") << QByteArray() << 12 << "/dev/ttyACM3";
         QTest::newRow("first built-in port") << QByteArray() << 13 << "/dev/ttyS0";
+        QTest::newRow("last built-in port") << QByteArray() << 15 << "/dev/ttyS2";
         QTest::newRow("port 16") << QByteArray() << 16 << "";
 
         // Mapped ports: tst_frmcomsetup and tst_connectionadvice.

@@ -79,6 +79,7 @@ private slots:
         row("four bytes", "414203FF", "short 3  0", kTooShortHead + "AB\x03\xFF" + kTooShortTail);
         row("four bytes, checksum checked first", "010204FF", "bad  7", "CRC Error. (7)");
         row("noise before a reply", "1200FE8F008F4056322E303782FF", "ok 64 V2.07 0");
+        row("one noise byte before a reply", "12008F4056322E303782FF", "ok 64 V2.07 0");
         row("noise before a bad reply", "12008F40EAFF", "bad  55", "CRC Error. (55)");
     }
 

@@ -74,16 +74,32 @@ bool SimProcess::command(const QString& line)
     return drain();
 }
 
-QStringList SimProcess::journal() const
+QList<QByteArray> SimProcess::journalLines() const
 {
     QFile file(journalPath());
-    QStringList lines;
+    QList<QByteArray> lines;
     if (file.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : file.readAll().split('\n'))
-            lines << QString::fromLatin1(line).section(u' ', 1).trimmed();
-        lines.removeAll(QString());
+            if (line.trimmed().contains(' '))
+                lines << line.trimmed();
     }
     return lines;
+}
+
+QStringList SimProcess::journal() const
+{
+    QStringList lines;
+    for (const QByteArray& line : journalLines())
+        lines << QString::fromLatin1(line).section(u' ', 1);
+    return lines;
+}
+
+QList<double> SimProcess::journalSeconds() const
+{
+    QList<double> seconds;
+    for (const QByteArray& line : journalLines())
+        seconds << line.left(line.indexOf(' ')).toDouble();
+    return seconds;
 }
 
 QList<int> SimProcess::codes() const

@@ -37,9 +37,12 @@ public:
     QStringList journal() const;
     /// The command codes received so far, in order.
     QList<int> codes() const;
+    /// When each frame of journal() was received, in seconds of the simulator's clock.
+    QList<double> journalSeconds() const;
 
 private:
     QString readLine(int timeoutMs);
+    QList<QByteArray> journalLines() const;
 
     QTemporaryDir m_dir;
     QProcess m_process;

@@ -47,6 +47,17 @@ class tst_TestPage : public ProgramTest
                 sent << QString::fromLatin1(QByteArray::fromHex(line.mid(4).toLatin1()));
         return sent;
     }
+    /// When the simulator received each of words().
+    QList<double> wordSeconds() const
+    {
+        const QStringList journal = sim().journal();
+        const QList<double> seconds = sim().journalSeconds();
+        QList<double> sent;
+        for (qsizetype i = m_mark; i < journal.size() && i < seconds.size(); ++i)
+            if (journal[i].startsWith(u"100 "_s))
+                sent << seconds[i];
+        return sent;
+    }
     QString enabledGroups() const
     {
         QString groups;
@@ -227,6 +238,14 @@ private slots:
         }
         end(how, held, Qt::MouseButton(mouse), sent);
         QTRY_COMPARE(words(), sent);
+        // The off word waits out its pause after the hold ended, which came after the on word.
+        if (sent.size() > 1) {
+            const QList<double> at = wordSeconds();
+            const double pause =
+                std::chrono::duration<double>(qMin(TestPage::kSwitchPause, frmMain::kOutputsPause))
+                    .count();
+            QVERIFY2(at[1] - at[0] >= pause, qPrintable(u"%1 s"_s.arg(at[1] - at[0])));
+        }
         QCOMPARE(status(), u" "_s);
         QVERIFY(!QApplication::overrideCursor());
         // A late release changes nothing.
