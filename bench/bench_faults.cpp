@@ -194,9 +194,15 @@ ListCheck CheckList(const QTreeWidget& list, const QStringList& store)
 {
     QSet<QString> listed;
     ListCheck check;
-    check.rows = list.topLevelItemCount();
-    for (int i = 0; i < check.rows; ++i)
-        listed.insert(list.topLevelItem(i)->text(1));
+    // Rows that stand for an event lost to a damaged reply have no time: they are counted
+    // among the lost ones below.
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        const QString time = list.topLevelItem(i)->text(1);
+        if (time.isEmpty())
+            continue;
+        ++check.rows;
+        listed.insert(time);
+    }
     check.doubled = check.rows - int(listed.size());
     for (const QString& time : store)
         check.lost += listed.contains(time) ? 0 : 1;

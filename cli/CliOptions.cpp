@@ -25,6 +25,7 @@ const CommandInfo kCommands[] = {
     {"log", "log [--all] [--format tsv|csv|json] [--output FILE]",
      "Reads the new events of the controller's event log up to its end (with --all, all stored\n"
      "events from the oldest). Ctrl+C stops after the current request; what was read is written.\n"
+     "When the output fails, the events read are saved in a file in the program folder.\n"
      "  --all          rewind the log first and read every stored event\n"
      "  --format F     tsv (the tarn.logg layout, the default), csv or json\n"
      "  --output FILE  write to FILE instead of standard output\n",
@@ -71,7 +72,8 @@ const char* const kGlobalHelp =
     "\n"
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
-    "answer, 2 a usage or configuration error.\n";
+    "answer, an event was lost to a damaged reply, or the output could not be written, 2 a\n"
+    "usage or configuration error.\n";
 
 } // namespace
 

@@ -40,6 +40,11 @@ std::string LogOutput::Tsv() const
     const QString degree(QChar(0xB0));
     EventLogReport report;
     for (const Event& event : Events) {
+        if (event.lost) {
+            report.Rows.push_back(
+                {EventLogReport::RowNumber(event.number), {}, {}, EventLogReport::kLostEventText});
+            continue;
+        }
         const auto temperature = [&](const QLocale& locale) {
             return DisplayFormat::Number(event.celsius, locale) + degree + QStringLiteral("C/") +
                    DisplayFormat::Number(event.fahrenheit, locale) + degree + QStringLiteral("F");
@@ -58,6 +63,12 @@ std::string LogOutput::Csv() const
 {
     QString text = QStringLiteral("number,time,celsius,fahrenheit,text\r\n");
     for (const Event& event : Events) {
+        if (event.lost) {
+            text += QStringLiteral("%1,,,,%2\r\n")
+                        .arg(event.number)
+                        .arg(QLatin1String(EventLogReport::kLostEventText));
+            continue;
+        }
         text += QStringLiteral("%1,%2,%3,%4,%5\r\n")
                     .arg(event.number)
                     .arg(QString::fromStdString(IsoTime(event.time)))
@@ -72,6 +83,15 @@ std::string LogOutput::Json() const
 {
     QJsonArray array;
     for (const Event& event : Events) {
+        if (event.lost) {
+            array.append(QJsonObject{
+                {QStringLiteral("number"), event.number},
+                {QStringLiteral("time"), QJsonValue::Null},
+                {QStringLiteral("celsius"), QJsonValue::Null},
+                {QStringLiteral("fahrenheit"), QJsonValue::Null},
+                {QStringLiteral("text"), QLatin1String(EventLogReport::kLostEventText)}});
+            continue;
+        }
         array.append(
             QJsonObject{{QStringLiteral("number"), event.number},
                         {QStringLiteral("time"), QString::fromStdString(IsoTime(event.time))},

@@ -19,15 +19,19 @@ public:
         double fahrenheit = 0;
         /// 8-bit text of the event catalogue.
         std::string text;
+        /// An event lost to a damaged reply: no time or temperatures, the lost-event text.
+        bool lost = false;
     };
 
     std::vector<Event> Events;
 
     /// The tarn.logg bytes: header, one row per event, cells as the window shows them.
     std::string Tsv() const;
-    /// UTF-8; a header line, then number, time, celsius, fahrenheit, text per event.
+    /// UTF-8; a header line, then number, time, celsius, fahrenheit, text per event (a lost
+    /// event's time and temperatures empty).
     std::string Csv() const;
-    /// UTF-8; an array of objects with the fields number, time, celsius, fahrenheit, text.
+    /// UTF-8; an array of objects with the fields number, time, celsius, fahrenheit, text (a
+    /// lost event's time and temperatures null).
     std::string Json() const;
     /// "yyyy-MM-ddTHH:mm:ss".
     static std::string IsoTime(const TarnDateTime& time);

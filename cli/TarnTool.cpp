@@ -27,18 +27,32 @@
 #include <QFile>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include <unistd.h>
 
 namespace {
 
-void Print(const QString& text)
+/// Writes all of `bytes` and flushes them; false, with errno set, when any could not go out.
+bool WriteStream(std::FILE* stream, const QByteArray& bytes)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    errno = 0;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+    const bool flushed = std::fflush(stream) == 0;
+    return written && flushed && std::ferror(stream) == 0;
+}
+
+/// Output bytes as text for the terminal: 8-bit (Latin-1) or UTF-8, the system's line ends.
+QString TerminalText(const std::string& bytes, bool latin1)
+{
+    QString text =
+        latin1 ? Latin1(bytes) : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
 }
 
 /// The input states as "detector1=0 ... manual3=1".
@@ -68,9 +82,17 @@ TarnTool::~TarnTool()
 
 void TarnTool::Say(const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    WriteStream(stderr, text.toLocal8Bit() + '\n');
+}
+
+bool TarnTool::Print(const QString& text)
+{
+    if (WriteStream(stdout, text.toLocal8Bit()))
+        return true;
+    const int error = errno != 0 ? errno : EIO;
+    Say(QStringLiteral("tarn: standard output could not be written: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error))));
+    return false;
 }
 
 void TarnTool::handleLinkError(const QString& text)
@@ -86,12 +108,20 @@ int TarnTool::Run(const QStringList& args)
         Say(QStringLiteral("tarn: %1\nTry 'tarn --help'.").arg(error));
         return ExitUsage;
     }
-    if (m_options.help) {
-        Print(CliOptions::Help(m_options.command));
-        return ExitOk;
-    }
+    if (m_options.help)
+        return Print(CliOptions::Help(m_options.command)) ? ExitOk : ExitOutput;
     if (!Configure())
         return ExitUsage;
+    // What is read from the controller may not be had again: a destination that cannot be
+    // written is found out before the first request.
+    if (!m_options.output.isEmpty()) {
+        std::string errText;
+        if (!CanReplaceFile(QFile::encodeName(m_options.output).toStdString(), errText)) {
+            Say(QStringLiteral("tarn: %1 cannot be written: %2")
+                    .arg(m_options.output, QString::fromStdString(errText)));
+            return ExitUsage;
+        }
+    }
     // The commands that run until stopped take Ctrl+C as "stop after this request"; for the
     // others it ends the program as usual.
     if (m_options.command == QLatin1String("log") ||
@@ -172,12 +202,33 @@ bool TarnTool::Emit(const std::string& bytes, bool latin1)
                 .arg(m_options.output, QString::fromStdString(errText)));
         return false;
     }
-    // On standard output the text is the terminal's; line ends are the system's.
-    QString text =
-        latin1 ? Latin1(bytes) : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Print(text);
-    return true;
+    return Print(TerminalText(bytes, latin1));
+}
+
+void TarnTool::Rescue(const std::string& bytes, bool latin1)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path;
+    for (int n = 1; path.isEmpty() || QFile::exists(path); ++n) {
+        const QString name =
+            QStringLiteral("tarn-log-%1%2.%3")
+                .arg(stamp, n > 1 ? QStringLiteral("-%1").arg(n) : QString(), m_options.format);
+        path = QFile::decodeName(ProgramFile(QFile::encodeName(name).toStdString()).c_str());
+    }
+    std::string errText;
+    if (ReplaceFileContent(QFile::encodeName(path).toStdString(), bytes, errText)) {
+        Say(QStringLiteral("The events read are saved in %1").arg(path));
+        return;
+    }
+    const QString failure = QStringLiteral("The events read could not be saved in %1 either: %2")
+                                .arg(path, QString::fromStdString(errText));
+    if (!m_options.output.isEmpty()) {
+        Say(failure + QStringLiteral("; they follow on standard output."));
+        if (Print(TerminalText(bytes, latin1)))
+            return;
+    }
+    Say(failure + QStringLiteral("; they follow here."));
+    WriteStream(stderr, TerminalText(bytes, latin1).toLocal8Bit());
 }
 
 bool TarnTool::ReadVersion()
@@ -213,7 +264,7 @@ int TarnTool::Status()
         written = Emit(StatusText::Report(m_link->Inputs).Text(pcTime), true);
     }
     if (!written)
-        return ExitUsage;
+        return ExitOutput;
     // A request of the cycle that failed leaves a part of the report as it was.
     return m_linkErrors == errorsBefore ? ExitOk : ExitController;
 }
@@ -240,6 +291,12 @@ int TarnTool::Log()
                                  event.LogTemperatureCelsius, event.LogTemperatureFarenheit,
                                  event.LogText});
     };
+    reader.lost = [&] {
+        LogOutput::Event lost;
+        lost.number = static_cast<long long>(output.Events.size() + 1);
+        lost.lost = true;
+        output.Events.push_back(std::move(lost));
+    };
     reader.keepGoing = [&](bool requestFailed) {
         failed = requestFailed;
         return !requestFailed && !InterruptFlag::IsSet();
@@ -261,6 +318,10 @@ int TarnTool::Log()
     }
     if (!ended && !failed)
         Say(QStringLiteral("Stopped: %1 events read.").arg(reader.count()));
+    const int lost = reader.lostCount();
+    if (lost > 0)
+        Say(lost == 1 ? QStringLiteral("1 damaged reply: 1 event lost.")
+                      : QStringLiteral("%1 damaged replies: %1 events lost.").arg(lost));
 
     std::string bytes;
     bool latin1 = false;
@@ -272,9 +333,11 @@ int TarnTool::Log()
         bytes = output.Tsv();
         latin1 = true;
     }
-    if (!Emit(bytes, latin1))
-        return ExitUsage;
-    return failed ? ExitController : ExitOk;
+    if (!Emit(bytes, latin1)) {
+        Rescue(bytes, latin1);
+        return ExitOutput;
+    }
+    return failed || lost > 0 ? ExitController : ExitOk;
 }
 
 int TarnTool::SetClock()
@@ -343,8 +406,11 @@ int TarnTool::WatchInputs()
             const QString states = InputStates(m_link->Inputs);
             if (states != shown) {
                 shown = states;
-                Print(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) +
-                      states + u'\n');
+                if (!Print(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) +
+                           states + u'\n')) {
+                    OutputControl::AllOff(*m_link);
+                    return ExitOutput;
+                }
             }
         }
         if (!WaitProcessingEvents(OutputControl::kScanInterval))
@@ -366,10 +432,11 @@ int TarnTool::Detect()
     }
     Say(QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.")
             .arg(ports[static_cast<std::size_t>(found)]));
-    Print(QStringLiteral("COM%1 %2\n")
-              .arg(ports[static_cast<std::size_t>(found)])
-              .arg(m_port->deviceName()));
-    return ExitOk;
+    return Print(QStringLiteral("COM%1 %2\n")
+                     .arg(ports[static_cast<std::size_t>(found)])
+                     .arg(m_port->deviceName()))
+               ? ExitOk
+               : ExitOutput;
 }
 
 int TarnTool::DeleteLog()

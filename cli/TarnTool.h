@@ -21,6 +21,8 @@ public:
     {
         ExitOk = 0,
         ExitController = 1,
+        /// An output (standard output or --output FILE) could not be written.
+        ExitOutput = 1,
         ExitUsage = 2
     };
 
@@ -47,8 +49,13 @@ private:
     bool ReadVersion();
     /// Writes `bytes` to --output, or to standard output; false after telling why.
     bool Emit(const std::string& bytes, bool latin1);
+    /// Saves events read whose output failed: in a file in the program folder, else on
+    /// standard output (unless that failed), else on standard error.
+    void Rescue(const std::string& bytes, bool latin1);
     void handleLinkError(const QString& text);
     static void Say(const QString& text);
+    /// Writes to standard output; false after telling why it could not.
+    static bool Print(const QString& text);
 
     CliOptions m_options;
     std::string m_iniPath;

@@ -5,11 +5,17 @@
 
 /// Replaces the whole content of the file at `path` with `bytes`.
 ///
-/// Where it can, it writes a temporary file beside the target and renames it over the target,
-/// so that a failed write leaves the old file whole; the new file keeps the old one's
-/// permissions and owner. Where no temporary file can be made (a folder the user may not
-/// write) or the owner cannot be kept (a save by another user, e.g. root), the file is
-/// rewritten in place instead, which keeps owner and permissions by itself. A file whose
-/// permission bits say read-only is refused. A linked file is replaced where it lies.
+/// It writes a temporary file beside the target, flushes it to the disk and renames it over
+/// the target (then flushes the folder), so that a failed write (a full disk, an I/O error)
+/// or a loss of power leaves the old file whole; the new file keeps the old one's permissions
+/// and owner. Only where no temporary file can be created (a folder the user may not write),
+/// or where the owner cannot be kept (a save by another user, e.g. root) after the whole
+/// content was written, is the file rewritten in place instead. A file whose permission bits
+/// say read-only is refused. A linked file is replaced where it lies.
 /// On failure returns false with a description of the reason in errText.
 bool ReplaceFileContent(const std::string& path, std::string_view bytes, std::string& errText);
+
+/// Whether ReplaceFileContent can start on `path`: its temporary file is created and removed
+/// again (or, where none can be, the file itself may be written). Made before work whose
+/// result cannot be had again, so that a wrong destination is found out first.
+bool CanReplaceFile(const std::string& path, std::string& errText);

@@ -1,43 +1,30 @@
 #include "controller/EventLogReader.h"
 
 #include "data/EventLog.h"
-#include "protocol/CommandCodes.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
-
-#include <QScopeGuard>
-
-#include <deque>
+#include "protocol/CommandCodes.h"
 
 bool EventLogReader::Read(Tarn_Comm* link)
 {
     m_count = 0;
+    m_lost = 0;
     m_elapsedMs = 0;
     m_progressMs = 0;
     m_clock.start();
-    // Every reply to a log request, in the order of arrival. A reply that comes after its
-    // request has timed out holds an event that the controller has moved past: it arrives
-    // between two requests, as the answer to the next request, or in the pause after that
-    // answer, where Send does not return it. Taken from here, none of them is lost.
-    std::deque<std::string> replies;
-    QMetaObject::Connection collect;
-    if (link)
-        collect = QObject::connect(link, &Tarn_Comm::DataRecieved, [&](int command) {
-            if (command == TarnCommand::ReadNextLogEvent)
-                replies.push_back(link->TarnData);
-        });
-    const auto stopCollecting = qScopeGuard([&] { QObject::disconnect(collect); });
-
     bool ended = false;
     // Stopped, no more requests go out; the replies already in are handed on.
     bool stopped = false;
     for (;;) {
-        if (replies.empty()) {
+        if (!link || !link->hasLogReply()) {
             if (stopped || (abortFlag && *abortFlag))
                 break;
             QElapsedTimer turn;
             turn.start();
-            if (!link || !link->Send(TarnCommand::ReadNextLogEvent)) {
+            const bool answered = link && link->Send(TarnCommand::ReadNextLogEvent);
+            // A request that failed may still have brought a reply: a damaged one, or one
+            // late for an earlier request.
+            if (!answered && !(link && link->hasLogReply())) {
                 if (keepGoing && !keepGoing(true))
                     break;
                 // A request that failed at once must not turn the loop into a busy one that
@@ -47,18 +34,23 @@ bool EventLogReader::Read(Tarn_Comm* link)
                     break;
                 continue;
             }
-            if (replies.empty())
-                replies.push_back(link->TarnData);
+            if (!link->hasLogReply())
+                continue;
         }
-        const std::string reply = std::move(replies.front());
-        replies.pop_front();
-        if (reply.compare(0, 3, "END") == 0) {
+        const Tarn_Comm::LogReply reply = link->takeLogReply();
+        if (!reply.damaged && reply.data.compare(0, 3, "END") == 0) {
             ended = true;
             break;
         }
-        if (event)
-            event(DecodeLogEvent(reply));
-        ++m_count;
+        if (reply.damaged) {
+            ++m_lost;
+            if (lost)
+                lost();
+        } else {
+            ++m_count;
+            if (event)
+                event(DecodeLogEvent(reply.data));
+        }
         m_elapsedMs = m_clock.elapsed();
         if (m_elapsedMs - m_progressMs >= kProgressInterval.count()) {
             m_progressMs = m_elapsedMs;
@@ -73,7 +65,11 @@ bool EventLogReader::Read(Tarn_Comm* link)
 
 bool EventLogReader::Rewind(Tarn_Comm& link)
 {
-    return link.Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind));
+    if (!link.Send(TarnCommand::LogControl, std::string(1, TarnCommand::LogRewind)))
+        return false;
+    // The controller sends every stored event again, those of the kept replies too.
+    link.dropLogReplies();
+    return true;
 }
 
 double EventLogReader::rate() const

@@ -10,7 +10,8 @@ class Tarn_Inputs;
 
 /// Reads the controller's stored events one request at a time until it answers "END", the
 /// abort flag is set or the caller stops it. Every event read is handed on at once: the
-/// controller has moved past it.
+/// controller has moved past it. The replies come from those the link keeps, so one that
+/// arrived late, after an earlier reading stopped, is handed on first.
 class EventLogReader
 {
 public:
@@ -26,6 +27,8 @@ public:
     const bool* abortFlag = nullptr;
     /// Each event read, decoded.
     std::function<void(const Tarn_Inputs& event)> event;
+    /// Each event lost to a damaged reply, in its place among the events.
+    std::function<void()> lost;
     /// After each event and after each failed request (failed true): false stops the reading.
     std::function<bool(bool failed)> keepGoing;
     /// Now and then while reading; count() and elapsedMs() tell how far it got.
@@ -36,13 +39,16 @@ public:
     /// Command 66 with "rewind": the next reading starts at the oldest stored event.
     static bool Rewind(Tarn_Comm& link);
 
+    /// Events read, and events lost to damaged replies, by the last reading.
     int count() const { return m_count; }
+    int lostCount() const { return m_lost; }
     qint64 elapsedMs() const { return m_elapsedMs; }
     /// Events per second of the last reading; 0 before the first event.
     double rate() const;
 
 private:
     int m_count = 0;
+    int m_lost = 0;
     qint64 m_elapsedMs = 0;
     qint64 m_progressMs = 0;
     QElapsedTimer m_clock;

@@ -14,6 +14,10 @@ public:
 
     /// The column headers, which are also the report's first line.
     static const Row& Headers();
+    /// The message of the row that stands for an event lost to a damaged reply: the
+    /// controller moved past it, and it cannot be asked for again.
+    static constexpr const char* kLostEventText = "Event could not be read (damaged reply)";
+
     /// Row numbers have at least three digits: 1 gives "001", 1000 gives "1000".
     static std::string RowNumber(long long number);
 

@@ -241,6 +241,7 @@ void Tarn_Comm::HandleFrame(const std::string& received)
         TraceReceived(frame, checked);
     switch (checked.status) {
     case CheckedFrame::Status::BadChecksum:
+        KeepDamagedLogReply(frame);
         emit ErrorMessage(Latin1(checked.errorText));
         return;
     case CheckedFrame::Status::TooShort:
@@ -254,8 +255,43 @@ void Tarn_Comm::HandleFrame(const std::string& received)
     Command = static_cast<uint8_t>(checked.command);
     TarnData = checked.data;
     ReceivedCommand = Command;
+    if (checked.command == TarnCommand::ReadNextLogEvent)
+        KeepLogReply(checked.data, false);
     emit DataRecieved(Command);
     emit frameStored();
+}
+
+Tarn_Comm::LogReply Tarn_Comm::takeLogReply()
+{
+    if (m_logReplies.empty())
+        return {};
+    LogReply reply = std::move(m_logReplies.front());
+    m_logReplies.pop_front();
+    return reply;
+}
+
+void Tarn_Comm::KeepLogReply(std::string data, bool damaged)
+{
+    if (m_logReplies.size() < kMaxKeptLogReplies)
+        m_logReplies.push_back({std::move(data), damaged});
+}
+
+void Tarn_Comm::KeepDamagedLogReply(const std::string& frame)
+{
+    // Address, PC address, command, data, checksum, end byte; the reply's own head is looked
+    // for, as noise the frame could not be told from may come before it. Its data are hex
+    // digits and letters, which never hold the head's bytes.
+    const std::string head{static_cast<char>(PCAddress), static_cast<char>(Address),
+                           static_cast<char>(TarnCommand::ReadNextLogEvent)};
+    constexpr std::size_t kTail = 2;
+    const std::size_t at = frame.rfind(head);
+    if (at == std::string::npos || frame.size() < at + head.size() + kTail)
+        return;
+    std::string data = frame.substr(at + head.size(), frame.size() - at - head.size() - kTail);
+    // "END" moves the controller past nothing: the next request gets it again.
+    if (data.compare(0, 3, "END") == 0)
+        return;
+    KeepLogReply(std::move(data), true);
 }
 
 bool Tarn_Comm::IsTraced() const

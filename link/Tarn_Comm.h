@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,23 @@ public:
     void StopCom();
     bool Send(int commandName, const std::string& data = {});
 
+    /// A reply to the log request (command 48). The controller moves past an event when it
+    /// sends it, so every such reply is kept here, in the order of arrival, until a reading
+    /// takes it: also one that comes after its request timed out or after the reading
+    /// stopped. A damaged one (wrong checksum) stands for an event that cannot be read.
+    struct LogReply
+    {
+        std::string data;
+        bool damaged = false;
+    };
+    /// More log replies than a controller can store are not kept.
+    static constexpr std::size_t kMaxKeptLogReplies = 65536;
+    bool hasLogReply() const { return !m_logReplies.empty(); }
+    /// The oldest kept log reply, taken out; an empty one when none is kept.
+    LogReply takeLogReply();
+    /// Forgets the kept log replies: the controller sends their events again (a rewind).
+    void dropLogReplies() { m_logReplies.clear(); }
+
     bool isStarted() const { return IsStarted; }
     QString lastError() const { return LastError; }
     /// True when the controller answered the last request, also with a refusal.
@@ -86,6 +104,9 @@ private:
     bool IsTraced() const;
     void Trace(TrafficRecord::Kind kind, int command, const std::string& data, int checksum = 0);
     void TraceReceived(const std::string& frame, const CheckedFrame& checked);
+    void KeepLogReply(std::string data, bool damaged);
+    /// Keeps a frame with a wrong checksum when it is a log reply other than "END".
+    void KeepDamagedLogReply(const std::string& frame);
 
     int32_t ReceivedCommand = 0;
     QString LastError;
@@ -100,6 +121,7 @@ private:
     /// The port and timer that Start wired up; null once their owner has destroyed them.
     QPointer<SerialPort> m_wiredPort;
     QPointer<QTimer> m_wiredTimer;
+    std::deque<LogReply> m_logReplies;
 };
 
 /// Latin-1 view of 8-bit protocol text for display.

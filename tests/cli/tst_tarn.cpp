@@ -1,7 +1,9 @@
 #include "ProgramHome.h"
 #include "SimProcess.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,6 +44,12 @@ QStringList CsvCells(const QString& line)
             cells.last() += line[i];
     }
     return cells;
+}
+
+/// The event lines of a TSV report (after its header line).
+int TsvEvents(const QByteArray& report)
+{
+    return static_cast<int>(report.count("\r\n")) - 1;
 }
 
 const QStringList kStatusJournal{u"64"_s,    u"50"_s,    u"52"_s,    u"55"_s,
@@ -291,6 +299,107 @@ private slots:
         QCOMPARE(rows.last().section(u',', 0, 0).toLongLong(), requests);
         QVERIFY(QString::fromUtf8(tarn.readAllStandardError())
                     .contains(u"Stopped: %1 events read."_s.arg(requests)));
+    }
+
+    void outputFailures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        /// Where the output goes: "stdout" (/dev/full), "file" or, with the program folder
+        /// on the same full disk, "file, home".
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("status > /dev/full")
+            << QStringList{u"status"_s} << u"stdout"_s
+            << u"standard output could not be written: No space left on device"_s;
+        QTest::newRow("log > /dev/full: events rescued in the program folder")
+            << QStringList{u"log"_s, u"--all"_s} << u"stdout"_s
+            << u"The events read are saved in "_s;
+        QTest::newRow("log --output on a full disk: events rescued in the program folder")
+            << QStringList{u"log"_s, u"--all"_s} << u"file"_s << u"The events read are saved in "_s;
+        QTest::newRow("log --output and the program folder on a full disk: on standard output")
+            << QStringList{u"log"_s, u"--all"_s} << u"file, home"_s
+            << u"they follow on standard output."_s;
+    }
+
+    /// An output that cannot be written is an error, and the events read are not lost with it.
+    void outputFailures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, output);
+        QFETCH(QString, message);
+        constexpr int kEvents = 40;
+        SmallDisk disk;
+        if (output != u"stdout"_s && !disk.mounted())
+            QSKIP(SmallDisk::skipReason());
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start({u"--events"_s, QString::number(kEvents)}) &&
+                home.installIni(sim.slavePath()));
+        QString folder = home.path();
+        const QString file = disk.filePath(u"events.tsv"_s);
+        const QByteArray old = "No\tTime\tTemp\tMessage\r\n";
+        if (output != u"stdout"_s) {
+            if (output.endsWith(u"home"_s)) {
+                folder = QFileInfo(file).path();
+                QVERIFY(QFile::copy(home.filePath(u"Tarn.INI"_s), disk.filePath(u"Tarn.INI"_s)));
+                qputenv("TARN_HOME", QFile::encodeName(folder));
+            }
+            QVERIFY(WriteAll(file, old));
+            QVERIFY(disk.fill());
+            args << u"--output"_s << file;
+        }
+        QProcess tarn;
+        if (output == u"stdout"_s)
+            tarn.setStandardOutputFile(u"/dev/full"_s);
+        QVERIFY(start(tarn, args));
+        QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+        qputenv("TARN_HOME", QFile::encodeName(home.path()));
+        QCOMPARE(tarn.exitCode(), 1);
+        const QString err = QString::fromUtf8(tarn.readAllStandardError());
+        QVERIFY2(err.contains(message), qPrintable(err));
+        if (output != u"stdout"_s)
+            QCOMPARE(ReadAll(file), old);
+        if (args.first() != u"log"_s)
+            return;
+        const QStringList rescued = QDir(folder).entryList({u"tarn-log-*.tsv"_s}, QDir::Files);
+        if (output == u"file, home"_s) {
+            QCOMPARE(rescued, QStringList());
+            QCOMPARE(TsvEvents(tarn.readAllStandardOutput().replace("\n", "\r\n")), kEvents);
+        } else {
+            QCOMPARE(rescued.size(), 1);
+            QVERIFY2(err.contains(QDir(folder).filePath(rescued.first())), qPrintable(err));
+            QCOMPARE(TsvEvents(ReadAll(QDir(folder).filePath(rescued.first()))), kEvents);
+        }
+    }
+
+    /// A destination that cannot be written is found out before any event is read.
+    void outputCheckedFirst()
+    {
+        SimProcess sim;
+        ProgramHome home;
+        const Result result =
+            run(sim, home, {u"log"_s, u"--output"_s, home.filePath(u"no/such/dir/e.tsv"_s)},
+                {u"--events"_s, u"20"_s});
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains(u"cannot be written: No such file or directory"_s),
+                 qPrintable(result.err));
+        QCOMPARE(sim.journal(), QStringList());
+    }
+
+    /// A damaged reply is an event the controller moved past: its place is marked, and said.
+    void logDamagedReply()
+    {
+        SimProcess sim;
+        ProgramHome home;
+        // Replies: version, rewind, events 1 and 2 (damaged), 3, 4, END.
+        const Result result = run(sim, home, {u"log"_s, u"--all"_s},
+                                  {u"--events"_s, u"4"_s, u"--corrupt-every"_s, u"4"_s});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(u"1 damaged reply: 1 event lost."_s), qPrintable(result.err));
+        const QStringList rows = result.out.split(u'\n', Qt::SkipEmptyParts).mid(1);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[1], u"002\t\t\tEvent could not be read (damaged reply)"_s);
+        QVERIFY(rows[2].startsWith(u"003\t"_s));
     }
 
     /// Test mode, the inputs printed as they change, the outputs off when it is stopped.

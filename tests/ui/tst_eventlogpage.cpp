@@ -1,6 +1,7 @@
 // The event-log page against tarn-sim: reading, aborting, sorting and the report file.
 
 #include "RunningProgram.h"
+#include "SmallDisk.h"
 
 #include <ctime>
 
@@ -51,13 +52,15 @@ class tst_EventLogPage : public ProgramTest
         return result;
     }
     QString caption() const { return page()->cmdGetLogEvents->text(); }
+    QString label() const { return page()->lblLogProgress->text(); }
 
 private slots:
     void readsNewEvents_data()
     {
         QTest::addColumn<bool>("rewinds");
         QTest::newRow("2.07") << true;
-        // Before 2.07 there is no rewind, and each read empties the list; the numbering goes on.
+        // Before 2.07 there is no rewind: the events listed cannot be had again, and new ones
+        // go below them.
         QTest::newRow("2.06") << false;
     }
 
@@ -73,12 +76,17 @@ private slots:
         QCOMPARE(caption(), u"Get new events"_s);
         QCOMPARE(window()->lblAppStatus[1]->text(), u" "_s);
         QCOMPARE(sim().codes().mid(before), (QList<int>{48, 48, 48, 48}));
-        QVERIFY(page()->lblLogProgress->text().startsWith(u"3 events read"_s));
+        QCOMPARE(label(), u"End of log: 3 events"_s);
         QCOMPARE(page()->lvLog->topLevelItem(2)->text(2), u"20\u00B0C/68\u00B0F"_s);
         if (!rewinds) {
             QVERIFY(sim().command(u"event "_s + EventHex(At(2026, 3, 1), 2, 20)));
             page()->cmdGetLogEvents->click();
-            QCOMPARE(numbers(), Range(3, 1));
+            QCOMPARE(numbers(), Range(0, 4));
+            QCOMPARE(label(), u"End of log: 4 events"_s);
+            page()->cmdGetLogEvents->click();
+            QCOMPARE(numbers(), Range(0, 4));
+            page()->cmdClearLogList->click();
+            QCOMPARE(label(), u"0 events listed"_s);
             return;
         }
 
@@ -132,10 +140,13 @@ private slots:
         // At most the reply in flight is added after the interruption.
         QVERIFY(stoppedAt >= 5 && stoppedAt <= 6);
 
+        QCOMPARE(label(), u"%1 events listed"_s.arg(stoppedAt));
         setTab(kEventLogTab);
         page()->cmdGetLogEvents->click();
         QCOMPARE(caption(), u"Get new events"_s);
         QCOMPARE(numbers(), Range(0, 30));
+        // The count is of the rows listed, not of those the last click read.
+        QCOMPARE(label(), u"End of log: 30 events"_s);
     }
 
     void sortsByValue_data()
@@ -232,6 +243,62 @@ private slots:
             times << page()->lvLog->topLevelItem(i)->text(1);
         QCOMPARE(numbers(), Range(0, 4));
         QCOMPARE(times.size(), 4);
+    }
+
+    /// A reply that arrives after a reading stopped is kept by the link for the next one.
+    void replyAfterReadingStoppedKept()
+    {
+        QVERIFY(open(u"V2.07"_s, 3));
+        const TarnDateTime lateTime = At(2025, 6, 1);
+        QSignalSpy frames(window()->tarn, &Tarn_Comm::DataRecieved);
+        sim().post(u"frame 48 "_s +
+                   QString::fromLatin1(EventHex(lateTime, 3, 20).toLatin1().toHex()));
+        QVERIFY(frames.wait());
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(numbers(), Range(0, 4));
+        QCOMPARE(page()->lvLog->topLevelItem(0)->text(1), DisplayFormat::GeneralDateTime(lateTime));
+    }
+
+    /// A damaged reply is an event lost: a row marks its place, the label counts it, and the
+    /// report keeps the row.
+    void damagedReplyMarked()
+    {
+        QVERIFY(open(u"V2.07"_s, 5));
+        // The second log reply from now goes out with a wrong checksum.
+        const qsizetype replied = sim().journal().size();
+        QVERIFY(sim().command(u"faults 0 %1 0"_s.arg(replied + 2)));
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(caption(), u"Get new events"_s);
+        QCOMPARE(numbers(), Range(0, 5));
+        const QString lostText = u"Event could not be read (damaged reply)"_s;
+        QCOMPARE(page()->lvLog->topLevelItem(1)->text(3), lostText);
+        QCOMPARE(page()->lvLog->topLevelItem(1)->text(1), QString());
+        QCOMPARE(label(), u"End of log: 5 events, 1 damaged reply: 1 event lost"_s);
+        page()->cmdSaveLog->click();
+        QVERIFY(ReadAll(m_program->home.filePath(u"tarn.logg"_s))
+                    .contains("\r\n001\t\t\t" + lostText.toLatin1() + "\r\n"));
+    }
+
+    /// A save that fails on a full disk says so, and leaves the old report and the rows.
+    void saveOnFullDisk()
+    {
+        SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP(SmallDisk::skipReason());
+        QVERIFY(open(u"V2.07"_s, 40));
+        // The report lies on the small disk; it is replaced where its link points.
+        const QString report = disk.filePath(u"tarn.logg"_s);
+        const QByteArray old = "No\tTime\tTemp\tMessage\r\n";
+        QVERIFY(WriteAll(report, old) &&
+                QFile::link(report, m_program->home.filePath(u"tarn.logg"_s)) && disk.fill());
+        page()->cmdGetLogEvents->click();
+        boxes().expect(Kind::Critical,
+                       u"The event log could not be saved as %1.\nNo space left on device"_s.arg(
+                           QDir::toNativeSeparators(m_program->home.filePath(u"tarn.logg"_s))));
+        page()->cmdSaveLog->click();
+        QCOMPARE(boxes().pending(), 0);
+        QCOMPARE(ReadAll(report), old);
+        QCOMPARE(page()->lvLog->topLevelItemCount(), 40);
     }
 };
 

@@ -170,11 +170,6 @@ bool EventLogPage::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-double EventLogPage::FirmwareVersion() const
-{
-    return m_main.tarn ? m_main.tarn->Inputs.CPUVersion : 0.0;
-}
-
 bool EventLogPage::IsShown() const
 {
     return isVisibleTo(window());
@@ -196,8 +191,8 @@ void EventLogPage::handleGetLogEvents()
     }
     if (!m_main.LinkReady())
         return;
-    if (caption != Text(kCaptionContinue) && FirmwareVersion() < kAllEventsVersion)
-        handleClearLogList();
+    // New events go below the rows listed, on every firmware: before 2.07 the controller
+    // cannot send the listed ones again. "Empty list" clears.
     m_main.AbortLogReading = false;
     m_main.ShowStatus(QStringLiteral("Reading log events..."));
     cmdGetLogEvents->setText(Text(kCaptionAbort));
@@ -207,6 +202,7 @@ void EventLogPage::handleGetLogEvents()
 void EventLogPage::ReadLogEvents()
 {
     m_reading = true;
+    m_endReached = false;
     cmdGetAllLogEvents->setEnabled(false);
     m_reader = EventLogReader();
     m_reader.abortFlag = &m_main.AbortLogReading;
@@ -216,11 +212,17 @@ void EventLogPage::ReadLogEvents()
         AddLogRow(event);
         ++m_main.LogEventNo;
     };
+    m_reader.lost = [this] {
+        ++m_lostEvents;
+        AddLostRow();
+        ++m_main.LogEventNo;
+    };
     m_reader.keepGoing = [this](bool) { return IsShown(); };
     m_reader.progress = [this] { ShowProgress(); };
     ShowProgress();
     const bool ended = m_reader.Read(m_main.tarn);
     m_reading = false;
+    m_endReached = ended;
     ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
@@ -240,7 +242,23 @@ void EventLogPage::AddLogRow(const Tarn_Inputs& event)
     item->setData(ColumnTime, kFallbackRole, cTimeText);
     item->setData(ColumnTemp, kSortRole, event.LogTemperatureCelsius);
     item->setData(ColumnTemp, kFallbackRole, TemperatureText(event, QLocale::c()));
+    InsertRow(item);
+}
 
+void EventLogPage::AddLostRow()
+{
+    auto* item = new QTreeWidgetItem(
+        QStringList{DisplayFormat::Text(EventLogReport::RowNumber(m_main.LogEventNo)), QString(),
+                    QString(), Text(EventLogReport::kLostEventText)});
+    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_main.LogEventNo));
+    item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
+    item->setData(ColumnTime, kSortRole, qlonglong(0));
+    item->setData(ColumnTemp, kSortRole, 0.0);
+    InsertRow(item);
+}
+
+void EventLogPage::InsertRow(QTreeWidgetItem* item)
+{
     // The list stays sorted: the row goes after the last one that does not follow it.
     int low = 0;
     int high = lvLog->topLevelItemCount();
@@ -314,18 +332,29 @@ void EventLogPage::handleGetAllLogEvents()
 void EventLogPage::handleClearLogList()
 {
     lvLog->clear();
+    m_lostEvents = 0;
+    m_endReached = false;
+    ShowProgress();
 }
 
 void EventLogPage::ShowProgress()
 {
-    const int count = m_reader.count();
-    if (m_reader.elapsedMs() <= 0 || count == 0) {
-        lblLogProgress->setText(QStringLiteral("%1 events read").arg(count));
-        return;
-    }
-    lblLogProgress->setText(QStringLiteral("%1 events read, %2 events/s")
-                                .arg(count)
-                                .arg(QLocale().toString(m_reader.rate(), 'f', 1)));
+    const int rows = lvLog->topLevelItemCount();
+    const QString events =
+        rows == 1 ? QStringLiteral("1 event") : QStringLiteral("%1 events").arg(rows);
+    QString text;
+    if (m_endReached)
+        text = QStringLiteral("End of log: %1").arg(events);
+    else if (m_reading && m_reader.elapsedMs() > 0 && m_reader.count() > 0)
+        text = QStringLiteral("%1 listed, %2 events/s")
+                   .arg(events, QLocale().toString(m_reader.rate(), 'f', 1));
+    else
+        text = QStringLiteral("%1 listed").arg(events);
+    if (m_lostEvents > 0)
+        text += m_lostEvents == 1
+                    ? QStringLiteral(", 1 damaged reply: 1 event lost")
+                    : QStringLiteral(", %1 damaged replies: %1 events lost").arg(m_lostEvents);
+    lblLogProgress->setText(text);
 }
 
 EventLogReport EventLogPage::Report() const

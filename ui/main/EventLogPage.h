@@ -27,11 +27,10 @@ public:
     static constexpr const char* kCaptionGetNew = "Get new events";
     static constexpr const char* kCaptionAbort = "Abort";
     static constexpr const char* kCaptionContinue = "Continue";
-    /// Firmware from which the controller can send all of its stored events again.
-    static constexpr double kAllEventsVersion = 2.07;
     static constexpr std::chrono::milliseconds kFailedRequestPause =
         EventLogReader::kFailedRequestPause;
-    static constexpr std::chrono::milliseconds kProgressInterval = EventLogReader::kProgressInterval;
+    static constexpr std::chrono::milliseconds kProgressInterval =
+        EventLogReader::kProgressInterval;
 
     explicit EventLogPage(frmMain& main, QWidget* parent = nullptr);
 
@@ -42,7 +41,8 @@ public:
     QTreeWidget* lvLog = nullptr;
     std::array<QLabel*, kColumns> lblSortUp{};
     std::array<QLabel*, kColumns> lblSortDown{};
-    /// Events read by the running (or last) reading, and how fast.
+    /// The rows listed, how fast they come while reading, whether the controller reported
+    /// the end of its log, and the events lost to damaged replies.
     QLabel* lblLogProgress = nullptr;
 
     int sortKey() const { return m_sortKey; }
@@ -64,12 +64,14 @@ protected:
 private:
     void ReadLogEvents();
     void AddLogRow(const Tarn_Inputs& event);
+    /// A row in place of an event lost to a damaged reply.
+    void AddLostRow();
+    void InsertRow(QTreeWidgetItem* item);
     bool Precedes(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
     void SortList();
     void PlaceSortIndicators();
     void ShowProgress();
     bool IsShown() const;
-    double FirmwareVersion() const;
 
     frmMain& m_main;
     int m_sortKey = 0;
@@ -77,5 +79,9 @@ private:
     bool m_reading = false;
     bool m_getAllWanted = false;
     qint64 m_nextSequence = 0;
+    /// Since the list was last emptied: events lost, and whether the last reading ended at
+    /// the end of the log.
+    int m_lostEvents = 0;
+    bool m_endReached = false;
     EventLogReader m_reader;
 };
