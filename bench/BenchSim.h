@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstddef>
 
 /// What the benchmarks share: tarn-sim as a child process on a pseudo-terminal, the program
@@ -37,5 +38,8 @@ double CpuSeconds();
 double ResidentMiB();
 /// Sets QT_QPA_PLATFORM to offscreen unless it is set.
 void OffscreenUnlessSet();
+/// Lets the program run for `duration`, as its own event loop does between two events: not
+/// a wait of the program's (those hold its periodic work back).
+void RunFor(std::chrono::milliseconds duration);
 
 } // namespace BenchSim

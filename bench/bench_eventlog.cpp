@@ -9,10 +9,9 @@
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
-#include "protocol/CommandCodes.h"
-#include "eventloop/EventWait.h"
-#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/FrameCodec.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/frmMain.h"
 
@@ -76,7 +75,7 @@ int main(int argc, char* argv[])
     window.tabCtrl->setCurrentIndex(kEventLogTab);
     EventLogPage* page = window.picLog;
     // The page is painted once before the reading starts, as it is when a user clicks.
-    WaitProcessingEvents(kSettleTime);
+    BenchSim::RunFor(kSettleTime);
 
     // The longest time between two ticks of a 1 ms timer is the longest stretch in which
     // the window took no input and did not repaint.

@@ -22,7 +22,6 @@
 
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
-#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
@@ -134,7 +133,7 @@ template <typename Done> bool WaitUntil(Done done, std::chrono::milliseconds tim
     while (!done()) {
         if (clock.elapsed() > timeout.count())
             return false;
-        WaitProcessingEvents(kStep);
+        BenchSim::RunFor(kStep);
     }
     return true;
 }
@@ -151,7 +150,7 @@ struct AwayCpu
         const double before = BenchSim::CpuSeconds();
         QElapsedTimer clock;
         clock.start();
-        WaitProcessingEvents(away);
+        BenchSim::RunFor(away);
         cpuSeconds += BenchSim::CpuSeconds() - before;
         seconds += double(clock.nsecsElapsed()) / 1e9;
     }

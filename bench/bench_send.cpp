@@ -7,9 +7,9 @@
 #include "BenchLink.h"
 #include "BenchSim.h"
 
+#include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/FrameCodec.h"
-#include "link/Tarn_Comm.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

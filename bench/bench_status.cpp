@@ -10,7 +10,6 @@
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
-#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/FrameCodec.h"
@@ -127,7 +126,7 @@ int main(int argc, char* argv[])
         window.updTimer->start();
         const auto cpuPercent = [&] {
             const double before = CpuSeconds();
-            WaitProcessingEvents(std::chrono::seconds(idleSeconds));
+            BenchSim::RunFor(std::chrono::seconds(idleSeconds));
             return 100.0 * (CpuSeconds() - before) / idleSeconds;
         };
         const double polling = cpuPercent();
