@@ -6,8 +6,6 @@
 
 #include "TestFiles.h"
 
-#include <stdexcept>
-
 namespace {
 
 enum Fn
@@ -156,17 +154,6 @@ private slots:
         (inputs.*decode[decoder])(earlier[decoder]);
         (inputs.*decode[decoder])(Std(data));
         QCOMPARE(Describe(inputs, decoder), expected);
-    }
-
-    void indexedPropertiesRefuseOutOfRange()
-    {
-        Tarn_Inputs inputs;
-        Tarn_Outputs outputs;
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.ProfileName(3));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, inputs.SetProfileID(-1, 1));
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, outputs.SetExtraOutPut(4, 1));
-        // Nothing was changed; the last valid indexes are read by the decoder rows.
-        QCOMPARE(outputs.STU_Data(), std::string("0000"));
     }
 
     void outputWord_data()
