@@ -11,12 +11,22 @@ double StatusCycle::VersionFromReply(const std::string& data)
     return data.size() > 1 ? LeadingNumber(std::string_view(data).substr(1)) : 0.0;
 }
 
-bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks)
+bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks,
+                       bool* complete)
 {
+    bool answered = true;
+    if (complete)
+        *complete = false;
+    // Each request of the read; whether it was answered is noted for `complete`.
+    const auto send = [&](int command, const std::string& data = {}) {
+        const bool ok = link.Send(command, data);
+        answered = answered && ok;
+        return ok;
+    };
     const auto check = [&hooks] { return !hooks.check || hooks.check(); };
     Tarn_Inputs& inputs = link.Inputs;
 
-    if (!link.Send(TarnCommand::ReadVersion))
+    if (!send(TarnCommand::ReadVersion))
         return false;
     const double version = VersionFromReply(link.TarnData);
     // After the line was lost or the port opened again, or when the version is not the one
@@ -34,27 +44,29 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
     if (!check())
         return false;
 
-    if (link.Send(TarnCommand::ReadClock))
+    if (send(TarnCommand::ReadClock))
         inputs.CPUDateTime = ParseControllerClock(link.TarnData);
     if (!check())
         return false;
-    if (link.Send(TarnCommand::ReadInputs))
+    if (send(TarnCommand::ReadInputs))
         inputs.ResolveInputs(link.TarnData);
     if (!check())
         return false;
-    if (link.Send(TarnCommand::ReadDelays))
+    if (send(TarnCommand::ReadDelays))
         inputs.ResolveDelays(link.TarnData);
     for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
         if (!check())
             return false;
-        if (link.Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
+        if (send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
             inputs.SetProfileID(zone, ParseProfileId(link.TarnData));
     }
     if (!check())
         return false;
-    if (inputs.CPUVersion >= kAdminDataVersion && link.Send(TarnCommand::ReadAdminData))
+    if (inputs.CPUVersion >= kAdminDataVersion && send(TarnCommand::ReadAdminData))
         inputs.ResolveAdminData(link.TarnData);
     SettleProfileNames(inputs);
+    if (complete)
+        *complete = answered;
     return true;
 }
 

@@ -27,7 +27,9 @@ public:
     /// True when the read ran to its end (single requests after the version may have failed;
     /// the link has told why). False when the version request failed or a check gave up.
     /// The first time the version becomes known, the event texts for it are loaded.
-    static bool Read(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks);
+    /// `complete`, when given, tells whether every request of the read was answered.
+    static bool Read(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks,
+                     bool* complete = nullptr);
     /// The version number in a reply to the version request (its first character is not part
     /// of the number).
     static double VersionFromReply(const std::string& data);

@@ -2,6 +2,7 @@
 
 #include "eventloop/EventWait.h"
 #include "eventloop/WaitDepth.h"
+#include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/FrameCodec.h"
@@ -76,6 +77,10 @@ bool Tarn_Comm::Start(QString& errText)
     CommTimer->start();
     IsStarted = true;
     IdentityStale = true;
+    m_failing = false;
+    m_deviceGone = false;
+    m_lastAnswer = QDateTime();
+    emit linkStateChanged();
     return true;
 }
 
@@ -86,6 +91,7 @@ void Tarn_Comm::StopCom()
         CommTimer->stop();
     if (comm && comm->isOpen())
         comm->close();
+    emit linkStateChanged();
 }
 
 bool Tarn_Comm::Send(int commandName, const std::string& data)
@@ -111,8 +117,21 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     // A device that went away (an adapter unplugged and plugged in again) is opened afresh,
     // so the link recovers by itself once the controller is back.
     if (comm && comm->deviceLost()) {
-        comm->reopen();
         IdentityStale = true;
+        // A device that is not there again yet answers nothing: said as that, at once, rather
+        // than as a time-out after the whole wait.
+        m_deviceGone = !comm->reopen();
+        if (m_deviceGone) {
+            m_failing = true;
+            LastError = QStringLiteral("The serial device %1 has gone: is the adapter unplugged?")
+                            .arg(comm->deviceName());
+            const QString advice = ConnectionAdvice(*comm);
+            if (!advice.isEmpty())
+                LastError += u' ' + advice;
+            emit ErrorMessage(LastError);
+            emit linkStateChanged();
+            return false;
+        }
     }
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
@@ -121,6 +140,10 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
         Trace(TrafficRecord::Kind::Sent, commandName, data);
     const bool ok =
         TarnCommand::IsDataReply(commandName) ? WaitForReply(commandName) : WaitForAck(commandName);
+    m_failing = !m_answered;
+    if (m_answered)
+        m_lastAnswer = QDateTime::currentDateTime();
+    emit linkStateChanged();
     if (ok) {
         LastError.clear();
         return true;

@@ -5,6 +5,7 @@
 #include "link/TrafficRecord.h"
 #include "protocol/FrameCutter.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -81,12 +82,21 @@ public:
     QString lastError() const { return LastError; }
     /// True when the controller answered the last request, also with a refusal.
     bool answered() const { return m_answered; }
+    /// When the controller last answered a request; null before the first answer since Start.
+    QDateTime lastAnswerTime() const { return m_lastAnswer; }
+    /// True when the last request went unanswered (time-out or device gone).
+    bool isFailing() const { return m_failing; }
+    /// True when the serial device went away and could not be opened again.
+    bool isDeviceGone() const { return m_deviceGone; }
     /// Bytes received and not yet cut into a frame.
     std::size_t bufferedBytes() const { return RxBuffer.buffer().size(); }
 
 signals:
     void DataRecieved(int command);
     void ErrorMessage(const QString& MessageText);
+    /// After every request and every Start and StopCom: what the connection display shows may
+    /// have changed.
+    void linkStateChanged();
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while
@@ -116,6 +126,9 @@ private:
     /// True from the writing of a request to the end of its wait.
     bool m_sending = false;
     bool m_answered = false;
+    bool m_failing = false;
+    bool m_deviceGone = false;
+    QDateTime m_lastAnswer;
     /// True while ReadPort runs; readyRead and the poll timer must not nest it.
     bool m_reading = false;
     /// The port and timer that Start wired up; null once their owner has destroyed them.

@@ -1,12 +1,14 @@
 #include "RunningProgram.h"
 
 #include "config/ProgramFolder.h"
+#include "link/SerialPort.h"
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/frmTraffic.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
@@ -93,6 +95,72 @@ private slots:
         QVERIFY(window()->AutoUpdate && window()->updTimer->isActive() &&
                 window()->mnuTarnSetup->isEnabled());
         QCOMPARE(window()->picSts->lblSerialNo_sts->text() == u"###"_s, !information);
+    }
+
+    /// The status line's third part shows the port, its device, the line and the state at all
+    /// times; values that could not be read again are greyed with the time they were read, and
+    /// saving them asks first; a device that went away is said to have gone.
+    void connectionAndFreshness()
+    {
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        const auto connection = [this] { return window()->lblConnection->text().trimmed(); };
+        const QString where = u"COM1 "_s + device + u", 9600 baud \u2014 "_s;
+        QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
+        StatusPage* page = window()->picSts;
+        QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
+
+        QVERIFY(sim().command(u"mute 1"_s));
+        window()->UpdateStatusPage();
+        QVERIFY2(connection().startsWith(where + u"No answer since "_s), qPrintable(connection()));
+        QVERIFY(page->isStale() && !page->lblTempC_sts->isEnabled());
+        QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
+        boxes().expect(Kind::QuestionOkCancel, u"The controller has not answered since *"_s, false);
+        page->cmdPrint_sts->click();
+        QVERIFY(!QFile::exists(m_program->home.filePath(u"tarn.sts"_s)));
+
+        // Unplugged: said as that, without waiting for the time-out.
+        sim().stop();
+        QTRY_VERIFY(window()->tarn->comm->deviceLost());
+        QElapsedTimer clock;
+        clock.start();
+        window()->UpdateStatusPage();
+        QVERIFY(clock.elapsed() < RunningProgram::kShortReplyTimeout.count());
+        QVERIFY2(window()->lblAppStatus[1]->text().contains(u"has gone"_s),
+                 qPrintable(window()->lblAppStatus[1]->text()));
+        QVERIFY(connection().contains(u"Device gone"_s));
+
+        QVERIFY(sim().start({u"--link"_s, device}));
+        window()->UpdateStatusPage();
+        QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
+        QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
+    }
+
+    /// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp back.
+    void keysSwitchPages()
+    {
+        QVERIFY(startProgram());
+        window()->show();
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        const struct
+        {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            int tab;
+        } steps[] = {{Qt::Key_Tab, Qt::ControlModifier, kTestTab},
+                     {Qt::Key_PageDown, Qt::ControlModifier, kEventLogTab},
+                     {Qt::Key_Tab, Qt::ControlModifier, kStatusTab},
+                     {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, kEventLogTab},
+                     {Qt::Key_PageUp, Qt::ControlModifier, kTestTab}};
+        for (const auto& step : steps) {
+            QTest::keyClick(window(), step.key, step.modifiers);
+            QTRY_COMPARE(window()->tabCtrl->currentIndex(), step.tab);
+        }
+        QVERIFY(window()->picTest->isVisibleTo(window()));
+        QVERIFY(!window()->windowIcon().availableSizes().isEmpty());
     }
 
     /// The cable moved to another controller: within one status read the program shows that

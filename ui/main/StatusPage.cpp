@@ -1,5 +1,7 @@
 #include "ui/main/StatusPage.h"
 
+#include "ui/main/Lamp.h"
+
 #include "data/TarnDateTime.h"
 #include "data/Tarn_Inputs.h"
 #include "ui/main/DisplayFormat.h"
@@ -15,7 +17,6 @@
 namespace {
 constexpr int kValueWidth = 150;
 constexpr int kProfileWidth = 170;
-constexpr int kIndicatorSize = 14;
 
 const char* const kZoneCaption[StatusPage::kZones] = {
     "Detector 1 or Manual release 1",
@@ -113,7 +114,10 @@ StatusPage::StatusPage(QWidget* parent) : QWidget(parent)
 
     cmdPrint_sts = new QPushButton(QStringLiteral("Save / Print"));
     cmdPrint_sts->setObjectName(QStringLiteral("cmdPrint_sts"));
+    lblReadAt_sts = new QLabel;
+    lblReadAt_sts->setObjectName(QStringLiteral("lblReadAt_sts"));
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(lblReadAt_sts);
     bottom->addStretch();
     bottom->addWidget(cmdPrint_sts);
 
@@ -128,6 +132,7 @@ QLabel* StatusPage::makeValueLabel(const QString& name)
 {
     auto* label = new QLabel(QString::fromLatin1(kNotRead));
     label->setObjectName(name);
+    m_values << label;
     label->setMinimumWidth(kValueWidth);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
@@ -153,12 +158,7 @@ QGroupBox* StatusPage::makeZoneFrame(int zone)
     auto* outputsLayout = new QGridLayout(outputs);
     for (int j = 0; j < kOutputsPerZone; ++j) {
         const int k = kOutputsPerZone * zone + j;
-        auto* indicator = new QLabel;
-        indicator->setObjectName(QStringLiteral("shpOutput_sts_%1").arg(k));
-        indicator->setFixedSize(kIndicatorSize, kIndicatorSize);
-        indicator->setFrameShape(QFrame::Box);
-        indicator->setAutoFillBackground(true);
-        setOutput(indicator, false);
+        auto* indicator = Lamp::Make(QStringLiteral("shpOutput_sts_%1").arg(k), kOutputOff);
         shpOutput_sts[k] = indicator;
         outputsLayout->addWidget(new QLabel(QString::number(j + 1)), j, 0);
         outputsLayout->addWidget(indicator, j, 1);
@@ -177,9 +177,7 @@ QGroupBox* StatusPage::makeZoneFrame(int zone)
 
 void StatusPage::setOutput(QLabel* indicator, bool on)
 {
-    QPalette palette = indicator->palette();
-    palette.setColor(QPalette::Window, on ? kOutputOn : kOutputOff);
-    indicator->setPalette(palette);
+    Lamp::Set(indicator, on, on ? kOutputOn : kOutputOff);
 }
 
 bool StatusPage::IsOutputOn(int k) const
@@ -234,6 +232,19 @@ void StatusPage::Fill(const Tarn_Inputs& inputs)
     for (QLabel* label :
          {lblSerialNo_sts, lblManufactured_sts, lblInstalled_sts, lblLastService_sts})
         ShowValue(label, [](const QLocale&) { return QString::fromLatin1(kNotRead); });
+}
+
+void StatusPage::ShowReadAt(const QDateTime& readAt, bool stale)
+{
+    m_readAt = readAt;
+    m_stale = stale && readAt.isValid();
+    for (QWidget* value : std::as_const(m_values))
+        value->setEnabled(!m_stale);
+    for (QLabel* indicator : shpOutput_sts)
+        indicator->setEnabled(!m_stale);
+    lblReadAt_sts->setText(m_stale ? QStringLiteral("Read at ") +
+                                         readAt.time().toString(QStringLiteral("HH:mm:ss"))
+                                   : QString());
 }
 
 StatusReport StatusPage::Report() const

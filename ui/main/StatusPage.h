@@ -3,6 +3,8 @@
 #include "data/StatusReport.h"
 
 #include <QColor>
+#include <QDateTime>
+#include <QList>
 #include <QWidget>
 
 #include <array>
@@ -35,6 +37,11 @@ public:
     StatusReport Report() const;
     /// True when indicator k shows an output that is on.
     bool IsOutputOn(int k) const;
+    /// The values shown were read at `readAt`; stale ones (the last read failed) are greyed
+    /// and lblReadAt_sts says when they were read.
+    void ShowReadAt(const QDateTime& readAt, bool stale);
+    bool isStale() const { return m_stale; }
+    QDateTime readAt() const { return m_readAt; }
 
     QGroupBox* fraInformation_sts = nullptr;
     QLabel* lblSerialNo_sts = nullptr;
@@ -52,9 +59,14 @@ public:
     std::array<QLabel*, kZones> lblProfileType_sts{};
     std::array<QLabel*, kOutputs> shpOutput_sts{};
     QPushButton* cmdPrint_sts = nullptr;
+    QLabel* lblReadAt_sts = nullptr;
 
 private:
     QLabel* makeValueLabel(const QString& name);
     QGroupBox* makeZoneFrame(int zone);
     static void setOutput(QLabel* indicator, bool on);
+
+    QList<QWidget*> m_values;
+    QDateTime m_readAt;
+    bool m_stale = false;
 };

@@ -3,6 +3,7 @@
 #include "TarnVersion.h"
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/ConnectionState.h"
 #include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
 #include "controller/StatusCycle.h"
@@ -35,10 +36,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -47,6 +50,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 const QColor kErrorBackground(255, 128, 128);
@@ -62,6 +66,11 @@ frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(Text(kCaption));
+    // The windows it opens show it too.
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tarnconf-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     updTimer = new QTimer(this);
     updTimer->setObjectName(QStringLiteral("updTimer"));
@@ -165,6 +174,24 @@ void frmMain::buildPages()
     layout->addWidget(m_pages, 1);
     setCentralWidget(central);
     connect(tabCtrl, &QTabBar::currentChanged, this, &frmMain::handleTabSelected);
+    // Ctrl+Tab / Ctrl+PgDn and Ctrl+Shift+Tab / Ctrl+PgUp go to the next and the previous page.
+    const auto step = [this](int by) {
+        return [this, by] {
+            if (!tabCtrl->isEnabled())
+                return;
+            const int count = tabCtrl->count();
+            tabCtrl->setCurrentIndex((tabCtrl->currentIndex() + by + count) % count);
+        };
+    };
+    for (const auto& [keys, by] :
+         {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+          std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+          std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+          std::pair{QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+          std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, step(by));
+    }
     // A click on the tab already selected selects it again (currentChanged stays silent).
     connect(tabCtrl, &QTabBar::tabBarClicked, this, [this](int index) {
         if (index >= 0 && index == tabCtrl->currentIndex())
@@ -181,6 +208,11 @@ void frmMain::buildPages()
     lblAppStatus[0]->setMinimumWidth(kVersionLabelWidth);
     statusBar()->addWidget(lblAppStatus[0]);
     statusBar()->addWidget(lblAppStatus[1], 1);
+    lblConnection = new QLabel(QStringLiteral(" "));
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    lblConnection->setFrameShape(QFrame::Panel);
+    lblConnection->setFrameShadow(QFrame::Sunken);
+    statusBar()->addPermanentWidget(lblConnection);
 }
 
 bool frmMain::Load()
@@ -221,6 +253,7 @@ bool frmMain::Load()
     tarn->comm = MSComm1;
     tarn->CommTimer = comTimer;
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
+    connect(tarn, &Tarn_Comm::linkStateChanged, this, &frmMain::handleLinkStateChanged);
     TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     ConfigureLink(*tarn, m_iniPath);
@@ -234,6 +267,7 @@ bool frmMain::Load()
         m_linkError = startError + QStringLiteral(". Check the communication settings.") +
                       (advice.isEmpty() ? QString() : u' ' + advice);
         ShowError(m_linkError);
+        handleLinkStateChanged();
     }
 
     // The system ending the program (shutdown, logout, the terminal closed) switches the
@@ -259,6 +293,16 @@ bool frmMain::LinkReady()
             QStringLiteral("The serial port is not open. Check the communication settings.");
     ShowError(m_linkError);
     return false;
+}
+
+void frmMain::handleLinkStateChanged()
+{
+    if (!tarn)
+        return;
+    const QString text = ConnectionState::Text(*tarn);
+    lblConnection->setText(u' ' + text + u' ');
+    const QString advice = ConnectionState::Advice(*tarn);
+    lblConnection->setToolTip(advice.isEmpty() ? text : text + u'\n' + advice);
 }
 
 void frmMain::ShowStatus(const QString& msg)
@@ -407,6 +451,7 @@ void frmMain::handleComSettings()
         window.exec();
     }
     LinkReady();
+    handleLinkStateChanged();
     ResumeAfterModal(true);
 }
 
@@ -449,10 +494,18 @@ void frmMain::UpdateStatusPage()
     hooks.catalogueError = [this](const std::string& errText) {
         m_boxes.plain(DisplayFormat::Text(errText));
     };
-    if (!StatusCycle::Read(*tarn, m_iniPath, hooks))
+    bool complete = false;
+    if (!StatusCycle::Read(*tarn, m_iniPath, hooks, &complete)) {
+        // No answer to the version request: the values shown stay, marked as old.
+        if (tarn->isFailing())
+            picSts->ShowReadAt(picSts->readAt(), true);
         return;
+    }
 
     FillStatusPage();
+    picSts->ShowReadAt(complete ? QDateTime::currentDateTime() : picSts->readAt(), !complete);
+    // The serial number comes with the last reply.
+    handleLinkStateChanged();
     const bool versionKnown = tarn->Inputs.CPUVersion > 0;
     picLog->EnableGetAll(tarn->Inputs.CPUVersion >= kAdminDataVersion);
     mnuTarnSetup->setEnabled(versionKnown);
@@ -475,9 +528,21 @@ void frmMain::SaveStatusReport()
 {
     const QString path =
         QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
-    const TarnDateTime now = TarnDateTime::Now();
+    // Old values say when they were read, and are saved only when the user wants them.
+    TarnDateTime when = TarnDateTime::Now();
+    if (picSts->isStale()) {
+        const QDateTime since =
+            tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : picSts->readAt();
+        if (!m_boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
+                                          .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
+            return;
+        const QDateTime read = picSts->readAt();
+        when =
+            TarnDateTime::FromParts(read.date().year(), read.date().month(), read.date().day(),
+                                    read.time().hour(), read.time().minute(), read.time().second());
+    }
     const std::string bytes = picSts->Report().Text(DisplayFormat::Latin1Text(
-        DisplayFormat::GeneralDateTime(now), DisplayFormat::GeneralDateTime(now, QLocale::c())));
+        DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));
 
     std::string errText;
     if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {

@@ -96,6 +96,8 @@ public:
     TestPage* picTest = nullptr;
     EventLogPage* picLog = nullptr;
     std::array<QLabel*, 2> lblAppStatus{};
+    /// The third part of the status line: port, device, baud rate and the connection's state.
+    QLabel* lblConnection = nullptr;
     QTimer* updTimer = nullptr;
     QTimer* comTimer = nullptr;
     SerialPort* MSComm1 = nullptr;
@@ -130,6 +132,7 @@ private:
     void handleHelpAbout();
     void handleViewTraffic();
     void tarn_ErrorMessage(const QString& MessageText);
+    void handleLinkStateChanged();
     /// Lets pending events run; false when the status read must give up.
     bool Check();
     /// Periodic work after a modal window closed; the status page is read at once if asked.

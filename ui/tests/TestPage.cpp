@@ -6,6 +6,7 @@
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "ui/main/BusyPointer.h"
+#include "ui/main/Lamp.h"
 #include "ui/main/PageHost.h"
 
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kIndicatorSize = 14;
 
 QLabel* Hint(const QString& name, const QString& text)
 {
@@ -200,25 +200,17 @@ QPushButton* TestPage::makeHoldButton(const QString& name, const QString& captio
 
 QLabel* TestPage::makeIndicator(const QString& name)
 {
-    auto* indicator = new QLabel;
-    indicator->setObjectName(name);
-    indicator->setFixedSize(kIndicatorSize, kIndicatorSize);
-    indicator->setFrameShape(QFrame::Box);
-    indicator->setAutoFillBackground(true);
-    setIndicator(indicator, false);
-    return indicator;
+    return Lamp::Make(name, kInputInactive);
 }
 
 void TestPage::setIndicator(QLabel* indicator, bool active)
 {
-    QPalette palette = indicator->palette();
-    palette.setColor(QPalette::Window, active ? kInputActive : kInputInactive);
-    indicator->setPalette(palette);
+    Lamp::Set(indicator, active, active ? kInputActive : kInputInactive);
 }
 
 bool TestPage::IsShownActive(const QLabel* indicator)
 {
-    return indicator->palette().color(QPalette::Window) == kInputActive;
+    return Lamp::Colour(indicator) == kInputActive;
 }
 
 void TestPage::handleRuntimeChanged(int value)
@@ -233,6 +225,10 @@ void TestPage::UpdateGroups()
     fraBuzzer_test->setEnabled(!m_runtimeRunning && !scan);
     fraRunTime_test->setEnabled(m_runtimeRunning || !scan);
     fraIO_test->setEnabled(!m_runtimeRunning);
+    // A running timed test keeps its settings; only Stop is there to click.
+    for (QWidget* setting : std::initializer_list<QWidget*>{hsbRuntime_test, chkPump_test,
+                                                            optValve1_test, optValve2_test})
+        setting->setEnabled(!m_runtimeRunning);
     // A disabled button gets no release.
     if (!fraManual_test->isEnabled())
         ReleaseHold();
@@ -385,6 +381,9 @@ void TestPage::handleStartRuntimeClicked()
         EndRuntimeTest();
         return;
     }
+    ShowStatus(std::string("Timed test: ") + (optValve1_test->isChecked() ? "Valve 1" : "Valve 2") +
+               (chkPump_test->isChecked() ? " and pump" : "") + " on for " +
+               std::to_string(hsbRuntime_test->value()) + " s...");
     m_runtimeDuration = std::chrono::seconds(hsbRuntime_test->value());
     lblRunningtime_test->setText(QStringLiteral("%1 s").arg(hsbRuntime_test->value()));
     m_runtimeClock.start();
