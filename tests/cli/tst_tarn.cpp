@@ -134,6 +134,9 @@ private slots:
             u"< 100 'd' data=4E414B text=\"NAK\" not acknowledged"_s);
         row("time-out", {u"status"_s}, 1, {u"64"_s}, u"Communication timeout error."_s, {},
             {u"mute 1"_s}, {}, u"!  64 '@' time-out"_s);
+        // Found out before any event is read.
+        row("log --output in a missing folder", {u"log"_s, u"--output"_s, u"no/such/dir/e.tsv"_s},
+            2, {}, u"cannot be written: No such file or directory"_s, {u"--events"_s, u"20"_s});
         row("bad option", {u"status"_s, u"--all"_s}, 2, {}, u"status does not take --all"_s);
         row("bad port", {u"--port"_s, u"16"_s, u"status"_s}, 2, {}, u"--port"_s);
         row("no command", {}, 2, {}, u"no command given"_s);
@@ -356,20 +359,6 @@ private slots:
             QVERIFY2(err.contains(QDir(folder).filePath(rescued.first())), qPrintable(err));
             QCOMPARE(TsvEvents(ReadAll(QDir(folder).filePath(rescued.first()))), kEvents);
         }
-    }
-
-    /// A destination that cannot be written is found out before any event is read.
-    void outputCheckedFirst()
-    {
-        SimProcess sim;
-        ProgramHome home;
-        const Result result =
-            run(sim, home, {u"log"_s, u"--output"_s, home.filePath(u"no/such/dir/e.tsv"_s)},
-                {u"--events"_s, u"20"_s});
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY2(result.err.contains(u"cannot be written: No such file or directory"_s),
-                 qPrintable(result.err));
-        QCOMPARE(sim.journal(), QStringList());
     }
 
     /// A damaged reply is an event the controller moved past: its place is marked, and said.
