@@ -96,7 +96,8 @@ bool WriteSyncClose(int fd, std::string_view bytes, std::string& errText)
     if (_close(fd) != 0 && error == 0)
         error = errno;
 #else
-    if (error == 0 && fsync(fd) != 0)
+    // A device or a pipe has no disk to flush to (EINVAL).
+    if (error == 0 && fsync(fd) != 0 && errno != EINVAL)
         error = errno;
     if (close(fd) != 0 && error == 0)
         error = errno;
@@ -138,6 +139,15 @@ bool RewriteInPlace(const fs::path& file, std::string_view bytes, std::string& e
         return false;
     }
     return WriteSyncClose(fd, bytes, errText);
+}
+
+/// True for an existing target that is not a plain file (a device such as /dev/null, a
+/// pipe): it is written, never replaced.
+bool IsSpecialFile(const fs::path& target)
+{
+    std::error_code ec;
+    const auto status = fs::status(target, ec);
+    return !ec && fs::exists(status) && !fs::is_regular_file(status);
 }
 
 /// The file that a save to `path` writes: the target of a link; false when there is none.
@@ -197,6 +207,8 @@ bool ReplaceFileContent(const std::string& path, std::string_view bytes, std::st
     fs::path target;
     if (!ResolveTarget(path, target, errText) || !MayWrite(target, errText))
         return false;
+    if (IsSpecialFile(target))
+        return RewriteInPlace(target, bytes, errText);
 
     const fs::path temp = TemporaryName(target);
     const int fd = OpenForWriting(temp, true);
@@ -230,6 +242,8 @@ bool CanReplaceFile(const std::string& path, std::string& errText)
     fs::path target;
     if (!ResolveTarget(path, target, errText) || !MayWrite(target, errText))
         return false;
+    if (IsSpecialFile(target))
+        return true;
     const fs::path temp = TemporaryName(target);
     const int fd = OpenForWriting(temp, true);
     if (fd >= 0) {

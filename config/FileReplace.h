@@ -11,7 +11,8 @@
 /// and owner. Only where no temporary file can be created (a folder the user may not write),
 /// or where the owner cannot be kept (a save by another user, e.g. root) after the whole
 /// content was written, is the file rewritten in place instead. A file whose permission bits
-/// say read-only is refused. A linked file is replaced where it lies.
+/// say read-only is refused. A linked file is replaced where it lies; a device or a pipe is
+/// written, not replaced.
 /// On failure returns false with a description of the reason in errText.
 bool ReplaceFileContent(const std::string& path, std::string_view bytes, std::string& errText);
 

@@ -12,6 +12,8 @@ bool EventLogReader::Read(Tarn_Comm* link)
     m_elapsedMs = 0;
     m_progressMs = 0;
     m_clock.start();
+    if (link)
+        link->dropLogEnds();
     bool ended = false;
     // Stopped, no more requests go out; the replies already in are handed on.
     bool stopped = false;

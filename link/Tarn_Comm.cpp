@@ -293,6 +293,13 @@ Tarn_Comm::LogReply Tarn_Comm::takeLogReply()
     return reply;
 }
 
+void Tarn_Comm::dropLogEnds()
+{
+    std::erase_if(m_logReplies, [](const LogReply& reply) {
+        return !reply.damaged && reply.data.compare(0, 3, "END") == 0;
+    });
+}
+
 void Tarn_Comm::KeepLogReply(std::string data, bool damaged)
 {
     if (m_logReplies.size() < kMaxKeptLogReplies)

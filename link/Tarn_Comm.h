@@ -77,6 +77,9 @@ public:
     LogReply takeLogReply();
     /// Forgets the kept log replies: the controller sends their events again (a rewind).
     void dropLogReplies() { m_logReplies.clear(); }
+    /// Forgets the kept replies "END": they answered requests of a reading that is over, and
+    /// the controller may have stored new events since.
+    void dropLogEnds();
 
     bool isStarted() const { return IsStarted; }
     QString lastError() const { return LastError; }

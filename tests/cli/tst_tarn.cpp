@@ -14,6 +14,8 @@
 #include <csignal>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace Qt::StringLiterals;
 
@@ -158,6 +160,9 @@ private slots:
             u"< 100 'd' data=4E414B text=\"NAK\" not acknowledged"_s);
         row("time-out", {u"status"_s}, 1, {u"64"_s}, u"Communication timeout error."_s, {},
             {u"mute 1"_s}, {}, u"!  64 '@' time-out"_s);
+        // Found out before any event is read.
+        row("log --output in a missing folder", {u"log"_s, u"--output"_s, u"no/such/dir/e.tsv"_s},
+            2, {}, u"cannot be written: No such file or directory"_s, {u"--events"_s, u"20"_s});
         row("bad option", {u"status"_s, u"--all"_s}, 2, {}, u"status does not take --all"_s);
         const QString portRange = u"--port takes a number from 1 to 15"_s;
         row("port 0", {u"--port"_s, u"0"_s, u"status"_s}, 2, {}, portRange);
@@ -304,8 +309,8 @@ private slots:
     void outputFailures_data()
     {
         QTest::addColumn<QStringList>("args");
-        /// Where the output goes: "stdout" (/dev/full), "file" or, with the program folder
-        /// on the same full disk, "file, home".
+        /// Where the output goes: "stdout" (/dev/full), "device" (one like /dev/full),
+        /// "file" (on a full disk) or, with the program folder on the same disk, "file, home".
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("message");
         QTest::newRow("status > /dev/full")
@@ -314,6 +319,10 @@ private slots:
         QTest::newRow("log > /dev/full: events rescued in the program folder")
             << QStringList{u"log"_s, u"--all"_s} << u"stdout"_s
             << u"The events read are saved in "_s;
+        // A device is written, not replaced by a file of that name.
+        QTest::newRow("log --output a full device: events rescued in the program folder")
+            << QStringList{u"log"_s, u"--all"_s} << u"device"_s
+            << u"could not be saved: No space left on device"_s;
         QTest::newRow("log --output on a full disk: events rescued in the program folder")
             << QStringList{u"log"_s, u"--all"_s} << u"file"_s << u"The events read are saved in "_s;
         QTest::newRow("log --output and the program folder on a full disk: on standard output")
@@ -329,7 +338,7 @@ private slots:
         QFETCH(QString, message);
         constexpr int kEvents = 40;
         SmallDisk disk;
-        if (output != u"stdout"_s && !disk.mounted())
+        if (output.startsWith(u"file"_s) && !disk.mounted())
             QSKIP(SmallDisk::skipReason());
         SimProcess sim;
         ProgramHome home;
@@ -338,7 +347,7 @@ private slots:
         QString folder = home.path();
         const QString file = disk.filePath(u"events.tsv"_s);
         const QByteArray old = "No\tTime\tTemp\tMessage\r\n";
-        if (output != u"stdout"_s) {
+        if (output.startsWith(u"file"_s)) {
             if (output.endsWith(u"home"_s)) {
                 folder = QFileInfo(file).path();
                 QVERIFY(QFile::copy(home.filePath(u"Tarn.INI"_s), disk.filePath(u"Tarn.INI"_s)));
@@ -347,6 +356,13 @@ private slots:
             QVERIFY(WriteAll(file, old));
             QVERIFY(disk.fill());
             args << u"--output"_s << file;
+        }
+        // The device is made here, so that a save that replaced it would harm nothing else.
+        const QString device = home.filePath(u"full"_s);
+        if (output == u"device"_s) {
+            if (mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+                QSKIP("a device like /dev/full can be made only by root");
+            args << u"--output"_s << device;
         }
         QProcess tarn;
         if (output == u"stdout"_s)
@@ -357,8 +373,14 @@ private slots:
         QCOMPARE(tarn.exitCode(), 1);
         const QString err = QString::fromUtf8(tarn.readAllStandardError());
         QVERIFY2(err.contains(message), qPrintable(err));
-        if (output != u"stdout"_s)
+        if (output.startsWith(u"file"_s))
             QCOMPARE(ReadAll(file), old);
+        struct stat deviceStatus
+        {
+        };
+        QVERIFY(output != u"device"_s ||
+                (stat(QFile::encodeName(device).constData(), &deviceStatus) == 0 &&
+                 S_ISCHR(deviceStatus.st_mode)));
         if (args.first() != u"log"_s)
             return;
         const QStringList rescued = QDir(folder).entryList({u"tarn-log-*.tsv"_s}, QDir::Files);
@@ -370,20 +392,6 @@ private slots:
             QVERIFY2(err.contains(QDir(folder).filePath(rescued.first())), qPrintable(err));
             QCOMPARE(TsvEvents(ReadAll(QDir(folder).filePath(rescued.first()))), kEvents);
         }
-    }
-
-    /// A destination that cannot be written is found out before any event is read.
-    void outputCheckedFirst()
-    {
-        SimProcess sim;
-        ProgramHome home;
-        const Result result =
-            run(sim, home, {u"log"_s, u"--output"_s, home.filePath(u"no/such/dir/e.tsv"_s)},
-                {u"--events"_s, u"20"_s});
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY2(result.err.contains(u"cannot be written: No such file or directory"_s),
-                 qPrintable(result.err));
-        QCOMPARE(sim.journal(), QStringList());
     }
 
     /// A damaged reply is an event the controller moved past: its place is marked, and said.

@@ -324,6 +324,45 @@ private slots:
         QCOMPARE(int(m_link->tarn.Command), waiting ? (answered ? 55 : 0) : 53);
     }
 
+    void logRepliesKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        /// What the link keeps for the next reading; "!" marks a damaged reply.
+        QTest::addColumn<QStringList>("kept");
+        const auto damaged = [](const std::string& data) {
+            QByteArray frame = ReplyFrame(48, data);
+            frame[frame.size() - 2] = char(frame[frame.size() - 2] ^ 0x21);
+            return frame;
+        };
+        QTest::newRow("log replies, nobody reading, in order")
+            << ReplyFrame(48, "0A0B0C0D0101") + ReplyFrame(48, "0A0B0C0D0202")
+            << QStringList{u"0A0B0C0D0101"_s, u"0A0B0C0D0202"_s};
+        QTest::newRow("other replies not kept") << ReplyFrame(64, "V2.07") << QStringList{};
+        QTest::newRow("damaged log reply: an event lost")
+            << damaged("0A0B0C0D0303") << QStringList{u"!0A0B0C0D0303"_s};
+        QTest::newRow("damaged, after noise")
+            << QByteArray("\x11\x8F\x30", 3) + damaged("0A0B") << QStringList{u"!0A0B"_s};
+        // END moves the controller past nothing.
+        QTest::newRow("damaged END") << damaged("END") << QStringList{};
+    }
+
+    void logRepliesKept()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, kept);
+        QVERIFY(connectToSim());
+        QVERIFY(m_sim->command(u"raw "_s + QString::fromLatin1(bytes.toHex())));
+        // Then a frame that is surely decoded, so everything before it has been handled.
+        QVERIFY(m_sim->command(u"frame 53 454E44"_s));
+        QTRY_VERIFY(m_link->received().contains(53));
+        QStringList taken;
+        while (m_link->tarn.hasLogReply()) {
+            const Tarn_Comm::LogReply reply = m_link->tarn.takeLogReply();
+            taken << (reply.damaged ? u"!"_s : QString()) + Latin1(reply.data);
+        }
+        QCOMPARE(taken, kept);
+    }
+
     /// One request at a time: a request asked for inside another one's wait (while the reply
     /// is awaited, or in the pause after it) is refused and sends nothing; the outer request
     /// returns its own answer.

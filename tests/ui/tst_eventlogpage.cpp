@@ -238,18 +238,28 @@ private slots:
         QCOMPARE(times.size(), 4);
     }
 
-    /// A reply that arrives after a reading stopped is kept by the link for the next one.
-    void replyAfterReadingStoppedKept()
+    void replyAfterReadingStopped_data()
     {
+        QTest::addColumn<bool>("event");
+        QTest::newRow("an event: listed first by the next reading") << true;
+        // An END late for an earlier reading does not end the next one before it asks.
+        QTest::newRow("END: the next reading asks") << false;
+    }
+
+    /// A reply that arrives after a reading stopped is kept by the link for the next one.
+    void replyAfterReadingStopped()
+    {
+        QFETCH(bool, event);
         QVERIFY(open(u"V2.07"_s, 3));
         const TarnDateTime lateTime = At(2025, 6, 1);
+        const QByteArray late = event ? EventHex(lateTime, 3, 20).toLatin1() : "END";
         QSignalSpy frames(window()->tarn, &Tarn_Comm::DataRecieved);
-        sim().post(u"frame 48 "_s +
-                   QString::fromLatin1(EventHex(lateTime, 3, 20).toLatin1().toHex()));
+        sim().post(u"frame 48 "_s + QString::fromLatin1(late.toHex()));
         QVERIFY(frames.wait());
         page()->cmdGetLogEvents->click();
-        QCOMPARE(numbers(), Range(0, 4));
-        QCOMPARE(page()->lvLog->topLevelItem(0)->text(1), DisplayFormat::GeneralDateTime(lateTime));
+        QCOMPARE(numbers(), Range(0, event ? 4 : 3));
+        QCOMPARE(page()->lvLog->topLevelItem(0)->text(1),
+                 DisplayFormat::GeneralDateTime(event ? lateTime : At(2026, 1, 1)));
     }
 
     /// A damaged reply is an event lost: a row marks its place, the label counts it, and the
