@@ -416,6 +416,9 @@ int main(int argc, char* argv[])
         }
         controller.kill();
         Mouse(pump, QEvent::MouseButtonRelease);
+        // The release sequence runs once (its pauses, the failed outputs-off, the status line);
+        // what is measured is the window while it waits for the controller to come back.
+        WaitUntil([&] { return window.OutputsOffOwed; });
         phaseAway.measure(kAway);
         if (!controller.start())
             return 1;

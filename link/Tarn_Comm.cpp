@@ -118,16 +118,26 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     // so the link recovers by itself once the controller is back.
     if (comm && comm->deviceLost()) {
         IdentityStale = true;
+        if (m_deviceGone && m_sinceReopen.isValid() &&
+            m_sinceReopen.elapsed() < kReopenInterval.count())
+            return false;
+        m_sinceReopen.start();
         // A device that is not there again yet answers nothing: said as that, at once, rather
         // than as a time-out after the whole wait.
+        const bool wasGone = m_deviceGone;
         m_deviceGone = !comm->reopen();
         if (m_deviceGone) {
             m_failing = true;
-            LastError = QStringLiteral("The serial device %1 has gone: is the adapter unplugged?")
-                            .arg(comm->deviceName());
-            const QString advice = ConnectionAdvice(*comm);
-            if (!advice.isEmpty())
-                LastError += u' ' + advice;
+            // The advice lists the devices present, which costs a look at the system: once,
+            // not on every retry.
+            if (!wasGone) {
+                LastError =
+                    QStringLiteral("The serial device %1 has gone: is the adapter unplugged?")
+                        .arg(comm->deviceName());
+                const QString advice = ConnectionAdvice(*comm);
+                if (!advice.isEmpty())
+                    LastError += u' ' + advice;
+            }
             emit ErrorMessage(LastError);
             emit linkStateChanged();
             return false;

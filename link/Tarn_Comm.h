@@ -6,6 +6,7 @@
 #include "protocol/FrameCutter.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -53,6 +54,9 @@ public:
     static constexpr int kPollIntervalMs = 100;
     /// How long Send waits for a reply. Tests may shorten replyTimeout; the program never does.
     static constexpr std::chrono::milliseconds kReplyTimeout{5000};
+    /// How often a request tries to open a device that has gone; the requests between fail at
+    /// once and quietly, so that a program retrying on a timer costs nothing meanwhile.
+    static constexpr std::chrono::milliseconds kReopenInterval{1000};
     /// Pause after a data reply before Send returns.
     static constexpr std::chrono::milliseconds kPostReplyPause{50};
     std::chrono::milliseconds replyTimeout = kReplyTimeout;
@@ -132,6 +136,7 @@ private:
     bool m_failing = false;
     bool m_deviceGone = false;
     QDateTime m_lastAnswer;
+    QElapsedTimer m_sinceReopen;
     /// True while ReadPort runs; readyRead and the poll timer must not nest it.
     bool m_reading = false;
     /// The port and timer that Start wired up; null once their owner has destroyed them.

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
@@ -131,8 +132,15 @@ private slots:
         QVERIFY2(window()->lblAppStatus[1]->text().contains(u"has gone"_s),
                  qPrintable(window()->lblAppStatus[1]->text()));
         QVERIFY(connection().contains(u"Device gone"_s));
+        // The tool tip holds the whole advice, which the status line may cut off.
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(window()->lblConnection, &tip);
+        QVERIFY2(window()->lblConnection->toolTip().contains(device + u" is not there"_s),
+                 qPrintable(window()->lblConnection->toolTip()));
 
         QVERIFY(sim().start({u"--link"_s, device}));
+        // A gone device is tried again once a reopen interval has passed.
+        QTest::qWait(Tarn_Comm::kReopenInterval.count());
         window()->UpdateStatusPage();
         QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
         QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());

@@ -8,8 +8,8 @@
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
+#include "ui/main/PageHost.h"
 #include "ui/main/TextEditorLauncher.h"
-#include "ui/main/frmMain.h"
 
 #include <QDir>
 #include <QEvent>
@@ -81,7 +81,7 @@ int CompareKeys(const QTreeWidgetItem* a, const QTreeWidgetItem* b, int column)
 
 } // namespace
 
-EventLogPage::EventLogPage(frmMain& main, QWidget* parent) : QWidget(parent), m_main(main)
+EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("picLog"));
     const auto makeButton = [](const char* name, const char* caption, const char* toolTip) {
@@ -186,15 +186,15 @@ void EventLogPage::handleGetLogEvents()
     const QString caption = cmdGetLogEvents->text();
     if (caption == Text(kCaptionAbort)) {
         // The loop is waiting inside a request; it sees the flag at its next turn.
-        m_main.AbortLogReading = true;
+        m_host.abortLogReading() = true;
         return;
     }
-    if (!m_main.LinkReady())
+    if (!m_host.LinkReady())
         return;
     // New events go below the rows listed, on every firmware: before 2.07 the controller
     // cannot send the listed ones again. "Empty list" clears.
-    m_main.AbortLogReading = false;
-    m_main.ShowStatus(QStringLiteral("Reading log events..."));
+    m_host.abortLogReading() = false;
+    m_host.ShowStatus(QStringLiteral("Reading log events..."));
     cmdGetLogEvents->setText(Text(kCaptionAbort));
     ReadLogEvents();
 }
@@ -205,38 +205,38 @@ void EventLogPage::ReadLogEvents()
     m_endReached = false;
     cmdGetAllLogEvents->setEnabled(false);
     m_reader = EventLogReader();
-    m_reader.abortFlag = &m_main.AbortLogReading;
+    m_reader.abortFlag = &m_host.abortLogReading();
     // The controller has moved past each event: it is listed even when the page was left
     // meanwhile, or it would be lost to the next reading.
     m_reader.event = [this](const Tarn_Inputs& event) {
         AddLogRow(event);
-        ++m_main.LogEventNo;
+        ++m_host.logEventNo();
     };
     m_reader.lost = [this] {
         ++m_lostEvents;
         AddLostRow();
-        ++m_main.LogEventNo;
+        ++m_host.logEventNo();
     };
     m_reader.keepGoing = [this](bool) { return IsShown(); };
     m_reader.progress = [this] { ShowProgress(); };
     ShowProgress();
-    const bool ended = m_reader.Read(m_main.tarn);
+    const bool ended = m_reader.Read(m_host.link());
     m_reading = false;
     m_endReached = ended;
     ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
-    m_main.ShowStatus(QString());
+    m_host.ShowStatus(QString());
 }
 
 void EventLogPage::AddLogRow(const Tarn_Inputs& event)
 {
-    const QString number = DisplayFormat::Text(EventLogReport::RowNumber(m_main.LogEventNo));
+    const QString number = DisplayFormat::Text(EventLogReport::RowNumber(m_host.logEventNo()));
     const QString timeText = DisplayFormat::GeneralDateTime(event.LogTime);
     const QString cTimeText = DisplayFormat::GeneralDateTime(event.LogTime, QLocale::c());
     auto* item = new QTreeWidgetItem(QStringList{
         number, timeText, TemperatureText(event, QLocale()), DisplayFormat::Text(event.LogText)});
-    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_main.LogEventNo));
+    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_host.logEventNo()));
     item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
     item->setData(ColumnTime, kSortRole, static_cast<qlonglong>(event.LogTime.SecondsSinceZero()));
     item->setData(ColumnTime, kFallbackRole, cTimeText);
@@ -248,9 +248,9 @@ void EventLogPage::AddLogRow(const Tarn_Inputs& event)
 void EventLogPage::AddLostRow()
 {
     auto* item = new QTreeWidgetItem(
-        QStringList{DisplayFormat::Text(EventLogReport::RowNumber(m_main.LogEventNo)), QString(),
+        QStringList{DisplayFormat::Text(EventLogReport::RowNumber(m_host.logEventNo())), QString(),
                     QString(), Text(EventLogReport::kLostEventText)});
-    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_main.LogEventNo));
+    item->setData(ColumnNo, kSortRole, static_cast<qlonglong>(m_host.logEventNo()));
     item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
     item->setData(ColumnTime, kSortRole, qlonglong(0));
     item->setData(ColumnTemp, kSortRole, 0.0);
@@ -323,8 +323,8 @@ void EventLogPage::PlaceSortIndicators()
 void EventLogPage::handleGetAllLogEvents()
 {
     handleClearLogList();
-    m_main.LogEventNo = 1;
-    if (!m_main.tarn || !EventLogReader::Rewind(*m_main.tarn))
+    m_host.logEventNo() = 1;
+    if (!m_host.link() || !EventLogReader::Rewind(*m_host.link()))
         return;
     handleGetLogEvents();
 }
@@ -378,12 +378,12 @@ void EventLogPage::handleSaveLog()
     const QString path = QDir::toNativeSeparators(QString::fromStdString(file));
     std::string errText;
     if (!ReplaceFileContent(file, Report().Text(), errText)) {
-        m_main.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.\n%2")
+        m_host.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.\n%2")
                                            .arg(path, QString::fromStdString(errText)));
         return;
     }
     QString editorError;
     if (!TextEditorLauncher::Open(path, editorError))
-        m_main.messageBoxes().critical(editorError +
+        m_host.messageBoxes().critical(editorError +
                                        QStringLiteral("\nThe event log is saved as %1.").arg(path));
 }

@@ -9,7 +9,7 @@
 #include <array>
 #include <chrono>
 
-class frmMain;
+class PageHost;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -32,7 +32,7 @@ public:
     static constexpr std::chrono::milliseconds kProgressInterval =
         EventLogReader::kProgressInterval;
 
-    explicit EventLogPage(frmMain& main, QWidget* parent = nullptr);
+    explicit EventLogPage(PageHost& host, QWidget* parent = nullptr);
 
     QPushButton* cmdClearLogList = nullptr;
     QPushButton* cmdGetLogEvents = nullptr;
@@ -73,7 +73,7 @@ private:
     void ShowProgress();
     bool IsShown() const;
 
-    frmMain& m_main;
+    PageHost& m_host;
     int m_sortKey = 0;
     bool m_descending = false;
     bool m_reading = false;

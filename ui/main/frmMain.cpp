@@ -213,6 +213,7 @@ void frmMain::buildPages()
     lblConnection->setFrameShape(QFrame::Panel);
     lblConnection->setFrameShadow(QFrame::Sunken);
     statusBar()->addPermanentWidget(lblConnection);
+    lblConnection->installEventFilter(this);
 }
 
 bool frmMain::Load()
@@ -301,8 +302,17 @@ void frmMain::handleLinkStateChanged()
         return;
     const QString text = ConnectionState::Text(*tarn);
     lblConnection->setText(u' ' + text + u' ');
-    const QString advice = ConnectionState::Advice(*tarn);
-    lblConnection->setToolTip(advice.isEmpty() ? text : text + u'\n' + advice);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The advice looks at the serial devices present: made when the tool tip is asked for.
+    if (watched == lblConnection && event->type() == QEvent::ToolTip && tarn) {
+        const QString text = ConnectionState::Text(*tarn);
+        const QString advice = ConnectionState::Advice(*tarn);
+        lblConnection->setToolTip(advice.isEmpty() ? text : text + u'\n' + advice);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::ShowStatus(const QString& msg)
@@ -310,18 +320,27 @@ void frmMain::ShowStatus(const QString& msg)
     // While the port is not open, what needs it says so, and nothing reads as progress.
     if (!m_linkError.isEmpty() && !LinkReady())
         return;
-    lblAppStatus[1]->setText(u' ' + msg);
     QPalette palette = lblAppStatus[1]->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
-    lblAppStatus[1]->setPalette(palette);
+    ShowOnStatusLine(msg, palette);
 }
 
 void frmMain::ShowError(const QString& msg)
 {
-    lblAppStatus[1]->setText(u' ' + msg);
     QPalette palette = lblAppStatus[1]->palette();
     palette.setColor(QPalette::Window, kErrorBackground);
-    lblAppStatus[1]->setPalette(palette);
+    ShowOnStatusLine(msg, palette);
+}
+
+void frmMain::ShowOnStatusLine(const QString& msg, const QPalette& palette)
+{
+    // The same text again (a request retried on a timer) paints nothing.
+    QLabel* line = lblAppStatus[1];
+    if (line->text() == u' ' + msg &&
+        line->palette().color(QPalette::Window) == palette.color(QPalette::Window))
+        return;
+    line->setText(u' ' + msg);
+    line->setPalette(palette);
 }
 
 void frmMain::tarn_ErrorMessage(const QString& MessageText)

@@ -17,6 +17,7 @@ class MessageBoxes;
 class QAction;
 class QLabel;
 class QMenu;
+class QPalette;
 class QStackedWidget;
 class QTabBar;
 class QTimer;
@@ -119,6 +120,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenus();
@@ -133,6 +135,7 @@ private:
     void handleViewTraffic();
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
+    void ShowOnStatusLine(const QString& msg, const QPalette& palette);
     /// Lets pending events run; false when the status read must give up.
     bool Check();
     /// Periodic work after a modal window closed; the status page is read at once if asked.
