@@ -527,7 +527,9 @@ void frmSetup::handleSetTarnClock()
     // when the command is sent.
     if (!Confirm("Set Tarn time to computer time?",
                  Change(QStringLiteral("Tarn clock"),
-                        DisplayFormat::GeneralDateTime(tarn->Inputs.CPUDateTime),
+                        tarn->Inputs.CPUDateTime.IsZero()
+                            ? QStringLiteral("not read")
+                            : DisplayFormat::GeneralDateTime(tarn->Inputs.CPUDateTime),
                         DisplayFormat::GeneralDateTime(TarnDateTime::Now()))))
         return;
     SetButtonsBusy(true);
