@@ -189,11 +189,15 @@ private slots:
         // Profiles 8 and 1 in the first and third zone frames, only output 4 of the third
         // ticked; profile 8 compiles to T30 F30, profile 1 to five bytes T120.
         ok("cmdSetZoneSettings", "Send new Zone settings to Tarn?",
-           u"Detector 1 or Manual release 1 \u2014 profile: Continuous 10 min \u2192 Function test "
-           u"30 s; outputs: 1 \u2192 none\nDetector 2 or Manual release 2 \u2014 profile: "
-           u"Continuous 30 min (not written); outputs: 2 \u2192 none\nDetector 3 or 4 or Manual "
-           u"release 3 \u2014 profile: Pulsed 2 min on, 1 min off, 15 min \u2192 Continuous 10 "
-           u"min; outputs: 3 \u2192 4"_s,
+           u"Detector 1 or Manual release 1:\n"
+           u"Profile: Continuous 10 min \u2192 Function test 30 s\n"
+           u"Outputs: 1 \u2192 none\n\n"
+           u"Detector 2 or Manual release 2:\n"
+           u"Profile: Continuous 30 min (not written)\n"
+           u"Outputs: 2 \u2192 none\n\n"
+           u"Detector 3 or 4 or Manual release 3:\n"
+           u"Profile: Pulsed 2 min on, 1 min off, 15 min \u2192 Continuous 10 min\n"
+           u"Outputs: 3 \u2192 4"_s,
            {read, Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
             Line(102, QByteArray("\x00\x00\x9E\x1E", 4)), Line(104, "\00200000001"),
             Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},

@@ -668,7 +668,7 @@ void frmSetup::handleClearLog()
 QString frmSetup::ZoneChanges() const
 {
     const Tarn_Inputs& inputs = tarn->Inputs;
-    QStringList lines;
+    QStringList zones;
     for (int16_t zone = 0; zone < kZones; ++zone) {
         const QComboBox* list = cboProfiles[zone];
         const int running = list->findData(inputs.ProfileID(zone));
@@ -676,17 +676,17 @@ QString frmSetup::ZoneChanges() const
         // A zone without a chosen profile keeps the one it runs.
         const QString profile =
             list->currentIndex() < 0
-                ? QStringLiteral("profile: %1 (not written)").arg(current)
-                : Change(QStringLiteral("profile"), current, list->currentText());
+                ? QStringLiteral("Profile: %1 (not written)").arg(current)
+                : Change(QStringLiteral("Profile"), current, list->currentText());
         std::array<bool, kOutputsPerZone> ticked{};
         for (int j = 0; j < kOutputsPerZone; ++j)
             ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();
-        lines << Frame1[zone]->title() + QStringLiteral(" \u2014 ") + profile +
-                     QStringLiteral("; ") +
-                     Change(QStringLiteral("outputs"), OutputsText(inputs.OutPuts(zone)),
-                            OutputsText(SetupBlocks::OutputsByte(ticked)));
+        zones << QStringList{Frame1[zone]->title() + u':', profile,
+                             Change(QStringLiteral("Outputs"), OutputsText(inputs.OutPuts(zone)),
+                                    OutputsText(SetupBlocks::OutputsByte(ticked)))}
+                     .join(u'\n');
     }
-    return lines.join(u'\n');
+    return zones.join(QStringLiteral("\n\n"));
 }
 
 void frmSetup::handleSetZoneSettings()
