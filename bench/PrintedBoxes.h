@@ -9,16 +9,38 @@
 class PrintedBoxes : public MessageBoxes
 {
 public:
-    void info(const QString& text) override { print(text); }
-    void critical(const QString& text) override { print(text); }
-    void plain(const QString& text) override { print(text); }
-    bool questionYesNo(const QString& text) override { return print(text); }
-    bool questionOkCancel(const QString& text) override { return print(text); }
+    void info(const QString& text, const QString& informative = {}) override
+    {
+        print(text, informative);
+    }
+    void critical(const QString& text, const QString& informative = {}) override
+    {
+        print(text, informative);
+    }
+    void plain(const QString& text, const QString& informative = {}) override
+    {
+        print(text, informative);
+    }
+    bool questionYesNo(const QString& text, const QString& informative = {}) override
+    {
+        return print(text, informative);
+    }
+    bool questionOkCancel(const QString& text, const QString& informative = {}) override
+    {
+        return print(text, informative);
+    }
+    bool questionOkCancelDefaultCancel(const QString& text,
+                                       const QString& informative = {}) override
+    {
+        return print(text, informative);
+    }
 
 private:
-    static bool print(const QString& text)
+    static bool print(const QString& text, const QString& informative)
     {
         std::fprintf(stderr, "box: %s\n", qPrintable(text));
+        if (!informative.isEmpty())
+            std::fprintf(stderr, "     %s\n", qPrintable(informative));
         return false;
     }
 };

@@ -37,11 +37,15 @@ constexpr int kMutedRequests = 1000;
 class AnsweringBoxes : public MessageBoxes
 {
 public:
-    void info(const QString& text) override { result = text; }
-    void critical(const QString& text) override { result = text; }
-    void plain(const QString& text) override { result = text; }
-    bool questionYesNo(const QString&) override { return true; }
-    bool questionOkCancel(const QString&) override { return true; }
+    void info(const QString& text, const QString& = {}) override { result = text; }
+    void critical(const QString& text, const QString& = {}) override { result = text; }
+    void plain(const QString& text, const QString& = {}) override { result = text; }
+    bool questionYesNo(const QString&, const QString& = {}) override { return true; }
+    bool questionOkCancel(const QString&, const QString& = {}) override { return true; }
+    bool questionOkCancelDefaultCancel(const QString&, const QString& = {}) override
+    {
+        return true;
+    }
     QString result;
 };
 

@@ -14,16 +14,54 @@ constexpr int kSignificantDigits = 15;
 
 QString DisplayFormat::LongTimeFormat(const QLocale& locale)
 {
-    // The long form names the time zone ("t"); the controller's clock has none.
+    // The long form names the time zone ("t"); the controller's clock has none. What only sets
+    // the zone off from the time goes with it: the brackets around it ("H:mm:ss (t)",
+    // "Bh:mm:ss [t]") and the comma or blank between ("h:mm:ss AP, t", "t HH:mm:ss").
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString result;
+    qsizetype zone = -1;
     bool quoted = false;
     for (const QChar c : format) {
         if (c == u'\'')
             quoted = !quoted;
-        if (!quoted && c == u't')
+        if (!quoted && c == u't') {
+            if (zone < 0)
+                zone = result.size();
             continue;
+        }
         result += c;
+    }
+    if (zone < 0)
+        return result.trimmed();
+
+    static const QString kOpening = QStringLiteral("([\uFF08\uFF3B");
+    static const QString kClosing = QStringLiteral(")]\uFF09\uFF3D");
+    static const QString kSeparators = QStringLiteral(",\u060C\u3001\uFF0C");
+    const auto separator = [](QChar c) { return c.isSpace() || kSeparators.contains(c); };
+    qsizetype before = zone;
+    while (before > 0 && result[before - 1].isSpace())
+        --before;
+    qsizetype after = zone;
+    while (after < result.size() && result[after].isSpace())
+        ++after;
+    const qsizetype bracket = before > 0 ? kOpening.indexOf(result[before - 1]) : -1;
+    if (bracket >= 0 && after < result.size() && result[after] == kClosing[bracket]) {
+        // "(t)": the brackets and the blanks before them.
+        qsizetype from = before - 1;
+        while (from > 0 && result[from - 1].isSpace())
+            --from;
+        result.remove(from, after + 1 - from);
+    } else {
+        // The separators before the zone, or after it when it comes first.
+        qsizetype from = zone;
+        while (from > 0 && separator(result[from - 1]))
+            --from;
+        qsizetype to = zone;
+        if (from == 0) {
+            while (to < result.size() && separator(result[to]))
+                ++to;
+        }
+        result.remove(from, to - from);
     }
     return result.trimmed();
 }

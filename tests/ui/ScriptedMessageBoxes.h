@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 /// Message boxes answered from a script. A box that was not expected, or whose text differs,
@@ -17,24 +18,65 @@ public:
         Critical,
         Plain,
         QuestionYesNo,
-        QuestionOkCancel
+        QuestionOkCancel,
+        QuestionOkCancelDefaultCancel
     };
 
-    /// Expects the next box; a text ending in "*" matches every text that starts with the rest.
-    void expect(Kind kind, const QString& text, bool answer = true)
+    /// Expects the next box. A "*" in `text` or `informative` stands for any text (none
+    /// included). A null `informative` leaves the box's informative text unchecked; an empty
+    /// one expects none.
+    void expect(Kind kind, const QString& text, bool answer = true,
+                const QString& informative = QString())
     {
-        m_script.append({kind, text, answer});
+        m_script.append({kind, text, informative, answer});
     }
     /// Expectations not met yet.
     int pending() const { return static_cast<int>(m_script.size()); }
 
-    void info(const QString& text) override { answer(Kind::Info, text); }
-    void critical(const QString& text) override { answer(Kind::Critical, text); }
-    void plain(const QString& text) override { answer(Kind::Plain, text); }
-    bool questionYesNo(const QString& text) override { return answer(Kind::QuestionYesNo, text); }
-    bool questionOkCancel(const QString& text) override
+    void info(const QString& text, const QString& informative = {}) override
     {
-        return answer(Kind::QuestionOkCancel, text);
+        answer(Kind::Info, text, informative);
+    }
+    void critical(const QString& text, const QString& informative = {}) override
+    {
+        answer(Kind::Critical, text, informative);
+    }
+    void plain(const QString& text, const QString& informative = {}) override
+    {
+        answer(Kind::Plain, text, informative);
+    }
+    bool questionYesNo(const QString& text, const QString& informative = {}) override
+    {
+        return answer(Kind::QuestionYesNo, text, informative);
+    }
+    bool questionOkCancel(const QString& text, const QString& informative = {}) override
+    {
+        return answer(Kind::QuestionOkCancel, text, informative);
+    }
+    bool questionOkCancelDefaultCancel(const QString& text,
+                                       const QString& informative = {}) override
+    {
+        return answer(Kind::QuestionOkCancelDefaultCancel, text, informative);
+    }
+
+    /// True when `text` is `pattern`, each "*" in it standing for any text.
+    static bool Matches(const QString& text, const QString& pattern)
+    {
+        const QStringList pieces = pattern.split(u'*');
+        if (pieces.size() == 1)
+            return text == pattern;
+        if (!text.startsWith(pieces.first()) || !text.endsWith(pieces.last()) ||
+            text.size() < pieces.first().size() + pieces.last().size())
+            return false;
+        qsizetype from = pieces.first().size();
+        const qsizetype end = text.size() - pieces.last().size();
+        for (qsizetype i = 1; i + 1 < pieces.size(); ++i) {
+            from = text.indexOf(pieces[i], from);
+            if (from < 0 || from + pieces[i].size() > end)
+                return false;
+            from += pieces[i].size();
+        }
+        return true;
     }
 
 private:
@@ -42,18 +84,21 @@ private:
     {
         Kind kind = Kind::Info;
         QString text;
+        QString informative;
         bool answer = false;
     };
-    bool answer(Kind kind, const QString& text)
+    bool answer(Kind kind, const QString& text, const QString& informative)
     {
         const Expected expected = m_script.isEmpty() ? Expected{} : m_script.takeFirst();
-        const bool matches = expected.text.endsWith(u'*')
-                                 ? text.startsWith(expected.text.chopped(1))
-                                 : text == expected.text;
+        const bool matches =
+            Matches(text, expected.text) &&
+            (expected.informative.isNull() || Matches(informative, expected.informative));
         if (expected.text.isNull() || expected.kind != kind || !matches) {
-            QTest::qFail(qPrintable(QStringLiteral("unexpected message box: %1 (expected: %2)")
-                                        .arg(text, expected.text)),
-                         __FILE__, __LINE__);
+            QTest::qFail(
+                qPrintable(QStringLiteral("unexpected message box: %1 [%2] (expected: "
+                                          "%3 [%4])")
+                               .arg(text, informative, expected.text, expected.informative)),
+                __FILE__, __LINE__);
         }
         return expected.answer;
     }

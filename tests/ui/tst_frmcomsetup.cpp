@@ -122,24 +122,62 @@ private slots:
         QCOMPARE(sim().journal(), journal + (open ? QStringList{u"64"_s} : QStringList()));
     }
 
+    /// The search shows the port it tries and stops after it on Cancel; when nothing answers,
+    /// the box says what became of each port tried and what to do about it.
     void autoDetect_data()
     {
         QTest::addColumn<bool>("go");
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<int>("found"); ///< 0: none
-        QTest::newRow("found on the last port") << true << "V2.07" << 15;
-        QTest::newRow("Cancel at the question") << false << "V2.07" << 0;
-        QTest::newRow("a version that reads as 0") << true << "V" << 0;
+        QTest::addColumn<QString>("simLine");
+        QTest::addColumn<int>("simPort");
+        QTest::addColumn<bool>("held");    ///< the simulator's device held open by another program
+        QTest::addColumn<int>("cancelAt"); ///< Cancel pressed while this port is tried; 0: never
+        QTest::addColumn<int>("found");    ///< 0: none
+        QTest::addColumn<QString>("why");  ///< the last box's informative text; %1 the simulator
+        const auto missing = [](int ports) {
+            QString lines;
+            for (int port = 1; port <= ports; ++port)
+                lines += u"COM%1 - /nonexistent/tty%1: missing\n"_s.arg(port);
+            return lines;
+        };
+        const QString notThere =
+            u"\n/nonexistent/tty1 is not there: is the serial adapter plugged in and the "
+            u"controller's cable connected? Serial devices present now: *"_s;
+        const QString advice = notThere + u"\n\nA port that opened did not answer as Tarn does: "
+                                          u"is Tarn switched on, its cable connected, and 19200 "
+                                          u"baud its rate?"_s;
+        QTest::newRow("found on the last port")
+            << true << "version V2.07" << 15 << false << 0 << 15 << "";
+        QTest::newRow("Cancel at the question")
+            << false << "version V2.07" << 15 << false << 0 << 0 << "";
+        QTest::newRow("a version that reads as 0")
+            << true << "version V" << 15 << false << 0 << 0
+            << missing(14) + u"COM15 - %1: answered without a version\n"_s + advice;
+        QTest::newRow("the last port busy")
+            << true << "" << 15 << true << 0 << 0
+            << missing(14) + u"COM15 - %1: busy\n"_s + notThere +
+                   u"\n\nAnother program has %1 open (find it with: fuser -v %1). Close that "
+                   u"program, then try again."_s;
+        QTest::newRow("Cancel while a port does not answer")
+            << true << "mute 1" << 3 << false << 3 << 0
+            << u"Stopped after COM3, as asked.\n\n"_s + missing(2) + u"COM3 - %1: no answer\n"_s +
+                   advice;
     }
 
     void autoDetect()
     {
         QFETCH(bool, go);
-        QFETCH(QString, version);
+        QFETCH(QString, simLine);
+        QFETCH(int, simPort);
+        QFETCH(bool, held);
+        QFETCH(int, cancelAt);
         QFETCH(int, found);
-        // The program started on COM1, which does not exist; the simulator is on COM15.
-        QVERIFY(load(15, {u"version "_s + version}));
+        QFETCH(QString, why);
+        // The program started on COM1, which does not exist.
+        QVERIFY(load(simPort, simLine.isEmpty() ? QStringList() : QStringList{simLine}));
         QVERIFY(!tarn()->isStarted());
+        SerialPort other;
+        other.setDevice(sim().slavePath());
+        QVERIFY(!held || other.open());
         frmComSetup window(tarn(), boxes());
         QString statusLine;
         connect(&window, &frmComSetup::statusMessage, this,
@@ -153,16 +191,33 @@ private slots:
             checkedInSearch = !window.close() && window.isVisible() &&
                               window.cmdAutoDetect->text() == u"Searching.."_s;
         });
+        // Cancel, enabled all along, pressed once the port is shown as the one being tried.
+        const QString trying = u"COM%1 of 15 \u2014 %2"_s.arg(cancelAt).arg(sim().slavePath());
+        bool cancelled = false;
+        QTimer check;
+        connect(&check, &QTimer::timeout, &window, [&] {
+            if (window.lblDetectProgress->text() != trying)
+                return;
+            check.stop();
+            cancelled = window.CancelButton->isEnabled();
+            window.CancelButton->click();
+        });
+        if (cancelAt)
+            check.start(kCheckMs);
         boxes().expect(Kind::QuestionOkCancel, kQuestion, go);
         boxes().expect(found ? Kind::Info : Kind::Critical,
                        found ? u"Auto detect has succesfully connected to Tarn using COM15."_s
-                             : u"Auto detect could not found a working com-port!"_s);
+                             : u"Auto detect could not found a working com-port!"_s,
+                       true, why.contains(u"%1"_s) ? why.arg(sim().slavePath()) : why);
         window.cmdAutoDetect->click();
         QCOMPARE(checkedInSearch, go);
+        QCOMPARE(cancelled, cancelAt != 0);
         QCOMPARE(window.cmdAutoDetect->text(), u"Auto detect"_s);
         QVERIFY(!window.isBusy() && window.Frame1->isEnabled() && window.OKButton->isEnabled());
+        QVERIFY(window.isVisible() && window.lblDetectProgress->text().isEmpty());
         QCOMPARE(statusLine, found ? u"cleared"_s : QString());
-        QCOMPARE(sim().journal(), go ? QStringList{u"64"_s} : QStringList());
+        // One request on the simulator's port where it opened, and none after a Cancel.
+        QCOMPARE(sim().journal(), go && !held ? QStringList{u"64"_s} : QStringList());
         // Found: the link runs on that port. Not found: it is back on the port it was on.
         QCOMPARE(int(tarn()->CommPort), found ? found : 1);
         QCOMPARE(tarn()->CommSettings, found ? u"19200,n,8,1"_s : u"9600,n,8,1"_s);

@@ -1,5 +1,6 @@
 #include "RunningProgram.h"
 
+#include "link/SerialPort.h"
 #include "ui/setup/frmSetup.h"
 
 #include <QDateEdit>
@@ -137,78 +138,127 @@ private slots:
             m_setup->lblPCTime->text().contains(QString::number(QDate::currentDate().year())));
     }
 
-    /// Every button's frames and what the record holds after; the failures of a command once;
-    /// wrong fields refused before anything is sent, the first named given the focus.
+    /// Every button's frames, the changes its question lists, and what the record holds after;
+    /// the failures of a command once, with their reason; wrong fields refused before anything
+    /// is sent, the first named given the focus.
     void buttons_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("question"); // or the box that refuses
-        QTest::addColumn<QString>("outcome");  // ok, cancel, nak, timeout or refused
+        QTest::addColumn<QString>("detail");   // its informative text; null: not checked
+        QTest::addColumn<QString>("outcome");  // ok, cancel, nak, timeout, closed or refused
+        QTest::addColumn<QString>("reason");   // informative text of "Could not update Tarn!"
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QString>("afterAck");   // Patched() text of the record after the reply
         QTest::addColumn<QString>("afterRead");  // and after the next status read
         QTest::addColumn<QStringList>("fields"); // entered after the valid ones
         const QByteArray unset(8, '0');
-        const auto ok = [](const char* button, const char* question, const QStringList& sent,
-                           const QString& afterAck, const QString& afterRead = {}) {
-            QTest::newRow(button) << button << question << u"ok"_s << sent << afterAck
-                                  << (afterRead.isEmpty() ? afterAck : afterRead) << QStringList();
+        const auto ok = [](const char* button, const char* question, const QString& detail,
+                           const QStringList& sent, const QString& afterAck,
+                           const QString& afterRead = {}) {
+            QTest::newRow(button) << button << question << detail << u"ok"_s << u""_s << sent
+                                  << afterAck << (afterRead.isEmpty() ? afterAck : afterRead)
+                                  << QStringList();
         };
         const QString delays = Line(98, "070AFA0701020301020400");
         // The fields of the block that the user did not enter are read right before it.
         const QString read = u"55"_s;
-        ok("cmdSetDelays", "Send new delay values to Tarn?", {read, delays}, u"0=7 10 250 7"_s);
-        ok("cmdSetTarnClock", "Set Tarn time to computer time?", {u"65 clock"_s}, {});
+        ok("cmdSetDelays", "Send new delay values to Tarn?",
+           u"Detector alarm delay: 30 s \u2192 7 s\nManual release alarm delay: 5 s \u2192 250 s\n"
+           u"Manual release stop delay: 60 s \u2192 7 s"_s,
+           {read, delays}, u"0=7 10 250 7"_s);
+        ok("cmdSetTarnClock", "Set Tarn time to computer time?",
+           u"Tarn clock: 2 Jan 2026 03:04:05 \u2192 *"_s, {u"65 clock"_s}, {});
         ok("cmdSetSerialNumber", "Send new serial number to Tarn?",
-           {Line(99, "075BCD15" + unset.repeated(4))}, {}, u"3=123456789"_s);
+           u"Serial number: 123456 \u2192 123456789"_s, {Line(99, "075BCD15" + unset.repeated(4))},
+           {}, u"3=123456789"_s);
         ok("cmdSetManufactoringDate", "Send new Manufactoring date to Tarn?",
+           u"Manufacturing date: 14 Mar 2024 \u2192 10 Jan 2024"_s,
            {Line(99, unset + Packed(2024, 1, 10) + unset.repeated(3))}, u"4=2024-01-10"_s);
         ok("cmdSetInstallationDate", "Send new Installation date to Tarn?",
+           u"Installation date: 2 May 2024 \u2192 1 Jun 2024"_s,
            {Line(99, unset.repeated(2) + Packed(2024, 6, 1) + unset.repeated(2))},
            u"5=2024-06-01"_s);
         ok("cmdSetServiceDate", "Send new Service date to Tarn?",
+           u"Last service date: 4 May 2026 \u2192 1 Jun 2026\n"
+           u"Service date before: 6 May 2025 \u2192 4 May 2026"_s,
            {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))},
            u"6=2026-06-01;7=2026-05-04"_s);
-        ok("cmdClearLog", "Delete all stored log events?", {Line(66, QByteArray(1, '\0'))}, {});
+        ok("cmdClearLog", "Delete all stored log events?", u"This cannot be undone*"_s,
+           {Line(66, QByteArray(1, '\0'))}, {});
         // Profiles 8 and 1 in the first and third zone frames, only output 4 of the third
         // ticked; profile 8 compiles to T30 F30, profile 1 to five bytes T120.
         ok("cmdSetZoneSettings", "Send new Zone settings to Tarn?",
+           u"Detector 1 or Manual release 1:\n"
+           u"Profile: Continuous 10 min \u2192 Function test 30 s\n"
+           u"Outputs: 1 \u2192 none\n\n"
+           u"Detector 2 or Manual release 2:\n"
+           u"Profile: Continuous 30 min (not written)\n"
+           u"Outputs: 2 \u2192 none\n\n"
+           u"Detector 3 or 4 or Manual release 3:\n"
+           u"Profile: Pulsed 2 min on, 1 min off, 15 min \u2192 Continuous 10 min\n"
+           u"Outputs: 3 \u2192 4"_s,
            {read, Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
             Line(102, QByteArray("\x00\x00\x9E\x1E", 4)), Line(104, "\00200000001"),
             Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},
            u"1=0 0 8"_s, u"1=0 0 8;2=8 2 1"_s);
-        // A read that fails sends nothing, and the box says why.
-        const QMap<QString, QStringList> failures{
-            {u"cancel"_s, {}}, {u"nak"_s, {read, delays}}, {u"timeout"_s, {read}}};
-        for (auto failure = failures.cbegin(); failure != failures.cend(); ++failure)
-            QTest::addRow("cmdSetDelays %s", qPrintable(failure.key()))
-                << "cmdSetDelays"
-                << "Send new delay values to Tarn?" << failure.key() << failure.value() << QString()
+        // A read that fails sends nothing; every failure says why.
+        const auto failed = [](const char* button, const char* question, const char* outcome,
+                               const QString& reason, const QStringList& sent) {
+            QTest::addRow("%s %s", button, outcome)
+                << button << question << QString() << outcome << reason << sent << QString()
                 << QString() << QStringList();
-        const auto refused = [](const char* button, const QString& box, const QStringList& fields) {
-            QTest::addRow("%s refused", button) << button << box << u"refused"_s << QStringList()
-                                                << QString() << QString() << fields;
+        };
+        failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
+        failed("cmdSetDelays", "Send new delay values to Tarn?", "nak",
+               u"Communication error. NAK recieved. Command H62"_s, {read, delays});
+        failed("cmdSetDelays", "Send new delay values to Tarn?", "timeout",
+               u"The settings that the write leaves as they are could not be read from Tarn "
+               u"first: nothing was sent. Communication timeout error."_s,
+               {read});
+        failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak",
+               u"Communication error. NAK recieved. Command H63"_s,
+               {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
+        failed("cmdSetTarnClock", "Set Tarn time to computer time?", "closed",
+               u"The port is not open. /nonexistent/tty1 is not there: is the serial adapter "
+               u"plugged in and the controller's cable connected? *"_s,
+               {});
+        const auto refused = [](const char* button, const QString& box, const QString& detail,
+                                const QStringList& fields) {
+            QTest::addRow("%s refused", button)
+                << button << box << detail << u"refused"_s << QString() << QStringList()
+                << QString() << QString() << fields;
         };
         // The serial number's and the other dates' checks are the core's (tst_setupdata).
         refused("cmdSetDelays",
-                u"Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."_s,
+                u"Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."_s, u""_s,
                 {u"txtDetectorAlarmDelay=1.5"_s, u"txtManualStopDelay=0"_s});
         refused(
             "cmdSetManufactoringDate",
-            u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s,
+            u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s, u""_s,
             {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
+        // Tarn keeps two service dates: the last one again would push out the one before.
+        refused("cmdSetServiceDate",
+                u"Incorrect value (Service date)! It is the last service date already."_s,
+                u"Setting 4 May 2026 again would replace the service date before it, 6 May 2025. "
+                u"Nothing was sent."_s,
+                {u"dtpServiceDate=2026-05-04"_s});
     }
 
     void buttons()
     {
         QFETCH(QString, button);
         QFETCH(QString, question);
+        QFETCH(QString, detail);
         QFETCH(QString, outcome);
+        QFETCH(QString, reason);
         QFETCH(QStringList, sent);
         QFETCH(QString, afterAck);
         QFETCH(QString, afterRead);
         QFETCH(QStringList, fields);
         QVERIFY(open({u"--events"_s, u"3"_s}));
+        // The service date picker opens on the last service date.
+        QCOMPARE(m_setup->dtpServiceDate->date(), QDate(2026, 5, 4));
         Enter({u"txtDetectorAlarmDelay= 7 "_s, u"txtManualAlarmDelay=250"_s,
                u"txtManualStopDelay=007"_s, u"txtSerialNumber=123456789"_s,
                u"dtpManufactoringDate=2024-01-10"_s, u"dtpInstallationDate=2024-06-01"_s,
@@ -219,24 +269,28 @@ private slots:
         m_setup->cboProfiles[2]->setCurrentIndex(m_setup->cboProfiles[2]->findData(1));
         for (int k = 0; k < frmSetup::kOutputs; ++k)
             m_setup->chkOutput[k]->setChecked(k == 11);
+        // The Tarn clock as the last status read found it.
+        record().CPUDateTime = TarnDateTime::FromParts(2026, 1, 2, 3, 4, 5);
         const int code = sent.value(sent.size() > 1 ? 1 : 0).section(u' ', 0, 0).toInt();
         if (outcome == u"nak" || outcome == u"timeout")
             QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1"_s));
+        if (outcome == u"closed") {
+            // The port's device went away and the link could not start again.
+            window()->tarn->comm->setDevice(u"/nonexistent/tty1"_s);
+            QString errText;
+            QVERIFY(!window()->tarn->Start(errText));
+        }
 
         const int before = sim().journal().size();
         const TarnDateTime pressed = TarnDateTime::Now();
         const bool refused = outcome == u"refused";
-        boxes().expect(refused ? Kind::Critical : Kind::QuestionOkCancel, question,
-                       outcome != u"cancel");
+        boxes().expect(refused                      ? Kind::Critical
+                       : button == u"cmdClearLog"_s ? Kind::QuestionOkCancelDefaultCancel
+                                                    : Kind::QuestionOkCancel,
+                       question, outcome != u"cancel", detail);
         if (outcome != u"cancel" && !refused)
             boxes().expect(outcome == u"ok" ? Kind::Info : Kind::Critical,
-                           outcome == u"ok" ? kUpdated
-                           : outcome == u"timeout"
-                               ? kNotUpdated + u"\rThe settings that the write leaves as "
-                                               u"they are could not be read from Tarn "
-                                               u"first: nothing was sent. "
-                                               u"Communication timeout error."_s
-                               : kNotUpdated);
+                           outcome == u"ok" ? kUpdated : kNotUpdated, true, reason);
         m_setup->findChild<QPushButton*>(button)->click();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QStringList journal = sim().journal().mid(before);
@@ -270,14 +324,15 @@ private slots:
         QTest::addColumn<int>("catalogue");       // 0 as shipped, 1 empty, 2 with a broken entry 77
         QTest::addColumn<QList<int>>("profiles"); // per zone, 0 for none
         QTest::addColumn<QList<int>>("codes");
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("reason"); // below "Could not update Tarn!"; null: updated
         QTest::newRow("empty catalogue: outputs only")
-            << 1 << QList<int>{0, 0, 0} << QList<int>{55, 98} << kUpdated;
+            << 1 << QList<int>{0, 0, 0} << QList<int>{55, 98} << QString();
         QTest::newRow("104 for zone 1 refused: zone 2 not sent")
-            << 0 << QList<int>{0, 3, 4} << QList<int>{55, 98, 104} << kNotUpdated;
+            << 0 << QList<int>{0, 3, 4} << QList<int>{55, 98, 104}
+            << u"Communication error. NAK recieved. Command H68"_s;
         QTest::newRow("definition that does not compile: nothing written")
             << 2 << QList<int>{0, 77, 0} << QList<int>{55}
-            << kNotUpdated + u"\rProfile 77 (Broken) has no valid definition in Tarn.INI."_s;
+            << u"Profile 77 (Broken) has no valid definition in Tarn.INI."_s;
     }
 
     void zoneSettings()
@@ -285,7 +340,7 @@ private slots:
         QFETCH(int, catalogue);
         QFETCH(QList<int>, profiles);
         QFETCH(QList<int>, codes);
-        QFETCH(QString, box);
+        QFETCH(QString, reason);
         // Zone 0 reports bits 4 to 7 set, which the outputs byte sent never carries.
         QVERIFY(startProgram({}, {u"ack 104 NAK"_s, u"delays 1E0A053C010203F10204"_s}));
         if (catalogue == 1)
@@ -299,11 +354,13 @@ private slots:
                 m_setup->cboProfiles[zone]->findData(profiles[zone]));
         const int before = sim().journal().size();
         boxes().expect(Kind::QuestionOkCancel, u"Send new Zone settings to Tarn?"_s);
-        boxes().expect(box == kUpdated ? Kind::Info : Kind::Critical, box);
+        const bool updated = reason.isNull();
+        boxes().expect(updated ? Kind::Info : Kind::Critical, updated ? kUpdated : kNotUpdated,
+                       true, updated ? u""_s : reason);
         m_setup->chkOutput[0]->setChecked(false);
         m_setup->cmdSetZoneSettings->click();
         QCOMPARE(sim().codes().mid(before), codes);
-        QCOMPARE(record().OutPuts(0), box == kUpdated ? 0x00 : 0xF1);
+        QCOMPARE(record().OutPuts(0), updated ? 0x00 : 0xF1);
     }
 
     /// What a write sends is what the user typed, or what the controller holds right before

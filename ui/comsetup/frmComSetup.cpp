@@ -3,13 +3,13 @@
 #include "config/CIniFile.h"
 #include "controller/PortSearch.h"
 #include "data/TextNumbers.h"
-#include "protocol/CommandCodes.h"
-#include "link/ConnectionAdvice.h"
 #include "eventloop/EventWait.h"
+#include "link/ConnectionAdvice.h"
 #include "link/PortDevice.h"
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 #include "ui/main/BusyPointer.h"
 #include "ui/main/MessageBoxes.h"
 
@@ -33,7 +33,6 @@ const QString kDetectQuestion =
     QStringLiteral("This function will automatically try to find correct com-port using "
                    "selected baud rate.\nCheck that the communication cable is connected "
                    "properly before continuing.");
-
 
 } // namespace
 
@@ -70,6 +69,8 @@ frmComSetup::frmComSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent)
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"));
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    lblDetectProgress = new QLabel;
+    lblDetectProgress->setObjectName(QStringLiteral("lblDetectProgress"));
     for (QPushButton* button : {cmdAutoDetect, cmdSave, OKButton, CancelButton})
         button->setAutoDefault(false);
     OKButton->setAutoDefault(true);
@@ -87,8 +88,12 @@ frmComSetup::frmComSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent)
     buttons->addSpacing(OKButton->sizeHint().height() / 2);
     buttons->addWidget(cmdSave);
     buttons->addStretch();
+    // Outside the frame, which is disabled while the search runs.
+    auto* left = new QVBoxLayout;
+    left->addWidget(Frame1, 1);
+    left->addWidget(lblDetectProgress);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Frame1, 1);
+    layout->addLayout(left, 1);
     layout->addLayout(buttons);
 
     connect(OKButton, &QPushButton::clicked, this, &frmComSetup::handleOK);
@@ -168,11 +173,13 @@ bool frmComSetup::HasSelection(bool needPort)
 void frmComSetup::SetBusy(bool busy)
 {
     m_busy = busy;
-    // Disabled, the window takes no clicks or keys; the close box and Escape are refused
-    // in closeEvent and reject.
+    // Disabled, the window takes no clicks or keys; the close box is refused in closeEvent,
+    // and Cancel and Escape only stop a search (reject).
     Frame1->setEnabled(!busy);
-    for (QPushButton* button : {cmdSave, OKButton, CancelButton})
+    for (QPushButton* button : {cmdSave, OKButton})
         button->setEnabled(!busy);
+    // A search can be cancelled; a restart by OK is over within its pause.
+    CancelButton->setEnabled(!busy || m_searching);
     if (busy)
         BusyPointer::Set();
     else
@@ -213,6 +220,14 @@ void frmComSetup::handleCancel()
 
 void frmComSetup::reject()
 {
+    // Cancel and Escape during a search only ask it to stop: the request under way runs to
+    // its end, and the search ends before the next port.
+    if (m_searching && !m_stopSearch) {
+        m_stopSearch = true;
+        lblDetectProgress->setText(m_trying.isEmpty()
+                                       ? QStringLiteral("Stopping")
+                                       : m_trying + QStringLiteral(" (stopping after this port)"));
+    }
     if (m_busy)
         return;
     QDialog::reject();
@@ -248,32 +263,55 @@ void frmComSetup::handleAutoDetect()
 {
     if (!tarn || m_busy || !HasSelection(false))
         return;
-    int found = -1;
+    const QString settings = SettingsText(cboBaudRates->currentText());
+    PortSearch::Result result;
     if (m_boxes.questionOkCancel(kDetectQuestion))
-        found = Search(SettingsText(cboBaudRates->currentText()));
-    if (found >= 0) {
+        result = Search(settings);
+    if (result.found >= 0) {
         emit statusMessage(QString());
         m_boxes.info(QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.")
-                         .arg(PortDevice::NumberOfItem(cboComPorts->itemText(found))));
-    } else {
-        m_boxes.critical(QStringLiteral("Auto detect could not found a working com-port!"));
+                         .arg(PortDevice::NumberOfItem(cboComPorts->itemText(result.found))));
+        return;
     }
+    QString why;
+    if (result.stopped && !result.attempts.empty())
+        why = QStringLiteral("Stopped after COM%1, as asked.\n\n").arg(result.attempts.back().port);
+    if (!result.attempts.empty())
+        why += PortSearch::FailureReport(result, settings, IniPath());
+    m_boxes.critical(QStringLiteral("Auto detect could not found a working com-port!"), why);
 }
 
-int frmComSetup::Search(const QString& settings)
+void frmComSetup::ShowTrying(int index)
+{
+    cboComPorts->setCurrentIndex(index);
+    const int port = PortDevice::NumberOfItem(cboComPorts->itemText(index));
+    m_trying = QStringLiteral("COM%1 of %2 \u2014 %3")
+                   .arg(port)
+                   .arg(cboComPorts->count())
+                   .arg(PortDevice::Describe(port, IniPath()).device);
+    lblDetectProgress->setText(m_trying);
+}
+
+PortSearch::Result frmComSetup::Search(const QString& settings)
 {
     const int16_t previousPort = tarn->CommPort;
+    m_searching = true;
+    m_stopSearch = false;
     SetBusy(true);
     cmdAutoDetect->setText(QString::fromLatin1(kSearchingCaption));
     std::vector<int> ports;
     for (int i = 0; i < cboComPorts->count(); ++i)
         ports.push_back(PortDevice::NumberOfItem(cboComPorts->itemText(i)));
-    const int found = PortSearch::Search(*tarn, ports, settings,
-                                         [this](int index) { cboComPorts->setCurrentIndex(index); });
-    if (found < 0)
+    const PortSearch::Result result = PortSearch::Run(
+        *tarn, ports, settings, [this](int index) { ShowTrying(index); },
+        [this] { return m_stopSearch; });
+    if (result.found < 0)
         SelectPort(previousPort);
     cmdAutoDetect->setText(QString::fromLatin1(kAutoDetectCaption));
+    lblDetectProgress->clear();
+    m_trying.clear();
+    m_searching = false;
     SetBusy(false);
     RefreshPortItems();
-    return found;
+    return result;
 }

@@ -48,8 +48,11 @@ public:
     QPushButton* cmdSave = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
+    /// The port that auto detect is trying; empty otherwise.
+    QLabel* lblDetectProgress = nullptr;
 
-    /// True while OK or Auto detect works on the link; the window takes no input meanwhile.
+    /// True while OK or Auto detect works on the link; the window takes no input meanwhile
+    /// but Cancel, which stops a search after the port being tried.
     bool isBusy() const { return m_busy; }
 
     void handleOK();
@@ -77,8 +80,10 @@ private:
     /// Brings the port items' device texts up to date.
     void RefreshPortItems();
     void SetBusy(bool busy);
-    /// Tries every port with `settings`; the index of the port that answered, or -1.
-    int Search(const QString& settings);
+    /// Tries every port with `settings` until one answers or Cancel stops the search.
+    PortSearch::Result Search(const QString& settings);
+    /// Shows the port being tried: "COM3 of 15 — /dev/ttyUSB2".
+    void ShowTrying(int index);
     /// The link's start failure with what the user can do about it.
     QString StartFailureText(const QString& errText) const;
     QString IniPath() const;
@@ -86,4 +91,8 @@ private:
     MessageBoxes& m_boxes;
     QTimer* m_portRefresh = nullptr;
     bool m_busy = false;
+    bool m_searching = false;
+    /// Set by Cancel during a search; the search looks at it between ports.
+    bool m_stopSearch = false;
+    QString m_trying;
 };

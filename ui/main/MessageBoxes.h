@@ -3,7 +3,8 @@
 #include <QString>
 
 /// Every message box of the program goes through this interface, so that tests can answer
-/// them. All boxes carry the program title.
+/// them. All boxes carry the program title. `informative`, where given, goes below the main
+/// text: what the main text leaves out, such as what a write will change or why it failed.
 class MessageBoxes
 {
 public:
@@ -12,13 +13,17 @@ public:
     virtual ~MessageBoxes() = default;
 
     /// OK button, information icon.
-    virtual void info(const QString& text) = 0;
+    virtual void info(const QString& text, const QString& informative = {}) = 0;
     /// OK button, critical icon.
-    virtual void critical(const QString& text) = 0;
+    virtual void critical(const QString& text, const QString& informative = {}) = 0;
     /// OK button, no icon.
-    virtual void plain(const QString& text) = 0;
+    virtual void plain(const QString& text, const QString& informative = {}) = 0;
     /// Yes and No with the question icon; true for Yes.
-    virtual bool questionYesNo(const QString& text) = 0;
+    virtual bool questionYesNo(const QString& text, const QString& informative = {}) = 0;
     /// OK and Cancel with the question icon; true for OK.
-    virtual bool questionOkCancel(const QString& text) = 0;
+    virtual bool questionOkCancel(const QString& text, const QString& informative = {}) = 0;
+    /// OK and Cancel with the question icon and Cancel the default button, for what cannot
+    /// be undone; true for OK.
+    virtual bool questionOkCancelDefaultCancel(const QString& text,
+                                               const QString& informative = {}) = 0;
 };

@@ -4,45 +4,63 @@
 
 #include <QApplication>
 
+namespace {
+
+/// Some texts break their lines with a lone carriage return.
+QString LineBreaks(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
+} // namespace
+
 QMessageBox::StandardButton QtMessageBoxes::show(QMessageBox::Icon icon, const QString& text,
+                                                 const QString& informative,
                                                  QMessageBox::StandardButtons buttons,
                                                  QMessageBox::StandardButton defaultButton)
 {
     // The busy pointer never stays over a result box.
     BusyPointer::Reset();
-    // Some texts break their lines with a lone carriage return.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(u'\r', u'\n');
-    QMessageBox box(icon, QString::fromLatin1(kTitle), shown, buttons,
+    QMessageBox box(icon, QString::fromLatin1(kTitle), LineBreaks(text), buttons,
                     QApplication::activeWindow());
+    if (!informative.isEmpty())
+        box.setInformativeText(LineBreaks(informative));
     box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-void QtMessageBoxes::info(const QString& text)
+void QtMessageBoxes::info(const QString& text, const QString& informative)
 {
-    show(QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+    show(QMessageBox::Information, text, informative, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-void QtMessageBoxes::critical(const QString& text)
+void QtMessageBoxes::critical(const QString& text, const QString& informative)
 {
-    show(QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+    show(QMessageBox::Critical, text, informative, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-void QtMessageBoxes::plain(const QString& text)
+void QtMessageBoxes::plain(const QString& text, const QString& informative)
 {
-    show(QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+    show(QMessageBox::NoIcon, text, informative, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool QtMessageBoxes::questionYesNo(const QString& text)
+bool QtMessageBoxes::questionYesNo(const QString& text, const QString& informative)
 {
-    return show(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+    return show(QMessageBox::Question, text, informative, QMessageBox::Yes | QMessageBox::No,
                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-bool QtMessageBoxes::questionOkCancel(const QString& text)
+bool QtMessageBoxes::questionOkCancel(const QString& text, const QString& informative)
 {
-    return show(QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
+    return show(QMessageBox::Question, text, informative, QMessageBox::Ok | QMessageBox::Cancel,
                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool QtMessageBoxes::questionOkCancelDefaultCancel(const QString& text, const QString& informative)
+{
+    return show(QMessageBox::Question, text, informative, QMessageBox::Ok | QMessageBox::Cancel,
+                QMessageBox::Cancel) == QMessageBox::Ok;
 }

@@ -8,14 +8,17 @@
 class QtMessageBoxes : public MessageBoxes
 {
 public:
-    void info(const QString& text) override;
-    void critical(const QString& text) override;
-    void plain(const QString& text) override;
-    bool questionYesNo(const QString& text) override;
-    bool questionOkCancel(const QString& text) override;
+    void info(const QString& text, const QString& informative = {}) override;
+    void critical(const QString& text, const QString& informative = {}) override;
+    void plain(const QString& text, const QString& informative = {}) override;
+    bool questionYesNo(const QString& text, const QString& informative = {}) override;
+    bool questionOkCancel(const QString& text, const QString& informative = {}) override;
+    bool questionOkCancelDefaultCancel(const QString& text,
+                                       const QString& informative = {}) override;
 
 private:
     static QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text,
+                                            const QString& informative,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton);
 };

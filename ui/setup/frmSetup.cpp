@@ -6,6 +6,8 @@
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
 #include "eventloop/EventWait.h"
+#include "link/ConnectionAdvice.h"
+#include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/WireEncoding.h"
@@ -117,6 +119,37 @@ QLineEdit* TextBox(const char* name)
     box->setObjectName(Text(name));
     box->setFont(SetupFont(kControlPoints));
     return box;
+}
+
+/// One line of a confirmation: "name: current → new", or the value alone when it stays.
+QString Change(const QString& name, const QString& current, const QString& next)
+{
+    if (current == next)
+        return QStringLiteral("%1: %2 (unchanged)").arg(name, current);
+    return QStringLiteral("%1: %2 \u2192 %3").arg(name, current, next);
+}
+
+/// A date of the record or a picker in the locale's short form; "none" for no date.
+QString DateText(const TarnDateTime& value)
+{
+    return value.IsZero() ? QStringLiteral("none")
+                          : DisplayFormat::GeneralDateTime(value.DatePart());
+}
+
+/// The ticked outputs of a zone's byte ("1, 4"), or "none".
+QString OutputsText(uint8_t outputs)
+{
+    QStringList ticked;
+    for (int j = 0; j < SetupBlocks::kOutputsPerZone; ++j) {
+        if (IsBitSet(outputs, j))
+            ticked << QString::number(j + 1);
+    }
+    return ticked.isEmpty() ? QStringLiteral("none") : ticked.join(QStringLiteral(", "));
+}
+
+QString Seconds(double value)
+{
+    return DisplayFormat::Number(value) + QStringLiteral(" s");
 }
 
 QDateEdit* DatePicker(const char* name)
@@ -415,24 +448,35 @@ bool frmSetup::SendCommand(int code, const std::string& data, bool busyPointer)
     return SendCommands({{code, data}}, busyPointer);
 }
 
-bool frmSetup::Confirm(const char* question)
+bool frmSetup::Confirm(const char* question, const QString& changes)
 {
-    return m_boxes.questionOkCancel(Text(question));
+    return m_boxes.questionOkCancel(Text(question), changes);
 }
 
-void frmSetup::ShowError(const std::string& text)
+void frmSetup::ShowError(const std::string& text, const QString& informative)
 {
-    m_boxes.critical(DisplayFormat::Text(text));
+    m_boxes.critical(DisplayFormat::Text(text), informative);
 }
 
 void frmSetup::ShowResult(bool ok, const std::string& why)
 {
     if (ok)
         m_boxes.info(Text(kUpdated));
-    else if (why.empty())
-        m_boxes.critical(Text(kNotUpdated));
     else
-        m_boxes.critical(Text(kNotUpdated) + u'\r' + DisplayFormat::Text(why));
+        m_boxes.critical(Text(kNotUpdated),
+                         why.empty() ? LinkFailureText() : DisplayFormat::Text(why));
+}
+
+QString frmSetup::LinkFailureText() const
+{
+    // A link that is not started refuses every command at once and leaves no error of its own.
+    if (tarn && tarn->isStarted())
+        return tarn->lastError();
+    QString text = QStringLiteral("The port is not open.");
+    const QString advice = tarn && tarn->comm ? ConnectionAdvice(*tarn->comm) : QString();
+    if (!advice.isEmpty())
+        text += u' ' + advice;
+    return text;
 }
 
 void frmSetup::handleSetDelays()
@@ -452,7 +496,18 @@ void frmSetup::handleSetDelays()
             return;
         }
     }
-    if (!Confirm("Send new delay values to Tarn?") || !tarn)
+    if (!tarn)
+        return;
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    const QString changes =
+        QStringList{Change(QStringLiteral("Detector alarm delay"),
+                           Seconds(inputs.DetectorAlarmDelay), Seconds(values[0])),
+                    Change(QStringLiteral("Manual release alarm delay"),
+                           Seconds(inputs.ManualAlarmDelay), Seconds(values[1])),
+                    Change(QStringLiteral("Manual release stop delay"),
+                           Seconds(inputs.ManualStopDelay), Seconds(values[2]))}
+            .join(u'\n');
+    if (!Confirm("Send new delay values to Tarn?", changes))
         return;
 
     SetButtonsBusy(true);
@@ -466,7 +521,16 @@ void frmSetup::handleSetDelays()
 
 void frmSetup::handleSetTarnClock()
 {
-    if (!Confirm("Set Tarn time to computer time?") || !tarn)
+    if (!tarn)
+        return;
+    // The Tarn clock as the last status read found it; the computer's time is taken again
+    // when the command is sent.
+    if (!Confirm("Set Tarn time to computer time?",
+                 Change(QStringLiteral("Tarn clock"),
+                        tarn->Inputs.CPUDateTime.IsZero()
+                            ? QStringLiteral("not read")
+                            : DisplayFormat::GeneralDateTime(tarn->Inputs.CPUDateTime),
+                        DisplayFormat::GeneralDateTime(TarnDateTime::Now()))))
         return;
     SetButtonsBusy(true);
     std::string text;
@@ -502,7 +566,10 @@ void frmSetup::handleSetSerialNumber()
         SelectFieldText(txtSerialNumber);
         return;
     }
-    if (!Confirm("Send new serial number to Tarn?"))
+    if (!tarn ||
+        !Confirm("Send new serial number to Tarn?",
+                 Change(QStringLiteral("Serial number"),
+                        DisplayFormat::Text(tarn->Inputs.SerialNumber), QString::number(number))))
         return;
     SetupBlocks::Admin admin;
     admin.serialNumber = number;
@@ -519,7 +586,9 @@ void frmSetup::handleSetManufactoringDate()
         ShowError(error);
         return;
     }
-    if (!Confirm("Send new Manufactoring date to Tarn?"))
+    if (!Confirm("Send new Manufactoring date to Tarn?",
+                 Change(QStringLiteral("Manufacturing date"), DateText(tarn->Inputs.Manufactured),
+                        DateText(d))))
         return;
     SetupBlocks::Admin admin;
     admin.dates[0] = d;
@@ -538,7 +607,9 @@ void frmSetup::handleSetInstallationDate()
         ShowError(error);
         return;
     }
-    if (!Confirm("Send new Installation date to Tarn?"))
+    if (!Confirm("Send new Installation date to Tarn?",
+                 Change(QStringLiteral("Installation date"), DateText(tarn->Inputs.Installed),
+                        DateText(d))))
         return;
     SetupBlocks::Admin admin;
     admin.dates[1] = d;
@@ -558,11 +629,25 @@ void frmSetup::handleSetServiceDate()
         ShowError(error);
         return;
     }
-    if (!Confirm("Send new Service date to Tarn?"))
+    // Tarn keeps two service dates: the same date again would push out the one before.
+    if (d.DatePart() == inputs.LastService.DatePart()) {
+        ShowError("Incorrect value (Service date)! It is the last service date already.",
+                  QStringLiteral("Setting %1 again would replace the service date before it, "
+                                 "%2. Nothing was sent.")
+                      .arg(DateText(d), DateText(inputs.LastService2)));
         return;
+    }
     // The service date before moves to the last field as the new one is written.
-    if (SendAdmin(SetupBlocks::ServiceDates(d, inputs.LastService),
-                  "Incorrect value (Service date)!")) {
+    const SetupBlocks::Admin admin = SetupBlocks::ServiceDates(d, inputs.LastService);
+    const QString changes =
+        Change(QStringLiteral("Last service date"), DateText(inputs.LastService),
+               DateText(admin.dates[2].value_or(TarnDateTime()))) +
+        u'\n' +
+        Change(QStringLiteral("Service date before"), DateText(inputs.LastService2),
+               DateText(admin.dates[3].value_or(TarnDateTime())));
+    if (!Confirm("Send new Service date to Tarn?", changes))
+        return;
+    if (SendAdmin(admin, "Incorrect value (Service date)!")) {
         inputs.LastService2 = inputs.LastService;
         inputs.LastService = d;
     }
@@ -570,16 +655,43 @@ void frmSetup::handleSetServiceDate()
 
 void frmSetup::handleClearLog()
 {
-    if (!Confirm("Delete all stored log events?"))
+    if (!m_boxes.questionOkCancelDefaultCancel(
+            QStringLiteral("Delete all stored log events?"),
+            QStringLiteral("This cannot be undone: the events are gone from Tarn for good. "
+                           "Read and save them on the Event log page first if they are needed.")))
         return;
     // A failed deletion is reported like every other failed command: the technician must
     // not believe the log is gone when it is not.
     ShowResult(SendCommands({{TarnCommand::LogControl, SetupBlocks::ClearLogData()}}, true));
 }
 
+QString frmSetup::ZoneChanges() const
+{
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    QStringList zones;
+    for (int16_t zone = 0; zone < kZones; ++zone) {
+        const QComboBox* list = cboProfiles[zone];
+        const int running = list->findData(inputs.ProfileID(zone));
+        const QString current = running >= 0 ? list->itemText(running) : list->placeholderText();
+        // A zone without a chosen profile keeps the one it runs.
+        const QString profile =
+            list->currentIndex() < 0
+                ? QStringLiteral("Profile: %1 (not written)").arg(current)
+                : Change(QStringLiteral("Profile"), current, list->currentText());
+        std::array<bool, kOutputsPerZone> ticked{};
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();
+        zones << QStringList{Frame1[zone]->title() + u':', profile,
+                             Change(QStringLiteral("Outputs"), OutputsText(inputs.OutPuts(zone)),
+                                    OutputsText(SetupBlocks::OutputsByte(ticked)))}
+                     .join(u'\n');
+    }
+    return zones.join(QStringLiteral("\n\n"));
+}
+
 void frmSetup::handleSetZoneSettings()
 {
-    if (!Confirm("Send new Zone settings to Tarn?") || !tarn)
+    if (!tarn || !Confirm("Send new Zone settings to Tarn?", ZoneChanges()))
         return;
     // The block carries the delays and zone messages too: as the controller has them now.
     std::string readError;
@@ -605,7 +717,7 @@ void frmSetup::handleSetZoneSettings()
     std::vector<SetupBlocks::Command> commands;
     std::string errText;
     if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands, errText)) {
-        ShowError(std::string(kNotUpdated) + "\r" + errText);
+        ShowError(kNotUpdated, DisplayFormat::Text(errText));
         return;
     }
     const bool ok = SendCommands(commands, true);

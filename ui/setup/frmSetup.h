@@ -121,11 +121,16 @@ private:
     bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
     bool SendCommand(int code, const std::string& data, bool busyPointer);
     void SetButtonsBusy(bool busy);
-    /// The question box; true for OK.
-    bool Confirm(const char* question);
-    void ShowError(const std::string& text);
-    /// The result box; a failure says `why` below the usual text where it is known.
+    /// The question box, with what will change below it; true for OK.
+    bool Confirm(const char* question, const QString& changes);
+    void ShowError(const std::string& text, const QString& informative = {});
+    /// The result box. A failure says why below the usual text: `why` where the caller knows
+    /// it, else the link's reason.
     void ShowResult(bool ok, const std::string& why = {});
+    /// Why the last command failed: the link's error, or that its port is not open.
+    QString LinkFailureText() const;
+    /// The zones as the record has them and as Set all zone settings writes them.
+    QString ZoneChanges() const;
     /// Sends an administrative block; false (with its box shown) when it cannot be built or
     /// was not acknowledged.
     bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
