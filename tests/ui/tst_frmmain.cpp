@@ -4,8 +4,10 @@
 #include "link/SerialPort.h"
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
+#include "ui/comsetup/frmComSetup.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/frmTraffic.h"
+#include "ui/setup/frmSetup.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -144,6 +146,25 @@ private slots:
         window()->UpdateStatusPage();
         QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
         QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
+    }
+
+    /// Every window fits a 1366x768 screen at 125 % with a desktop panel (about 1090x570
+    /// logical pixels), and can be made smaller than its first size.
+    void windowsFitSmallScreens()
+    {
+        QVERIFY(startProgram());
+        const QSize screen(1090, 570);
+        frmSetup setup(window()->tarn, boxes(), window(), u"-K"_s);
+        frmComSetup comSetup(window()->tarn, boxes(), window());
+        frmAbout about(boxes(), window());
+        for (QWidget* shown :
+             std::initializer_list<QWidget*>{window(), &setup, &comSetup, &about}) {
+            shown->ensurePolished();
+            const QSize least = shown->minimumSizeHint().expandedTo(shown->minimumSize());
+            QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),
+                     qPrintable(shown->objectName() + u": "_s + QString::number(least.width()) +
+                                u'x' + QString::number(least.height())));
+        }
     }
 
     /// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp back.

@@ -40,6 +40,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -171,7 +172,13 @@ void frmMain::buildPages()
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(tabCtrl);
-    layout->addWidget(m_pages, 1);
+    // On a small screen the window can be made smaller than the pages; they scroll.
+    auto* scroller = new QScrollArea;
+    scroller->setObjectName(QStringLiteral("scrPages"));
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidget(m_pages);
+    layout->addWidget(scroller, 1);
     setCentralWidget(central);
     connect(tabCtrl, &QTabBar::currentChanged, this, &frmMain::handleTabSelected);
     // Ctrl+Tab / Ctrl+PgDn and Ctrl+Shift+Tab / Ctrl+PgUp go to the next and the previous page.
