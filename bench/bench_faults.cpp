@@ -211,7 +211,8 @@ ListCheck CheckList(const QTreeWidget& list, const QStringList& store)
 /// Reads until the controller says END, clicking "Continue" where a read stopped early.
 bool ReadLog(EventLogPage& page)
 {
-    page.cmdClearLogList->click();
+    // The rows of the read before are counted already: emptied without the question.
+    page.handleClearLogList();
     page.cmdGetLogEvents->click();
     for (int click = 1;
          click < kMaxLogClicks && page.cmdGetLogEvents->text() == QLatin1String("Continue");

@@ -83,6 +83,13 @@ private slots:
             QCOMPARE(label(), u"End of log: 4 events"_s);
             page()->cmdGetLogEvents->click();
             QCOMPARE(numbers(), Range(0, 4));
+            // Rows not saved: "Empty list" asks first, and Cancel keeps them.
+            const QString emptyList = u"Empty the event list?"_s;
+            boxes().expect(Kind::QuestionOkCancelDefaultCancel, emptyList, false,
+                           u"The 4 events listed have not been saved. *"_s);
+            page()->cmdClearLogList->click();
+            QCOMPARE(numbers(), Range(0, 4));
+            boxes().expect(Kind::QuestionOkCancelDefaultCancel, emptyList, true);
             page()->cmdClearLogList->click();
             QCOMPARE(label(), u"0 events listed"_s);
             return;
@@ -93,6 +100,8 @@ private slots:
         QCOMPARE(sim().journal().mid(before).value(0), u"66 01"_s);
         QCOMPARE(numbers(), Range(1, 3));
         QCOMPARE(window()->LogEventNo, 4);
+        // Saved rows go without a question.
+        page()->cmdSaveLog->click();
         page()->cmdClearLogList->click();
         QCOMPARE(page()->lvLog->topLevelItemCount(), 0);
         QCOMPARE(window()->LogEventNo, 4);
@@ -140,6 +149,36 @@ private slots:
         QCOMPARE(numbers(), Range(0, 30));
         // The count is of the rows listed, not of those the last click read.
         QCOMPARE(label(), u"End of log: 30 events"_s);
+    }
+
+    /// A sort keeps the row the user chose in sight.
+    void sortKeepsTheChosenRow()
+    {
+        QVERIFY(open(u"V2.07"_s, 60));
+        window()->resize(800, 400);
+        window()->show();
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(page()->lvLog->topLevelItemCount(), 60);
+        QTreeWidgetItem* chosen = page()->lvLog->topLevelItem(50);
+        page()->lvLog->setCurrentItem(chosen);
+        page()->lvLog->scrollToItem(chosen);
+        page()->handleColumnClick(0);
+        QCOMPARE(page()->lvLog->indexOfTopLevelItem(chosen), 9);
+        QVERIFY(
+            page()->lvLog->viewport()->rect().intersects(page()->lvLog->visualItemRect(chosen)));
+    }
+
+    /// Closing during a reading: the reading stops first, and the question says so.
+    void closeDuringReading()
+    {
+        QVERIFY(open(u"V2.07"_s, 30) && sim().command(u"delay 20"_s));
+        boxes().expect(Kind::QuestionYesNo, u"End application?"_s, false,
+                       u"An event-log reading was running; it has stopped. The * events listed "
+                       u"have not been saved."_s);
+        whenRows(5, [this] { window()->close(); });
+        page()->cmdGetLogEvents->click();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QCOMPARE(caption(), u"Continue"_s);
     }
 
     void sortsByValue_data()

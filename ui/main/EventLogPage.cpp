@@ -145,7 +145,7 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     lblLogProgress = new QLabel;
     lblLogProgress->setObjectName(QStringLiteral("lblLogProgress"));
 
-    connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleClearLogList);
+    connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleEmptyListClicked);
     connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
     connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
     connect(cmdGetAllLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetAllLogEvents);
@@ -271,6 +271,25 @@ void EventLogPage::InsertRow(QTreeWidgetItem* item)
     }
     lvLog->insertTopLevelItem(low, item);
     lvLog->scrollToItem(item);
+    m_unsaved = true;
+}
+
+int EventLogPage::rowCount() const
+{
+    return lvLog->topLevelItemCount();
+}
+
+void EventLogPage::handleEmptyListClicked()
+{
+    const int rows = lvLog->topLevelItemCount();
+    if (m_unsaved && rows > 0 &&
+        !m_host.messageBoxes().questionOkCancelDefaultCancel(
+            QStringLiteral("Empty the event list?"),
+            (rows == 1 ? QStringLiteral("The event listed has not been saved.")
+                       : QStringLiteral("The %1 events listed have not been saved.").arg(rows)) +
+                QStringLiteral(" Events that Tarn has sent cannot all be read from it again.")))
+        return;
+    handleClearLogList();
 }
 
 bool EventLogPage::Precedes(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const
@@ -305,7 +324,13 @@ void EventLogPage::handleColumnClick(int column)
         lblSortDown[k]->hide();
     }
     (m_descending ? lblSortUp : lblSortDown)[column]->show();
+    // The row the user chose stays chosen and in sight.
+    QTreeWidgetItem* current = lvLog->currentItem();
     SortList();
+    if (current) {
+        lvLog->setCurrentItem(current);
+        lvLog->scrollToItem(current);
+    }
 }
 
 void EventLogPage::PlaceSortIndicators()
@@ -332,6 +357,7 @@ void EventLogPage::handleGetAllLogEvents()
 void EventLogPage::handleClearLogList()
 {
     lvLog->clear();
+    m_unsaved = false;
     m_lostEvents = 0;
     m_endReached = false;
     ShowProgress();
@@ -382,6 +408,7 @@ void EventLogPage::handleSaveLog()
                                            .arg(path, QString::fromStdString(errText)));
         return;
     }
+    m_unsaved = false;
     QString editorError;
     if (!TextEditorLauncher::Open(path, editorError))
         m_host.messageBoxes().critical(editorError +

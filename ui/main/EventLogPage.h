@@ -55,6 +55,11 @@ public:
     void handleGetLogEvents();
     void handleGetAllLogEvents();
     void handleClearLogList();
+    /// "Empty list": asks first when the rows listed were not saved.
+    void handleEmptyListClicked();
+    bool isReading() const { return m_reading; }
+    int rowCount() const;
+    bool isUnsaved() const { return m_unsaved; }
     void handleSaveLog();
     void handleColumnClick(int column);
 
@@ -77,6 +82,8 @@ private:
     int m_sortKey = 0;
     bool m_descending = false;
     bool m_reading = false;
+    /// Rows were listed since the list was last saved or emptied.
+    bool m_unsaved = false;
     bool m_getAllWanted = false;
     qint64 m_nextSequence = 0;
     /// Since the list was last emptied: events lost, and whether the last reading ended at

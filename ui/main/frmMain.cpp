@@ -630,6 +630,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         if (!m_closeDeferred) {
             m_closeDeferred = true;
+            m_closeStopsReading = picLog->isReading();
             WhenIdle([this] {
                 m_closeDeferred = false;
                 close();
@@ -637,7 +638,20 @@ void frmMain::closeEvent(QCloseEvent* event)
         }
         return;
     }
-    if (!m_boxes.questionYesNo(QStringLiteral("End application?")) || m_closing) {
+    // A reading stops before the question (it is a wait); the question says so, and what
+    // the list holds that was not saved.
+    QString informative;
+    const int rows = picLog->rowCount();
+    const QString listed =
+        rows == 1 ? QStringLiteral("The event listed has not been saved.")
+                  : QStringLiteral("The %1 events listed have not been saved.").arg(rows);
+    if (m_closeStopsReading)
+        informative = QStringLiteral("An event-log reading was running; it has stopped.") +
+                      (picLog->isUnsaved() ? u' ' + listed : QString());
+    else if (picLog->isUnsaved() && rows > 0)
+        informative = listed;
+    m_closeStopsReading = false;
+    if (!m_boxes.questionYesNo(QStringLiteral("End application?"), informative) || m_closing) {
         event->ignore();
         return;
     }

@@ -159,6 +159,8 @@ private:
     /// Why the port is not open, shown until it is.
     QString m_linkError;
     bool m_closeDeferred = false;
+    /// The close was asked for during an event-log reading, which stopped for it.
+    bool m_closeStopsReading = false;
     bool m_shutDown = false;
     bool m_endAsked = false;
     TerminationSignals* m_signals = nullptr;
