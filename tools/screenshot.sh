@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
-# Shows the program's status page against the controller simulator on a virtual X display and
-# saves a picture of the screen as docs/screenshot-status.png. Builds nothing.
+# Shows the program against the controller simulator on a virtual X display the size of a
+# 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page and the setup
+# window as docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
-# Needs Xvfb, xwd and ImageMagick's convert (Debian: xvfb x11-apps imagemagick).
+# Needs Xvfb, xwd, xdotool and ImageMagick's convert (Debian: xvfb x11-apps xdotool imagemagick).
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
 bin=$(cd "$build" && pwd)/bin
-out=$src/docs/screenshot-status.png
-screen_size=1024x720x24
+docs=$src/docs
+screen_size=1366x768x24
+scale=1.25
 wait_steps=200 # of 0.05 s
 
 for f in tarnconf tarn-sim Tarn.INI; do
     [ -e "$bin/$f" ] || { echo "$bin/$f is missing: build the project first." >&2; exit 1; }
 done
-for t in Xvfb xwd convert; do
+for t in Xvfb xwd convert xdotool; do
     command -v "$t" >/dev/null || {
-        echo "$t is missing (Debian: apt-get install xvfb x11-apps imagemagick)." >&2
+        echo "$t is missing (Debian: apt-get install xvfb x11-apps xdotool imagemagick)." >&2
         exit 1
     }
 done
@@ -69,7 +71,7 @@ for _ in $(seq "$wait_steps"); do
     sleep 0.05
 done
 
-TARN_HOME=$work DISPLAY=:$display XDG_RUNTIME_DIR=$work "$bin/tarnconf" \
+TARN_HOME=$work DISPLAY=:$display XDG_RUNTIME_DIR=$work QT_SCALE_FACTOR=$scale "$bin/tarnconf" -K \
     >"$work/tarnconf.log" 2>&1 &
 prog_pid=$!
 
@@ -82,8 +84,23 @@ done
 grep -q ' 51 ' "$work/journal" || { echo "No status read was seen." >&2; exit 1; }
 sleep 1.5
 
-mkdir -p "$(dirname "$out")"
-xwd -root -silent -display ":$display" >"$work/screen.xwd"
-# The screen is black around the window: crop to the window.
-convert "xwd:$work/screen.xwd" -bordercolor black -border 1 -trim +repage "png:$out"
-echo "Saved $out"
+mkdir -p "$docs"
+# shot NAME: the screen, cropped to the windows on it.
+shot() {
+    xwd -root -silent -display ":$display" >"$work/screen.xwd"
+    convert "xwd:$work/screen.xwd" -bordercolor black -border 1 -trim +repage "png:$docs/screenshot-$1.png"
+    echo "Saved $docs/screenshot-$1.png"
+}
+# keys KEY...: typed into the program's active window.
+keys() {
+    DISPLAY=:$display xdotool search --sync --name "Tarn Configuration" windowfocus --sync >/dev/null 2>&1 || true
+    DISPLAY=:$display xdotool key --delay 100 "$@"
+}
+shot status
+
+# The setup window (F2), then closed again.
+keys F2
+sleep 1.5
+shot setup
+DISPLAY=:$display xdotool key Escape
+

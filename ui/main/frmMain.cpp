@@ -25,6 +25,7 @@
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
+#include "ui/main/PageScroller.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/TextEditorLauncher.h"
@@ -40,7 +41,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScreen>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -173,7 +174,7 @@ void frmMain::buildPages()
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(tabCtrl);
     // On a small screen the window can be made smaller than the pages; they scroll.
-    auto* scroller = new QScrollArea;
+    auto* scroller = new PageScroller;
     scroller->setObjectName(QStringLiteral("scrPages"));
     scroller->setWidgetResizable(true);
     scroller->setFrameShape(QFrame::NoFrame);
@@ -287,6 +288,9 @@ bool frmMain::Load()
                 [this](QSessionManager&) { EndBySystem(); });
 
     updTimer->start();
+    // The pages whole where the screen has room for them.
+    if (const QScreen* shown = screen())
+        resize(sizeHint().boundedTo(shown->availableGeometry().size()));
     return true;
 }
 
