@@ -36,6 +36,13 @@ public:
     }
 
 private:
+    QString saveFileName(const QString& suggested, const QString&) override
+    {
+        print(QStringLiteral("save as ") + suggested, {});
+        return {};
+    }
+    bool choosePrinter(QPrinter&) override { return print(QStringLiteral("print"), {}); }
+
     static bool print(const QString& text, const QString& informative)
     {
         std::fprintf(stderr, "box: %s\n", qPrintable(text));

@@ -46,6 +46,8 @@ public:
     {
         return true;
     }
+    QString saveFileName(const QString&, const QString&) override { return {}; }
+    bool choosePrinter(QPrinter&) override { return false; }
     QString result;
 };
 

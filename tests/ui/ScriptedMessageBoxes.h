@@ -3,6 +3,7 @@
 #include "ui/main/MessageBoxes.h"
 
 #include <QList>
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -30,8 +31,38 @@ public:
     {
         m_script.append({kind, text, informative, answer});
     }
+    /// Expects the save dialog, and answers `path` (empty: cancelled).
+    void expectSaveFile(const QString& path) { m_files.append(path); }
+    /// Expects the print dialog, and prints into the PDF file `path` (empty: cancelled).
+    void expectPrint(const QString& path) { m_prints.append(path); }
+    QString saveFileName(const QString& suggested, const QString&) override
+    {
+        m_suggested = suggested;
+        if (m_files.isEmpty())
+            QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
+        return m_files.isEmpty() ? QString() : m_files.takeFirst();
+    }
+    bool choosePrinter(QPrinter& printer) override
+    {
+        if (m_prints.isEmpty()) {
+            QTest::qFail("unexpected print dialog", __FILE__, __LINE__);
+            return false;
+        }
+        const QString path = m_prints.takeFirst();
+        if (path.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        return true;
+    }
+    /// The path the last save dialog was opened at.
+    QString suggested() const { return m_suggested; }
+
     /// Expectations not met yet.
-    int pending() const { return static_cast<int>(m_script.size()); }
+    int pending() const
+    {
+        return static_cast<int>(m_script.size() + m_files.size() + m_prints.size());
+    }
 
     void info(const QString& text, const QString& informative = {}) override
     {
@@ -104,4 +135,7 @@ private:
     }
 
     QList<Expected> m_script;
+    QStringList m_files;
+    QStringList m_prints;
+    QString m_suggested;
 };

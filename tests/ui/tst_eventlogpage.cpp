@@ -151,6 +151,36 @@ private slots:
         QCOMPARE(label(), u"End of log: 30 events"_s);
     }
 
+    /// "Save as..." writes the list as CSV (UTF-8, identity and time of the read on top, cells
+    /// with a comma quoted); "Print..." prints it, here into a PDF file.
+    void savedAsCsvAndPrinted()
+    {
+        QVERIFY(open(u"V2.07"_s, 0,
+                     {EventHex(At(2026, 1, 1), 45, -5), EventHex(At(2026, 1, 2), 1, 20)}));
+        page()->cmdGetLogEvents->click();
+        const QString path = m_program->home.filePath(u"events.csv"_s);
+        boxes().expectSaveFile(path);
+        page()->cmdSaveLogAs->click();
+        QVERIFY(boxes().suggested().endsWith(u"_events.csv"_s));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(saved.readAll()).split(u"\r\n"_s);
+        QCOMPARE(lines.value(0), u"Tarn V2.07, serial 123456"_s.prepend(u'"').append(u'"'));
+        QVERIFY(lines.value(1).startsWith(u"Read at "_s));
+        QCOMPARE(lines.value(2).count(u','), 3);
+        QVERIFY2(lines.value(3).endsWith(u",\"Pump fault, no pressure\""_s),
+                 qPrintable(lines.value(3)));
+        QVERIFY(lines.value(3).contains(u"-5\u00B0C"_s));
+        QVERIFY(!page()->isUnsaved());
+
+        const QString pdf = m_program->home.filePath(u"events.pdf"_s);
+        boxes().expectPrint(pdf);
+        page()->cmdPrintLog->click();
+        QFile printed(pdf);
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        QVERIFY(printed.read(4) == "%PDF");
+    }
+
     /// A sort keeps the row the user chose in sight.
     void sortKeepsTheChosenRow()
     {

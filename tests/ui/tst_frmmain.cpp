@@ -167,6 +167,35 @@ private slots:
         }
     }
 
+    /// "Save as..." writes the status report as UTF-8 under a name made of the serial number,
+    /// the date and the kind, with the controller's identity and the time of the read on top;
+    /// "Print..." prints it (here into a PDF file).
+    void statusReportSavedAsAndPrinted()
+    {
+        QVERIFY(startProgram());
+        window()->updTimer->stop();
+        const QString path = m_program->home.filePath(u"chosen.txt"_s);
+        boxes().expectSaveFile(path);
+        window()->picSts->cmdSaveAs_sts->click();
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_status.txt"_s);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(saved.readAll());
+        QVERIFY2(text.startsWith(u"Tarn V2.07, serial 123456\r\nRead at "_s), qPrintable(text));
+        QVERIFY(text.contains(u"\u00B0C"_s));
+
+        const QString pdf = m_program->home.filePath(u"status.pdf"_s);
+        boxes().expectPrint(pdf);
+        window()->picSts->cmdPrintDialog_sts->click();
+        QFile printed(pdf);
+        QVERIFY(printed.open(QIODevice::ReadOnly));
+        QVERIFY(printed.read(4) == "%PDF");
+        // Cancelled, nothing is written.
+        boxes().expectSaveFile(QString());
+        window()->picSts->cmdSaveAs_sts->click();
+    }
+
     /// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp back.
     void keysSwitchPages()
     {

@@ -2,6 +2,7 @@
 
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/ReportFiles.h"
 #include "data/EventLog.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
@@ -9,15 +10,18 @@
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PageHost.h"
+#include "ui/main/ReportPrinter.h"
 #include "ui/main/TextEditorLauncher.h"
 
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -94,6 +98,8 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     cmdClearLogList = makeButton("cmdClearLogList", "Empty list", "Empties log list");
     cmdGetLogEvents = makeButton("cmdGetLogEvents", kCaptionGetNew, "Get newest log events");
     cmdSaveLog = makeButton("cmdSaveLog", "Save / Print", nullptr);
+    cmdSaveLogAs = makeButton("cmdSaveLogAs", "Save as...", nullptr);
+    cmdPrintLog = makeButton("cmdPrintLog", "Print...", nullptr);
     cmdGetAllLogEvents = makeButton("cmdGetAllLogEvents", "Get all events", "Get all log events");
     cmdGetAllLogEvents->setEnabled(false);
     // The reading state changes the caption; the buttons beside it stay where they are.
@@ -148,6 +154,8 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleEmptyListClicked);
     connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
     connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
+    connect(cmdSaveLogAs, &QPushButton::clicked, this, &EventLogPage::handleSaveLogAs);
+    connect(cmdPrintLog, &QPushButton::clicked, this, &EventLogPage::handlePrintLog);
     connect(cmdGetAllLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetAllLogEvents);
 
     auto* buttons = new QHBoxLayout;
@@ -155,6 +163,8 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     buttons->addWidget(cmdGetAllLogEvents);
     buttons->addWidget(cmdClearLogList);
     buttons->addWidget(cmdSaveLog);
+    buttons->addWidget(cmdSaveLogAs);
+    buttons->addWidget(cmdPrintLog);
     buttons->addSpacing(kIndicatorRoom);
     buttons->addWidget(lblLogProgress, 1);
     auto* layout = new QVBoxLayout(this);
@@ -222,6 +232,7 @@ void EventLogPage::ReadLogEvents()
     ShowProgress();
     const bool ended = m_reader.Read(m_host.link());
     m_reading = false;
+    m_readAt = QDateTime::currentDateTime();
     m_endReached = ended;
     ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
@@ -413,4 +424,41 @@ void EventLogPage::handleSaveLog()
     if (!TextEditorLauncher::Open(path, editorError))
         m_host.messageBoxes().critical(editorError +
                                        QStringLiteral("\nThe event log is saved as %1.").arg(path));
+}
+
+void EventLogPage::handleSaveLogAs()
+{
+    if (!m_host.link())
+        return;
+    const Tarn_Inputs& inputs = m_host.link()->Inputs;
+    const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(ReportFiles::SuggestedName(inputs, readAt.date(), QStringLiteral("events"),
+                                                 QStringLiteral("csv")));
+    const QString path = m_host.messageBoxes().saveFileName(
+        suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const QByteArray text = ReportFiles::EventsCsv(Report(), ReportFiles::Identity(inputs), readAt);
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText)) {
+        m_host.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.")
+                                           .arg(QDir::toNativeSeparators(path)),
+                                       QString::fromStdString(errText));
+        return;
+    }
+    m_unsaved = false;
+}
+
+void EventLogPage::handlePrintLog()
+{
+    if (!m_host.link())
+        return;
+    const QString identity = ReportFiles::Identity(m_host.link()->Inputs);
+    const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
+    // The tab-separated lines of tarn.logg, under the controller's identity.
+    const std::string report = Report().Text();
+    ReportPrinter::Print(m_host.messageBoxes(), QStringLiteral("Tarn event log"),
+                         QString::fromUtf8(ReportFiles::StatusText(report, identity, readAt)));
 }

@@ -3,6 +3,7 @@
 #include "controller/EventLogReader.h"
 #include "data/EventLogReport.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QWidget>
 
@@ -37,6 +38,9 @@ public:
     QPushButton* cmdClearLogList = nullptr;
     QPushButton* cmdGetLogEvents = nullptr;
     QPushButton* cmdSaveLog = nullptr;
+    /// The list under a name of the user's choosing (CSV), and through the print dialog.
+    QPushButton* cmdSaveLogAs = nullptr;
+    QPushButton* cmdPrintLog = nullptr;
     QPushButton* cmdGetAllLogEvents = nullptr;
     QTreeWidget* lvLog = nullptr;
     std::array<QLabel*, kColumns> lblSortUp{};
@@ -61,6 +65,8 @@ public:
     int rowCount() const;
     bool isUnsaved() const { return m_unsaved; }
     void handleSaveLog();
+    void handleSaveLogAs();
+    void handlePrintLog();
     void handleColumnClick(int column);
 
 protected:
@@ -84,6 +90,8 @@ private:
     bool m_reading = false;
     /// Rows were listed since the list was last saved or emptied.
     bool m_unsaved = false;
+    /// When the last reading ended: the time of the read for the saved reports.
+    QDateTime m_readAt;
     bool m_getAllWanted = false;
     qint64 m_nextSequence = 0;
     /// Since the list was last emptied: events lost, and whether the last reading ended at

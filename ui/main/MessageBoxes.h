@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QPrinter;
+
 /// Every message box of the program goes through this interface, so that tests can answer
 /// them. All boxes carry the program title. `informative`, where given, goes below the main
 /// text: what the main text leaves out, such as what a write will change or why it failed.
@@ -26,4 +28,8 @@ public:
     /// be undone; true for OK.
     virtual bool questionOkCancelDefaultCancel(const QString& text,
                                                const QString& informative = {}) = 0;
+    /// The file dialog for saving, opened at `suggested` (a path); empty when cancelled.
+    virtual QString saveFileName(const QString& suggested, const QString& filter) = 0;
+    /// The print dialog for `printer` (a printer or a PDF file); false when cancelled.
+    virtual bool choosePrinter(QPrinter& printer) = 0;
 };

@@ -3,6 +3,9 @@
 #include "ui/main/BusyPointer.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 
@@ -63,4 +66,18 @@ bool QtMessageBoxes::questionOkCancelDefaultCancel(const QString& text, const QS
 {
     return show(QMessageBox::Question, text, informative, QMessageBox::Ok | QMessageBox::Cancel,
                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QString QtMessageBoxes::saveFileName(const QString& suggested, const QString& filter)
+{
+    BusyPointer::Reset();
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromLatin1(kTitle),
+                                        suggested, filter);
+}
+
+bool QtMessageBoxes::choosePrinter(QPrinter& printer)
+{
+    BusyPointer::Reset();
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -15,6 +15,8 @@ public:
     bool questionOkCancel(const QString& text, const QString& informative = {}) override;
     bool questionOkCancelDefaultCancel(const QString& text,
                                        const QString& informative = {}) override;
+    QString saveFileName(const QString& suggested, const QString& filter) override;
+    bool choosePrinter(QPrinter& printer) override;
 
 private:
     static QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text,

@@ -119,6 +119,12 @@ StatusPage::StatusPage(QWidget* parent) : QWidget(parent)
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lblReadAt_sts);
     bottom->addStretch();
+    cmdSaveAs_sts = new QPushButton(QStringLiteral("Save as..."));
+    cmdSaveAs_sts->setObjectName(QStringLiteral("cmdSaveAs_sts"));
+    cmdPrintDialog_sts = new QPushButton(QStringLiteral("Print..."));
+    cmdPrintDialog_sts->setObjectName(QStringLiteral("cmdPrintDialog_sts"));
+    bottom->addWidget(cmdSaveAs_sts);
+    bottom->addWidget(cmdPrintDialog_sts);
     bottom->addWidget(cmdPrint_sts);
 
     auto* page = new QVBoxLayout(this);

@@ -59,6 +59,9 @@ public:
     std::array<QLabel*, kZones> lblProfileType_sts{};
     std::array<QLabel*, kOutputs> shpOutput_sts{};
     QPushButton* cmdPrint_sts = nullptr;
+    /// The report under a name of the user's choosing, and through the print dialog.
+    QPushButton* cmdSaveAs_sts = nullptr;
+    QPushButton* cmdPrintDialog_sts = nullptr;
     QLabel* lblReadAt_sts = nullptr;
 
 private:

@@ -6,6 +6,7 @@
 #include "controller/ConnectionState.h"
 #include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
+#include "controller/ReportFiles.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
@@ -26,6 +27,7 @@
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PageScroller.h"
+#include "ui/main/ReportPrinter.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/TextEditorLauncher.h"
@@ -36,6 +38,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -46,6 +49,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -169,6 +173,8 @@ void frmMain::buildPages()
     m_pages->addWidget(picTest);
     m_pages->addWidget(picLog);
     connect(picSts->cmdPrint_sts, &QPushButton::clicked, this, &frmMain::SaveStatusReport);
+    connect(picSts->cmdSaveAs_sts, &QPushButton::clicked, this, &frmMain::SaveStatusReportAs);
+    connect(picSts->cmdPrintDialog_sts, &QPushButton::clicked, this, &frmMain::PrintStatusReport);
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -554,25 +560,34 @@ void frmMain::FillStatusPage()
     picSts->Fill(tarn->Inputs);
 }
 
-void frmMain::SaveStatusReport()
+bool frmMain::StatusReportText(std::string& text, QDateTime& readAt)
 {
-    const QString path =
-        QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
     // Old values say when they were read, and are saved only when the user wants them.
+    readAt = picSts->readAt().isValid() ? picSts->readAt() : QDateTime::currentDateTime();
     TarnDateTime when = TarnDateTime::Now();
     if (picSts->isStale()) {
         const QDateTime since =
             tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : picSts->readAt();
         if (!m_boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
                                           .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
-            return;
-        const QDateTime read = picSts->readAt();
-        when =
-            TarnDateTime::FromParts(read.date().year(), read.date().month(), read.date().day(),
-                                    read.time().hour(), read.time().minute(), read.time().second());
+            return false;
+        when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
+                                       readAt.date().day(), readAt.time().hour(),
+                                       readAt.time().minute(), readAt.time().second());
     }
-    const std::string bytes = picSts->Report().Text(DisplayFormat::Latin1Text(
+    text = picSts->Report().Text(DisplayFormat::Latin1Text(
         DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));
+    return true;
+}
+
+void frmMain::SaveStatusReport()
+{
+    const QString path =
+        QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
+    std::string bytes;
+    QDateTime readAt;
+    if (!StatusReportText(bytes, readAt))
+        return;
 
     std::string errText;
     if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {
@@ -584,6 +599,40 @@ void frmMain::SaveStatusReport()
     if (!TextEditorLauncher::Open(path, editorError))
         m_boxes.critical(editorError +
                          QStringLiteral("\nThe status report is saved as %1.").arg(path));
+}
+
+void frmMain::SaveStatusReportAs()
+{
+    std::string report;
+    QDateTime readAt;
+    if (!tarn || !StatusReportText(report, readAt))
+        return;
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(ReportFiles::SuggestedName(tarn->Inputs, readAt.date(),
+                                                 QStringLiteral("status"), QStringLiteral("txt")));
+    const QString path =
+        m_boxes.saveFileName(suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const QByteArray text =
+        ReportFiles::StatusText(report, ReportFiles::Identity(tarn->Inputs), readAt);
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText))
+        m_boxes.critical(QStringLiteral("The status report could not be saved as %1.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QString::fromStdString(errText));
+}
+
+void frmMain::PrintStatusReport()
+{
+    std::string report;
+    QDateTime readAt;
+    if (!tarn || !StatusReportText(report, readAt))
+        return;
+    ReportPrinter::Print(m_boxes, QStringLiteral("Tarn status"),
+                         QString::fromUtf8(ReportFiles::StatusText(
+                             report, ReportFiles::Identity(tarn->Inputs), readAt)));
 }
 
 void frmMain::SwitchOffOutputs()

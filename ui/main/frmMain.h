@@ -2,6 +2,7 @@
 
 #include "ui/main/PageHost.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 
@@ -69,6 +70,10 @@ public:
     void StopPumpAndValves() override;
     /// Writes tarn.sts from the status page and opens it in the text editor.
     void SaveStatusReport();
+    /// The status report as a UTF-8 file named after the controller, where the user chooses.
+    void SaveStatusReportAs();
+    /// The status report through the print dialog.
+    void PrintStatusReport();
 
     /// Key of the selected tab.
     QString SelectedTabKey() const;
@@ -146,6 +151,9 @@ private:
     void FillStatusPage();
     /// Runs `work` now, or once the wait under way has ended.
     void WhenIdle(const std::function<void()>& work);
+    /// The status report's text with the time of the values (asking first when they are old);
+    /// false when the user does not want old values.
+    bool StatusReportText(std::string& text, QDateTime& readAt);
     /// Ends the tests, switches every output off and leaves the window without input.
     void Shutdown();
     /// Waits while the window keeps painting and taking input.

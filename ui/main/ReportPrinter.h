@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class MessageBoxes;
+
+/// Prints a report through the print dialog (a printer, or a PDF file), so that printing needs
+/// no text editor.
+class ReportPrinter
+{
+public:
+    /// False when the dialog was cancelled or the printing failed (the user has been told).
+    static bool Print(MessageBoxes& boxes, const QString& title, const QString& text);
+};
