@@ -1,5 +1,6 @@
 #include "ProgramHome.h"
 #include "SimProcess.h"
+#include "SmallDisk.h"
 
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
@@ -84,10 +85,12 @@ class tst_TarnSetup : public QObject
     QTemporaryDir m_dir;
 
     /// Runs tarn on `sim`'s terminal to its end, standard input empty (no terminal).
-    static Result run(const SimProcess& sim, QStringList args)
+    static Result run(const SimProcess& sim, QStringList args, const QString& stdoutFile = {})
     {
         Result result;
         QProcess tarn;
+        if (!stdoutFile.isEmpty())
+            tarn.setStandardOutputFile(stdoutFile);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
         tarn.setProcessEnvironment(env);
@@ -154,6 +157,46 @@ private slots:
         const QByteArray after = dump(second);
         QVERIFY(!after.isEmpty());
         QCOMPARE(WithoutSource(after), WithoutSource(before));
+    }
+
+    void dumpOutputFails_data()
+    {
+        QTest::addColumn<bool>("toFile");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("standard output full")
+            << false << u"standard output could not be written: No space left on device"_s;
+        QTest::newRow("file on a full disk") << true << u"could not be saved"_s;
+    }
+
+    /// A dump that cannot be written is an error, and the file it was to replace stays whole.
+    void dumpOutputFails()
+    {
+        QFETCH(bool, toFile);
+        QFETCH(QString, message);
+        SmallDisk disk;
+        if (toFile && !disk.mounted())
+            QSKIP(SmallDisk::skipReason());
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
+        const QString file = disk.filePath(u"setup.json"_s);
+        const QByteArray old = "{}\n";
+        QStringList args{u"setup"_s, u"dump"_s};
+        if (toFile) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+            f.close();
+            QVERIFY(disk.fill());
+            args << u"--output"_s << file;
+        }
+        const Result result = run(sim, args, toFile ? QString() : u"/dev/full"_s);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(message), qPrintable(result.err));
+        if (toFile) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), old);
+        }
     }
 
     void diffExitCodes_data()
