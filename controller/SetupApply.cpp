@@ -1,6 +1,7 @@
 #include "controller/SetupApply.h"
 
 #include "controller/DisplayFormat.h"
+#include "controller/StatusCycle.h"
 #include "data/ProfileCompiler.h"
 #include "data/TextNumbers.h"
 #include "link/Tarn_Comm.h"
@@ -106,7 +107,7 @@ bool SetupApply::Plan(const SetupFile::Setup& file,
                                             Differs(differences, Block::Manufactured))) ||
                        Differs(differences, Block::Installed) ||
                        Differs(differences, Block::ServiceDates);
-    if (admin && controllerVersion < SetupFile::kAdminDataVersion) {
+    if (admin && controllerVersion < StatusCycle::kAdminDataVersion) {
         errText = QStringLiteral("Tarn has firmware %1: the serial number and the dates need "
                                  "2.07 or later")
                       .arg(DisplayFormat::Version(controllerVersion));

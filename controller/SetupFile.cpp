@@ -1,6 +1,7 @@
 #include "controller/SetupFile.h"
 
 #include "controller/DisplayFormat.h"
+#include "controller/StatusCycle.h"
 #include "data/DateCodec.h"
 #include "data/SetupFields.h"
 #include "data/Tarn_Inputs.h"
@@ -243,6 +244,128 @@ bool ReadZone(Reader& r, const QJsonValue& value, int index, SetupFile::Zone& zo
     return true;
 }
 
+/// The setup in `root`; false after the reader has kept the refusal.
+bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, SetupFile::Setup& read)
+{
+    // The format and its version first: a newer version may have keys this one does not know.
+    if (root.value(QLatin1String("format")).toString() != QLatin1String(SetupFile::kFormat))
+        return r.Fail(QStringLiteral("format"),
+                      QStringLiteral("not \"%1\": this is not a Tarn setup file")
+                          .arg(QLatin1String(SetupFile::kFormat)));
+    long long version = 0;
+    const QJsonValue versionValue = root.value(QLatin1String("formatVersion"));
+    if (!r.Integer(versionValue, QStringLiteral("formatVersion"), 1, 1'000'000, version))
+        return false;
+    if (version > SetupFile::kFormatVersion)
+        return r.Fail(QStringLiteral("formatVersion"),
+                      QStringLiteral("version %1 is newer than this program reads (up to %2)")
+                          .arg(version)
+                          .arg(SetupFile::kFormatVersion));
+    if (!r.Keys(root, QString(),
+                {"format", "formatVersion", "source", "delays", "zones", "detectorVoltageSwitch",
+                 "dates", "factory"}) ||
+        !ReadSource(r, root.value(QLatin1String("source")), read.source))
+        return false;
+
+    QJsonObject delays;
+    if (!r.Object(root.value(QLatin1String("delays")), QStringLiteral("delays"), delays) ||
+        !r.Keys(delays, QStringLiteral("delays"),
+                {"detectorAlarm", "detectorReset", "manualAlarm", "manualStop"}) ||
+        !r.Delay(delays.value(QLatin1String("detectorAlarm")),
+                 QStringLiteral("delays.detectorAlarm"), read.detectorAlarmDelay))
+        return false;
+    long long number = 0;
+    if (!r.Integer(delays.value(QLatin1String("detectorReset")),
+                   QStringLiteral("delays.detectorReset"), 0, SetupFile::kMaxByte, number))
+        return false;
+    read.detectorResetDelay = static_cast<int>(number);
+    if (!r.Delay(delays.value(QLatin1String("manualAlarm")), QStringLiteral("delays.manualAlarm"),
+                 read.manualAlarmDelay) ||
+        !r.Delay(delays.value(QLatin1String("manualStop")), QStringLiteral("delays.manualStop"),
+                 read.manualStopDelay))
+        return false;
+
+    const QJsonValue zones = root.value(QLatin1String("zones"));
+    if (!zones.isArray() || zones.toArray().size() != SetupFile::kZones)
+        return r.Fail(QStringLiteral("zones"), QStringLiteral("must be a list of 3 zones"));
+    for (int z = 0; z < SetupFile::kZones; ++z) {
+        if (!ReadZone(r, zones.toArray().at(z), z, read.zones[static_cast<std::size_t>(z)]))
+            return false;
+    }
+    if (!r.Integer(root.value(QLatin1String("detectorVoltageSwitch")),
+                   QStringLiteral("detectorVoltageSwitch"), 0, SetupFile::kMaxByte, number))
+        return false;
+    read.detectorVoltageSwitch = static_cast<int>(number);
+
+    const bool oldFirmware = read.source.firmwareVersion < StatusCycle::kAdminDataVersion;
+    const QString oldReason =
+        QStringLiteral("firmware %1 has no dates and no serial number (they need 2.07 or later)")
+            .arg(DisplayFormat::Version(read.source.firmwareVersion));
+    const QJsonValue factoryValue = root.value(QLatin1String("factory"));
+    if (!factoryValue.isNull()) {
+        if (oldFirmware)
+            return r.Fail(QStringLiteral("factory"), oldReason);
+        QJsonObject factory;
+        if (!r.Object(factoryValue, QStringLiteral("factory"), factory) ||
+            !r.Keys(factory, QStringLiteral("factory"), {"serialNumber", "manufactured"}))
+            return false;
+        read.hasFactory = true;
+        const QJsonValue serial = factory.value(QLatin1String("serialNumber"));
+        if (!serial.isNull()) {
+            uint32_t value = 0;
+            std::string serialError;
+            if (!serial.isString() ||
+                !SetupFields::SerialNumber(serial.toString().toStdString(), value, serialError))
+                return r.Fail(QStringLiteral("factory.serialNumber"),
+                              QStringLiteral("must be a text of digits, 1 to %1, or null")
+                                  .arg(SetupFields::kMaxSerialNumber));
+            read.serialNumber = value;
+        }
+        if (!r.Date(factory.value(QLatin1String("manufactured")),
+                    QStringLiteral("factory.manufactured"), read.manufactured) ||
+            (read.manufactured &&
+             !r.DateCheck(QStringLiteral("factory.manufactured"),
+                          SetupFields::ManufacturingDateError(*read.manufactured, now))))
+            return false;
+    }
+    const QJsonValue datesValue = root.value(QLatin1String("dates"));
+    if (!datesValue.isNull()) {
+        if (oldFirmware)
+            return r.Fail(QStringLiteral("dates"), oldReason);
+        QJsonObject dates;
+        if (!r.Object(datesValue, QStringLiteral("dates"), dates) ||
+            !r.Keys(dates, QStringLiteral("dates"), {"installed", "lastService", "serviceBefore"}))
+            return false;
+        read.hasDates = true;
+        const TarnDateTime manufactured = read.manufactured.value_or(TarnDateTime());
+        if (!r.Date(dates.value(QLatin1String("installed")), QStringLiteral("dates.installed"),
+                    read.installed) ||
+            (read.installed &&
+             !r.DateCheck(QStringLiteral("dates.installed"),
+                          SetupFields::InstallationDateError(*read.installed, now, manufactured))))
+            return false;
+        const TarnDateTime installed = read.installed.value_or(TarnDateTime());
+        if (!r.Date(dates.value(QLatin1String("serviceBefore")),
+                    QStringLiteral("dates.serviceBefore"), read.serviceBefore) ||
+            (read.serviceBefore &&
+             !r.DateCheck(QStringLiteral("dates.serviceBefore"),
+                          SetupFields::ServiceDateError(*read.serviceBefore, now, installed,
+                                                        TarnDateTime()))))
+            return false;
+        if (!r.Date(dates.value(QLatin1String("lastService")), QStringLiteral("dates.lastService"),
+                    read.lastService) ||
+            (read.lastService && !r.DateCheck(QStringLiteral("dates.lastService"),
+                                              SetupFields::ServiceDateError(
+                                                  *read.lastService, now, installed,
+                                                  read.serviceBefore.value_or(TarnDateTime())))))
+            return false;
+        if (read.serviceBefore && !read.lastService)
+            return r.Fail(QStringLiteral("dates.serviceBefore"),
+                          QStringLiteral("a service before the last needs a last service date"));
+    }
+    return true;
+}
+
 } // namespace
 
 std::string SetupFile::DateText(const TarnDateTime& date)
@@ -296,7 +419,7 @@ SetupFile::Setup SetupFile::FromController(const Tarn_Inputs& inputs, int16_t vo
         zone.outputs = OutputNumbers(inputs.OutPuts(z));
     }
     setup.detectorVoltageSwitch = voltageSwitch;
-    if (inputs.CPUVersion >= kAdminDataVersion) {
+    if (inputs.CPUVersion >= StatusCycle::kAdminDataVersion) {
         setup.source.serialNumber = inputs.SerialNumber;
         setup.hasDates = true;
         setup.installed = KnownDate(inputs.Installed);
@@ -382,133 +505,11 @@ bool SetupFile::Read(std::string_view bytes, const TarnDateTime& now, Setup& set
                       : std::string("not a setup file: the document is not a JSON object");
         return false;
     }
-    const QJsonObject root = document.object();
     Reader r;
     Setup read;
-    const auto fail = [&] {
+    if (!ReadSetup(r, document.object(), now, read)) {
         errText = r.errText;
         return false;
-    };
-    // The format and its version first: a newer version may have keys this one does not know.
-    if (root.value(QLatin1String("format")).toString() != QLatin1String(kFormat))
-        return r.Fail(QStringLiteral("format"),
-                      QStringLiteral("not \"%1\": this is not a Tarn setup file")
-                          .arg(QLatin1String(kFormat))) ||
-               fail();
-    long long version = 0;
-    const QJsonValue versionValue = root.value(QLatin1String("formatVersion"));
-    if (!r.Integer(versionValue, QStringLiteral("formatVersion"), 1, 1'000'000, version))
-        return fail();
-    if (version > kFormatVersion)
-        return r.Fail(QStringLiteral("formatVersion"),
-                      QStringLiteral("version %1 is newer than this program reads (up to %2)")
-                          .arg(version)
-                          .arg(kFormatVersion)) ||
-               fail();
-    if (!r.Keys(root, QString(),
-                {"format", "formatVersion", "source", "delays", "zones", "detectorVoltageSwitch",
-                 "dates", "factory"}) ||
-        !ReadSource(r, root.value(QLatin1String("source")), read.source))
-        return fail();
-
-    QJsonObject delays;
-    if (!r.Object(root.value(QLatin1String("delays")), QStringLiteral("delays"), delays) ||
-        !r.Keys(delays, QStringLiteral("delays"),
-                {"detectorAlarm", "detectorReset", "manualAlarm", "manualStop"}) ||
-        !r.Delay(delays.value(QLatin1String("detectorAlarm")),
-                 QStringLiteral("delays.detectorAlarm"), read.detectorAlarmDelay))
-        return fail();
-    long long number = 0;
-    if (!r.Integer(delays.value(QLatin1String("detectorReset")),
-                   QStringLiteral("delays.detectorReset"), 0, kMaxByte, number))
-        return fail();
-    read.detectorResetDelay = static_cast<int>(number);
-    if (!r.Delay(delays.value(QLatin1String("manualAlarm")), QStringLiteral("delays.manualAlarm"),
-                 read.manualAlarmDelay) ||
-        !r.Delay(delays.value(QLatin1String("manualStop")), QStringLiteral("delays.manualStop"),
-                 read.manualStopDelay))
-        return fail();
-
-    const QJsonValue zones = root.value(QLatin1String("zones"));
-    if (!zones.isArray() || zones.toArray().size() != kZones)
-        return r.Fail(QStringLiteral("zones"), QStringLiteral("must be a list of 3 zones")) ||
-               fail();
-    for (int z = 0; z < kZones; ++z) {
-        if (!ReadZone(r, zones.toArray().at(z), z, read.zones[static_cast<std::size_t>(z)]))
-            return fail();
-    }
-    if (!r.Integer(root.value(QLatin1String("detectorVoltageSwitch")),
-                   QStringLiteral("detectorVoltageSwitch"), 0, kMaxByte, number))
-        return fail();
-    read.detectorVoltageSwitch = static_cast<int>(number);
-
-    const bool oldFirmware = read.source.firmwareVersion < kAdminDataVersion;
-    const QString oldReason =
-        QStringLiteral("firmware %1 has no dates and no serial number (they need 2.07 or later)")
-            .arg(DisplayFormat::Version(read.source.firmwareVersion));
-    const QJsonValue factoryValue = root.value(QLatin1String("factory"));
-    if (!factoryValue.isNull()) {
-        if (oldFirmware)
-            return r.Fail(QStringLiteral("factory"), oldReason) || fail();
-        QJsonObject factory;
-        if (!r.Object(factoryValue, QStringLiteral("factory"), factory) ||
-            !r.Keys(factory, QStringLiteral("factory"), {"serialNumber", "manufactured"}))
-            return fail();
-        read.hasFactory = true;
-        const QJsonValue serial = factory.value(QLatin1String("serialNumber"));
-        if (!serial.isNull()) {
-            uint32_t value = 0;
-            std::string serialError;
-            if (!serial.isString() ||
-                !SetupFields::SerialNumber(serial.toString().toStdString(), value, serialError))
-                return r.Fail(QStringLiteral("factory.serialNumber"),
-                              QStringLiteral("must be a text of digits, 1 to %1, or null")
-                                  .arg(SetupFields::kMaxSerialNumber)) ||
-                       fail();
-            read.serialNumber = value;
-        }
-        if (!r.Date(factory.value(QLatin1String("manufactured")),
-                    QStringLiteral("factory.manufactured"), read.manufactured) ||
-            (read.manufactured &&
-             !r.DateCheck(QStringLiteral("factory.manufactured"),
-                          SetupFields::ManufacturingDateError(*read.manufactured, now))))
-            return fail();
-    }
-    const QJsonValue datesValue = root.value(QLatin1String("dates"));
-    if (!datesValue.isNull()) {
-        if (oldFirmware)
-            return r.Fail(QStringLiteral("dates"), oldReason) || fail();
-        QJsonObject dates;
-        if (!r.Object(datesValue, QStringLiteral("dates"), dates) ||
-            !r.Keys(dates, QStringLiteral("dates"), {"installed", "lastService", "serviceBefore"}))
-            return fail();
-        read.hasDates = true;
-        const TarnDateTime manufactured = read.manufactured.value_or(TarnDateTime());
-        if (!r.Date(dates.value(QLatin1String("installed")), QStringLiteral("dates.installed"),
-                    read.installed) ||
-            (read.installed &&
-             !r.DateCheck(QStringLiteral("dates.installed"),
-                          SetupFields::InstallationDateError(*read.installed, now, manufactured))))
-            return fail();
-        const TarnDateTime installed = read.installed.value_or(TarnDateTime());
-        if (!r.Date(dates.value(QLatin1String("serviceBefore")),
-                    QStringLiteral("dates.serviceBefore"), read.serviceBefore) ||
-            (read.serviceBefore &&
-             !r.DateCheck(QStringLiteral("dates.serviceBefore"),
-                          SetupFields::ServiceDateError(*read.serviceBefore, now, installed,
-                                                        TarnDateTime()))))
-            return fail();
-        if (!r.Date(dates.value(QLatin1String("lastService")), QStringLiteral("dates.lastService"),
-                    read.lastService) ||
-            (read.lastService && !r.DateCheck(QStringLiteral("dates.lastService"),
-                                              SetupFields::ServiceDateError(
-                                                  *read.lastService, now, installed,
-                                                  read.serviceBefore.value_or(TarnDateTime())))))
-            return fail();
-        if (read.serviceBefore && !read.lastService)
-            return r.Fail(QStringLiteral("dates.serviceBefore"),
-                          QStringLiteral("a service before the last needs a last service date")) ||
-                   fail();
     }
     setup = std::move(read);
     return true;

@@ -26,8 +26,6 @@ public:
     /// Largest value of the fields the controller keeps in one byte (reset delay, message).
     static constexpr int kMaxByte = 255;
     static constexpr int kMaxProfileId = 32767;
-    /// Firmware from which the controller keeps the serial number and the dates.
-    static constexpr double kAdminDataVersion = 2.07;
 
     struct Source
     {

@@ -344,6 +344,23 @@ private slots:
         QCOMPARE(sim.journal().mid(journalBefore), read ? kStatusJournal : QStringList());
     }
 
+    /// Dates for a controller that cannot keep them: refused before anything is written.
+    void applyDatesToOldFirmware()
+    {
+        SimProcess first;
+        SimProcess old;
+        ProgramHome home;
+        QVERIFY(first.start() && old.start({u"--version"_s, u"V2.06"_s}) &&
+                home.installIni(first.slavePath()));
+        const QString path = write(u"dates.json"_s, dump(first));
+        const Result result = run(old, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains(u"Tarn has firmware V 2.06: the serial number and the dates "
+                                     u"need 2.07 or later. Nothing written."_s),
+                 qPrintable(result.err));
+        QCOMPARE(old.journal(), kStatusJournal.mid(0, kStatusJournal.size() - 1));
+    }
+
     void useFileProfiles()
     {
         SimProcess sim;
