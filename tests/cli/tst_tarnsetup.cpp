@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -342,6 +343,50 @@ private slots:
         QCOMPARE(result.exitCode, exitCode);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QCOMPARE(sim.journal().mid(journalBefore), read ? kStatusJournal : QStringList());
+    }
+
+    void applyAsks_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("yes") << QByteArray("y\n") << u"verified"_s << 1;
+        QTest::newRow("no") << QByteArray("n\n") << u"Nothing written."_s << 0;
+        QTest::newRow("end of input") << QByteArray("\x04") << u"Nothing written."_s << 0;
+    }
+
+    /// On a terminal apply asks, and only "y" writes.
+    void applyAsks()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, message);
+        QFETCH(int, writes);
+        // script(1) gives tarn a terminal of its own.
+        const QString script = QStandardPaths::findExecutable(u"script"_s);
+        if (script.isEmpty())
+            QSKIP("script(1) is needed for a terminal");
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
+        const QString path = write(u"asks.json"_s, Changed(dump(sim), 1, u"message"_s, 7));
+        const qsizetype journalBefore = sim.journal().size();
+        QProcess tarn;
+        tarn.start(script, {u"-qec"_s,
+                            u"'%1/tarn' --device '%2' setup apply '%3'"_s.arg(
+                                qEnvironmentVariable("TARN_BIN"), sim.slavePath(), path),
+                            u"/dev/null"_s});
+        QVERIFY(tarn.waitForStarted());
+        // The answer once the question is there, as a person gives it.
+        QByteArray shown;
+        QTRY_VERIFY_WITH_TIMEOUT((shown += tarn.readAllStandardOutput()).contains("[y/N]"),
+                                 kRunTimeoutMs);
+        tarn.write(answer);
+        QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+        QCOMPARE(tarn.exitCode(), 0);
+        const QString out = QString::fromUtf8(shown + tarn.readAllStandardOutput());
+        QVERIFY2(out.contains(message), qPrintable(out));
+        QCOMPARE(sim.journal().size() - journalBefore,
+                 kStatusJournal.size() * (1 + writes) + writes);
     }
 
     /// Dates for a controller that cannot keep them: refused before anything is written.
