@@ -33,14 +33,19 @@ QString ZoneProfile(char zone, const char* hex8)
     return Line(104, QByteArray(1, zone) + hex8);
 }
 
+const QByteArray kUnset = "00000000";
+
+QByteArray Packed(int year, int month, int day)
+{
+    return QByteArray::fromStdString(EncodePackedDate(TarnDateTime::FromParts(year, month, day)));
+}
+
 /// A second controller set up otherwise than the simulator's own: delays 20/10/10/30,
 /// messages 4 5 6, outputs 1,2 / 3,4 / none, profiles 2 2 1, serial number 654321,
 /// manufactured 2023-01-10, installed 2023-02-01, serviced 2025-03-01 and 2024-03-01.
 QStringList OtherSettings()
 {
-    const auto packed = [](int y, int m, int d) {
-        return QString::fromStdString(EncodePackedDate(TarnDateTime::FromParts(y, m, d)));
-    };
+    const auto packed = [](int y, int m, int d) { return QString::fromLatin1(Packed(y, m, d)); };
     return {u"delays 140A0A1E040506030C00"_s, u"profile 0 2"_s, u"profile 2 1"_s,
             u"admin 0009FBF1"_s + packed(2023, 1, 10) + packed(2023, 2, 1) + packed(2025, 3, 1) +
                 packed(2024, 3, 1)};
@@ -147,8 +152,15 @@ private slots:
         // Read, the blocks in the setup window's order (zone 2 already runs profile 2), read back.
         QStringList expected = kStatusJournal;
         expected << Line(98, "1E0A053C01020301020400") << ZoneProfile(0, "00000001") << u"102 *"_s
-                 << ZoneProfile(2, "00000003") << u"102 *"_s << u"99 *"_s << u"99 *"_s << u"99 *"_s
-                 << u"99 *"_s << kStatusJournal;
+                 << ZoneProfile(2, "00000003")
+                 << u"102 *"_s
+                 // One field each, the others unset: serial number, manufactured, installed,
+                 // then both service dates.
+                 << Line(99, "0001E240" + kUnset + kUnset + kUnset + kUnset)
+                 << Line(99, kUnset + Packed(2024, 3, 14) + kUnset + kUnset + kUnset)
+                 << Line(99, kUnset + kUnset + Packed(2024, 5, 2) + kUnset + kUnset)
+                 << Line(99, kUnset + kUnset + kUnset + Packed(2026, 5, 4) + Packed(2025, 5, 6))
+                 << kStatusJournal;
         const QStringList sent = second.journal().mid(journalBefore);
         for (qsizetype i = 0; i < qMin(sent.size(), expected.size()); ++i)
             if (expected[i].endsWith(u'*') && sent[i].startsWith(expected[i].chopped(1)))
