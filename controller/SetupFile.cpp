@@ -11,10 +11,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -44,6 +47,76 @@ std::optional<TarnDateTime> KnownDate(const TarnDateTime& date)
     if (date.IsZero())
         return std::nullopt;
     return date.DatePart();
+}
+
+/// The keys in the order a person reads the file: what it is, where it came from, the setup.
+const QStringList& KeyOrder()
+{
+    static const QStringList order{u"format"_s,
+                                   u"formatVersion"_s,
+                                   u"source"_s,
+                                   u"firmwareVersion"_s,
+                                   u"serialNumber"_s,
+                                   u"readTime"_s,
+                                   u"program"_s,
+                                   u"delays"_s,
+                                   u"detectorAlarm"_s,
+                                   u"detectorReset"_s,
+                                   u"manualAlarm"_s,
+                                   u"manualStop"_s,
+                                   u"zones"_s,
+                                   u"zone"_s,
+                                   u"profile"_s,
+                                   u"id"_s,
+                                   u"name"_s,
+                                   u"definition"_s,
+                                   u"message"_s,
+                                   u"outputs"_s,
+                                   u"detectorVoltageSwitch"_s,
+                                   u"dates"_s,
+                                   u"installed"_s,
+                                   u"lastService"_s,
+                                   u"serviceBefore"_s,
+                                   u"manufactured"_s,
+                                   u"factory"_s};
+    return order;
+}
+
+/// `value` as JSON text, objects with their keys in KeyOrder, one key a line; lists of
+/// numbers on one line.
+QByteArray Indented(const QJsonValue& value, int depth)
+{
+    constexpr int kIndent = 4;
+    const QByteArray inner((depth + 1) * kIndent, ' ');
+    const QByteArray outer(depth * kIndent, ' ');
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        QStringList keys = object.keys();
+        std::stable_sort(keys.begin(), keys.end(), [](const QString& a, const QString& b) {
+            return KeyOrder().indexOf(a) < KeyOrder().indexOf(b);
+        });
+        QByteArray text = "{";
+        for (const QString& key : keys) {
+            text += QByteArray(key == keys.first() ? "\n" : ",\n") + inner + Indented(key, depth) +
+                    ": " + Indented(object.value(key), depth + 1);
+        }
+        return text + (keys.isEmpty() ? QByteArray("}") : "\n" + outer + "}");
+    }
+    if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        const bool flat = std::none_of(array.begin(), array.end(), [](const QJsonValue& v) {
+            return v.isObject() || v.isArray();
+        });
+        QByteArray text = "[";
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            text += i > 0 ? "," : "";
+            text += flat ? QByteArray(i > 0 ? " " : "") : "\n" + inner;
+            text += Indented(array.at(i), depth + 1);
+        }
+        return text + (flat || array.isEmpty() ? QByteArray("]") : "\n" + outer + "]");
+    }
+    // A scalar as QJsonDocument writes it, without the list around it.
+    return QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
 }
 
 /// Walks a parsed document; the first refusal is kept with the key it names.
@@ -489,7 +562,7 @@ std::string SetupFile::Write(const Setup& setup)
                                               : QJsonValue()},
                           {QStringLiteral("manufactured"), DateValue(setup.manufactured)}})
                     : QJsonValue());
-    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    return (Indented(root, 0) + '\n').toStdString();
 }
 
 bool SetupFile::Read(std::string_view bytes, const TarnDateTime& now, Setup& setup,

@@ -78,6 +78,9 @@ private slots:
         std::string errText;
         QVERIFY2(SetupFile::Read(text, kNow, read, errText), errText.c_str());
         QCOMPARE(SetupFile::Write(read), text);
+        // What it is comes first, for a person reading it.
+        QVERIFY(text.starts_with("{\n    \"format\": \"tarn-setup\",\n    \"formatVersion\": 1,"));
+        QVERIFY(text.find("\"outputs\": [2, 4]") != std::string::npos);
         QVERIFY(SetupDiff::Compare(setup, read).empty());
         // What the file keeps of the controller, in its own words.
         QCOMPARE(read.zones[1].outputs, (std::vector<int>{2, 4}));
