@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/SetupTool.h"
 #include "link/PortNames.h"
 
 namespace {
@@ -51,6 +52,7 @@ const CommandInfo kCommands[] = {
      "Deletes all events stored in the controller, after asking (not with --yes).\n"
      "  --yes          do not ask\n",
      "yes", 0, 0},
+    {"setup", SetupTool::kSynopsis, SetupTool::kHelp, SetupTool::kOptions, 1, 2},
 };
 
 const CommandInfo* Find(const QString& name)
@@ -173,6 +175,9 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
             }
             options.output = value;
             commandOptions << QStringLiteral("output");
+        } else if (SetupTool::IsFlag(name)) {
+            options.flags << name.mid(2);
+            commandOptions << name.mid(2);
         } else if (arg.startsWith(u'-') && arg.size() > 1) {
             error = QStringLiteral("unknown option %1").arg(arg);
             return false;

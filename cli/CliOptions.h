@@ -19,6 +19,8 @@ struct CliOptions
     bool yes = false;
     QString format = QStringLiteral("tsv");
     QString output;
+    /// Flags of one command without a value, without their "--" (setup: "dry-run", ...).
+    QStringList flags;
 
     /// `args` without the program name. False, with the reason, for an unknown command or
     /// option, a missing or bad value, or arguments the command does not take.

@@ -2,6 +2,7 @@
 
 #include "cli/InterruptFlag.h"
 #include "cli/LogOutput.h"
+#include "cli/SetupTool.h"
 #include "cli/StatusJson.h"
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
@@ -131,6 +132,8 @@ int TarnTool::Run(const QStringList& args)
     const QString& command = m_options.command;
     if (command == QLatin1String("detect"))
         return Detect();
+    if (command == QLatin1String("setup"))
+        return SetupTool(*m_link, m_options, m_iniPath).Run([this] { return StartLink(); });
     if (!StartLink())
         return ExitController;
     if (command == QLatin1String("status"))

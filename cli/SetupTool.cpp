@@ -1,0 +1,278 @@
+#include "cli/SetupTool.h"
+
+#include "TarnVersion.h"
+#include "config/FileReplace.h"
+#include "controller/DisplayFormat.h"
+#include "controller/SetupApply.h"
+#include "controller/SetupCommands.h"
+#include "controller/SetupDiff.h"
+#include "controller/StatusCycle.h"
+#include "data/Catalogues.h"
+#include "link/Tarn_Comm.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kFlags[] = {"dry-run", "factory", "use-file-profiles", "set-clock"};
+constexpr const char* kProgram = "tarn " TARN_VERSION_TEXT;
+
+/// Writes all of `bytes` and flushes them; false, with errno set, when any could not go out.
+bool WriteStream(std::FILE* stream, const QByteArray& bytes)
+{
+    errno = 0;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+    const bool flushed = std::fflush(stream) == 0;
+    return written && flushed && std::ferror(stream) == 0;
+}
+
+QString Labels(const std::vector<SetupApply::Step>& steps, std::size_t from, std::size_t to)
+{
+    QStringList labels;
+    for (std::size_t i = from; i < to && i < steps.size(); ++i)
+        labels << steps[i].label;
+    return labels.isEmpty() ? QStringLiteral("nothing") : labels.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+SetupTool::SetupTool(Tarn_Comm& link, const CliOptions& options, const std::string& iniPath)
+    : m_link(link), m_options(options), m_iniPath(iniPath)
+{
+}
+
+bool SetupTool::IsFlag(const QString& option)
+{
+    for (const char* flag : kFlags) {
+        if (option == QLatin1String("--") + QLatin1String(flag))
+            return true;
+    }
+    return false;
+}
+
+bool SetupTool::HasFlag(const char* flag) const
+{
+    return m_options.flags.contains(QLatin1String(flag));
+}
+
+void SetupTool::Say(const QString& text)
+{
+    WriteStream(stderr, text.toLocal8Bit() + '\n');
+}
+
+bool SetupTool::Print(const QString& text)
+{
+    if (WriteStream(stdout, text.toLocal8Bit()))
+        return true;
+    const int error = errno != 0 ? errno : EIO;
+    Say(QStringLiteral("tarn: standard output could not be written: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error))));
+    return false;
+}
+
+int SetupTool::Run(const std::function<bool()>& startLink)
+{
+    m_subcommand = m_options.arguments.value(0);
+    m_file = m_options.arguments.value(1);
+    const bool dump = m_subcommand == QLatin1String("dump");
+    const bool apply = m_subcommand == QLatin1String("apply");
+    QString error;
+    if (!dump && !apply && m_subcommand != QLatin1String("diff"))
+        error = QStringLiteral("setup takes dump, diff or apply");
+    else if (dump && !m_file.isEmpty())
+        error = QStringLiteral("setup dump takes no file; --output FILE names where it goes");
+    else if (!dump && m_file.isEmpty())
+        error = QStringLiteral("setup %1 needs a FILE").arg(m_subcommand);
+    else if (!dump && !m_options.output.isEmpty())
+        error = QStringLiteral("setup %1 does not take --output").arg(m_subcommand);
+    else if (!apply && (!m_options.flags.isEmpty() || m_options.yes))
+        error =
+            QStringLiteral("setup %1 does not take --%2")
+                .arg(m_subcommand, m_options.yes ? QStringLiteral("yes") : m_options.flags.first());
+    if (!error.isEmpty()) {
+        Say(QStringLiteral("tarn: %1\nTry 'tarn setup --help'.").arg(error));
+        return ExitUsage;
+    }
+    if (dump)
+        return startLink() ? Dump() : ExitFailed;
+
+    SetupFile::Setup file;
+    if (!ReadFile(file))
+        return ExitUsage;
+    // Asking needs someone to answer: found out before the controller is read.
+    if (apply && !m_options.yes && !HasFlag("dry-run") && isatty(STDIN_FILENO) == 0) {
+        Say(QStringLiteral("tarn: setup apply asks before it writes, and there is no terminal "
+                           "to ask on: give --yes (or --dry-run to see what it would write)."));
+        return ExitUsage;
+    }
+    if (!startLink())
+        return apply ? ExitFailed : ExitDiffError;
+    SetupFile::Setup controller;
+    if (!ReadController(controller))
+        return apply ? ExitFailed : ExitDiffError;
+    const std::vector<SetupDiff::Difference> differences = SetupDiff::Compare(controller, file);
+    if (!apply) {
+        QString lines;
+        for (const SetupDiff::Difference& d : differences)
+            lines += d.Line() + u'\n';
+        if (!Print(lines))
+            return ExitDiffError;
+        if (differences.empty())
+            Say(QStringLiteral("Tarn's setup equals %1.").arg(m_file));
+        return differences.empty() ? ExitOk : ExitDifferent;
+    }
+    return Apply(file, differences);
+}
+
+bool SetupTool::ReadFile(SetupFile::Setup& setup)
+{
+    QFile file(m_file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Say(QStringLiteral("tarn: %1 cannot be read: %2").arg(m_file, file.errorString()));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    std::string errText;
+    if (!SetupFile::Read(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            TarnDateTime::Now(), setup, errText)) {
+        Say(QStringLiteral("tarn: %1 is refused: %2").arg(m_file, QString::fromStdString(errText)));
+        return false;
+    }
+    return true;
+}
+
+bool SetupTool::ReadController(SetupFile::Setup& setup)
+{
+    StatusCycle::Hooks hooks;
+    hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
+    bool complete = false;
+    if (!StatusCycle::Read(m_link, m_iniPath, hooks, &complete) || !complete) {
+        Say(QStringLiteral("tarn: Tarn's setup could not be read in full."));
+        return false;
+    }
+    setup = SetupFile::FromController(m_link.Inputs, m_link.DetectorVoltageSwitch, ProfileCatalogue,
+                                      TarnDateTime::Now(), kProgram);
+    return true;
+}
+
+int SetupTool::Dump()
+{
+    SetupFile::Setup setup;
+    if (!ReadController(setup))
+        return ExitFailed;
+    const std::string bytes = SetupFile::Write(setup);
+    if (m_options.output.isEmpty()) {
+        if (WriteStream(stdout, QByteArray::fromStdString(bytes)))
+            return ExitOk;
+        const int error = errno != 0 ? errno : EIO;
+        Say(QStringLiteral("tarn: standard output could not be written: %1")
+                .arg(QString::fromLocal8Bit(std::strerror(error))));
+        return ExitFailed;
+    }
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(m_options.output).toStdString(), bytes, errText)) {
+        Say(QStringLiteral("%1 could not be saved: %2")
+                .arg(m_options.output, QString::fromStdString(errText)));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+int SetupTool::Apply(const SetupFile::Setup& file,
+                     const std::vector<SetupDiff::Difference>& differences)
+{
+    const bool factory = HasFlag("factory");
+    const bool setClock = HasFlag("set-clock");
+    QString shown;
+    for (const SetupDiff::Difference& d : differences) {
+        shown += d.Line();
+        if (!factory && SetupDiff::IsFactory(d.block))
+            shown += QStringLiteral(" (not written without --factory)");
+        shown += u'\n';
+    }
+    if (!Print(shown))
+        return ExitFailed;
+
+    SetupApply::Options options;
+    options.factory = factory;
+    options.useFileProfiles = HasFlag("use-file-profiles");
+    std::vector<SetupApply::Step> steps;
+    QString errText;
+    if (!SetupApply::Plan(file, differences, m_link.Inputs.CPUVersion, ProfileCatalogue, options,
+                          steps, errText)) {
+        Say(QStringLiteral("tarn: %1. Nothing written.").arg(errText));
+        return ExitUsage;
+    }
+    if (steps.empty() && !setClock) {
+        Say(QStringLiteral("Nothing to write: Tarn has the setup of %1.").arg(m_file));
+        return ExitOk;
+    }
+    QString plan = Labels(steps, 0, steps.size());
+    if (setClock)
+        plan = (steps.empty() ? QString() : plan + QStringLiteral(", ")) +
+               QStringLiteral("clock (65)");
+    if (!Print(QStringLiteral("To write: %1\n").arg(plan)))
+        return ExitFailed;
+    if (HasFlag("dry-run")) {
+        Say(QStringLiteral("--dry-run: nothing written."));
+        return ExitOk;
+    }
+    if (!m_options.yes) {
+        std::fputs("Write this to Tarn? [y/N] ", stderr);
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer) ||
+            (answer != "y" && answer != "Y" && answer != "yes")) {
+            Say(QStringLiteral("Nothing written."));
+            return ExitOk;
+        }
+    }
+
+    const SetupApply::Outcome outcome = SetupApply::Run(m_link, steps);
+    if (outcome.stepsDone < steps.size()) {
+        const SetupApply::Step& failed = steps[outcome.stepsDone];
+        QString partly;
+        if (outcome.commandsDone > 0)
+            partly = QStringLiteral(" (command %1 of it was acknowledged, command %2 not)")
+                         .arg(failed.commands[outcome.commandsDone - 1].code)
+                         .arg(failed.commands[outcome.commandsDone].code);
+        Say(QStringLiteral("Stopped: %1 failed%2.\nWritten: %3.\nNot written: %4%5.")
+                .arg(failed.label, partly, Labels(steps, 0, outcome.stepsDone),
+                     Labels(steps, outcome.stepsDone, steps.size()),
+                     setClock ? QStringLiteral(", clock (65)") : QString()));
+        return ExitFailed;
+    }
+    if (setClock && !SetupCommands::SetClock(m_link)) {
+        Say(QStringLiteral("Stopped: clock (65) failed.\nWritten: %1.\nNot written: clock (65).")
+                .arg(Labels(steps, 0, steps.size())));
+        return ExitFailed;
+    }
+    Say(QStringLiteral("Written: %1.").arg(plan));
+
+    // The read-back: every field the controller reports must now be the file's.
+    SetupFile::Setup readBack;
+    if (!ReadController(readBack)) {
+        Say(QStringLiteral("Not verified: Tarn could not be read back."));
+        return ExitFailed;
+    }
+    QString left;
+    for (const SetupDiff::Difference& d : SetupDiff::Compare(readBack, file)) {
+        if (d.reported && (factory || !SetupDiff::IsFactory(d.block)))
+            left += QStringLiteral("\n  ") + d.Line();
+    }
+    if (!left.isEmpty()) {
+        Say(QStringLiteral("Not verified: Tarn reports after the write:%1").arg(left));
+        return ExitFailed;
+    }
+    return Print(QStringLiteral("verified\n")) ? ExitOk : ExitFailed;
+}

@@ -1,0 +1,207 @@
+#include "controller/SetupDiff.h"
+#include "controller/SetupFile.h"
+#include "data/Tarn_Inputs.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const TarnDateTime kNow = TarnDateTime::FromParts(2026, 12, 7, 11, 30);
+
+/// A setup as a 2.07 controller with every value set reports it.
+SetupFile::Setup Sample()
+{
+    Tarn_Inputs inputs;
+    inputs.CPUVersion = 2.07;
+    inputs.ResolveDelays("1E0A053C010203010A0F");
+    inputs.SetProfileID(0, 1);
+    inputs.SetProfileID(1, 2);
+    inputs.SetProfileID(2, 9);
+    inputs.SerialNumber = "123456";
+    inputs.Manufactured = TarnDateTime::FromParts(2024, 3, 14);
+    inputs.Installed = TarnDateTime::FromParts(2024, 5, 2);
+    inputs.LastService = TarnDateTime::FromParts(2026, 5, 4);
+    inputs.LastService2 = TarnDateTime::FromParts(2025, 5, 6);
+    KeyedCollection<Tarn_Profile> catalogue;
+    catalogue.Add("1", {"1", "Standard", "T,0,F,30,T,200,S,260"});
+    catalogue.Add("2", {"2", "Sch\xF6n", "T,0,F,30,S,45"});
+    return SetupFile::FromController(inputs, 0, catalogue, kNow, "tarn 3.0.6");
+}
+
+/// `value` put at `path` ("zones[1].outputs"); an invalid `value` removes the key.
+QJsonValue Put(const QJsonValue& at, QStringView path, const QJsonValue& value)
+{
+    if (path.isEmpty())
+        return value;
+    if (path.startsWith(u'[')) {
+        const qsizetype close = path.indexOf(u']');
+        const int index = path.mid(1, close - 1).toInt();
+        QStringView rest = path.mid(close + 1);
+        if (rest.startsWith(u'.'))
+            rest = rest.mid(1);
+        QJsonArray array = at.toArray();
+        array[index] = Put(array.at(index), rest, value);
+        return array;
+    }
+    qsizetype end = 0;
+    while (end < path.size() && path[end] != u'.' && path[end] != u'[')
+        ++end;
+    const QString key = path.left(end).toString();
+    QStringView rest = path.mid(end);
+    if (rest.startsWith(u'.'))
+        rest = rest.mid(1);
+    QJsonObject object = at.toObject();
+    if (rest.isEmpty() && value.isUndefined())
+        object.remove(key);
+    else
+        object.insert(key, Put(object.value(key), rest, value));
+    return object;
+}
+
+} // namespace
+
+class tst_SetupFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip()
+    {
+        const SetupFile::Setup setup = Sample();
+        const std::string text = SetupFile::Write(setup);
+        SetupFile::Setup read;
+        std::string errText;
+        QVERIFY2(SetupFile::Read(text, kNow, read, errText), errText.c_str());
+        QCOMPARE(SetupFile::Write(read), text);
+        // What it is comes first, for a person reading it.
+        QVERIFY(text.starts_with("{\n    \"format\": \"tarn-setup\",\n    \"formatVersion\": 1,"));
+        QVERIFY(text.find("\"outputs\": [2, 4]") != std::string::npos);
+        QVERIFY(SetupDiff::Compare(setup, read).empty());
+        // What the file keeps of the controller, in its own words.
+        QCOMPARE(read.zones[1].outputs, (std::vector<int>{2, 4}));
+        QCOMPARE(read.zones[1].profileName.value_or(""), std::string("Sch\xF6n"));
+        QVERIFY(!read.zones[2].profileDefinition);
+        QCOMPARE(SetupFile::DateText(*read.serviceBefore), std::string("2025-05-06"));
+        QCOMPARE(*read.serialNumber, 123456u);
+    }
+
+    void oldFirmwareHasNoDates()
+    {
+        Tarn_Inputs inputs;
+        inputs.CPUVersion = 2.06;
+        inputs.ResolveDelays("1E0A053C010203010A0F");
+        inputs.Installed = TarnDateTime::FromParts(2024, 5, 2);
+        const SetupFile::Setup setup =
+            SetupFile::FromController(inputs, 0, KeyedCollection<Tarn_Profile>(), kNow, "tarn");
+        const QJsonObject root = QJsonDocument::fromJson(SetupFile::Write(setup).c_str()).object();
+        QVERIFY(root.value(u"dates"_s).isNull());
+        QVERIFY(root.value(u"factory"_s).isNull());
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("path");
+        /// JSON of the value put there; empty removes the key.
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, const QString& path, const QByteArray& value,
+                            const QString& message) {
+            QTest::newRow(name) << path << value << message;
+        };
+        row("another format", u"format"_s, "\"tarn-status\"", u"format: not \"tarn-setup\""_s);
+        row("newer version", u"formatVersion"_s, "2",
+            u"formatVersion: version 2 is newer than this program reads (up to 1)"_s);
+        row("newer version with a new key", u"zones[0].valves"_s, "[1]",
+            u"zones[0].valves: unknown key"_s);
+        row("unknown key at the top", u"clock"_s, "\"2026-12-07\"", u"clock: unknown key"_s);
+        row("unknown key in source", u"source.user"_s, "\"x\"", u"source.user: unknown key"_s);
+        row("missing key", u"delays.manualStop"_s, {}, u"delays.manualStop: missing"_s);
+        row("delay 0", u"delays.detectorAlarm"_s, "0",
+            u"delays.detectorAlarm: 0 is outside 1 to 250"_s);
+        row("delay 251", u"delays.manualStop"_s, "251",
+            u"delays.manualStop: 251 is outside 1 to 250"_s);
+        row("delay 1.5", u"delays.manualAlarm"_s, "1.5",
+            u"delays.manualAlarm: must be a whole number"_s);
+        row("delay as text", u"delays.manualAlarm"_s, "\"30\"",
+            u"delays.manualAlarm: must be a whole number"_s);
+        row("reset delay 256", u"delays.detectorReset"_s, "256",
+            u"delays.detectorReset: 256 is outside 0 to 255"_s);
+        row("output 5", u"zones[1].outputs"_s, "[1,5]", u"zones[1].outputs: 5 is outside 1 to 4"_s);
+        row("output twice", u"zones[1].outputs"_s, "[2,2]",
+            u"zones[1].outputs: output 2 is listed twice"_s);
+        row("two zones", u"zones"_s, "[]", u"zones: must be a list of 3 zones"_s);
+        row("zone out of place", u"zones[2].zone"_s, "2", u"zones[2].zone: 2 is outside 3 to 3"_s);
+        row("message 256", u"zones[0].message"_s, "256",
+            u"zones[0].message: 256 is outside 0 to 255"_s);
+        row("negative profile", u"zones[0].profile.id"_s, "-1",
+            u"zones[0].profile.id: -1 is outside 0 to 32767"_s);
+        row("voltage switch 256", u"detectorVoltageSwitch"_s, "256",
+            u"detectorVoltageSwitch: 256 is outside 0 to 255"_s);
+        row("serial number 0", u"factory.serialNumber"_s, "\"0\"",
+            u"factory.serialNumber: must be a text of digits, 1 to 999999999, or null"_s);
+        row("serial number too long", u"factory.serialNumber"_s, "\"1000000000\"",
+            u"factory.serialNumber: must be a text"_s);
+        row("no date", u"dates.installed"_s, "\"2025-02-29\"",
+            u"dates.installed: 2025-02-29 is no date"_s);
+        row("future date", u"dates.lastService"_s, "\"2026-12-08\"",
+            u"dates.lastService: Incorrect value (Service date)! Can\u00B4t set to future date"_s);
+        row("installed before manufactured", u"dates.installed"_s, "\"2024-03-13\"",
+            u"dates.installed: Incorrect value (Installation date)! Must be later than the "
+            u"Manufacturing date."_s);
+        row("manufactured before 2000", u"factory.manufactured"_s, "\"1999-12-31\"",
+            u"factory.manufactured: Incorrect value (Manufacturing date)!"_s);
+        row("last service before the one before", u"dates.serviceBefore"_s, "\"2026-05-05\"",
+            u"dates.lastService: Incorrect value (Service date)! Must be later than the last "
+            u"Service date."_s);
+        row("dates on firmware 2.06", u"source.firmwareVersion"_s, "2.06",
+            u"factory: firmware V 2.06 has no dates and no serial number"_s);
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, message);
+        const QJsonDocument sample = QJsonDocument::fromJson(SetupFile::Write(Sample()).c_str());
+        const QJsonValue put = value.isEmpty()
+                                   ? QJsonValue(QJsonValue::Undefined)
+                                   : QJsonDocument::fromJson("[" + value + "]").array().at(0);
+        const QByteArray text = QJsonDocument(Put(sample.object(), path, put).toObject()).toJson();
+        SetupFile::Setup setup;
+        std::string errText;
+        QVERIFY(!SetupFile::Read(text.toStdString(), kNow, setup, errText));
+        QVERIFY2(QString::fromStdString(errText).startsWith(message), errText.c_str());
+    }
+
+    void notJson()
+    {
+        SetupFile::Setup setup;
+        std::string errText;
+        QVERIFY(!SetupFile::Read("{\"format\": ", kNow, setup, errText));
+        QVERIFY2(errText.starts_with("not a JSON document"), errText.c_str());
+    }
+
+    void differences()
+    {
+        const SetupFile::Setup controller = Sample();
+        SetupFile::Setup file = controller;
+        file.zones[1].outputs = {2};
+        file.zones[0].profileId = 2;
+        file.zones[0].profileName = "Fast";
+        file.installed.reset();
+        QStringList lines;
+        for (const SetupDiff::Difference& d : SetupDiff::Compare(controller, file))
+            lines << d.Line();
+        // A date the file leaves out is not compared.
+        QCOMPARE(lines, (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
+                                     u"zone 1 profile: 1 Standard \u2192 2 Fast"_s}));
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_SetupFile)
+#include "tst_setupfile.moc"
