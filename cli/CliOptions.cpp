@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "TarnVersion.h"
 #include "cli/SetupTool.h"
 #include "link/PortNames.h"
 
@@ -36,10 +37,14 @@ const CommandInfo kCommands[] = {
      "Sets the detector alarm, manual alarm and manual stop delays, in seconds (1 to 250).\n"
      "The zones' messages and outputs are read first and written back unchanged.\n",
      "", 3, 3},
-    {"outputs", "outputs NAME=0|1 ...",
+    {"outputs", "outputs NAME=0|1 ... [--for SECONDS] | off",
      "Sets the controller's outputs with one set-outputs command; outputs not named are off.\n"
-     "Names: pump valve1 valve2 buzzer alarm extra1 extra2 extra3 extra4.\n",
-     "", 1, 64},
+     "Names: pump valve1 valve2 buzzer alarm extra1 extra2 extra3 extra4.\n"
+     "Without --for, outputs switched on stay on until they are switched off.\n"
+     "  --for SECONDS  switch every output off again after SECONDS (1 to 86400), or at once\n"
+     "                 on Ctrl+C\n"
+     "  off            switch every output off\n",
+     "for", 1, 64},
     {"watch-inputs", "watch-inputs",
      "Puts the controller into test mode (renewed while watching) and prints the detector and\n"
      "manual release inputs each time they change, until Ctrl+C; then all outputs are off.\n",
@@ -71,6 +76,7 @@ const char* const kGlobalHelp =
     "  --baud B       baud rate (the settings become B,n,8,1)\n"
     "  --trace        write every frame sent and received to standard error\n"
     "  -h, --help     this text; tarn COMMAND --help tells about one command\n"
+    "  --version      the version of tarn\n"
     "\n"
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
@@ -82,6 +88,11 @@ const char* const kGlobalHelp =
 bool CliOptions::IsCommand(const QString& name)
 {
     return Find(name) != nullptr;
+}
+
+QString CliOptions::VersionText()
+{
+    return QStringLiteral("tarn (TarnConf) " TARN_VERSION_TEXT "\n");
 }
 
 QString CliOptions::Help(const QString& command)
@@ -123,6 +134,8 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
         };
         if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
             options.help = true;
+        } else if (name == QLatin1String("--version")) {
+            options.version = true;
         } else if (name == QLatin1String("--trace")) {
             options.trace = true;
         } else if (name == QLatin1String("--port")) {
@@ -166,6 +179,17 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
             }
             options.format = value;
             commandOptions << QStringLiteral("format");
+        } else if (name == QLatin1String("--for")) {
+            if (!takeValue())
+                return false;
+            bool ok = false;
+            options.forSeconds = value.toInt(&ok);
+            if (!ok || options.forSeconds < 1 || options.forSeconds > kMaxForSeconds) {
+                error = QStringLiteral("--for takes a number of seconds from 1 to %1")
+                            .arg(kMaxForSeconds);
+                return false;
+            }
+            commandOptions << QStringLiteral("for");
         } else if (name == QLatin1String("--output") || name == QLatin1String("-o")) {
             if (!takeValue())
                 return false;
@@ -191,7 +215,7 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
             options.arguments << arg;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return true;
     const CommandInfo* info = Find(options.command);
     if (!info) {

@@ -10,6 +10,7 @@ struct CliOptions
     QString command;
     QStringList arguments;
     bool help = false;
+    bool version = false;
     int port = 0;
     QString device;
     QString baud;
@@ -22,10 +23,19 @@ struct CliOptions
     /// Flags of one command without a value, without their "--" (setup: "dry-run", ...).
     QStringList flags;
 
+    /// outputs --for: seconds until the outputs are switched off again; 0 for none.
+    int forSeconds = 0;
+
+    /// The longest time `--for` takes.
+    static constexpr int kMaxForSeconds = 86400;
+
     /// `args` without the program name. False, with the reason, for an unknown command or
-    /// option, a missing or bad value, or arguments the command does not take.
+    /// option, a missing or bad value, or arguments the command does not take. With --help or
+    /// --version no command is needed.
     static bool Parse(const QStringList& args, CliOptions& options, QString& error);
     /// The whole help text, or the command's when `command` names one.
     static QString Help(const QString& command = {});
+    /// The text of --version.
+    static QString VersionText();
     static bool IsCommand(const QString& name);
 };

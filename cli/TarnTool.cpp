@@ -28,7 +28,9 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -36,6 +38,9 @@
 #include <unistd.h>
 
 namespace {
+
+/// How often a wait looks whether Ctrl+C was pressed.
+constexpr std::chrono::milliseconds kInterruptCheck{100};
 
 /// Writes all of `bytes` and flushes them; false, with errno set, when any could not go out.
 bool WriteStream(std::FILE* stream, const QByteArray& bytes)
@@ -109,6 +114,8 @@ int TarnTool::Run(const QStringList& args)
         Say(QStringLiteral("tarn: %1\nTry 'tarn --help'.").arg(error));
         return ExitUsage;
     }
+    if (m_options.version)
+        return Print(CliOptions::VersionText()) ? ExitOk : ExitOutput;
     if (m_options.help)
         return Print(CliOptions::Help(m_options.command)) ? ExitOk : ExitOutput;
     if (!Configure())
@@ -126,7 +133,7 @@ int TarnTool::Run(const QStringList& args)
     // The commands that run until stopped take Ctrl+C as "stop after this request"; for the
     // others it ends the program as usual.
     if (m_options.command == QLatin1String("log") ||
-        m_options.command == QLatin1String("watch-inputs"))
+        m_options.command == QLatin1String("watch-inputs") || m_options.forSeconds > 0)
         InterruptFlag::Install();
 
     const QString& command = m_options.command;
@@ -155,7 +162,8 @@ bool TarnTool::Configure()
 {
     m_iniPath = FindProgramIni();
     if (m_iniPath.empty()) {
-        Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
+        Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !\n") +
+            ProgramIniSearchedText());
         return false;
     }
     std::string errText;
@@ -379,6 +387,13 @@ int TarnTool::SetDelays()
 
 int TarnTool::Outputs()
 {
+    if (m_options.arguments == QStringList{QStringLiteral("off")}) {
+        if (m_options.forSeconds > 0) {
+            Say(QStringLiteral("tarn: outputs off does not take --for"));
+            return ExitUsage;
+        }
+        return OutputControl::AllOff(*m_link) ? ExitOk : ExitController;
+    }
     Tarn_Outputs& outputs = m_link->OutPuts;
     outputs = Tarn_Outputs();
     for (const QString& argument : m_options.arguments) {
@@ -391,7 +406,35 @@ int TarnTool::Outputs()
             return ExitUsage;
         }
     }
-    return OutputControl::SendOutputs(*m_link) ? ExitOk : ExitController;
+    Tarn_Outputs none;
+    const bool anyOn = outputs.STU_Data() != none.STU_Data();
+    const bool sent = OutputControl::SendOutputs(*m_link);
+    if (m_options.forSeconds == 0) {
+        if (sent && anyOn)
+            Say(QStringLiteral("tarn: the outputs stay on until they are switched off "
+                               "(tarn outputs off)."));
+        return sent ? ExitOk : ExitController;
+    }
+    // A word whose reply was lost may have switched the outputs on all the same: they go
+    // off in any case.
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::seconds(m_options.forSeconds);
+    while (sent && !InterruptFlag::IsSet() && std::chrono::steady_clock::now() < end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (!WaitProcessingEvents(std::min(left, kInterruptCheck)))
+            break;
+    }
+    const bool off = OutputControl::AllOff(*m_link);
+    if (InterruptFlag::IsSet()) {
+        const auto elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+        Say(QStringLiteral("Stopped after %1 s: %2")
+                .arg(elapsed.count(), 0, 'f', 1)
+                .arg(off ? QStringLiteral("all outputs are off.")
+                         : QStringLiteral("the outputs could not be switched off!")));
+    }
+    return sent && off ? ExitOk : ExitController;
 }
 
 int TarnTool::WatchInputs()

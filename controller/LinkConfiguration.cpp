@@ -3,8 +3,11 @@
 #include "config/CIniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
-#include "protocol/FrameCodec.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/FrameCodec.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <filesystem>
 
@@ -17,6 +20,12 @@ std::string FindProgramIni()
     return std::filesystem::path(found).is_absolute()
                ? found
                : (std::filesystem::path(folder) / found).string();
+}
+
+QString ProgramIniSearchedText()
+{
+    return QStringLiteral("Program folder searched: %1")
+        .arg(QDir::toNativeSeparators(QFile::decodeName(ProgramFolder().c_str())));
 }
 
 void ConfigureLink(Tarn_Comm& link, const std::string& iniPath)

@@ -1,6 +1,7 @@
 #include "ProgramHome.h"
 #include "SimProcess.h"
 #include "SmallDisk.h"
+#include "TarnVersion.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -143,6 +144,14 @@ private slots:
             u"Incorrect value (Manual Alarm Delay)"_s);
         row("outputs: one command, whole word",
             {u"outputs"_s, u"pump=1"_s, u"valve2=1"_s, u"valve1=0"_s}, 0, {Line(100, "0500")});
+        row("outputs, switched on: a warning that they stay on", {u"outputs"_s, u"pump=1"_s}, 0,
+            {Line(100, "0100")},
+            u"tarn: the outputs stay on until they are switched off (tarn outputs off)."_s);
+        row("outputs off", {u"outputs"_s, u"off"_s}, 0, {Line(100, "0000")});
+        row("outputs off takes no --for", {u"outputs"_s, u"off"_s, u"--for"_s, u"1"_s}, 2, {},
+            u"tarn: outputs off does not take --for"_s);
+        row("outputs --for 0", {u"outputs"_s, u"pump=1"_s, u"--for"_s, u"0"_s}, 2, {},
+            u"--for takes a number of seconds from 1 to 86400"_s);
         row("outputs: unknown name, one past the last extra",
             {u"outputs"_s, u"extra4=1"_s, u"extra5=1"_s}, 2, {},
             u"tarn: extra5=1 is not NAME=0 or NAME=1 with a NAME of pump valve1 valve2 buzzer "
@@ -197,6 +206,107 @@ private slots:
                                           QRegularExpression::escape(trace) + u'$',
                                       QRegularExpression::MultilineOption);
         QVERIFY2(trace.isEmpty() || line.match(result.err).hasMatch(), qPrintable(result.err));
+    }
+
+    void informational_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        /// A line that standard output holds.
+        QTest::addColumn<QString>("line");
+        const QString version = u" (TarnConf) " TARN_VERSION_TEXT ""_s;
+        QTest::newRow("tarn --version")
+            << u"tarn"_s << QStringList{u"--version"_s} << u"tarn"_s + version;
+        QTest::newRow("tarnconf --version")
+            << u"tarnconf"_s << QStringList{u"--version"_s} << u"tarnconf"_s + version;
+        QTest::newRow("tarnconf --help")
+            << u"tarnconf"_s << QStringList{u"--help"_s} << u"Usage: tarnconf [-K]"_s;
+    }
+
+    /// Told and done without a controller, a Tarn.INI or a window.
+    void informational()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QString, line);
+        const QString path = qEnvironmentVariable("TARN_BIN") + u'/' + program;
+        if (!QFileInfo::exists(path))
+            QSKIP("built without the window program");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"QT_QPA_PLATFORM"_s);
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"WAYLAND_DISPLAY"_s);
+        process.setProcessEnvironment(env);
+        process.start(path, args);
+        QVERIFY(process.waitForFinished(kRunTimeoutMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).split(u'\n').contains(line));
+    }
+
+    /// The outputs go off after the time, or at once on Ctrl+C or a termination.
+    void outputsFor_data()
+    {
+        QTest::addColumn<QString>("seconds");
+        /// The signal sent once the outputs are on; 0 for none.
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("after the time") << u"1"_s << 0 << QString();
+        // Longer than the test waits for the program's end.
+        QTest::newRow("Ctrl+C") << u"600"_s << int(SIGINT) << u"all outputs are off."_s;
+        QTest::newRow("terminated") << u"600"_s << int(SIGTERM) << u"all outputs are off."_s;
+    }
+
+    void outputsFor()
+    {
+        QFETCH(QString, seconds);
+        QFETCH(int, signal);
+        QFETCH(QString, message);
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
+        QProcess tarn;
+        QVERIFY(start(tarn, {u"outputs"_s, u"pump=1"_s, u"valve1=1"_s, u"--for"_s, seconds}));
+        const QString on = Line(100, "0300");
+        if (signal != 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(sim.journal().contains(on), kLineTimeoutMs);
+            // A process id of 0 would signal the whole process group, this test among it.
+            const qint64 pid = tarn.processId();
+            QVERIFY2(pid > 0, "tarn ended before the signal");
+            QCOMPARE(::kill(static_cast<pid_t>(pid), signal), 0);
+        }
+        QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+        QCOMPARE(tarn.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tarn.exitCode(), 0);
+        QCOMPARE(sim.journal(), (QStringList{on, Line(100, "0000")}));
+        const QString err = QString::fromUtf8(tarn.readAllStandardError());
+        QVERIFY2(err.contains(message) && !err.contains(u"stay on"_s), qPrintable(err));
+        const QList<double> received = sim.journalSeconds();
+        QVERIFY(signal != 0 || received[1] - received[0] >= seconds.toDouble());
+    }
+
+    /// The message names the folder that was searched.
+    void missingIni_data()
+    {
+        QTest::addColumn<bool>("folderOfThatName");
+        QTest::newRow("no Tarn.INI") << false;
+        QTest::newRow("a folder named Tarn.INI") << true;
+    }
+
+    void missingIni()
+    {
+        QFETCH(bool, folderOfThatName);
+        ProgramHome home;
+        QVERIFY(!folderOfThatName || QDir(home.path()).mkdir(u"Tarn.INI"_s));
+        QProcess tarn;
+        QVERIFY(start(tarn, {u"outputs"_s, u"off"_s}));
+        QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+        QCOMPARE(tarn.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(tarn.readAllStandardError()),
+                 u"Can\u00B4t find the configuration file Tarn.INI !\nProgram folder searched: "_s +
+                     home.path() + u'\n');
     }
 
     void statusJson()

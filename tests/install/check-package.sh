@@ -33,6 +33,16 @@ while read -r exe; do
         fail "$exe is no executable"
 done < <(grep '^\./usr/bin/.' <<<"$files")
 
+# The man pages render without a warning and name the sample where the package puts it.
+for page in tarnconf tarn tarn-sim; do
+    file="$out/root/usr/share/man/man1/$page.1.gz"
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$file" 2>&1 >/dev/null) ||
+        fail "man cannot render $page.1"
+    [ -z "$warnings" ] || fail "man warns about $page.1: $warnings"
+done
+gzip -dc "$out/root/usr/share/man/man1/tarnconf.1.gz" | grep -qF /usr/share/tarnconf/Tarn.INI ||
+    fail "tarnconf.1 does not name /usr/share/tarnconf/Tarn.INI"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6; do

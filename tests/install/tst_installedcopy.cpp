@@ -6,9 +6,12 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +93,69 @@ private slots:
             QVERIFY(validator.waitForFinished(kProgramTimeoutMs));
             QCOMPARE(validator.exitCode(), 0);
         }
+    }
+
+    void manPages_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("namesSample");
+        QTest::newRow("tarnconf") << u"tarnconf"_s << true;
+        QTest::newRow("tarn") << u"tarn"_s << true;
+        QTest::newRow("tarn-sim") << u"tarn-sim"_s << false;
+    }
+
+    /// Every option and command that a program's --help lists heads an entry of its man page,
+    /// whole on one line at 80 columns; the page renders without a warning and names the
+    /// sample Tarn.INI where this install put it.
+    void manPages()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, namesSample);
+        for (const QString& tool : {u"man"_s, u"gzip"_s})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(tool + " is not installed"));
+        const QString page = installed(u"share/man/man1/%1.1.gz"_s.arg(program));
+
+        QProcess help;
+        help.start(installed(u"bin/"_s + program), {u"--help"_s});
+        QVERIFY(help.waitForFinished(kProgramTimeoutMs));
+        QCOMPARE(help.exitCode(), 0);
+        // "  TERM  what it does": two blanks, the term, then two or more blanks or the end.
+        const QRegularExpression termLine(u"^  (\\S.*?)(?:\\s{2,}|$)"_s);
+        QStringList terms;
+        for (const QString& line : QString::fromUtf8(help.readAllStandardOutput()).split(u'\n'))
+            if (const QRegularExpressionMatch match = termLine.match(line); match.hasMatch())
+                terms << match.captured(1);
+        QVERIFY(terms.size() >= 3);
+
+        QProcess man;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+        env.insert(u"MANWIDTH"_s, u"80"_s);
+        env.remove(u"MAN_KEEP_FORMATTING"_s);
+        man.setProcessEnvironment(env);
+        man.start(u"man"_s, {u"--warnings"_s, u"-l"_s, page});
+        QVERIFY(man.waitForFinished(kProgramTimeoutMs));
+        QCOMPARE(man.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(man.readAllStandardError()), QString());
+        QStringList lines = QString::fromUtf8(man.readAllStandardOutput()).split(u'\n');
+        for (QString& line : lines)
+            line = line.trimmed();
+        for (const QString& term : terms) {
+            const bool heads =
+                std::any_of(lines.begin(), lines.end(), [&term](const QString& line) {
+                    return line == term || line.startsWith(term + u' ');
+                });
+            QVERIFY2(heads, qPrintable(term));
+        }
+
+        QProcess source;
+        source.start(u"gzip"_s, {u"-dc"_s, page});
+        QVERIFY(source.waitForFinished(kProgramTimeoutMs));
+        const QByteArray text = source.readAllStandardOutput();
+        QVERIFY(!text.contains('@'));
+        QCOMPARE(text.contains(QFile::encodeName(installed(u"share/tarnconf/Tarn.INI"_s))),
+                 namesSample);
     }
 
     /// First start: the user's folder is made with the sample. Second start, after the user

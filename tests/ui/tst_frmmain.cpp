@@ -283,7 +283,12 @@ private slots:
             QVERIFY(QDir(m_program->home.path()).mkdir(fileName));
         else if (!fileName.isEmpty())
             QVERIFY(WriteAll(m_program->home.filePath(fileName), content));
-        boxes().expect(box.startsWith(u"Can") ? Kind::Critical : Kind::Plain, box);
+        // The file not found: the box names the folder that was searched.
+        if (box.startsWith(u"Can"))
+            boxes().expect(Kind::Critical, box, true,
+                           u"Program folder searched: "_s + m_program->home.path());
+        else
+            boxes().expect(Kind::Plain, box);
         m_program->window = std::make_unique<frmMain>(boxes());
         QVERIFY(!window()->Load());
         QVERIFY(window()->tarn == nullptr && !window()->updTimer->isActive());

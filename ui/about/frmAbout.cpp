@@ -15,10 +15,52 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_WIN
+#include <QFileInfo>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace {
+#ifdef Q_OS_WIN
+/// The registry names the system information tool of Windows in one of two ways.
+constexpr const char* kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+constexpr const char* kSysInfoValue = "PATH";
+constexpr const char* kSysInfoLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+constexpr const char* kSysInfoLocationValue = "MSINFO";
+constexpr const char* kSysInfoFileName = "\\MSINFO32.EXE";
+constexpr DWORD kKeyValueBufferSize = 1024;
+
+/// Reads the text value `subKeyRef` of the key `keyName` under `keyRoot` into `keyVal`; false,
+/// with `keyVal` empty, when the key cannot be opened or the value cannot be read.
+bool GetKeyValue(HKEY keyRoot, const char* keyName, const char* subKeyRef, QString& keyVal)
+{
+    keyVal.clear();
+    HKEY key = nullptr;
+    // Read access is enough, and an ordinary user has no more on HKEY_LOCAL_MACHINE.
+    if (RegOpenKeyExA(keyRoot, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    char buffer[kKeyValueBufferSize] = {};
+    DWORD size = kKeyValueBufferSize;
+    const LONG result =
+        RegQueryValueExA(key, subKeyRef, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return false;
+    QByteArray bytes(buffer, static_cast<qsizetype>(size));
+    if (bytes.endsWith('\0'))
+        bytes.chop(1);
+    keyVal = QString::fromLocal8Bit(bytes);
+    return true;
+}
+#else
 /// System-information tools, in order of preference.
 const char* const kSysInfoTools[] = {"hardinfo", "gnome-system-monitor", "ksysguard",
                                      "xfce4-taskmanager"};
+#endif
 constexpr int kIconSize = 48;
 } // namespace
 
@@ -87,12 +129,24 @@ frmAbout::frmAbout(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), m_bo
 
 QString frmAbout::SysInfoProgram()
 {
+#ifdef Q_OS_WIN
+    QString path;
+    if (GetKeyValue(HKEY_LOCAL_MACHINE, kSysInfoKey, kSysInfoValue, path))
+        return path;
+    if (GetKeyValue(HKEY_LOCAL_MACHINE, kSysInfoLocationKey, kSysInfoLocationValue, path)) {
+        path += QLatin1String(kSysInfoFileName);
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
+#else
     for (const char* tool : kSysInfoTools) {
         const QString path = QStandardPaths::findExecutable(QString::fromLatin1(tool));
         if (!path.isEmpty())
             return path;
     }
     return {};
+#endif
 }
 
 void frmAbout::StartSysInfo()

@@ -18,7 +18,8 @@ public:
 
     /// Starts the system-information tool, or says that there is none.
     void StartSysInfo();
-    /// The installed system-information tool, empty when there is none.
+    /// The installed system-information tool, empty when there is none: on Windows the one the
+    /// registry names, elsewhere the first of a few known tools on the PATH.
     static QString SysInfoProgram();
 
     QLabel* Picture1 = nullptr;

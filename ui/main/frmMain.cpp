@@ -250,7 +250,8 @@ bool frmMain::Load()
     // Every later read uses the file found, whatever the case of its name.
     m_iniPath = FindProgramIni();
     if (m_iniPath.empty()) {
-        m_boxes.critical(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"));
+        m_boxes.critical(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !"),
+                         ProgramIniSearchedText());
         return false;
     }
 
