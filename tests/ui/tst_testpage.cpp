@@ -1,6 +1,7 @@
 #include "RunningProgram.h"
 
 #include "eventloop/WaitDepth.h"
+#include "ui/main/PageHost.h"
 
 #include <QDialog>
 #include <QMouseEvent>
@@ -20,6 +21,34 @@ constexpr int kInPauseMs = 100;
 constexpr double kJournalResolution = 0.001;
 
 } // namespace
+
+/// The page's whole view of the main window: no link, a status line and no boxes.
+class LinklessHost : public PageHost
+{
+public:
+    explicit LinklessHost(MessageBoxes& boxes) : m_boxes(boxes) {}
+    Tarn_Comm* link() const override { return nullptr; }
+    bool LinkReady() override
+    {
+        status = u"not open"_s;
+        return false;
+    }
+    void ShowStatus(const QString& msg) override { status = msg; }
+    MessageBoxes& messageBoxes() const override { return m_boxes; }
+    bool autoUpdate() const override { return true; }
+    void StopPumpAndValves() override { ++pumpStops; }
+    void NoteOutputsOffSent(bool) override {}
+    int32_t& logEventNo() override { return m_number; }
+    bool& abortLogReading() override { return m_abort; }
+
+    QString status;
+    int pumpStops = 0;
+
+private:
+    MessageBoxes& m_boxes;
+    int32_t m_number = 0;
+    bool m_abort = false;
+};
 
 class tst_TestPage : public ProgramTest
 {
@@ -337,6 +366,21 @@ private slots:
         setTab(kStatusTab);
         setTab(kTestTab);
         QCOMPARE(sim().codes().mid(m_mark), (QList<int>{105, 105}));
+    }
+
+    /// The page is built and used without the main window: with no link, a held output and
+    /// the timed test start nothing and say why.
+    void pageWithoutTheWindow()
+    {
+        LinklessHost host(boxes());
+        TestPage alone(host);
+        alone.show();
+        QTest::mouseClick(alone.cmdPump_test, Qt::LeftButton);
+        QTest::mouseClick(alone.cmdStartRuntime_test, Qt::LeftButton);
+        QTest::qWait(2 * TestPage::kSwitchPause.count());
+        QCOMPARE(host.status, u"not open"_s);
+        QCOMPARE(alone.cmdStartRuntime_test->text(), u"Start"_s);
+        QCOMPARE(host.pumpStops, 0);
     }
 
     /// Unticked while its test-mode request waits, the scan stays off once the request returns.
