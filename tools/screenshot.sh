@@ -4,6 +4,9 @@
 # window as docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
 # Needs Xvfb, xwd, xdotool and ImageMagick's convert (Debian: xvfb x11-apps xdotool imagemagick).
+# Modal dialogs opened over the main window come out as black rectangles under Xvfb on this
+# machine, those of a minimal Qt program too; the about box and the communication settings are
+# therefore not pictured. The setup window, which covers the main window, comes out whole.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
