@@ -6,7 +6,8 @@
 # Needs Xvfb, xwd, xdotool and ImageMagick's convert (Debian: xvfb x11-apps xdotool imagemagick).
 # Modal dialogs opened over the main window come out as black rectangles under Xvfb on this
 # machine, those of a minimal Qt program too; the about box and the communication settings are
-# therefore not pictured. The setup window, which covers the main window, comes out whole.
+# therefore not pictured here. The setup window, which covers the main window, comes out whole;
+# auto detect is pictured by its window test, offscreen at the same scale, at the end.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
@@ -107,3 +108,11 @@ sleep 1.5
 shot setup
 DISPLAY=:$display xdotool key Escape
 
+# Auto detect while it tries a port that does not answer, from its window test.
+if [ -x "$build/bin/tst_frmcomsetup" ]; then
+    QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$scale TARN_SCREENSHOT_DIR=$docs \
+        TARN_SIM=$bin/tarn-sim TARN_BIN=$bin TARN_SOURCE=$src \
+        "$build/bin/tst_frmcomsetup" "autoDetect:Cancel while a port does not answer" >"$work/grab.log" 2>&1 ||
+        { cat "$work/grab.log" >&2; exit 1; }
+    echo "Saved $docs/screenshot-autodetect.png"
+fi

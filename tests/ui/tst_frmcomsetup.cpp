@@ -199,6 +199,10 @@ private slots:
             if (window.lblDetectProgress->text() != trying)
                 return;
             check.stop();
+            // tools/screenshot.sh pictures the search here (dialogs do not render under Xvfb).
+            if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
+                !folder.isEmpty())
+                window.grab().save(folder + u"/screenshot-autodetect.png"_s);
             cancelled = window.CancelButton->isEnabled();
             window.CancelButton->click();
         });
