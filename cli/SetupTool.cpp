@@ -1,5 +1,7 @@
 #include "cli/SetupTool.h"
 
+#include "cli/ConsoleOutput.h"
+
 #include "TarnVersion.h"
 #include "config/FileReplace.h"
 #include "controller/DisplayFormat.h"
@@ -24,16 +26,6 @@ namespace {
 
 constexpr const char* kFlags[] = {"dry-run", "factory", "use-file-profiles", "set-clock"};
 constexpr const char* kProgram = "tarn " TARN_VERSION_TEXT;
-
-/// Writes all of `bytes` and flushes them; false, with errno set, when any could not go out.
-bool WriteStream(std::FILE* stream, const QByteArray& bytes)
-{
-    errno = 0;
-    const auto size = static_cast<std::size_t>(bytes.size());
-    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-    const bool flushed = std::fflush(stream) == 0;
-    return written && flushed && std::ferror(stream) == 0;
-}
 
 QString Labels(const std::vector<SetupApply::Step>& steps, std::size_t from, std::size_t to)
 {
@@ -62,21 +54,6 @@ bool SetupTool::IsFlag(const QString& option)
 bool SetupTool::HasFlag(const char* flag) const
 {
     return m_options.flags.contains(QLatin1String(flag));
-}
-
-void SetupTool::Say(const QString& text)
-{
-    WriteStream(stderr, text.toLocal8Bit() + '\n');
-}
-
-bool SetupTool::Print(const QString& text)
-{
-    if (WriteStream(stdout, text.toLocal8Bit()))
-        return true;
-    const int error = errno != 0 ? errno : EIO;
-    Say(QStringLiteral("tarn: standard output could not be written: %1")
-            .arg(QString::fromLocal8Bit(std::strerror(error))));
-    return false;
 }
 
 int SetupTool::Run(const std::function<bool()>& startLink)
@@ -172,7 +149,7 @@ int SetupTool::Dump()
         return ExitFailed;
     const std::string bytes = SetupFile::Write(setup);
     if (m_options.output.isEmpty()) {
-        if (WriteStream(stdout, QByteArray::fromStdString(bytes)))
+        if (ConsoleOutput::WriteStream(stdout, QByteArray::fromStdString(bytes)))
             return ExitOk;
         const int error = errno != 0 ? errno : EIO;
         Say(QStringLiteral("tarn: standard output could not be written: %1")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/ConsoleOutput.h"
+
 #include "cli/CliOptions.h"
 #include "controller/SetupDiff.h"
 #include "controller/SetupFile.h"
@@ -59,9 +61,8 @@ private:
     bool ReadController(SetupFile::Setup& setup);
     bool ReadFile(SetupFile::Setup& setup);
     bool HasFlag(const char* flag) const;
-    static void Say(const QString& text);
-    /// Writes to standard output; false after telling why it could not.
-    static bool Print(const QString& text);
+    static void Say(const QString& text) { ConsoleOutput::Say(text); }
+    static bool Print(const QString& text) { return ConsoleOutput::Print(text); }
 
     Tarn_Comm& m_link;
     const CliOptions& m_options;

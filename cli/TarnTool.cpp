@@ -1,5 +1,7 @@
 #include "cli/TarnTool.h"
 
+#include "cli/ConsoleOutput.h"
+
 #include "cli/InterruptFlag.h"
 #include "cli/LogOutput.h"
 #include "cli/SetupTool.h"
@@ -42,16 +44,6 @@ namespace {
 /// How often a wait looks whether Ctrl+C was pressed.
 constexpr std::chrono::milliseconds kInterruptCheck{100};
 
-/// Writes all of `bytes` and flushes them; false, with errno set, when any could not go out.
-bool WriteStream(std::FILE* stream, const QByteArray& bytes)
-{
-    errno = 0;
-    const auto size = static_cast<std::size_t>(bytes.size());
-    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-    const bool flushed = std::fflush(stream) == 0;
-    return written && flushed && std::ferror(stream) == 0;
-}
-
 /// Output bytes as text for the terminal: 8-bit (Latin-1) or UTF-8, the system's line ends.
 QString TerminalText(const std::string& bytes, bool latin1)
 {
@@ -84,21 +76,6 @@ TarnTool::~TarnTool()
 {
     // The link drives the port and the poll timer: it goes before them.
     delete m_link;
-}
-
-void TarnTool::Say(const QString& text)
-{
-    WriteStream(stderr, text.toLocal8Bit() + '\n');
-}
-
-bool TarnTool::Print(const QString& text)
-{
-    if (WriteStream(stdout, text.toLocal8Bit()))
-        return true;
-    const int error = errno != 0 ? errno : EIO;
-    Say(QStringLiteral("tarn: standard output could not be written: %1")
-            .arg(QString::fromLocal8Bit(std::strerror(error))));
-    return false;
 }
 
 void TarnTool::handleLinkError(const QString& text)
@@ -239,7 +216,7 @@ void TarnTool::Rescue(const std::string& bytes, bool latin1)
             return;
     }
     Say(failure + QStringLiteral("; they follow here."));
-    WriteStream(stderr, TerminalText(bytes, latin1).toLocal8Bit());
+    ConsoleOutput::WriteStream(stderr, TerminalText(bytes, latin1).toLocal8Bit());
 }
 
 bool TarnTool::ReadVersion()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/ConsoleOutput.h"
+
 #include "cli/CliOptions.h"
 
 #include <QObject>
@@ -53,9 +55,8 @@ private:
     /// standard output (unless that failed), else on standard error.
     void Rescue(const std::string& bytes, bool latin1);
     void handleLinkError(const QString& text);
-    static void Say(const QString& text);
-    /// Writes to standard output; false after telling why it could not.
-    static bool Print(const QString& text);
+    static void Say(const QString& text) { ConsoleOutput::Say(text); }
+    static bool Print(const QString& text) { return ConsoleOutput::Print(text); }
 
     CliOptions m_options;
     std::string m_iniPath;

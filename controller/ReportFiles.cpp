@@ -47,8 +47,8 @@ QString ReportFiles::Identity(const Tarn_Inputs& inputs)
     return identity;
 }
 
-QByteArray ReportFiles::StatusText(const std::string& latin1Report, const QString& identity,
-                                   const QDateTime& readAt)
+QByteArray ReportFiles::Headed(const std::string& latin1Report, const QString& identity,
+                               const QDateTime& readAt)
 {
     QByteArray text = identity.toUtf8() + kLineEnd;
     text += QStringLiteral("Read at %1").arg(Stamp(readAt)).toUtf8() + kLineEnd + kLineEnd;

@@ -21,10 +21,10 @@ public:
                                  const QString& extension);
     /// "Tarn V2.07, serial 123456" (the serial number from firmware 2.07 on).
     static QString Identity(const Tarn_Inputs& inputs);
-    /// The status report's lines (8-bit text, as tarn.sts holds them) under the identity and
-    /// the time of the read.
-    static QByteArray StatusText(const std::string& latin1Report, const QString& identity,
-                                 const QDateTime& readAt);
+    /// A report's lines (8-bit text, as tarn.sts and tarn.logg hold them) as UTF-8, under the
+    /// identity and the time of the read.
+    static QByteArray Headed(const std::string& latin1Report, const QString& identity,
+                             const QDateTime& readAt);
     /// The listed events as CSV under the identity and the time of the read; cells holding a
     /// comma, a quote or a line end are quoted.
     static QByteArray EventsCsv(const EventLogReport& report, const QString& identity,

@@ -460,5 +460,5 @@ void EventLogPage::handlePrintLog()
     // The tab-separated lines of tarn.logg, under the controller's identity.
     const std::string report = Report().Text();
     ReportPrinter::Print(m_host.messageBoxes(), QStringLiteral("Tarn event log"),
-                         QString::fromUtf8(ReportFiles::StatusText(report, identity, readAt)));
+                         QString::fromUtf8(ReportFiles::Headed(report, identity, readAt)));
 }

@@ -617,7 +617,7 @@ void frmMain::SaveStatusReportAs()
     if (path.isEmpty())
         return;
     const QByteArray text =
-        ReportFiles::StatusText(report, ReportFiles::Identity(tarn->Inputs), readAt);
+        ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt);
     std::string errText;
     if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText))
         m_boxes.critical(QStringLiteral("The status report could not be saved as %1.")
@@ -632,7 +632,7 @@ void frmMain::PrintStatusReport()
     if (!tarn || !StatusReportText(report, readAt))
         return;
     ReportPrinter::Print(m_boxes, QStringLiteral("Tarn status"),
-                         QString::fromUtf8(ReportFiles::StatusText(
+                         QString::fromUtf8(ReportFiles::Headed(
                              report, ReportFiles::Identity(tarn->Inputs), readAt)));
 }
 

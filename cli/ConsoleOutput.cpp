@@ -1,0 +1,28 @@
+#include "cli/ConsoleOutput.h"
+
+#include <cerrno>
+#include <cstring>
+
+bool ConsoleOutput::WriteStream(std::FILE* stream, const QByteArray& bytes)
+{
+    errno = 0;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+    const bool flushed = std::fflush(stream) == 0;
+    return written && flushed && std::ferror(stream) == 0;
+}
+
+void ConsoleOutput::Say(const QString& text)
+{
+    WriteStream(stderr, text.toLocal8Bit() + '\n');
+}
+
+bool ConsoleOutput::Print(const QString& text)
+{
+    if (WriteStream(stdout, text.toLocal8Bit()))
+        return true;
+    const int error = errno != 0 ? errno : EIO;
+    Say(QStringLiteral("tarn: standard output could not be written: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error))));
+    return false;
+}
