@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+/// Which controller a record belongs to: by serial number once it is known; before that (and
+/// for firmware without administrative data) by firmware and port.
+struct ControllerKey
+{
+    QString serialNumber; ///< empty when not known
+    double firmware = 0;
+    QString port;
+
+    bool operator==(const ControllerKey&) const = default;
+};
+
+/// One controller as the archive knows it.
+struct ArchivedController
+{
+    qint64 id = 0;
+    ControllerKey key;
+    QDateTime firstSeen; ///< UTC
+    QDateTime lastSeen;  ///< UTC
+    qint64 events = 0;   ///< events stored, gaps not counted
+};
+
+/// One event read from a controller, or a gap (an event lost to a damaged reply).
+struct ArchivedEvent
+{
+    qint64 id = 0;
+    bool gap = false;
+    /// The reply's data as received (Latin-1); empty for a gap.
+    QString raw;
+    /// Which occurrence of this same raw reply it is for its controller, from 1. Two events with
+    /// the same raw reply (same second, code and temperature) are told apart by it; reading all
+    /// events again gives each the ordinal it had, so nothing is stored twice.
+    int ordinal = 1;
+    /// Decoded at read time (the reply has no year; it is taken from the PC clock then).
+    QDateTime eventTime; ///< controller's local time, Qt::LocalTime-less (as the log shows it)
+    int code = -1;       ///< event code, -1 for a gap
+    double temperatureCelsius = 0;
+    QString text;        ///< the event's text at read time
+    QDateTime readAt;    ///< UTC
+    QString program;     ///< "tarnconf" or "tarn"
+};
+
+/// The status values as read (the status page), whenever they differ from the last stored.
+struct ArchivedStatus
+{
+    qint64 id = 0;
+    QDateTime readAt; ///< UTC
+    /// The values, as a JSON object text with stable key order (the clock is kept but not
+    /// compared: see HistoryArchive::StoreStatus).
+    QString valuesJson;
+};
+
+/// One setup write the controller acknowledged.
+struct ArchivedChange
+{
+    qint64 id = 0;
+    QDateTime writtenAt; ///< UTC
+    QString program;
+    int command = 0;   ///< the command code sent
+    QString data;      ///< the command's data as sent (Latin-1)
+    QString beforeJson; ///< the fields the write changes, as they were before (JSON object)
+    QString afterJson;  ///< the same fields as written (JSON object)
+    QString summary;    ///< one line for a person: "Delays: detector alarm 30 → 45"
+};
+
+struct EventFilter
+{
+    std::optional<QDateTime> since; ///< event time from (inclusive)
+    std::optional<QDateTime> until; ///< event time to (inclusive)
+    std::optional<int> code;
+    bool withGaps = true;
+};
+
+/// The service history: every event, status and setup change kept per controller. An SQLite
+/// file by default, or a PostgreSQL server (with a local SQLite queue while it cannot be
+/// reached). It never blocks the program: when the database cannot be used, it says so once
+/// (fault()), and every later call returns at once, false, until it is opened again.
+class HistoryArchive : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kSchemaVersion = 1;
+    static constexpr const char* kFileName = "history.sqlite";
+    /// How long a write waits for a database locked by another program before giving up.
+    static constexpr std::chrono::milliseconds kBusyTimeout{200};
+    /// How often a server that could not be reached is tried again (and the queue sent).
+    static constexpr std::chrono::seconds kServerRetryInterval{10};
+
+    /// `program` names who writes ("tarnconf", "tarn"); it is stored with each record.
+    explicit HistoryArchive(const QString& program, QObject* parent = nullptr);
+    ~HistoryArchive() override;
+
+    /// Opens the archive: `database` empty for the SQLite file `history.sqlite` in `folder`,
+    /// or "postgresql://user@host[:port]/db" (a host that starts with "/" or "%2F" is a Unix
+    /// socket folder; the password comes from PGPASSWORD or ~/.pgpass, never from here).
+    /// Creates or migrates the schema. False, with fault() set, when it cannot be used; the
+    /// program goes on without it. With a server that cannot be reached it opens the local
+    /// queue instead, returns true and says so in fault().
+    bool Open(const QString& folder, const QString& database = QString());
+    void Close();
+    bool isOpen() const;
+    /// Why the archive is not used, or "" while all is well.
+    QString fault() const;
+    /// True while records go to the local queue because the server cannot be reached.
+    bool isQueueing() const;
+
+    /// The controller's id, created on first sight; last seen updated. A key with a serial
+    /// number takes over the record kept by firmware and port for the same port, if any.
+    std::optional<qint64> ControllerId(const ControllerKey& key);
+
+    /// Stores an event as it arrives. With `ordinal` 0 the next ordinal for this raw reply is
+    /// given (a new event); otherwise the event is stored unless that ordinal is stored already
+    /// (read again after a rewind). Returns false when not stored because of a fault;
+    /// `duplicate` (when given) tells that it was stored already.
+    bool StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate = nullptr);
+    /// How many events with this raw reply the controller has stored.
+    int StoredCount(qint64 controllerId, const QString& raw);
+    bool StoreGap(qint64 controllerId, const QDateTime& readAt);
+    /// Stores the status unless it equals the last one stored for the controller, the clock
+    /// ("clock" key) left out of the comparison. `stored` tells which happened.
+    bool StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored = nullptr);
+    bool StoreChange(qint64 controllerId, const ArchivedChange& change);
+
+    std::vector<ArchivedController> Controllers();
+    std::optional<ArchivedController> FindController(const QString& serialNumber);
+    /// Events in reading order (oldest stored first).
+    std::vector<ArchivedEvent> Events(qint64 controllerId, const EventFilter& filter = {});
+    std::vector<ArchivedStatus> Statuses(qint64 controllerId);
+    std::vector<ArchivedChange> Changes(qint64 controllerId);
+
+    /// Sends what was queued while the server could not be reached; true when the queue is
+    /// empty afterwards. Called by the archive itself every kServerRetryInterval.
+    bool SendQueue();
+
+signals:
+    /// The archive stopped being usable, or the server became unreachable or reachable again:
+    /// fault() tells what. Emitted once per change, not per failed call.
+    void faultChanged(const QString& fault);
+
+private:
+    class Private;
+    Private* d;
+};
