@@ -7,6 +7,7 @@
 #include "cli/SetupTool.h"
 #include "cli/StatusJson.h"
 #include "config/FileReplace.h"
+#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
@@ -20,6 +21,8 @@
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
 #include "eventloop/EventWait.h"
+#include "history/HistoryArchive.h"
+#include "history/HistoryRecorder.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
@@ -116,8 +119,12 @@ int TarnTool::Run(const QStringList& args)
     const QString& command = m_options.command;
     if (command == QLatin1String("detect"))
         return Detect();
-    if (command == QLatin1String("setup"))
+    if (command == QLatin1String("setup")) {
+        OpenHistory();
         return SetupTool(*m_link, m_options, m_iniPath).Run([this] { return StartLink(); });
+    }
+    if (command != QLatin1String("outputs") && command != QLatin1String("watch-inputs"))
+        OpenHistory();
     if (!StartLink())
         return ExitController;
     if (command == QLatin1String("status"))
@@ -235,13 +242,44 @@ bool TarnTool::ReadVersion()
     return true;
 }
 
+void TarnTool::OpenHistory()
+{
+    m_history = new HistoryArchive(QStringLiteral("tarn"), this);
+    connect(m_history, &HistoryArchive::faultChanged, this, [](const QString& fault) {
+        if (!fault.isEmpty())
+            Say(QStringLiteral("tarn: history: %1 Going on without it.").arg(fault));
+    });
+    std::string database;
+    IniFile::Read(m_iniPath, "HISTORY", "Database", database);
+    m_history->Open(QString::fromStdString(ProgramFolder()), QString::fromStdString(database));
+    m_recorder = new HistoryRecorder(*m_history, *m_link, this);
+}
+
+bool TarnTool::ReadIdentity()
+{
+    if (!m_history || !m_history->isOpen())
+        return true;
+    if (!ReadVersion())
+        return false;
+    if (m_link->Inputs.CPUVersion < StatusCycle::kAdminDataVersion ||
+        !m_link->Inputs.SerialNumber.empty())
+        return true;
+    if (!m_link->Send(TarnCommand::ReadAdminData))
+        return false;
+    m_link->Inputs.ResolveAdminData(m_link->TarnData);
+    return true;
+}
+
 int TarnTool::Status()
 {
     StatusCycle::Hooks hooks;
     hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
     const int errorsBefore = m_linkErrors;
-    if (!StatusCycle::Read(*m_link, m_iniPath, hooks))
+    bool complete = false;
+    if (!StatusCycle::Read(*m_link, m_iniPath, hooks, &complete))
         return ExitController;
+    if (complete && m_recorder)
+        m_recorder->RecordStatus();
     bool written = false;
     if (m_options.json) {
         written = Emit(StatusJson::Text(m_link->Inputs), false);
@@ -259,7 +297,7 @@ int TarnTool::Status()
 
 int TarnTool::Log()
 {
-    if (!ReadVersion())
+    if (!ReadVersion() || !ReadIdentity())
         return ExitController;
     if (m_options.all && m_link->Inputs.CPUVersion < EventLogReader::kAllEventsVersion) {
         Say(QStringLiteral(
@@ -274,12 +312,16 @@ int TarnTool::Log()
     EventLogReader reader;
     bool failed = false;
     const bool showProgress = isatty(STDERR_FILENO) != 0;
-    reader.event = [&](const Tarn_Inputs& event) {
+    reader.event = [&](const Tarn_Inputs& event, const std::string& raw) {
+        if (m_recorder)
+            m_recorder->RecordEvent(event, raw);
         output.Events.push_back({static_cast<long long>(output.Events.size() + 1), event.LogTime,
                                  event.LogTemperatureCelsius, event.LogTemperatureFarenheit,
                                  event.LogText});
     };
     reader.lost = [&] {
+        if (m_recorder)
+            m_recorder->RecordLost();
         LogOutput::Event lost;
         lost.number = static_cast<long long>(output.Events.size() + 1);
         lost.lost = true;
@@ -330,7 +372,7 @@ int TarnTool::Log()
 
 int TarnTool::SetClock()
 {
-    if (!SetupCommands::SetClock(*m_link)) {
+    if (!ReadIdentity() || !SetupCommands::SetClock(*m_link)) {
         Say(QString::fromLatin1("Could not update Tarn!"));
         return ExitController;
     }
@@ -354,7 +396,7 @@ int TarnTool::SetDelays()
     // The block carries the zones' messages and outputs too: SetDelays reads them first so
     // that the write leaves them as they are.
     std::string errText;
-    if (!SetupCommands::SetDelays(*m_link, values, errText)) {
+    if (!ReadIdentity() || !SetupCommands::SetDelays(*m_link, values, errText)) {
         Say(QString::fromLatin1("Could not update Tarn!"));
         return ExitController;
     }
@@ -474,7 +516,7 @@ int TarnTool::DeleteLog()
             return ExitOk;
         }
     }
-    if (!SetupCommands::DeleteLog(*m_link)) {
+    if (!ReadIdentity() || !SetupCommands::DeleteLog(*m_link)) {
         Say(QString::fromLatin1("Could not update Tarn!"));
         return ExitController;
     }

@@ -9,6 +9,8 @@
 
 #include <string>
 
+class HistoryArchive;
+class HistoryRecorder;
 class QTimer;
 class SerialPort;
 class Tarn_Comm;
@@ -49,6 +51,12 @@ private:
 
     /// Reads the version and loads the event texts for it (once per run).
     bool ReadVersion();
+    /// Opens the history for a command that reads or writes the controller's records; a
+    /// history that cannot be kept is told once and the command goes on without it.
+    void OpenHistory();
+    /// The version, and from 2.07 the serial number: the history files what is read or
+    /// written under the controller it came from. Only while the history is kept.
+    bool ReadIdentity();
     /// Writes `bytes` to --output, or to standard output; false after telling why.
     bool Emit(const std::string& bytes, bool latin1);
     /// Saves events read whose output failed: in a file in the program folder, else on
@@ -64,4 +72,6 @@ private:
     SerialPort* m_port = nullptr;
     QTimer* m_poll = nullptr;
     int m_linkErrors = 0;
+    HistoryArchive* m_history = nullptr;
+    HistoryRecorder* m_recorder = nullptr;
 };

@@ -51,7 +51,7 @@ bool EventLogReader::Read(Tarn_Comm* link)
         } else {
             ++m_count;
             if (event)
-                event(DecodeLogEvent(reply.data));
+                event(DecodeLogEvent(reply.data), reply.data);
         }
         m_elapsedMs = m_clock.elapsed();
         if (m_elapsedMs - m_progressMs >= kProgressInterval.count()) {

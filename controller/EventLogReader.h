@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 class Tarn_Comm;
 class Tarn_Inputs;
@@ -25,8 +26,8 @@ public:
 
     /// Set (by anyone, at any time) to stop at the next turn; read, never cleared, here.
     const bool* abortFlag = nullptr;
-    /// Each event read, decoded.
-    std::function<void(const Tarn_Inputs& event)> event;
+    /// Each event read: decoded, and the reply's data as received.
+    std::function<void(const Tarn_Inputs& event, const std::string& raw)> event;
     /// Each event lost to a damaged reply, in its place among the events.
     std::function<void()> lost;
     /// After each event and after each failed request (failed true): false stops the reading.

@@ -21,7 +21,7 @@ Tarn_Inputs DecodeLogEvent(std::string_view data, int currentYear)
     event.LogTemperatureCelsius = Tarn_Inputs::TemperatureFromByte(temperature);
     event.LogTemperatureFarenheit = Tarn_Inputs::CelsiusToFahrenheit(event.LogTemperatureCelsius);
 
-    const std::string code = DecimalText(HexValueAt(data, kCodePosition, 2));
+    const std::string code = DecimalText(LogEventCode(data));
     if (const Tarn_Message* entry = EventCodeCatalogue.Find(code))
         event.LogText = entry->Text;
     else
@@ -32,4 +32,9 @@ Tarn_Inputs DecodeLogEvent(std::string_view data, int currentYear)
 Tarn_Inputs DecodeLogEvent(std::string_view data)
 {
     return DecodeLogEvent(data, TarnDateTime::Now().Year());
+}
+
+int LogEventCode(std::string_view data)
+{
+    return static_cast<int>(HexValueAt(data, kCodePosition, 2));
 }

@@ -9,3 +9,5 @@
 /// reads as 0. The text comes from EventCodeCatalogue, else "Unknown log event (n).".
 Tarn_Inputs DecodeLogEvent(std::string_view data);
 Tarn_Inputs DecodeLogEvent(std::string_view data, int currentYear);
+/// The event code of a stored event (its third hex pair).
+int LogEventCode(std::string_view data);

@@ -156,6 +156,8 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     emit linkStateChanged();
     if (ok) {
         LastError.clear();
+        if (!TarnCommand::IsDataReply(commandName))
+            emit acknowledged(commandName, data);
         return true;
     }
     emit ErrorMessage(LastError);

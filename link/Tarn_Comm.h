@@ -104,6 +104,10 @@ signals:
     /// After every request and every Start and StopCom: what the connection display shows may
     /// have changed.
     void linkStateChanged();
+    /// A request that the controller acknowledged (a write: setup, clock, log control), with
+    /// the data sent; emitted before Send returns, while Inputs still holds the values before
+    /// the write.
+    void acknowledged(int commandName, const std::string& data);
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while

@@ -9,6 +9,7 @@
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
+#include "history/HistoryRecorder.h"
 #include "ui/main/PageHost.h"
 #include "ui/main/ReportPrinter.h"
 #include "ui/main/TextEditorLauncher.h"
@@ -218,11 +219,15 @@ void EventLogPage::ReadLogEvents()
     m_reader.abortFlag = &m_host.abortLogReading();
     // The controller has moved past each event: it is listed even when the page was left
     // meanwhile, or it would be lost to the next reading.
-    m_reader.event = [this](const Tarn_Inputs& event) {
+    m_reader.event = [this](const Tarn_Inputs& event, const std::string& raw) {
+        if (HistoryRecorder* history = m_host.history())
+            history->RecordEvent(event, raw);
         AddLogRow(event);
         ++m_host.logEventNo();
     };
     m_reader.lost = [this] {
+        if (HistoryRecorder* history = m_host.history())
+            history->RecordLost();
         ++m_lostEvents;
         AddLostRow();
         ++m_host.logEventNo();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class HistoryRecorder;
 class MessageBoxes;
 class Tarn_Comm;
 
@@ -30,4 +31,6 @@ public:
     /// The running number of the next event-log row, and the flag that stops a reading.
     virtual int32_t& logEventNo() = 0;
     virtual bool& abortLogReading() = 0;
+    /// Where what is read is archived; null when the program keeps no history.
+    virtual HistoryRecorder* history() { return nullptr; }
 };

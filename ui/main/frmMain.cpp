@@ -2,6 +2,7 @@
 
 #include "TarnVersion.h"
 #include "config/FileReplace.h"
+#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/ConnectionState.h"
 #include "controller/LinkConfiguration.h"
@@ -15,6 +16,9 @@
 #include "eventloop/EventWait.h"
 #include "eventloop/TerminationSignals.h"
 #include "eventloop/WaitDepth.h"
+#include "history/HistoryArchive.h"
+#include "history/HistoryRecorder.h"
+#include "history/SetupChange.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
@@ -22,6 +26,7 @@
 #include "protocol/CommandCodes.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmHistory.h"
 #include "ui/main/BusyPointer.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
@@ -124,6 +129,9 @@ void frmMain::buildMenus()
     mnuViewTraffic = mnuView->addAction(QStringLiteral("&Traffic"));
     mnuViewTraffic->setObjectName(QStringLiteral("mnuViewTraffic"));
     connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
+    mnuViewHistory = mnuView->addAction(QStringLiteral("&History"));
+    mnuViewHistory->setObjectName(QStringLiteral("mnuViewHistory"));
+    connect(mnuViewHistory, &QAction::triggered, this, &frmMain::handleViewHistory);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -273,6 +281,15 @@ bool frmMain::Load()
     TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     ConfigureLink(*tarn, m_iniPath);
+
+    // The history is kept beside Tarn.INI, or on the server it names; without it the program
+    // works all the same.
+    m_history = new HistoryArchive(QStringLiteral("tarnconf"), this);
+    connect(m_history, &HistoryArchive::faultChanged, this, &frmMain::handleHistoryFault);
+    std::string database;
+    IniFile::Read(m_iniPath, "HISTORY", "Database", database);
+    m_history->Open(QString::fromStdString(folder), QString::fromStdString(database));
+    m_recorder = new HistoryRecorder(*m_history, *tarn, this);
 
     QString startError;
     if (tarn->Start(startError)) {
@@ -502,6 +519,61 @@ void frmMain::handleViewTraffic()
     TrafficWindow->activateWindow();
 }
 
+void frmMain::handleViewHistory()
+{
+    if (!HistoryWindow) {
+        HistoryWindow = new frmHistory(*m_history, m_boxes, this);
+        HistoryWindow->undo = [this](const ArchivedChange& change) {
+            WhenIdle([this, change] { UndoChange(change); });
+        };
+    }
+    HistoryWindow->Refresh();
+    HistoryWindow->show();
+    HistoryWindow->raise();
+    HistoryWindow->activateWindow();
+}
+
+void frmMain::handleHistoryFault(const QString& fault)
+{
+    if (fault.isEmpty()) {
+        ShowStatus(QString());
+        return;
+    }
+    ShowError(QStringLiteral("History: ") + fault);
+    if (m_historyFaultTold)
+        return;
+    m_historyFaultTold = true;
+    WhenIdle([this, fault] {
+        m_boxes.critical(QStringLiteral("The history of the controllers cannot be kept."),
+                         fault + QStringLiteral(" The program goes on without it."));
+    });
+}
+
+void frmMain::UndoChange(const ArchivedChange& change)
+{
+    if (!LinkReady())
+        return;
+    if (!m_boxes.questionOkCancel(QString::fromLatin1(SetupChange::Question(change)),
+                                  QStringLiteral("Undo of \"%1\", written %2: the values before "
+                                                 "it are sent again.")
+                                      .arg(change.summary,
+                                           QLocale().toString(change.writtenAt.toLocalTime(),
+                                                              QLocale::ShortFormat))))
+        return;
+    // The outputs go off first, as before the setup window.
+    picTest->StopTests();
+    StopAutoUpdate();
+    std::string errText;
+    const bool ok = SetupChange::Undo(*tarn, change, errText);
+    if (ok)
+        m_boxes.info(QStringLiteral("Tarn was updated succesfully!"));
+    else
+        m_boxes.critical(QStringLiteral("Could not update Tarn!"), QString::fromStdString(errText));
+    ResumeAfterModal(true);
+    if (HistoryWindow)
+        HistoryWindow->Refresh();
+}
+
 void frmMain::handleHelpAbout()
 {
     StopAutoUpdate();
@@ -540,6 +612,8 @@ void frmMain::UpdateStatusPage()
     }
 
     FillStatusPage();
+    if (complete)
+        m_recorder->RecordStatus();
     picSts->ShowReadAt(complete ? QDateTime::currentDateTime() : picSts->readAt(), !complete);
     // The serial number comes with the last reply.
     handleLinkStateChanged();

@@ -14,6 +14,10 @@
 #include <string>
 
 class EventLogPage;
+class HistoryArchive;
+struct ArchivedChange;
+class HistoryRecorder;
+class frmHistory;
 class MessageBoxes;
 class QAction;
 class QLabel;
@@ -82,6 +86,8 @@ public:
     bool autoUpdate() const override { return AutoUpdate; }
     int32_t& logEventNo() override { return LogEventNo; }
     bool& abortLogReading() override { return AbortLogReading; }
+    HistoryRecorder* history() override { return m_recorder; }
+    HistoryArchive* historyArchive() const { return m_history; }
     std::string iniPath() const { return m_iniPath; }
 
     /// The one link to the controller, created by Load.
@@ -116,6 +122,9 @@ public:
     QAction* mnuHelpAbout = nullptr;
     QMenu* mnuView = nullptr;
     QAction* mnuViewTraffic = nullptr;
+    QAction* mnuViewHistory = nullptr;
+    /// The history window, made when it is first opened.
+    frmHistory* HistoryWindow = nullptr;
     /// The traffic monitor, made when it is first opened.
     frmTraffic* TrafficWindow = nullptr;
 
@@ -138,6 +147,12 @@ private:
     void handleComSettings();
     void handleHelpAbout();
     void handleViewTraffic();
+    void handleViewHistory();
+    /// The archive stopped being usable, or its server came and went: a red line, and a box
+    /// the first time.
+    void handleHistoryFault(const QString& fault);
+    /// Sends a change's old values back, after the setup window's question.
+    void UndoChange(const ArchivedChange& change);
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);
@@ -172,4 +187,7 @@ private:
     bool m_shutDown = false;
     bool m_endAsked = false;
     TerminationSignals* m_signals = nullptr;
+    HistoryArchive* m_history = nullptr;
+    HistoryRecorder* m_recorder = nullptr;
+    bool m_historyFaultTold = false;
 };

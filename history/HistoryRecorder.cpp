@@ -1,0 +1,159 @@
+#include "history/HistoryRecorder.h"
+
+#include "data/EventLog.h"
+#include "data/SetupBlocks.h"
+#include "history/SetupChange.h"
+#include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+/// Firmware from which the controller reports its serial number.
+constexpr double kAdminDataVersion = 2.07;
+
+QDateTime ToDateTime(const TarnDateTime& value)
+{
+    if (value.IsZero())
+        return QDateTime();
+    return QDateTime(QDate(value.Year(), value.Month(), value.Day()),
+                     QTime(value.Hour(), value.Minute(), value.Second()));
+}
+
+QJsonValue Date(const TarnDateTime& value)
+{
+    const QDateTime time = ToDateTime(value);
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
+}
+
+QJsonArray Bits(int count, const std::function<bool(int16_t)>& bit)
+{
+    QJsonArray bits;
+    for (int16_t i = 0; i < count; ++i)
+        bits.append(bit(i));
+    return bits;
+}
+
+} // namespace
+
+HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObject* parent)
+    : QObject(parent), m_archive(archive), m_link(link)
+{
+    connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
+}
+
+ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
+{
+    ControllerKey key;
+    key.firmware = link.Inputs.CPUVersion;
+    key.port = QStringLiteral("COM%1").arg(link.CommPort);
+    if (link.Inputs.CPUVersion >= kAdminDataVersion)
+        key.serialNumber = Latin1(link.Inputs.SerialNumber);
+    return key;
+}
+
+QString HistoryRecorder::StatusJson(const Tarn_Inputs& inputs, int16_t voltageSwitch)
+{
+    QJsonObject status;
+    status.insert(QStringLiteral("version"), inputs.CPUVersion);
+    status.insert(QStringLiteral("clock"), Date(inputs.CPUDateTime));
+    status.insert(QStringLiteral("temperatureCelsius"), inputs.TemperatureCelsius);
+    status.insert(QStringLiteral("delays"),
+                  QJsonObject{{QStringLiteral("detectorAlarm"), inputs.DetectorAlarmDelay},
+                              {QStringLiteral("detectorReset"), inputs.DetectorResetDelay},
+                              {QStringLiteral("manualAlarm"), inputs.ManualAlarmDelay},
+                              {QStringLiteral("manualStop"), inputs.ManualStopDelay},
+                              {QStringLiteral("voltageSwitch"), voltageSwitch}});
+    QJsonArray zones;
+    for (int16_t z = 0; z < Tarn_Inputs::kZones; ++z)
+        zones.append(QJsonObject{{QStringLiteral("profileId"), inputs.ProfileID(z)},
+                                 {QStringLiteral("profileName"), Latin1(inputs.ProfileName(z))},
+                                 {QStringLiteral("message"), inputs.Messages(z)},
+                                 {QStringLiteral("outputs"), inputs.OutPuts(z)}});
+    status.insert(QStringLiteral("zones"), zones);
+    status.insert(
+        QStringLiteral("inputs"),
+        QJsonObject{{QStringLiteral("detectors"),
+                     Bits(Tarn_Inputs::kDetectors, [&](int16_t i) { return inputs.Detector(i); })},
+                    {QStringLiteral("manualReleases"),
+                     Bits(Tarn_Inputs::kManualTriggers,
+                          [&](int16_t i) { return inputs.ManualTrigger(i); })},
+                    {QStringLiteral("universalIO"),
+                     Bits(Tarn_Inputs::kUniversalIOs,
+                          [&](int16_t i) { return inputs.UniversalIO(i); })}});
+    if (inputs.CPUVersion >= kAdminDataVersion)
+        status.insert(QStringLiteral("admin"),
+                      QJsonObject{{QStringLiteral("serialNumber"), Latin1(inputs.SerialNumber)},
+                                  {QStringLiteral("manufactured"), Date(inputs.Manufactured)},
+                                  {QStringLiteral("installed"), Date(inputs.Installed)},
+                                  {QStringLiteral("lastService"), Date(inputs.LastService)},
+                                  {QStringLiteral("serviceBefore"), Date(inputs.LastService2)}});
+    return QString::fromUtf8(QJsonDocument(status).toJson(QJsonDocument::Compact));
+}
+
+std::optional<qint64> HistoryRecorder::Controller()
+{
+    if (!m_archive.isOpen() || m_link.Inputs.CPUVersion <= 0)
+        return std::nullopt;
+    return m_archive.ControllerId(KeyOf(m_link));
+}
+
+void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
+{
+    const std::optional<qint64> id = Controller();
+    if (!id)
+        return;
+    ArchivedEvent stored;
+    stored.raw = Latin1(raw);
+    stored.eventTime = ToDateTime(event.LogTime);
+    stored.code = LogEventCode(raw);
+    stored.temperatureCelsius = event.LogTemperatureCelsius;
+    stored.text = Latin1(event.LogText);
+    stored.readAt = QDateTime::currentDateTimeUtc();
+    // Since a rewind every stored event comes again, oldest first: the n-th time a reply comes
+    // is its n-th occurrence. Otherwise each event is new to the archive.
+    stored.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[stored.raw] : 0;
+    m_archive.StoreEvent(*id, stored);
+}
+
+void HistoryRecorder::RecordLost()
+{
+    if (const std::optional<qint64> id = Controller())
+        m_archive.StoreGap(*id, QDateTime::currentDateTimeUtc());
+}
+
+void HistoryRecorder::RecordStatus()
+{
+    const std::optional<qint64> id = Controller();
+    if (!id)
+        return;
+    const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
+    if (m_lastStatus.value(*id) == json)
+        return;
+    if (m_archive.StoreStatus(*id, json))
+        m_lastStatus.insert(*id, json);
+}
+
+void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
+{
+    if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind)) {
+        m_rewound = KeyOf(m_link);
+        m_seenSinceRewind.clear();
+        return;
+    }
+    if (command == TarnCommand::LogControl && data == SetupBlocks::ClearLogData()) {
+        m_rewound.reset();
+        m_seenSinceRewind.clear();
+    }
+    ArchivedChange change;
+    if (!SetupChange::Describe(command, data, m_link.Inputs, m_link.DetectorVoltageSwitch, change))
+        return;
+    const std::optional<qint64> id = Controller();
+    if (!id)
+        return;
+    change.writtenAt = QDateTime::currentDateTimeUtc();
+    m_archive.StoreChange(*id, change);
+}

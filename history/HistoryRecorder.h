@@ -1,0 +1,50 @@
+#pragma once
+
+#include "history/HistoryArchive.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <optional>
+#include <string>
+
+class Tarn_Comm;
+class Tarn_Inputs;
+
+/// Feeds the archive from one link: the events as they are read, the status whenever it
+/// changed, and every setup write the controller acknowledged. Does nothing while the archive
+/// is not open; never sends a request of its own.
+class HistoryRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObject* parent = nullptr);
+
+    /// The controller on the link as the status record knows it.
+    static ControllerKey KeyOf(const Tarn_Comm& link);
+    /// The status values of the record as one JSON object (the clock under "clock").
+    static QString StatusJson(const Tarn_Inputs& inputs, int16_t voltageSwitch);
+
+    /// An event read (before it is listed anywhere). After a rewind the controller sends its
+    /// stored events again: those already archived are recognised and not stored twice.
+    void RecordEvent(const Tarn_Inputs& event, const std::string& raw);
+    /// An event lost to a damaged reply.
+    void RecordLost();
+    /// The status record after a status read; stored when it differs from the last one.
+    void RecordStatus();
+
+    HistoryArchive& archive() { return m_archive; }
+
+private:
+    void handleAcknowledged(int command, const std::string& data);
+    std::optional<qint64> Controller();
+
+    HistoryArchive& m_archive;
+    Tarn_Comm& m_link;
+    /// Since a rewind, for the controller rewound: how often each raw reply came again.
+    std::optional<ControllerKey> m_rewound;
+    QHash<QString, int> m_seenSinceRewind;
+    /// The last status stored, per controller: most reads change nothing.
+    QHash<qint64, QString> m_lastStatus;
+};

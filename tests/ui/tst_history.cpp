@@ -1,0 +1,233 @@
+// The service history in the window against tarn-sim: what is read lands once per controller,
+// setup writes are kept and undone, the History view, and a history that cannot be kept.
+
+#include "RunningProgram.h"
+
+#include "history/HistoryArchive.h"
+#include "history/HistoryEventModel.h"
+#include "ui/history/frmHistory.h"
+#include "ui/setup/frmSetup.h"
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+QString EventHex(int minute, int code, int celsius)
+{
+    return QString::fromStdString(
+               EncodePackedDate(TarnDateTime::FromParts(2026, 1, 1, 10, 0, 0).AddSeconds(60 * minute))) +
+           u"%1%2"_s.arg(code, 2, 16, QChar(u'0')).arg(celsius & 0xFF, 2, 16, QChar(u'0'));
+}
+} // namespace
+
+class tst_History : public ProgramTest
+{
+    Q_OBJECT
+    HistoryArchive& archive() const { return *window()->historyArchive(); }
+
+    /// The program on the simulator (firmware `version`) holding `count` events: codes 1, 2,
+    /// 3 in turn, temperatures 20 down.
+    bool open(int count, const QString& version = u"V2.07"_s)
+    {
+        QStringList lines;
+        for (int i = 0; i < count; ++i)
+            lines << u"event "_s + EventHex(i, 1 + i % 3, 20 - i);
+        return startProgram({u"--version"_s, version}, lines);
+    }
+    /// The id of the one controller the archive should know by `serial`.
+    qint64 controller(const QString& serial) const
+    {
+        const std::optional<ArchivedController> found = archive().FindController(serial);
+        return found ? found->id : 0;
+    }
+    QString serial() const { return QString::fromStdString(window()->tarn->Inputs.SerialNumber); }
+
+private slots:
+    void eventsLandOnce_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QList<int>>("stored"); // the minutes of the events archived
+        QTest::addColumn<int>("gaps");
+        QTest::newRow("new events, then all again") << QStringList{u"new"_s, u"all"_s}
+                                                    << QList<int>{0, 1, 2, 3, 4} << 0;
+        QTest::newRow("all, twice") << QStringList{u"all"_s, u"all"_s}
+                                    << QList<int>{0, 1, 2, 3, 4} << 0;
+        QTest::newRow("new, one more stored, all")
+            << QStringList{u"new"_s, u"add"_s, u"all"_s} << QList<int>{0, 1, 2, 3, 4, 9} << 0;
+        // Every third reply damaged: the third event and the first "END" are lost.
+        QTest::newRow("damaged replies are gaps")
+            << QStringList{u"corrupt"_s, u"new"_s} << QList<int>{0, 1, 3, 4} << 2;
+    }
+
+    void eventsLandOnce()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, stored);
+        QFETCH(int, gaps);
+        QVERIFY(open(5));
+        setTab(kEventLogTab);
+        EventLogPage* page = window()->picLog;
+        for (const QString& step : steps) {
+            if (step == u"add")
+                QVERIFY(sim().command(u"event "_s + EventHex(9, 1, 20)));
+            else if (step == u"corrupt")
+                QVERIFY(sim().command(u"faults 0 3 0"_s));
+            else
+                (step == u"new" ? page->cmdGetLogEvents : page->cmdGetAllLogEvents)->click();
+        }
+        QStringList raws;
+        int gapsStored = 0;
+        for (const ArchivedEvent& event : archive().Events(controller(serial()))) {
+            if (event.gap) {
+                ++gapsStored;
+                continue;
+            }
+            raws << event.raw.toUpper();
+            QCOMPARE(event.program, u"tarnconf"_s);
+            QVERIFY(!event.text.isEmpty());
+        }
+        QStringList expected;
+        for (int minute : stored)
+            expected << EventHex(minute, 1 + minute % 3, 20 - minute).toUpper();
+        if (steps.contains(u"add"_s))
+            expected.back() = EventHex(9, 1, 20).toUpper();
+        QCOMPARE(raws, expected);
+        QCOMPARE(gapsStored, gaps);
+    }
+
+    /// Another controller on the cable starts a history of its own; the first one's stays.
+    void controllerSwap()
+    {
+        QVERIFY(open(2));
+        const QString first = serial();
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        QVERIFY(sim().command(u"admin 000003E7"_s + u"00000000"_s.repeated(4)));
+        QVERIFY(sim().command(u"event "_s + EventHex(7, 2, 21)));
+        setTab(kStatusTab);
+        window()->UpdateStatusPage();
+        QCOMPARE(serial(), u"999"_s);
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        QCOMPARE(archive().Events(controller(first)).size(), std::size_t(2));
+        const std::vector<ArchivedEvent> second = archive().Events(controller(u"999"_s));
+        QCOMPARE(second.size(), std::size_t(1));
+        QCOMPARE(second.front().raw.toUpper(), EventHex(7, 2, 21).toUpper());
+        QCOMPARE(archive().Controllers().size(), std::size_t(2));
+        // One status snapshot each: the periodic reads that changed nothing were not kept.
+        window()->UpdateStatusPage();
+        QCOMPARE(archive().Statuses(controller(u"999"_s)).size(), std::size_t(1));
+        QCOMPARE(archive().Statuses(controller(first)).size(), std::size_t(1));
+    }
+
+    /// A write through the setup window is kept with the values before and after; undone from
+    /// the History view, the old values go back with the window's commands and question.
+    void setupChangeUndone()
+    {
+        QVERIFY(open(0));
+        window()->StopAutoUpdate();
+        const double oldAlarm = window()->tarn->Inputs.DetectorAlarmDelay;
+        frmSetup setup(window()->tarn, boxes(), nullptr, u"-K"_s);
+        setup.txtDetectorAlarmDelay->setText(u"45"_s);
+        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        setup.cmdSetDelays->click();
+        const qint64 id = controller(serial());
+        std::vector<ArchivedChange> changes = archive().Changes(id);
+        QCOMPARE(changes.size(), std::size_t(1));
+        QCOMPARE(changes[0].command, 98);
+        QCOMPARE(changes[0].program, u"tarnconf"_s);
+        QVERIFY2(changes[0].summary.contains(u"detectorAlarm %1 → 45"_s.arg(oldAlarm)),
+                 qPrintable(changes[0].summary));
+
+        // Meanwhile the manual stop delay changed on the controller: the undo leaves it.
+        QVERIFY(sim().command(u"delays "_s + u"%1050A0700000000000000"_s.arg(45, 2, 16, QChar(u'0')).toUpper()));
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        QVERIFY(history);
+        history->tabHistory->setCurrentIndex(2);
+        QCOMPARE(history->lvChanges->topLevelItemCount(), 1);
+        history->lvChanges->topLevelItem(0)->setSelected(true);
+        QVERIFY(history->cmdUndo->isEnabled());
+        const int before = sim().journal().size();
+        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s, true,
+                       u"Undo of *"_s);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        history->cmdUndo->click();
+        const QStringList sent = sim().journal().mid(before);
+        QCOMPARE(sim().codes().mid(before).mid(0, 2), (QList<int>{55, 98}));
+        // The old detector alarm delay, the manual stop delay as read right before.
+        const QString block = QString::fromLatin1(
+            QByteArray::fromHex(sent.value(1).section(u' ', 1).toLatin1()));
+        QCOMPARE(block.left(2).toInt(nullptr, 16), int(oldAlarm));
+        QCOMPARE(block.mid(6, 2), u"07"_s);
+        changes = archive().Changes(id);
+        QCOMPARE(changes.size(), std::size_t(2));
+        QCOMPARE(history->lvChanges->topLevelItemCount(), 2);
+    }
+
+    /// The view lists the controller's events, filters them by code and date, sorts them by
+    /// value and exports the rows shown.
+    void viewFiltersSortsExports()
+    {
+        QVERIFY(open(6));
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        QCOMPARE(history->lvControllers->topLevelItemCount(), 1);
+        history->lvControllers->topLevelItem(0)->setSelected(true);
+        QAbstractItemModel* model = history->tvEvents->model();
+        QCOMPARE(model->rowCount(), 6);
+        history->txtCode->setText(u"2"_s);
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(history->lblEvents->text(), u"2 events"_s);
+        history->txtCode->clear();
+        history->chkFrom->setChecked(true);
+        history->dtpFrom->setDate(QDate(2026, 1, 2));
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 0);
+        history->chkFrom->setChecked(false);
+        history->cmdFilter->click();
+        history->tvEvents->sortByColumn(HistoryEventModel::ColumnTemp, Qt::AscendingOrder);
+        // Temperatures 20 down to 15: by value, the last read first.
+        QCOMPARE(model->index(0, HistoryEventModel::ColumnNo).data().toString(), u"006"_s);
+        QCOMPARE(model->index(5, HistoryEventModel::ColumnNo).data().toString(), u"001"_s);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"events.csv"_s);
+        boxes().expectSaveFile(path);
+        history->cmdExport->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 8); // header, six rows, the empty end
+        QVERIFY(lines[1].startsWith("006,"));
+    }
+
+    /// A history file that cannot be used: a red line, one box, and the program goes on.
+    void damagedFileTold()
+    {
+        QVERIFY(m_program->startSim());
+        QFile damaged(m_program->home.filePath(u"history.sqlite"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(4096, 'x'));
+        damaged.close();
+        boxes().expect(Kind::Critical, u"The history of the controllers cannot be kept."_s, true,
+                       u"* The program goes on without it."_s);
+        QVERIFY(m_program->load());
+        QVERIFY(window()->lblAppStatus[1]->text().contains(u"History"_s) ||
+                boxes().pending() == 0);
+        QVERIFY(!serial().isEmpty());
+        QTRY_COMPARE(boxes().pending(), 0);
+        QFile kept(m_program->home.filePath(u"history.sqlite"_s));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray(4096, 'x'));
+    }
+};
+
+QTEST_MAIN(tst_History)
+#include "tst_history.moc"

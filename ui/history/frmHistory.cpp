@@ -1,0 +1,264 @@
+#include "ui/history/frmHistory.h"
+
+#include "config/FileReplace.h"
+#include "history/HistoryEventModel.h"
+#include "history/SetupChange.h"
+#include "ui/main/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+
+QString FirmwareText(double firmware)
+{
+    return firmware > 0 ? QStringLiteral("V%1").arg(firmware, 0, 'f', 2) : QString();
+}
+
+QString Local(const QDateTime& utc)
+{
+    return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
+}
+
+template <typename T> T* Named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_archive(archive), m_boxes(boxes)
+{
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(QStringLiteral("History"));
+
+    lvControllers = Named(new QTreeWidget, "lvControllers");
+    lvControllers->setHeaderLabels({QStringLiteral("Serial number"), QStringLiteral("Firmware"),
+                                    QStringLiteral("Port"), QStringLiteral("Last seen"),
+                                    QStringLiteral("Events")});
+    lvControllers->setRootIsDecorated(false);
+    lvControllers->setSortingEnabled(true);
+    cmdRefresh = Named(new QPushButton(QStringLiteral("&Refresh")), "cmdRefresh");
+
+    chkFrom = Named(new QCheckBox(QStringLiteral("&From")), "chkFrom");
+    dtpFrom = Named(new QDateEdit(QDate::currentDate().addMonths(-1)), "dtpFrom");
+    chkTo = Named(new QCheckBox(QStringLiteral("&To")), "chkTo");
+    dtpTo = Named(new QDateEdit(QDate::currentDate()), "dtpTo");
+    for (QDateEdit* date : {dtpFrom, dtpTo})
+        date->setCalendarPopup(true);
+    txtCode = Named(new QLineEdit, "txtCode");
+    txtCode->setPlaceholderText(QStringLiteral("Code"));
+    txtCode->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    cmdFilter = Named(new QPushButton(QStringLiteral("&Show")), "cmdFilter");
+    m_events = new HistoryEventModel(this);
+    tvEvents = Named(new QTableView, "tvEvents");
+    tvEvents->setModel(m_events);
+    tvEvents->setSortingEnabled(true);
+    tvEvents->sortByColumn(HistoryEventModel::ColumnNo, Qt::AscendingOrder);
+    tvEvents->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tvEvents->verticalHeader()->hide();
+    tvEvents->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    tvEvents->horizontalHeader()->setStretchLastSection(true);
+    lblEvents = Named(new QLabel, "lblEvents");
+    cmdExport = Named(new QPushButton(QStringLiteral("&Export CSV...")), "cmdExport");
+
+    auto* filterRow = new QHBoxLayout;
+    for (QWidget* widget : std::initializer_list<QWidget*>{chkFrom, dtpFrom, chkTo, dtpTo,
+                                                           txtCode, cmdFilter})
+        filterRow->addWidget(widget);
+    filterRow->addStretch();
+    auto* exportRow = new QHBoxLayout;
+    exportRow->addWidget(lblEvents);
+    exportRow->addStretch();
+    exportRow->addWidget(cmdExport);
+    auto* eventsPage = new QWidget;
+    auto* eventsLayout = new QVBoxLayout(eventsPage);
+    eventsLayout->addLayout(filterRow);
+    eventsLayout->addWidget(tvEvents);
+    eventsLayout->addLayout(exportRow);
+
+    lvStatus = Named(new QTreeWidget, "lvStatus");
+    lvStatus->setHeaderLabels({QStringLiteral("Read at"), QStringLiteral("Values")});
+    lvStatus->setRootIsDecorated(false);
+
+    lvChanges = Named(new QTreeWidget, "lvChanges");
+    lvChanges->setHeaderLabels(
+        {QStringLiteral("Written at"), QStringLiteral("Program"), QStringLiteral("Change")});
+    lvChanges->setRootIsDecorated(false);
+    cmdUndo = Named(new QPushButton(QStringLiteral("&Undo this change")), "cmdUndo");
+    cmdUndo->setEnabled(false);
+    auto* changesPage = new QWidget;
+    auto* changesLayout = new QVBoxLayout(changesPage);
+    changesLayout->addWidget(lvChanges);
+    auto* undoRow = new QHBoxLayout;
+    undoRow->addStretch();
+    undoRow->addWidget(cmdUndo);
+    changesLayout->addLayout(undoRow);
+
+    tabHistory = Named(new QTabWidget, "tabHistory");
+    tabHistory->addTab(eventsPage, QStringLiteral("Events"));
+    tabHistory->addTab(lvStatus, QStringLiteral("Status"));
+    tabHistory->addTab(changesPage, QStringLiteral("Setup changes"));
+
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(lvControllers);
+    leftLayout->addWidget(cmdRefresh);
+    auto* splitter = new QSplitter;
+    splitter->addWidget(left);
+    splitter->addWidget(tabHistory);
+    splitter->setStretchFactor(1, 3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(splitter);
+
+    connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
+            &frmHistory::handleControllerChosen);
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmHistory::Refresh);
+    connect(cmdFilter, &QPushButton::clicked, this, &frmHistory::handleFilter);
+    connect(txtCode, &QLineEdit::returnPressed, this, &frmHistory::handleFilter);
+    connect(cmdExport, &QPushButton::clicked, this, &frmHistory::handleExport);
+    connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
+    connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
+    resize(1000, 600);
+}
+
+void frmHistory::Refresh()
+{
+    const qint64 shown = m_controller;
+    const QSignalBlocker quiet(lvControllers);
+    lvControllers->clear();
+    QTreeWidgetItem* chosen = nullptr;
+    for (const ArchivedController& controller : m_archive.Controllers()) {
+        auto* item = new QTreeWidgetItem(
+            lvControllers,
+            {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
+                                                   : controller.key.serialNumber,
+             FirmwareText(controller.key.firmware), controller.key.port,
+             Local(controller.lastSeen), QString::number(controller.events)});
+        item->setData(0, kIdRole, controller.id);
+        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        if (controller.id == shown)
+            chosen = item;
+    }
+    if (chosen)
+        chosen->setSelected(true);
+    ShowController(chosen ? shown : 0);
+}
+
+void frmHistory::handleControllerChosen()
+{
+    const QList<QTreeWidgetItem*> items = lvControllers->selectedItems();
+    ShowController(items.isEmpty() ? 0 : items.first()->data(0, kIdRole).toLongLong());
+}
+
+void frmHistory::ShowController(qint64 id)
+{
+    m_controller = id;
+    LoadEvents();
+    lvStatus->clear();
+    lvChanges->clear();
+    m_changes.clear();
+    if (id == 0)
+        return;
+    for (const ArchivedStatus& status : m_archive.Statuses(id))
+        new QTreeWidgetItem(lvStatus, {Local(status.readAt), status.valuesJson});
+    m_changes = m_archive.Changes(id);
+    for (std::size_t i = 0; i < m_changes.size(); ++i) {
+        const ArchivedChange& change = m_changes[i];
+        auto* item = new QTreeWidgetItem(
+            lvChanges, {Local(change.writtenAt), change.program, change.summary});
+        item->setData(0, kIdRole, static_cast<qulonglong>(i));
+    }
+}
+
+EventFilter frmHistory::Filter() const
+{
+    EventFilter filter;
+    if (chkFrom->isChecked())
+        filter.since = QDateTime(dtpFrom->date(), QTime(0, 0));
+    if (chkTo->isChecked())
+        filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59));
+    bool isNumber = false;
+    const int code = txtCode->text().trimmed().toInt(&isNumber);
+    if (isNumber)
+        filter.code = code;
+    // Gaps have no time and no code: a filter by either leaves them out.
+    filter.withGaps = !filter.since && !filter.until && !filter.code;
+    return filter;
+}
+
+void frmHistory::LoadEvents()
+{
+    m_events->setEvents(m_controller ? m_archive.Events(m_controller, Filter())
+                                     : std::vector<ArchivedEvent>{});
+    const QHeaderView* header = tvEvents->horizontalHeader();
+    m_events->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    lblEvents->setText(QStringLiteral("%1 events").arg(m_events->rowCount()));
+}
+
+void frmHistory::handleFilter()
+{
+    const QString code = txtCode->text().trimmed();
+    bool isNumber = code.isEmpty();
+    if (!isNumber)
+        code.toInt(&isNumber);
+    if (!isNumber) {
+        m_boxes.critical(QStringLiteral("The event code must be a whole number."),
+                         QStringLiteral("\"%1\" is not one; leave the field empty for every code.")
+                             .arg(code));
+        return;
+    }
+    LoadEvents();
+}
+
+void frmHistory::handleExport()
+{
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QStringLiteral("history-events.csv"));
+    const QString path =
+        m_boxes.saveFileName(suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv().toStdString(),
+                            errText))
+        m_boxes.critical(QStringLiteral("The events could not be saved as %1.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QString::fromStdString(errText));
+}
+
+void frmHistory::handleChangeChosen()
+{
+    const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
+    cmdUndo->setEnabled(!items.isEmpty() &&
+                        SetupChange::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
+}
+
+void frmHistory::handleUndo()
+{
+    const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
+    if (items.isEmpty() || !undo)
+        return;
+    undo(m_changes[items.first()->data(0, kIdRole).toULongLong()]);
+}

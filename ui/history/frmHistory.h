@@ -1,0 +1,71 @@
+#pragma once
+
+#include "history/HistoryArchive.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class HistoryEventModel;
+class MessageBoxes;
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class QTreeWidget;
+
+/// The service history: the controllers the archive knows, and for the one chosen its events
+/// (sortable, filtered by date and code, exported as CSV), its status snapshots and its setup
+/// changes, each of which can be undone.
+class frmHistory : public QWidget
+{
+    Q_OBJECT
+
+public:
+    frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* parent = nullptr);
+
+    /// Sends a change's old values back; set by the main window, which asks first and
+    /// holds the work back while a request is under way.
+    std::function<void(const ArchivedChange& change)> undo;
+
+    /// Reads the controllers again, keeping the one chosen.
+    void Refresh();
+    /// Shows the controller with this id (its events, snapshots and changes).
+    void ShowController(qint64 id);
+    qint64 shownController() const { return m_controller; }
+
+    QTreeWidget* lvControllers = nullptr;
+    QTabWidget* tabHistory = nullptr;
+    QCheckBox* chkFrom = nullptr;
+    QDateEdit* dtpFrom = nullptr;
+    QCheckBox* chkTo = nullptr;
+    QDateEdit* dtpTo = nullptr;
+    QLineEdit* txtCode = nullptr;
+    QPushButton* cmdFilter = nullptr;
+    QTableView* tvEvents = nullptr;
+    QLabel* lblEvents = nullptr;
+    QPushButton* cmdExport = nullptr;
+    QTreeWidget* lvStatus = nullptr;
+    QTreeWidget* lvChanges = nullptr;
+    QPushButton* cmdUndo = nullptr;
+    QPushButton* cmdRefresh = nullptr;
+
+private:
+    void handleControllerChosen();
+    void handleFilter();
+    void handleExport();
+    void handleUndo();
+    void handleChangeChosen();
+    EventFilter Filter() const;
+    void LoadEvents();
+
+    HistoryArchive& m_archive;
+    MessageBoxes& m_boxes;
+    HistoryEventModel* m_events = nullptr;
+    qint64 m_controller = 0;
+    std::vector<ArchivedChange> m_changes;
+};
