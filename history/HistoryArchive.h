@@ -45,9 +45,9 @@ struct ArchivedEvent
     QDateTime eventTime; ///< controller's local time, Qt::LocalTime-less (as the log shows it)
     int code = -1;       ///< event code, -1 for a gap
     double temperatureCelsius = 0;
-    QString text;        ///< the event's text at read time
-    QDateTime readAt;    ///< UTC
-    QString program;     ///< "tarnconf" or "tarn"
+    QString text;     ///< the event's text at read time
+    QDateTime readAt; ///< UTC
+    QString program;  ///< "tarnconf" or "tarn"
 };
 
 /// The status values as read (the status page), whenever they differ from the last stored.
@@ -66,13 +66,14 @@ struct ArchivedChange
     qint64 id = 0;
     QDateTime writtenAt; ///< UTC
     QString program;
-    int command = 0;   ///< the command code sent
-    QString data;      ///< the command's data as sent (Latin-1)
+    int command = 0;    ///< the command code sent
+    QString data;       ///< the command's data as sent (Latin-1)
     QString beforeJson; ///< the fields the write changes, as they were before (JSON object)
     QString afterJson;  ///< the same fields as written (JSON object)
     QString summary;    ///< one line for a person: "Delays: detector alarm 30 → 45"
 };
 
+/// A gap has no event time nor code: a filter on either leaves gaps out.
 struct EventFilter
 {
     std::optional<QDateTime> since; ///< event time from (inclusive)

@@ -1,0 +1,211 @@
+#include "history/ArchiveConnection.h"
+
+#include "history/PostgresAddress.h"
+
+#include <QAtomicInteger>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+
+namespace {
+QAtomicInteger<quint64> g_connections;
+
+QString DriverMissing(const char* driver, const char* package)
+{
+    return QStringLiteral("Qt's %1 database driver is not installed (Debian package %2)")
+        .arg(QLatin1String(driver), QLatin1String(package));
+}
+} // namespace
+
+ArchiveConnection::ArchiveConnection()
+    : m_name(QStringLiteral("tarn_history_%1").arg(g_connections.fetchAndAddRelaxed(1)))
+{
+}
+
+ArchiveConnection::~ArchiveConnection()
+{
+    Close();
+}
+
+bool ArchiveConnection::OpenSqlite(const QString& path, std::chrono::milliseconds busyTimeout,
+                                   QString& errText)
+{
+    Close();
+    m_postgres = false;
+    m_where = path;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        if (!db.isValid()) {
+            errText = DriverMissing("SQLite", "libqt6sql6-sqlite");
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout.count()));
+        if (!db.open()) {
+            errText = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+    }
+    if (!Exec(QStringLiteral("PRAGMA foreign_keys = ON"), errText) ||
+        !Exec(QStringLiteral("PRAGMA synchronous = NORMAL"), errText)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveConnection::UseWriteAheadLog(QString& errText)
+{
+    if (m_postgres)
+        return true;
+    QSqlQuery* mode = Run(QStringLiteral("PRAGMA journal_mode = WAL"), {}, errText);
+    if (!mode)
+        return false;
+    const QString now = mode->next() ? mode->value(0).toString() : QString();
+    mode->finish();
+    if (now.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        errText = QStringLiteral("its journal cannot be set to WAL (it is \"%1\")").arg(now);
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& errText)
+{
+    Close();
+    m_postgres = true;
+    m_where = QStringLiteral("%1 on %2")
+                  .arg(address.database,
+                       address.host.isEmpty() ? QStringLiteral("localhost") : address.host);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        if (!db.isValid()) {
+            errText = DriverMissing("PostgreSQL", "libqt6sql6-psql");
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+        db.setDatabaseName(address.database);
+        if (!address.host.isEmpty())
+            db.setHostName(address.host);
+        if (address.port > 0)
+            db.setPort(address.port);
+        if (!address.user.isEmpty())
+            db.setUserName(address.user);
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=tarn")
+                                 .arg(kConnectTimeout.count()));
+        if (!db.open()) {
+            errText = db.lastError().text().trimmed();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+    }
+    // Warnings ("relation already exists, skipping") are no news to anyone.
+    return Exec(QStringLiteral("SET client_min_messages = error"), errText);
+}
+
+void ArchiveConnection::Close()
+{
+    m_prepared.clear();
+    m_inTransaction = false;
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool ArchiveConnection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QString ArchiveConnection::ErrorText(const QSqlQuery& query)
+{
+    const QSqlError error = query.lastError();
+    const QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    return text.trimmed();
+}
+
+QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values, QString& errText)
+{
+    if (!isOpen()) {
+        errText = QStringLiteral("the database is closed");
+        return nullptr;
+    }
+    auto found = m_prepared.find(sql);
+    if (found == m_prepared.end()) {
+        auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
+        query->setForwardOnly(true);
+        if (!query->prepare(sql)) {
+            errText = ErrorText(*query);
+            return nullptr;
+        }
+        found = m_prepared.emplace(sql, std::move(query)).first;
+    }
+    QSqlQuery* query = found->second.get();
+    int position = 0;
+    for (const QVariant& value : values)
+        query->bindValue(position++, value);
+    if (!query->exec()) {
+        errText = ErrorText(*query);
+        query->finish();
+        return nullptr;
+    }
+    return query;
+}
+
+bool ArchiveConnection::Exec(const QString& sql, QString& errText)
+{
+    if (!isOpen()) {
+        errText = QStringLiteral("the database is closed");
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (!query.exec(sql)) {
+        errText = ErrorText(query);
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveConnection::Begin(QString& errText)
+{
+    if (!Exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"), errText))
+        return false;
+    m_inTransaction = true;
+    return true;
+}
+
+bool ArchiveConnection::Commit(QString& errText)
+{
+    m_inTransaction = false;
+    if (Exec(QStringLiteral("COMMIT"), errText))
+        return true;
+    Rollback();
+    return false;
+}
+
+void ArchiveConnection::Rollback()
+{
+    m_inTransaction = false;
+    for (auto& [sql, query] : m_prepared)
+        query->finish();
+    QString ignored;
+    Exec(QStringLiteral("ROLLBACK"), ignored);
+}
+
+bool ArchiveConnection::Alive()
+{
+    if (!m_postgres)
+        return isOpen();
+    if (m_inTransaction)
+        Rollback();
+    QString ignored;
+    return Exec(QStringLiteral("SELECT 1"), ignored);
+}

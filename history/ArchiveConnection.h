@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <chrono>
+#include <memory>
+#include <unordered_map>
+
+struct PostgresAddress;
+
+/// One connection of the archive to its database (the SQLite file or the PostgreSQL server),
+/// under a connection name of its own, with its statements prepared once and kept.
+class ArchiveConnection
+{
+public:
+    /// How long a connection to a server may take before it counts as unreachable (libpq's
+    /// least is 2 s).
+    static constexpr std::chrono::seconds kConnectTimeout{2};
+
+    ArchiveConnection();
+    ~ArchiveConnection();
+    ArchiveConnection(const ArchiveConnection&) = delete;
+    ArchiveConnection& operator=(const ArchiveConnection&) = delete;
+
+    /// WAL, synchronous=NORMAL, foreign keys, and `busyTimeout` for a file locked by another.
+    bool OpenSqlite(const QString& path, std::chrono::milliseconds busyTimeout, QString& errText);
+    bool OpenPostgres(const PostgresAddress& address, QString& errText);
+    /// Sets the SQLite file's journal to WAL (which writes to the file: done only once its
+    /// schema is known to be ours).
+    bool UseWriteAheadLog(QString& errText);
+    void Close();
+    bool isOpen() const;
+    bool isPostgres() const { return m_postgres; }
+    /// Where it is, for messages: the file's path or the server's address.
+    QString where() const { return m_where; }
+
+    /// Runs `sql` prepared once per connection with `values` bound in order; the query stays
+    /// the connection's (read it before the next call with the same text).
+    QSqlQuery* Run(const QString& sql, const QVariantList& values, QString& errText);
+    /// Runs a statement once, unprepared.
+    bool Exec(const QString& sql, QString& errText);
+    /// A write transaction: SQLite takes the write lock at once (waiting up to its busy time).
+    bool Begin(QString& errText);
+    bool Commit(QString& errText);
+    void Rollback();
+    /// False when the server went away (a failed statement then says nothing about the data).
+    bool Alive();
+
+private:
+    static QString ErrorText(const QSqlQuery& query);
+
+    QString m_name;
+    QString m_where;
+    bool m_postgres = false;
+    bool m_inTransaction = false;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+};

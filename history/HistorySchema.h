@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class ArchiveConnection;
+
+/// The archive's tables, the same on SQLite and PostgreSQL, and the steps that bring a
+/// database from any earlier version to the current one. The version is kept in the table
+/// schema_version; a database of a later version than the steps know is refused untouched.
+class HistorySchema
+{
+public:
+    /// Step n (from 1) takes a database from version n - 1 to n. "%ID" in a statement stands
+    /// for the dialect's generated primary key.
+    using Steps = std::vector<QStringList>;
+    static const Steps& Current();
+
+    /// The database's version, 0 for a database without the archive's tables.
+    static bool Version(ArchiveConnection& db, int& version, QString& errText);
+    /// Brings the database to steps.size(), all steps in one transaction (which other
+    /// programs opening the same database at once wait for).
+    static bool Migrate(ArchiveConnection& db, const Steps& steps, QString& errText);
+};

@@ -1,0 +1,247 @@
+#include "history/ArchiveConnection.h"
+#include "history/HistoryArchive.h"
+#include "history/HistorySchema.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString kProgram = QStringLiteral("tarn");
+
+ArchivedEvent Event(const QString& raw, int ordinal, int code = 1,
+                    const QDateTime& time = QDateTime(QDate(2026, 3, 1), QTime(8, 0)))
+{
+    ArchivedEvent event;
+    event.raw = raw;
+    event.ordinal = ordinal;
+    event.code = code;
+    event.eventTime = time;
+    event.text = QStringLiteral("event ") + raw;
+    return event;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestHistoryArchive : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ordinals_data();
+    void ordinals();
+    void statusOnlyWhenChanged_data();
+    void statusOnlyWhenChanged();
+    void controllerKeys();
+    void filtersAndChanges();
+    void schemaVersions();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestHistoryArchive::ordinals_data()
+{
+    QTest::addColumn<QString>("stores");   // raw:ordinal, ordinal 0 a new event
+    QTest::addColumn<QString>("expected"); // what each store gives: the ordinal, or "dup"
+    QTest::newRow("new events count up per reply") << "A:0 A:0 B:0 A:0"
+                                                   << "A1 A2 B1 A3";
+    QTest::newRow("a rewind stores nothing twice") << "A:1 A:2 A:1 A:2 A:3"
+                                                   << "A1 A2 dup dup A3";
+    QTest::newRow("a new event after a reread") << "A:1 A:2 A:0 A:2"
+                                                << "A1 A2 A3 dup";
+    QTest::newRow("a rewind over new events") << "A:0 A:0 A:1 A:2 A:3"
+                                              << "A1 A2 dup dup A3";
+    QTest::newRow("gaps are never doubles") << "-:0 -:0 A:0"
+                                            << "gap gap A1";
+}
+
+void TestHistoryArchive::ordinals()
+{
+    QFETCH(QString, stores);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    HistoryArchive archive(kProgram);
+    QVERIFY2(archive.Open(dir.path()), qPrintable(archive.fault()));
+    const auto id = archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")});
+    QVERIFY(id);
+    QStringList got;
+    int stored = 0;
+    for (const QString& store : stores.split(QLatin1Char(' '))) {
+        const QString raw = store.section(QLatin1Char(':'), 0, 0);
+        bool duplicate = true;
+        if (raw == QLatin1String("-"))
+            QVERIFY(archive.StoreGap(*id, QDateTime::currentDateTimeUtc()));
+        else
+            QVERIFY(archive.StoreEvent(*id, Event(raw, store.section(QLatin1Char(':'), 1).toInt()),
+                                       &duplicate));
+        if (raw != QLatin1String("-") && duplicate) {
+            got << QStringLiteral("dup");
+            continue;
+        }
+        const ArchivedEvent last = archive.Events(*id).back();
+        QCOMPARE(int(archive.Events(*id).size()), ++stored);
+        got << (last.gap ? QStringLiteral("gap") : last.raw + QString::number(last.ordinal));
+    }
+    QCOMPARE(got.join(QLatin1Char(' ')), expected);
+    QCOMPARE(archive.StoredCount(*id, QStringLiteral("A")), int(expected.count(QLatin1Char('A'))));
+}
+
+void TestHistoryArchive::statusOnlyWhenChanged_data()
+{
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("the same twice")
+        << QStringList{R"({"clock":"08:00","mains":1})", R"({"clock":"08:00","mains":1})"} << "+-";
+    QTest::newRow("only the clock moved")
+        << QStringList{R"({"clock":"08:00","mains":1})", R"({"clock":"08:01","mains":1})"} << "+-";
+    QTest::newRow("a value changed and back")
+        << QStringList{R"({"clock":"08:00","mains":1})", R"({"clock":"08:00","mains":0})",
+                       R"({"clock":"08:02","mains":1})"}
+        << "+++";
+}
+
+void TestHistoryArchive::statusOnlyWhenChanged()
+{
+    QFETCH(QStringList, statuses);
+    QFETCH(QString, stored);
+    QTemporaryDir dir;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(dir.path()));
+    const auto id = archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")});
+    QVERIFY(id);
+    QString got;
+    for (const QString& status : statuses) {
+        bool wasStored = false;
+        QVERIFY(archive.StoreStatus(*id, status, &wasStored));
+        got += wasStored ? QLatin1Char('+') : QLatin1Char('-');
+    }
+    QCOMPARE(got, stored);
+    QCOMPARE(archive.Statuses(*id).back().valuesJson, statuses.at(stored.lastIndexOf('+')));
+}
+
+void TestHistoryArchive::controllerKeys()
+{
+    QTemporaryDir dir;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(dir.path()));
+    const auto unnamed = archive.ControllerId({QString(), 2.05, QStringLiteral("COM1")});
+    const auto otherPort = archive.ControllerId({QString(), 2.05, QStringLiteral("COM2")});
+    QVERIFY(unnamed && otherPort && *unnamed != *otherPort);
+    QVERIFY(archive.StoreEvent(*unnamed, Event(QStringLiteral("A"), 0)));
+    // Its serial number read later names the same record; another serial is another controller.
+    QCOMPARE(archive.ControllerId({QStringLiteral("S7"), 2.05, QStringLiteral("COM1")}), unnamed);
+    QCOMPARE(archive.ControllerId({QStringLiteral("S7"), 2.07, QStringLiteral("COM3")}), unnamed);
+    const auto other = archive.ControllerId({QStringLiteral("S8"), 2.05, QStringLiteral("COM1")});
+    QVERIFY(other && *other != *unnamed);
+    const auto found = archive.FindController(QStringLiteral("S7"));
+    QVERIFY(found);
+    QCOMPARE(found->id, *unnamed);
+    QCOMPARE(found->key.firmware, 2.07);
+    QCOMPARE(found->events, qint64(1));
+    QCOMPARE(int(archive.Controllers().size()), 3);
+    QVERIFY(!archive.FindController(QStringLiteral("S9")));
+}
+
+void TestHistoryArchive::filtersAndChanges()
+{
+    QTemporaryDir dir;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(dir.path()));
+    const auto id = archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")});
+    QVERIFY(id);
+    const QDateTime day(QDate(2026, 3, 1), QTime(8, 0));
+    QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("A"), 0, 5, day)));
+    QVERIFY(archive.StoreGap(*id, QDateTime::currentDateTimeUtc()));
+    QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("B"), 0, 6, day.addDays(1))));
+    QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("C"), 0, 5, day.addDays(2))));
+    const auto raws = [&](const EventFilter& filter) {
+        QStringList got;
+        for (const ArchivedEvent& event : archive.Events(*id, filter))
+            got << (event.gap ? QStringLiteral("-") : event.raw);
+        return got.join(QString());
+    };
+    EventFilter filter;
+    QCOMPARE(raws(filter), QStringLiteral("A-BC"));
+    filter.withGaps = false;
+    QCOMPARE(raws(filter), QStringLiteral("ABC"));
+    filter = {};
+    filter.since = day.addDays(1);
+    QCOMPARE(raws(filter), QStringLiteral("BC"));
+    filter = {};
+    filter.until = day.addDays(1);
+    QCOMPARE(raws(filter), QStringLiteral("AB"));
+    filter = {};
+    filter.code = 5;
+    QCOMPARE(raws(filter), QStringLiteral("AC"));
+    const ArchivedEvent first = archive.Events(*id).front();
+    QCOMPARE(first.eventTime, day);
+    QCOMPARE(first.program, kProgram);
+    QCOMPARE(first.text, QStringLiteral("event A"));
+
+    ArchivedChange change;
+    change.writtenAt = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
+    change.command = 42;
+    change.data = QStringLiteral("0030");
+    change.beforeJson = R"({"alarm":30})";
+    change.afterJson = R"({"alarm":45})";
+    change.summary = QStringLiteral("Delays: detector alarm 30 → 45");
+    QVERIFY(archive.StoreChange(*id, change));
+    const auto changes = archive.Changes(*id);
+    QCOMPARE(int(changes.size()), 1);
+    QCOMPARE(changes[0].summary, change.summary);
+    QCOMPARE(changes[0].writtenAt, change.writtenAt);
+    QCOMPARE(changes[0].program, kProgram);
+    // Another controller sees none of it.
+    const auto other = archive.ControllerId({QStringLiteral("S2"), 3.06, QStringLiteral("COM1")});
+    QVERIFY(other && archive.Events(*other).empty() && archive.Changes(*other).empty());
+}
+
+void TestHistoryArchive::schemaVersions()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QLatin1String(HistoryArchive::kFileName));
+    {
+        HistoryArchive archive(kProgram);
+        QVERIFY(archive.Open(dir.path()));
+        const auto id = archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")});
+        QVERIFY(id && archive.StoreEvent(*id, Event(QStringLiteral("A"), 0)));
+    }
+    // A later step runs once over a database of version 1 and keeps its records.
+    HistorySchema::Steps steps = HistorySchema::Current();
+    steps.push_back({QStringLiteral("ALTER TABLE events ADD COLUMN note TEXT")});
+    QString errText;
+    for (int run = 0; run < 2; ++run) {
+        ArchiveConnection db;
+        QVERIFY(db.OpenSqlite(path, HistoryArchive::kBusyTimeout, errText));
+        QVERIFY2(HistorySchema::Migrate(db, steps, errText), qPrintable(errText));
+        int version = 0;
+        QVERIFY(HistorySchema::Version(db, version, errText));
+        QCOMPARE(version, HistoryArchive::kSchemaVersion + 1);
+    }
+    // This program does not know version 2: it leaves the file as it is.
+    const QByteArray before = FileBytes(path);
+    HistoryArchive archive(kProgram);
+    QSignalSpy faults(&archive, &HistoryArchive::faultChanged);
+    QVERIFY(!archive.Open(dir.path()));
+    QVERIFY2(archive.fault().contains(QLatin1String("version 2")), qPrintable(archive.fault()));
+    QCOMPARE(faults.size(), 1);
+    QVERIFY(!archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")}));
+    QCOMPARE(faults.size(), 1);
+    QCOMPARE(FileBytes(path), before);
+    // Its records are still there for a program that knows it.
+    ArchiveConnection db;
+    QVERIFY(db.OpenSqlite(path, HistoryArchive::kBusyTimeout, errText));
+    QSqlQuery* count = db.Run(QStringLiteral("SELECT COUNT(*) FROM events"), {}, errText);
+    QVERIFY(count && count->next());
+    QCOMPARE(count->value(0).toInt(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryArchive)
+#include "tst_historyarchive.moc"
