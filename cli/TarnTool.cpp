@@ -7,7 +7,6 @@
 #include "cli/SetupTool.h"
 #include "cli/StatusJson.h"
 #include "config/FileReplace.h"
-#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
@@ -23,6 +22,7 @@
 #include "eventloop/EventWait.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistorySettings.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
@@ -249,9 +249,8 @@ void TarnTool::OpenHistory()
         if (!fault.isEmpty())
             Say(QStringLiteral("tarn: history: %1 Going on without it.").arg(fault));
     });
-    std::string database;
-    IniFile::Read(m_iniPath, "HISTORY", "Database", database);
-    m_history->Open(QString::fromStdString(ProgramFolder()), QString::fromStdString(database));
+    HistorySettings::Open(*m_history, QString::fromStdString(ProgramFolder()),
+                          QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *m_link, this);
 }
 

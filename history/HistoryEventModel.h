@@ -14,8 +14,17 @@ class HistoryEventModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { ColumnNo, ColumnTime, ColumnTemp, ColumnEvent, ColumnCode, ColumnReadAt,
-                  ColumnProgram, kColumns };
+    enum Column
+    {
+        ColumnNo,
+        ColumnTime,
+        ColumnTemp,
+        ColumnEvent,
+        ColumnCode,
+        ColumnReadAt,
+        ColumnProgram,
+        kColumns
+    };
 
     explicit HistoryEventModel(QObject* parent = nullptr);
 

@@ -76,14 +76,14 @@ QString HistoryRecorder::StatusJson(const Tarn_Inputs& inputs, int16_t voltageSw
     status.insert(QStringLiteral("zones"), zones);
     status.insert(
         QStringLiteral("inputs"),
-        QJsonObject{{QStringLiteral("detectors"),
-                     Bits(Tarn_Inputs::kDetectors, [&](int16_t i) { return inputs.Detector(i); })},
-                    {QStringLiteral("manualReleases"),
-                     Bits(Tarn_Inputs::kManualTriggers,
-                          [&](int16_t i) { return inputs.ManualTrigger(i); })},
-                    {QStringLiteral("universalIO"),
-                     Bits(Tarn_Inputs::kUniversalIOs,
-                          [&](int16_t i) { return inputs.UniversalIO(i); })}});
+        QJsonObject{
+            {QStringLiteral("detectors"),
+             Bits(Tarn_Inputs::kDetectors, [&](int16_t i) { return inputs.Detector(i); })},
+            {QStringLiteral("manualReleases"),
+             Bits(Tarn_Inputs::kManualTriggers,
+                  [&](int16_t i) { return inputs.ManualTrigger(i); })},
+            {QStringLiteral("universalIO"),
+             Bits(Tarn_Inputs::kUniversalIOs, [&](int16_t i) { return inputs.UniversalIO(i); })}});
     if (inputs.CPUVersion >= kAdminDataVersion)
         status.insert(QStringLiteral("admin"),
                       QJsonObject{{QStringLiteral("serialNumber"), Latin1(inputs.SerialNumber)},

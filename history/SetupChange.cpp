@@ -113,7 +113,8 @@ bool SetupChange::Describe(int command, const std::string& data, const Tarn_Inpu
         if (data.size() < kDelaysReplyDigits + 2)
             return false;
         after.ResolveDelays(std::string_view(data).substr(0, kDelaysReplyDigits));
-        now = DelayFields(after, static_cast<int16_t>(Hex(std::string_view(data).substr(kDelaysReplyDigits))));
+        now = DelayFields(
+            after, static_cast<int16_t>(Hex(std::string_view(data).substr(kDelaysReplyDigits))));
         title = QStringLiteral("Delays and zones");
         break;
     }
@@ -238,8 +239,8 @@ bool SetupChange::Undo(Tarn_Comm& link, const ArchivedChange& change, std::strin
             } else {
                 const QStringList parts = value.split(u'-');
                 if (parts.size() == 3)
-                    admin.dates[i - 1] = TarnDateTime::FromParts(
-                        parts[0].toInt(), parts[1].toInt(), parts[2].toInt());
+                    admin.dates[i - 1] = TarnDateTime::FromParts(parts[0].toInt(), parts[1].toInt(),
+                                                                 parts[2].toInt());
             }
         }
         std::string block;

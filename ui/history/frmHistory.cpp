@@ -57,6 +57,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
                                     QStringLiteral("Events")});
     lvControllers->setRootIsDecorated(false);
     lvControllers->setSortingEnabled(true);
+    lvControllers->sortByColumn(3, Qt::DescendingOrder);
     cmdRefresh = Named(new QPushButton(QStringLiteral("&Refresh")), "cmdRefresh");
 
     chkFrom = Named(new QCheckBox(QStringLiteral("&From")), "chkFrom");
@@ -82,8 +83,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     cmdExport = Named(new QPushButton(QStringLiteral("&Export CSV...")), "cmdExport");
 
     auto* filterRow = new QHBoxLayout;
-    for (QWidget* widget : std::initializer_list<QWidget*>{chkFrom, dtpFrom, chkTo, dtpTo,
-                                                           txtCode, cmdFilter})
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{chkFrom, dtpFrom, chkTo, dtpTo, txtCode, cmdFilter})
         filterRow->addWidget(widget);
     filterRow->addStretch();
     auto* exportRow = new QHBoxLayout;
@@ -154,15 +155,19 @@ void frmHistory::Refresh()
             {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
                                                    : controller.key.serialNumber,
              FirmwareText(controller.key.firmware), controller.key.port,
-             Local(controller.lastSeen), QString::number(controller.events)});
+             controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             QString::number(controller.events)});
         item->setData(0, kIdRole, controller.id);
         item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
         if (controller.id == shown)
             chosen = item;
     }
+    // The controller seen last, unless one was chosen.
+    if (!chosen)
+        chosen = lvControllers->topLevelItem(0);
     if (chosen)
         chosen->setSelected(true);
-    ShowController(chosen ? shown : 0);
+    ShowController(chosen ? chosen->data(0, kIdRole).toLongLong() : 0);
 }
 
 void frmHistory::handleControllerChosen()
@@ -185,8 +190,8 @@ void frmHistory::ShowController(qint64 id)
     m_changes = m_archive.Changes(id);
     for (std::size_t i = 0; i < m_changes.size(); ++i) {
         const ArchivedChange& change = m_changes[i];
-        auto* item = new QTreeWidgetItem(
-            lvChanges, {Local(change.writtenAt), change.program, change.summary});
+        auto* item = new QTreeWidgetItem(lvChanges,
+                                         {Local(change.writtenAt), change.program, change.summary});
         item->setData(0, kIdRole, static_cast<qulonglong>(i));
     }
 }
@@ -223,9 +228,9 @@ void frmHistory::handleFilter()
     if (!isNumber)
         code.toInt(&isNumber);
     if (!isNumber) {
-        m_boxes.critical(QStringLiteral("The event code must be a whole number."),
-                         QStringLiteral("\"%1\" is not one; leave the field empty for every code.")
-                             .arg(code));
+        m_boxes.critical(
+            QStringLiteral("The event code must be a whole number."),
+            QStringLiteral("\"%1\" is not one; leave the field empty for every code.").arg(code));
         return;
     }
     LoadEvents();
@@ -251,8 +256,9 @@ void frmHistory::handleExport()
 void frmHistory::handleChangeChosen()
 {
     const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
-    cmdUndo->setEnabled(!items.isEmpty() &&
-                        SetupChange::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
+    cmdUndo->setEnabled(
+        !items.isEmpty() &&
+        SetupChange::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
 }
 
 void frmHistory::handleUndo()

@@ -2,7 +2,6 @@
 
 #include "TarnVersion.h"
 #include "config/FileReplace.h"
-#include "config/IniFile.h"
 #include "config/ProgramFolder.h"
 #include "controller/ConnectionState.h"
 #include "controller/LinkConfiguration.h"
@@ -18,6 +17,7 @@
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistorySettings.h"
 #include "history/SetupChange.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
@@ -286,9 +286,8 @@ bool frmMain::Load()
     // works all the same.
     m_history = new HistoryArchive(QStringLiteral("tarnconf"), this);
     connect(m_history, &HistoryArchive::faultChanged, this, &frmMain::handleHistoryFault);
-    std::string database;
-    IniFile::Read(m_iniPath, "HISTORY", "Database", database);
-    m_history->Open(QString::fromStdString(folder), QString::fromStdString(database));
+    HistorySettings::Open(*m_history, QString::fromStdString(folder),
+                          QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *tarn, this);
 
     QString startError;
@@ -355,6 +354,11 @@ void frmMain::ShowStatus(const QString& msg)
     // While the port is not open, what needs it says so, and nothing reads as progress.
     if (!m_linkError.isEmpty() && !LinkReady())
         return;
+    // An idle line tells that the history is not kept, in red, for as long as it is not.
+    if (msg.isEmpty() && m_history && !m_history->fault().isEmpty()) {
+        ShowError(QStringLiteral("History: ") + m_history->fault());
+        return;
+    }
     QPalette palette = lblAppStatus[1]->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
     ShowOnStatusLine(msg, palette);
@@ -535,12 +539,8 @@ void frmMain::handleViewHistory()
 
 void frmMain::handleHistoryFault(const QString& fault)
 {
-    if (fault.isEmpty()) {
-        ShowStatus(QString());
-        return;
-    }
-    ShowError(QStringLiteral("History: ") + fault);
-    if (m_historyFaultTold)
+    ShowStatus(QString());
+    if (fault.isEmpty() || m_historyFaultTold)
         return;
     m_historyFaultTold = true;
     WhenIdle([this, fault] {
@@ -553,12 +553,12 @@ void frmMain::UndoChange(const ArchivedChange& change)
 {
     if (!LinkReady())
         return;
-    if (!m_boxes.questionOkCancel(QString::fromLatin1(SetupChange::Question(change)),
-                                  QStringLiteral("Undo of \"%1\", written %2: the values before "
-                                                 "it are sent again.")
-                                      .arg(change.summary,
-                                           QLocale().toString(change.writtenAt.toLocalTime(),
-                                                              QLocale::ShortFormat))))
+    if (!m_boxes.questionOkCancel(
+            QString::fromLatin1(SetupChange::Question(change)),
+            QStringLiteral("Undo of \"%1\", written %2: the values before "
+                           "it are sent again.")
+                .arg(change.summary,
+                     QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
         return;
     // The outputs go off first, as before the setup window.
     picTest->StopTests();
