@@ -9,6 +9,7 @@
 #include "BenchSim.h"
 #include "PrintedBoxes.h"
 
+#include "history/HistoryArchive.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/FrameCodec.h"
@@ -115,6 +116,12 @@ int main(int argc, char* argv[])
                 "pause)\n",
                 limitMs, perEventMs, request, reply, pauseMs);
     std::printf("  ratio                  %.3f (allowed %.2f)\n", ratio, kAllowedRatio);
+    // Every event is archived before it is listed: the time above includes it.
+    qint64 archived = 0;
+    for (const ArchivedController& controller : window.historyArchive()->Controllers())
+        archived += controller.events;
+    std::printf("  events in the history  %lld%s\n", static_cast<long long>(archived),
+                window.historyArchive()->isOpen() ? "" : " (history not kept)");
     std::printf("  longest stall          %.1f ms (allowed %.0f)\n", longestStallMs,
                 kAllowedStallMs);
 

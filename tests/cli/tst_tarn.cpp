@@ -3,6 +3,7 @@
 #include "SmallDisk.h"
 #include "TarnVersion.h"
 #include "TestFiles.h"
+#include "history/HistoryArchive.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -129,17 +130,19 @@ private slots:
         row("status", {u"status"_s}, 0, kStatusJournal, {}, {}, {}, {},
             u"<  64 '@' data=56322E3037 text=\"V2.07\" reply"_s);
         row("log --all", {u"log"_s, u"--all"_s}, 0,
-            {u"64"_s, u"66 01"_s, u"48"_s, u"48"_s, u"48"_s}, {}, {u"--events"_s, u"2"_s});
+            {u"64"_s, u"51"_s, u"66 01"_s, u"48"_s, u"48"_s, u"48"_s}, {}, {u"--events"_s, u"2"_s});
         row("log --all, old firmware: no rewind", {u"log"_s, u"--all"_s}, 1, {u"64"_s},
             u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
-        row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"48"_s, u"48"_s}, {},
+        row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"51"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
-        row("set-clock", {u"set-clock"_s}, 0, {u"65 *"_s}, updated);
-        row("set-clock refused", {u"set-clock"_s}, 1, {u"65 *"_s},
+        // What tarn reads or writes goes into the history under the controller's serial number.
+        const QStringList identity{u"64"_s, u"51"_s};
+        row("set-clock", {u"set-clock"_s}, 0, identity + QStringList{u"65 *"_s}, updated);
+        row("set-clock refused", {u"set-clock"_s}, 1, identity + QStringList{u"65 *"_s},
             u"Communication error. NAK recieved. Command H41"_s, {}, {u"ack 65 NAK"_s});
         // The zones' messages and outputs go back as the controller reported them.
         row("set-delays", {u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s}, 0,
-            {u"55"_s, Line(98, "0A0A141E01020301020400")}, updated);
+            identity + QStringList{u"55"_s, Line(98, "0A0A141E01020301020400")}, updated);
         row("set-delays: refused value", {u"set-delays"_s, u"10"_s, u"251"_s, u"30"_s}, 2, {},
             u"Incorrect value (Manual Alarm Delay)"_s);
         row("outputs: one command, whole word",
@@ -156,11 +159,12 @@ private slots:
             {u"outputs"_s, u"extra4=1"_s, u"extra5=1"_s}, 2, {},
             u"tarn: extra5=1 is not NAME=0 or NAME=1 with a NAME of pump valve1 valve2 buzzer "
             u"alarm extra1 extra2 extra3 extra4"_s);
-        row("delete-log --yes", {u"delete-log"_s, u"--yes"_s}, 0, {u"66 00"_s}, updated, {}, {}, {},
+        const QStringList deleteLog = identity + QStringList{u"66 00"_s};
+        row("delete-log --yes", {u"delete-log"_s, u"--yes"_s}, 0, deleteLog, updated, {}, {}, {},
             u"<  66 'B' data=41434B text=\"ACK\" ACK"_s);
-        row("delete-log --yes refused", {u"delete-log"_s, u"--yes"_s}, 1, {u"66 00"_s},
+        row("delete-log --yes refused", {u"delete-log"_s, u"--yes"_s}, 1, deleteLog,
             u"Could not update Tarn!"_s, {}, {u"ack 66 NAK"_s});
-        row("delete-log, confirmed", {u"delete-log"_s}, 0, {u"66 00"_s}, updated, {}, {}, "y\n");
+        row("delete-log, confirmed", {u"delete-log"_s}, 0, deleteLog, updated, {}, {}, "y\n");
         row("delete-log, declined", {u"delete-log"_s}, 0, {}, u"Nothing deleted."_s, {}, {}, "n\n");
         row("detect", {u"detect"_s}, 0, {u"64"_s},
             u"Auto detect has succesfully connected to Tarn using COM1."_s);
@@ -509,15 +513,45 @@ private slots:
     {
         SimProcess sim;
         ProgramHome home;
-        // Replies: version, rewind, events 1 and 2 (damaged), 3, 4, END.
+        // Replies: version, serial number, rewind, events 1 (damaged), 2, 3, 4, END.
         const Result result = run(sim, home, {u"log"_s, u"--all"_s},
                                   {u"--events"_s, u"4"_s, u"--corrupt-every"_s, u"4"_s});
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(u"1 damaged reply: 1 event lost."_s), qPrintable(result.err));
         const QStringList rows = result.out.split(u'\n', Qt::SkipEmptyParts).mid(1);
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[1], u"002\t\t\tEvent could not be read (damaged reply)"_s);
-        QVERIFY(rows[2].startsWith(u"003\t"_s));
+        QCOMPARE(rows[0], u"001\t\t\tEvent could not be read (damaged reply)"_s);
+        QVERIFY(rows[1].startsWith(u"002\t"_s));
+    }
+
+    /// What tarn log reads goes into the history once, however often it is read again; a
+    /// setup write by tarn is kept there too.
+    void historyKept()
+    {
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(sim.start({u"--events"_s, u"3"_s}) && home.installIni(sim.slavePath()));
+        const QList<QStringList> runs{{u"log"_s},
+                                      {u"log"_s, u"--all"_s},
+                                      {u"log"_s, u"--all"_s},
+                                      {u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s}};
+        for (const QStringList& args : runs) {
+            QProcess tarn;
+            QVERIFY(start(tarn, args));
+            tarn.closeWriteChannel();
+            QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+            QCOMPARE(tarn.exitCode(), 0);
+        }
+        HistoryArchive archive(u"test"_s);
+        QVERIFY(archive.Open(home.path()));
+        const std::vector<ArchivedController> controllers = archive.Controllers();
+        QCOMPARE(controllers.size(), std::size_t(1));
+        const std::vector<ArchivedEvent> events = archive.Events(controllers[0].id);
+        QCOMPARE(events.size(), std::size_t(3));
+        QCOMPARE(events[0].program, u"tarn"_s);
+        const std::vector<ArchivedChange> changes = archive.Changes(controllers[0].id);
+        QCOMPARE(changes.size(), std::size_t(1));
+        QCOMPARE(changes[0].command, 98);
     }
 
     /// Test mode, the inputs printed as they change, the outputs off when it is stopped.
