@@ -42,8 +42,9 @@ struct ArchivedEvent
     /// events again gives each the ordinal it had, so nothing is stored twice.
     int ordinal = 1;
     /// Decoded at read time (the reply has no year; it is taken from the PC clock then).
-    QDateTime eventTime; ///< controller's local time, Qt::LocalTime-less (as the log shows it)
-    int code = -1;       ///< event code, -1 for a gap
+    /// The controller's clock as the event shows it; marked UTC only so that it is never converted.
+    QDateTime eventTime;
+    int code = -1; ///< event code, -1 for a gap
     double temperatureCelsius = 0;
     QString text;     ///< the event's text at read time
     QDateTime readAt; ///< UTC

@@ -19,14 +19,16 @@ QDateTime ToDateTime(const TarnDateTime& value)
 {
     if (value.IsZero())
         return QDateTime();
+    // The controller's clock as it reads: marked UTC only so that nothing converts it.
     return QDateTime(QDate(value.Year(), value.Month(), value.Day()),
-                     QTime(value.Hour(), value.Minute(), value.Second()));
+                     QTime(value.Hour(), value.Minute(), value.Second()), Qt::UTC);
 }
 
 QJsonValue Date(const TarnDateTime& value)
 {
     const QDateTime time = ToDateTime(value);
-    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
+    return time.isValid() ? QJsonValue(time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")))
+                          : QJsonValue();
 }
 
 QJsonArray Bits(int count, const std::function<bool(int16_t)>& bit)
