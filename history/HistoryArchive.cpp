@@ -15,7 +15,7 @@
 
 namespace {
 /// How often a new event's ordinal is tried again when another program took it meanwhile.
-constexpr int kOrdinalAttempts = 8;
+constexpr int kOrdinalAttempts = 32;
 /// Queued records are sent in transactions of this many.
 constexpr int kSendBatch = 500;
 constexpr const char* kEventTimeFormat = "yyyy-MM-ddTHH:mm:ss";
@@ -190,14 +190,15 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
 {
     QDir().mkpath(folder);
-    if (!db.OpenSqlite(localPath(), kBusyTimeout, errText))
-        return false;
-    if (!HistorySchema::Migrate(db, HistorySchema::Current(), errText) ||
-        !db.UseWriteAheadLog(errText)) {
-        db.Close();
-        return false;
-    }
-    return true;
+    if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
+        HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
+        db.UseWriteAheadLog(errText))
+        return true;
+    db.Close();
+    const QFileInfo file(localPath());
+    if (!QFileInfo(folder).isWritable() || (file.exists() && !file.isWritable()))
+        errText += QStringLiteral(" (the file or its folder is read-only)");
+    return false;
 }
 
 bool HistoryArchive::Private::openServer(ArchiveConnection& db, bool& reached, QString& errText)
