@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "TarnVersion.h"
+#include "cli/HistoryTool.h"
 #include "cli/SetupTool.h"
 #include "link/PortNames.h"
 
@@ -58,6 +59,7 @@ const CommandInfo kCommands[] = {
      "  --yes          do not ask\n",
      "yes", 0, 0},
     {"setup", SetupTool::kSynopsis, SetupTool::kHelp, SetupTool::kOptions, 1, 2},
+    {"history", HistoryTool::kSynopsis, HistoryTool::kHelp, HistoryTool::kOptions, 1, 2},
 };
 
 const CommandInfo* Find(const QString& name)
@@ -80,8 +82,8 @@ const char* const kGlobalHelp =
     "\n"
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
-    "answer, an event was lost to a damaged reply, or the output could not be written, 2 a\n"
-    "usage or configuration error.\n";
+    "answer, an event was lost to a damaged reply, the service history could not be read, or\n"
+    "the output could not be written, 2 a usage or configuration error.\n";
 
 } // namespace
 
@@ -179,6 +181,15 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
             }
             options.format = value;
             commandOptions << QStringLiteral("format");
+        } else if (name == QLatin1String("--since")) {
+            if (!takeValue())
+                return false;
+            if (!HistoryTool::ParseSince(value)) {
+                error = QStringLiteral("--since takes a date, yyyy-mm-dd or yyyy-mm-ddThh:mm:ss");
+                return false;
+            }
+            options.since = value;
+            commandOptions << QStringLiteral("since");
         } else if (name == QLatin1String("--for")) {
             if (!takeValue())
                 return false;

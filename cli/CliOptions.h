@@ -20,6 +20,8 @@ struct CliOptions
     bool yes = false;
     QString format = QStringLiteral("tsv");
     QString output;
+    /// history events --since: a date or a date and time, checked.
+    QString since;
     /// Flags of one command without a value, without their "--" (setup: "dry-run", ...).
     QStringList flags;
 

@@ -15,7 +15,9 @@ QString Latin1Text(const std::string& bytes)
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-QString CsvCell(const QString& cell)
+} // namespace
+
+QString LogOutput::CsvCell(const QString& cell)
 {
     if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
         !cell.contains(u'\r'))
@@ -24,8 +26,6 @@ QString CsvCell(const QString& cell)
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
-
-} // namespace
 
 std::string LogOutput::IsoTime(const TarnDateTime& time)
 {

@@ -3,6 +3,8 @@
 #include "data/EventLogReport.h"
 #include "data/TarnDateTime.h"
 
+#include <QString>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ public:
     /// UTF-8; an array of objects with the fields number, time, celsius, fahrenheit, text (a
     /// lost event's time and temperatures null).
     std::string Json() const;
+    /// A CSV cell: quoted when it holds a comma, a quote or a line end.
+    static QString CsvCell(const QString& cell);
     /// "yyyy-MM-ddTHH:mm:ss".
     static std::string IsoTime(const TarnDateTime& time);
 };

@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleOutput.h"
 
+#include "cli/HistoryTool.h"
 #include "cli/InterruptFlag.h"
 #include "cli/LogOutput.h"
 #include "cli/SetupTool.h"
@@ -98,6 +99,9 @@ int TarnTool::Run(const QStringList& args)
         return Print(CliOptions::VersionText()) ? ExitOk : ExitOutput;
     if (m_options.help)
         return Print(CliOptions::Help(m_options.command)) ? ExitOk : ExitOutput;
+    // The service history needs neither the controller nor its configuration.
+    if (m_options.command == QLatin1String("history"))
+        return HistoryTool(m_options).Run();
     if (!Configure())
         return ExitUsage;
     // What is read from the controller may not be had again: a destination that cannot be

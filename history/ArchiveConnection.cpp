@@ -9,6 +9,17 @@
 
 namespace {
 QAtomicInteger<quint64> g_connections;
+QtMessageHandler g_previousHandler = nullptr;
+
+/// Qt's PostgreSQL driver warns for every prepared statement it cannot free on a connection
+/// the server dropped; the archive has told that already.
+void QuietFreeWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("Unable to free statement")))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
+}
 
 QString DriverMissing(const char* driver, const char* package)
 {
@@ -109,6 +120,11 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
 
 void ArchiveConnection::Close()
 {
+    if (m_postgres && !m_prepared.empty()) {
+        g_previousHandler = qInstallMessageHandler(QuietFreeWarnings);
+        m_prepared.clear();
+        qInstallMessageHandler(g_previousHandler);
+    }
     m_prepared.clear();
     m_inTransaction = false;
     if (!QSqlDatabase::contains(m_name))

@@ -17,7 +17,7 @@
 
 namespace {
 /// How often a new event's ordinal is tried again when another program took it meanwhile.
-constexpr int kOrdinalAttempts = 8;
+constexpr int kOrdinalAttempts = 32;
 /// Queued records are sent in transactions of this many.
 constexpr int kSendBatch = 500;
 constexpr const char* kEventTimeFormat = "yyyy-MM-ddTHH:mm:ss";
@@ -38,34 +38,36 @@ QString UtcText(const QDateTime& time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
-/// "yyyy-MM-ddTHH:mm:ss" and an optional ".zzz" and "Z", read by hand: QDateTime::fromString
-/// costs microseconds a call, too much for a view of 100,000 events. An invalid time when the
-/// text is not one.
-QDateTime ParseTimeText(QStringView text, Qt::TimeSpec spec)
+/// The digits of `text` from `at` on as a number; -1 when one is no digit.
+int Digits(QStringView text, qsizetype at, qsizetype count)
 {
-    const auto number = [&](qsizetype at, qsizetype digits) {
-        int value = 0;
-        for (qsizetype i = at; i < at + digits; ++i) {
-            const char16_t digit = i < text.size() ? text[i].unicode() : u'x';
-            if (digit < u'0' || digit > u'9')
-                return -1;
-            value = value * 10 + (digit - u'0');
-        }
-        return value;
-    };
-    if (text.size() < 19 || text[10] != u'T')
-        return QDateTime::fromString(text.toString(), Qt::ISODateWithMs);
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    int ms = 0;
-    if (text.size() >= 23 && text[19] == u'.')
-        ms = number(20, 3);
-    const QTime time(number(11, 2), number(14, 2), number(17, 2), std::max(ms, 0));
+    if (text.size() < at + count)
+        return -1;
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+/// "yyyy-MM-ddTHH:mm:ss[.zzz]", as the archive writes it (QDateTime::fromString takes many
+/// times longer, which tells over 100,000 events).
+QDateTime ParseTime(QStringView text, Qt::TimeSpec spec)
+{
+    const QDate date(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2));
+    const int ms = text.size() >= 23 && text[19] == u'.' ? Digits(text, 20, 3) : 0;
+    const QTime time(Digits(text, 11, 2), Digits(text, 14, 2), Digits(text, 17, 2), ms);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
     return QDateTime(date, time, spec);
 }
 
 QDateTime FromUtcText(const QString& text)
 {
-    return ParseTimeText(text, Qt::UTC);
+    return ParseTime(text, Qt::UTC);
 }
 
 QString NowText()
@@ -110,7 +112,7 @@ ArchivedEvent EventFrom(const QSqlQuery& query, int first)
     event.ordinal = query.value(first + 2).toInt();
     const QVariant time = query.value(first + 3);
     if (!time.isNull())
-        event.eventTime = ParseTimeText(time.toString(), Qt::UTC);
+        event.eventTime = ParseTime(time.toString(), Qt::UTC);
     event.code = query.value(first + 4).toInt();
     event.temperatureCelsius = query.value(first + 5).toDouble();
     event.text = query.value(first + 6).toString();
@@ -216,14 +218,15 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
 {
     QDir().mkpath(folder);
-    if (!db.OpenSqlite(localPath(), kBusyTimeout, errText))
-        return false;
-    if (!HistorySchema::Migrate(db, HistorySchema::Current(), errText) ||
-        !db.UseWriteAheadLog(errText)) {
-        db.Close();
-        return false;
-    }
-    return true;
+    if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
+        HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
+        db.UseWriteAheadLog(errText))
+        return true;
+    db.Close();
+    const QFileInfo file(localPath());
+    if (!QFileInfo(folder).isWritable() || (file.exists() && !file.isWritable()))
+        errText += QStringLiteral(" (the file or its folder is read-only)");
+    return false;
 }
 
 bool HistoryArchive::Private::openServer(ArchiveConnection& db, bool& reached, QString& errText)

@@ -119,6 +119,8 @@ public:
 
     /// The controller's id, created on first sight; last seen updated. A key with a serial
     /// number takes over the record kept by firmware and port for the same port, if any.
+    /// While queueing, a controller the server has not given an id yet gets a negative one (its
+    /// row in the local file); every call takes both kinds, also after the server is back.
     std::optional<qint64> ControllerId(const ControllerKey& key);
 
     /// Stores an event as it arrives. With `ordinal` 0 the next ordinal for this raw reply is

@@ -2,7 +2,10 @@
 # Installs, with apt-get, whatever the build needs and this machine lacks.
 # Usage: tools/ensure-deps.sh [extra Debian packages...]
 set -euo pipefail
-packages=(cmake make g++ qt6-base-dev qt6-serialport-dev "$@")
+# The service history's database drivers (Qt SQL plugins) and the PostgreSQL server its tests
+# run.
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6sql6-psql
+    postgresql "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

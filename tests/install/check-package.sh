@@ -45,7 +45,8 @@ gzip -dc "$out/root/usr/share/man/man1/tarnconf.1.gz" | grep -qF /usr/share/tarn
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6 libqt6sql6 \
+    libqt6sql6-sqlite libqt6sql6-psql; do
     grep -qF " $lib " <<<" ${depends//,/ } " || fail "Depends lacks $lib"
 done
 

@@ -16,11 +16,11 @@ class SmallDisk
 public:
     static constexpr const char* kSize = "size=64k";
 
-    SmallDisk()
+    explicit SmallDisk(const char* size = kSize) : m_size(size)
     {
         m_mounted =
             m_dir.isValid() && geteuid() == 0 &&
-            ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, kSize) == 0;
+            ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, size) == 0;
     }
     ~SmallDisk()
     {
@@ -35,7 +35,15 @@ public:
     {
         return "a full disk needs a tmpfs of its own, which only root may mount";
     }
+    QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+    /// Mounts the disk again read-only, or writable; no file on it may be open for writing.
+    bool setReadOnly(bool readOnly)
+    {
+        return m_mounted && ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                                    MS_REMOUNT | (readOnly ? MS_RDONLY : 0), m_size) == 0;
+    }
 
     /// Fills the disk with a file of its own until `free` bytes or fewer are left.
     bool fill(qint64 free = 0)
@@ -61,5 +69,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    const char* m_size;
     bool m_mounted = false;
 };

@@ -1,0 +1,214 @@
+#include "cli/HistoryTool.h"
+
+#include "cli/ConsoleOutput.h"
+#include "cli/LogOutput.h"
+#include "cli/TarnTool.h"
+#include "config/ProgramFolder.h"
+#include "controller/LinkConfiguration.h"
+#include "data/EventLogReport.h"
+#include "history/HistoryArchive.h"
+#include "history/HistorySettings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <vector>
+
+namespace {
+
+constexpr const char* kEventTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+
+/// Rows of named values, written as TSV, CSV or a JSON array of objects.
+struct Table
+{
+    QStringList columns;
+    std::vector<QJsonArray> rows;
+
+    static QString Cell(const QJsonValue& value)
+    {
+        if (value.isDouble())
+            return QLocale::c().toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        if (value.isObject())
+            return QString::fromUtf8(
+                QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+        return value.toString();
+    }
+
+    QString Text(const QString& format) const
+    {
+        if (format == QLatin1String("json")) {
+            QJsonArray array;
+            for (const QJsonArray& row : rows) {
+                QJsonObject object;
+                for (int i = 0; i < columns.size(); ++i)
+                    object.insert(columns[i], row[i]);
+                array.append(object);
+            }
+            return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        }
+        const bool csv = format == QLatin1String("csv");
+        const QString separator = csv ? QStringLiteral(",") : QStringLiteral("\t");
+        const QString end = csv ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        QString text = columns.join(separator) + end;
+        for (const QJsonArray& row : rows) {
+            QStringList cells;
+            for (const QJsonValue& value : row) {
+                QString cell = Cell(value);
+                if (csv) {
+                    cell = LogOutput::CsvCell(cell);
+                } else {
+                    cell.replace(u'\t', u' ');
+                    cell.replace(u'\n', u' ');
+                    cell.replace(u'\r', u' ');
+                }
+                cells << cell;
+            }
+            text += cells.join(separator) + end;
+        }
+        return text;
+    }
+};
+
+QJsonValue Utc(const QDateTime& time)
+{
+    return time.isValid() ? QJsonValue(time.toUTC().toString(Qt::ISODate)) : QJsonValue();
+}
+
+/// A JSON object text as an object (as it is, when it is none).
+QJsonValue Object(const QString& text)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    return error.error == QJsonParseError::NoError && document.isObject()
+               ? QJsonValue(document.object())
+               : QJsonValue(text);
+}
+
+Table Controllers(HistoryArchive& archive)
+{
+    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("port"),
+                 QStringLiteral("first_seen"), QStringLiteral("last_seen"),
+                 QStringLiteral("events")},
+                {}};
+    for (const ArchivedController& controller : archive.Controllers())
+        table.rows.push_back(
+            {controller.key.serialNumber.isEmpty() ? QJsonValue()
+                                                   : QJsonValue(controller.key.serialNumber),
+             controller.key.firmware, controller.key.port, Utc(controller.firstSeen),
+             Utc(controller.lastSeen), controller.events});
+    return table;
+}
+
+Table Events(HistoryArchive& archive, qint64 id, const EventFilter& filter)
+{
+    Table table{{QStringLiteral("time"), QStringLiteral("code"), QStringLiteral("celsius"),
+                 QStringLiteral("text"), QStringLiteral("read_at"), QStringLiteral("program")},
+                {}};
+    for (const ArchivedEvent& event : archive.Events(id, filter)) {
+        if (event.gap) {
+            table.rows.push_back({QJsonValue(), QJsonValue(), QJsonValue(),
+                                  QLatin1String(EventLogReport::kLostEventText), Utc(event.readAt),
+                                  event.program});
+            continue;
+        }
+        table.rows.push_back(
+            {event.eventTime.isValid()
+                 ? QJsonValue(event.eventTime.toString(QLatin1String(kEventTimeFormat)))
+                 : QJsonValue(),
+             event.code, event.temperatureCelsius, event.text, Utc(event.readAt), event.program});
+    }
+    return table;
+}
+
+Table Changes(HistoryArchive& archive, qint64 id)
+{
+    Table table{{QStringLiteral("written_at"), QStringLiteral("program"), QStringLiteral("command"),
+                 QStringLiteral("data"), QStringLiteral("summary"), QStringLiteral("before"),
+                 QStringLiteral("after")},
+                {}};
+    for (const ArchivedChange& change : archive.Changes(id))
+        table.rows.push_back({Utc(change.writtenAt), change.program, change.command, change.data,
+                              change.summary, Object(change.beforeJson), Object(change.afterJson)});
+    return table;
+}
+
+Table Statuses(HistoryArchive& archive, qint64 id)
+{
+    Table table{{QStringLiteral("read_at"), QStringLiteral("values")}, {}};
+    for (const ArchivedStatus& status : archive.Statuses(id))
+        table.rows.push_back({Utc(status.readAt), Object(status.valuesJson)});
+    return table;
+}
+
+} // namespace
+
+std::optional<QDateTime> HistoryTool::ParseSince(const QString& text)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid())
+        return QDateTime(date, QTime(0, 0));
+    const QDateTime time = QDateTime::fromString(text, QLatin1String(kEventTimeFormat));
+    if (time.isValid())
+        return time;
+    return std::nullopt;
+}
+
+int HistoryTool::Run()
+{
+    const QString what = m_options.arguments.value(0);
+    const bool perController = what == QLatin1String("events") ||
+                               what == QLatin1String("changes") || what == QLatin1String("status");
+    const auto usage = [](const QString& text) {
+        ConsoleOutput::Say(QStringLiteral("tarn: %1\nTry 'tarn history --help'.").arg(text));
+        return int(TarnTool::ExitUsage);
+    };
+    if (!perController && what != QLatin1String("controllers"))
+        return usage(QStringLiteral("history takes controllers, events, changes or status"));
+    if (perController != (m_options.arguments.size() == 2))
+        return usage(perController ? QStringLiteral("history %1 takes a serial number").arg(what)
+                                   : QStringLiteral("history controllers takes no serial number"));
+    if (!m_options.since.isEmpty() && what != QLatin1String("events"))
+        return usage(QStringLiteral("only history events takes --since"));
+
+    HistoryArchive archive(QStringLiteral("tarn"));
+    const QString iniPath = QString::fromStdString(FindProgramIni());
+    if (!HistorySettings::Open(archive, QString::fromStdString(ProgramFolder()), iniPath) ||
+        archive.isQueueing()) {
+        ConsoleOutput::Say(archive.fault());
+        return TarnTool::ExitController;
+    }
+    Table table;
+    if (!perController) {
+        table = Controllers(archive);
+    } else {
+        const QString serial = m_options.arguments[1];
+        const auto controller = archive.FindController(serial);
+        if (!controller) {
+            ConsoleOutput::Say(
+                archive.isOpen()
+                    ? QStringLiteral("tarn: the service history holds no controller with the "
+                                     "serial number %1")
+                          .arg(serial)
+                    : archive.fault());
+            return TarnTool::ExitController;
+        }
+        if (what == QLatin1String("events")) {
+            EventFilter filter;
+            if (!m_options.since.isEmpty())
+                filter.since = ParseSince(m_options.since);
+            table = Events(archive, controller->id, filter);
+        } else if (what == QLatin1String("changes")) {
+            table = Changes(archive, controller->id);
+        } else {
+            table = Statuses(archive, controller->id);
+        }
+    }
+    if (!archive.isOpen()) {
+        ConsoleOutput::Say(archive.fault());
+        return TarnTool::ExitController;
+    }
+    return ConsoleOutput::Print(table.Text(m_options.format)) ? TarnTool::ExitOk
+                                                              : TarnTool::ExitOutput;
+}

@@ -1,0 +1,125 @@
+#include "ProgramHome.h"
+#include "history/HistoryArchive.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int kRunTimeoutMs = 60000;
+} // namespace
+
+/// `tarn history` on an archive in the program folder: formats and exit codes.
+class tst_TarnHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void history_data();
+    void history();
+};
+
+void tst_TarnHistory::history_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // a line of it; for JSON, the array's size
+    QTest::newRow("controllers") << QStringList{u"history"_s, u"controllers"_s} << 0
+                                 << u"S1\t3.06\tCOM1\t"_s;
+    QTest::newRow("events as TSV, a lost one too")
+        << QStringList{u"history"_s, u"events"_s, u"S1"_s} << 0
+        << u"\t\t\tEvent could not be read (damaged reply)\t"_s;
+    QTest::newRow("events as CSV")
+        << QStringList{u"history"_s, u"events"_s, u"S1"_s, u"--format"_s, u"csv"_s} << 0
+        << u"2026-03-01T08:00:00,12,21.5,\"Alarm, zone 1\",2026-03-05T10:00:00Z,tarn"_s;
+    QTest::newRow("events since, as JSON")
+        << QStringList{u"history"_s,    u"events"_s,   u"S1"_s,  u"--since"_s,
+                       u"2026-03-02"_s, u"--format"_s, u"json"_s}
+        << 0 << u"1"_s;
+    QTest::newRow("changes")
+        << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
+        << u"2026-03-05T11:00:00Z\ttarnconf\t42\t0045\tDelays: detector alarm 30 → 45\t"
+           u"{\"alarm\":30}\t{\"alarm\":45}"_s;
+    QTest::newRow("status as JSON")
+        << QStringList{u"history"_s, u"status"_s, u"S1"_s, u"--format=json"_s} << 0 << u"1"_s;
+    QTest::newRow("unknown serial number")
+        << QStringList{u"history"_s, u"events"_s, u"S9"_s} << 1 << QString();
+    QTest::newRow("damaged archive")
+        << QStringList{u"history"_s, u"controllers"_s} << 1 << QString();
+    QTest::newRow("no serial number") << QStringList{u"history"_s, u"events"_s} << 2 << QString();
+    QTest::newRow("unknown subcommand")
+        << QStringList{u"history"_s, u"delete"_s, u"S1"_s} << 2 << QString();
+    QTest::newRow("--since elsewhere")
+        << QStringList{u"history"_s, u"status"_s, u"S1"_s, u"--since"_s, u"2026-03-02"_s} << 2
+        << QString();
+}
+
+void tst_TarnHistory::history()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    ProgramHome home;
+    QVERIFY(home.installIni(u"/dev/null"_s));
+    {
+        HistoryArchive archive(u"tarn"_s);
+        QVERIFY(archive.Open(home.path()));
+        const auto id = archive.ControllerId({u"S1"_s, 3.06, u"COM1"_s});
+        QVERIFY(id);
+        const QDateTime readAt(QDate(2026, 3, 5), QTime(10, 0), Qt::UTC);
+        for (int day = 1; day <= 2; ++day) {
+            ArchivedEvent event;
+            event.raw = QString::number(day);
+            event.ordinal = 0;
+            event.eventTime = QDateTime(QDate(2026, 3, day), QTime(8, 0));
+            event.code = 12;
+            event.temperatureCelsius = 21.5;
+            event.text = u"Alarm, zone %1"_s.arg(day);
+            event.readAt = readAt;
+            QVERIFY(archive.StoreEvent(*id, event));
+        }
+        QVERIFY(archive.StoreGap(*id, readAt));
+        QVERIFY(archive.StoreStatus(*id, uR"({"clock":"08:00","mains":1})"_s));
+        ArchivedChange change;
+        change.writtenAt = readAt.addSecs(3600);
+        change.program = u"tarnconf"_s;
+        change.command = 42;
+        change.data = u"0045"_s;
+        change.beforeJson = uR"({"alarm":30})"_s;
+        change.afterJson = uR"({"alarm":45})"_s;
+        change.summary = u"Delays: detector alarm 30 → 45"_s;
+        QVERIFY(archive.StoreChange(*id, change));
+    }
+    if (QTest::currentDataTag() == "damaged archive"_L1) {
+        QFile file(home.filePath(QLatin1String(HistoryArchive::kFileName)));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write(QByteArray(32, 'x'));
+    }
+
+    QProcess tarn;
+    tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s, args);
+    QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
+    const QString out = QString::fromUtf8(tarn.readAllStandardOutput());
+    const QString err = QString::fromUtf8(tarn.readAllStandardError());
+    QVERIFY2(tarn.exitCode() == exitCode, qPrintable(err));
+    QCOMPARE(err.isEmpty(), exitCode == 0);
+    if (args.contains(u"json"_s) || args.contains(u"--format=json"_s)) {
+        const QJsonArray array = QJsonDocument::fromJson(out.toUtf8()).array();
+        QCOMPARE(QString::number(array.size()), output);
+        QVERIFY(array[0]
+                    .toObject()
+                    .value(args[1] == "status"_L1 ? u"values"_s : u"time"_s)
+                    .toVariant()
+                    .isValid());
+    } else if (!output.isEmpty()) {
+        QVERIFY2(out.contains(output), qPrintable(out));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_TarnHistory)
+#include "tst_tarnhistory.moc"

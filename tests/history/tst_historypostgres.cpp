@@ -1,0 +1,150 @@
+#include "PostgresCluster.h"
+#include "history/ArchiveConnection.h"
+#include "history/HistoryArchive.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <set>
+
+namespace {
+const QString kProgram = QStringLiteral("tarn");
+/// How long the writers may take together.
+constexpr std::chrono::seconds kWritersTimeout{120};
+
+ArchivedEvent Event(const QString& raw, int ordinal)
+{
+    ArchivedEvent event;
+    event.raw = raw;
+    event.ordinal = ordinal;
+    event.code = 7;
+    event.eventTime = QDateTime(QDate(2026, 3, 1), QTime(8, 0));
+    return event;
+}
+
+QStringList Raws(const std::vector<ArchivedEvent>& events)
+{
+    QStringList raws;
+    for (const ArchivedEvent& event : events)
+        raws << event.raw + QString::number(event.ordinal);
+    return raws;
+}
+} // namespace
+
+/// The archive on a PostgreSQL server that the test runs itself.
+class TestHistoryPostgres : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void concurrentWriters();
+    void queueWhileServerAway();
+
+private:
+    PostgresCluster m_cluster;
+};
+
+void TestHistoryPostgres::initTestCase()
+{
+    if (!m_cluster.missing().isEmpty())
+        QSKIP(qPrintable(m_cluster.missing()));
+    QString errText;
+    QVERIFY2(m_cluster.init(errText), qPrintable(errText));
+    QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+}
+
+/// Programs that read the same events at once, into an archive none of them made yet: each
+/// event once; new events all kept, with ordinals of their own.
+void TestHistoryPostgres::concurrentWriters()
+{
+    constexpr int kWriters = 3;
+    constexpr int kEvents = 300;
+    constexpr int kNew = 40;
+    QTemporaryDir folders;
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int i = 0; i < kWriters; ++i) {
+        auto writer = std::make_unique<QProcess>();
+        writer->setProcessChannelMode(QProcess::ForwardedChannels);
+        writer->start(QCoreApplication::applicationDirPath() + QStringLiteral("/history_writer"),
+                      {folders.filePath(QString::number(i)), m_cluster.address(),
+                       QString::number(kEvents), QString::number(kNew)});
+        writers.push_back(std::move(writer));
+    }
+    for (auto& writer : writers) {
+        QVERIFY(writer->waitForFinished(int(std::chrono::milliseconds(kWritersTimeout).count())));
+        QCOMPARE(writer->exitCode(), 0);
+    }
+    HistoryArchive archive(kProgram);
+    QVERIFY2(archive.Open(folders.path(), m_cluster.address()), qPrintable(archive.fault()));
+    const auto controller = archive.FindController(QStringLiteral("S1"));
+    QVERIFY(controller);
+    QCOMPARE(controller->events, qint64(kEvents + kWriters * kNew));
+    const QStringList raws = Raws(archive.Events(controller->id));
+    const std::set<QString> distinct(raws.begin(), raws.end());
+    QCOMPARE(int(distinct.size()), raws.size());
+    QCOMPARE(archive.StoredCount(controller->id, QStringLiteral("NEW")), kWriters * kNew);
+    QVERIFY(distinct.count(QStringLiteral("NEW%1").arg(kWriters * kNew)));
+}
+
+/// The server stopped: what is read goes to the local file, and is sent once the server is
+/// back, nothing doubled (neither what the server had nor what two programs queued).
+void TestHistoryPostgres::queueWhileServerAway()
+{
+    QTemporaryDir folderA, folderB;
+    HistoryArchive a(kProgram), b(kProgram);
+    QSignalSpy faults(&a, &HistoryArchive::faultChanged);
+    QVERIFY(a.Open(folderA.path(), m_cluster.address()));
+    const ControllerKey key{QStringLiteral("S2"), 3.06, QStringLiteral("COM1")};
+    const auto id = a.ControllerId(key);
+    QVERIFY(id && !a.isQueueing());
+    for (int ordinal = 1; ordinal <= 2; ++ordinal)
+        QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("Q"), ordinal)));
+    QVERIFY(a.StoreStatus(*id, QStringLiteral(R"({"mains":1})")));
+
+    QString errText;
+    QVERIFY2(m_cluster.stop(errText), qPrintable(errText));
+    for (int ordinal = 2; ordinal <= 4; ++ordinal)
+        QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("Q"), ordinal)));
+    QVERIFY(a.isQueueing());
+    QCOMPARE(faults.size(), 1);
+    QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("N"), 0)));
+    bool stored = false;
+    QVERIFY(a.StoreStatus(*id, QStringLiteral(R"({"mains":0})"), &stored) && stored);
+    ArchivedChange change;
+    change.command = 9;
+    change.summary = QStringLiteral("Clock set");
+    QVERIFY(a.StoreChange(*id, change));
+    // A controller first seen now, and another program that opens while the server is away.
+    const auto unnamed = a.ControllerId({QString(), 2.05, QStringLiteral("COM4")});
+    QVERIFY(unnamed && a.StoreEvent(*unnamed, Event(QStringLiteral("U"), 1)));
+    QVERIFY(b.Open(folderB.path(), m_cluster.address()));
+    QVERIFY(b.isQueueing() && !b.fault().isEmpty());
+    const auto idB = b.ControllerId(key);
+    QVERIFY(idB && b.StoreEvent(*idB, Event(QStringLiteral("Q"), 4)));
+    QVERIFY(!a.SendQueue());
+    QCOMPARE(faults.size(), 1);
+
+    QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+    QVERIFY(a.SendQueue());
+    QVERIFY(b.SendQueue());
+    QVERIFY(!a.isQueueing() && a.fault().isEmpty());
+    QCOMPARE(faults.size(), 2);
+    QCOMPARE(Raws(a.Events(*id)).join(u' '), QStringLiteral("Q1 Q2 Q3 Q4 N1"));
+    QCOMPARE(int(a.Statuses(*id).size()), 2);
+    QCOMPARE(a.Changes(*id).at(0).summary, change.summary);
+    QCOMPARE(Raws(a.Events(*unnamed)).join(u' '), QStringLiteral("U1"));
+    // Stored on the server as it goes again, and the local queue empty.
+    QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("Q"), 5)));
+    QCOMPARE(a.StoredCount(*id, QStringLiteral("Q")), 5);
+    ArchiveConnection local;
+    QVERIFY(local.OpenSqlite(folderA.filePath(QLatin1String(HistoryArchive::kFileName)),
+                             HistoryArchive::kBusyTimeout, errText));
+    QSqlQuery* queued = local.Run(QStringLiteral("SELECT COUNT(*) FROM queue_events"), {}, errText);
+    QVERIFY(queued && queued->next());
+    QCOMPARE(queued->value(0).toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryPostgres)
+#include "tst_historypostgres.moc"
