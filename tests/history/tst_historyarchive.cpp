@@ -163,7 +163,8 @@ void TestHistoryArchive::filtersAndChanges()
     QVERIFY(archive.Open(dir.path()));
     const auto id = archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")});
     QVERIFY(id);
-    const QDateTime day(QDate(2026, 3, 1), QTime(8, 0));
+    // The controller's clock comes back as it was written, marked UTC so that nothing converts it.
+    const QDateTime day(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
     QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("A"), 0, 5, day)));
     QVERIFY(archive.StoreGap(*id, QDateTime::currentDateTimeUtc()));
     QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("B"), 0, 6, day.addDays(1))));
