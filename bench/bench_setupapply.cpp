@@ -28,6 +28,9 @@
 #include <cstdio>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using BenchSim::kLineRate;
@@ -61,15 +64,16 @@ QString TarnPath()
            QStringLiteral("/tarn");
 }
 
-/// Runs tarn with `args` to its end; its standard output, or nothing when it failed.
+/// Runs tarn with `args` to its end; its standard output. What it says on standard error is
+/// shown when it fails.
 bool RunTarn(const QStringList& args, QByteArray& out)
 {
     QProcess tarn;
-    tarn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     tarn.start(TarnPath(), args);
     if (!tarn.waitForStarted() || !tarn.waitForFinished(kRunTimeoutMs) ||
         tarn.exitStatus() != QProcess::NormalExit || tarn.exitCode() != 0) {
-        std::fprintf(stderr, "bench_setupapply: tarn %s failed\n", qPrintable(args.join(u' ')));
+        std::fprintf(stderr, "bench_setupapply: tarn %s failed:\n%s", qPrintable(args.join(u' ')),
+                     tarn.readAllStandardError().constData());
         return false;
     }
     out = tarn.readAllStandardOutput();
@@ -175,6 +179,11 @@ int main(int argc, char* argv[])
     QProcess sim;
     if (!BenchSim::StartOnLink(sim, linkPath, true, {QStringLiteral("--journal"), journalPath}))
         return 1;
+    // A controller listens all the time, but tarn-sim looks at a line that nobody holds open
+    // only every 30 ms: held open between the runs, as a cable to a controller is, the line
+    // does not add that wait of the simulator's to the first request of every run.
+    const int heldLine =
+        ::open(QFile::encodeName(linkPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     std::vector<double> times;
     std::vector<Request> requests;
     qsizetype journalLines = 0;
@@ -196,11 +205,23 @@ int main(int argc, char* argv[])
         }
         requests = JournalRequests(journalPath, journalLines);
     }
+    ::close(heldLine);
     BenchSim::Stop(sim);
 
     double limitMs = 0;
     if (!LimitMs(requests, dir.path(), limitMs))
         return 1;
+    // What a run of tarn costs without the controller: loading, starting and ending.
+    std::vector<double> starts;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray out;
+        if (!RunTarn({QStringLiteral("--version")}, out))
+            return 1;
+        starts.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    std::sort(starts.begin(), starts.end());
     std::sort(times.begin(), times.end());
     const double medianMs = times[times.size() / 2];
     const double ratio = medianMs / limitMs;
@@ -211,6 +232,8 @@ int main(int argc, char* argv[])
     std::printf("  %zu requests (%td writes), median of %d runs %.1f ms, line's limit %.1f ms, "
                 "ratio %.3f (allowed %.2f)\n",
                 requests.size(), writes, runs, medianMs, limitMs, ratio, kAllowedRatio);
+    std::printf("  of which tarn's own start and end (tarn --version)  %.1f ms\n",
+                starts[starts.size() / 2]);
     const bool ok = ratio <= kAllowedRatio;
     std::printf("%s\n", ok ? "within the limits" : "OUTSIDE THE LIMITS");
     return ok ? 0 : 1;
