@@ -197,12 +197,13 @@ frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
     right->addWidget(buildInformation());
     right->addWidget(buildClock());
     right->addStretch();
-    auto* columns = new QHBoxLayout;
-    columns->addWidget(buildZones(), 1);
-    columns->addLayout(right, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns, 1);
-    layout->addWidget(buildFiles());
+    // The setup file buttons under the zones, where the window has room to spare.
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildZones(), 1);
+    left->addWidget(buildFiles());
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 1);
     resize(kWidth, kHeight);
 
     m_buttons = {
@@ -359,22 +360,27 @@ QWidget* frmSetup::buildClock()
 
 QWidget* frmSetup::buildFiles()
 {
-    auto* frame = Group("fraSetupFile", "Setup file", kOuterGroupPoints);
-    cmdSaveToFile = Button("cmdSaveToFile", "", "Saves Tarn's values as last read to a file");
-    cmdSaveToFile->setText(QStringLiteral("Save to file\u2026"));
-    cmdLoadFromFile = Button("cmdLoadFromFile", "",
-                             "Fills the fields from a file and marks what differs from Tarn; "
-                             "nothing is sent until a Set button is pressed");
-    cmdLoadFromFile->setText(QStringLiteral("Load from file\u2026"));
-    cmdCompareWithFile = Button("cmdCompareWithFile", "",
-                                "Lists what differs between Tarn's values as last read and a file");
-    cmdCompareWithFile->setText(QStringLiteral("Compare with file\u2026"));
-    auto* layout = new QHBoxLayout(frame);
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("fraSetupFile"));
+    const auto button = [](const char* name, const QString& caption, const char* toolTip) {
+        QPushButton* created = Button(name, "", toolTip);
+        created->setText(caption);
+        return created;
+    };
+    cmdSaveToFile = button("cmdSaveToFile", QStringLiteral("Save to file\u2026"),
+                           "Saves Tarn's values as last read to a setup file");
+    cmdLoadFromFile = button("cmdLoadFromFile", QStringLiteral("Load from file\u2026"),
+                             "Fills the fields from a setup file and marks what differs from "
+                             "Tarn; nothing is sent until a Set button is pressed");
+    cmdCompareWithFile = button("cmdCompareWithFile", QStringLiteral("Compare with file\u2026"),
+                                "Lists what differs between Tarn's values as last read and a "
+                                "setup file");
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(cmdSaveToFile);
     layout->addWidget(cmdLoadFromFile);
     layout->addWidget(cmdCompareWithFile);
-    layout->addStretch();
-    return frame;
+    return row;
 }
 
 QString frmSetup::ArgumentText()
