@@ -796,6 +796,18 @@ void frmSetup::handleSetZoneSettings()
     ShowResult(ok);
 }
 
+bool frmSetup::RecordRead()
+{
+    if (!tarn)
+        return false;
+    // A record never filled would be saved, or compared, as a controller with nothing set.
+    if (tarn->Inputs.CPUVersion > 0)
+        return true;
+    m_boxes.critical(QStringLiteral("Tarn's setup has not been read."),
+                     QStringLiteral("Close this window and read the status first."));
+    return false;
+}
+
 SetupFile::Setup frmSetup::RecordSetup() const
 {
     return SetupFile::FromController(tarn->Inputs, tarn->DetectorVoltageSwitch, ProfileCatalogue,
@@ -880,7 +892,7 @@ QString frmSetup::SetupFileFolder() const
 
 void frmSetup::handleSaveToFile()
 {
-    if (!tarn)
+    if (!RecordRead())
         return;
     const SetupFile::Setup read = RecordSetup();
     SetupFile::Setup edited;
@@ -1056,7 +1068,7 @@ void frmSetup::MarkDifferences()
 
 void frmSetup::handleLoadFromFile()
 {
-    if (!tarn)
+    if (!RecordRead())
         return;
     SetupFile::Setup file;
     QString path;
@@ -1075,7 +1087,7 @@ void frmSetup::handleLoadFromFile()
 
 void frmSetup::handleCompareWithFile()
 {
-    if (!tarn)
+    if (!RecordRead())
         return;
     SetupFile::Setup file;
     QString path;

@@ -133,6 +133,8 @@ private:
     void handleLoadFromFile();
     void handleCompareWithFile();
 
+    /// Whether the record holds a status read; the box says so when it does not.
+    bool RecordRead();
     /// The controller's setup as the record holds it.
     SetupFile::Setup RecordSetup() const;
     /// `read` with the values of the fields the user can edit; false, with the reason, for a
