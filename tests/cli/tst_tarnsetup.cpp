@@ -45,16 +45,10 @@ const auto kPacked = [](int y, int m, int d) { return QString::fromLatin1(Packed
 /// The simulator as it starts, and any reply it was told to give instead of ACK undone.
 QStringList Defaults()
 {
-    return {u"version V2.07"_s,
-            u"delays 1E0A053C010203010204"_s,
-            u"profile 0 1"_s,
-            u"profile 1 2"_s,
-            u"profile 2 3"_s,
-            u"admin 0001E240"_s + kPacked(2024, 3, 14) + kPacked(2024, 5, 2) + kPacked(2026, 5, 4) +
-                kPacked(2025, 5, 6),
-            u"ack 99"_s,
-            u"ack 102"_s,
-            u"ack 104"_s};
+    return u"version V2.07;delays 1E0A053C010203010204;profile 0 1;profile 1 2;profile 2 3;"
+           u"ack 99;ack 102;ack 104"_s.split(u';')
+           << u"admin 0001E240"_s + kPacked(2024, 3, 14) + kPacked(2024, 5, 2) +
+                  kPacked(2026, 5, 4) + kPacked(2025, 5, 6);
 }
 
 /// Set up otherwise than the simulator starts: delays 20/10/10/30, messages 4 5 6, outputs
