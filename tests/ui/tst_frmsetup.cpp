@@ -424,6 +424,12 @@ private slots:
         QCOMPARE(shown, marked);
         if (marked.contains(u"txtManualStopDelay"_s))
             QCOMPARE(m_setup->txtManualStopDelay->toolTip(), u"Controller: 60"_s);
+        // tools/screenshot.sh pictures the window with a file loaded.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
+            !folder.isEmpty() && !marked.isEmpty()) {
+            QTRY_VERIFY(m_setup->lblPCTime->text() != u"-");
+            m_setup->grab().save(folder + u"/screenshot-setup.png"_s);
+        }
         QCOMPARE(sim().journal().size(), before);
     }
 
