@@ -215,30 +215,30 @@ private slots:
                 << button << question << QString() << outcome << reason << sent << QString()
                 << QString() << QStringList();
         };
+        // The texts of the link, the core and the connection advice are theirs to test: here
+        // only whose they are, and that the record keeps its values.
         failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
-        failed("cmdSetDelays", "Send new delay values to Tarn?", "nak",
-               u"Communication error. NAK recieved. Command H62"_s, {read, delays});
+        failed("cmdSetDelays", "Send new delay values to Tarn?", "nak", u"*NAK*H62"_s,
+               {read, delays});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "timeout",
-               u"The settings that the write leaves as they are could not be read from Tarn "
-               u"first: nothing was sent. Communication timeout error."_s,
-               {read});
+               u"*could not be read from Tarn first: nothing was sent.*"_s, {read});
+        failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak", u"*NAK*H63"_s,
+               {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
         failed("cmdSetTarnClock", "Set Tarn time to computer time?", "closed",
-               u"The port is not open. /nonexistent/tty1 is not there: is the serial adapter "
-               u"plugged in and the controller's cable connected? *"_s,
-               {});
+               u"The port is not open. /nonexistent/tty1 is not there*"_s, {});
         const auto refused = [](const char* button, const QString& box, const QString& detail,
                                 const QStringList& fields) {
             QTest::addRow("%s refused", button)
                 << button << box << detail << u"refused"_s << QString() << QStringList()
                 << QString() << QString() << fields;
         };
-        // The serial number's and the other dates' checks are the core's (tst_setupdata).
-        refused("cmdSetDelays",
-                u"Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."_s, u""_s,
+        refused("cmdSetDelays", u"Incorrect value (Detector Alarm Delay)*"_s, u""_s,
                 {u"txtDetectorAlarmDelay=1.5"_s, u"txtManualStopDelay=0"_s});
+        refused(
+            "cmdSetManufactoringDate", u"Incorrect value (Manufacturing date)!*"_s, u""_s,
+            {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
         // Tarn keeps two service dates: the last one again would push out the one before.
-        refused("cmdSetServiceDate",
-                u"Incorrect value (Service date)! It is the last service date already."_s,
+        refused("cmdSetServiceDate", u"*It is the last service date already."_s,
                 u"Setting 4 May 2026 again would replace the service date before it, 6 May 2025. "
                 u"Nothing was sent."_s,
                 {u"dtpServiceDate=2026-05-04"_s});
