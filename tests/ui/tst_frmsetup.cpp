@@ -1,5 +1,6 @@
 #include "RunningProgram.h"
 
+#include "eventloop/EventWait.h"
 #include "link/SerialPort.h"
 #include "ui/setup/frmSetup.h"
 
@@ -431,6 +432,22 @@ private slots:
             m_setup->grab().save(folder + u"/screenshot-setup.png"_s);
         }
         QCOMPARE(sim().journal().size(), before);
+    }
+
+    /// A click inside a wait (the pause after a reply) opens no dialog there, which would hold
+    /// the wait up: the work runs once the wait has ended.
+    void fileButtonWaitsForTheWait()
+    {
+        QVERIFY(open());
+        boxes().expectOpenFile(QString());
+        int pendingInWait = -1;
+        QTimer::singleShot(0, m_setup.get(), [this, &pendingInWait] {
+            m_setup->cmdCompareWithFile->click();
+            pendingInWait = boxes().pending();
+        });
+        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
+        QCOMPARE(pendingInWait, 1);
+        QTRY_COMPARE(boxes().pending(), 0);
     }
 
     void zoneSettings_data()
