@@ -35,10 +35,21 @@ public:
         return print(text, informative);
     }
 
+    int choose(const QString& text, const QString& informative, const QStringList&) override
+    {
+        print(text, informative);
+        return -1;
+    }
+
 private:
     QString saveFileName(const QString& suggested, const QString&) override
     {
         print(QStringLiteral("save as ") + suggested, {});
+        return {};
+    }
+    QString openFileName(const QString& suggested, const QString&) override
+    {
+        print(QStringLiteral("open ") + suggested, {});
         return {};
     }
     bool choosePrinter(QPrinter&) override { return print(QStringLiteral("print"), {}); }

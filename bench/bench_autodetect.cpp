@@ -46,7 +46,9 @@ public:
     {
         return true;
     }
+    int choose(const QString&, const QString&, const QStringList&) override { return -1; }
     QString saveFileName(const QString&, const QString&) override { return {}; }
+    QString openFileName(const QString&, const QString&) override { return {}; }
     bool choosePrinter(QPrinter&) override { return false; }
     QString result;
 };

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Shows the program against the controller simulator on a virtual X display the size of a
-# 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page and the setup
-# window as docs/screenshot-*.png. Builds nothing.
+# 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page, the setup
+# window and auto detect as docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
-# Needs Xvfb, xwd, xdotool and ImageMagick's convert (Debian: xvfb x11-apps xdotool imagemagick).
+# Needs Xvfb, xwd and ImageMagick's convert (Debian: xvfb x11-apps imagemagick).
 # Modal dialogs opened over the main window come out as black rectangles under Xvfb on this
 # machine, those of a minimal Qt program too; the about box and the communication settings are
-# therefore not pictured here. The setup window, which covers the main window, comes out whole;
-# auto detect is pictured by its window test, offscreen at the same scale, at the end.
+# therefore not pictured here, nor is the setup window any more (it came out whole only while it
+# was taller than the screen); the setup window and auto detect are pictured by their window
+# tests, offscreen at the same scale, at the end.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
@@ -20,9 +21,9 @@ wait_steps=200 # of 0.05 s
 for f in tarnconf tarn-sim Tarn.INI; do
     [ -e "$bin/$f" ] || { echo "$bin/$f is missing: build the project first." >&2; exit 1; }
 done
-for t in Xvfb xwd convert xdotool; do
+for t in Xvfb xwd convert; do
     command -v "$t" >/dev/null || {
-        echo "$t is missing (Debian: apt-get install xvfb x11-apps xdotool imagemagick)." >&2
+        echo "$t is missing (Debian: apt-get install xvfb x11-apps imagemagick)." >&2
         exit 1
     }
 done
@@ -95,24 +96,16 @@ shot() {
     convert "xwd:$work/screen.xwd" -bordercolor black -border 1 -trim +repage "png:$docs/screenshot-$1.png"
     echo "Saved $docs/screenshot-$1.png"
 }
-# keys KEY...: typed into the program's active window.
-keys() {
-    DISPLAY=:$display xdotool search --sync --name "Tarn Configuration" windowfocus --sync >/dev/null 2>&1 || true
-    DISPLAY=:$display xdotool key --delay 100 "$@"
-}
 shot status
 
-# The setup window (F2), then closed again.
-keys F2
-sleep 1.5
-shot setup
-DISPLAY=:$display xdotool key Escape
-
-# Auto detect while it tries a port that does not answer, from its window test.
-if [ -x "$build/bin/tst_frmcomsetup" ]; then
+# Auto detect while it tries a port that does not answer, and the setup window with a setup
+# file loaded (the fields that differ from Tarn marked), from their window tests.
+grab() {
+    [ -x "$build/bin/$1" ] || return 0
     QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$scale TARN_SCREENSHOT_DIR=$docs \
         TARN_SIM=$bin/tarn-sim TARN_BIN=$bin TARN_SOURCE=$src \
-        "$build/bin/tst_frmcomsetup" "autoDetect:Cancel while a port does not answer" >"$work/grab.log" 2>&1 ||
-        { cat "$work/grab.log" >&2; exit 1; }
-    echo "Saved $docs/screenshot-autodetect.png"
-fi
+        "$build/bin/$1" "$2" >"$work/grab.log" 2>&1 || { cat "$work/grab.log" >&2; exit 1; }
+    echo "Saved $docs/screenshot-$3.png"
+}
+grab tst_frmcomsetup "autoDetect:Cancel while a port does not answer" autodetect
+grab tst_frmsetup "files:saved as edited, loaded: those marked" setup

@@ -40,15 +40,25 @@ QByteArray Packed(int year, int month, int day)
     return QByteArray::fromStdString(EncodePackedDate(TarnDateTime::FromParts(year, month, day)));
 }
 
-/// A second controller set up otherwise than the simulator's own: delays 20/10/10/30,
-/// messages 4 5 6, outputs 1,2 / 3,4 / none, profiles 2 2 1, serial number 654321,
-/// manufactured 2023-01-10, installed 2023-02-01, serviced 2025-03-01 and 2024-03-01.
+const auto kPacked = [](int y, int m, int d) { return QString::fromLatin1(Packed(y, m, d)); };
+
+/// The simulator as it starts, and any reply it was told to give instead of ACK undone.
+QStringList Defaults()
+{
+    return u"version V2.07;delays 1E0A053C010203010204;profile 0 1;profile 1 2;profile 2 3;"
+           u"ack 99;ack 102;ack 104"_s.split(u';')
+           << u"admin 0001E240"_s + kPacked(2024, 3, 14) + kPacked(2024, 5, 2) +
+                  kPacked(2026, 5, 4) + kPacked(2025, 5, 6);
+}
+
+/// Set up otherwise than the simulator starts: delays 20/10/10/30, messages 4 5 6, outputs
+/// 1,2 / 3,4 / none, profiles 2 2 1, serial number 654321, manufactured 2023-01-10, installed
+/// 2023-02-01, serviced 2025-03-01 and 2024-03-01.
 QStringList OtherSettings()
 {
-    const auto packed = [](int y, int m, int d) { return QString::fromLatin1(Packed(y, m, d)); };
     return {u"delays 140A0A1E040506030C00"_s, u"profile 0 2"_s, u"profile 2 1"_s,
-            u"admin 0009FBF1"_s + packed(2023, 1, 10) + packed(2023, 2, 1) + packed(2025, 3, 1) +
-                packed(2024, 3, 1)};
+            u"admin 0009FBF1"_s + kPacked(2023, 1, 10) + kPacked(2023, 2, 1) + kPacked(2025, 3, 1) +
+                kPacked(2024, 3, 1)};
 }
 
 /// The file's setup without its source.
@@ -76,7 +86,8 @@ QByteArray Changed(const QByteArray& file, int zone, const QString& key, const Q
 }
 } // namespace
 
-/// tarn setup dump, diff and apply as separate processes against tarn-sim.
+/// tarn setup dump, diff and apply as separate processes against one tarn-sim, set back to
+/// its start before every case.
 class tst_TarnSetup : public QObject
 {
     Q_OBJECT
@@ -89,6 +100,10 @@ class tst_TarnSetup : public QObject
     };
 
     QTemporaryDir m_dir;
+    SimProcess m_sim;
+    ProgramHome m_home;
+    /// The simulator's setup as it starts, dumped.
+    QByteArray m_file;
 
     /// Runs tarn on `sim`'s terminal to its end, standard input empty (no terminal).
     static Result run(const SimProcess& sim, QStringList args, const QString& stdoutFile = {})
@@ -130,22 +145,29 @@ class tst_TarnSetup : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_sim.start() && m_home.installIni(m_sim.slavePath()));
+        m_file = dump(m_sim);
+        QVERIFY(!m_file.isEmpty());
+    }
+
+    void init()
+    {
+        for (const QString& line : Defaults())
+            QVERIFY(m_sim.command(line));
+    }
+
     void dumpApplyDump()
     {
-        SimProcess first;
-        SimProcess second;
-        ProgramHome home;
-        QVERIFY(first.start() && second.start() && home.installIni(first.slavePath()));
         for (const QString& line : OtherSettings())
-            QVERIFY(second.command(line));
-        const QByteArray before = dump(first);
-        QVERIFY(!before.isEmpty());
-        QVERIFY(WithoutSource(dump(second)) != WithoutSource(before));
-        const QString path = write(u"first.json"_s, before);
-        const qsizetype journalBefore = second.journal().size();
+            QVERIFY(m_sim.command(line));
+        QVERIFY(WithoutSource(dump(m_sim)) != WithoutSource(m_file));
+        const QString path = write(u"first.json"_s, m_file);
+        const qsizetype journalBefore = m_sim.journal().size();
 
         const Result applied =
-            run(second, {u"setup"_s, u"apply"_s, path, u"--yes"_s, u"--factory"_s});
+            run(m_sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s, u"--factory"_s});
         QCOMPARE(applied.exitCode, 0);
         QVERIFY2(applied.out.endsWith("verified\n"), applied.out.constData());
         QVERIFY(applied.out.contains("zone 1 outputs: 1,2 \xE2\x86\x92 1\n"));
@@ -161,15 +183,13 @@ private slots:
                  << Line(99, kUnset + kUnset + Packed(2024, 5, 2) + kUnset + kUnset)
                  << Line(99, kUnset + kUnset + kUnset + Packed(2026, 5, 4) + Packed(2025, 5, 6))
                  << kStatusJournal;
-        const QStringList sent = second.journal().mid(journalBefore);
+        const QStringList sent = m_sim.journal().mid(journalBefore);
         for (qsizetype i = 0; i < qMin(sent.size(), expected.size()); ++i)
             if (expected[i].endsWith(u'*') && sent[i].startsWith(expected[i].chopped(1)))
                 expected[i] = sent[i];
         QCOMPARE(sent, expected);
 
-        const QByteArray after = dump(second);
-        QVERIFY(!after.isEmpty());
-        QCOMPARE(WithoutSource(after), WithoutSource(before));
+        QCOMPARE(WithoutSource(dump(m_sim)), WithoutSource(m_file));
     }
 
     void dumpOutputFails_data()
@@ -189,9 +209,6 @@ private slots:
         SmallDisk disk;
         if (toFile && !disk.mounted())
             QSKIP(SmallDisk::skipReason());
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
         const QString file = disk.filePath(u"setup.json"_s);
         const QByteArray old = "{}\n";
         QStringList args{u"setup"_s, u"dump"_s};
@@ -202,7 +219,7 @@ private slots:
             QVERIFY(disk.fill());
             args << u"--output"_s << file;
         }
-        const Result result = run(sim, args, toFile ? QString() : u"/dev/full"_s);
+        const Result result = run(m_sim, args, toFile ? QString() : u"/dev/full"_s);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         if (toFile) {
@@ -212,149 +229,114 @@ private slots:
         }
     }
 
-    void diffExitCodes_data()
+    /// diff and apply of a file changed from the simulator's own: exit code, messages, and the
+    /// frames the simulator received (the status read first; -1: not counted).
+    void runs_data()
     {
-        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("simLines");
+        QTest::addColumn<QStringList>("changes"); // "zone:key=JSON", zone 0 the top level
+        QTest::addColumn<QStringList>("args");    // the subcommand, then the file, then these
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("equal") << QByteArray() << QStringList() << 0 << QByteArray()
-                               << u"Tarn's setup equals"_s;
-        QTest::newRow("zone 2 outputs differ")
-            << QByteArray() << QStringList{u"delays 1E0A053C010203010A04"_s} << 1
-            << QByteArray("zone 2 outputs: 2,4 \xE2\x86\x92 2\n") << QString();
-        QTest::newRow("refused file")
-            << QByteArray("{\"format\": \"tarn-setup\"}") << QStringList() << 2 << QByteArray()
-            << u"formatVersion: must be a whole number"_s;
-        QTest::newRow("no answer") << QByteArray() << QStringList{u"mute 1"_s} << 2 << QByteArray()
-                                   << u"Communication timeout error."_s;
-    }
-
-    void diffExitCodes()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, simLines);
-        QFETCH(int, exitCode);
-        QFETCH(QByteArray, out);
-        QFETCH(QString, err);
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
-        if (file.isEmpty())
-            file = dump(sim);
-        const QString path = write(u"diff.json"_s, file);
-        for (const QString& line : simLines)
-            QVERIFY(sim.command(line));
-        const Result result = run(sim, {u"setup"_s, u"diff"_s, path});
-        QCOMPARE(result.exitCode, exitCode);
-        QCOMPARE(result.out, out);
-        QVERIFY2(result.err.contains(err), qPrintable(result.err));
-    }
-
-    void applyStopped_data()
-    {
-        QTest::addColumn<QString>("refused");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("sent");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QString>("sent"); // a frame among them
+        const QString pulsed =
+            uR"(2:profile={"id": 3, "name": "Pulsed", "definition": )"
+            uR"("T,0,F,120,T,180,F,300,T,360,F,480,T,540,F,660,T,720,F,840,S,900"})"_s;
+        const QString otherPulsed =
+            uR"(2:profile={"id": 3, "name": "Pulsed", "definition": "T,0,F,60,T,90,S,120"})"_s;
+        const QStringList stopped{
+            u"1:message=9"_s, pulsed,
+            uR"(0:dates={"installed": "2024-06-01", "lastService": "2026-05-04", )"
+            uR"("serviceBefore": "2025-05-06"})"_s};
+        const QStringList diff{u"diff"_s};
+        const QStringList yes{u"apply"_s, u"--yes"_s};
+        const QString written = u"Written: delays, zone messages and outputs (98)"_s;
+        QTest::newRow("diff equal") << QStringList() << QStringList() << diff << 0
+                                    << u"Tarn's setup equals"_s << QByteArray() << 8 << QString();
+        QTest::newRow("diff zone 2 outputs")
+            << QStringList{u"delays 1E0A053C010203010A04"_s} << QStringList() << diff << 1
+            << QString() << QByteArray("zone 2 outputs: 2,4 \xE2\x86\x92 2\n") << 8 << QString();
+        QTest::newRow("diff refused file")
+            << QStringList() << QStringList{u"0:formatVersion=null"_s} << diff << 2
+            << u"formatVersion: must be a whole number"_s << QByteArray() << 0 << QString();
+        QTest::newRow("diff no answer")
+            << QStringList{u"mute 1"_s} << QStringList() << diff << 2
+            << u"Communication timeout error."_s << QByteArray() << -1 << QString();
+        // A refusal stops the writes at once and tells which blocks went and which did not.
         QTest::newRow("104 refused")
-            << u"ack 104 NAK"_s
-            << u"Stopped: zone 2 profile (104, 102) failed.\n"
-               u"Written: delays, zone messages and outputs (98).\n"
-               u"Not written: zone 2 profile (104, 102), installation date (99)."_s
-            << 2;
+            << QStringList{u"ack 104 NAK"_s} << stopped << yes << 1
+            << u"Stopped: zone 2 profile (104, 102) failed.\n"_s + written +
+                   u".\nNot written: zone 2 profile (104, 102), installation date (99)."_s
+            << QByteArray() << 10 << QString();
         QTest::newRow("102 refused after 104")
-            << u"ack 102 NAK"_s
+            << QStringList{u"ack 102 NAK"_s} << stopped << yes << 1
             << u"Stopped: zone 2 profile (104, 102) failed (command 104 of it was acknowledged, "
-               u"command 102 not).\nWritten: delays, zone messages and outputs (98).\n"
-               u"Not written: zone 2 profile (104, 102), installation date (99)."_s
-            << 3;
-        QTest::newRow("date refused") << u"ack 99 NAK"_s
-                                      << u"Stopped: installation date (99) failed.\n"
-                                         u"Written: delays, zone messages and outputs (98), zone "
-                                         u"2 profile (104, 102).\nNot written: installation date "
-                                         u"(99)."_s
-                                      << 4;
-    }
-
-    /// A refusal stops the writes at once and tells which blocks went and which did not.
-    void applyStopped()
-    {
-        QFETCH(QString, refused);
-        QFETCH(QString, message);
-        QFETCH(int, sent);
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
-        QByteArray file = dump(sim);
-        file = Changed(file, 1, u"message"_s, 9);
-        file = Changed(file, 2, u"profile"_s,
-                       QJsonObject{{u"id"_s, 3},
-                                   {u"name"_s, u"Pulsed"_s},
-                                   {u"definition"_s,
-                                    u"T,0,F,120,T,180,F,300,T,360,F,480,T,540,F,660,T,720,F,840,"
-                                    u"S,900"_s}});
-        QJsonObject dates = QJsonDocument::fromJson(file).object().value(u"dates"_s).toObject();
-        dates.insert(u"installed"_s, u"2024-06-01"_s);
-        file = Changed(file, 0, u"dates"_s, dates);
-        const QString path = write(u"stopped.json"_s, file);
-        QVERIFY(sim.command(refused));
-        const qsizetype journalBefore = sim.journal().size();
-
-        const Result result = run(sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains(message), qPrintable(result.err));
-        QVERIFY(!result.out.contains("verified"));
-        // The read, then the writes up to the refused one, and nothing after it.
-        const QStringList journal = sim.journal().mid(journalBefore);
-        QCOMPARE(journal.mid(0, kStatusJournal.size()), kStatusJournal);
-        QCOMPARE(journal.size(), kStatusJournal.size() + sent);
-    }
-
-    void applyRefusals_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("message");
-        /// Frames received: the status read alone, or nothing at all.
-        QTest::addColumn<bool>("read");
-        /// Zone 2 gets profile 3 with another definition than Tarn.INI's.
-        QTest::addColumn<bool>("otherDefinition");
+               u"command 102 not).\n"_s +
+                   written + u".\nNot written: zone 2 profile (104, 102), installation date (99)."_s
+            << QByteArray() << 11 << QString();
+        QTest::newRow("date refused")
+            << QStringList{u"ack 99 NAK"_s} << stopped << yes << 1
+            << u"Stopped: installation date (99) failed.\n"_s + written +
+                   u", zone 2 profile (104, 102).\nNot written: installation date (99)."_s
+            << QByteArray() << 12 << QString();
         QTest::newRow("--dry-run sends nothing")
-            << QStringList{u"--dry-run"_s} << 0 << u"--dry-run: nothing written."_s << true
-            << false;
+            << QStringList() << QStringList{u"3:outputs=[1,3]"_s}
+            << QStringList{u"apply"_s, u"--dry-run"_s} << 0 << u"--dry-run: nothing written."_s
+            << QByteArray() << 8 << QString();
         QTest::newRow("no terminal, no --yes")
-            << QStringList() << 2 << u"there is no terminal to ask on: give --yes"_s << false
-            << false;
+            << QStringList() << QStringList{u"3:outputs=[1,3]"_s} << QStringList{u"apply"_s} << 2
+            << u"there is no terminal to ask on: give --yes"_s << QByteArray() << 0 << QString();
         QTest::newRow("profile defined otherwise in Tarn.INI")
-            << QStringList{u"--yes"_s} << 2
-            << u"zone 2 profile 3 is defined differently in Tarn.INI"_s << true << true;
+            << QStringList() << QStringList{otherPulsed, u"3:outputs=[1,3]"_s} << yes << 2
+            << u"zone 2 profile 3 is defined differently in Tarn.INI"_s << QByteArray() << 8
+            << QString();
+        // The file's definition: 60 s of T (0x80), 30 s of F (0x00), 30 s of T.
+        QTest::newRow("--use-file-profiles")
+            << QStringList() << QStringList{otherPulsed}
+            << yes + QStringList{u"--use-file-profiles"_s} << 0 << QString()
+            << QByteArray("verified\n") << 18 << u"102 0100BC1E9E"_s;
+        // Dates for a controller that cannot keep them: refused before anything is written.
+        QTest::newRow("dates to firmware 2.06")
+            << QStringList{u"version V2.06"_s} << QStringList() << yes << 2
+            << u"Tarn has firmware V 2.06: the serial number and the dates need 2.07 or later. "
+               u"Nothing written."_s
+            << QByteArray() << 7 << QString();
     }
 
-    void applyRefusals()
+    void runs()
     {
-        QFETCH(QStringList, options);
+        QFETCH(QStringList, simLines);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, args);
         QFETCH(int, exitCode);
-        QFETCH(QString, message);
-        QFETCH(bool, read);
-        QFETCH(bool, otherDefinition);
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
-        QByteArray file = dump(sim);
-        if (otherDefinition)
-            file = Changed(file, 2, u"profile"_s,
-                           QJsonObject{{u"id"_s, 3},
-                                       {u"name"_s, u"Pulsed"_s},
-                                       {u"definition"_s, u"T,0,F,60,T,90,S,120"_s}});
-        file = Changed(file, 3, u"outputs"_s, QJsonArray{1, 3});
-        const QString path = write(u"refused.json"_s, file);
-        const qsizetype journalBefore = sim.journal().size();
-
-        const Result result = run(sim, QStringList{u"setup"_s, u"apply"_s, path} + options);
+        QFETCH(QString, err);
+        QFETCH(QByteArray, out);
+        QFETCH(int, frames);
+        QFETCH(QString, sent);
+        for (const QString& line : simLines)
+            QVERIFY(m_sim.command(line));
+        QByteArray file = m_file;
+        for (const QString& change : changes) {
+            const QString keyed = change.section(u':', 1);
+            const QByteArray value = "[" + keyed.section(u'=', 1).toUtf8() + "]";
+            file = Changed(file, change.section(u':', 0, 0).toInt(), keyed.section(u'=', 0, 0),
+                           QJsonDocument::fromJson(value).array().at(0));
+        }
+        args.insert(1, write(u"run.json"_s, file));
+        const qsizetype before = m_sim.journal().size();
+        const Result result = run(m_sim, QStringList{u"setup"_s} + args);
         QCOMPARE(result.exitCode, exitCode);
-        QVERIFY2(result.err.contains(message), qPrintable(result.err));
-        QCOMPARE(sim.journal().mid(journalBefore), read ? kStatusJournal : QStringList());
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY2(result.out.contains(out), result.out.constData());
+        const QStringList journal = m_sim.journal().mid(before);
+        if (frames >= 0) {
+            QCOMPARE(journal.size(), frames);
+            QCOMPARE(journal.mid(0, kStatusJournal.size()),
+                     kStatusJournal.mid(0, qMin(frames, kStatusJournal.size())));
+        }
+        QVERIFY(sent.isEmpty() || journal.contains(sent));
     }
 
     void applyAsks_data()
@@ -377,15 +359,12 @@ private slots:
         const QString script = QStandardPaths::findExecutable(u"script"_s);
         if (script.isEmpty())
             QSKIP("script(1) is needed for a terminal");
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
-        const QString path = write(u"asks.json"_s, Changed(dump(sim), 1, u"message"_s, 7));
-        const qsizetype journalBefore = sim.journal().size();
+        const QString path = write(u"asks.json"_s, Changed(m_file, 1, u"message"_s, 7));
+        const qsizetype journalBefore = m_sim.journal().size();
         QProcess tarn;
         tarn.start(script, {u"-qec"_s,
                             u"'%1/tarn' --device '%2' setup apply '%3'"_s.arg(
-                                qEnvironmentVariable("TARN_BIN"), sim.slavePath(), path),
+                                qEnvironmentVariable("TARN_BIN"), m_sim.slavePath(), path),
                             u"/dev/null"_s});
         QVERIFY(tarn.waitForStarted());
         // The answer once the question is there, as a person gives it.
@@ -397,43 +376,8 @@ private slots:
         QCOMPARE(tarn.exitCode(), 0);
         const QString out = QString::fromUtf8(shown + tarn.readAllStandardOutput());
         QVERIFY2(out.contains(message), qPrintable(out));
-        QCOMPARE(sim.journal().size() - journalBefore,
+        QCOMPARE(m_sim.journal().size() - journalBefore,
                  kStatusJournal.size() * (1 + writes) + writes);
-    }
-
-    /// Dates for a controller that cannot keep them: refused before anything is written.
-    void applyDatesToOldFirmware()
-    {
-        SimProcess first;
-        SimProcess old;
-        ProgramHome home;
-        QVERIFY(first.start() && old.start({u"--version"_s, u"V2.06"_s}) &&
-                home.installIni(first.slavePath()));
-        const QString path = write(u"dates.json"_s, dump(first));
-        const Result result = run(old, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
-        QCOMPARE(result.exitCode, 2);
-        QVERIFY2(result.err.contains(u"Tarn has firmware V 2.06: the serial number and the dates "
-                                     u"need 2.07 or later. Nothing written."_s),
-                 qPrintable(result.err));
-        QCOMPARE(old.journal(), kStatusJournal.mid(0, kStatusJournal.size() - 1));
-    }
-
-    void useFileProfiles()
-    {
-        SimProcess sim;
-        ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
-        const QByteArray file = Changed(dump(sim), 2, u"profile"_s,
-                                        QJsonObject{{u"id"_s, 3},
-                                                    {u"name"_s, u"Pulsed"_s},
-                                                    {u"definition"_s, u"T,0,F,60,T,90,S,120"_s}});
-        const QString path = write(u"profiles.json"_s, file);
-        const Result result =
-            run(sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s, u"--use-file-profiles"_s});
-        QCOMPARE(result.exitCode, 0);
-        // The file's definition: 60 s of T (0x80), 30 s of F (0x00), 30 s of T.
-        QVERIFY2(sim.journal().contains(u"102 0100BC1E9E"_s), qPrintable(sim.journal().join(u' ')));
-        QVERIFY(result.out.endsWith("verified\n"));
     }
 };
 

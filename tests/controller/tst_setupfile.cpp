@@ -106,60 +106,45 @@ private slots:
     void refusals_data()
     {
         QTest::addColumn<QString>("path");
-        /// JSON of the value put there; empty removes the key.
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* name, const QString& path, const QByteArray& value,
-                            const QString& message) {
-            QTest::newRow(name) << path << value << message;
-        };
-        row("another format", u"format"_s, "\"tarn-status\"", u"format: not \"tarn-setup\""_s);
-        row("newer version", u"formatVersion"_s, "2",
-            u"formatVersion: version 2 is newer than this program reads (up to 1)"_s);
-        row("newer version with a new key", u"zones[0].valves"_s, "[1]",
-            u"zones[0].valves: unknown key"_s);
-        row("unknown key at the top", u"clock"_s, "\"2026-12-07\"", u"clock: unknown key"_s);
-        row("unknown key in source", u"source.user"_s, "\"x\"", u"source.user: unknown key"_s);
-        row("missing key", u"delays.manualStop"_s, {}, u"delays.manualStop: missing"_s);
-        row("delay 0", u"delays.detectorAlarm"_s, "0",
-            u"delays.detectorAlarm: 0 is outside 1 to 250"_s);
-        row("delay 251", u"delays.manualStop"_s, "251",
-            u"delays.manualStop: 251 is outside 1 to 250"_s);
-        row("delay 1.5", u"delays.manualAlarm"_s, "1.5",
-            u"delays.manualAlarm: must be a whole number"_s);
-        row("delay as text", u"delays.manualAlarm"_s, "\"30\"",
-            u"delays.manualAlarm: must be a whole number"_s);
-        row("reset delay 256", u"delays.detectorReset"_s, "256",
-            u"delays.detectorReset: 256 is outside 0 to 255"_s);
-        row("output 5", u"zones[1].outputs"_s, "[1,5]", u"zones[1].outputs: 5 is outside 1 to 4"_s);
-        row("output twice", u"zones[1].outputs"_s, "[2,2]",
-            u"zones[1].outputs: output 2 is listed twice"_s);
-        row("two zones", u"zones"_s, "[]", u"zones: must be a list of 3 zones"_s);
-        row("zone out of place", u"zones[2].zone"_s, "2", u"zones[2].zone: 2 is outside 3 to 3"_s);
-        row("message 256", u"zones[0].message"_s, "256",
-            u"zones[0].message: 256 is outside 0 to 255"_s);
-        row("negative profile", u"zones[0].profile.id"_s, "-1",
-            u"zones[0].profile.id: -1 is outside 0 to 32767"_s);
-        row("voltage switch 256", u"detectorVoltageSwitch"_s, "256",
-            u"detectorVoltageSwitch: 256 is outside 0 to 255"_s);
-        row("serial number 0", u"factory.serialNumber"_s, "\"0\"",
-            u"factory.serialNumber: must be a text of digits, 1 to 999999999, or null"_s);
-        row("serial number too long", u"factory.serialNumber"_s, "\"1000000000\"",
-            u"factory.serialNumber: must be a text"_s);
-        row("no date", u"dates.installed"_s, "\"2025-02-29\"",
-            u"dates.installed: 2025-02-29 is no date"_s);
-        row("future date", u"dates.lastService"_s, "\"2026-12-08\"",
-            u"dates.lastService: Incorrect value (Service date)! Can\u00B4t set to future date"_s);
-        row("installed before manufactured", u"dates.installed"_s, "\"2024-03-13\"",
-            u"dates.installed: Incorrect value (Installation date)! Must be later than the "
-            u"Manufacturing date."_s);
-        row("manufactured before 2000", u"factory.manufactured"_s, "\"1999-12-31\"",
-            u"factory.manufactured: Incorrect value (Manufacturing date)!"_s);
-        row("last service before the one before", u"dates.serviceBefore"_s, "\"2026-05-05\"",
-            u"dates.lastService: Incorrect value (Service date)! Must be later than the last "
-            u"Service date."_s);
-        row("dates on firmware 2.06", u"source.firmwareVersion"_s, "2.06",
-            u"factory: firmware V 2.06 has no dates and no serial number"_s);
+        QTest::addColumn<QByteArray>("value"); // JSON put at `path`; empty removes the key
+        QTest::addColumn<QString>("message");  // its start
+        // The message is "path: reason", unless the reason names another key itself.
+        static const char* const kRows[][3] = {
+            {"format", "\"tarn-status\"", "not \"tarn-setup\""},
+            {"formatVersion", "2", "version 2 is newer than this program reads (up to 1)"},
+            {"zones[0].valves", "[1]", "unknown key"},
+            {"clock", "\"2026-12-07\"", "unknown key"},
+            {"source.user", "\"x\"", "unknown key"},
+            {"delays.manualStop", "", "missing"},
+            {"delays.detectorAlarm", "0", "0 is outside 1 to 250"},
+            {"delays.manualStop", "251", "251 is outside 1 to 250"},
+            {"delays.manualAlarm", "1.5", "must be a whole number"},
+            {"delays.manualAlarm", "\"30\"", "must be a whole number"},
+            {"delays.detectorReset", "256", "256 is outside 0 to 255"},
+            {"zones[1].outputs", "[1,5]", "5 is outside 1 to 4"},
+            {"zones[1].outputs", "[2,2]", "output 2 is listed twice"},
+            {"zones", "[]", "must be a list of 3 zones"},
+            {"zones[2].zone", "2", "2 is outside 3 to 3"},
+            {"zones[0].message", "256", "256 is outside 0 to 255"},
+            {"zones[0].profile.id", "-1", "-1 is outside 0 to 32767"},
+            {"detectorVoltageSwitch", "256", "256 is outside 0 to 255"},
+            {"factory.serialNumber", "\"0\"", "must be a text of digits, 1 to 999999999, or null"},
+            {"factory.serialNumber", "\"1000000000\"", "must be a text"},
+            {"dates.installed", "\"2025-02-29\"", "2025-02-29 is no date"},
+            {"dates.lastService", "\"2026-12-08\"", "Incorrect value (Service date)! Can"},
+            {"dates.installed", "\"2024-03-13\"",
+             "Incorrect value (Installation date)! Must be later than the Manufacturing"},
+            {"factory.manufactured", "\"1999-12-31\"", "Incorrect value (Manufacturing date)!"},
+            {"dates.serviceBefore", "\"2026-05-05\"",
+             "dates.lastService: Incorrect value (Service date)! Must be later than the last"},
+            {"source.firmwareVersion", "2.06", "factory: firmware V 2.06 has no dates and no"}};
+        for (const auto& [path, value, reason] : kRows) {
+            const QString message = QString::fromUtf8(reason);
+            QTest::addRow("%s %s", path, value)
+                << QString::fromUtf8(path) << QByteArray(value)
+                << (message.contains(u": "_s) ? message
+                                              : QString::fromUtf8(path) + u": "_s + message);
+        }
     }
 
     void refusals()

@@ -20,7 +20,8 @@ public:
         Plain,
         QuestionYesNo,
         QuestionOkCancel,
-        QuestionOkCancelDefaultCancel
+        QuestionOkCancelDefaultCancel,
+        Choice
     };
 
     /// Expects the next box. A "*" in `text` or `informative` stands for any text (none
@@ -31,8 +32,15 @@ public:
     {
         m_script.append({kind, text, informative, answer});
     }
+    /// Expects a question with choices, and answers the one at `index` (-1: Cancel).
+    void expectChoice(const QString& text, int index, const QString& informative = QString())
+    {
+        m_script.append({Kind::Choice, text, informative, false, index});
+    }
     /// Expects the save dialog, and answers `path` (empty: cancelled).
     void expectSaveFile(const QString& path) { m_files.append(path); }
+    /// Expects the open dialog, and answers `path` (empty: cancelled).
+    void expectOpenFile(const QString& path) { m_opens.append(path); }
     /// Expects the print dialog, and prints into the PDF file `path` (empty: cancelled).
     void expectPrint(const QString& path) { m_prints.append(path); }
     QString saveFileName(const QString& suggested, const QString&) override
@@ -41,6 +49,12 @@ public:
         if (m_files.isEmpty())
             QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
         return m_files.isEmpty() ? QString() : m_files.takeFirst();
+    }
+    QString openFileName(const QString&, const QString&) override
+    {
+        if (m_opens.isEmpty())
+            QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
+        return m_opens.isEmpty() ? QString() : m_opens.takeFirst();
     }
     bool choosePrinter(QPrinter& printer) override
     {
@@ -61,7 +75,8 @@ public:
     /// Expectations not met yet.
     int pending() const
     {
-        return static_cast<int>(m_script.size() + m_files.size() + m_prints.size());
+        return static_cast<int>(m_script.size() + m_files.size() + m_opens.size() +
+                                m_prints.size());
     }
 
     void info(const QString& text, const QString& informative = {}) override
@@ -88,6 +103,12 @@ public:
                                        const QString& informative = {}) override
     {
         return answer(Kind::QuestionOkCancelDefaultCancel, text, informative);
+    }
+    int choose(const QString& text, const QString& informative, const QStringList&) override
+    {
+        const int index = m_script.isEmpty() ? -1 : m_script.first().choice;
+        answer(Kind::Choice, text, informative);
+        return index;
     }
 
     /// True when `text` is `pattern`, each "*" in it standing for any text.
@@ -117,6 +138,7 @@ private:
         QString text;
         QString informative;
         bool answer = false;
+        int choice = -1;
     };
     bool answer(Kind kind, const QString& text, const QString& informative)
     {
@@ -136,6 +158,7 @@ private:
 
     QList<Expected> m_script;
     QStringList m_files;
+    QStringList m_opens;
     QStringList m_prints;
     QString m_suggested;
 };

@@ -1,10 +1,12 @@
 #include "RunningProgram.h"
 
+#include "eventloop/EventWait.h"
 #include "link/SerialPort.h"
 #include "ui/setup/frmSetup.h"
 
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QTemporaryDir>
 
 namespace {
 /// The simulator's factory values as RecordText writes them.
@@ -72,7 +74,8 @@ class tst_frmSetup : public ProgramTest
         return true;
     }
 
-    /// Puts "name=value" into text boxes and date pickers (value yyyy-MM-dd).
+    /// Puts "name=value" into text boxes, date pickers (value yyyy-MM-dd), profile lists (the
+    /// profile's number) and outputs (1 ticks).
     void Enter(const QStringList& fields)
     {
         for (const QString& field : fields) {
@@ -82,6 +85,10 @@ class tst_frmSetup : public ProgramTest
                 text->setText(value);
             else if (auto* picker = qobject_cast<QDateEdit*>(control))
                 picker->setDate(QDate::fromString(value, Qt::ISODate));
+            else if (auto* list = qobject_cast<QComboBox*>(control))
+                list->setCurrentIndex(list->findData(value.toInt()));
+            else if (auto* box = qobject_cast<QCheckBox*>(control))
+                box->setChecked(value == u"1");
         }
     }
 
@@ -209,37 +216,30 @@ private slots:
                 << button << question << QString() << outcome << reason << sent << QString()
                 << QString() << QStringList();
         };
+        // The texts of the link, the core and the connection advice are theirs to test: here
+        // only whose they are, and that the record keeps its values.
         failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
-        failed("cmdSetDelays", "Send new delay values to Tarn?", "nak",
-               u"Communication error. NAK recieved. Command H62"_s, {read, delays});
+        failed("cmdSetDelays", "Send new delay values to Tarn?", "nak", u"*NAK*H62"_s,
+               {read, delays});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "timeout",
-               u"The settings that the write leaves as they are could not be read from Tarn "
-               u"first: nothing was sent. Communication timeout error."_s,
-               {read});
-        failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak",
-               u"Communication error. NAK recieved. Command H63"_s,
+               u"*could not be read from Tarn first: nothing was sent.*"_s, {read});
+        failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak", u"*NAK*H63"_s,
                {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
         failed("cmdSetTarnClock", "Set Tarn time to computer time?", "closed",
-               u"The port is not open. /nonexistent/tty1 is not there: is the serial adapter "
-               u"plugged in and the controller's cable connected? *"_s,
-               {});
+               u"The port is not open. /nonexistent/tty1 is not there*"_s, {});
         const auto refused = [](const char* button, const QString& box, const QString& detail,
                                 const QStringList& fields) {
             QTest::addRow("%s refused", button)
                 << button << box << detail << u"refused"_s << QString() << QStringList()
                 << QString() << QString() << fields;
         };
-        // The serial number's and the other dates' checks are the core's (tst_setupdata).
-        refused("cmdSetDelays",
-                u"Incorrect value (Detector Alarm Delay)\rPossible values are 1-250 s."_s, u""_s,
+        refused("cmdSetDelays", u"Incorrect value (Detector Alarm Delay)*"_s, u""_s,
                 {u"txtDetectorAlarmDelay=1.5"_s, u"txtManualStopDelay=0"_s});
         refused(
-            "cmdSetManufactoringDate",
-            u"Incorrect value (Manufacturing date)! Can\u00B4t set to future date"_s, u""_s,
+            "cmdSetManufactoringDate", u"Incorrect value (Manufacturing date)!*"_s, u""_s,
             {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
         // Tarn keeps two service dates: the last one again would push out the one before.
-        refused("cmdSetServiceDate",
-                u"Incorrect value (Service date)! It is the last service date already."_s,
+        refused("cmdSetServiceDate", u"*It is the last service date already."_s,
                 u"Setting 4 May 2026 again would replace the service date before it, 6 May 2025. "
                 u"Nothing was sent."_s,
                 {u"dtpServiceDate=2026-05-04"_s});
@@ -317,6 +317,137 @@ private slots:
         window()->UpdateStatusPage();
         QCOMPARE(RecordText(record()), Patched(afterRead));
         QVERIFY(code != 66 || (window()->tarn->Send(48) && window()->tarn->TarnData == "END"));
+    }
+
+    /// Save to file (the values as read, or as edited), then Load or Compare with the file
+    /// as saved or changed; neither sends anything.
+    void files_data()
+    {
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<int>("choice");          // answer to "as read or as edited"; -2: not asked
+        QTest::addColumn<QString>("edited");      // the question's informative text
+        QTest::addColumn<QStringList>("patches"); // "old=>new" in the saved file's text
+        QTest::addColumn<QString>("action");      // load, compare, or readonly (the save fails)
+        QTest::addColumn<QString>("box");         // after the action; "!" first: critical
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QStringList>("marked");
+        const QStringList edits{u"txtManualStopDelay=90"_s, u"chkOutput_4=1"_s,
+                                u"cboProfiles_2=8"_s, u"dtpInstallationDate=2024-06-01"_s};
+        const QString edited = u"manual stop delay: 60 \u2192 90\nzone 2 outputs: 2 \u2192 1,2\n"
+                               u"zone 3 profile: 3 Pulsed 2 min on, 1 min off, 15 min \u2192 8 "
+                               u"Function test 30 s\ninstallation date: 2024-05-02 \u2192 "
+                               u"2024-06-01"_s;
+        QTest::newRow("round trip marks nothing")
+            << QStringList() << -2 << QString() << QStringList() << u"load"_s << QString()
+            << QString() << QStringList();
+        QTest::newRow("saved as edited, loaded: those marked")
+            << edits << 1 << edited << QStringList() << u"load"_s << QString() << QString()
+            << QStringList{u"cboProfiles_2"_s, u"chkOutput_4"_s, u"dtpInstallationDate"_s,
+                           u"txtManualStopDelay"_s};
+        QTest::newRow("saved as read") << edits << 0 << edited << QStringList() << u"compare"_s
+                                       << u"No differences between Tarn (as last read) and "
+                                          u"setup.json."_s
+                                       << QString() << QStringList();
+        QTest::newRow("compared") << edits << 1 << edited << QStringList() << u"compare"_s
+                                  << u"Tarn (as last read) \u2192 setup.json:"_s << edited
+                                  << QStringList();
+        QTest::newRow("refused file")
+            << QStringList() << -2 << QString() << QStringList{u"[2]=>[2, 5]"_s} << u"load"_s
+            << u"!*setup.json is refused."_s << u"zones[1].outputs: 5 is outside 1 to 4"_s
+            << QStringList();
+        QTest::newRow("profile defined otherwise in Tarn.INI")
+            << QStringList() << -2 << QString() << QStringList{u"\"id\": 1,=>\"id\": 3,"_s}
+            << u"load"_s << u"setup.json is loaded, but for what is listed below. *"_s
+            << u"zone 1 profile 3 is defined differently in Tarn.INI*: not filled in"_s
+            << QStringList();
+        QTest::newRow("read-only file kept")
+            << QStringList() << -2 << QString() << QStringList() << u"readonly"_s
+            << u"!The setup could not be saved as *"_s << QString() << QStringList();
+    }
+
+    void files()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(int, choice);
+        QFETCH(QString, edited);
+        QFETCH(QStringList, patches);
+        QFETCH(QString, action);
+        QFETCH(QString, box);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, marked);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"setup.json"_s);
+        QFile file(path);
+        QVERIFY(open());
+        const int before = sim().journal().size();
+        Enter(edits);
+        const auto expectBox = [this](const QString& text, const QString& informative) {
+            const bool critical = text.startsWith(u'!');
+            boxes().expect(critical ? Kind::Critical : Kind::Info, text.mid(critical ? 1 : 0), true,
+                           informative);
+        };
+        if (choice > -2)
+            boxes().expectChoice(u"Fields differ from Tarn's values as last read. Which values "
+                                 u"go into the file?"_s,
+                                 choice, edited);
+        boxes().expectSaveFile(path);
+        if (action == u"readonly") {
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner));
+            expectBox(box, detail);
+        } else {
+            boxes().expect(Kind::Info, u"The setup was saved as %1."_s.arg(path));
+        }
+        m_setup->cmdSaveToFile->click();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll();
+        file.close();
+        if (action == u"readonly") {
+            QCOMPARE(text, "old");
+            return;
+        }
+        for (const QString& patch : patches)
+            text.replace(patch.section(u"=>"_s, 0, 0).toUtf8(), patch.section(u"=>"_s, 1).toUtf8());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        file.close();
+
+        boxes().expectOpenFile(path);
+        if (!box.isEmpty())
+            expectBox(box, detail);
+        (action == u"load" ? m_setup->cmdLoadFromFile : m_setup->cmdCompareWithFile)->click();
+        QStringList shown;
+        for (const QWidget* field : m_setup->findChildren<QWidget*>()) {
+            if (field->property(frmSetup::kDiffersProperty).toBool())
+                shown << field->objectName();
+        }
+        shown.sort();
+        QCOMPARE(shown, marked);
+        if (marked.contains(u"txtManualStopDelay"_s))
+            QCOMPARE(m_setup->txtManualStopDelay->toolTip(), u"Controller: 60"_s);
+        // tools/screenshot.sh pictures the window with a file loaded.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
+            !folder.isEmpty() && !marked.isEmpty()) {
+            QTRY_VERIFY(m_setup->lblPCTime->text() != u"-");
+            m_setup->grab().save(folder + u"/screenshot-setup.png"_s);
+        }
+        QCOMPARE(sim().journal().size(), before);
+    }
+
+    /// A click inside a wait (the pause after a reply) opens no dialog there, which would hold
+    /// the wait up: the work runs once the wait has ended.
+    void fileButtonWaitsForTheWait()
+    {
+        QVERIFY(open());
+        boxes().expectOpenFile(QString());
+        int pendingInWait = -1;
+        QTimer::singleShot(0, m_setup.get(), [this, &pendingInWait] {
+            m_setup->cmdCompareWithFile->click();
+            pendingInWait = boxes().pending();
+        });
+        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
+        QCOMPARE(pendingInWait, 1);
+        QTRY_COMPARE(boxes().pending(), 0);
     }
 
     void zoneSettings_data()

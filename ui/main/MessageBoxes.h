@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QPrinter;
 
@@ -28,8 +29,15 @@ public:
     /// be undone; true for OK.
     virtual bool questionOkCancelDefaultCancel(const QString& text,
                                                const QString& informative = {}) = 0;
+    /// A question whose answers are `choices` (buttons, in their order) and Cancel; the index of
+    /// the choice, or -1 for Cancel.
+    virtual int choose(const QString& text, const QString& informative,
+                       const QStringList& choices) = 0;
     /// The file dialog for saving, opened at `suggested` (a path); empty when cancelled.
     virtual QString saveFileName(const QString& suggested, const QString& filter) = 0;
+    /// The file dialog for opening an existing file, opened at `suggested` (a folder or a
+    /// path); empty when cancelled.
+    virtual QString openFileName(const QString& suggested, const QString& filter) = 0;
     /// The print dialog for `printer` (a printer or a PDF file); false when cancelled.
     virtual bool choosePrinter(QPrinter& printer) = 0;
 };

@@ -2,10 +2,12 @@
 
 #include "ui/main/BusyPointer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace {
 
@@ -68,10 +70,33 @@ bool QtMessageBoxes::questionOkCancelDefaultCancel(const QString& text, const QS
                 QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+int QtMessageBoxes::choose(const QString& text, const QString& informative,
+                           const QStringList& choices)
+{
+    BusyPointer::Reset();
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kTitle), LineBreaks(text),
+                    QMessageBox::Cancel, QApplication::activeWindow());
+    if (!informative.isEmpty())
+        box.setInformativeText(LineBreaks(informative));
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
+}
+
 QString QtMessageBoxes::saveFileName(const QString& suggested, const QString& filter)
 {
     BusyPointer::Reset();
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromLatin1(kTitle),
+                                        suggested, filter);
+}
+
+QString QtMessageBoxes::openFileName(const QString& suggested, const QString& filter)
+{
+    BusyPointer::Reset();
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromLatin1(kTitle),
                                         suggested, filter);
 }
 

@@ -15,7 +15,10 @@ public:
     bool questionOkCancel(const QString& text, const QString& informative = {}) override;
     bool questionOkCancelDefaultCancel(const QString& text,
                                        const QString& informative = {}) override;
+    int choose(const QString& text, const QString& informative,
+               const QStringList& choices) override;
     QString saveFileName(const QString& suggested, const QString& filter) override;
+    QString openFileName(const QString& suggested, const QString& filter) override;
     bool choosePrinter(QPrinter& printer) override;
 
 private:

@@ -1,11 +1,18 @@
 #include "ui/setup/frmSetup.h"
 
+#include "TarnVersion.h"
+#include "config/FileReplace.h"
+#include "controller/ReportFiles.h"
+#include "controller/SetupApply.h"
 #include "controller/SetupCommands.h"
+#include "controller/SetupDiff.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
+#include "data/TextNumbers.h"
 #include "eventloop/EventWait.h"
+#include "eventloop/WaitDepth.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
@@ -19,6 +26,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -26,8 +36,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -37,6 +51,10 @@ constexpr double kControlPoints = 8.25;
 constexpr const char* kFontFamily = "Verdana";
 const QDate kFirstPickerDate(kPackedDateFirstYear, 1, 1);
 const QDate kLastPickerDate(kPackedDateLastYear, 12, 31);
+constexpr const char* kProgram = "tarnconf " TARN_VERSION_TEXT;
+constexpr const char* kOwnToolTip = "ownToolTip";
+const QString kSetupFilter = QStringLiteral("Setup files (*.json);;All files (*)");
+const QString kMarkStyle = QStringLiteral("background-color: #fff0a0; font-weight: bold;");
 
 QString Text(const char* latin1)
 {
@@ -179,14 +197,19 @@ frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
     right->addWidget(buildInformation());
     right->addWidget(buildClock());
     right->addStretch();
+    // The setup file buttons under the zones, where the window has room to spare.
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildZones(), 1);
+    left->addWidget(buildFiles());
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(buildZones(), 1);
+    layout->addLayout(left, 1);
     layout->addLayout(right, 1);
     resize(kWidth, kHeight);
 
     m_buttons = {
         cmdSetZoneSettings,     cmdSetDelays,      cmdSetSerialNumber, cmdSetManufactoringDate,
-        cmdSetInstallationDate, cmdSetServiceDate, cmdClearLog,        cmdSetTarnClock};
+        cmdSetInstallationDate, cmdSetServiceDate, cmdClearLog,        cmdSetTarnClock,
+        cmdSaveToFile,          cmdLoadFromFile,   cmdCompareWithFile};
     connect(cmdSetZoneSettings, &QPushButton::clicked, this, &frmSetup::handleSetZoneSettings);
     connect(cmdSetDelays, &QPushButton::clicked, this, &frmSetup::handleSetDelays);
     connect(cmdSetSerialNumber, &QPushButton::clicked, this, &frmSetup::handleSetSerialNumber);
@@ -197,6 +220,15 @@ frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
     connect(cmdSetServiceDate, &QPushButton::clicked, this, &frmSetup::handleSetServiceDate);
     connect(cmdClearLog, &QPushButton::clicked, this, &frmSetup::handleClearLog);
     connect(cmdSetTarnClock, &QPushButton::clicked, this, &frmSetup::handleSetTarnClock);
+    // A file dialog opened inside a wait would hold that wait up: the work waits for its end.
+    const auto whenIdle = [this](void (frmSetup::*handler)()) {
+        return
+            [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdSaveToFile, &QPushButton::clicked, this, whenIdle(&frmSetup::handleSaveToFile));
+    connect(cmdLoadFromFile, &QPushButton::clicked, this, whenIdle(&frmSetup::handleLoadFromFile));
+    connect(cmdCompareWithFile, &QPushButton::clicked, this,
+            whenIdle(&frmSetup::handleCompareWithFile));
 
     tmrClock = new QTimer(this);
     tmrClock->setObjectName(QStringLiteral("tmrClock"));
@@ -326,6 +358,31 @@ QWidget* frmSetup::buildClock()
     return Frame3[1];
 }
 
+QWidget* frmSetup::buildFiles()
+{
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("fraSetupFile"));
+    const auto button = [](const char* name, const QString& caption, const char* toolTip) {
+        QPushButton* created = Button(name, "", toolTip);
+        created->setText(caption);
+        return created;
+    };
+    cmdSaveToFile = button("cmdSaveToFile", QStringLiteral("Save to file\u2026"),
+                           "Saves Tarn's values as last read to a setup file");
+    cmdLoadFromFile = button("cmdLoadFromFile", QStringLiteral("Load from file\u2026"),
+                             "Fills the fields from a setup file and marks what differs from "
+                             "Tarn; nothing is sent until a Set button is pressed");
+    cmdCompareWithFile = button("cmdCompareWithFile", QStringLiteral("Compare with file\u2026"),
+                                "Lists what differs between Tarn's values as last read and a "
+                                "setup file");
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(cmdSaveToFile);
+    layout->addWidget(cmdLoadFromFile);
+    layout->addWidget(cmdCompareWithFile);
+    return row;
+}
+
 QString frmSetup::ArgumentText()
 {
     return QCoreApplication::arguments().mid(1).join(u' ');
@@ -396,6 +453,13 @@ void frmSetup::SetPickerValue(QDateEdit* picker, const TarnDateTime& value)
         picker->setDate(date);
 }
 
+bool frmSetup::PickerEdited(const QDateEdit* picker, const TarnDateTime& value) const
+{
+    const QDate date(value.Year(), value.Month(), value.Day());
+    const bool shown = !value.IsZero() && date >= kFirstPickerDate && date <= kLastPickerDate;
+    return picker->date() != (shown ? date : m_openedOn);
+}
+
 void frmSetup::SelectFieldText(QLineEdit* field)
 {
     field->setSelection(0, static_cast<int>(field->text().size()));
@@ -460,11 +524,15 @@ void frmSetup::ShowError(const std::string& text, const QString& informative)
 
 void frmSetup::ShowResult(bool ok, const std::string& why)
 {
-    if (ok)
+    if (ok) {
         m_boxes.info(Text(kUpdated));
-    else
+        // The record follows the write once the caller has taken it in.
+        if (m_loaded)
+            QTimer::singleShot(0, this, &frmSetup::MarkDifferences);
+    } else {
         m_boxes.critical(Text(kNotUpdated),
                          why.empty() ? LinkFailureText() : DisplayFormat::Text(why));
+    }
 }
 
 QString frmSetup::LinkFailureText() const
@@ -726,4 +794,312 @@ void frmSetup::handleSetZoneSettings()
         for (int16_t zone = 0; zone < kZones; ++zone)
             inputs.SetOutPuts(zone, delays.outputs[zone]);
     ShowResult(ok);
+}
+
+bool frmSetup::RecordRead()
+{
+    if (!tarn)
+        return false;
+    // A record never filled would be saved, or compared, as a controller with nothing set.
+    if (tarn->Inputs.CPUVersion > 0)
+        return true;
+    m_boxes.critical(QStringLiteral("Tarn's setup has not been read."),
+                     QStringLiteral("Close this window and read the status first."));
+    return false;
+}
+
+SetupFile::Setup frmSetup::RecordSetup() const
+{
+    return SetupFile::FromController(tarn->Inputs, tarn->DetectorVoltageSwitch, ProfileCatalogue,
+                                     TarnDateTime::Now(), kProgram);
+}
+
+bool frmSetup::EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
+                           QString& errText) const
+{
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    edited = read;
+    const struct
+    {
+        QLineEdit* field;
+        double shown;
+        SetupFields::DelayField which;
+        int SetupFile::Setup::*value;
+    } delays[] = {{txtDetectorAlarmDelay, inputs.DetectorAlarmDelay,
+                   SetupFields::DelayField::DetectorAlarm, &SetupFile::Setup::detectorAlarmDelay},
+                  {txtManualAlarmDelay, inputs.ManualAlarmDelay,
+                   SetupFields::DelayField::ManualAlarm, &SetupFile::Setup::manualAlarmDelay},
+                  {txtManualStopDelay, inputs.ManualStopDelay, SetupFields::DelayField::ManualStop,
+                   &SetupFile::Setup::manualStopDelay}};
+    for (const auto& delay : delays) {
+        // A field as the window filled it in is the value read, whatever it holds.
+        if (delay.field->text() == DisplayFormat::Number(delay.shown))
+            continue;
+        if (!SetupFields::Delay(FieldDigits(delay.field->text()), edited.*delay.value)) {
+            errText = DisplayFormat::Text(SetupFields::DelayError(delay.which));
+            return false;
+        }
+    }
+    for (int zone = 0; zone < kZones; ++zone) {
+        SetupFile::Zone& z = edited.zones[static_cast<std::size_t>(zone)];
+        const QComboBox* list = cboProfiles[zone];
+        if (list->currentIndex() >= 0 && list->currentData().toInt() != z.profileId) {
+            z.profileId = list->currentData().toInt();
+            const Tarn_Profile* profile = ProfileCatalogue.Find(DecimalText(z.profileId));
+            z.profileName = profile ? std::optional(profile->Name) : std::nullopt;
+            z.profileDefinition = profile ? std::optional(profile->Profile) : std::nullopt;
+        }
+        std::array<bool, kOutputsPerZone> ticked{};
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();
+        z.outputs = SetupFile::OutputNumbers(SetupBlocks::OutputsByte(ticked));
+    }
+    if (inputs.CPUVersion < kInformationVersion)
+        return true;
+    const std::string serial = FieldDigits(txtSerialNumber->text());
+    uint32_t number = 0;
+    std::string serialError;
+    if (serial != inputs.SerialNumber) {
+        if (!SetupFields::SerialNumber(serial, number, serialError)) {
+            errText = DisplayFormat::Text(serialError);
+            return false;
+        }
+        edited.serialNumber = number;
+    }
+    if (PickerEdited(dtpManufactoringDate, inputs.Manufactured))
+        edited.manufactured = PickerValue(dtpManufactoringDate);
+    if (PickerEdited(dtpInstallationDate, inputs.Installed))
+        edited.installed = PickerValue(dtpInstallationDate);
+    // A new service date pushes the last one back, as Set does.
+    if (PickerEdited(dtpServiceDate, inputs.LastService)) {
+        edited.serviceBefore = edited.lastService;
+        edited.lastService = PickerValue(dtpServiceDate);
+    }
+    // The checks of the setup window, dates among them, as a file read makes them.
+    SetupFile::Setup checked;
+    std::string checkError;
+    if (!SetupFile::Read(SetupFile::Write(edited), TarnDateTime::Now(), checked, checkError)) {
+        errText = QString::fromStdString(checkError);
+        return false;
+    }
+    return true;
+}
+
+QString frmSetup::SetupFileFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void frmSetup::handleSaveToFile()
+{
+    if (!RecordRead())
+        return;
+    const SetupFile::Setup read = RecordSetup();
+    SetupFile::Setup edited;
+    QString editError;
+    const bool editable = EditedSetup(read, edited, editError);
+    const std::vector<SetupDiff::Difference> edits =
+        editable ? SetupDiff::Compare(read, edited) : std::vector<SetupDiff::Difference>{};
+    const SetupFile::Setup* chosen = &read;
+    if (!editable || !edits.empty()) {
+        QStringList lines;
+        for (const SetupDiff::Difference& d : edits)
+            lines << d.Line();
+        if (!editable)
+            lines << QStringLiteral("As edited it cannot be saved: %1").arg(editError);
+        QStringList choices{QStringLiteral("As read from Tarn")};
+        if (editable)
+            choices << QStringLiteral("As edited");
+        const int choice = m_boxes.choose(
+            QStringLiteral("Fields differ from Tarn's values as last read. Which values go into "
+                           "the file?"),
+            lines.join(u'\n'), choices);
+        if (choice < 0)
+            return;
+        if (choice == 1)
+            chosen = &edited;
+    }
+    const QString suggested =
+        QDir(SetupFileFolder())
+            .filePath(ReportFiles::SuggestedName(tarn->Inputs, QDate::currentDate(),
+                                                 QStringLiteral("setup"), QStringLiteral("json")));
+    const QString path = m_boxes.saveFileName(suggested, kSetupFilter);
+    if (path.isEmpty())
+        return;
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), SetupFile::Write(*chosen),
+                            errText)) {
+        m_boxes.critical(QStringLiteral("The setup could not be saved as %1.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         QString::fromStdString(errText));
+        return;
+    }
+    m_boxes.info(QStringLiteral("The setup was saved as %1.").arg(QDir::toNativeSeparators(path)));
+}
+
+bool frmSetup::ReadSetupFile(SetupFile::Setup& file, QString& path)
+{
+    path = m_boxes.openFileName(SetupFileFolder(), kSetupFilter);
+    if (path.isEmpty())
+        return false;
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        m_boxes.critical(QStringLiteral("%1 cannot be read.").arg(QDir::toNativeSeparators(path)),
+                         source.errorString());
+        return false;
+    }
+    const QByteArray bytes = source.readAll();
+    std::string errText;
+    if (!SetupFile::Read(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            TarnDateTime::Now(), file, errText)) {
+        m_boxes.critical(QStringLiteral("%1 is refused.").arg(QDir::toNativeSeparators(path)),
+                         QString::fromStdString(errText));
+        return false;
+    }
+    return true;
+}
+
+void frmSetup::FillFromFile(const SetupFile::Setup& file, QStringList& notes)
+{
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    txtDetectorAlarmDelay->setText(DisplayFormat::Number(file.detectorAlarmDelay));
+    txtManualAlarmDelay->setText(DisplayFormat::Number(file.manualAlarmDelay));
+    txtManualStopDelay->setText(DisplayFormat::Number(file.manualStopDelay));
+    static constexpr SetupDiff::Block kZoneBlocks[] = {
+        SetupDiff::Block::Zone1, SetupDiff::Block::Zone2, SetupDiff::Block::Zone3};
+    for (int16_t zone = 0; zone < kZones; ++zone) {
+        const SetupFile::Zone& z = file.zones[static_cast<std::size_t>(zone)];
+        // A profile is taken as `tarn setup apply` writes it: with Tarn.INI's definition, the
+        // file's own.
+        std::vector<SetupApply::Step> steps;
+        QString refusal;
+        m_profileLoaded[zone] =
+            z.profileId == inputs.ProfileID(zone) ||
+            SetupApply::Plan(file, {{{}, {}, {}, kZoneBlocks[zone]}}, inputs.CPUVersion,
+                             ProfileCatalogue, {}, steps, refusal);
+        if (m_profileLoaded[zone])
+            cboProfiles[zone]->setCurrentIndex(cboProfiles[zone]->findData(z.profileId));
+        else
+            notes << refusal + QStringLiteral(": not filled in");
+        for (int j = 0; j < kOutputsPerZone; ++j)
+            chkOutput[kOutputsPerZone * zone + j]->setChecked(
+                std::find(z.outputs.begin(), z.outputs.end(), j + 1) != z.outputs.end());
+    }
+    m_informationLoaded = inputs.CPUVersion >= kInformationVersion;
+    if (m_informationLoaded) {
+        if (file.serialNumber)
+            txtSerialNumber->setText(QString::number(*file.serialNumber));
+        const std::pair<QDateEdit*, const std::optional<TarnDateTime>*> dates[] = {
+            {dtpManufactoringDate, &file.manufactured},
+            {dtpInstallationDate, &file.installed},
+            {dtpServiceDate, &file.lastService}};
+        for (const auto& [picker, date] : dates) {
+            if (*date)
+                SetPickerValue(picker, **date);
+        }
+    }
+    // What the window has no field for.
+    for (const SetupDiff::Difference& d : SetupDiff::Compare(RecordSetup(), file)) {
+        const bool information =
+            d.block != SetupDiff::Block::Delays && d.block != SetupDiff::Block::Zone1 &&
+            d.block != SetupDiff::Block::Zone2 && d.block != SetupDiff::Block::Zone3;
+        if (d.field == QLatin1String("detector reset delay") ||
+            d.field.endsWith(QLatin1String(" message")) || !d.reported ||
+            d.field == QLatin1String("service date before") ||
+            (information && !m_informationLoaded))
+            notes << d.Line() + QStringLiteral(": not in this window");
+    }
+}
+
+void frmSetup::Mark(QWidget* field, bool differs, const QString& controllerValue)
+{
+    if (!field->property(kOwnToolTip).isValid())
+        field->setProperty(kOwnToolTip, field->toolTip());
+    field->setProperty(kDiffersProperty, differs);
+    field->setToolTip(differs ? QStringLiteral("Controller: %1").arg(controllerValue)
+                              : field->property(kOwnToolTip).toString());
+    field->setStyleSheet(differs ? kMarkStyle : QString());
+}
+
+void frmSetup::MarkDifferences()
+{
+    if (!m_loaded || !tarn)
+        return;
+    const SetupFile::Setup& file = *m_loaded;
+    const Tarn_Inputs& inputs = tarn->Inputs;
+    const SetupFile::Setup read = RecordSetup();
+    Mark(txtDetectorAlarmDelay, file.detectorAlarmDelay != read.detectorAlarmDelay,
+         DisplayFormat::Number(inputs.DetectorAlarmDelay));
+    Mark(txtManualAlarmDelay, file.manualAlarmDelay != read.manualAlarmDelay,
+         DisplayFormat::Number(inputs.ManualAlarmDelay));
+    Mark(txtManualStopDelay, file.manualStopDelay != read.manualStopDelay,
+         DisplayFormat::Number(inputs.ManualStopDelay));
+    for (std::size_t zone = 0; zone < file.zones.size(); ++zone) {
+        const SetupFile::Zone& z = file.zones[zone];
+        const SetupFile::Zone& r = read.zones[zone];
+        Mark(cboProfiles[zone], m_profileLoaded[zone] && z.profileId != r.profileId,
+             SetupDiff::ProfileText(r));
+        for (int j = 0; j < kOutputsPerZone; ++j) {
+            const auto has = [j](const std::vector<int>& outputs) {
+                return std::find(outputs.begin(), outputs.end(), j + 1) != outputs.end();
+            };
+            Mark(chkOutput[kOutputsPerZone * zone + j], has(z.outputs) != has(r.outputs),
+                 has(r.outputs) ? QStringLiteral("ticked") : QStringLiteral("not ticked"));
+        }
+    }
+    const auto differs = [this](const auto& fromFile, const auto& fromTarn) {
+        return m_informationLoaded && fromFile && fromFile != fromTarn;
+    };
+    Mark(txtSerialNumber, differs(file.serialNumber, read.serialNumber),
+         read.serialNumber ? QString::number(*read.serialNumber) : QStringLiteral("none"));
+    const std::tuple<QDateEdit*, const std::optional<TarnDateTime>*, TarnDateTime> dates[] = {
+        {dtpManufactoringDate, &file.manufactured, inputs.Manufactured},
+        {dtpInstallationDate, &file.installed, inputs.Installed},
+        {dtpServiceDate, &file.lastService, inputs.LastService}};
+    for (const auto& [picker, date, held] : dates) {
+        const std::optional<std::string> fromFile =
+            *date ? std::optional(SetupFile::DateText(**date)) : std::nullopt;
+        const std::optional<std::string> fromTarn =
+            held.IsZero() ? std::nullopt : std::optional(SetupFile::DateText(held));
+        Mark(picker, differs(fromFile, fromTarn), DateText(held));
+    }
+}
+
+void frmSetup::handleLoadFromFile()
+{
+    if (!RecordRead())
+        return;
+    SetupFile::Setup file;
+    QString path;
+    if (!ReadSetupFile(file, path))
+        return;
+    QStringList notes;
+    FillFromFile(file, notes);
+    m_loaded = file;
+    MarkDifferences();
+    if (!notes.isEmpty())
+        m_boxes.info(QStringLiteral("%1 is loaded, but for what is listed below. Nothing is sent "
+                                    "until a Set button is pressed.")
+                         .arg(QFileInfo(path).fileName()),
+                     notes.join(u'\n'));
+}
+
+void frmSetup::handleCompareWithFile()
+{
+    if (!RecordRead())
+        return;
+    SetupFile::Setup file;
+    QString path;
+    if (!ReadSetupFile(file, path))
+        return;
+    const QString name = QFileInfo(path).fileName();
+    QStringList lines;
+    for (const SetupDiff::Difference& d : SetupDiff::Compare(RecordSetup(), file))
+        lines << d.Line();
+    if (lines.isEmpty())
+        m_boxes.info(
+            QStringLiteral("No differences between Tarn (as last read) and %1.").arg(name));
+    else
+        m_boxes.info(QStringLiteral("Tarn (as last read) \u2192 %1:").arg(name), lines.join(u'\n'));
 }

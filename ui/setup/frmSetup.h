@@ -1,10 +1,14 @@
 #pragma once
 
+#include "controller/SetupFile.h"
 #include "data/SetupBlocks.h"
 
+#include <QDate>
 #include <QDialog>
+#include <QStringList>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +50,9 @@ public:
         "Information (CPU versions 2.07 or higher)";
     static constexpr const char* kUpdated = "Tarn was updated succesfully!";
     static constexpr const char* kNotUpdated = "Could not update Tarn!";
+    /// The dynamic property that marks a field whose value from a setup file differs from
+    /// the controller's.
+    static constexpr const char* kDiffersProperty = "differsFromTarn";
 
     /// `argumentText`: the program's arguments after its name, joined by blanks; it holds the
     /// service switch that enables the factory functions.
@@ -94,6 +101,12 @@ public:
     QPushButton* cmdSetTarnClock = nullptr;
     QTimer* tmrClock = nullptr;
 
+    /// Setup files: the controller's values as last read, saved; a file's values filled into
+    /// the fields (nothing is sent); a file compared with them.
+    QPushButton* cmdSaveToFile = nullptr;
+    QPushButton* cmdLoadFromFile = nullptr;
+    QPushButton* cmdCompareWithFile = nullptr;
+
 protected:
     /// The window does not close while a command is under way.
     void reject() override;
@@ -103,6 +116,7 @@ private:
     QWidget* buildDelays();
     QWidget* buildInformation();
     QWidget* buildClock();
+    QWidget* buildFiles();
     void Load(const QString& argumentText);
     void LoadInformation(bool serviceSwitch);
 
@@ -115,7 +129,28 @@ private:
     void handleSetServiceDate();
     void handleClearLog();
     void handleSetZoneSettings();
+    void handleSaveToFile();
+    void handleLoadFromFile();
+    void handleCompareWithFile();
 
+    /// Whether the record holds a status read; the box says so when it does not.
+    bool RecordRead();
+    /// The controller's setup as the record holds it.
+    SetupFile::Setup RecordSetup() const;
+    /// `read` with the values of the fields the user can edit; false, with the reason, for a
+    /// field that no Set button would send as it is.
+    bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
+                     QString& errText) const;
+    /// The file that the open dialog names, read; false (with its box shown) when it is
+    /// cancelled, cannot be read or is refused.
+    bool ReadSetupFile(SetupFile::Setup& file, QString& path);
+    /// Puts the file's values into the fields; what it leaves out goes into `notes`.
+    void FillFromFile(const SetupFile::Setup& file, QStringList& notes);
+    /// Marks every field filled from m_loaded whose value differs from the record's.
+    void MarkDifferences();
+    void Mark(QWidget* field, bool differs, const QString& controllerValue);
+    /// Where the file dialogs open.
+    QString SetupFileFolder() const;
     /// Sends the commands in order and stops at the first that is not acknowledged. The
     /// buttons are disabled meanwhile, the busy pointer shown when asked for.
     bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
@@ -135,10 +170,18 @@ private:
     /// was not acknowledged.
     bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
     static TarnDateTime PickerValue(const QDateEdit* picker);
+    /// Whether the picker shows another date than the window filled in for `value`.
+    bool PickerEdited(const QDateEdit* picker, const TarnDateTime& value) const;
     static void SetPickerValue(QDateEdit* picker, const TarnDateTime& value);
 
     MessageBoxes& m_boxes;
     std::vector<QPushButton*> m_buttons;
     std::vector<bool> m_enabledBeforeBusy;
     bool m_busy = false;
+    /// The file last loaded, and which of its parts filled fields.
+    std::optional<SetupFile::Setup> m_loaded;
+    std::array<bool, kZones> m_profileLoaded{};
+    bool m_informationLoaded = false;
+    /// The date a picker shows when the record has none.
+    QDate m_openedOn = QDate::currentDate();
 };
