@@ -4,6 +4,7 @@
 #include "RunningProgram.h"
 
 #include "data/EventLogReport.h"
+#include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
 #include "ui/history/frmHistory.h"
@@ -128,50 +129,89 @@ private slots:
         QCOMPARE(archive().Statuses(controller(first)).size(), std::size_t(1));
     }
 
+    void setupChangeUndone_data()
+    {
+        QTest::addColumn<QString>("field"); // objectName=value; cboProfiles0=ID for zone 1
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QList<int>>("undoCodes");
+        QTest::newRow("delays") << u"txtDetectorAlarmDelay=45"_s << u"cmdSetDelays"_s
+                                << u"Send new delay values to Tarn?"_s << 98 << QList<int>{55, 98};
+        QTest::newRow("zone profile")
+            << u"cboProfiles0=8"_s << u"cmdSetZoneSettings"_s
+            << u"Send new Zone settings to Tarn?"_s << 104 << QList<int>{55, 98, 104, 102};
+        QTest::newRow("serial number")
+            << u"txtSerialNumber=999"_s << u"cmdSetSerialNumber"_s
+            << u"Send new serial number to Tarn?"_s << 99 << QList<int>{99};
+    }
+
     /// A write through the setup window is kept with the values before and after; undone from
-    /// the History view, the old values go back with the window's commands and question.
+    /// the History view, the old values go back with the window's commands and question, and
+    /// what the write left alone goes as the controller has it right before.
     void setupChangeUndone()
     {
+        QFETCH(QString, field);
+        QFETCH(QString, button);
+        QFETCH(QString, question);
+        QFETCH(int, command);
+        QFETCH(QList<int>, undoCodes);
         QVERIFY(open(0));
         window()->StopAutoUpdate();
-        const double oldAlarm = window()->tarn->Inputs.DetectorAlarmDelay;
-        frmSetup setup(window()->tarn, boxes(), nullptr, u"-K"_s);
-        setup.txtDetectorAlarmDelay->setText(u"45"_s);
-        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
-        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
-        setup.cmdSetDelays->click();
+        const Tarn_Inputs before = window()->tarn->Inputs;
         const qint64 id = controller(serial());
+        frmSetup setup(window()->tarn, boxes(), nullptr, u"-K"_s);
+        const QString name = field.section(u'=', 0, 0);
+        const QString value = field.section(u'=', 1);
+        if (name == u"cboProfiles0")
+            setup.cboProfiles[0]->setCurrentIndex(setup.cboProfiles[0]->findData(value.toInt()));
+        else
+            setup.findChild<QLineEdit*>(name)->setText(value);
+        boxes().expect(Kind::QuestionOkCancel, question);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        setup.findChild<QPushButton*>(button)->click();
         std::vector<ArchivedChange> changes = archive().Changes(id);
-        QCOMPARE(changes.size(), std::size_t(1));
-        QCOMPARE(changes[0].command, 98);
-        QCOMPARE(changes[0].program, u"tarnconf"_s);
-        QVERIFY2(changes[0].summary.contains(u"detectorAlarm %1 → 45"_s.arg(oldAlarm)),
-                 qPrintable(changes[0].summary));
+        const auto written =
+            std::find_if(changes.begin(), changes.end(),
+                         [&](const ArchivedChange& c) { return c.command == command; });
+        QVERIFY(written != changes.end());
+        QCOMPARE(written->program, u"tarnconf"_s);
+        QVERIFY2(written->summary.contains(u" → "_s + value), qPrintable(written->summary));
 
-        // Meanwhile the manual stop delay changed on the controller: the undo leaves it.
+        // Meanwhile the other delays and the zones changed on the controller: an undo leaves
+        // them as they are now.
         QVERIFY(sim().command(u"delays 2D050A07000000000000"_s));
         window()->mnuViewHistory->trigger();
         frmHistory* history = window()->HistoryWindow;
-        QVERIFY(history);
-        history->tabHistory->setCurrentIndex(2);
-        QCOMPARE(history->lvChanges->topLevelItemCount(), 1);
-        history->lvChanges->topLevelItem(0)->setSelected(true);
+        history->ShowController(id);
+        history->lvChanges->topLevelItem(int(written - changes.begin()))->setSelected(true);
         QVERIFY(history->cmdUndo->isEnabled());
-        const int before = sim().journal().size();
-        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s, true,
-                       u"Undo of *"_s);
+        const int sent = sim().journal().size();
+        boxes().expect(Kind::QuestionOkCancel, question, true, u"Undo of *"_s);
         boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
         history->cmdUndo->click();
-        const QStringList sent = sim().journal().mid(before);
-        QCOMPARE(sim().codes().mid(before).mid(0, 2), (QList<int>{55, 98}));
-        // The old detector alarm delay, the manual stop delay as read right before.
-        const QString block =
-            QString::fromLatin1(QByteArray::fromHex(sent.value(1).section(u' ', 1).toLatin1()));
-        QCOMPARE(block.left(2).toInt(nullptr, 16), int(oldAlarm));
-        QCOMPARE(block.mid(6, 2), u"07"_s);
-        changes = archive().Changes(id);
-        QCOMPARE(changes.size(), std::size_t(2));
-        QCOMPARE(history->lvChanges->topLevelItemCount(), 2);
+        QCOMPARE(sim().codes().mid(sent).mid(0, undoCodes.size()), undoCodes);
+        std::string old;
+        if (command == 98) {
+            SetupBlocks::Delays delays;
+            delays.detectorAlarm = before.DetectorAlarmDelay;
+            delays.detectorReset = 5;
+            delays.manualAlarm = 10;
+            delays.manualStop = 7;
+            old = SetupBlocks::DelaysBlock(delays);
+        } else if (command == 104) {
+            old = SetupBlocks::ZoneProfileData(0, before.ProfileID(0));
+        } else {
+            SetupBlocks::Admin admin;
+            admin.serialNumber = QString::fromStdString(before.SerialNumber).toUInt();
+            QVERIFY(SetupBlocks::AdminBlock(admin, old));
+        }
+        const QString expected =
+            QString::number(command) + u' ' +
+            QString::fromLatin1(QByteArray::fromStdString(old).toHex().toUpper());
+        QCOMPARE(sim().journal().mid(sent).value(undoCodes.indexOf(command)), expected);
+        // The undo is a change of its own (with the zone, its delays block and definition).
+        QCOMPARE(archive().Changes(id).size(), changes.size() + (command == 104 ? 3 : 1));
     }
 
     /// The view lists the controller's events, filters them by code and date, sorts them by
