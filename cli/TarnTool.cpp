@@ -351,6 +351,13 @@ int TarnTool::Log()
     }
     if (!ended && !failed)
         Say(QStringLiteral("Stopped: %1 events read.").arg(reader.count()));
+    // The line was lost during the reading: which controller sent the events held is known
+    // once a status read tells.
+    if (m_recorder && m_recorder->hasHeld()) {
+        bool complete = false;
+        if (StatusCycle::Read(*m_link, m_iniPath, {}, &complete) && complete)
+            m_recorder->RecordStatus();
+    }
     const int lost = reader.lostCount();
     if (lost > 0)
         Say(lost == 1 ? QStringLiteral("1 damaged reply: 1 event lost.")

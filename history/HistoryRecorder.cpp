@@ -47,6 +47,17 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
 }
 
+HistoryRecorder::~HistoryRecorder()
+{
+    if (m_held.empty() || !m_archive.isOpen())
+        return;
+    ControllerKey unknown;
+    unknown.port = KeyOf(m_link).port;
+    if (const std::optional<qint64> id = m_archive.ControllerId(unknown))
+        for (ArchivedEvent& event : m_held)
+            Store(*id, std::move(event));
+}
+
 ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
 {
     ControllerKey key;
@@ -105,8 +116,7 @@ std::optional<qint64> HistoryRecorder::Controller()
 
 void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
 {
-    const std::optional<qint64> id = Controller();
-    if (!id)
+    if (!m_archive.isOpen())
         return;
     ArchivedEvent stored;
     stored.raw = Latin1(raw);
@@ -115,16 +125,39 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.temperatureCelsius = event.LogTemperatureCelsius;
     stored.text = Latin1(event.LogText);
     stored.readAt = QDateTime::currentDateTimeUtc();
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
+    if (!id) {
+        m_held.push_back(std::move(stored));
+        return;
+    }
+    Store(*id, std::move(stored));
+}
+
+void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
+{
+    if (event.gap) {
+        m_archive.StoreGap(controllerId, event.readAt);
+        return;
+    }
     // Since a rewind every stored event comes again, oldest first: the n-th time a reply comes
     // is its n-th occurrence. Otherwise each event is new to the archive.
-    stored.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[stored.raw] : 0;
-    m_archive.StoreEvent(*id, stored);
+    event.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[event.raw] : 0;
+    m_archive.StoreEvent(controllerId, event);
 }
 
 void HistoryRecorder::RecordLost()
 {
-    if (const std::optional<qint64> id = Controller())
-        m_archive.StoreGap(*id, QDateTime::currentDateTimeUtc());
+    if (!m_archive.isOpen())
+        return;
+    ArchivedEvent gap;
+    gap.gap = true;
+    gap.readAt = QDateTime::currentDateTimeUtc();
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
+    if (!id) {
+        m_held.push_back(std::move(gap));
+        return;
+    }
+    Store(*id, std::move(gap));
 }
 
 void HistoryRecorder::RecordStatus()
@@ -132,6 +165,15 @@ void HistoryRecorder::RecordStatus()
     const std::optional<qint64> id = Controller();
     if (!id)
         return;
+    // The events read while the controller was not known belong to this one.
+    if (m_rewoundUnknown) {
+        m_rewoundUnknown = false;
+        m_rewound = KeyOf(m_link);
+    }
+    std::vector<ArchivedEvent> held;
+    held.swap(m_held);
+    for (ArchivedEvent& event : held)
+        Store(*id, std::move(event));
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
         return;
@@ -142,6 +184,7 @@ void HistoryRecorder::RecordStatus()
 void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
 {
     if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind)) {
+        m_rewoundUnknown = m_link.IdentityStale;
         m_rewound = KeyOf(m_link);
         m_seenSinceRewind.clear();
         return;

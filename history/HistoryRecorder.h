@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class Tarn_Comm;
 class Tarn_Inputs;
@@ -20,6 +21,8 @@ class HistoryRecorder : public QObject
 
 public:
     HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObject* parent = nullptr);
+    /// Events still held go under an unknown controller on the port: kept, not misfiled.
+    ~HistoryRecorder() override;
 
     /// The controller on the link as the status record knows it.
     static ControllerKey KeyOf(const Tarn_Comm& link);
@@ -28,23 +31,33 @@ public:
 
     /// An event read (before it is listed anywhere). After a rewind the controller sends its
     /// stored events again: those already archived are recognised and not stored twice.
+    /// While the link cannot tell which controller is on the cable (it was opened again, or a
+    /// request went unanswered) the event is held until a status read tells.
     void RecordEvent(const Tarn_Inputs& event, const std::string& raw);
     /// An event lost to a damaged reply.
     void RecordLost();
-    /// The status record after a status read; stored when it differs from the last one.
+    /// The status record after a complete status read; stored when it differs from the last
+    /// one. The events held are stored under the controller it names.
     void RecordStatus();
+    /// Events read while the controller on the cable was not known, not yet stored.
+    bool hasHeld() const { return !m_held.empty(); }
 
     HistoryArchive& archive() { return m_archive; }
 
 private:
     void handleAcknowledged(int command, const std::string& data);
     std::optional<qint64> Controller();
+    void Store(qint64 controllerId, ArchivedEvent event);
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
     /// Since a rewind, for the controller rewound: how often each raw reply came again.
     std::optional<ControllerKey> m_rewound;
+    /// A rewind acknowledged while the controller was not known: it is the one the next
+    /// status read names.
+    bool m_rewoundUnknown = false;
     QHash<QString, int> m_seenSinceRewind;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
+    std::vector<ArchivedEvent> m_held;
 };

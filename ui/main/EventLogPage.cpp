@@ -243,6 +243,8 @@ void EventLogPage::ReadLogEvents()
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
     m_host.ShowStatus(QString());
+    if (HistoryRecorder* history = m_host.history(); history && history->hasHeld())
+        m_host.IdentifyController();
 }
 
 void EventLogPage::AddLogRow(const Tarn_Inputs& event)

@@ -33,4 +33,7 @@ public:
     virtual bool& abortLogReading() = 0;
     /// Where what is read is archived; null when the program keeps no history.
     virtual HistoryRecorder* history() { return nullptr; }
+    /// After a reading during which the controller on the cable could not be told (the line
+    /// was lost meanwhile): a status read tells, so that the events go to its history.
+    virtual void IdentifyController() {}
 };

@@ -597,9 +597,22 @@ void frmMain::UpdateStatusPage()
 {
     if (!AutoUpdate || !tarn)
         return;
+    ReadStatus(true);
+}
+
+void frmMain::IdentifyController()
+{
+    if (tarn && tarn->isStarted())
+        ReadStatus(false);
+}
+
+void frmMain::ReadStatus(bool periodic)
+{
     StatusCycle::Hooks hooks;
     hooks.versionRead = [this] { ShowStatus(QStringLiteral("Reading Tarn status...")); };
-    hooks.check = [this] { return Check(); };
+    // A periodic read gives up once periodic work stops; one asked for runs to its end.
+    if (periodic)
+        hooks.check = [this] { return Check(); };
     hooks.catalogueError = [this](const std::string& errText) {
         m_boxes.plain(DisplayFormat::Text(errText));
     };

@@ -88,6 +88,7 @@ public:
     bool& abortLogReading() override { return AbortLogReading; }
     HistoryRecorder* history() override { return m_recorder; }
     HistoryArchive* historyArchive() const { return m_history; }
+    void IdentifyController() override;
     std::string iniPath() const { return m_iniPath; }
 
     /// The one link to the controller, created by Load.
@@ -163,6 +164,8 @@ private:
     /// The version number in a reply to the version request.
     static double VersionFromReply(const std::string& data);
     void SettleProfileNames();
+    /// One status read cycle and the refresh of the status page.
+    void ReadStatus(bool periodic);
     void FillStatusPage();
     /// Runs `work` now, or once the wait under way has ended.
     void WhenIdle(const std::function<void()>& work);
