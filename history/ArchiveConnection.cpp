@@ -118,6 +118,13 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
     return Exec(QStringLiteral("SET client_min_messages = error"), errText);
 }
 
+bool ArchiveConnection::Reachable(const PostgresAddress& address)
+{
+    ArchiveConnection probe;
+    QString ignored;
+    return probe.OpenPostgres(address, ignored);
+}
+
 void ArchiveConnection::Close()
 {
     if (m_postgres && !m_prepared.empty()) {

@@ -9,7 +9,10 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <QTimer>
+
+#include <atomic>
 
 #include <memory>
 
@@ -158,6 +161,10 @@ public:
     bool openFile(ArchiveConnection& db, QString& errText);
     bool openServer(ArchiveConnection& db, bool& reached, QString& errText);
     bool startQueueing(const QString& why);
+    /// Tries the server in a thread of its own (a server that does not answer would hold the
+    /// program up to the connect time-out); sends the queue once it answers.
+    void startProbe();
+    void stopProbe();
     bool target(qint64 id, Target& into, QString& errText);
     /// Runs `op` on the database in use; when the server went away meanwhile, runs it again on
     /// the local queue. A failure with an empty text is no fault of the database.
@@ -192,6 +199,9 @@ public:
     /// The local file holding the queue while a server is used.
     std::unique_ptr<ArchiveConnection> local;
     QTimer retry;
+    QThread* probe = nullptr;
+    /// Counts the probes, so that a finished one of an earlier Open is ignored.
+    int probes = 0;
     /// The keys of the server's controllers handed out, to queue their records by key.
     QHash<qint64, ControllerKey> serverKeys;
     /// Server id → the same controller's id in the local file.
@@ -258,6 +268,35 @@ bool HistoryArchive::Private::startQueueing(const QString& why)
                             "in %3 and sent when it is back.")
                  .arg(address, why, localPath()));
     return true;
+}
+
+void HistoryArchive::Private::startProbe()
+{
+    if (probe || !queueing)
+        return;
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    const PostgresAddress address = server;
+    const int number = ++probes;
+    probe =
+        QThread::create([address, reached] { *reached = ArchiveConnection::Reachable(address); });
+    QObject::connect(probe, &QThread::finished, q, [this, number, reached] {
+        if (number != probes)
+            return;
+        stopProbe();
+        if (*reached && open && !broken && queueing)
+            q->SendQueue();
+    });
+    probe->start();
+}
+
+void HistoryArchive::Private::stopProbe()
+{
+    if (!probe)
+        return;
+    QObject::disconnect(probe, nullptr, q, nullptr);
+    probe->wait();
+    delete probe;
+    probe = nullptr;
 }
 
 bool HistoryArchive::Private::target(qint64 id, Target& into, QString& errText)
@@ -625,7 +664,7 @@ bool HistoryArchive::Private::sendChanges(QString& errText)
 HistoryArchive::HistoryArchive(const QString& program, QObject* parent)
     : QObject(parent), d(new Private(this, program))
 {
-    connect(&d->retry, &QTimer::timeout, this, &HistoryArchive::SendQueue);
+    connect(&d->retry, &QTimer::timeout, this, [this] { d->startProbe(); });
 }
 
 HistoryArchive::~HistoryArchive()
@@ -674,6 +713,8 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 void HistoryArchive::Close()
 {
     d->retry.stop();
+    d->stopProbe();
+    ++d->probes;
     d->main.reset();
     d->local.reset();
     d->open = d->broken = d->queueing = d->usesServer = false;

@@ -143,7 +143,8 @@ public:
     std::vector<ArchivedChange> Changes(qint64 controllerId);
 
     /// Sends what was queued while the server could not be reached; true when the queue is
-    /// empty afterwards. Called by the archive itself every kServerRetryInterval.
+    /// empty afterwards. Called by the archive itself once the server answers again (tried in
+    /// a thread of its own every kServerRetryInterval).
     bool SendQueue();
 
 signals:
