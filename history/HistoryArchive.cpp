@@ -180,6 +180,8 @@ public:
     bool insertChange(ArchiveConnection& db, const char* table, qint64 controllerId,
                       const ArchivedChange& change, QString& errText);
     bool sendQueued(QString& errText);
+    /// Every controller, or the one with `serialNumber` unless that is null.
+    std::vector<ArchivedController> controllers(const QString& serialNumber);
     bool sendEvents(QString& errText);
     bool sendStatuses(QString& errText);
     bool sendChanges(QString& errText);
@@ -826,41 +828,49 @@ bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& chan
     });
 }
 
-std::vector<ArchivedController> HistoryArchive::Controllers()
+std::vector<ArchivedController> HistoryArchive::Private::controllers(const QString& serialNumber)
 {
-    std::vector<ArchivedController> controllers;
-    d->attempt([&](QString& errText) {
-        controllers.clear();
-        ArchiveConnection& db = d->queueing ? *d->local : *d->main;
+    std::vector<ArchivedController> found;
+    attempt([&](QString& errText) {
+        found.clear();
+        ArchiveConnection& db = queueing ? *local : *main;
         QSqlQuery* query = db.Run(
             QStringLiteral("SELECT c.id, c.serial_number, c.firmware, c.port, c.first_seen, "
                            "c.last_seen, (SELECT COUNT(*) FROM %1 e WHERE e.controller_id = c.id "
-                           "AND e.gap = 0) FROM controllers c ORDER BY c.id")
-                .arg(QLatin1String(d->queueing ? kQueueTables.events : kArchiveTables.events)),
-            {}, errText);
+                           "AND e.gap = 0) FROM controllers c%2 ORDER BY c.id")
+                .arg(QLatin1String(queueing ? kQueueTables.events : kArchiveTables.events),
+                     serialNumber.isNull() ? QString()
+                                           : QStringLiteral(" WHERE c.serial_number = ?")),
+            serialNumber.isNull() ? QVariantList{} : QVariantList{serialNumber}, errText);
         if (!query)
             return false;
         while (query->next()) {
             ArchivedController controller = ControllerFrom(*query);
-            if (d->queueing)
+            if (queueing)
                 controller.id = -controller.id;
-            else if (d->usesServer)
-                d->serverKeys.insert(controller.id, controller.key);
-            controllers.push_back(controller);
+            else if (usesServer)
+                serverKeys.insert(controller.id, controller.key);
+            found.push_back(controller);
         }
         query->finish();
         return true;
     });
-    return controllers;
+    return found;
+}
+
+std::vector<ArchivedController> HistoryArchive::Controllers()
+{
+    return d->controllers(QString());
 }
 
 std::optional<ArchivedController> HistoryArchive::FindController(const QString& serialNumber)
 {
-    for (const ArchivedController& controller : Controllers()) {
-        if (controller.key.serialNumber == serialNumber && !serialNumber.isEmpty())
-            return controller;
-    }
-    return std::nullopt;
+    if (serialNumber.isEmpty())
+        return std::nullopt;
+    const std::vector<ArchivedController> found = d->controllers(serialNumber);
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
 }
 
 std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const EventFilter& filter)
