@@ -61,7 +61,9 @@ bool ArchiveConnection::OpenSqlite(const QString& path, std::chrono::millisecond
         }
     }
     if (!Exec(QStringLiteral("PRAGMA foreign_keys = ON"), errText) ||
-        !Exec(QStringLiteral("PRAGMA synchronous = NORMAL"), errText)) {
+        !Exec(QStringLiteral("PRAGMA synchronous = NORMAL"), errText) ||
+        // The checkpoints (which wait for the disk) are the WalCheckpointer's, in a thread.
+        !Exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0"), errText)) {
         Close();
         return false;
     }

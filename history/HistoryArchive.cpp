@@ -3,6 +3,7 @@
 #include "history/ArchiveConnection.h"
 #include "history/HistorySchema.h"
 #include "history/PostgresAddress.h"
+#include "history/WalCheckpointer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -201,6 +202,8 @@ public:
     /// The local file holding the queue while a server is used.
     std::unique_ptr<ArchiveConnection> local;
     QTimer retry;
+    /// Checkpoints the local file while it is written.
+    WalCheckpointer checkpointer;
     QThread* probe = nullptr;
     /// Counts the probes, so that a finished one of an earlier Open is ignored.
     int probes = 0;
@@ -216,6 +219,7 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 {
     broken = true;
     retry.stop();
+    checkpointer.Stop();
     if (main)
         main->Close();
     if (local)
@@ -230,8 +234,10 @@ bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
     QDir().mkpath(folder);
     if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
         HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
-        db.UseWriteAheadLog(errText))
+        db.UseWriteAheadLog(errText)) {
+        checkpointer.Start(localPath());
         return true;
+    }
     db.Close();
     const QFileInfo file(localPath());
     if (!QFileInfo(folder).isWritable() || (file.exists() && !file.isWritable()))
@@ -359,8 +365,10 @@ template <class Op> bool HistoryArchive::Private::attempt(Op op)
     if (!open || broken)
         return false;
     QString errText;
-    if (op(errText))
+    if (op(errText)) {
+        checkpointer.Wrote();
         return true;
+    }
     if (errText.isEmpty())
         return false;
     if (usesServer && !queueing && !main->Alive()) {
@@ -716,6 +724,7 @@ void HistoryArchive::Close()
 {
     d->retry.stop();
     d->stopProbe();
+    d->checkpointer.Stop();
     ++d->probes;
     d->main.reset();
     d->local.reset();
