@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QThread>
 #include <QTimer>
 
@@ -23,6 +24,8 @@ constexpr int kOrdinalAttempts = 32;
 /// Queued records are sent in transactions of this many.
 constexpr int kSendBatch = 500;
 constexpr const char* kEventTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+/// Beside the local file: held by the program that sends its queue.
+constexpr const char* kSendingLockSuffix = ".sending";
 constexpr const char* kEventColumns =
     "controller_id, gap, raw, ordinal, event_time, code, temperature, text, read_at, program";
 
@@ -1010,6 +1013,15 @@ bool HistoryArchive::SendQueue()
             d->setFault(QString());
             return true;
         }
+    }
+    // Programs on this computer share the queue: one sends it at a time (a second sender would
+    // store the new events and setup changes in it twice).
+    QLockFile sending(d->localPath() + QLatin1String(kSendingLockSuffix));
+    sending.setStaleLockTime(0);
+    if (!sending.tryLock()) {
+        if (d->queueing)
+            d->main->Close();
+        return false;
     }
     if (!d->sendQueued(errText)) {
         if (d->main->Alive()) {
