@@ -135,6 +135,8 @@ public:
     bool StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored = nullptr);
     bool StoreChange(qint64 controllerId, const ArchivedChange& change);
 
+    /// While queueing, the queries answer from the local file: the controllers seen (negative
+    /// ids) and what waits in the queue for them.
     std::vector<ArchivedController> Controllers();
     std::optional<ArchivedController> FindController(const QString& serialNumber);
     /// Events in reading order (oldest stored first).
