@@ -61,7 +61,9 @@ bool ArchiveConnection::OpenSqlite(const QString& path, std::chrono::millisecond
         }
     }
     if (!Exec(QStringLiteral("PRAGMA foreign_keys = ON"), errText) ||
-        !Exec(QStringLiteral("PRAGMA synchronous = NORMAL"), errText)) {
+        !Exec(QStringLiteral("PRAGMA synchronous = NORMAL"), errText) ||
+        // The checkpoints (which wait for the disk) are the WalCheckpointer's, in a thread.
+        !Exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0"), errText)) {
         Close();
         return false;
     }
@@ -116,6 +118,13 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
     }
     // Warnings ("relation already exists, skipping") are no news to anyone.
     return Exec(QStringLiteral("SET client_min_messages = error"), errText);
+}
+
+bool ArchiveConnection::Reachable(const PostgresAddress& address)
+{
+    ArchiveConnection probe;
+    QString ignored;
+    return probe.OpenPostgres(address, ignored);
 }
 
 void ArchiveConnection::Close()

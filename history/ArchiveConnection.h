@@ -24,9 +24,13 @@ public:
     ArchiveConnection(const ArchiveConnection&) = delete;
     ArchiveConnection& operator=(const ArchiveConnection&) = delete;
 
-    /// WAL, synchronous=NORMAL, foreign keys, and `busyTimeout` for a file locked by another.
+    /// synchronous=NORMAL, foreign keys, no automatic checkpoint (see WalCheckpointer), and
+    /// `busyTimeout` for a file locked by another.
     bool OpenSqlite(const QString& path, std::chrono::milliseconds busyTimeout, QString& errText);
     bool OpenPostgres(const PostgresAddress& address, QString& errText);
+    /// Whether a connection to the server can be made now; for a thread of its own (it waits
+    /// up to kConnectTimeout).
+    static bool Reachable(const PostgresAddress& address);
     /// Sets the SQLite file's journal to WAL (which writes to the file: done only once its
     /// schema is known to be ours).
     bool UseWriteAheadLog(QString& errText);

@@ -3,15 +3,19 @@
 #include "history/ArchiveConnection.h"
 #include "history/HistorySchema.h"
 #include "history/PostgresAddress.h"
+#include "history/WalCheckpointer.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 
 #include <memory>
 
@@ -21,6 +25,8 @@ constexpr int kOrdinalAttempts = 32;
 /// Queued records are sent in transactions of this many.
 constexpr int kSendBatch = 500;
 constexpr const char* kEventTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+/// Beside the local file: held by the program that sends its queue.
+constexpr const char* kSendingLockSuffix = ".sending";
 constexpr const char* kEventColumns =
     "controller_id, gap, raw, ordinal, event_time, code, temperature, text, read_at, program";
 
@@ -160,6 +166,10 @@ public:
     bool openFile(ArchiveConnection& db, QString& errText);
     bool openServer(ArchiveConnection& db, bool& reached, QString& errText);
     bool startQueueing(const QString& why);
+    /// Tries the server in a thread of its own (a server that does not answer would hold the
+    /// program up to the connect time-out); sends the queue once it answers.
+    void startProbe();
+    void stopProbe();
     bool target(qint64 id, Target& into, QString& errText);
     /// Runs `op` on the database in use; when the server went away meanwhile, runs it again on
     /// the local queue. A failure with an empty text is no fault of the database.
@@ -175,6 +185,8 @@ public:
     bool insertChange(ArchiveConnection& db, const char* table, qint64 controllerId,
                       const ArchivedChange& change, QString& errText);
     bool sendQueued(QString& errText);
+    /// Every controller, or the one with `serialNumber` unless that is null.
+    std::vector<ArchivedController> controllers(const QString& serialNumber);
     bool sendEvents(QString& errText);
     bool sendStatuses(QString& errText);
     bool sendChanges(QString& errText);
@@ -194,6 +206,11 @@ public:
     /// The local file holding the queue while a server is used.
     std::unique_ptr<ArchiveConnection> local;
     QTimer retry;
+    /// Checkpoints the local file while it is written.
+    WalCheckpointer checkpointer;
+    QThread* probe = nullptr;
+    /// Counts the probes, so that a finished one of an earlier Open is ignored.
+    int probes = 0;
     /// The keys of the server's controllers handed out, to queue their records by key.
     QHash<qint64, ControllerKey> serverKeys;
     /// Server id → the same controller's id in the local file.
@@ -206,6 +223,7 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 {
     broken = true;
     retry.stop();
+    checkpointer.Stop();
     if (main)
         main->Close();
     if (local)
@@ -220,8 +238,10 @@ bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
     QDir().mkpath(folder);
     if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
         HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
-        db.UseWriteAheadLog(errText))
+        db.UseWriteAheadLog(errText)) {
+        checkpointer.Start(localPath());
         return true;
+    }
     db.Close();
     const QFileInfo file(localPath());
     if (!QFileInfo(folder).isWritable() || (file.exists() && !file.isWritable()))
@@ -260,6 +280,35 @@ bool HistoryArchive::Private::startQueueing(const QString& why)
                             "in %3 and sent when it is back.")
                  .arg(address, why, localPath()));
     return true;
+}
+
+void HistoryArchive::Private::startProbe()
+{
+    if (probe || !queueing)
+        return;
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    const PostgresAddress address = server;
+    const int number = ++probes;
+    probe =
+        QThread::create([address, reached] { *reached = ArchiveConnection::Reachable(address); });
+    QObject::connect(probe, &QThread::finished, q, [this, number, reached] {
+        if (number != probes)
+            return;
+        stopProbe();
+        if (*reached && open && !broken && queueing)
+            q->SendQueue();
+    });
+    probe->start();
+}
+
+void HistoryArchive::Private::stopProbe()
+{
+    if (!probe)
+        return;
+    QObject::disconnect(probe, nullptr, q, nullptr);
+    probe->wait();
+    delete probe;
+    probe = nullptr;
 }
 
 bool HistoryArchive::Private::target(qint64 id, Target& into, QString& errText)
@@ -320,8 +369,10 @@ template <class Op> bool HistoryArchive::Private::attempt(Op op)
     if (!open || broken)
         return false;
     QString errText;
-    if (op(errText))
+    if (op(errText)) {
+        checkpointer.Wrote();
         return true;
+    }
     if (errText.isEmpty())
         return false;
     if (usesServer && !queueing && !main->Alive()) {
@@ -627,7 +678,7 @@ bool HistoryArchive::Private::sendChanges(QString& errText)
 HistoryArchive::HistoryArchive(const QString& program, QObject* parent)
     : QObject(parent), d(new Private(this, program))
 {
-    connect(&d->retry, &QTimer::timeout, this, &HistoryArchive::SendQueue);
+    connect(&d->retry, &QTimer::timeout, this, [this] { d->startProbe(); });
 }
 
 HistoryArchive::~HistoryArchive()
@@ -676,6 +727,9 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 void HistoryArchive::Close()
 {
     d->retry.stop();
+    d->stopProbe();
+    d->checkpointer.Stop();
+    ++d->probes;
     d->main.reset();
     d->local.reset();
     d->open = d->broken = d->queueing = d->usesServer = false;
@@ -787,41 +841,49 @@ bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& chan
     });
 }
 
-std::vector<ArchivedController> HistoryArchive::Controllers()
+std::vector<ArchivedController> HistoryArchive::Private::controllers(const QString& serialNumber)
 {
-    std::vector<ArchivedController> controllers;
-    d->attempt([&](QString& errText) {
-        controllers.clear();
-        ArchiveConnection& db = d->queueing ? *d->local : *d->main;
+    std::vector<ArchivedController> found;
+    attempt([&](QString& errText) {
+        found.clear();
+        ArchiveConnection& db = queueing ? *local : *main;
         QSqlQuery* query = db.Run(
             QStringLiteral("SELECT c.id, c.serial_number, c.firmware, c.port, c.first_seen, "
                            "c.last_seen, (SELECT COUNT(*) FROM %1 e WHERE e.controller_id = c.id "
-                           "AND e.gap = 0) FROM controllers c ORDER BY c.id")
-                .arg(QLatin1String(d->queueing ? kQueueTables.events : kArchiveTables.events)),
-            {}, errText);
+                           "AND e.gap = 0) FROM controllers c%2 ORDER BY c.id")
+                .arg(QLatin1String(queueing ? kQueueTables.events : kArchiveTables.events),
+                     serialNumber.isNull() ? QString()
+                                           : QStringLiteral(" WHERE c.serial_number = ?")),
+            serialNumber.isNull() ? QVariantList{} : QVariantList{serialNumber}, errText);
         if (!query)
             return false;
         while (query->next()) {
             ArchivedController controller = ControllerFrom(*query);
-            if (d->queueing)
+            if (queueing)
                 controller.id = -controller.id;
-            else if (d->usesServer)
-                d->serverKeys.insert(controller.id, controller.key);
-            controllers.push_back(controller);
+            else if (usesServer)
+                serverKeys.insert(controller.id, controller.key);
+            found.push_back(controller);
         }
         query->finish();
         return true;
     });
-    return controllers;
+    return found;
+}
+
+std::vector<ArchivedController> HistoryArchive::Controllers()
+{
+    return d->controllers(QString());
 }
 
 std::optional<ArchivedController> HistoryArchive::FindController(const QString& serialNumber)
 {
-    for (const ArchivedController& controller : Controllers()) {
-        if (controller.key.serialNumber == serialNumber && !serialNumber.isEmpty())
-            return controller;
-    }
-    return std::nullopt;
+    if (serialNumber.isEmpty())
+        return std::nullopt;
+    const std::vector<ArchivedController> found = d->controllers(serialNumber);
+    if (found.empty())
+        return std::nullopt;
+    return found.front();
 }
 
 std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const EventFilter& filter)
@@ -952,6 +1014,15 @@ bool HistoryArchive::SendQueue()
             d->setFault(QString());
             return true;
         }
+    }
+    // Programs on this computer share the queue: one sends it at a time (a second sender would
+    // store the new events and setup changes in it twice).
+    QLockFile sending(d->localPath() + QLatin1String(kSendingLockSuffix));
+    sending.setStaleLockTime(0);
+    if (!sending.tryLock()) {
+        if (d->queueing)
+            d->main->Close();
+        return false;
     }
     if (!d->sendQueued(errText)) {
         if (d->main->Alive()) {

@@ -136,6 +136,8 @@ public:
     bool StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored = nullptr);
     bool StoreChange(qint64 controllerId, const ArchivedChange& change);
 
+    /// While queueing, the queries answer from the local file: the controllers seen (negative
+    /// ids) and what waits in the queue for them.
     std::vector<ArchivedController> Controllers();
     std::optional<ArchivedController> FindController(const QString& serialNumber);
     /// Events in reading order (oldest stored first).
@@ -144,7 +146,8 @@ public:
     std::vector<ArchivedChange> Changes(qint64 controllerId);
 
     /// Sends what was queued while the server could not be reached; true when the queue is
-    /// empty afterwards. Called by the archive itself every kServerRetryInterval.
+    /// empty afterwards. Called by the archive itself once the server answers again (tried in
+    /// a thread of its own every kServerRetryInterval).
     bool SendQueue();
 
 signals:
