@@ -264,12 +264,15 @@ bool TarnTool::ReadIdentity()
         return true;
     if (!ReadVersion())
         return false;
-    if (m_link->Inputs.CPUVersion < StatusCycle::kAdminDataVersion ||
-        !m_link->Inputs.SerialNumber.empty())
-        return true;
-    if (!m_link->Send(TarnCommand::ReadAdminData))
-        return false;
-    m_link->Inputs.ResolveAdminData(m_link->TarnData);
+    if (m_link->Inputs.CPUVersion >= StatusCycle::kAdminDataVersion &&
+        m_link->Inputs.SerialNumber.empty()) {
+        if (!m_link->Send(TarnCommand::ReadAdminData))
+            return false;
+        m_link->Inputs.ResolveAdminData(m_link->TarnData);
+    }
+    // Both read on this run's link with nothing unanswered since: this is the controller.
+    if (!m_link->isFailing())
+        m_link->IdentityStale = false;
     return true;
 }
 

@@ -243,7 +243,9 @@ void EventLogPage::ReadLogEvents()
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
     m_host.ShowStatus(QString());
-    if (HistoryRecorder* history = m_host.history(); history && history->hasHeld())
+    // Only after a reading that ran to its end: one stopped for the close or a dead line must
+    // not be held up by a status read. The next one tells otherwise.
+    if (HistoryRecorder* history = m_host.history(); ended && history && history->hasHeld())
         m_host.IdentifyController();
 }
 
