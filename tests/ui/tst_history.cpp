@@ -267,6 +267,16 @@ private slots:
         QCOMPARE(model->index(0, HistoryEventModel::ColumnNo).data().toString(), u"006"_s);
         QCOMPARE(model->index(5, HistoryEventModel::ColumnNo).data().toString(), u"001"_s);
 
+        // A status snapshot tells what changed since the one before.
+        QVERIFY(sim().command(u"inputs 000019"_s));
+        window()->IdentifyController();
+        QVERIFY(sim().command(u"inputs 00001A"_s));
+        window()->IdentifyController();
+        history->Refresh();
+        const int snapshots = history->lvStatus->topLevelItemCount();
+        QCOMPARE(history->lvStatus->topLevelItem(snapshots - 1)->text(1),
+                 u"temperatureCelsius 25 \u2192 26"_s);
+
         QTemporaryDir dir;
         const QString path = dir.filePath(u"events.csv"_s);
         boxes().expectSaveFile(path);

@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -35,6 +37,43 @@ QString FirmwareText(double firmware)
 QString Local(const QDateTime& utc)
 {
     return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
+}
+
+QString ValueText(const QJsonValue& value)
+{
+    if (value.isString())
+        return value.toString();
+    if (value.isBool())
+        return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
+    if (value.isDouble())
+        return QLocale().toString(value.toDouble());
+    return QString::fromUtf8(value.isArray()
+                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+}
+
+/// "zones.2.outputs 1 → 3" for every value that differs, the clock left out.
+void Differences(const QJsonValue& before, const QJsonValue& after, const QString& path,
+                 QStringList& changed)
+{
+    if (before.isObject() && after.isObject()) {
+        const QJsonObject a = before.toObject();
+        const QJsonObject b = after.toObject();
+        for (auto it = b.begin(); it != b.end(); ++it)
+            if (it.key() != QLatin1String("clock"))
+                Differences(a.value(it.key()), it.value(),
+                            path.isEmpty() ? it.key() : path + u'.' + it.key(), changed);
+        return;
+    }
+    if (before.isArray() && after.isArray() && before.toArray().size() == after.toArray().size()) {
+        const QJsonArray a = before.toArray();
+        const QJsonArray b = after.toArray();
+        for (qsizetype i = 0; i < b.size(); ++i)
+            Differences(a[i], b[i], path + u'.' + QString::number(i + 1), changed);
+        return;
+    }
+    if (before != after)
+        changed << QStringLiteral("%1 %2 \u2192 %3").arg(path, ValueText(before), ValueText(after));
 }
 
 template <typename T> T* Named(T* widget, const char* name)
@@ -98,7 +137,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     eventsLayout->addLayout(exportRow);
 
     lvStatus = Named(new QTreeWidget, "lvStatus");
-    lvStatus->setHeaderLabels({QStringLiteral("Read at"), QStringLiteral("Values")});
+    lvStatus->setHeaderLabels(
+        {QStringLiteral("Read at"), QStringLiteral("Changed since the read before")});
     lvStatus->setRootIsDecorated(false);
 
     lvChanges = Named(new QTreeWidget, "lvChanges");
@@ -185,8 +225,24 @@ void frmHistory::ShowController(qint64 id)
     m_changes.clear();
     if (id == 0)
         return;
-    for (const ArchivedStatus& status : m_archive.Statuses(id))
-        new QTreeWidgetItem(lvStatus, {Local(status.readAt), status.valuesJson});
+    // Each snapshot as what changed since the one before; the whole record in its tooltip.
+    QJsonObject previous;
+    for (const ArchivedStatus& status : m_archive.Statuses(id)) {
+        const QJsonObject values = QJsonDocument::fromJson(status.valuesJson.toUtf8()).object();
+        QStringList changed;
+        if (!previous.isEmpty())
+            Differences(previous, values, QString(), changed);
+        auto* item = new QTreeWidgetItem(
+            lvStatus,
+            {Local(status.readAt),
+             previous.isEmpty()
+                 ? QStringLiteral("First read: ") +
+                       QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact))
+                 : changed.join(QStringLiteral(", "))});
+        item->setToolTip(1,
+                         QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Indented)));
+        previous = values;
+    }
     m_changes = m_archive.Changes(id);
     for (std::size_t i = 0; i < m_changes.size(); ++i) {
         const ArchivedChange& change = m_changes[i];
