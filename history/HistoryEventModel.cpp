@@ -85,7 +85,8 @@ QVariant HistoryEventModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole)
         return Text(index.row(), index.column());
-    if (role == Qt::TextAlignmentRole && index.column() != ColumnEvent)
+    if (role == Qt::TextAlignmentRole && index.column() != ColumnEvent &&
+        index.column() != ColumnProgram)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }

@@ -277,6 +277,13 @@ private slots:
         QCOMPARE(history->lvStatus->topLevelItem(snapshots - 1)->text(1),
                  u"temperatureCelsius 25 \u2192 26"_s);
 
+        // tools/screenshot.sh pictures the view.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            history->tabHistory->setCurrentIndex(0);
+            history->resize(1200, 420);
+            history->grab().save(folder + u"/screenshot-history.png"_s);
+        }
+
         QTemporaryDir dir;
         const QString path = dir.filePath(u"events.csv"_s);
         boxes().expectSaveFile(path);

@@ -168,7 +168,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     auto* splitter = new QSplitter;
     splitter->addWidget(left);
     splitter->addWidget(tabHistory);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({420, 780});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
 
@@ -180,7 +181,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     connect(cmdExport, &QPushButton::clicked, this, &frmHistory::handleExport);
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
-    resize(1000, 600);
+    resize(1200, 600);
 }
 
 void frmHistory::Refresh()
@@ -195,7 +196,7 @@ void frmHistory::Refresh()
             {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
                                                    : controller.key.serialNumber,
              FirmwareText(controller.key.firmware), controller.key.port,
-             controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
              QString::number(controller.events)});
         item->setData(0, kIdRole, controller.id);
         item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
@@ -207,6 +208,8 @@ void frmHistory::Refresh()
         chosen = lvControllers->topLevelItem(0);
     if (chosen)
         chosen->setSelected(true);
+    for (int column = 0; column < lvControllers->columnCount(); ++column)
+        lvControllers->resizeColumnToContents(column);
     ShowController(chosen ? chosen->data(0, kIdRole).toLongLong() : 0);
 }
 
@@ -274,6 +277,8 @@ void frmHistory::LoadEvents()
                                      : std::vector<ArchivedEvent>{});
     const QHeaderView* header = tvEvents->horizontalHeader();
     m_events->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    // The widths of the rows in view; the others are not looked at.
+    tvEvents->resizeColumnsToContents();
     lblEvents->setText(QStringLiteral("%1 events").arg(m_events->rowCount()));
 }
 
