@@ -1,3 +1,4 @@
+#include "JsonPut.h"
 #include "ProgramHome.h"
 #include "SimProcess.h"
 #include "SmallDisk.h"
@@ -7,7 +8,6 @@
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -64,22 +64,6 @@ QJsonObject WithoutSource(const QByteArray& file)
     QJsonObject setup = QJsonDocument::fromJson(file).object();
     setup.remove(u"source"_s);
     return setup;
-}
-
-/// `file` with `value` at a key of the top level or of one zone (zone 1..3).
-QByteArray Changed(const QByteArray& file, int zone, const QString& key, const QJsonValue& value)
-{
-    QJsonObject root = QJsonDocument::fromJson(file).object();
-    if (zone == 0) {
-        root.insert(key, value);
-    } else {
-        QJsonArray zones = root.value(u"zones"_s).toArray();
-        QJsonObject z = zones.at(zone - 1).toObject();
-        z.insert(key, value);
-        zones[zone - 1] = z;
-        root.insert(u"zones"_s, zones);
-    }
-    return QJsonDocument(root).toJson();
 }
 } // namespace
 
@@ -199,7 +183,7 @@ private slots:
     void runs_data()
     {
         QTest::addColumn<QStringList>("simLines");
-        QTest::addColumn<QStringList>("changes"); // "zone:key=JSON", zone 0 the top level
+        QTest::addColumn<QStringList>("changes"); // "path=JSON", e.g. "zones[2].outputs=[1,3]"
         QTest::addColumn<QStringList>("args");    // the subcommand, then the file, then these
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("err");
@@ -207,13 +191,13 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::addColumn<QString>("sent"); // a frame among them
         const QString pulsed =
-            uR"(2:profile={"id": 3, "name": "Pulsed", "definition": )"
+            uR"(zones[1].profile={"id": 3, "name": "Pulsed", "definition": )"
             uR"("T,0,F,120,T,180,F,300,T,360,F,480,T,540,F,660,T,720,F,840,S,900"})"_s;
         const QString otherPulsed =
-            uR"(2:profile={"id": 3, "name": "Pulsed", "definition": "T,0,F,60,T,90,S,120"})"_s;
+            uR"(zones[1].profile={"id": 3, "name": "Pulsed", "definition": "T,0,F,60,T,90,S,120"})"_s;
         const QStringList stopped{
-            u"1:message=9"_s, pulsed,
-            uR"(0:dates={"installed": "2024-06-01", "lastService": "2026-05-04", )"
+            u"zones[0].message=9"_s, pulsed,
+            uR"(dates={"installed": "2024-06-01", "lastService": "2026-05-04", )"
             uR"("serviceBefore": "2025-05-06"})"_s};
         const QStringList diff{u"diff"_s};
         const QStringList yes{u"apply"_s, u"--yes"_s};
@@ -225,11 +209,11 @@ private slots:
             QTest::newRow(name) << simLines << changes << args << exitCode << err << out << frames
                                 << sent;
         };
-        const QStringList outputs{u"3:outputs=[1,3]"_s};
+        const QStringList outputs{u"zones[2].outputs=[1,3]"_s};
         row("diff equal", {}, {}, diff, 0, u"Tarn's setup equals"_s, 8);
         row("diff zone 2 outputs", {u"delays 1E0A053C010203010A04"_s}, {}, diff, 1, {}, 8,
             "zone 2 outputs: 2,4 \xE2\x86\x92 2\n");
-        row("diff refused file", {}, {u"0:formatVersion=null"_s}, diff, 2,
+        row("diff refused file", {}, {u"formatVersion=null"_s}, diff, 2,
             u"formatVersion: must be a whole number"_s, 0);
         row("diff no answer", {u"mute 1"_s}, {}, diff, 2, u"Communication timeout error."_s, -1);
         // A refusal stops the writes at once and tells which blocks went and which
@@ -279,12 +263,8 @@ private slots:
         for (const QString& line : simLines)
             QVERIFY(m_sim.command(line));
         QByteArray file = m_file;
-        for (const QString& change : changes) {
-            const QString keyed = change.section(u':', 1);
-            const QByteArray value = "[" + keyed.section(u'=', 1).toUtf8() + "]";
-            file = Changed(file, change.section(u':', 0, 0).toInt(), keyed.section(u'=', 0, 0),
-                           QJsonDocument::fromJson(value).array().at(0));
-        }
+        for (const QString& change : changes)
+            file = JsonPut(file, change);
         args.insert(1, write(u"run.json"_s, file));
         const qsizetype before = m_sim.journal().size();
         const TarnRun result = run(m_sim, QStringList{u"setup"_s} + args);
@@ -320,7 +300,7 @@ private slots:
         const QString script = QStandardPaths::findExecutable(u"script"_s);
         if (script.isEmpty())
             QSKIP("script(1) is needed for a terminal");
-        const QString path = write(u"asks.json"_s, Changed(m_file, 1, u"message"_s, 7));
+        const QString path = write(u"asks.json"_s, JsonPut(m_file, u"zones[0].message=7"_s));
         const qsizetype journalBefore = m_sim.journal().size();
         QProcess tarn;
         tarn.start(script, {u"-qec"_s,
