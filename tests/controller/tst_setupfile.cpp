@@ -1,8 +1,9 @@
+#include "JsonPut.h"
+
 #include "controller/SetupDiff.h"
 #include "controller/SetupFile.h"
 #include "data/Tarn_Inputs.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -31,36 +32,6 @@ SetupFile::Setup Sample()
     catalogue.Add("1", {"1", "Standard", "T,0,F,30,T,200,S,260"});
     catalogue.Add("2", {"2", "Sch\xF6n", "T,0,F,30,S,45"});
     return SetupFile::FromController(inputs, 0, catalogue, kNow, "tarn 3.0.6");
-}
-
-/// `value` put at `path` ("zones[1].outputs"); an invalid `value` removes the key.
-QJsonValue Put(const QJsonValue& at, QStringView path, const QJsonValue& value)
-{
-    if (path.isEmpty())
-        return value;
-    if (path.startsWith(u'[')) {
-        const qsizetype close = path.indexOf(u']');
-        const int index = path.mid(1, close - 1).toInt();
-        QStringView rest = path.mid(close + 1);
-        if (rest.startsWith(u'.'))
-            rest = rest.mid(1);
-        QJsonArray array = at.toArray();
-        array[index] = Put(array.at(index), rest, value);
-        return array;
-    }
-    qsizetype end = 0;
-    while (end < path.size() && path[end] != u'.' && path[end] != u'[')
-        ++end;
-    const QString key = path.left(end).toString();
-    QStringView rest = path.mid(end);
-    if (rest.startsWith(u'.'))
-        rest = rest.mid(1);
-    QJsonObject object = at.toObject();
-    if (rest.isEmpty() && value.isUndefined())
-        object.remove(key);
-    else
-        object.insert(key, Put(object.value(key), rest, value));
-    return object;
 }
 
 } // namespace
@@ -152,11 +123,8 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QByteArray, value);
         QFETCH(QString, message);
-        const QJsonDocument sample = QJsonDocument::fromJson(SetupFile::Write(Sample()).c_str());
-        const QJsonValue put = value.isEmpty()
-                                   ? QJsonValue(QJsonValue::Undefined)
-                                   : QJsonDocument::fromJson("[" + value + "]").array().at(0);
-        const QByteArray text = QJsonDocument(Put(sample.object(), path, put).toObject()).toJson();
+        const QByteArray text = JsonPut(QByteArray::fromStdString(SetupFile::Write(Sample())),
+                                        path + u'=' + QString::fromUtf8(value));
         SetupFile::Setup setup;
         std::string errText;
         QVERIFY(!SetupFile::Read(text.toStdString(), kNow, setup, errText));

@@ -17,10 +17,8 @@ private slots:
         report.Manufactured = "01.02.20";
         report.LastService = "01.02.21, 01.02.22";
         report.SoftwareVersion = "V 2.07";
-        report.TemperatureC = "-1 \xB0"
-                              "C";
-        report.TemperatureF = "30,2 \xB0"
-                              "F";
+        report.TemperatureC = "-1 \260C";
+        report.TemperatureF = "30,2 \260F";
         report.ControllerDateTime = "05.03.24 14:00:00";
         report.DetectorAlarmDelay = "30 s";
         report.ManualStopDelay = "255 s";
@@ -29,31 +27,16 @@ private slots:
         for (int output : {0, 2, 11}) // zone 1: 1 and 3, zone 3: 4
             report.Outputs[output] = true;
 
-        const QByteArray head = "Tarn Status 05.03.24 14:07:09\r\n"
-                                "\r\n"
-                                "Serial number: 123456\r\n"
-                                "Manufactured: 01.02.20\r\n"
-                                "Installed: ###\r\n"
-                                "Last serviced: 01.02.21, 01.02.22\r\n"
-                                "CPU Version: V 2.07\r\n"
-                                "\r\n"
-                                "Temperature: -1 \xB0"
-                                "C  30,2 \xB0"
-                                "F\r\n"
-                                "Tarn Date/Time: 05.03.24 14:00:00\r\n"
-                                "Detector Alarm delay: 30 s\r\n"
-                                "Manual Alarm delay: ###\r\n"
-                                "Manual Stop delay: 255 s\r\n"
-                                "\r\n"
-                                "Detector 1 or Manual release 1\r\n"
-                                " Profile name: Short\r\n"
-                                " Profile type: No diverting valve\r\n"
-                                " Output 1: True\r\n"
-                                " Output 2: False\r\n"
-                                " Output 3: True\r\n"
-                                " Output 4: False\r\n"
-                                "\r\n"
-                                "Detector 2 or Manual release 2\r\n";
+        // "|" for CR LF; the degree sign is the byte B0 (octal 260).
+        const QByteArray head =
+            QByteArray("Tarn Status 05.03.24 14:07:09||Serial number: 123456|Manufactured: "
+                       "01.02.20|Installed: ###|Last serviced: 01.02.21, 01.02.22|CPU Version: "
+                       "V 2.07||Temperature: -1 \260C  30,2 \260F|Tarn Date/Time: 05.03.24 "
+                       "14:00:00|Detector Alarm delay: 30 s|Manual Alarm delay: ###|Manual Stop "
+                       "delay: 255 s||Detector 1 or Manual release 1| Profile name: Short| "
+                       "Profile type: No diverting valve| Output 1: True| Output 2: False| "
+                       "Output 3: True| Output 4: False||Detector 2 or Manual release 2|")
+                .replace('|', "\r\n");
         const QByteArray text = QByteArray::fromStdString(report.Text("05.03.24 14:07:09"));
         QCOMPARE(text.left(head.size()), head);
         QVERIFY(text.endsWith(" Output 3: False\r\n Output 4: True\r\n"));

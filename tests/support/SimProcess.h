@@ -14,6 +14,25 @@ class SimProcess
 public:
     static constexpr int kStartTimeoutMs = 10000;
     static constexpr int kAnswerTimeoutMs = 5000;
+    /// The frames of one status read, as journal() gives them.
+    static inline const QStringList kStatusRead{QStringLiteral("64"),    QStringLiteral("50"),
+                                                QStringLiteral("52"),    QStringLiteral("55"),
+                                                QStringLiteral("54 00"), QStringLiteral("54 01"),
+                                                QStringLiteral("54 02"), QStringLiteral("51")};
+
+    /// The journal line of a command whose data is 8-bit text.
+    static QString Line(int code, const QByteArray& data)
+    {
+        return QString::number(code) + u' ' + QString::fromLatin1(data.toHex().toUpper());
+    }
+    /// `expected` with each entry that ends in "*" replaced by the line of `got` it begins.
+    static QStringList Wildcarded(QStringList expected, const QStringList& got)
+    {
+        for (qsizetype i = 0; i < qMin(got.size(), expected.size()); ++i)
+            if (expected[i].endsWith(u'*') && got[i].startsWith(expected[i].chopped(1)))
+                expected[i] = got[i];
+        return expected;
+    }
 
     SimProcess() = default;
     ~SimProcess() { stop(); }

@@ -1,4 +1,5 @@
 #include "RunningProgram.h"
+#include "TarnRun.h"
 
 #include "config/ProgramFolder.h"
 #include "link/SerialPort.h"
@@ -269,9 +270,6 @@ private slots:
             << "Tarn.INI" << QByteArray("[MESSAGES]\n1=a\n1=b\n")
             << "An error ocurred while reading the Tarn.INI file!\r457 - This key is already "
                "associated with an element of this collection";
-        // A null content: a folder of that name, which is no configuration file.
-        QTest::newRow("folder named Tarn.INI")
-            << "Tarn.INI" << QByteArray() << u"Can\u00B4t find the configuration file Tarn.INI !"_s;
     }
 
     void loadEnds()
@@ -279,9 +277,7 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(QByteArray, content);
         QFETCH(QString, box);
-        if (!fileName.isEmpty() && content.isNull())
-            QVERIFY(QDir(m_program->home.path()).mkdir(fileName));
-        else if (!fileName.isEmpty())
+        if (!fileName.isEmpty())
             QVERIFY(WriteAll(m_program->home.filePath(fileName), content));
         // The file not found: the box names the folder that was searched.
         if (box.startsWith(u"Can"))
@@ -570,13 +566,7 @@ private slots:
         QStringList window = reportLines();
         // The port is the command line's now.
         m_program->window->tarn->StopCom();
-        QProcess tarn;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"LC_ALL"_s, u"C"_s);
-        tarn.setProcessEnvironment(env);
-        tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s,
-                   {u"status"_s, u"--output"_s, reportPath()});
-        QVERIFY(tarn.waitForFinished(30000) && tarn.exitCode() == 0);
+        QCOMPARE(TarnRun::Run({u"status"_s, u"--output"_s, reportPath()}).exitCode, 0);
         QStringList commandLine = reportLines();
         QVERIFY(window.size() == kReportLines && commandLine.size() == kReportLines);
         constexpr int kClockLine = 9;

@@ -42,11 +42,7 @@ QString Patched(const QString& changes)
     return fields.join(u'|');
 }
 
-/// A journal line: the command code and the data bytes in hex.
-QString Line(int code, const QByteArray& data)
-{
-    return QString::number(code) + u' ' + QString::fromLatin1(data.toHex().toUpper());
-}
+const auto Line = &SimProcess::Line;
 
 QByteArray Packed(int year, int month, int day)
 {
@@ -337,32 +333,29 @@ private slots:
                                u"zone 3 profile: 3 Pulsed 2 min on, 1 min off, 15 min \u2192 8 "
                                u"Function test 30 s\ninstallation date: 2024-05-02 \u2192 "
                                u"2024-06-01"_s;
-        QTest::newRow("round trip marks nothing")
-            << QStringList() << -2 << QString() << QStringList() << u"load"_s << QString()
-            << QString() << QStringList();
-        QTest::newRow("saved as edited, loaded: those marked")
-            << edits << 1 << edited << QStringList() << u"load"_s << QString() << QString()
-            << QStringList{u"cboProfiles_2"_s, u"chkOutput_4"_s, u"dtpInstallationDate"_s,
-                           u"txtManualStopDelay"_s};
-        QTest::newRow("saved as read") << edits << 0 << edited << QStringList() << u"compare"_s
-                                       << u"No differences between Tarn (as last read) and "
-                                          u"setup.json."_s
-                                       << QString() << QStringList();
-        QTest::newRow("compared") << edits << 1 << edited << QStringList() << u"compare"_s
-                                  << u"Tarn (as last read) \u2192 setup.json:"_s << edited
-                                  << QStringList();
-        QTest::newRow("refused file")
-            << QStringList() << -2 << QString() << QStringList{u"[2]=>[2, 5]"_s} << u"load"_s
-            << u"!*setup.json is refused."_s << u"zones[1].outputs: 5 is outside 1 to 4"_s
-            << QStringList();
-        QTest::newRow("profile defined otherwise in Tarn.INI")
-            << QStringList() << -2 << QString() << QStringList{u"\"id\": 1,=>\"id\": 3,"_s}
-            << u"load"_s << u"setup.json is loaded, but for what is listed below. *"_s
-            << u"zone 1 profile 3 is defined differently in Tarn.INI*: not filled in"_s
-            << QStringList();
-        QTest::newRow("read-only file kept")
-            << QStringList() << -2 << QString() << QStringList() << u"readonly"_s
-            << u"!The setup could not be saved as *"_s << QString() << QStringList();
+        const auto row = [](const char* name, const QStringList& edits, int choice,
+                            const QString& edited, const QString& action, const QString& box = {},
+                            const QString& detail = {}, const QStringList& marked = {},
+                            const QStringList& patches = {}) {
+            QTest::newRow(name) << edits << choice << edited << patches << action << box << detail
+                                << marked;
+        };
+        row("round trip marks nothing", {}, -2, {}, u"load"_s);
+        row("saved as edited, loaded: those marked", edits, 1, edited, u"load"_s, {}, {},
+            {u"cboProfiles_2"_s, u"chkOutput_4"_s, u"dtpInstallationDate"_s,
+             u"txtManualStopDelay"_s});
+        row("saved as read", edits, 0, edited, u"compare"_s,
+            u"No differences between Tarn (as last read) and setup.json."_s);
+        row("compared", edits, 1, edited, u"compare"_s, u"Tarn (as last read) \u2192 setup.json:"_s,
+            edited);
+        row("refused file", {}, -2, {}, u"load"_s, u"!*setup.json is refused."_s,
+            u"zones[1].outputs: 5 is outside 1 to 4"_s, {}, {u"[2]=>[2, 5]"_s});
+        row("profile defined otherwise in Tarn.INI", {}, -2, {}, u"load"_s,
+            u"setup.json is loaded, but for what is listed below. *"_s,
+            u"zone 1 profile 3 is defined differently in Tarn.INI*: not filled in"_s, {},
+            {u"\"id\": 1,=>\"id\": 3,"_s});
+        row("read-only file kept", {}, -2, {}, u"readonly"_s,
+            u"!The setup could not be saved as *"_s);
     }
 
     void files()
