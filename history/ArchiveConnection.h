@@ -37,6 +37,8 @@ public:
     void Close();
     bool isOpen() const;
     bool isPostgres() const { return m_postgres; }
+    /// The name of its QSqlDatabase connection.
+    QString connectionName() const { return m_name; }
     /// Where it is, for messages: the file's path or the server's address.
     QString where() const { return m_where; }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 # The service history's database drivers (Qt SQL plugins) and the PostgreSQL server its tests
 # run.
-packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6sql6-psql
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libsqlite3-dev libqt6sql6-sqlite libqt6sql6-psql
     postgresql "$@")
 missing=()
 for p in "${packages[@]}"; do
