@@ -78,6 +78,8 @@ TarnTool::TarnTool(QObject* parent) : QObject(parent)
 
 TarnTool::~TarnTool()
 {
+    // The recorder stores what it still holds: while the link and the archive are there.
+    delete m_recorder;
     // The link drives the port and the poll timer: it goes before them.
     delete m_link;
 }

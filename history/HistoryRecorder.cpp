@@ -162,6 +162,9 @@ void HistoryRecorder::RecordLost()
 
 void HistoryRecorder::RecordStatus()
 {
+    // A read whose version reply told nothing (a refusal) has not named the controller.
+    if (m_link.IdentityStale)
+        return;
     const std::optional<qint64> id = Controller();
     if (!id)
         return;

@@ -153,6 +153,33 @@ private slots:
         QCOMPARE(archive().Statuses(controller(first)).size(), std::size_t(1));
     }
 
+    /// Events read while the controller could not be told, and still not when the program
+    /// ends, are kept under an unknown controller on the port: not lost, not misfiled.
+    void heldUntilTheEnd()
+    {
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        // The controller restarted with two events, refusing the version request: the status
+        // read after the reading cannot tell who it is, and must not take it for the one before.
+        QVERIFY(m_program->startSim(
+            {u"--link"_s, device, u"--nak"_s, u"64"_s},
+            {u"event "_s + EventHex(3, 1, 20), u"event "_s + EventHex(4, 2, 20)}));
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 2);
+        m_program->window.reset();
+        HistoryArchive archive(u"test"_s);
+        QVERIFY(archive.Open(m_program->home.path()));
+        std::vector<ArchivedEvent> events;
+        for (const ArchivedController& controller : archive.Controllers())
+            if (controller.key.serialNumber.isEmpty() && controller.key.firmware == 0)
+                events = archive.Events(controller.id);
+        QCOMPARE(events.size(), std::size_t(2));
+        QCOMPARE(events[1].raw.toUpper(), EventHex(4, 2, 20).toUpper());
+    }
+
     void setupChangeUndone_data()
     {
         QTest::addColumn<QString>("field"); // objectName=value; cboProfiles0=ID for zone 1

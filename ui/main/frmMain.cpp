@@ -101,6 +101,9 @@ frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_
 
 frmMain::~frmMain()
 {
+    // The recorder stores what it still holds: while the link and the archive are there.
+    delete m_recorder;
+    m_recorder = nullptr;
     // The link drives the port and the poll timer: it goes before them.
     delete tarn;
     tarn = nullptr;
