@@ -542,8 +542,14 @@ void frmMain::handleViewHistory()
 
 void frmMain::handleHistoryFault(const QString& fault)
 {
-    ShowStatus(QString());
-    if (fault.isEmpty() || m_historyFaultTold)
+    if (fault.isEmpty()) {
+        // Kept again (the server is back): the line no longer tells of it.
+        if (lblAppStatus[1]->text().startsWith(QStringLiteral(" History: ")))
+            ShowStatus(QString());
+        return;
+    }
+    ShowError(QStringLiteral("History: ") + fault);
+    if (m_historyFaultTold)
         return;
     m_historyFaultTold = true;
     WhenIdle([this, fault] {
