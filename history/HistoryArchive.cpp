@@ -65,14 +65,14 @@ int Digits(QStringView text, qsizetype at, qsizetype count)
 
 /// "yyyy-MM-ddTHH:mm:ss[.zzz]", as the archive writes it (QDateTime::fromString takes many
 /// times longer, which tells over 100,000 events).
-QDateTime ParseTime(QStringView text, Qt::TimeSpec spec)
+QDateTime ParseTime(QStringView text, Qt::TimeSpec timeSpec)
 {
     const QDate date(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2));
     const int ms = text.size() >= 23 && text[19] == u'.' ? Digits(text, 20, 3) : 0;
     const QTime time(Digits(text, 11, 2), Digits(text, 14, 2), Digits(text, 17, 2), ms);
     if (!date.isValid() || !time.isValid())
         return QDateTime();
-    return QDateTime(date, time, spec);
+    return QDateTime(date, time, timeSpec);
 }
 
 QDateTime FromUtcText(const QString& text)
