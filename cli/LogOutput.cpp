@@ -1,5 +1,7 @@
 #include "cli/LogOutput.h"
 
+#include "data/CsvCell.h"
+
 #include "controller/DisplayFormat.h"
 
 #include <QJsonArray>
@@ -19,12 +21,7 @@ QString Latin1Text(const std::string& bytes)
 
 QString LogOutput::CsvCell(const QString& cell)
 {
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
-        !cell.contains(u'\r'))
-        return cell;
-    QString quoted = cell;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    return QString::fromStdString(::CsvCell(cell.toStdString()));
 }
 
 std::string LogOutput::IsoTime(const TarnDateTime& time)

@@ -2,6 +2,7 @@
 
 #include "controller/DisplayFormat.h"
 #include "controller/StatusCycle.h"
+#include "data/CsvCell.h"
 #include "data/EventLogReport.h"
 #include "data/Tarn_Inputs.h"
 
@@ -18,12 +19,9 @@ QString Stamp(const QDateTime& time)
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QString CsvCell(const QString& cell)
+QString Cell(const QString& cell)
 {
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
-        !cell.contains(u'\r'))
-        return cell;
-    return u'"' + QString(cell).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    return QString::fromStdString(CsvCell(cell.toStdString()));
 }
 } // namespace
 
@@ -59,12 +57,12 @@ QByteArray ReportFiles::Headed(const std::string& latin1Report, const QString& i
 QByteArray ReportFiles::EventsCsv(const EventLogReport& report, const QString& identity,
                                   const QDateTime& readAt)
 {
-    QByteArray text = CsvCell(identity).toUtf8() + kLineEnd;
-    text += CsvCell(QStringLiteral("Read at %1").arg(Stamp(readAt))).toUtf8() + kLineEnd;
+    QByteArray text = Cell(identity).toUtf8() + kLineEnd;
+    text += Cell(QStringLiteral("Read at %1").arg(Stamp(readAt))).toUtf8() + kLineEnd;
     const auto line = [&text](const EventLogReport::Row& row) {
         QStringList cells;
         for (const std::string& cell : row)
-            cells << CsvCell(FromLatin1(cell));
+            cells << Cell(FromLatin1(cell));
         text += cells.join(u',').toUtf8() + kLineEnd;
     };
     line(EventLogReport::Headers());

@@ -1,5 +1,6 @@
 #include "history/HistoryEventModel.h"
 
+#include "data/CsvCell.h"
 #include "data/EventLogReport.h"
 #include "data/Tarn_Inputs.h"
 
@@ -14,12 +15,7 @@ const char* const kExtraHeaders[] = {"Code", "Read at", "Program"};
 
 QString Csv(const QString& cell)
 {
-    if (!cell.contains(u',') && !cell.contains(u'"') && !cell.contains(u'\n') &&
-        !cell.contains(u'\r'))
-        return cell;
-    QString quoted = cell;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    return QString::fromStdString(CsvCell(cell.toStdString()));
 }
 
 } // namespace
