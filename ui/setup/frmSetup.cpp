@@ -939,6 +939,9 @@ void frmSetup::handleSaveToFile()
 
 bool frmSetup::ReadSetupFile(SetupFile::Setup& file, QString& path)
 {
+    // A file is loaded or compared against the controller's values as read.
+    if (!RecordRead())
+        return false;
     path = m_boxes.openFileName(SetupFileFolder(), kSetupFilter);
     if (path.isEmpty())
         return false;
@@ -1068,8 +1071,6 @@ void frmSetup::MarkDifferences()
 
 void frmSetup::handleLoadFromFile()
 {
-    if (!RecordRead())
-        return;
     SetupFile::Setup file;
     QString path;
     if (!ReadSetupFile(file, path))
@@ -1087,8 +1088,6 @@ void frmSetup::handleLoadFromFile()
 
 void frmSetup::handleCompareWithFile()
 {
-    if (!RecordRead())
-        return;
     SetupFile::Setup file;
     QString path;
     if (!ReadSetupFile(file, path))

@@ -141,8 +141,9 @@ private:
     /// field that no Set button would send as it is.
     bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
                      QString& errText) const;
-    /// The file that the open dialog names, read; false (with its box shown) when it is
-    /// cancelled, cannot be read or is refused.
+    /// The file that the open dialog names, read; false (with its box shown) when nothing
+    /// was read from Tarn yet, or the dialog is cancelled, or the file cannot be read or is
+    /// refused.
     bool ReadSetupFile(SetupFile::Setup& file, QString& path);
     /// Puts the file's values into the fields; what it leaves out goes into `notes`.
     void FillFromFile(const SetupFile::Setup& file, QStringList& notes);
