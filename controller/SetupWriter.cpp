@@ -1,0 +1,160 @@
+#include "controller/SetupWriter.h"
+
+#include "controller/StatusCycle.h"
+#include "data/Catalogues.h"
+#include "data/DateCodec.h"
+#include "data/SetupFollow.h"
+#include "data/TextNumbers.h"
+#include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
+
+namespace {
+
+QString Failure(const Tarn_Comm& link, const char* what)
+{
+    return QStringLiteral("Tarn could not be identified (%1): nothing was sent. %2")
+        .arg(QLatin1String(what), link.lastError())
+        .trimmed();
+}
+
+bool SameDelays(const SetupBlocks::Delays& a, const SetupBlocks::Delays& b)
+{
+    // The detector voltage switch is the program's, not the controller's.
+    return a.detectorAlarm == b.detectorAlarm && a.detectorReset == b.detectorReset &&
+           a.manualAlarm == b.manualAlarm && a.manualStop == b.manualStop &&
+           a.messages == b.messages && a.outputs == b.outputs;
+}
+
+} // namespace
+
+SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& target,
+                                              const std::array<bool, SetupBlocks::kZones>& zones)
+{
+    Identified result;
+    if (!link.Send(TarnCommand::ReadVersion)) {
+        result.text = Failure(link, "version");
+        return result;
+    }
+    Tarn_Inputs fresh;
+    fresh.CPUVersion = StatusCycle::VersionFromReply(link.TarnData);
+    if (fresh.CPUVersion <= 0) {
+        result.text = QStringLiteral("Tarn could not be identified: its version reply tells "
+                                     "no version. Nothing was sent.");
+        return result;
+    }
+    if (fresh.CPUVersion >= StatusCycle::kAdminDataVersion) {
+        if (!link.Send(TarnCommand::ReadAdminData)) {
+            result.text = Failure(link, "serial number");
+            return result;
+        }
+        fresh.ResolveAdminData(link.TarnData);
+    }
+    if (!link.Send(TarnCommand::ReadDelays)) {
+        result.text = Failure(link, "delays");
+        return result;
+    }
+    fresh.ResolveDelays(link.TarnData);
+    result.now = ControllerIdentity::Of(fresh);
+
+    const ControllerIdentity& meant = target.identity;
+    if (!meant.Known()) {
+        result.verdict = result.now.Proven() ? Verdict::Same : Verdict::Unproven;
+    } else if (meant.firmware != result.now.firmware || meant.Proven() != result.now.Proven() ||
+               meant.serialNumber != result.now.serialNumber) {
+        result.verdict = Verdict::Other;
+    } else if (meant.Proven()) {
+        result.verdict = Verdict::Same;
+    } else if (target.delays &&
+               !SameDelays(*target.delays,
+                           SetupBlocks::DelaysOf(fresh, target.delays->voltageSwitch))) {
+        // Without a serial number another controller of the same firmware shows itself only by
+        // what it holds.
+        result.verdict = Verdict::Other;
+    } else {
+        result.verdict = Verdict::Unproven;
+    }
+    if (result.verdict == Verdict::Unproven)
+        result.text =
+            QStringLiteral("Tarn %1 has no serial number: that it is the Tarn meant could "
+                           "not be proven (its firmware and settings agree).")
+                .arg(result.now.ShortText());
+
+    Tarn_Inputs& record = link.Inputs;
+    if (result.verdict == Verdict::Other || record.CPUVersion != fresh.CPUVersion) {
+        // Nothing read from the controller before stays in the record.
+        record = Tarn_Inputs();
+        record.CPUVersion = fresh.CPUVersion;
+        std::string errText;
+        LoadEventCodes(fresh.CPUVersion, link.IniPath.toStdString(), errText);
+    }
+    record.SerialNumber = fresh.SerialNumber;
+    record.Manufactured = fresh.Manufactured;
+    record.Installed = fresh.Installed;
+    record.LastService = fresh.LastService;
+    record.LastService2 = fresh.LastService2;
+    record.DetectorAlarmDelay = fresh.DetectorAlarmDelay;
+    record.DetectorResetDelay = fresh.DetectorResetDelay;
+    record.ManualAlarmDelay = fresh.ManualAlarmDelay;
+    record.ManualStopDelay = fresh.ManualStopDelay;
+    for (int16_t zone = 0; zone < SetupBlocks::kZones; ++zone) {
+        record.SetMessages(zone, fresh.Messages(zone));
+        record.SetOutPuts(zone, fresh.OutPuts(zone));
+    }
+    // Who answers is known now, whatever the link could tell before.
+    link.IdentityStale = false;
+    if (result.verdict == Verdict::Other)
+        return result;
+
+    for (int16_t zone = 0; zone < SetupBlocks::kZones; ++zone) {
+        if (!zones[static_cast<std::size_t>(zone)])
+            continue;
+        if (!link.Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone)))) {
+            result.verdict = Verdict::Failed;
+            result.text = Failure(link, "zone profile");
+            return result;
+        }
+        record.SetProfileID(zone, ParseProfileId(link.TarnData));
+    }
+    StatusCycle::SettleProfileNames(record);
+    return result;
+}
+
+QString SetupWriter::OtherText(const Identified& identified, const QString& shown)
+{
+    return QStringLiteral("Another Tarn is connected now: %1. %2")
+        .arg(identified.now.Text(), shown);
+}
+
+SetupWriter::Outcome SetupWriter::Write(Tarn_Comm& link,
+                                        const std::vector<SetupBlocks::Command>& commands)
+{
+    Outcome outcome;
+    for (const SetupBlocks::Command& command : commands) {
+        if (!link.Send(command.code, command.data)) {
+            outcome.unconfirmed = !link.answered();
+            return outcome;
+        }
+        SetupFollow::Written(link.Inputs, command);
+        if (command.code == TarnCommand::SetZoneProfile)
+            StatusCycle::SettleProfileNames(link.Inputs);
+        ++outcome.done;
+    }
+    return outcome;
+}
+
+SetupWriter::Result SetupWriter::Run(Tarn_Comm& link, const Target& target, const Build& build,
+                                     const std::array<bool, SetupBlocks::kZones>& zones)
+{
+    Result result;
+    result.identified = Identify(link, target, zones);
+    if (!result.identified.mayWrite())
+        return result;
+    if (!build(link.Inputs, result.commands, result.refusal)) {
+        if (result.refusal.isEmpty())
+            result.refusal = QStringLiteral("Nothing was sent.");
+        result.commands.clear();
+        return result;
+    }
+    result.outcome = Write(link, result.commands);
+    return result;
+}
