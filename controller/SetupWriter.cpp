@@ -10,10 +10,19 @@
 
 namespace {
 
+/// A request answered with the values asked for.
+bool Read(Tarn_Comm& link, int command, const std::string& data = {})
+{
+    return link.Send(command, data) && link.TarnData != TarnCommand::kRefusal;
+}
+
 QString Failure(const Tarn_Comm& link, const char* what)
 {
+    const QString why = link.answered() && link.TarnData == TarnCommand::kRefusal
+                            ? QStringLiteral("Tarn refused the request.")
+                            : link.lastError();
     return QStringLiteral("Tarn could not be identified (%1): nothing was sent. %2")
-        .arg(QLatin1String(what), link.lastError())
+        .arg(QLatin1String(what), why)
         .trimmed();
 }
 
@@ -43,13 +52,13 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
         return result;
     }
     if (fresh.CPUVersion >= StatusCycle::kAdminDataVersion) {
-        if (!link.Send(TarnCommand::ReadAdminData)) {
+        if (!Read(link, TarnCommand::ReadAdminData)) {
             result.text = Failure(link, "serial number");
             return result;
         }
         fresh.ResolveAdminData(link.TarnData);
     }
-    if (!link.Send(TarnCommand::ReadDelays)) {
+    if (!Read(link, TarnCommand::ReadDelays)) {
         result.text = Failure(link, "delays");
         return result;
     }
@@ -82,7 +91,7 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
     Tarn_Inputs& record = link.Inputs;
     if (result.verdict == Verdict::Other || record.CPUVersion != fresh.CPUVersion) {
         // Nothing read from the controller before stays in the record.
-        record = Tarn_Inputs();
+        record.StartAfresh();
         record.CPUVersion = fresh.CPUVersion;
         std::string errText;
         LoadEventCodes(fresh.CPUVersion, link.IniPath.toStdString(), errText);
@@ -100,6 +109,10 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
         record.SetMessages(zone, fresh.Messages(zone));
         record.SetOutPuts(zone, fresh.OutPuts(zone));
     }
+    const TarnDateTime now = TarnDateTime::Now();
+    if (fresh.CPUVersion >= StatusCycle::kAdminDataVersion)
+        record.MarkGiven(Tarn_Inputs::Part::Admin, now);
+    record.MarkGiven(Tarn_Inputs::Part::Delays, now);
     // Who answers is known now, whatever the link could tell before.
     link.IdentityStale = false;
     if (result.verdict == Verdict::Other)
@@ -108,12 +121,15 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
     for (int16_t zone = 0; zone < SetupBlocks::kZones; ++zone) {
         if (!zones[static_cast<std::size_t>(zone)])
             continue;
-        if (!link.Send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone)))) {
+        if (!Read(link, TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone)))) {
             result.verdict = Verdict::Failed;
             result.text = Failure(link, "zone profile");
             return result;
         }
         record.SetProfileID(zone, ParseProfileId(link.TarnData));
+        record.MarkGiven(
+            static_cast<Tarn_Inputs::Part>(static_cast<int>(Tarn_Inputs::Part::Zone1) + zone),
+            TarnDateTime::Now());
     }
     StatusCycle::SettleProfileNames(record);
     return result;

@@ -8,6 +8,7 @@
 #include "controller/OutputControl.h"
 #include "controller/ReportFiles.h"
 #include "controller/StatusCycle.h"
+#include "controller/StatusText.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
@@ -636,7 +637,9 @@ void frmMain::ReadStatus(bool periodic)
     FillStatusPage();
     if (complete)
         m_recorder->RecordStatus();
-    picSts->ShowReadAt(complete ? QDateTime::currentDateTime() : picSts->readAt(), !complete);
+    // A read that ran to its end is the time of the values shown; those it did not give are
+    // greyed each and named.
+    picSts->ShowReadAt(QDateTime::currentDateTime(), false, StatusText::NotReadNow(tarn->Inputs));
     // The serial number comes with the last reply.
     handleLinkStateChanged();
     const bool versionKnown = tarn->Inputs.CPUVersion > 0;
@@ -662,6 +665,7 @@ bool frmMain::StatusReportText(std::string& text, QDateTime& readAt)
     // Old values say when they were read, and are saved only when the user wants them.
     readAt = picSts->readAt().isValid() ? picSts->readAt() : QDateTime::currentDateTime();
     TarnDateTime when = TarnDateTime::Now();
+    const QString notReadNow = tarn ? StatusText::NotReadNow(tarn->Inputs) : QString();
     if (picSts->isStale()) {
         const QDateTime since =
             tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : picSts->readAt();
@@ -671,6 +675,12 @@ bool frmMain::StatusReportText(std::string& text, QDateTime& readAt)
         when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
                                        readAt.date().day(), readAt.time().hour(),
                                        readAt.time().minute(), readAt.time().second());
+    } else if (!notReadNow.isEmpty() &&
+               !m_boxes.questionOkCancel(
+                   QStringLiteral("Not read in the last status read: %1.").arg(notReadNow),
+                   QStringLiteral("The report gives ### for a value never read, and the value "
+                                  "read before for the others."))) {
+        return false;
     }
     text = picSts->Report().Text(DisplayFormat::Latin1Text(
         DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));
