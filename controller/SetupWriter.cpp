@@ -40,36 +40,24 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
                                               const std::array<bool, SetupBlocks::kZones>& zones)
 {
     Identified result;
-    if (!link.Send(TarnCommand::ReadVersion)) {
-        result.text = Failure(link, "version");
+    IdentityReading reading;
+    if (!ControllerIdentity::Read(link, reading)) {
+        result.text = reading.errText + QStringLiteral(" Nothing was sent.");
         return result;
     }
-    Tarn_Inputs fresh;
-    fresh.CPUVersion = StatusCycle::VersionFromReply(link.TarnData);
-    if (fresh.CPUVersion <= 0) {
-        result.text = QStringLiteral("Tarn could not be identified: its version reply tells "
-                                     "no version. Nothing was sent.");
-        return result;
-    }
-    if (fresh.CPUVersion >= StatusCycle::kAdminDataVersion) {
-        if (!Read(link, TarnCommand::ReadAdminData)) {
-            result.text = Failure(link, "serial number");
-            return result;
-        }
-        fresh.ResolveAdminData(link.TarnData);
-    }
+    result.now = reading.now;
+    Tarn_Inputs& record = link.Inputs;
     if (!Read(link, TarnCommand::ReadDelays)) {
         result.text = Failure(link, "delays");
         return result;
     }
+    Tarn_Inputs fresh = record;
     fresh.ResolveDelays(link.TarnData);
-    result.now = ControllerIdentity::Of(fresh);
 
     const ControllerIdentity& meant = target.identity;
     if (!meant.Known()) {
         result.verdict = result.now.Proven() ? Verdict::Same : Verdict::Unproven;
-    } else if (meant.firmware != result.now.firmware || meant.Proven() != result.now.Proven() ||
-               meant.serialNumber != result.now.serialNumber) {
+    } else if (meant != result.now) {
         result.verdict = Verdict::Other;
     } else if (meant.Proven()) {
         result.verdict = Verdict::Same;
@@ -87,34 +75,9 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
             QStringLiteral("Tarn %1 has no serial number: that it is the Tarn meant could "
                            "not be proven (its firmware and settings agree).")
                 .arg(result.now.ShortText());
-
-    Tarn_Inputs& record = link.Inputs;
-    if (result.verdict == Verdict::Other || record.CPUVersion != fresh.CPUVersion) {
-        // Nothing read from the controller before stays in the record.
-        record.StartAfresh();
-        record.CPUVersion = fresh.CPUVersion;
-        std::string errText;
-        LoadEventCodes(fresh.CPUVersion, link.IniPath.toStdString(), errText);
-    }
-    record.SerialNumber = fresh.SerialNumber;
-    record.Manufactured = fresh.Manufactured;
-    record.Installed = fresh.Installed;
-    record.LastService = fresh.LastService;
-    record.LastService2 = fresh.LastService2;
-    record.DetectorAlarmDelay = fresh.DetectorAlarmDelay;
-    record.DetectorResetDelay = fresh.DetectorResetDelay;
-    record.ManualAlarmDelay = fresh.ManualAlarmDelay;
-    record.ManualStopDelay = fresh.ManualStopDelay;
-    for (int16_t zone = 0; zone < SetupBlocks::kZones; ++zone) {
-        record.SetMessages(zone, fresh.Messages(zone));
-        record.SetOutPuts(zone, fresh.OutPuts(zone));
-    }
-    const TarnDateTime now = TarnDateTime::Now();
-    if (fresh.CPUVersion >= StatusCycle::kAdminDataVersion)
-        record.MarkGiven(Tarn_Inputs::Part::Admin, now);
-    record.MarkGiven(Tarn_Inputs::Part::Delays, now);
-    // Who answers is known now, whatever the link could tell before.
-    link.IdentityStale = false;
+    // ControllerIdentity::Read has brought the record to the controller that answers.
+    record.ResolveDelays(link.TarnData);
+    record.MarkGiven(Tarn_Inputs::Part::Delays, TarnDateTime::Now());
     if (result.verdict == Verdict::Other)
         return result;
 
