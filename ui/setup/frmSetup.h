@@ -1,14 +1,10 @@
 #pragma once
 
-#include "controller/SetupFile.h"
 #include "data/SetupBlocks.h"
 
-#include <QDate>
 #include <QDialog>
-#include <QStringList>
 
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,13 +17,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class TarnDateTime;
+class SetupFileActions;
 class Tarn_Comm;
 
 /// The setup window: writes delays, zone profiles and outputs, the clock, the serial number,
 /// the manufacturing, installation and service dates to the controller and deletes its log.
 /// Shown modally from the main window with the main window's link; filled from the status
-/// record when it is built, and the record follows every acknowledged command.
+/// record when it is built, and the record follows every acknowledged command. The window and
+/// its fields are built in frmSetup.cpp, the Set buttons' writes are in frmSetupWrites.cpp,
+/// and the setup file buttons are SetupFileActions.
 class frmSetup : public QDialog
 {
     Q_OBJECT
@@ -116,7 +114,6 @@ private:
     QWidget* buildDelays();
     QWidget* buildInformation();
     QWidget* buildClock();
-    QWidget* buildFiles();
     void Load(const QString& argumentText);
     void LoadInformation(bool serviceSwitch);
 
@@ -129,29 +126,7 @@ private:
     void handleSetServiceDate();
     void handleClearLog();
     void handleSetZoneSettings();
-    void handleSaveToFile();
-    void handleLoadFromFile();
-    void handleCompareWithFile();
 
-    /// Whether the record holds a status read; the box says so when it does not.
-    bool RecordRead();
-    /// The controller's setup as the record holds it.
-    SetupFile::Setup RecordSetup() const;
-    /// `read` with the values of the fields the user can edit; false, with the reason, for a
-    /// field that no Set button would send as it is.
-    bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
-                     QString& errText) const;
-    /// The file that the open dialog names, read; false (with its box shown) when nothing
-    /// was read from Tarn yet, or the dialog is cancelled, or the file cannot be read or is
-    /// refused.
-    bool ReadSetupFile(SetupFile::Setup& file, QString& path);
-    /// Puts the file's values into the fields; what it leaves out goes into `notes`.
-    void FillFromFile(const SetupFile::Setup& file, QStringList& notes);
-    /// Marks every field filled from m_loaded whose value differs from the record's.
-    void MarkDifferences();
-    void Mark(QWidget* field, bool differs, const QString& controllerValue);
-    /// Where the file dialogs open.
-    QString SetupFileFolder() const;
     /// Sends the commands in order and stops at the first that is not acknowledged. The
     /// buttons are disabled meanwhile, the busy pointer shown when asked for.
     bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
@@ -170,19 +145,11 @@ private:
     /// Sends an administrative block; false (with its box shown) when it cannot be built or
     /// was not acknowledged.
     bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
-    static TarnDateTime PickerValue(const QDateEdit* picker);
-    /// Whether the picker shows another date than the window filled in for `value`.
-    bool PickerEdited(const QDateEdit* picker, const TarnDateTime& value) const;
-    static void SetPickerValue(QDateEdit* picker, const TarnDateTime& value);
 
     MessageBoxes& m_boxes;
     std::vector<QPushButton*> m_buttons;
     std::vector<bool> m_enabledBeforeBusy;
     bool m_busy = false;
-    /// The file last loaded, and which of its parts filled fields.
-    std::optional<SetupFile::Setup> m_loaded;
-    std::array<bool, kZones> m_profileLoaded{};
-    bool m_informationLoaded = false;
-    /// The date a picker shows when the record has none.
-    QDate m_openedOn = QDate::currentDate();
+    /// The file buttons, and the file last loaded.
+    SetupFileActions* m_files = nullptr;
 };
