@@ -13,8 +13,8 @@
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
+#include "ui/setup/SetupForm.h"
 #include "ui/setup/SetupWidgets.h"
-#include "ui/setup/frmSetup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,8 +41,9 @@ const QString kMarkStyle = QStringLiteral("background-color: #fff0a0; font-weigh
 
 } // namespace
 
-SetupFileActions::SetupFileActions(frmSetup& window, MessageBoxes& boxes)
-    : QObject(&window), m_window(window), m_boxes(boxes)
+SetupFileActions::SetupFileActions(SetupForm& form, Tarn_Comm* tarn, QWidget& window,
+                                   MessageBoxes& boxes)
+    : QObject(&window), m_form(form), m_tarn(tarn), m_window(window), m_boxes(boxes)
 {
 }
 
@@ -55,21 +56,21 @@ QWidget* SetupFileActions::Build()
         created->setText(caption);
         return created;
     };
-    m_window.cmdSaveToFile = button("cmdSaveToFile", QStringLiteral("Save to file\u2026"),
-                                    "Saves Tarn's values as last read to a setup file");
-    m_window.cmdLoadFromFile =
+    m_form.cmdSaveToFile = button("cmdSaveToFile", QStringLiteral("Save to file\u2026"),
+                                  "Saves Tarn's values as last read to a setup file");
+    m_form.cmdLoadFromFile =
         button("cmdLoadFromFile", QStringLiteral("Load from file\u2026"),
                "Fills the fields from a setup file and marks what differs from "
                "Tarn; nothing is sent until a Set button is pressed");
-    m_window.cmdCompareWithFile =
+    m_form.cmdCompareWithFile =
         button("cmdCompareWithFile", QStringLiteral("Compare with file\u2026"),
                "Lists what differs between Tarn's values as last read and a "
                "setup file");
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_window.cmdSaveToFile);
-    layout->addWidget(m_window.cmdLoadFromFile);
-    layout->addWidget(m_window.cmdCompareWithFile);
+    layout->addWidget(m_form.cmdSaveToFile);
+    layout->addWidget(m_form.cmdLoadFromFile);
+    layout->addWidget(m_form.cmdCompareWithFile);
 
     // A file dialog opened inside a wait would hold that wait up: the work waits for its end.
     const auto whenIdle = [this](void (SetupFileActions::*handler)()) {
@@ -77,21 +78,21 @@ QWidget* SetupFileActions::Build()
             WaitDepth::WhenIdle(&m_window, [this, handler] { (this->*handler)(); });
         };
     };
-    connect(m_window.cmdSaveToFile, &QPushButton::clicked, this,
+    connect(m_form.cmdSaveToFile, &QPushButton::clicked, this,
             whenIdle(&SetupFileActions::handleSaveToFile));
-    connect(m_window.cmdLoadFromFile, &QPushButton::clicked, this,
+    connect(m_form.cmdLoadFromFile, &QPushButton::clicked, this,
             whenIdle(&SetupFileActions::handleLoadFromFile));
-    connect(m_window.cmdCompareWithFile, &QPushButton::clicked, this,
+    connect(m_form.cmdCompareWithFile, &QPushButton::clicked, this,
             whenIdle(&SetupFileActions::handleCompareWithFile));
     return row;
 }
 
 bool SetupFileActions::RecordRead()
 {
-    if (!m_window.tarn)
+    if (!m_tarn)
         return false;
     // A record never filled would be saved, or compared, as a controller with nothing set.
-    if (m_window.tarn->Inputs.CPUVersion > 0)
+    if (m_tarn->Inputs.CPUVersion > 0)
         return true;
     m_boxes.critical(QStringLiteral("Tarn's setup has not been read."),
                      QStringLiteral("Close this window and read the status first."));
@@ -100,14 +101,14 @@ bool SetupFileActions::RecordRead()
 
 SetupFile::Setup SetupFileActions::RecordSetup() const
 {
-    return SetupFile::FromController(m_window.tarn->Inputs, m_window.tarn->DetectorVoltageSwitch,
+    return SetupFile::FromController(m_tarn->Inputs, m_tarn->DetectorVoltageSwitch,
                                      ProfileCatalogue, TarnDateTime::Now(), kProgram);
 }
 
 bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
                                    QString& errText) const
 {
-    const Tarn_Inputs& inputs = m_window.tarn->Inputs;
+    const Tarn_Inputs& inputs = m_tarn->Inputs;
     edited = read;
     const struct
     {
@@ -115,11 +116,11 @@ bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setu
         double shown;
         SetupFields::DelayField which;
         int SetupFile::Setup::*value;
-    } delays[] = {{m_window.txtDetectorAlarmDelay, inputs.DetectorAlarmDelay,
+    } delays[] = {{m_form.txtDetectorAlarmDelay, inputs.DetectorAlarmDelay,
                    SetupFields::DelayField::DetectorAlarm, &SetupFile::Setup::detectorAlarmDelay},
-                  {m_window.txtManualAlarmDelay, inputs.ManualAlarmDelay,
+                  {m_form.txtManualAlarmDelay, inputs.ManualAlarmDelay,
                    SetupFields::DelayField::ManualAlarm, &SetupFile::Setup::manualAlarmDelay},
-                  {m_window.txtManualStopDelay, inputs.ManualStopDelay,
+                  {m_form.txtManualStopDelay, inputs.ManualStopDelay,
                    SetupFields::DelayField::ManualStop, &SetupFile::Setup::manualStopDelay}};
     for (const auto& delay : delays) {
         // A field as the window filled it in is the value read, whatever it holds.
@@ -130,23 +131,23 @@ bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setu
             return false;
         }
     }
-    for (int zone = 0; zone < frmSetup::kZones; ++zone) {
+    for (int zone = 0; zone < SetupForm::kZones; ++zone) {
         SetupFile::Zone& z = edited.zones[static_cast<std::size_t>(zone)];
-        const QComboBox* list = m_window.cboProfiles[zone];
+        const QComboBox* list = m_form.cboProfiles[zone];
         if (list->currentIndex() >= 0 && list->currentData().toInt() != z.profileId) {
             z.profileId = list->currentData().toInt();
             const Tarn_Profile* profile = ProfileCatalogue.Find(DecimalText(z.profileId));
             z.profileName = profile ? std::optional(profile->Name) : std::nullopt;
             z.profileDefinition = profile ? std::optional(profile->Profile) : std::nullopt;
         }
-        std::array<bool, frmSetup::kOutputsPerZone> ticked{};
-        for (int j = 0; j < frmSetup::kOutputsPerZone; ++j)
-            ticked[j] = m_window.chkOutput[frmSetup::kOutputsPerZone * zone + j]->isChecked();
+        std::array<bool, SetupForm::kOutputsPerZone> ticked{};
+        for (int j = 0; j < SetupForm::kOutputsPerZone; ++j)
+            ticked[j] = m_form.chkOutput[SetupForm::kOutputsPerZone * zone + j]->isChecked();
         z.outputs = SetupFile::OutputNumbers(SetupBlocks::OutputsByte(ticked));
     }
-    if (inputs.CPUVersion < frmSetup::kInformationVersion)
+    if (inputs.CPUVersion < SetupForm::kInformationVersion)
         return true;
-    const std::string serial = FieldDigits(m_window.txtSerialNumber->text());
+    const std::string serial = FieldDigits(m_form.txtSerialNumber->text());
     uint32_t number = 0;
     std::string serialError;
     if (serial != inputs.SerialNumber) {
@@ -156,14 +157,14 @@ bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setu
         }
         edited.serialNumber = number;
     }
-    if (PickerEdited(m_window.dtpManufactoringDate, inputs.Manufactured))
-        edited.manufactured = PickerValue(m_window.dtpManufactoringDate);
-    if (PickerEdited(m_window.dtpInstallationDate, inputs.Installed))
-        edited.installed = PickerValue(m_window.dtpInstallationDate);
+    if (PickerEdited(m_form.dtpManufactoringDate, inputs.Manufactured))
+        edited.manufactured = PickerValue(m_form.dtpManufactoringDate);
+    if (PickerEdited(m_form.dtpInstallationDate, inputs.Installed))
+        edited.installed = PickerValue(m_form.dtpInstallationDate);
     // A new service date pushes the last one back, as Set does.
-    if (PickerEdited(m_window.dtpServiceDate, inputs.LastService)) {
+    if (PickerEdited(m_form.dtpServiceDate, inputs.LastService)) {
         edited.serviceBefore = edited.lastService;
-        edited.lastService = PickerValue(m_window.dtpServiceDate);
+        edited.lastService = PickerValue(m_form.dtpServiceDate);
     }
     // The checks of the setup window, dates among them, as a file read makes them.
     SetupFile::Setup checked;
@@ -211,7 +212,7 @@ void SetupFileActions::handleSaveToFile()
     }
     const QString suggested =
         QDir(SetupFileFolder())
-            .filePath(ReportFiles::SuggestedName(m_window.tarn->Inputs, QDate::currentDate(),
+            .filePath(ReportFiles::SuggestedName(m_tarn->Inputs, QDate::currentDate(),
                                                  QStringLiteral("setup"), QStringLiteral("json")));
     const QString path = m_boxes.saveFileName(suggested, kSetupFilter);
     if (path.isEmpty())
@@ -255,13 +256,13 @@ bool SetupFileActions::ReadSetupFile(SetupFile::Setup& file, QString& path)
 
 void SetupFileActions::FillFromFile(const SetupFile::Setup& file, QStringList& notes)
 {
-    const Tarn_Inputs& inputs = m_window.tarn->Inputs;
-    m_window.txtDetectorAlarmDelay->setText(DisplayFormat::Number(file.detectorAlarmDelay));
-    m_window.txtManualAlarmDelay->setText(DisplayFormat::Number(file.manualAlarmDelay));
-    m_window.txtManualStopDelay->setText(DisplayFormat::Number(file.manualStopDelay));
+    const Tarn_Inputs& inputs = m_tarn->Inputs;
+    m_form.txtDetectorAlarmDelay->setText(DisplayFormat::Number(file.detectorAlarmDelay));
+    m_form.txtManualAlarmDelay->setText(DisplayFormat::Number(file.manualAlarmDelay));
+    m_form.txtManualStopDelay->setText(DisplayFormat::Number(file.manualStopDelay));
     static constexpr SetupDiff::Block kZoneBlocks[] = {
         SetupDiff::Block::Zone1, SetupDiff::Block::Zone2, SetupDiff::Block::Zone3};
-    for (int16_t zone = 0; zone < frmSetup::kZones; ++zone) {
+    for (int16_t zone = 0; zone < SetupForm::kZones; ++zone) {
         const SetupFile::Zone& z = file.zones[static_cast<std::size_t>(zone)];
         // A profile is taken as `tarn setup apply` writes it: with Tarn.INI's definition, the
         // file's own.
@@ -272,22 +273,22 @@ void SetupFileActions::FillFromFile(const SetupFile::Setup& file, QStringList& n
             SetupApply::Plan(file, {{{}, {}, {}, kZoneBlocks[zone]}}, inputs.CPUVersion,
                              ProfileCatalogue, {}, steps, refusal);
         if (m_profileLoaded[zone])
-            m_window.cboProfiles[zone]->setCurrentIndex(
-                m_window.cboProfiles[zone]->findData(z.profileId));
+            m_form.cboProfiles[zone]->setCurrentIndex(
+                m_form.cboProfiles[zone]->findData(z.profileId));
         else
             notes << refusal + QStringLiteral(": not filled in");
-        for (int j = 0; j < frmSetup::kOutputsPerZone; ++j)
-            m_window.chkOutput[frmSetup::kOutputsPerZone * zone + j]->setChecked(
+        for (int j = 0; j < SetupForm::kOutputsPerZone; ++j)
+            m_form.chkOutput[SetupForm::kOutputsPerZone * zone + j]->setChecked(
                 std::find(z.outputs.begin(), z.outputs.end(), j + 1) != z.outputs.end());
     }
-    m_informationLoaded = inputs.CPUVersion >= frmSetup::kInformationVersion;
+    m_informationLoaded = inputs.CPUVersion >= SetupForm::kInformationVersion;
     if (m_informationLoaded) {
         if (file.serialNumber)
-            m_window.txtSerialNumber->setText(QString::number(*file.serialNumber));
+            m_form.txtSerialNumber->setText(QString::number(*file.serialNumber));
         const std::pair<QDateEdit*, const std::optional<TarnDateTime>*> dates[] = {
-            {m_window.dtpManufactoringDate, &file.manufactured},
-            {m_window.dtpInstallationDate, &file.installed},
-            {m_window.dtpServiceDate, &file.lastService}};
+            {m_form.dtpManufactoringDate, &file.manufactured},
+            {m_form.dtpInstallationDate, &file.installed},
+            {m_form.dtpServiceDate, &file.lastService}};
         for (const auto& [picker, date] : dates) {
             if (*date)
                 SetPickerValue(picker, **date);
@@ -310,7 +311,7 @@ void SetupFileActions::Mark(QWidget* field, bool differs, const QString& control
 {
     if (!field->property(kOwnToolTip).isValid())
         field->setProperty(kOwnToolTip, field->toolTip());
-    field->setProperty(frmSetup::kDiffersProperty, differs);
+    field->setProperty(SetupForm::kDiffersProperty, differs);
     field->setToolTip(differs ? QStringLiteral("Controller: %1").arg(controllerValue)
                               : field->property(kOwnToolTip).toString());
     field->setStyleSheet(differs ? kMarkStyle : QString());
@@ -318,27 +319,27 @@ void SetupFileActions::Mark(QWidget* field, bool differs, const QString& control
 
 void SetupFileActions::MarkDifferences()
 {
-    if (!m_loaded || !m_window.tarn)
+    if (!m_loaded || !m_tarn)
         return;
     const SetupFile::Setup& file = *m_loaded;
-    const Tarn_Inputs& inputs = m_window.tarn->Inputs;
+    const Tarn_Inputs& inputs = m_tarn->Inputs;
     const SetupFile::Setup read = RecordSetup();
-    Mark(m_window.txtDetectorAlarmDelay, file.detectorAlarmDelay != read.detectorAlarmDelay,
+    Mark(m_form.txtDetectorAlarmDelay, file.detectorAlarmDelay != read.detectorAlarmDelay,
          DisplayFormat::Number(inputs.DetectorAlarmDelay));
-    Mark(m_window.txtManualAlarmDelay, file.manualAlarmDelay != read.manualAlarmDelay,
+    Mark(m_form.txtManualAlarmDelay, file.manualAlarmDelay != read.manualAlarmDelay,
          DisplayFormat::Number(inputs.ManualAlarmDelay));
-    Mark(m_window.txtManualStopDelay, file.manualStopDelay != read.manualStopDelay,
+    Mark(m_form.txtManualStopDelay, file.manualStopDelay != read.manualStopDelay,
          DisplayFormat::Number(inputs.ManualStopDelay));
     for (std::size_t zone = 0; zone < file.zones.size(); ++zone) {
         const SetupFile::Zone& z = file.zones[zone];
         const SetupFile::Zone& r = read.zones[zone];
-        Mark(m_window.cboProfiles[zone], m_profileLoaded[zone] && z.profileId != r.profileId,
+        Mark(m_form.cboProfiles[zone], m_profileLoaded[zone] && z.profileId != r.profileId,
              SetupDiff::ProfileText(r));
-        for (int j = 0; j < frmSetup::kOutputsPerZone; ++j) {
+        for (int j = 0; j < SetupForm::kOutputsPerZone; ++j) {
             const auto has = [j](const std::vector<int>& outputs) {
                 return std::find(outputs.begin(), outputs.end(), j + 1) != outputs.end();
             };
-            Mark(m_window.chkOutput[frmSetup::kOutputsPerZone * zone + j],
+            Mark(m_form.chkOutput[SetupForm::kOutputsPerZone * zone + j],
                  has(z.outputs) != has(r.outputs),
                  has(r.outputs) ? QStringLiteral("ticked") : QStringLiteral("not ticked"));
         }
@@ -346,12 +347,12 @@ void SetupFileActions::MarkDifferences()
     const auto differs = [this](const auto& fromFile, const auto& fromTarn) {
         return m_informationLoaded && fromFile && fromFile != fromTarn;
     };
-    Mark(m_window.txtSerialNumber, differs(file.serialNumber, read.serialNumber),
+    Mark(m_form.txtSerialNumber, differs(file.serialNumber, read.serialNumber),
          read.serialNumber ? QString::number(*read.serialNumber) : QStringLiteral("none"));
     const std::tuple<QDateEdit*, const std::optional<TarnDateTime>*, TarnDateTime> dates[] = {
-        {m_window.dtpManufactoringDate, &file.manufactured, inputs.Manufactured},
-        {m_window.dtpInstallationDate, &file.installed, inputs.Installed},
-        {m_window.dtpServiceDate, &file.lastService, inputs.LastService}};
+        {m_form.dtpManufactoringDate, &file.manufactured, inputs.Manufactured},
+        {m_form.dtpInstallationDate, &file.installed, inputs.Installed},
+        {m_form.dtpServiceDate, &file.lastService, inputs.LastService}};
     for (const auto& [picker, date, held] : dates) {
         const std::optional<std::string> fromFile =
             *date ? std::optional(SetupFile::DateText(**date)) : std::nullopt;

@@ -15,7 +15,8 @@ class MessageBoxes;
 class QDateEdit;
 class QWidget;
 class TarnDateTime;
-class frmSetup;
+class SetupForm;
+class Tarn_Comm;
 
 /// The setup window's file buttons: the controller's values as last read saved to a setup
 /// file, a file's values filled into the fields (nothing is sent) with the fields that differ
@@ -24,10 +25,11 @@ class SetupFileActions : public QObject
 {
     Q_OBJECT
 public:
-    SetupFileActions(frmSetup& window, MessageBoxes& boxes);
+    /// On the controls of `form` in `window`, with the window's link.
+    SetupFileActions(SetupForm& form, Tarn_Comm* tarn, QWidget& window, MessageBoxes& boxes);
 
-    /// The row of the three buttons, made into the window's cmdSaveToFile, cmdLoadFromFile
-    /// and cmdCompareWithFile.
+    /// The row of the three buttons, made into the form's cmdSaveToFile, cmdLoadFromFile and
+    /// cmdCompareWithFile.
     QWidget* Build();
     /// Whether a file was loaded: its marks follow the record after every write.
     bool HasLoaded() const { return m_loaded.has_value(); }
@@ -59,7 +61,9 @@ private:
     /// Whether the picker shows another date than the window filled in for `value`.
     bool PickerEdited(const QDateEdit* picker, const TarnDateTime& value) const;
 
-    frmSetup& m_window;
+    SetupForm& m_form;
+    Tarn_Comm* m_tarn;
+    QWidget& m_window;
     MessageBoxes& m_boxes;
     /// The file last loaded, and which of its parts filled fields.
     std::optional<SetupFile::Setup> m_loaded;

@@ -1,19 +1,14 @@
 #pragma once
 
 #include "data/SetupBlocks.h"
+#include "ui/setup/SetupForm.h"
 
 #include <QDialog>
 
-#include <array>
 #include <string>
 #include <vector>
 
 class MessageBoxes;
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -23,34 +18,21 @@ class Tarn_Comm;
 /// The setup window: writes delays, zone profiles and outputs, the clock, the serial number,
 /// the manufacturing, installation and service dates to the controller and deletes its log.
 /// Shown modally from the main window with the main window's link; filled from the status
-/// record when it is built, and the record follows every acknowledged command. The window and
-/// its fields are built in frmSetup.cpp, the Set buttons' writes are in frmSetupWrites.cpp,
-/// and the setup file buttons are SetupFileActions.
-class frmSetup : public QDialog
+/// record when it is built, and the record follows every acknowledged command. Its controls
+/// are SetupForm's; frmSetup.cpp fills them and keeps the clock and the busy state, the Set
+/// buttons' writes are in frmSetupWrites.cpp, and the setup file buttons are
+/// SetupFileActions.
+class frmSetup : public QDialog, public SetupForm
 {
     Q_OBJECT
 public:
-    static constexpr int kZones = SetupBlocks::kZones;
-    static constexpr int kOutputsPerZone = SetupBlocks::kOutputsPerZone;
-    static constexpr int kOutputs = kZones * kOutputsPerZone;
     static constexpr int kClockIntervalMs = 500;
-    /// Room for the largest number the controller's record holds (4294967295), so that the field
-    /// shows it whole and Set never sends a number cut short.
-    static constexpr int kSerialNumberLength = 10;
-    /// Firmware from which the controller keeps serial number, dates and a deletable log.
-    static constexpr double kInformationVersion = 2.07;
     /// Client area, 11235 x 8835 twips at 96 dots per inch.
     static constexpr int kWidth = 749;
     static constexpr int kHeight = 589;
     static constexpr const char* kCaption = "Tarn Setup";
-    static constexpr const char* kInformationCaption = "Information";
-    static constexpr const char* kInformationCaptionOld =
-        "Information (CPU versions 2.07 or higher)";
     static constexpr const char* kUpdated = "Tarn was updated succesfully!";
     static constexpr const char* kNotUpdated = "Could not update Tarn!";
-    /// The dynamic property that marks a field whose value from a setup file differs from
-    /// the controller's.
-    static constexpr const char* kDiffersProperty = "differsFromTarn";
 
     /// `argumentText`: the program's arguments after its name, joined by blanks; it holds the
     /// service switch that enables the factory functions.
@@ -68,52 +50,13 @@ public:
     /// The main window's link; never created, opened or closed here.
     Tarn_Comm* tarn = nullptr;
 
-    QGroupBox* Frame5 = nullptr;
-    std::array<QGroupBox*, kZones> Frame1{};
-    std::array<QGroupBox*, kZones> Frame2{};
-    std::array<QComboBox*, kZones> cboProfiles{};
-    std::array<QCheckBox*, kOutputs> chkOutput{};
-    QPushButton* cmdSetZoneSettings = nullptr;
-    /// Labels by their design index; 7 to 9 are not used.
-    std::array<QLabel*, 14> Label1{};
-
-    std::array<QGroupBox*, 2> Frame3{};
-    std::array<QGroupBox*, 3> frame4{};
-    QLineEdit* txtDetectorAlarmDelay = nullptr;
-    QLineEdit* txtManualAlarmDelay = nullptr;
-    QLineEdit* txtManualStopDelay = nullptr;
-    QPushButton* cmdSetDelays = nullptr;
-
-    QGroupBox* fraInformation = nullptr;
-    QLineEdit* txtSerialNumber = nullptr;
-    QPushButton* cmdSetSerialNumber = nullptr;
-    QDateEdit* dtpManufactoringDate = nullptr;
-    QPushButton* cmdSetManufactoringDate = nullptr;
-    QDateEdit* dtpInstallationDate = nullptr;
-    QPushButton* cmdSetInstallationDate = nullptr;
-    QDateEdit* dtpServiceDate = nullptr;
-    QPushButton* cmdSetServiceDate = nullptr;
-    QPushButton* cmdClearLog = nullptr;
-
-    QLabel* lblPCTime = nullptr;
-    QPushButton* cmdSetTarnClock = nullptr;
     QTimer* tmrClock = nullptr;
-
-    /// Setup files: the controller's values as last read, saved; a file's values filled into
-    /// the fields (nothing is sent); a file compared with them.
-    QPushButton* cmdSaveToFile = nullptr;
-    QPushButton* cmdLoadFromFile = nullptr;
-    QPushButton* cmdCompareWithFile = nullptr;
 
 protected:
     /// The window does not close while a command is under way.
     void reject() override;
 
 private:
-    QWidget* buildZones();
-    QWidget* buildDelays();
-    QWidget* buildInformation();
-    QWidget* buildClock();
     void Load(const QString& argumentText);
     void LoadInformation(bool serviceSwitch);
 
