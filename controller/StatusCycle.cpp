@@ -19,12 +19,18 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
         *complete = false;
     // Each request of the read; whether it was answered is noted for `complete`.
     const auto send = [&](int command, const std::string& data = {}) {
-        const bool ok = link.Send(command, data);
+        // A refusal gives none of the values asked for: they are not read, not zero.
+        const bool ok = link.Send(command, data) && link.TarnData != TarnCommand::kRefusal;
         answered = answered && ok;
         return ok;
     };
     const auto check = [&hooks] { return !hooks.check || hooks.check(); };
     Tarn_Inputs& inputs = link.Inputs;
+    ++inputs.ReadNumber;
+    // Each part is marked as given by this read when its reply came.
+    const auto given = [&inputs](Tarn_Inputs::Part part) {
+        inputs.MarkGiven(part, TarnDateTime::Now());
+    };
 
     if (!send(TarnCommand::ReadVersion))
         return false;
@@ -33,7 +39,7 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
     // known, another controller may be on the cable: nothing read from the one before stays.
     if (version > 0 && (link.IdentityStale || version != inputs.CPUVersion)) {
         link.IdentityStale = false;
-        inputs = Tarn_Inputs();
+        inputs.StartAfresh();
         inputs.CPUVersion = version;
         std::string errText;
         if (!LoadEventCodes(version, iniPath, errText) && hooks.catalogueError)
@@ -44,26 +50,37 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
     if (!check())
         return false;
 
-    if (send(TarnCommand::ReadClock))
+    if (send(TarnCommand::ReadClock)) {
         inputs.CPUDateTime = ParseControllerClock(link.TarnData);
-    if (!check())
-        return false;
-    if (send(TarnCommand::ReadInputs))
-        inputs.ResolveInputs(link.TarnData);
-    if (!check())
-        return false;
-    if (send(TarnCommand::ReadDelays))
-        inputs.ResolveDelays(link.TarnData);
-    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
-        if (!check())
-            return false;
-        if (send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone))))
-            inputs.SetProfileID(zone, ParseProfileId(link.TarnData));
+        given(Tarn_Inputs::Part::Clock);
     }
     if (!check())
         return false;
-    if (inputs.CPUVersion >= kAdminDataVersion && send(TarnCommand::ReadAdminData))
+    if (send(TarnCommand::ReadInputs)) {
+        inputs.ResolveInputs(link.TarnData);
+        given(Tarn_Inputs::Part::Inputs);
+    }
+    if (!check())
+        return false;
+    if (send(TarnCommand::ReadDelays)) {
+        inputs.ResolveDelays(link.TarnData);
+        given(Tarn_Inputs::Part::Delays);
+    }
+    for (int16_t zone = 0; zone < Tarn_Inputs::kZones; ++zone) {
+        if (!check())
+            return false;
+        if (send(TarnCommand::ReadZoneProfile, std::string(1, static_cast<char>(zone)))) {
+            inputs.SetProfileID(zone, ParseProfileId(link.TarnData));
+            given(
+                static_cast<Tarn_Inputs::Part>(static_cast<int>(Tarn_Inputs::Part::Zone1) + zone));
+        }
+    }
+    if (!check())
+        return false;
+    if (inputs.CPUVersion >= kAdminDataVersion && send(TarnCommand::ReadAdminData)) {
         inputs.ResolveAdminData(link.TarnData);
+        given(Tarn_Inputs::Part::Admin);
+    }
     SettleProfileNames(inputs);
     if (complete)
         *complete = answered;

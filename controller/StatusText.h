@@ -2,6 +2,8 @@
 
 #include "data/StatusReport.h"
 
+#include <QString>
+
 class Tarn_Inputs;
 
 /// The status report made straight from a status record, as the status page shows it:
@@ -13,6 +15,10 @@ public:
     static constexpr const char* kNotRead = "###";
     /// Captions of the three zones' profile types.
     static const char* ProfileType(int zone);
-    /// The record's profile names must already be settled.
+    /// The record's profile names must already be settled. A value the controller never gave
+    /// is "###".
     static StatusReport Report(const Tarn_Inputs& inputs);
+    /// The values the last status read did not give, in words ("clock, zone 2 profile"), each
+    /// with the time it was read before where it was; empty when the read gave them all.
+    static QString NotReadNow(const Tarn_Inputs& inputs);
 };

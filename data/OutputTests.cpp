@@ -11,6 +11,14 @@ OutputItem ExtraOutputItem(int index)
     return static_cast<OutputItem>(kFirstExtra + index);
 }
 
+std::string DeferredHoldText(OutputItem item)
+{
+    // "Testing Pump..." without its first word and its dots.
+    const std::string text = HoldText(item);
+    const std::size_t name = text.find(' ') + 1;
+    return text.substr(name, text.size() - name - 3) + " goes on once Tarn has answered...";
+}
+
 std::string HoldText(OutputItem item)
 {
     switch (item) {

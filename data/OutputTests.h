@@ -23,6 +23,8 @@ enum class OutputItem
 OutputItem ExtraOutputItem(int index);
 /// Status text while the item's button is held, e.g. "Testing Pump...".
 std::string HoldText(OutputItem item);
+/// "Pump goes on once Tarn has answered...": a hold pressed while another request waits.
+std::string DeferredHoldText(OutputItem item);
 /// Pump and valves go off together (pump and both valves); every other item goes off alone.
 bool ReleasesPumpAndValves(OutputItem item);
 /// Sets the item's member of the outputs record (1 = on, 0 = off).

@@ -142,6 +142,13 @@ void Tarn_Inputs::ResolveDelays(std::string_view data)
     }
 }
 
+void Tarn_Inputs::StartAfresh()
+{
+    const uint32_t number = ReadNumber;
+    *this = Tarn_Inputs();
+    ReadNumber = number;
+}
+
 void Tarn_Inputs::ResolveAdminData(std::string_view data)
 {
     uint32_t serial = 0;

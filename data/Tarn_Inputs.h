@@ -50,6 +50,44 @@ public:
     TarnDateTime LastService;
     TarnDateTime LastService2;
 
+    /// The parts of the record that the status read fills, one reply each.
+    enum class Part
+    {
+        Clock,
+        Inputs,
+        Delays,
+        Zone1,
+        Zone2,
+        Zone3,
+        Admin,
+    };
+    static constexpr int kParts = 7;
+    /// Numbers the status reads of this link; the part read by read n carries n. It goes on
+    /// counting when the record starts afresh for another controller.
+    uint32_t ReadNumber = 0;
+    struct PartRead
+    {
+        /// The read that gave the part; 0 while the controller never did.
+        uint32_t read = 0;
+        /// When, by the PC's clock.
+        TarnDateTime at;
+    };
+    std::array<PartRead, kParts> Parts{};
+    /// The part was given by the controller in read `ReadNumber`.
+    bool GivenNow(Part part) const
+    {
+        return ReadNumber != 0 && Parts[static_cast<std::size_t>(part)].read == ReadNumber;
+    }
+    /// The part was given by this controller at some time: its value is real, if old.
+    bool Given(Part part) const { return Parts[static_cast<std::size_t>(part)].read != 0; }
+    const PartRead& Read(Part part) const { return Parts[static_cast<std::size_t>(part)]; }
+    void MarkGiven(Part part, const TarnDateTime& at)
+    {
+        Parts[static_cast<std::size_t>(part)] = {ReadNumber, at};
+    }
+    /// A fresh record for another controller: only the read count stays.
+    void StartAfresh();
+
     /// Inputs reply: six hex digits (universal I/O, detectors, manual triggers, -, temperature).
     void ResolveInputs(std::string_view data);
     /// Delays reply: ten hex pairs (four delays, three messages, three output bytes).

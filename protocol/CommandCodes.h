@@ -26,6 +26,10 @@ inline constexpr char LogRewind = 1;
 /// Data byte of LogControl: delete all stored events.
 inline constexpr char LogDeleteAll = 0;
 
+/// The reply of a controller that refuses a request, also one that is answered with data: it
+/// carries none of the request's data.
+inline constexpr const char* kRefusal = "NAK";
+
 /// True for the codes whose reply carries data; all others are acknowledged with "ACK".
 constexpr bool IsDataReply(int code)
 {

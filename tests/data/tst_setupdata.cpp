@@ -1,8 +1,13 @@
 #include <QTest>
 
+#include "data/DateCodec.h"
+
 #include "data/SetupBlocks.h"
 #include "data/SetupFields.h"
+#include "data/SetupFollow.h"
 #include "data/Tarn_Inputs.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 TarnDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
@@ -200,6 +205,79 @@ private slots:
                          QByteArray::fromStdString(command.data).toHex().toUpper();
         QCOMPARE(lines.join(';'), commands);
         QCOMPARE(errText.empty(), !commands.isEmpty());
+    }
+
+    /// After an acknowledged write the record holds what was written, and nothing else moves.
+    void followsWrite_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("record");
+        const QString before = u"30 10 5 60|1 2 3|1 0 15|7 8 9|123456|2024-03-14 2024-05-02 "
+                               "2026-05-04 2025-05-06|2026-12-04 13:53:08"_s;
+        QTest::newRow("nothing written") << 0 << QByteArray() << before;
+        QTest::newRow("delays block with a long switch")
+            << 98 << QByteArray("2D0A0578040506020408FFFF")
+            << u"45 10 5 120|4 5 6|2 4 8|7 8 9|123456|2024-03-14 2024-05-02 2026-05-04 "
+               "2025-05-06|2026-12-04 13:53:08"_s;
+        QTest::newRow("zone 3 profile")
+            << 104
+            << QByteArray("\x02"
+                          "0000000C")
+            << u"30 10 5 60|1 2 3|1 0 15|7 8 12|123456|2024-03-14 2024-05-02 2026-05-04 "
+               "2025-05-06|2026-12-04 13:53:08"_s;
+        QTest::newRow("serial number, dates unset")
+            << 99 << QByteArray("075BCD15") + QByteArray("00000000").repeated(4)
+            << u"30 10 5 60|1 2 3|1 0 15|7 8 9|123456789|2024-03-14 2024-05-02 2026-05-04 "
+               "2025-05-06|2026-12-04 13:53:08"_s;
+        QTest::newRow("service dates")
+            << 99
+            << QByteArray("00000000").repeated(3) +
+                   QByteArray::fromStdString(EncodePackedDate(At(2026, 12, 1))) +
+                   QByteArray::fromStdString(EncodePackedDate(At(2026, 5, 4)))
+            << u"30 10 5 60|1 2 3|1 0 15|7 8 9|123456|2024-03-14 2024-05-02 2026-12-01 "
+               "2026-05-04|2026-12-04 13:53:08"_s;
+        QTest::newRow("clock") << 65 << QByteArray("202612071618062")
+                               << u"30 10 5 60|1 2 3|1 0 15|7 8 9|123456|2024-03-14 2024-05-02 "
+                                  "2026-05-04 2025-05-06|2026-12-07 16:18:06"_s;
+        QTest::newRow("profile definition, log deletion: nothing in the record")
+            << 102
+            << QByteArray("\x01\x00"
+                          "ABC")
+            << before;
+    }
+
+    void followsWrite()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, record);
+        Tarn_Inputs in;
+        in.ResolveDelays("1E0A053C01020301000F");
+        in.ResolveAdminData("0001E240" + EncodePackedDate(At(2024, 3, 14)) +
+                            EncodePackedDate(At(2024, 5, 2)) + EncodePackedDate(At(2026, 5, 4)) +
+                            EncodePackedDate(At(2025, 5, 6)));
+        for (int16_t zone = 0; zone < 3; ++zone)
+            in.SetProfileID(zone, static_cast<int16_t>(7 + zone));
+        in.CPUDateTime = kNow;
+        SetupFollow::Written(in, {code, data.toStdString()});
+        const auto date = [](const TarnDateTime& d) {
+            return QString::asprintf("%04d-%02d-%02d", d.Year(), d.Month(), d.Day());
+        };
+        const QString got =
+            QString::asprintf("%g %g %g %g|%d %d %d|%d %d %d|%d %d %d|", in.DetectorAlarmDelay,
+                              in.DetectorResetDelay, in.ManualAlarmDelay, in.ManualStopDelay,
+                              in.Messages(0), in.Messages(1), in.Messages(2), in.OutPuts(0),
+                              in.OutPuts(1), in.OutPuts(2), in.ProfileID(0), in.ProfileID(1),
+                              in.ProfileID(2)) +
+            QString::fromStdString(in.SerialNumber) + u'|' +
+            QStringList{date(in.Manufactured), date(in.Installed), date(in.LastService),
+                        date(in.LastService2)}
+                .join(u' ') +
+            u'|' + date(in.CPUDateTime) +
+            QString::asprintf(" %02d:%02d:%02d", in.CPUDateTime.Hour(), in.CPUDateTime.Minute(),
+                              in.CPUDateTime.Second());
+        QCOMPARE(got, record);
     }
 
     void profileChoices()

@@ -427,6 +427,26 @@ private slots:
         QCOMPARE(window()->picSts->lblTempC_sts->text(), u"20 \u00B0C"_s);
         QCOMPARE(window()->picSts->lblDetectorADelay_sts->text(), u"10 s"_s);
         QCOMPARE(window()->lblAppStatus[1]->text(), u" "_s);
+        // The old value is greyed and named, the others are not.
+        QVERIFY(!window()->picSts->lblTarnDateTime_sts->isEnabled());
+        QVERIFY(window()->picSts->lblTempC_sts->isEnabled());
+        QVERIFY2(
+            window()->picSts->lblReadAt_sts->text().startsWith(u"Not read now: clock (read at "_s),
+            qPrintable(window()->picSts->lblReadAt_sts->text()));
+    }
+
+    /// A value the controller never gave is shown and saved as not read, never as a zero.
+    void valueNeverRead()
+    {
+        QVERIFY(startProgram({u"--nak"_s, u"50"_s}));
+        QCOMPARE(window()->picSts->lblTarnDateTime_sts->text(), u"###"_s);
+        QCOMPARE(window()->picSts->lblReadAt_sts->text(), u"Not read now: clock (never read)"_s);
+        qputenv("TARN_EDITOR", "/bin/true");
+        boxes().expect(Kind::QuestionOkCancel,
+                       u"Not read in the last status read: clock (never read)."_s, true);
+        window()->picSts->cmdPrint_sts->click();
+        QVERIFY2(reportLines().contains(u"Tarn Date/Time: ###"_s),
+                 qPrintable(reportLines().join(u'\n')));
     }
 
     /// Once a window of the menu closes on the status page, the status is read at once (the

@@ -7,6 +7,7 @@
 #include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
+#include "protocol/CommandCodes.h"
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
 
@@ -58,9 +59,10 @@ private slots:
             << QStringList{u"all"_s, u"all"_s} << QList<int>{0, 1, 2, 3, 4} << 0;
         QTest::newRow("new, one more stored, all")
             << QStringList{u"new"_s, u"add"_s, u"all"_s} << QList<int>{0, 1, 2, 3, 4, 9} << 0;
-        // Every third reply damaged: two events are lost, each listed and stored as a gap.
+        // Every third reply damaged from the reading's first: two events are lost, each listed
+        // and stored as a gap.
         QTest::newRow("damaged replies are gaps")
-            << QStringList{u"corrupt"_s, u"new"_s} << QList<int>{1, 2, 4} << 2;
+            << QStringList{u"corrupt"_s, u"new"_s} << QList<int>{0, 2, 3} << 2;
     }
 
     void eventsLandOnce()
@@ -75,7 +77,14 @@ private slots:
             if (step == u"add")
                 QVERIFY(sim().command(u"event "_s + EventHex(9, 1, 20)));
             else if (step == u"corrupt")
-                QVERIFY(sim().command(u"faults 0 3 0"_s));
+                // Once the controller is identified: the simulator counts the replies it sent.
+                connect(window()->tarn, &Tarn_Comm::DataRecieved, this,
+                        [this, posted = std::make_shared<bool>(false)](int command) {
+                            if (command == TarnCommand::ReadAdminData && !*posted) {
+                                *posted = true;
+                                sim().post(u"faults 0 3 0"_s);
+                            }
+                        });
             else
                 (step == u"new" ? page->cmdGetLogEvents : page->cmdGetAllLogEvents)->click();
         }
@@ -118,7 +127,8 @@ private slots:
         QTest::newRow("controller restarted on the same device, events read at once") << true;
     }
 
-    /// Another controller on the cable starts a history of its own; the first one's stays.
+    /// Another controller on the cable starts a history of its own, and a list of its own;
+    /// the first one's stays, and its unsaved list can be saved under its own name first.
     void controllerSwap()
     {
         QFETCH(bool, restart);
@@ -140,8 +150,20 @@ private slots:
             window()->IdentifyController();
             QCOMPARE(serial(), u"999"_s);
         }
+        const QString saved = m_program->home.filePath(u"first.csv"_s);
+        boxes().expectChoice(u"Another Tarn is connected now: serial 999, V2.07. The 2 events "
+                             "listed are those of serial 123456 and have not been saved."_s,
+                             restart ? 1 : 0);
+        if (!restart)
+            boxes().expectSaveFile(saved);
         window()->picLog->cmdGetLogEvents->click();
         QCOMPARE(serial(), u"999"_s);
+        if (!restart) {
+            QVERIFY2(boxes().suggested().contains(u"123456"_s), qPrintable(boxes().suggested()));
+            QVERIFY(ReadAll(saved).contains("123456"));
+        }
+        QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 1);
+        QCOMPARE(window()->picLog->lblLogProgress->text(), u"End of log: 1 event"_s);
         QCOMPARE(archive().Events(controller(first)).size(), std::size_t(2));
         const std::vector<ArchivedEvent> second = archive().Events(controller(u"999"_s));
         QCOMPARE(second.size(), std::size_t(1));
@@ -161,11 +183,15 @@ private slots:
         QVERIFY(m_program->startSim({u"--link"_s, device}));
         QVERIFY(m_program->load({device}));
         window()->updTimer->stop();
-        // The controller restarted with two events, refusing the version request: the status
-        // read after the reading cannot tell who it is, and must not take it for the one before.
+        // The line is lost in the reading, and from then the controller refuses the version
+        // request: the status read after the reading cannot tell who it is, and must not take
+        // it for the one before.
         QVERIFY(m_program->startSim(
-            {u"--link"_s, device, u"--nak"_s, u"64"_s},
-            {u"event "_s + EventHex(3, 1, 20), u"event "_s + EventHex(4, 2, 20)}));
+            {u"--link"_s, device},
+            {u"event "_s + EventHex(3, 1, 20), u"event "_s + EventHex(4, 2, 20), u"mute 1 48"_s}));
+        connect(
+            window()->tarn, &Tarn_Comm::ErrorMessage, this, [this] { sim().post(u"ack 64 NAK"_s); },
+            Qt::SingleShotConnection);
         setTab(kEventLogTab);
         window()->picLog->cmdGetLogEvents->click();
         QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 2);

@@ -383,6 +383,29 @@ private slots:
         QCOMPARE(host.pumpStops, 0);
     }
 
+    /// A hold pressed while another request waits goes on once that request has ended, and the
+    /// status line never tells of a test that is not under way.
+    void pressDuringARequest()
+    {
+        QVERIFY(startOnTestPage());
+        QVERIFY(sim().command(u"delay 300"_s));
+        QStringList inRead;
+        QTimer::singleShot(150, page(), [this, &inRead] {
+            QTest::mousePress(page()->cmdPump_test, Qt::LeftButton);
+            QTimer::singleShot(TestPage::kSwitchPause.count() + 200, page(),
+                               [this, &inRead] { inRead << status() << words(); });
+        });
+        window()->IdentifyController();
+        QCOMPARE(inRead.size(), 1);
+        QVERIFY2(!inRead[0].contains(u"Testing"_s), qPrintable(inRead[0]));
+        QTRY_COMPARE(words(), QStringList{u"0100"_s});
+        QCOMPARE(status(), u" Testing Pump..."_s);
+        QCOMPARE(sim().journal().mid(m_mark).first(SimProcess::kStatusRead.size()),
+                 SimProcess::kStatusRead);
+        QTest::mouseRelease(page()->cmdPump_test, Qt::LeftButton);
+        QTRY_COMPARE(words(), (QStringList{u"0100"_s, u"0000"_s}));
+    }
+
     /// Unticked while its test-mode request waits, the scan stays off once the request returns.
     void scanUntickedWhileWaiting()
     {

@@ -6,6 +6,7 @@
 #include "controller/ReportFiles.h"
 #include "data/EventLog.h"
 #include "eventloop/EventWait.h"
+#include "eventloop/WaitDepth.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
@@ -202,12 +203,94 @@ void EventLogPage::handleGetLogEvents()
     }
     if (!m_host.LinkReady())
         return;
+    // Its questions open only once the request under way has ended.
+    if (!WaitDepth::Idle()) {
+        WaitDepth::WhenIdle(this, [this] {
+            if (cmdGetLogEvents->text() != Text(kCaptionAbort))
+                handleGetLogEvents();
+        });
+        return;
+    }
+    BeginReading(false);
+}
+
+void EventLogPage::BeginReading(bool all)
+{
+    // From here a click on the button aborts, also while the controller is identified.
+    const QString caption = cmdGetLogEvents->text();
+    m_host.abortLogReading() = false;
+    cmdGetLogEvents->setText(Text(kCaptionAbort));
+    cmdGetAllLogEvents->setEnabled(false);
+    const auto giveUp = [this, &caption] {
+        cmdGetLogEvents->setText(caption);
+        cmdGetAllLogEvents->setEnabled(m_getAllWanted);
+    };
+    if (!KnowController() || m_host.abortLogReading()) {
+        giveUp();
+        return;
+    }
+    if (all) {
+        handleClearLogList();
+        m_host.logEventNo() = 1;
+        if (!EventLogReader::Rewind(*m_host.link())) {
+            giveUp();
+            return;
+        }
+    }
     // New events go below the rows listed, on every firmware: before 2.07 the controller
     // cannot send the listed ones again. "Empty list" clears.
-    m_host.abortLogReading() = false;
     m_host.ShowStatus(QStringLiteral("Reading log events..."));
-    cmdGetLogEvents->setText(Text(kCaptionAbort));
     ReadLogEvents();
+}
+
+bool EventLogPage::KnowController()
+{
+    Tarn_Comm* link = m_host.link();
+    if (!link)
+        return false;
+    IdentityReading reading;
+    if (!ControllerIdentity::Read(*link, reading)) {
+        m_host.ShowStatus(reading.errText);
+        return false;
+    }
+    if (!reading.catalogueError.isEmpty())
+        m_host.messageBoxes().plain(reading.catalogueError);
+    const int rows = lvLog->topLevelItemCount();
+    bool other = rows > 0 && m_listIdentity.Known() && reading.now != m_listIdentity;
+    if (rows > 0 && !other && reading.wasStale && !reading.now.Proven()) {
+        // Without a serial number only the technician can tell after the line was lost.
+        const int answer = m_host.messageBoxes().choose(
+            QStringLiteral("Is this the Tarn whose events are listed?"),
+            QStringLiteral("Tarn %1 has no serial number, and the line was lost since the list "
+                           "was read: whether the same Tarn answers cannot be told.")
+                .arg(reading.now.ShortText()),
+            {QStringLiteral("The same Tarn"), QStringLiteral("Another Tarn")});
+        if (answer < 0)
+            return false;
+        other = answer == 1;
+    }
+    if (other) {
+        // One list, one controller: the events of another go into a list of their own.
+        if (m_unsaved) {
+            const int answer = m_host.messageBoxes().choose(
+                QStringLiteral("Another Tarn is connected now: %1. The %2 events listed are "
+                               "those of %3 and have not been saved.")
+                    .arg(reading.now.Text())
+                    .arg(rows)
+                    .arg(m_listIdentity.ShortText()),
+                QStringLiteral("The events of the Tarn connected now go into a new list."),
+                {QStringLiteral("Save as..."), QStringLiteral("Discard them")});
+            if (answer < 0 || (answer == 0 && !handleSaveLogAs()))
+                return false;
+        }
+        handleClearLogList();
+        m_host.logEventNo() = 1;
+    }
+    m_listIdentity = reading.now;
+    m_listController = Tarn_Inputs();
+    m_listController.CPUVersion = link->Inputs.CPUVersion;
+    m_listController.SerialNumber = link->Inputs.SerialNumber;
+    return true;
 }
 
 void EventLogPage::ReadLogEvents()
@@ -367,16 +450,19 @@ void EventLogPage::PlaceSortIndicators()
 
 void EventLogPage::handleGetAllLogEvents()
 {
-    handleClearLogList();
-    m_host.logEventNo() = 1;
-    if (!m_host.link() || !EventLogReader::Rewind(*m_host.link()))
+    if (!m_host.LinkReady())
         return;
-    handleGetLogEvents();
+    if (!WaitDepth::Idle()) {
+        WaitDepth::WhenIdle(this, [this] { handleGetAllLogEvents(); });
+        return;
+    }
+    BeginReading(true);
 }
 
 void EventLogPage::handleClearLogList()
 {
     lvLog->clear();
+    m_listIdentity = ControllerIdentity();
     m_unsaved = false;
     m_lostEvents = 0;
     m_endReached = false;
@@ -435,11 +521,12 @@ void EventLogPage::handleSaveLog()
                                        QStringLiteral("\nThe event log is saved as %1.").arg(path));
 }
 
-void EventLogPage::handleSaveLogAs()
+bool EventLogPage::handleSaveLogAs()
 {
     if (!m_host.link())
-        return;
-    const Tarn_Inputs& inputs = m_host.link()->Inputs;
+        return false;
+    // The list's controller names the file, whichever answers now.
+    const Tarn_Inputs& inputs = m_listIdentity.Known() ? m_listController : m_host.link()->Inputs;
     const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
     const QString suggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -448,23 +535,25 @@ void EventLogPage::handleSaveLogAs()
     const QString path = m_host.messageBoxes().saveFileName(
         suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
-        return;
+        return false;
     const QByteArray text = ReportFiles::EventsCsv(Report(), ReportFiles::Identity(inputs), readAt);
     std::string errText;
     if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText)) {
         m_host.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.")
                                            .arg(QDir::toNativeSeparators(path)),
                                        QString::fromStdString(errText));
-        return;
+        return false;
     }
     m_unsaved = false;
+    return true;
 }
 
 void EventLogPage::handlePrintLog()
 {
     if (!m_host.link())
         return;
-    const QString identity = ReportFiles::Identity(m_host.link()->Inputs);
+    const QString identity =
+        ReportFiles::Identity(m_listIdentity.Known() ? m_listController : m_host.link()->Inputs);
     const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
     // The tab-separated lines of tarn.logg, under the controller's identity.
     const std::string report = Report().Text();

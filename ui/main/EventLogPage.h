@@ -1,7 +1,9 @@
 #pragma once
 
+#include "controller/ControllerIdentity.h"
 #include "controller/EventLogReader.h"
 #include "data/EventLogReport.h"
+#include "data/Tarn_Inputs.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -15,7 +17,6 @@ class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class Tarn_Inputs;
 
 /// The event-log page (picLog): reads the controller's stored events into a sortable list
 /// and writes the list as the report tarn.logg. The reading state is the caption of
@@ -65,7 +66,8 @@ public:
     int rowCount() const;
     bool isUnsaved() const { return m_unsaved; }
     void handleSaveLog();
-    void handleSaveLogAs();
+    /// True when the list was saved.
+    bool handleSaveLogAs();
     void handlePrintLog();
     void handleColumnClick(int column);
 
@@ -74,6 +76,13 @@ protected:
 
 private:
     void ReadLogEvents();
+    /// Asks who answers before a reading. When another controller answers than the one whose
+    /// events are listed, the list starts afresh (after the choice to save it, when it was not
+    /// saved). False when the reading must not start.
+    bool KnowController();
+    /// Identifies the controller, then reads new events, or all of them after emptying the
+    /// list and rewinding the log.
+    void BeginReading(bool all);
     void AddLogRow(const Tarn_Inputs& event);
     /// A row in place of an event lost to a damaged reply.
     void AddLostRow();
@@ -99,4 +108,8 @@ private:
     int m_lostEvents = 0;
     bool m_endReached = false;
     EventLogReader m_reader;
+    /// The controller whose events are listed: its identity, and its version and serial number
+    /// as a record for the reports' names and heads.
+    ControllerIdentity m_listIdentity;
+    Tarn_Inputs m_listController;
 };

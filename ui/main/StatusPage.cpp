@@ -31,6 +31,8 @@ const char* const kProfileType[StatusPage::kZones] = {
 
 /// The label's value formatted in the C locale, for a report that cannot write the shown one.
 constexpr const char* kLatin1Fallback = "latin1Fallback";
+/// Set on a value the last status read gave.
+constexpr const char* kFreshProperty = "readNow";
 
 std::string Caption(const QLabel* label)
 {
@@ -194,6 +196,7 @@ bool StatusPage::IsOutputOn(int k) const
 
 void StatusPage::Fill(const Tarn_Inputs& inputs)
 {
+    using Part = Tarn_Inputs::Part;
     const QString degree = QString(QChar(0xB0));
     const auto dateTime = [](const TarnDateTime& value) {
         return [value](const QLocale& locale) {
@@ -205,52 +208,96 @@ void StatusPage::Fill(const Tarn_Inputs& inputs)
             return DisplayFormat::Number(value, locale) + unit;
         };
     };
+    // A part the controller never gave shows "###"; one it gave in an earlier read only, its
+    // value greyed with the time it was read.
+    const auto show = [this, &inputs](Part part, QLabel* label, auto format) {
+        if (!inputs.Given(part)) {
+            label->setText(QString::fromLatin1(kNotRead));
+            label->setProperty(kLatin1Fallback, QString::fromLatin1(kNotRead));
+        } else {
+            ShowValue(label, format);
+        }
+        MarkFresh(label, inputs, part);
+    };
     lblSoftwareVersion_sts->setText(DisplayFormat::Version(inputs.CPUVersion));
-    ShowValue(lblTarnDateTime_sts, dateTime(inputs.CPUDateTime));
-    ShowValue(lblTempC_sts, number(inputs.TemperatureCelsius, u' ' + degree + u'C'));
-    ShowValue(lblTempF_sts, number(inputs.TemperatureFarenheit, u' ' + degree + u'F'));
-    ShowValue(lblDetectorADelay_sts, number(inputs.DetectorAlarmDelay, QStringLiteral(" s")));
-    ShowValue(lblManualADelay_sts, number(inputs.ManualAlarmDelay, QStringLiteral(" s")));
-    ShowValue(lblManualSDelay_sts, number(inputs.ManualStopDelay, QStringLiteral(" s")));
+    show(Part::Clock, lblTarnDateTime_sts, dateTime(inputs.CPUDateTime));
+    show(Part::Inputs, lblTempC_sts, number(inputs.TemperatureCelsius, u' ' + degree + u'C'));
+    show(Part::Inputs, lblTempF_sts, number(inputs.TemperatureFarenheit, u' ' + degree + u'F'));
+    show(Part::Delays, lblDetectorADelay_sts,
+         number(inputs.DetectorAlarmDelay, QStringLiteral(" s")));
+    show(Part::Delays, lblManualADelay_sts, number(inputs.ManualAlarmDelay, QStringLiteral(" s")));
+    show(Part::Delays, lblManualSDelay_sts, number(inputs.ManualStopDelay, QStringLiteral(" s")));
+    // The zones' outputs come with the delays.
     for (int z = 0; z < kZones; ++z) {
-        const uint8_t bits = inputs.OutPuts(static_cast<int16_t>(z));
-        for (int j = 0; j < kOutputsPerZone; ++j)
-            setOutput(shpOutput_sts[kOutputsPerZone * z + j], (bits & (1u << j)) != 0);
+        const uint8_t bits =
+            inputs.Given(Part::Delays) ? inputs.OutPuts(static_cast<int16_t>(z)) : 0;
+        for (int j = 0; j < kOutputsPerZone; ++j) {
+            QLabel* lamp = shpOutput_sts[kOutputsPerZone * z + j];
+            setOutput(lamp, (bits & (1u << j)) != 0);
+            MarkFresh(lamp, inputs, Part::Delays);
+        }
     }
-    for (int z = 0; z < kZones; ++z)
-        lblProfileName_sts[z]->setText(
-            DisplayFormat::Text(inputs.ProfileName(static_cast<int16_t>(z))));
+    for (int z = 0; z < kZones; ++z) {
+        const QString name = DisplayFormat::Text(inputs.ProfileName(static_cast<int16_t>(z)));
+        show(static_cast<Part>(static_cast<int>(Part::Zone1) + z), lblProfileName_sts[z],
+             [name](const QLocale&) { return name; });
+    }
     if (inputs.CPUVersion >= kAdminDataVersion) {
         fraInformation_sts->setTitle(QStringLiteral("Information"));
-        lblSerialNo_sts->setText(DisplayFormat::Text(inputs.SerialNumber));
-        ShowValue(lblInstalled_sts, dateTime(inputs.Installed));
-        ShowValue(lblManufactured_sts, dateTime(inputs.Manufactured));
+        const QString serial = DisplayFormat::Text(inputs.SerialNumber);
+        show(Part::Admin, lblSerialNo_sts, [serial](const QLocale&) { return serial; });
+        show(Part::Admin, lblInstalled_sts, dateTime(inputs.Installed));
+        show(Part::Admin, lblManufactured_sts, dateTime(inputs.Manufactured));
         const TarnDateTime last = inputs.LastService;
         const TarnDateTime last2 = inputs.LastService2;
-        ShowValue(lblLastService_sts, [last, last2](const QLocale& locale) {
+        show(Part::Admin, lblLastService_sts, [last, last2](const QLocale& locale) {
             return DisplayFormat::GeneralDateTime(last, locale) + QStringLiteral(", ") +
                    DisplayFormat::GeneralDateTime(last2, locale);
         });
+        ApplyFreshness();
         return;
     }
     // Firmware before 2.07 reports none of it: nothing of a controller read before stays.
     fraInformation_sts->setTitle(QStringLiteral("Information (CPU versions 2.07 or higher)"));
     for (QLabel* label :
-         {lblSerialNo_sts, lblManufactured_sts, lblInstalled_sts, lblLastService_sts})
+         {lblSerialNo_sts, lblManufactured_sts, lblInstalled_sts, lblLastService_sts}) {
         ShowValue(label, [](const QLocale&) { return QString::fromLatin1(kNotRead); });
+        label->setProperty(kFreshProperty, true);
+        label->setToolTip(QString());
+    }
+    ApplyFreshness();
 }
 
-void StatusPage::ShowReadAt(const QDateTime& readAt, bool stale)
+void StatusPage::MarkFresh(QWidget* widget, const Tarn_Inputs& inputs, Tarn_Inputs::Part part)
+{
+    const bool fresh = inputs.GivenNow(part);
+    widget->setProperty(kFreshProperty, fresh);
+    const Tarn_Inputs::PartRead& read = inputs.Read(part);
+    widget->setToolTip(fresh || read.read == 0 ? QString()
+                                               : QStringLiteral("Not read now: read at %1")
+                                                     .arg(DisplayFormat::GeneralDateTime(read.at)));
+}
+
+void StatusPage::ApplyFreshness()
+{
+    for (QWidget* value : std::as_const(m_values))
+        value->setEnabled(!m_stale && value->property(kFreshProperty).toBool());
+    for (QLabel* indicator : shpOutput_sts)
+        indicator->setEnabled(!m_stale && indicator->property(kFreshProperty).toBool());
+}
+
+void StatusPage::ShowReadAt(const QDateTime& readAt, bool stale, const QString& notReadNow)
 {
     m_readAt = readAt;
     m_stale = stale && readAt.isValid();
-    for (QWidget* value : std::as_const(m_values))
-        value->setEnabled(!m_stale);
-    for (QLabel* indicator : shpOutput_sts)
-        indicator->setEnabled(!m_stale);
-    lblReadAt_sts->setText(m_stale ? QStringLiteral("Read at ") +
-                                         readAt.time().toString(QStringLiteral("HH:mm:ss"))
-                                   : QString());
+    ApplyFreshness();
+    if (m_stale)
+        lblReadAt_sts->setText(QStringLiteral("Read at ") +
+                               readAt.time().toString(QStringLiteral("HH:mm:ss")));
+    else if (!notReadNow.isEmpty())
+        lblReadAt_sts->setText(QStringLiteral("Not read now: ") + notReadNow);
+    else
+        lblReadAt_sts->setText(QString());
 }
 
 StatusReport StatusPage::Report() const

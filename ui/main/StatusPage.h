@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/StatusReport.h"
+#include "data/Tarn_Inputs.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -12,7 +13,6 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class Tarn_Inputs;
 
 /// The status page (picSts): what the last status read found, and the button that saves it
 /// as the status report.
@@ -38,8 +38,9 @@ public:
     /// True when indicator k shows an output that is on.
     bool IsOutputOn(int k) const;
     /// The values shown were read at `readAt`; stale ones (the last read failed) are greyed
-    /// and lblReadAt_sts says when they were read.
-    void ShowReadAt(const QDateTime& readAt, bool stale);
+    /// and lblReadAt_sts says when they were read. `notReadNow` names the values the last read
+    /// did not give (greyed each, with the time it was read in its tooltip).
+    void ShowReadAt(const QDateTime& readAt, bool stale, const QString& notReadNow = {});
     bool isStale() const { return m_stale; }
     QDateTime readAt() const { return m_readAt; }
 
@@ -68,6 +69,11 @@ private:
     QLabel* makeValueLabel(const QString& name);
     QGroupBox* makeZoneFrame(int zone);
     static void setOutput(QLabel* indicator, bool on);
+    /// Whether the last status read gave the widget's value; its tooltip says when it was read
+    /// otherwise.
+    static void MarkFresh(QWidget* widget, const Tarn_Inputs& inputs, Tarn_Inputs::Part part);
+    /// Greys every value that is stale or was not read now.
+    void ApplyFreshness();
 
     QList<QWidget*> m_values;
     QDateTime m_readAt;

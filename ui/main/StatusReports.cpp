@@ -3,6 +3,7 @@
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
 #include "controller/ReportFiles.h"
+#include "controller/StatusText.h"
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
@@ -34,6 +35,13 @@ bool StatusReports::ReportText(std::string& text, QDateTime& readAt)
         when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
                                        readAt.date().day(), readAt.time().hour(),
                                        readAt.time().minute(), readAt.time().second());
+    } else if (const QString notReadNow = tarn ? StatusText::NotReadNow(tarn->Inputs) : QString();
+               !notReadNow.isEmpty() &&
+               !boxes.questionOkCancel(
+                   QStringLiteral("Not read in the last status read: %1.").arg(notReadNow),
+                   QStringLiteral("The report gives ### for a value never read, and the value "
+                                  "read before for the others."))) {
+        return false;
     }
     text = m_page.Report().Text(DisplayFormat::Latin1Text(
         DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));

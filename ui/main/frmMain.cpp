@@ -7,6 +7,7 @@
 #include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
 #include "controller/StatusCycle.h"
+#include "controller/StatusText.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
@@ -458,7 +459,9 @@ void frmMain::ReadStatus(bool periodic)
     FillStatusPage();
     if (complete)
         m_recorder->RecordStatus();
-    picSts->ShowReadAt(complete ? QDateTime::currentDateTime() : picSts->readAt(), !complete);
+    // A read that ran to its end is the time of the values shown; those it did not give are
+    // greyed each and named.
+    picSts->ShowReadAt(QDateTime::currentDateTime(), false, StatusText::NotReadNow(tarn->Inputs));
     // The serial number comes with the last reply.
     handleLinkStateChanged();
     const bool versionKnown = tarn->Inputs.CPUVersion > 0;

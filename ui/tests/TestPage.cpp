@@ -296,6 +296,21 @@ void TestPage::DriveHeldOutput()
 {
     if (m_driving)
         return;
+    // Another request holds the line: its wait has to end before anything can be sent, and a
+    // switching started inside it would only be refused.
+    if (!WaitDepth::Idle()) {
+        OutputItem item{};
+        if (m_hold.Next(item) == HeldOutput::Action::SwitchOn)
+            ShowStatus(DeferredHoldText(item));
+        if (!m_driveDeferred) {
+            m_driveDeferred = true;
+            WaitDepth::WhenIdle(this, [this] {
+                m_driveDeferred = false;
+                DriveHeldOutput();
+            });
+        }
+        return;
+    }
     m_driving = true;
     OutputItem item{};
     for (auto action = m_hold.Next(item); action != HeldOutput::Action::None;

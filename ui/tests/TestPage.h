@@ -135,6 +135,8 @@ private:
     QHash<QObject*, OutputItem> m_holdItems;
     HeldOutput m_hold;
     bool m_driving = false;
+    /// DriveHeldOutput waits for the end of a request under way.
+    bool m_driveDeferred = false;
     QTimer* m_runtimeTimer = nullptr;
     QElapsedTimer m_runtimeClock;
     std::chrono::milliseconds m_runtimeDuration{0};
