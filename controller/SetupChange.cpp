@@ -1,6 +1,5 @@
 #include "controller/SetupChange.h"
 
-#include "controller/SetupCommands.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/SetupBlocks.h"
@@ -18,10 +17,8 @@ namespace {
 constexpr int kZones = Tarn_Inputs::kZones;
 constexpr std::size_t kDelaysReplyDigits = 20;
 constexpr std::size_t kAdminFieldDigits = 8;
-constexpr const char* kDelayKeys[] = {"detectorAlarm", "detectorReset", "manualAlarm",
-                                      "manualStop"};
-constexpr const char* kAdminKeys[] = {"serialNumber", "manufactured", "installed", "lastService",
-                                      "serviceBefore"};
+constexpr auto& kDelayKeys = SetupChange::kDelayKeys;
+constexpr auto& kAdminKeys = SetupChange::kAdminKeys;
 
 /// A hex field of a block we sent; 0 when it is not one.
 unsigned long Hex(std::string_view text)
@@ -33,7 +30,7 @@ unsigned long Hex(std::string_view text)
 
 QString Key(const char* prefix, int zone)
 {
-    return QStringLiteral("zone%1%2").arg(zone + 1).arg(QLatin1String(prefix));
+    return SetupChange::ZoneKey(prefix, zone);
 }
 
 QString DateText(const TarnDateTime& date)
@@ -91,11 +88,6 @@ QString Summary(const QString& title, const QJsonObject& before, const QJsonObje
 QString Json(const QJsonObject& object)
 {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-QJsonObject Object(const QString& json)
-{
-    return QJsonDocument::fromJson(json.toUtf8()).object();
 }
 
 } // namespace
@@ -190,106 +182,12 @@ bool SetupChange::Describe(int command, const std::string& data, const Tarn_Inpu
     return true;
 }
 
-const char* SetupChange::Question(const ArchivedChange& change)
+QString SetupChange::ZoneKey(const char* field, int zone)
 {
-    switch (change.command) {
-    case TarnCommand::SetDelays:
-        return "Send new delay values to Tarn?";
-    case TarnCommand::SetZoneProfile:
-        return "Send new Zone settings to Tarn?";
-    case TarnCommand::SetAdminData: {
-        const QJsonObject fields = Object(change.beforeJson);
-        if (fields.contains(QLatin1String(kAdminKeys[0])))
-            return "Send new serial number to Tarn?";
-        if (fields.contains(QLatin1String(kAdminKeys[1])))
-            return "Send new Manufactoring date to Tarn?";
-        if (fields.contains(QLatin1String(kAdminKeys[2])))
-            return "Send new Installation date to Tarn?";
-        return "Send new Service date to Tarn?";
-    }
-    default:
-        return "";
-    }
+    return QStringLiteral("zone%1%2").arg(zone + 1).arg(QLatin1String(field));
 }
 
-bool SetupChange::CanUndo(const ArchivedChange& change)
+QJsonObject SetupChange::Fields(const QString& json)
 {
-    return change.command == TarnCommand::SetDelays ||
-           change.command == TarnCommand::SetZoneProfile ||
-           change.command == TarnCommand::SetAdminData;
-}
-
-bool SetupChange::Undo(Tarn_Comm& link, const ArchivedChange& change, std::string& errText)
-{
-    if (!CanUndo(change)) {
-        errText = "This change cannot be undone.";
-        return false;
-    }
-    const QJsonObject old = Object(change.beforeJson);
-    const QJsonObject now = Object(change.afterJson);
-    std::vector<SetupBlocks::Command> commands;
-    if (change.command == TarnCommand::SetAdminData) {
-        SetupBlocks::Admin admin;
-        for (int i = 0; i < 5; ++i) {
-            const QString key = QLatin1String(kAdminKeys[i]);
-            if (!old.contains(key) || old.value(key) == now.value(key))
-                continue;
-            const QString value = old.value(key).toString();
-            if (i == 0) {
-                admin.serialNumber = value.toUInt();
-            } else {
-                const QStringList parts = value.split(u'-');
-                if (parts.size() == 3)
-                    admin.dates[i - 1] = TarnDateTime::FromParts(parts[0].toInt(), parts[1].toInt(),
-                                                                 parts[2].toInt());
-            }
-        }
-        std::string block;
-        if (!SetupBlocks::AdminBlock(admin, block)) {
-            errText = "The old administrative values cannot be sent to Tarn (no value before the "
-                      "change).";
-            return false;
-        }
-        commands.push_back({TarnCommand::SetAdminData, block});
-    } else {
-        // The fields this change left alone are those the controller has now.
-        if (!SetupCommands::ReadDelays(link, errText))
-            return false;
-        SetupBlocks::Delays delays = SetupBlocks::DelaysOf(link.Inputs, link.DetectorVoltageSwitch);
-        std::array<std::optional<int32_t>, kZones> profiles;
-        if (change.command == TarnCommand::SetDelays) {
-            const auto take = [&](const QString& key, auto& field) {
-                if (old.contains(key) && old.value(key) != now.value(key))
-                    field = static_cast<std::remove_reference_t<decltype(field)>>(
-                        old.value(key).toDouble());
-            };
-            take(QLatin1String(kDelayKeys[0]), delays.detectorAlarm);
-            take(QLatin1String(kDelayKeys[1]), delays.detectorReset);
-            take(QLatin1String(kDelayKeys[2]), delays.manualAlarm);
-            take(QLatin1String(kDelayKeys[3]), delays.manualStop);
-            for (int zone = 0; zone < kZones; ++zone) {
-                take(Key("Message", zone), delays.messages[zone]);
-                take(Key("Outputs", zone), delays.outputs[zone]);
-            }
-            take(QStringLiteral("voltageSwitch"), delays.voltageSwitch);
-            commands.push_back({TarnCommand::SetDelays, SetupBlocks::DelaysBlock(delays)});
-        } else {
-            const int zone = old.value(QStringLiteral("zone")).toInt() - 1;
-            if (zone < 0 || zone >= kZones) {
-                errText = "The change names no zone.";
-                return false;
-            }
-            profiles[zone] = old.value(QStringLiteral("profileId")).toInt();
-            if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands,
-                                                   errText))
-                return false;
-        }
-    }
-    for (const SetupBlocks::Command& command : commands) {
-        if (!link.Send(command.code, command.data)) {
-            errText = link.lastError().toStdString();
-            return false;
-        }
-    }
-    return true;
+    return QJsonDocument::fromJson(json.toUtf8()).object();
 }

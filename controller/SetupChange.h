@@ -2,28 +2,30 @@
 
 #include "history/HistoryArchive.h"
 
+#include <QJsonObject>
+
 #include <cstdint>
 #include <string>
 
 class Tarn_Inputs;
-class Tarn_Comm;
 
 /// A setup write the controller acknowledged, told as the fields it sets before and after
-/// (JSON objects with the same keys), and sent back the other way for an undo.
+/// (JSON objects with the same keys). SetupUndo sends it back the other way.
 class SetupChange
 {
 public:
+    /// The field names of the delays block and of the administrative block in a change.
+    static constexpr const char* kDelayKeys[] = {"detectorAlarm", "detectorReset", "manualAlarm",
+                                                 "manualStop"};
+    static constexpr const char* kAdminKeys[] = {"serialNumber", "manufactured", "installed",
+                                                 "lastService", "serviceBefore"};
+    /// The field name of a zone's `field` ("Message", "Outputs"): "zone1Message".
+    static QString ZoneKey(const char* field, int zone);
+    /// A change's before or after fields.
+    static QJsonObject Fields(const QString& json);
+
     /// The record of an acknowledged command: false for a command that writes no setup.
     /// `before` is the status record as it stood when the write was sent.
     static bool Describe(int command, const std::string& data, const Tarn_Inputs& before,
                          int16_t voltageSwitch, ArchivedChange& change);
-    /// The setup window's question before a write of the fields this change set.
-    static const char* Question(const ArchivedChange& change);
-    /// True when Undo can send this change's old values back.
-    static bool CanUndo(const ArchivedChange& change);
-    /// Sends the old values of the fields this change set, with the setup window's commands:
-    /// the fields it did not change are read from the controller right before
-    /// (SetupCommands::ReadDelays), never taken from the archive. `errText` says why when it
-    /// fails; nothing is sent when the read fails.
-    static bool Undo(Tarn_Comm& link, const ArchivedChange& change, std::string& errText);
 };

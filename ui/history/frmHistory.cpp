@@ -1,7 +1,7 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
-#include "controller/SetupChange.h"
+#include "controller/SetupUndo.h"
 #include "history/HistoryEventModel.h"
 #include "ui/main/MessageBoxes.h"
 
@@ -319,7 +319,7 @@ void frmHistory::handleChangeChosen()
     const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
     cmdUndo->setEnabled(
         !items.isEmpty() &&
-        SetupChange::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
+        SetupUndo::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
 }
 
 void frmHistory::handleUndo()

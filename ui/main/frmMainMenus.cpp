@@ -1,7 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "history/HistoryArchive.h"
-#include "controller/SetupChange.h"
+#include "controller/SetupUndo.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
@@ -162,7 +162,7 @@ void frmMain::UndoChange(const ArchivedChange& change)
     if (!LinkReady())
         return;
     if (!m_boxes.questionOkCancel(
-            QString::fromLatin1(SetupChange::Question(change)),
+            QString::fromLatin1(SetupUndo::Question(change)),
             QStringLiteral("Undo of \"%1\", written %2: the values before "
                            "it are sent again.")
                 .arg(change.summary,
@@ -172,7 +172,7 @@ void frmMain::UndoChange(const ArchivedChange& change)
     picTest->StopTests();
     StopAutoUpdate();
     std::string errText;
-    const bool ok = SetupChange::Undo(*tarn, change, errText);
+    const bool ok = SetupUndo::Undo(*tarn, change, errText);
     if (ok)
         m_boxes.info(QStringLiteral("Tarn was updated succesfully!"));
     else
