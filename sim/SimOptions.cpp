@@ -134,7 +134,7 @@ Commands on standard input, one a line, each answered with OK or ERR <reason>:
   clear-events         delete all stored events
   ack CODE TEXT        reply TEXT instead of ACK to command CODE
   ack CODE             reply ACK again
-  mute N               do not answer the next N requests
+  mute N [CODE]        do not answer the next N requests (of command CODE)
   faults D C N         from now on as --drop-every D --corrupt-every C
                        --noise-every N (0: that fault no more)
   delay MS             delay before each reply

@@ -280,7 +280,7 @@ void SimulatorLoop::handleFrame(const std::string& frame, Clock::time_point rece
     }
     m_journal.frame(secondsSinceStart(), checked.command, checked.data);
     ++m_requests;
-    if (m_mute > 0) {
+    if (m_mute > 0 && (m_muteCommand < 0 || m_muteCommand == checked.command)) {
         --m_mute;
         return;
     }
@@ -377,11 +377,15 @@ bool SimulatorLoop::runControl(std::string_view line, std::string& error)
         return true;
     }
     if (word == "mute") {
-        if (!ParseInt(rest, 0, std::numeric_limits<int>::max(), number)) {
-            error = "usage: mute N";
+        const std::string_view count = NextWord(rest);
+        long long command = -1;
+        if (!ParseInt(count, 0, std::numeric_limits<int>::max(), number) ||
+            (!rest.empty() && !ParseInt(rest, 0, 255, command))) {
+            error = "usage: mute N [CODE]";
             return false;
         }
         m_mute = number;
+        m_muteCommand = static_cast<int>(command);
         return true;
     }
     if (word == "faults") {

@@ -75,6 +75,8 @@ private:
     std::deque<PendingWrite> m_pending;
     int m_replyDelayMs = 0;
     long long m_mute = 0;
+    /// The command whose requests m_mute counts; -1 for every command.
+    int m_muteCommand = -1;
     long long m_requests = 0;
     long long m_replies = 0;
     std::string m_controlBuffer;
