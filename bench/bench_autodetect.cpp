@@ -6,9 +6,9 @@
 //   (tarn-sim from TARN_SIM, else the one this program was built with; runs offscreen when
 //   QT_QPA_PLATFORM is not set)
 
-#include "BenchArguments.h"
 #include "BenchLink.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 
 #include "link/Tarn_Comm.h"
 #include "ui/comsetup/frmComSetup.h"
@@ -19,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -109,21 +108,21 @@ void Search(Tarn_Comm& tarn, const char* title)
 
 int main(int argc, char* argv[])
 {
-    BenchSim::OffscreenUnlessSet();
-    BenchArguments arguments("usage: bench_autodetect [--quick]   (--quick: only the first search)",
-                             {}, {"--quick"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(
+        BenchArguments("usage: bench_autodetect [--quick]   (--quick: only the first search)", {},
+                       {"--quick"}),
+        true);
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QApplication app(argc, argv);
-    const bool quick = arguments.flag("--quick");
+    const bool quick = bench.arguments().flag("--quick");
 
-    QTemporaryDir dir;
-    const QString linkPath = dir.filePath(QStringLiteral("tty"));
+    const QString linkPath = bench.link();
     QProcess sim;
-    if (!BenchSim::StartOnLink(sim, linkPath, true))
+    if (!bench.StartSim(sim, true))
         return 1;
 
-    const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
+    const QString iniPath = bench.path(QStringLiteral("Tarn.INI"));
     BenchLink link(iniPath, QStringLiteral("9600,n,8,1"));
     Tarn_Comm& tarn = link.tarn;
 

@@ -5,8 +5,8 @@
 //
 //   bench_eventlog [EVENTS]   (tarn-sim from TARN_SIM, else the one this program was built with)
 
-#include "BenchArguments.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 #include "PrintedBoxes.h"
 
 #include "history/HistoryArchive.h"
@@ -22,7 +22,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -45,32 +44,26 @@ constexpr std::chrono::milliseconds kSettleTime{300};
 
 int main(int argc, char* argv[])
 {
-    BenchSim::OffscreenUnlessSet();
-    BenchArguments arguments("usage: bench_eventlog [EVENTS]   (default " +
-                                 std::to_string(kDefaultEvents) + ")",
-                             {"EVENTS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(BenchArguments("usage: bench_eventlog [EVENTS]   (default " +
+                                        std::to_string(kDefaultEvents) + ")",
+                                    {"EVENTS"}),
+                     true);
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QApplication app(argc, argv);
-    const int events = arguments.number(0, kDefaultEvents);
+    const int events = bench.arguments().number(0, kDefaultEvents);
 
-    QTemporaryDir home;
-    const QString linkPath = home.filePath(QStringLiteral("tty"));
     QProcess sim;
-    if (!BenchSim::StartOnLink(sim, linkPath, true,
-                               {QStringLiteral("--events"), QString::number(events)}))
+    if (!bench.StartSim(sim, true, {QStringLiteral("--events"), QString::number(events)}))
         return 1;
 
-    if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), linkPath))
+    if (!bench.UseSampleIni())
         return 1;
-    qputenv("TARN_HOME", home.path().toLocal8Bit());
 
     PrintedBoxes boxes;
     frmMain window(boxes);
-    if (!window.Load() || !window.tarn || !window.tarn->isStarted()) {
-        std::fprintf(stderr, "bench_eventlog: the program did not start on the simulator\n");
+    if (!BenchStart::Loaded(window, "bench_eventlog"))
         return 1;
-    }
     if (qEnvironmentVariableIsEmpty("BENCH_HIDDEN"))
         window.show();
     window.tabCtrl->setCurrentIndex(kEventLogTab);

@@ -16,8 +16,8 @@
 // tarn-sim from TARN_SIM, else the one this program was built with. The simulator keeps its
 // log memory in a file, as the controller keeps it through a loss of power.
 
-#include "BenchArguments.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 #include "PrintedBoxes.h"
 
 #include "data/DateCodec.h"
@@ -38,7 +38,6 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -69,16 +68,15 @@ const char* const kOutputsOff = " 100 30303030";
 class Controller
 {
 public:
-    explicit Controller(const QTemporaryDir& home)
-        : link(home.filePath(QStringLiteral("tty"))), store(home.filePath(QStringLiteral("store"))),
-          m_home(home)
+    explicit Controller(const BenchStart& home)
+        : link(home.link()), store(home.path(QStringLiteral("store"))), m_home(home)
     {
     }
     ~Controller() { BenchSim::Stop(m_process); }
 
     bool start(const QStringList& extra = {})
     {
-        m_journal = m_home.filePath(QStringLiteral("journal-%1").arg(++m_starts));
+        m_journal = m_home.path(QStringLiteral("journal-%1").arg(++m_starts));
         return BenchSim::Start(m_process, QStringList{QStringLiteral("--link"), link,
                                                       QStringLiteral("--store"), store,
                                                       QStringLiteral("--journal"), m_journal} +
@@ -119,7 +117,7 @@ public:
     const QString store;
 
 private:
-    const QTemporaryDir& m_home;
+    const BenchStart& m_home;
     QProcess m_process;
     QString m_journal;
     int m_starts = 0;
@@ -239,35 +237,32 @@ void Report(const char* what, bool ok)
 
 int main(int argc, char* argv[])
 {
-    BenchSim::OffscreenUnlessSet();
-    BenchArguments arguments("usage: bench_faults [EVENTS] [RESTARTS] [STATUS-READS]   (defaults " +
-                                 std::to_string(kDefaultEvents) + ", " +
-                                 std::to_string(kDefaultRestarts) + " and " +
-                                 std::to_string(kDefaultStatusReads) + ")",
-                             {"EVENTS", "RESTARTS", "STATUS-READS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(
+        BenchArguments("usage: bench_faults [EVENTS] [RESTARTS] [STATUS-READS]   (defaults " +
+                           std::to_string(kDefaultEvents) + ", " +
+                           std::to_string(kDefaultRestarts) + " and " +
+                           std::to_string(kDefaultStatusReads) + ")",
+                       {"EVENTS", "RESTARTS", "STATUS-READS"}),
+        true);
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QApplication app(argc, argv);
-    const int events = arguments.number(0, kDefaultEvents);
-    const int restarts = arguments.number(1, kDefaultRestarts);
-    const int statusReads = arguments.number(2, kDefaultStatusReads);
+    const int events = bench.arguments().number(0, kDefaultEvents);
+    const int restarts = bench.arguments().number(1, kDefaultRestarts);
+    const int statusReads = bench.arguments().number(2, kDefaultStatusReads);
 
-    QTemporaryDir home;
-    Controller controller(home);
+    Controller controller(bench);
     QStringList store = WriteStore(controller.store, events);
-    if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), controller.link) ||
+    if (!bench.UseSampleIni() ||
         !controller.start({QStringLiteral("--drop-every"), QStringLiteral("100"),
                            QStringLiteral("--corrupt-every"), QStringLiteral("100"),
                            QStringLiteral("--noise-every"), QStringLiteral("50")}))
         return 1;
-    qputenv("TARN_HOME", home.path().toLocal8Bit());
 
     PrintedBoxes boxes;
     frmMain window(boxes);
-    if (!window.Load() || !window.tarn || !window.tarn->isStarted()) {
-        std::fprintf(stderr, "bench_faults: the program did not start on the simulator\n");
+    if (!BenchStart::Loaded(window, "bench_faults"))
         return 1;
-    }
     window.show();
     window.updTimer->stop();
     Tarn_Comm& tarn = *window.tarn;

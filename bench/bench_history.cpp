@@ -6,7 +6,7 @@
 //
 //   bench_history [STORES] [EVENTS]   (defaults 10000 and 100000; in a temporary folder)
 
-#include "BenchArguments.h"
+#include "BenchStart.h"
 
 #include "history/HistoryArchive.h"
 
@@ -97,16 +97,16 @@ double Ms(QElapsedTimer& clock)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    BenchArguments arguments("usage: bench_history [STORES] [EVENTS]   (defaults " +
-                                 std::to_string(kDefaultStores) + " and " +
-                                 std::to_string(kDefaultEvents) + ")",
-                             {"STORES", "EVENTS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
-    const int stores = arguments.number(0, kDefaultStores);
-    const int events = std::max(arguments.number(1, kDefaultEvents), stores);
+    BenchStart bench(BenchArguments("usage: bench_history [STORES] [EVENTS]   (defaults " +
+                                        std::to_string(kDefaultStores) + " and " +
+                                        std::to_string(kDefaultEvents) + ")",
+                                    {"STORES", "EVENTS"}));
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
+    const int stores = bench.arguments().number(0, kDefaultStores);
+    const int events = std::max(bench.arguments().number(1, kDefaultEvents), stores);
 
-    QTemporaryDir folder;
+    const QTemporaryDir& folder = bench.folder();
     HistoryArchive archive(QStringLiteral("tarn"));
     if (!folder.isValid() || !archive.Open(folder.path())) {
         std::fprintf(stderr, "bench_history: %s\n", qPrintable(archive.fault()));

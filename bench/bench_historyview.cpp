@@ -4,8 +4,8 @@
 //
 //   bench_historyview [EVENTS]
 
-#include "BenchArguments.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 #include "PrintedBoxes.h"
 
 #include "history/HistoryArchive.h"
@@ -38,16 +38,16 @@ double Ms(const QElapsedTimer& clock)
 
 int main(int argc, char* argv[])
 {
-    BenchSim::OffscreenUnlessSet();
-    BenchArguments arguments("usage: bench_historyview [EVENTS]   (default " +
-                                 std::to_string(kDefaultEvents) + ")",
-                             {"EVENTS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(BenchArguments("usage: bench_historyview [EVENTS]   (default " +
+                                        std::to_string(kDefaultEvents) + ")",
+                                    {"EVENTS"}),
+                     true);
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QApplication app(argc, argv);
-    const int events = arguments.number(0, kDefaultEvents);
+    const int events = bench.arguments().number(0, kDefaultEvents);
 
-    QTemporaryDir folder;
+    const QTemporaryDir& folder = bench.folder();
     HistoryArchive archive(QStringLiteral("bench"));
     if (!archive.Open(folder.path())) {
         std::fprintf(stderr, "bench_historyview: %s\n", qPrintable(archive.fault()));

@@ -3,9 +3,9 @@
 //
 //   bench_send [N]     (tarn-sim from TARN_SIM, else the one this program was built with)
 
-#include "BenchArguments.h"
 #include "BenchLink.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
@@ -13,9 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -76,25 +74,20 @@ Figures Measure(Tarn_Comm& tarn, int code, int rounds)
 
 int main(int argc, char* argv[])
 {
-    BenchArguments arguments("usage: bench_send [ROUNDS]   (default " +
-                                 std::to_string(kDefaultRounds) + ")",
-                             {"ROUNDS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(BenchArguments("usage: bench_send [ROUNDS]   (default " +
+                                        std::to_string(kDefaultRounds) + ")",
+                                    {"ROUNDS"}));
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QCoreApplication app(argc, argv);
-    const int rounds = arguments.number(0, kDefaultRounds);
-    QTemporaryDir dir;
-    const QString linkPath = dir.filePath(QStringLiteral("tty"));
+    const int rounds = bench.arguments().number(0, kDefaultRounds);
     QProcess sim;
-    if (!BenchSim::StartOnLink(sim, linkPath, true))
+    if (!bench.StartSim(sim, true))
         return 1;
 
-    const QString iniPath = dir.filePath(QStringLiteral("Tarn.INI"));
-    QFile ini(iniPath);
-    if (!ini.open(QIODevice::WriteOnly))
+    const QString iniPath = bench.path(QStringLiteral("Tarn.INI"));
+    if (!BenchStart::WritePortsIni(iniPath, bench.link()))
         return 1;
-    ini.write("[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n");
-    ini.close();
 
     BenchLink link(iniPath, QStringLiteral("%1,n,8,1").arg(kLineRate));
     Tarn_Comm& tarn = link.tarn;

@@ -7,9 +7,9 @@
 // tarn-sim from TARN_SIM, else the one this program was built with; tarn from TARN_BIN, else
 // the folder of this program.
 
-#include "BenchArguments.h"
 #include "BenchLink.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -115,11 +114,8 @@ bool LimitMs(const std::vector<Request>& requests, const QString& dir, double& l
     if (!BenchSim::StartOnLink(sim, linkPath, false) || !SetOther(sim))
         return false;
     const QString iniPath = dir + QStringLiteral("/replay.ini");
-    QFile ini(iniPath);
-    if (!ini.open(QIODevice::WriteOnly) ||
-        ini.write("[PORTS]\r\nCOM1=" + linkPath.toLocal8Bit() + "\r\n") <= 0)
+    if (!BenchStart::WritePortsIni(iniPath, linkPath))
         return false;
-    ini.close();
     BenchLink link(iniPath, QStringLiteral("%1,n,8,1").arg(kLineRate));
     QString errText;
     if (!link.tarn.Start(errText))
@@ -149,26 +145,24 @@ bool LimitMs(const std::vector<Request>& requests, const QString& dir, double& l
 
 int main(int argc, char* argv[])
 {
-    BenchArguments arguments("usage: bench_setupapply [RUNS]   (default 3)", {"RUNS"});
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
+    BenchStart bench(BenchArguments("usage: bench_setupapply [RUNS]   (default 3)", {"RUNS"}));
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
     QCoreApplication app(argc, argv);
-    const int runs = arguments.number(0, 3);
+    const int runs = bench.arguments().number(0, 3);
 
-    QTemporaryDir dir;
-    const QString linkPath = dir.filePath(QStringLiteral("tty"));
-    const QString journalPath = dir.filePath(QStringLiteral("journal"));
-    const QString filePath = dir.filePath(QStringLiteral("setup.json"));
-    qputenv("TARN_HOME", dir.path().toLocal8Bit());
+    const QString linkPath = bench.link();
+    const QString journalPath = bench.path(QStringLiteral("journal"));
+    const QString filePath = bench.path(QStringLiteral("setup.json"));
     qputenv("LC_ALL", "C.UTF-8");
-    if (!BenchSim::WriteSampleIni(dir.filePath(QStringLiteral("Tarn.INI")), linkPath))
+    if (!bench.UseSampleIni())
         return 1;
 
     // The file: the setup of a fresh simulator, saved without line timing.
     {
         QProcess fresh;
         QByteArray out;
-        if (!BenchSim::StartOnLink(fresh, linkPath, false) ||
+        if (!bench.StartSim(fresh, false) ||
             !RunTarn({QStringLiteral("setup"), QStringLiteral("dump"), QStringLiteral("--output"),
                       filePath},
                      out))
@@ -177,7 +171,7 @@ int main(int argc, char* argv[])
     }
 
     QProcess sim;
-    if (!BenchSim::StartOnLink(sim, linkPath, true, {QStringLiteral("--journal"), journalPath}))
+    if (!bench.StartSim(sim, true, {QStringLiteral("--journal"), journalPath}))
         return 1;
     // A controller listens all the time, but tarn-sim looks at a line that nobody holds open
     // only every 30 ms: held open between the runs, as a cable to a controller is, the line
@@ -209,7 +203,7 @@ int main(int argc, char* argv[])
     BenchSim::Stop(sim);
 
     double limitMs = 0;
-    if (!LimitMs(requests, dir.path(), limitMs))
+    if (!LimitMs(requests, bench.folder().path(), limitMs))
         return 1;
     // What a run of tarn costs without the controller: loading, starting and ending.
     std::vector<double> starts;

@@ -6,8 +6,8 @@
 //
 // tarn-sim from TARN_SIM, else the one this program was built with.
 
-#include "BenchArguments.h"
 #include "BenchSim.h"
+#include "BenchStart.h"
 #include "PrintedBoxes.h"
 
 #include "link/Tarn_Comm.h"
@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -68,34 +67,30 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    BenchSim::OffscreenUnlessSet();
-    BenchArguments arguments(
-        "usage: bench_status [READS] [IDLE-SECONDS] [SOAK-READS]   (defaults 20, 30 and 0)",
-        {"READS", "IDLE-SECONDS", "SOAK-READS"}, {}, 0);
-    if (!arguments.Read(argc, argv))
-        return arguments.exitCode();
-    const int reads = std::max(1, arguments.number(0, 20));
-    const int idleSeconds = arguments.number(1, 30);
-    const int soakReads = arguments.number(2, 0);
+    BenchStart bench(
+        BenchArguments(
+            "usage: bench_status [READS] [IDLE-SECONDS] [SOAK-READS]   (defaults 20, 30 and 0)",
+            {"READS", "IDLE-SECONDS", "SOAK-READS"}, {}, 0),
+        true);
+    if (!bench.Read(argc, argv))
+        return bench.exitCode();
+    const int reads = std::max(1, bench.arguments().number(0, 20));
+    const int idleSeconds = bench.arguments().number(1, 30);
+    const int soakReads = bench.arguments().number(2, 0);
 
-    QTemporaryDir home;
-    const QString linkPath = home.filePath(QStringLiteral("tty"));
     QProcess sim;
-    if (!BenchSim::WriteSampleIni(home.filePath(QStringLiteral("Tarn.INI")), linkPath))
+    if (!bench.UseSampleIni())
         return 1;
-    qputenv("TARN_HOME", home.path().toLocal8Bit());
     // The controller is there before the program starts, as a technician connects it.
-    if (!BenchSim::StartOnLink(sim, linkPath, true))
+    if (!bench.StartSim(sim, true))
         return 1;
     const double simReadyMs = double(sinceStart.nsecsElapsed()) / 1e6;
 
     QApplication app(argc, argv);
     PrintedBoxes boxes;
     frmMain window(boxes);
-    if (!window.Load() || !window.tarn || !window.tarn->isStarted()) {
-        std::fprintf(stderr, "bench_status: the program did not start on the simulator\n");
+    if (!BenchStart::Loaded(window, "bench_status"))
         return 1;
-    }
     window.show();
     QCoreApplication::processEvents();
     const double startMs = double(sinceStart.nsecsElapsed()) / 1e6 - simReadyMs;
@@ -146,7 +141,7 @@ int main(int argc, char* argv[])
         window.updTimer->stop();
         BenchSim::Stop(sim);
         QProcess fast;
-        if (!BenchSim::StartOnLink(fast, linkPath, false))
+        if (!bench.StartSim(fast, false))
             return 1;
         const double before = ResidentMiB();
         for (int i = 0; i < soakReads; ++i)

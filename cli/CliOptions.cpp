@@ -1,74 +1,25 @@
 #include "cli/CliOptions.h"
 
 #include "TarnVersion.h"
-#include "cli/HistoryTool.h"
-#include "cli/SetupTool.h"
+#include "cli/CliCommand.h"
 #include "link/PortNames.h"
 
 namespace {
 
-struct CommandInfo
-{
-    const char* name;
-    const char* synopsis;
-    const char* text;
-    /// Options the command takes besides the global ones.
-    const char* options;
-    int minArguments;
-    int maxArguments;
-};
+/// The time --since takes besides a date.
+constexpr const char* kSinceTimeFormat = "yyyy-MM-ddTHH:mm:ss";
 
-const CommandInfo kCommands[] = {
-    {"status", "status [--json] [--output FILE]",
-     "Reads the controller's status (version, clock, inputs, delays, zone profiles and, from\n"
-     "firmware 2.07, the administrative data) and prints it as the status report (tarn.sts).\n"
-     "  --json         one JSON object with typed fields instead\n"
-     "  --output FILE  write the report (or the JSON) to FILE instead of standard output\n",
-     "json output", 0, 0},
-    {"log", "log [--all] [--format tsv|csv|json] [--output FILE]",
-     "Reads the new events of the controller's event log up to its end (with --all, all stored\n"
-     "events from the oldest). Ctrl+C stops after the current request; what was read is written.\n"
-     "When the output fails, the events read are saved in a file in the program folder.\n"
-     "  --all          rewind the log first and read every stored event\n"
-     "  --format F     tsv (the tarn.logg layout, the default), csv or json\n"
-     "  --output FILE  write to FILE instead of standard output\n",
-     "all format output", 0, 0},
-    {"set-clock", "set-clock", "Sets the controller's clock to the computer's.\n", "", 0, 0},
-    {"set-delays", "set-delays ALARM MANUAL-ALARM MANUAL-STOP",
-     "Sets the detector alarm, manual alarm and manual stop delays, in seconds (1 to 250).\n"
-     "The zones' messages and outputs are read first and written back unchanged.\n",
-     "", 3, 3},
-    {"outputs", "outputs NAME=0|1 ... [--for SECONDS] | off",
-     "Sets the controller's outputs with one set-outputs command; outputs not named are off.\n"
-     "Names: pump valve1 valve2 buzzer alarm extra1 extra2 extra3 extra4.\n"
-     "Without --for, outputs switched on stay on until they are switched off.\n"
-     "  --for SECONDS  switch every output off again after SECONDS (1 to 86400), or at once\n"
-     "                 on Ctrl+C\n"
-     "  off            switch every output off\n",
-     "for", 1, 64},
-    {"watch-inputs", "watch-inputs",
-     "Puts the controller into test mode (renewed while watching) and prints the detector and\n"
-     "manual release inputs each time they change, until Ctrl+C; then all outputs are off.\n",
-     "", 0, 0},
-    {"detect", "detect",
-     "Tries every port (COM1 to COM15) with the baud rate set and prints the one where the\n"
-     "controller answers.\n",
-     "", 0, 0},
-    {"delete-log", "delete-log [--yes]",
-     "Deletes all events stored in the controller, after asking (not with --yes).\n"
-     "  --yes          do not ask\n",
-     "yes", 0, 0},
-    {"setup", SetupTool::kSynopsis, SetupTool::kHelp, SetupTool::kOptions, 1, 2},
-    {"history", HistoryTool::kSynopsis, HistoryTool::kHelp, HistoryTool::kOptions, 1, 2},
-};
-
-const CommandInfo* Find(const QString& name)
+/// Whether `name` is an option without a value that one of `commands` declares.
+bool IsFlag(std::span<const CliCommand* const> commands, const QString& name)
 {
-    for (const CommandInfo& info : kCommands) {
-        if (name == QLatin1String(info.name))
-            return &info;
+    for (const CliCommand* command : commands) {
+        for (const QString& flag :
+             QString::fromLatin1(command->flags).split(u' ', Qt::SkipEmptyParts)) {
+            if (name == QLatin1String("--") + flag)
+                return true;
+        }
     }
-    return nullptr;
+    return false;
 }
 
 const char* const kGlobalHelp =
@@ -87,9 +38,24 @@ const char* const kGlobalHelp =
 
 } // namespace
 
-bool CliOptions::IsCommand(const QString& name)
+const CliCommand* CliOptions::Find(std::span<const CliCommand* const> commands, const QString& name)
 {
-    return Find(name) != nullptr;
+    for (const CliCommand* command : commands) {
+        if (name == QLatin1String(command->name))
+            return command;
+    }
+    return nullptr;
+}
+
+std::optional<QDateTime> CliOptions::ParseSince(const QString& text)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (date.isValid())
+        return QDateTime(date, QTime(0, 0));
+    const QDateTime time = QDateTime::fromString(text, QLatin1String(kSinceTimeFormat));
+    if (time.isValid())
+        return time;
+    return std::nullopt;
 }
 
 QString CliOptions::VersionText()
@@ -97,21 +63,22 @@ QString CliOptions::VersionText()
     return QStringLiteral("tarn (TarnConf) " TARN_VERSION_TEXT "\n");
 }
 
-QString CliOptions::Help(const QString& command)
+QString CliOptions::Help(std::span<const CliCommand* const> commands, const QString& command)
 {
-    if (const CommandInfo* info = Find(command)) {
+    if (const CliCommand* info = Find(commands, command)) {
         return QStringLiteral("Usage: tarn [global options] %1\n\n%2\n%3")
-            .arg(QLatin1String(info->synopsis), QLatin1String(info->text),
+            .arg(QLatin1String(info->synopsis), QLatin1String(info->help),
                  QLatin1String(kGlobalHelp));
     }
     QString text = QStringLiteral("Usage: tarn [global options] COMMAND [options]\n\n"
                                   "The Tarn controller from the command line.\n\nCommands:\n");
-    for (const CommandInfo& info : kCommands)
-        text += QStringLiteral("  %1\n").arg(QLatin1String(info.synopsis));
+    for (const CliCommand* info : commands)
+        text += QStringLiteral("  %1\n").arg(QLatin1String(info->synopsis));
     return text + u'\n' + QLatin1String(kGlobalHelp);
 }
 
-bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& error)
+bool CliOptions::Parse(const QStringList& args, std::span<const CliCommand* const> commands,
+                       CliOptions& options, QString& error)
 {
     QStringList commandOptions;
     for (int i = 0; i < args.size(); ++i) {
@@ -184,7 +151,7 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
         } else if (name == QLatin1String("--since")) {
             if (!takeValue())
                 return false;
-            if (!HistoryTool::ParseSince(value)) {
+            if (!ParseSince(value)) {
                 error = QStringLiteral("--since takes a date, yyyy-mm-dd or yyyy-mm-ddThh:mm:ss");
                 return false;
             }
@@ -210,14 +177,14 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
             }
             options.output = value;
             commandOptions << QStringLiteral("output");
-        } else if (SetupTool::IsFlag(name)) {
+        } else if (IsFlag(commands, name)) {
             options.flags << name.mid(2);
             commandOptions << name.mid(2);
         } else if (arg.startsWith(u'-') && arg.size() > 1) {
             error = QStringLiteral("unknown option %1").arg(arg);
             return false;
         } else if (options.command.isEmpty()) {
-            if (!IsCommand(arg)) {
+            if (!Find(commands, arg)) {
                 error = QStringLiteral("unknown command %1").arg(arg);
                 return false;
             }
@@ -228,7 +195,7 @@ bool CliOptions::Parse(const QStringList& args, CliOptions& options, QString& er
     }
     if (options.help || options.version)
         return true;
-    const CommandInfo* info = Find(options.command);
+    const CliCommand* info = Find(commands, options.command);
     if (!info) {
         error = QStringLiteral("no command given");
         return false;

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+#include <span>
+
+struct CliCommand;
 
 /// The command line of tarn: global options, a command, its options and its arguments.
 /// Global options may stand before or after the command.
@@ -31,13 +37,17 @@ struct CliOptions
     /// The longest time `--for` takes.
     static constexpr int kMaxForSeconds = 86400;
 
-    /// `args` without the program name. False, with the reason, for an unknown command or
-    /// option, a missing or bad value, or arguments the command does not take. With --help or
-    /// --version no command is needed.
-    static bool Parse(const QStringList& args, CliOptions& options, QString& error);
-    /// The whole help text, or the command's when `command` names one.
-    static QString Help(const QString& command = {});
+    /// `args` without the program name, for the commands of `commands`. False, with the
+    /// reason, for an unknown command or option, a missing or bad value, or arguments the
+    /// command does not take. With --help or --version no command is needed.
+    static bool Parse(const QStringList& args, std::span<const CliCommand* const> commands,
+                      CliOptions& options, QString& error);
+    /// The whole help text, or the command's when `command` names one of `commands`.
+    static QString Help(std::span<const CliCommand* const> commands, const QString& command = {});
     /// The text of --version.
     static QString VersionText();
-    static bool IsCommand(const QString& name);
+    /// The command of `commands` called `name`; null for none.
+    static const CliCommand* Find(std::span<const CliCommand* const> commands, const QString& name);
+    /// The time --since names, or nothing when it is none.
+    static std::optional<QDateTime> ParseSince(const QString& text);
 };

@@ -1,5 +1,10 @@
 #include "cli/ConsoleOutput.h"
 
+#include "config/FileReplace.h"
+#include "link/Tarn_Comm.h"
+
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 
@@ -25,4 +30,25 @@ bool ConsoleOutput::Print(const QString& text)
     Say(QStringLiteral("tarn: standard output could not be written: %1")
             .arg(QString::fromLocal8Bit(std::strerror(error))));
     return false;
+}
+
+bool ConsoleOutput::Emit(const QString& output, const std::string& bytes, bool latin1)
+{
+    if (!output.isEmpty()) {
+        std::string errText;
+        if (ReplaceFileContent(QFile::encodeName(output).toStdString(), bytes, errText))
+            return true;
+        Say(QStringLiteral("%1 could not be saved: %2")
+                .arg(output, QString::fromStdString(errText)));
+        return false;
+    }
+    return Print(TerminalText(bytes, latin1));
+}
+
+QString ConsoleOutput::TerminalText(const std::string& bytes, bool latin1)
+{
+    QString text =
+        latin1 ? Latin1(bytes) : QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
 }

@@ -1,5 +1,9 @@
-# Checks that every folder includes only from itself and from lower layers.
+# Checks that every folder includes only from itself and from lower layers, and that no two
+# files of one folder include each other (a.h or a.cpp including b.h while b.h or b.cpp
+# includes a.h): one of the two is below the other, or their shared part a file of its own.
 # Run as: cmake -DSOURCE_DIR=<checkout> -P CheckLayers.cmake (the ctest "layers").
+cmake_policy(SET CMP0057 NEW) # if(IN_LIST)
+
 # Folder layers, from the bottom up; the README's layout table states the same order.
 set(layer_protocol 1)
 set(layer_config 1)
@@ -16,11 +20,25 @@ set(layer_app 6)
 set(layer_bench 6)
 
 set(faults "")
+# "<folder>|<includer>|<included>" for each file that includes a header of its own folder,
+# by name without the extension; "via_<edge>" names the file.
+set(edges "")
 foreach(folder protocol config data eventloop link sim fuzz controller history ui cli app bench)
     file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
     foreach(source IN LISTS sources)
         file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
+        file(RELATIVE_PATH relative "${SOURCE_DIR}" "${source}")
+        get_filename_component(here "${relative}" DIRECTORY)
+        get_filename_component(unit "${relative}" NAME_WE)
         foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+            get_filename_component(includedDir "${included}" DIRECTORY)
+            get_filename_component(includedUnit "${included}" NAME_WE)
+            if(includedDir STREQUAL here AND NOT includedUnit STREQUAL unit)
+                set(edge "${here}|${unit}|${includedUnit}")
+                list(APPEND edges "${edge}")
+                set("via_${edge}" "${relative}")
+            endif()
             string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" target "${line}")
             if(target STREQUAL folder)
                 continue()
@@ -35,7 +53,20 @@ foreach(folder protocol config data eventloop link sim fuzz controller history u
         endforeach()
     endforeach()
 endforeach()
+list(REMOVE_DUPLICATES edges)
+set(pairs "")
+foreach(edge IN LISTS edges)
+    string(REPLACE "|" ";" parts "${edge}")
+    list(GET parts 0 here)
+    list(GET parts 1 a)
+    list(GET parts 2 b)
+    set(back "${here}|${b}|${a}")
+    if(back IN_LIST edges AND NOT back IN_LIST pairs)
+        list(APPEND pairs "${edge}")
+        string(APPEND faults "${via_${edge}} includes ${here}/${b}.h and ${via_${back}} includes ${here}/${a}.h: ${a} and ${b} include each other\n")
+    endif()
+endforeach()
 if(faults)
-    message(FATAL_ERROR "Includes against the layer order:\n${faults}")
+    message(FATAL_ERROR "Includes against the layer order, or between two files of a folder both ways:\n${faults}")
 endif()
-message(STATUS "Every include follows the layer order")
+message(STATUS "Every include follows the layer order; no two files of a folder include each other")

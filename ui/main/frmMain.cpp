@@ -1,49 +1,35 @@
 #include "ui/main/frmMain.h"
 
 #include "TarnVersion.h"
-#include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
 #include "controller/ConnectionState.h"
 #include "controller/LinkConfiguration.h"
 #include "controller/OutputControl.h"
-#include "controller/ReportFiles.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"
-#include "eventloop/EventWait.h"
 #include "eventloop/TerminationSignals.h"
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistorySettings.h"
-#include "history/SetupChange.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficTrace.h"
 #include "protocol/CommandCodes.h"
-#include "ui/about/frmAbout.h"
-#include "ui/comsetup/frmComSetup.h"
-#include "ui/history/frmHistory.h"
-#include "ui/main/BusyPointer.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PageScroller.h"
-#include "ui/main/ReportPrinter.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
-#include "ui/main/TextEditorLauncher.h"
-#include "ui/main/frmTraffic.h"
-#include "ui/setup/frmSetup.h"
+#include "ui/main/StatusReports.h"
 #include "ui/tests/TestPage.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -54,7 +40,6 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -109,52 +94,6 @@ frmMain::~frmMain()
     tarn = nullptr;
 }
 
-void frmMain::buildMenus()
-{
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuTarnSetup = mnuFile->addAction(QStringLiteral("Tarn &Setup"));
-    mnuTarnSetup->setObjectName(QStringLiteral("mnuTarnSetup"));
-    mnuTarnSetup->setShortcut(QKeySequence(Qt::Key_F2));
-    mnuTarnSetup->setEnabled(false);
-    mnuComSettings = mnuFile->addAction(QStringLiteral("&Communication settings"));
-    mnuComSettings->setObjectName(QStringLiteral("mnuComSettings"));
-    mnuComSettings->setShortcut(QKeySequence(Qt::Key_F3));
-    mnuFileSep = mnuFile->addSeparator();
-    mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
-    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
-    mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
-
-    // The traffic monitor has a menu of its own, beside the others.
-    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuView->setObjectName(QStringLiteral("mnuView"));
-    mnuViewTraffic = mnuView->addAction(QStringLiteral("&Traffic"));
-    mnuViewTraffic->setObjectName(QStringLiteral("mnuViewTraffic"));
-    connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
-    mnuViewHistory = mnuView->addAction(QStringLiteral("&History"));
-    mnuViewHistory->setObjectName(QStringLiteral("mnuViewHistory"));
-    connect(mnuViewHistory, &QAction::triggered, this, &frmMain::handleViewHistory);
-
-    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
-    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
-    mnuHelpAbout->setShortcut(QKeySequence(Qt::Key_F1));
-
-    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
-    connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
-    // A modal window opened inside a wait would hold the wait (and the outputs-off after a
-    // pause) back until it is closed: it opens once the wait has ended.
-    const auto whenIdle = [this](void (frmMain::*handler)()) {
-        return [this, handler] { WhenIdle([this, handler] { (this->*handler)(); }); };
-    };
-    connect(mnuTarnSetup, &QAction::triggered, this, whenIdle(&frmMain::handleTarnSetup));
-    connect(mnuComSettings, &QAction::triggered, this, whenIdle(&frmMain::handleComSettings));
-    connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
-    connect(mnuHelpAbout, &QAction::triggered, this, whenIdle(&frmMain::handleHelpAbout));
-}
-
 void frmMain::buildPages()
 {
     tabCtrl = new QTabBar;
@@ -179,6 +118,7 @@ void frmMain::buildPages()
     picSts = new StatusPage;
     picTest = new TestPage(*this);
     picLog = new EventLogPage(*this);
+    m_reports = std::make_unique<StatusReports>(*this, *picSts);
     m_pages = new QStackedWidget;
     m_pages->addWidget(picSts);
     m_pages->addWidget(picTest);
@@ -473,124 +413,6 @@ void frmMain::handleUpdTimer()
         updTimer->start();
 }
 
-void frmMain::handleMenuOpening()
-{
-    QCoreApplication::processEvents();
-}
-
-void frmMain::ResumeAfterModal(bool readStatus)
-{
-    if (m_closing)
-        return;
-    const QString key = SelectedTabKey();
-    if (key == Text(kKeyStatus)) {
-        StartAutoUpdate();
-        if (readStatus)
-            UpdateStatusPage();
-    } else if (key == Text(kKeyTesting)) {
-        StartAutoUpdate();
-    }
-}
-
-void frmMain::handleTarnSetup()
-{
-    StopAutoUpdate();
-    // Nothing stays on while the setup is written, or the link moved.
-    picTest->StopTests();
-    frmSetup window(tarn, m_boxes, this);
-    window.exec();
-    ResumeAfterModal(true);
-}
-
-void frmMain::handleComSettings()
-{
-    StopAutoUpdate();
-    picTest->StopTests();
-    {
-        frmComSetup window(tarn, m_boxes, this);
-        connect(&window, &frmComSetup::statusMessage, this, &frmMain::ShowStatus);
-        window.exec();
-    }
-    LinkReady();
-    handleLinkStateChanged();
-    ResumeAfterModal(true);
-}
-
-void frmMain::handleViewTraffic()
-{
-    if (!TrafficWindow)
-        TrafficWindow = new frmTraffic(tarn, m_boxes, this);
-    TrafficWindow->setLink(tarn);
-    TrafficWindow->show();
-    TrafficWindow->raise();
-    TrafficWindow->activateWindow();
-}
-
-void frmMain::handleViewHistory()
-{
-    if (!HistoryWindow) {
-        HistoryWindow = new frmHistory(*m_history, m_boxes, this);
-        HistoryWindow->undo = [this](const ArchivedChange& change) {
-            WhenIdle([this, change] { UndoChange(change); });
-        };
-    }
-    HistoryWindow->Refresh();
-    HistoryWindow->show();
-    HistoryWindow->raise();
-    HistoryWindow->activateWindow();
-}
-
-void frmMain::handleHistoryFault(const QString& fault)
-{
-    if (fault.isEmpty()) {
-        // Kept again (the server is back): the line no longer tells of it.
-        if (lblAppStatus[1]->text().startsWith(QStringLiteral(" History: ")))
-            ShowStatus(QString());
-        return;
-    }
-    ShowError(QStringLiteral("History: ") + fault);
-    if (m_historyFaultTold)
-        return;
-    m_historyFaultTold = true;
-    WhenIdle([this, fault] {
-        m_boxes.critical(QStringLiteral("The history of the controllers cannot be kept."),
-                         fault + QStringLiteral(" The program goes on without it."));
-    });
-}
-
-void frmMain::UndoChange(const ArchivedChange& change)
-{
-    if (!LinkReady())
-        return;
-    if (!m_boxes.questionOkCancel(
-            QString::fromLatin1(SetupChange::Question(change)),
-            QStringLiteral("Undo of \"%1\", written %2: the values before "
-                           "it are sent again.")
-                .arg(change.summary,
-                     QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
-        return;
-    // The outputs go off first, as before the setup window.
-    picTest->StopTests();
-    StopAutoUpdate();
-    std::string errText;
-    const bool ok = SetupChange::Undo(*tarn, change, errText);
-    if (ok)
-        m_boxes.info(QStringLiteral("Tarn was updated succesfully!"));
-    else
-        m_boxes.critical(QStringLiteral("Could not update Tarn!"), QString::fromStdString(errText));
-    ResumeAfterModal(true);
-    if (HistoryWindow)
-        HistoryWindow->Refresh();
-}
-
-void frmMain::handleHelpAbout()
-{
-    StopAutoUpdate();
-    frmAbout window(m_boxes, this);
-    window.exec();
-    ResumeAfterModal(false);
-}
-
 bool frmMain::Check()
 {
     QCoreApplication::processEvents();
@@ -657,170 +479,19 @@ void frmMain::FillStatusPage()
     picSts->Fill(tarn->Inputs);
 }
 
-bool frmMain::StatusReportText(std::string& text, QDateTime& readAt)
-{
-    // Old values say when they were read, and are saved only when the user wants them.
-    readAt = picSts->readAt().isValid() ? picSts->readAt() : QDateTime::currentDateTime();
-    TarnDateTime when = TarnDateTime::Now();
-    if (picSts->isStale()) {
-        const QDateTime since =
-            tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : picSts->readAt();
-        if (!m_boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
-                                          .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
-            return false;
-        when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
-                                       readAt.date().day(), readAt.time().hour(),
-                                       readAt.time().minute(), readAt.time().second());
-    }
-    text = picSts->Report().Text(DisplayFormat::Latin1Text(
-        DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));
-    return true;
-}
-
 void frmMain::SaveStatusReport()
 {
-    const QString path =
-        QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
-    std::string bytes;
-    QDateTime readAt;
-    if (!StatusReportText(bytes, readAt))
-        return;
-
-    std::string errText;
-    if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {
-        m_boxes.critical(QStringLiteral("The status report could not be saved as %1.\n%2")
-                             .arg(path, QString::fromStdString(errText)));
-        return;
-    }
-    QString editorError;
-    if (!TextEditorLauncher::Open(path, editorError))
-        m_boxes.critical(editorError +
-                         QStringLiteral("\nThe status report is saved as %1.").arg(path));
+    m_reports->Save();
 }
 
 void frmMain::SaveStatusReportAs()
 {
-    std::string report;
-    QDateTime readAt;
-    if (!tarn || !StatusReportText(report, readAt))
-        return;
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(ReportFiles::SuggestedName(tarn->Inputs, readAt.date(),
-                                                 QStringLiteral("status"), QStringLiteral("txt")));
-    const QString path =
-        m_boxes.saveFileName(suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    const QByteArray text =
-        ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt);
-    std::string errText;
-    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText))
-        m_boxes.critical(QStringLiteral("The status report could not be saved as %1.")
-                             .arg(QDir::toNativeSeparators(path)),
-                         QString::fromStdString(errText));
+    m_reports->SaveAs();
 }
 
 void frmMain::PrintStatusReport()
 {
-    std::string report;
-    QDateTime readAt;
-    if (!tarn || !StatusReportText(report, readAt))
-        return;
-    ReportPrinter::Print(m_boxes, QStringLiteral("Tarn status"),
-                         QString::fromUtf8(ReportFiles::Headed(
-                             report, ReportFiles::Identity(tarn->Inputs), readAt)));
-}
-
-void frmMain::SwitchOffOutputs()
-{
-    if (tarn)
-        OutputControl::AllOff(*tarn);
-}
-
-void frmMain::StopPumpAndValves()
-{
-    BusyPointer::Reset();
-    if (!tarn)
-        return;
-    Tarn_Outputs& outputs = tarn->OutPuts;
-    outputs.Pump = 0;
-    outputs.Valve1 = 0;
-    outputs.Valve2 = 0;
-    Pause(kOutputsPause);
-    NoteOutputsOffSent(tarn->Send(TarnCommand::SetOutputs, outputs.STU_Data()));
-    Pause(kOutputsPause);
-    ShowStatus(QString());
-}
-
-void frmMain::NoteOutputsOffSent(bool sent)
-{
-    OutputsOffOwed = !sent && tarn && !tarn->answered();
-}
-
-void frmMain::Pause(std::chrono::milliseconds duration)
-{
-    WaitProcessingEvents(duration);
-}
-
-void frmMain::closeEvent(QCloseEvent* event)
-{
-    // Once the outputs are off, the application's quit closes the window.
-    if (m_shutDown) {
-        event->accept();
-        return;
-    }
-    // A close asked for while the shutdown runs (Send keeps events flowing) changes nothing.
-    if (m_closing) {
-        event->ignore();
-        return;
-    }
-    // The question is modal: asked inside a wait, it would hold the wait back.
-    if (!WaitDepth::Idle()) {
-        event->ignore();
-        if (!m_closeDeferred) {
-            m_closeDeferred = true;
-            m_closeStopsReading = picLog->isReading();
-            WhenIdle([this] {
-                m_closeDeferred = false;
-                close();
-            });
-        }
-        return;
-    }
-    // A reading stops before the question (it is a wait); the question says so, and what
-    // the list holds that was not saved.
-    QString informative;
-    const int rows = picLog->rowCount();
-    const QString listed =
-        rows == 1 ? QStringLiteral("The event listed has not been saved.")
-                  : QStringLiteral("The %1 events listed have not been saved.").arg(rows);
-    if (m_closeStopsReading)
-        informative = QStringLiteral("An event-log reading was running; it has stopped.") +
-                      (picLog->isUnsaved() ? u' ' + listed : QString());
-    else if (picLog->isUnsaved() && rows > 0)
-        informative = listed;
-    m_closeStopsReading = false;
-    if (!m_boxes.questionYesNo(QStringLiteral("End application?"), informative) || m_closing) {
-        event->ignore();
-        return;
-    }
-    Shutdown();
-    event->accept();
-    emit programEnds();
-}
-
-void frmMain::EndBySystem()
-{
-    if (m_closing || m_endAsked)
-        return;
-    m_endAsked = true;
-    WhenIdle([this] {
-        if (m_closing)
-            return;
-        Shutdown();
-        emit programEnds();
-    });
+    m_reports->Print();
 }
 
 void frmMain::WhenIdle(const std::function<void()>& work)
@@ -830,20 +501,4 @@ void frmMain::WhenIdle(const std::function<void()>& work)
     if (!WaitDepth::Idle())
         AbortLogReading = true;
     WaitDepth::WhenIdle(this, work);
-}
-
-void frmMain::Shutdown()
-{
-    m_closing = true;
-    AbortLogReading = true;
-    // The window stays painted but takes no more input while it shuts down.
-    centralWidget()->setEnabled(false);
-    menuBar()->setEnabled(false);
-    updTimer->stop();
-    StopAutoUpdate();
-    Pause(kShutdownPause);
-    picTest->EndTests();
-    SwitchOffOutputs();
-    Pause(kShutdownPause);
-    m_shutDown = true;
 }

@@ -29,13 +29,17 @@ class QTimer;
 class SerialPort;
 class SingleInstance;
 class StatusPage;
+class StatusReports;
 class Tarn_Comm;
 class TerminationSignals;
 class TestPage;
 class frmTraffic;
 
 /// The main window: start-up and shutdown, the three pages, the menus, the periodic update
-/// and the status line. It owns the one link to the controller.
+/// and the status line. It owns the one link to the controller. The start, the pages, the
+/// status line and the periodic update are in frmMain.cpp, the menus and the windows they
+/// open in frmMainMenus.cpp, the end of the program and the outputs-off in
+/// frmMainShutdown.cpp; the status report buttons are StatusReports.
 class frmMain : public QMainWindow, public PageHost
 {
     Q_OBJECT
@@ -169,9 +173,6 @@ private:
     void FillStatusPage();
     /// Runs `work` now, or once the wait under way has ended.
     void WhenIdle(const std::function<void()>& work);
-    /// The status report's text with the time of the values (asking first when they are old);
-    /// false when the user does not want old values.
-    bool StatusReportText(std::string& text, QDateTime& readAt);
     /// Ends the tests, switches every output off and leaves the window without input.
     void Shutdown();
     /// Waits while the window keeps painting and taking input.
@@ -193,4 +194,5 @@ private:
     HistoryArchive* m_history = nullptr;
     HistoryRecorder* m_recorder = nullptr;
     bool m_historyFaultTold = false;
+    std::unique_ptr<StatusReports> m_reports;
 };

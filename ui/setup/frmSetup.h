@@ -1,58 +1,38 @@
 #pragma once
 
-#include "controller/SetupFile.h"
 #include "data/SetupBlocks.h"
+#include "ui/setup/SetupForm.h"
 
-#include <QDate>
 #include <QDialog>
-#include <QStringList>
 
-#include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
 class MessageBoxes;
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class TarnDateTime;
+class SetupFileActions;
 class Tarn_Comm;
 
 /// The setup window: writes delays, zone profiles and outputs, the clock, the serial number,
 /// the manufacturing, installation and service dates to the controller and deletes its log.
 /// Shown modally from the main window with the main window's link; filled from the status
-/// record when it is built, and the record follows every acknowledged command.
-class frmSetup : public QDialog
+/// record when it is built, and the record follows every acknowledged command. Its controls
+/// are SetupForm's; frmSetup.cpp fills them and keeps the clock and the busy state, the Set
+/// buttons' writes are in frmSetupWrites.cpp, and the setup file buttons are
+/// SetupFileActions.
+class frmSetup : public QDialog, public SetupForm
 {
     Q_OBJECT
 public:
-    static constexpr int kZones = SetupBlocks::kZones;
-    static constexpr int kOutputsPerZone = SetupBlocks::kOutputsPerZone;
-    static constexpr int kOutputs = kZones * kOutputsPerZone;
     static constexpr int kClockIntervalMs = 500;
-    /// Room for the largest number the controller's record holds (4294967295), so that the field
-    /// shows it whole and Set never sends a number cut short.
-    static constexpr int kSerialNumberLength = 10;
-    /// Firmware from which the controller keeps serial number, dates and a deletable log.
-    static constexpr double kInformationVersion = 2.07;
     /// Client area, 11235 x 8835 twips at 96 dots per inch.
     static constexpr int kWidth = 749;
     static constexpr int kHeight = 589;
     static constexpr const char* kCaption = "Tarn Setup";
-    static constexpr const char* kInformationCaption = "Information";
-    static constexpr const char* kInformationCaptionOld =
-        "Information (CPU versions 2.07 or higher)";
     static constexpr const char* kUpdated = "Tarn was updated succesfully!";
     static constexpr const char* kNotUpdated = "Could not update Tarn!";
-    /// The dynamic property that marks a field whose value from a setup file differs from
-    /// the controller's.
-    static constexpr const char* kDiffersProperty = "differsFromTarn";
 
     /// `argumentText`: the program's arguments after its name, joined by blanks; it holds the
     /// service switch that enables the factory functions.
@@ -70,53 +50,13 @@ public:
     /// The main window's link; never created, opened or closed here.
     Tarn_Comm* tarn = nullptr;
 
-    QGroupBox* Frame5 = nullptr;
-    std::array<QGroupBox*, kZones> Frame1{};
-    std::array<QGroupBox*, kZones> Frame2{};
-    std::array<QComboBox*, kZones> cboProfiles{};
-    std::array<QCheckBox*, kOutputs> chkOutput{};
-    QPushButton* cmdSetZoneSettings = nullptr;
-    /// Labels by their design index; 7 to 9 are not used.
-    std::array<QLabel*, 14> Label1{};
-
-    std::array<QGroupBox*, 2> Frame3{};
-    std::array<QGroupBox*, 3> frame4{};
-    QLineEdit* txtDetectorAlarmDelay = nullptr;
-    QLineEdit* txtManualAlarmDelay = nullptr;
-    QLineEdit* txtManualStopDelay = nullptr;
-    QPushButton* cmdSetDelays = nullptr;
-
-    QGroupBox* fraInformation = nullptr;
-    QLineEdit* txtSerialNumber = nullptr;
-    QPushButton* cmdSetSerialNumber = nullptr;
-    QDateEdit* dtpManufactoringDate = nullptr;
-    QPushButton* cmdSetManufactoringDate = nullptr;
-    QDateEdit* dtpInstallationDate = nullptr;
-    QPushButton* cmdSetInstallationDate = nullptr;
-    QDateEdit* dtpServiceDate = nullptr;
-    QPushButton* cmdSetServiceDate = nullptr;
-    QPushButton* cmdClearLog = nullptr;
-
-    QLabel* lblPCTime = nullptr;
-    QPushButton* cmdSetTarnClock = nullptr;
     QTimer* tmrClock = nullptr;
-
-    /// Setup files: the controller's values as last read, saved; a file's values filled into
-    /// the fields (nothing is sent); a file compared with them.
-    QPushButton* cmdSaveToFile = nullptr;
-    QPushButton* cmdLoadFromFile = nullptr;
-    QPushButton* cmdCompareWithFile = nullptr;
 
 protected:
     /// The window does not close while a command is under way.
     void reject() override;
 
 private:
-    QWidget* buildZones();
-    QWidget* buildDelays();
-    QWidget* buildInformation();
-    QWidget* buildClock();
-    QWidget* buildFiles();
     void Load(const QString& argumentText);
     void LoadInformation(bool serviceSwitch);
 
@@ -129,29 +69,7 @@ private:
     void handleSetServiceDate();
     void handleClearLog();
     void handleSetZoneSettings();
-    void handleSaveToFile();
-    void handleLoadFromFile();
-    void handleCompareWithFile();
 
-    /// Whether the record holds a status read; the box says so when it does not.
-    bool RecordRead();
-    /// The controller's setup as the record holds it.
-    SetupFile::Setup RecordSetup() const;
-    /// `read` with the values of the fields the user can edit; false, with the reason, for a
-    /// field that no Set button would send as it is.
-    bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
-                     QString& errText) const;
-    /// The file that the open dialog names, read; false (with its box shown) when nothing
-    /// was read from Tarn yet, or the dialog is cancelled, or the file cannot be read or is
-    /// refused.
-    bool ReadSetupFile(SetupFile::Setup& file, QString& path);
-    /// Puts the file's values into the fields; what it leaves out goes into `notes`.
-    void FillFromFile(const SetupFile::Setup& file, QStringList& notes);
-    /// Marks every field filled from m_loaded whose value differs from the record's.
-    void MarkDifferences();
-    void Mark(QWidget* field, bool differs, const QString& controllerValue);
-    /// Where the file dialogs open.
-    QString SetupFileFolder() const;
     /// Sends the commands in order and stops at the first that is not acknowledged. The
     /// buttons are disabled meanwhile, the busy pointer shown when asked for.
     bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
@@ -170,19 +88,11 @@ private:
     /// Sends an administrative block; false (with its box shown) when it cannot be built or
     /// was not acknowledged.
     bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
-    static TarnDateTime PickerValue(const QDateEdit* picker);
-    /// Whether the picker shows another date than the window filled in for `value`.
-    bool PickerEdited(const QDateEdit* picker, const TarnDateTime& value) const;
-    static void SetPickerValue(QDateEdit* picker, const TarnDateTime& value);
 
     MessageBoxes& m_boxes;
     std::vector<QPushButton*> m_buttons;
     std::vector<bool> m_enabledBeforeBusy;
     bool m_busy = false;
-    /// The file last loaded, and which of its parts filled fields.
-    std::optional<SetupFile::Setup> m_loaded;
-    std::array<bool, kZones> m_profileLoaded{};
-    bool m_informationLoaded = false;
-    /// The date a picker shows when the record has none.
-    QDate m_openedOn = QDate::currentDate();
+    /// The file buttons, and the file last loaded.
+    SetupFileActions* m_files = nullptr;
 };

@@ -1,5 +1,7 @@
-#include "cli/SetupTool.h"
+#include "cli/SetupCommand.h"
 
+#include "cli/CliOptions.h"
+#include "cli/CommandLink.h"
 #include "cli/ConsoleOutput.h"
 
 #include "TarnVersion.h"
@@ -24,7 +26,6 @@
 
 namespace {
 
-constexpr const char* kFlags[] = {"dry-run", "factory", "use-file-profiles", "set-clock"};
 constexpr const char* kProgram = "tarn " TARN_VERSION_TEXT;
 
 QString Labels(const std::vector<SetupApply::Step>& steps, std::size_t from, std::size_t to)
@@ -35,28 +36,47 @@ QString Labels(const std::vector<SetupApply::Step>& steps, std::size_t from, std
     return labels.isEmpty() ? QStringLiteral("nothing") : labels.join(QStringLiteral(", "));
 }
 
+int RunSetup(CommandLink& link, const CliOptions& options)
+{
+    return SetupCommand(link.link(), options, link.iniPath()).Run([&link] { return link.Start(); });
+}
+
 } // namespace
 
-SetupTool::SetupTool(Tarn_Comm& link, const CliOptions& options, const std::string& iniPath)
+const CliCommand SetupCommand::kCommand = {
+    .name = "setup",
+    .synopsis = "setup dump|diff|apply [FILE] [options]",
+    .help =
+        "The controller's setup as a file (JSON): save it, compare it, write it to a controller.\n"
+        "  dump [--output FILE]  read the controller and write its setup file\n"
+        "  diff FILE             list what differs from FILE (exit 0 same, 1 different, 2 error)\n"
+        "  apply FILE            write the blocks that differ from FILE, then read back and "
+        "verify\n"
+        "    --dry-run           show what would be written; write nothing\n"
+        "    --yes               do not ask (needed without a terminal)\n"
+        "    --factory           also write the serial number and the manufacturing date\n"
+        "    --use-file-profiles write the file's profile definitions where Tarn.INI differs\n"
+        "    --set-clock         also set the controller's clock to the computer's\n",
+    .options = "output yes dry-run factory use-file-profiles set-clock",
+    .flags = "dry-run factory use-file-profiles set-clock",
+    .minArguments = 1,
+    .maxArguments = 2,
+    .link = CliCommand::Link::Configured,
+    .keepsHistory = true,
+    .runsUntilStopped = false,
+    .run = &RunSetup};
+
+SetupCommand::SetupCommand(Tarn_Comm& link, const CliOptions& options, const std::string& iniPath)
     : m_link(link), m_options(options), m_iniPath(iniPath)
 {
 }
 
-bool SetupTool::IsFlag(const QString& option)
-{
-    for (const char* flag : kFlags) {
-        if (option == QLatin1String("--") + QLatin1String(flag))
-            return true;
-    }
-    return false;
-}
-
-bool SetupTool::HasFlag(const char* flag) const
+bool SetupCommand::HasFlag(const char* flag) const
 {
     return m_options.flags.contains(QLatin1String(flag));
 }
 
-int SetupTool::Run(const std::function<bool()>& startLink)
+int SetupCommand::Run(const std::function<bool()>& startLink)
 {
     m_subcommand = m_options.arguments.value(0);
     m_file = m_options.arguments.value(1);
@@ -110,7 +130,7 @@ int SetupTool::Run(const std::function<bool()>& startLink)
     return Apply(file, differences);
 }
 
-bool SetupTool::ReadFile(SetupFile::Setup& setup)
+bool SetupCommand::ReadFile(SetupFile::Setup& setup)
 {
     QFile file(m_file);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -128,7 +148,7 @@ bool SetupTool::ReadFile(SetupFile::Setup& setup)
     return true;
 }
 
-bool SetupTool::ReadController(SetupFile::Setup& setup)
+bool SetupCommand::ReadController(SetupFile::Setup& setup)
 {
     StatusCycle::Hooks hooks;
     hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
@@ -142,7 +162,7 @@ bool SetupTool::ReadController(SetupFile::Setup& setup)
     return true;
 }
 
-int SetupTool::Dump()
+int SetupCommand::Dump()
 {
     SetupFile::Setup setup;
     if (!ReadController(setup))
@@ -165,8 +185,8 @@ int SetupTool::Dump()
     return ExitOk;
 }
 
-int SetupTool::Apply(const SetupFile::Setup& file,
-                     const std::vector<SetupDiff::Difference>& differences)
+int SetupCommand::Apply(const SetupFile::Setup& file,
+                        const std::vector<SetupDiff::Difference>& differences)
 {
     const bool factory = HasFlag("factory");
     const bool setClock = HasFlag("set-clock");

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "cli/CliCommand.h"
 #include "cli/ConsoleOutput.h"
-
-#include "cli/CliOptions.h"
 #include "controller/SetupDiff.h"
 #include "controller/SetupFile.h"
 
@@ -12,11 +11,12 @@
 #include <string>
 #include <vector>
 
+struct CliOptions;
 class Tarn_Comm;
 
 /// `tarn setup dump | diff | apply`: the controller's setup as a file, compared with a file,
 /// and written from one.
-class SetupTool
+class SetupCommand
 {
 public:
     enum ExitCode
@@ -31,27 +31,11 @@ public:
         ExitDiffError = 2
     };
 
-    static constexpr const char* kSynopsis = "setup dump|diff|apply [FILE] [options]";
-    static constexpr const char* kHelp =
-        "The controller's setup as a file (JSON): save it, compare it, write it to a controller.\n"
-        "  dump [--output FILE]  read the controller and write its setup file\n"
-        "  diff FILE             list what differs from FILE (exit 0 same, 1 different, 2 error)\n"
-        "  apply FILE            write the blocks that differ from FILE, then read back and "
-        "verify\n"
-        "    --dry-run           show what would be written; write nothing\n"
-        "    --yes               do not ask (needed without a terminal)\n"
-        "    --factory           also write the serial number and the manufacturing date\n"
-        "    --use-file-profiles write the file's profile definitions where Tarn.INI differs\n"
-        "    --set-clock         also set the controller's clock to the computer's\n";
-    /// The options of the command besides the global ones, as CliOptions lists them.
-    static constexpr const char* kOptions =
-        "output yes dry-run factory use-file-profiles set-clock";
+    static const CliCommand kCommand;
 
-    SetupTool(Tarn_Comm& link, const CliOptions& options, const std::string& iniPath);
+    SetupCommand(Tarn_Comm& link, const CliOptions& options, const std::string& iniPath);
     /// Runs the subcommand; `startLink` opens the port (and tells why it could not).
     int Run(const std::function<bool()>& startLink);
-
-    static bool IsFlag(const QString& option);
 
 private:
     int Dump();

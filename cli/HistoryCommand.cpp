@@ -1,8 +1,9 @@
-#include "cli/HistoryTool.h"
+#include "cli/HistoryCommand.h"
 
+#include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/ExitCode.h"
 #include "cli/LogOutput.h"
-#include "cli/TarnTool.h"
 #include "config/ProgramFolder.h"
 #include "controller/LinkConfiguration.h"
 #include "data/EventLogReport.h"
@@ -142,34 +143,23 @@ Table Statuses(HistoryArchive& archive, qint64 id)
     return table;
 }
 
-} // namespace
-
-std::optional<QDateTime> HistoryTool::ParseSince(const QString& text)
+/// The exit code: 0 done, 1 the history cannot be read or has no such controller or the
+/// output failed, 2 a usage error.
+int Run(CommandLink& /*link*/, const CliOptions& options)
 {
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (date.isValid())
-        return QDateTime(date, QTime(0, 0));
-    const QDateTime time = QDateTime::fromString(text, QLatin1String(kEventTimeFormat));
-    if (time.isValid())
-        return time;
-    return std::nullopt;
-}
-
-int HistoryTool::Run()
-{
-    const QString what = m_options.arguments.value(0);
+    const QString what = options.arguments.value(0);
     const bool perController = what == QLatin1String("events") ||
                                what == QLatin1String("changes") || what == QLatin1String("status");
     const auto usage = [](const QString& text) {
         ConsoleOutput::Say(QStringLiteral("tarn: %1\nTry 'tarn history --help'.").arg(text));
-        return int(TarnTool::ExitUsage);
+        return int(ExitUsage);
     };
     if (!perController && what != QLatin1String("controllers"))
         return usage(QStringLiteral("history takes controllers, events, changes or status"));
-    if (perController != (m_options.arguments.size() == 2))
+    if (perController != (options.arguments.size() == 2))
         return usage(perController ? QStringLiteral("history %1 takes a serial number").arg(what)
                                    : QStringLiteral("history controllers takes no serial number"));
-    if (!m_options.since.isEmpty() && what != QLatin1String("events"))
+    if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
 
     HistoryArchive archive(QStringLiteral("tarn"));
@@ -177,13 +167,13 @@ int HistoryTool::Run()
     if (!HistorySettings::Open(archive, QString::fromStdString(ProgramFolder()), iniPath) ||
         archive.isQueueing()) {
         ConsoleOutput::Say(archive.fault());
-        return TarnTool::ExitController;
+        return ExitController;
     }
     Table table;
     if (!perController) {
         table = Controllers(archive);
     } else {
-        const QString serial = m_options.arguments[1];
+        const QString serial = options.arguments[1];
         const auto controller = archive.FindController(serial);
         if (!controller) {
             ConsoleOutput::Say(
@@ -192,12 +182,12 @@ int HistoryTool::Run()
                                      "serial number %1")
                           .arg(serial)
                     : archive.fault());
-            return TarnTool::ExitController;
+            return ExitController;
         }
         if (what == QLatin1String("events")) {
             EventFilter filter;
-            if (!m_options.since.isEmpty())
-                filter.since = ParseSince(m_options.since);
+            if (!options.since.isEmpty())
+                filter.since = CliOptions::ParseSince(options.since);
             table = Events(archive, controller->id, filter);
         } else if (what == QLatin1String("changes")) {
             table = Changes(archive, controller->id);
@@ -207,8 +197,31 @@ int HistoryTool::Run()
     }
     if (!archive.isOpen()) {
         ConsoleOutput::Say(archive.fault());
-        return TarnTool::ExitController;
+        return ExitController;
     }
-    return ConsoleOutput::Print(table.Text(m_options.format)) ? TarnTool::ExitOk
-                                                              : TarnTool::ExitOutput;
+    return ConsoleOutput::Print(table.Text(options.format)) ? ExitOk : ExitOutput;
 }
+
+} // namespace
+
+const CliCommand HistoryCommand::kCommand = {
+    .name = "history",
+    .synopsis = "history controllers|events|changes|status [SERIAL] [options]",
+    .help =
+        "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
+        "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"
+        "  controllers     every controller in the history: serial number, firmware, port,\n"
+        "                  first and last seen, events stored\n"
+        "  events SERIAL   the controller's events in the order they were read\n"
+        "    --since DATE  only events from DATE on (yyyy-mm-dd or yyyy-mm-ddThh:mm:ss)\n"
+        "  changes SERIAL  the setup writes the controller acknowledged\n"
+        "  status SERIAL   the controller's status values, each time they changed\n"
+        "  --format F      tsv (the default), csv or json (an array of objects)\n",
+    .options = "since format",
+    .flags = "",
+    .minArguments = 1,
+    .maxArguments = 2,
+    .link = CliCommand::Link::None,
+    .keepsHistory = false,
+    .runsUntilStopped = false,
+    .run = &Run};

@@ -1,0 +1,64 @@
+#include "cli/StatusCommand.h"
+
+#include "cli/CliOptions.h"
+#include "cli/CommandLink.h"
+#include "cli/ConsoleOutput.h"
+#include "cli/ExitCode.h"
+#include "cli/StatusJson.h"
+#include "controller/DisplayFormat.h"
+#include "controller/StatusCycle.h"
+#include "controller/StatusText.h"
+#include "data/TarnDateTime.h"
+#include "history/HistoryRecorder.h"
+#include "link/Tarn_Comm.h"
+
+namespace {
+
+int Run(CommandLink& link, const CliOptions& options)
+{
+    Tarn_Comm& tarn = link.link();
+    HistoryRecorder* const recorder = link.recorder();
+    StatusCycle::Hooks hooks;
+    hooks.catalogueError = [](const std::string& errText) {
+        ConsoleOutput::Say(DisplayFormat::Text(errText));
+    };
+    const int errorsBefore = link.errors();
+    bool complete = false;
+    if (!StatusCycle::Read(tarn, link.iniPath(), hooks, &complete))
+        return ExitController;
+    if (complete && recorder)
+        recorder->RecordStatus();
+    bool written = false;
+    if (options.json) {
+        written = ConsoleOutput::Emit(options.output, StatusJson::Text(tarn.Inputs), false);
+    } else {
+        const TarnDateTime now = TarnDateTime::Now();
+        const std::string pcTime = DisplayFormat::Latin1Text(
+            DisplayFormat::GeneralDateTime(now), DisplayFormat::GeneralDateTime(now, QLocale::c()));
+        written =
+            ConsoleOutput::Emit(options.output, StatusText::Report(tarn.Inputs).Text(pcTime), true);
+    }
+    if (!written)
+        return ExitOutput;
+    // A request of the cycle that failed leaves a part of the report as it was.
+    return link.errors() == errorsBefore ? ExitOk : ExitController;
+}
+
+} // namespace
+
+const CliCommand StatusCommand::kCommand = {
+    .name = "status",
+    .synopsis = "status [--json] [--output FILE]",
+    .help =
+        "Reads the controller's status (version, clock, inputs, delays, zone profiles and, from\n"
+        "firmware 2.07, the administrative data) and prints it as the status report (tarn.sts).\n"
+        "  --json         one JSON object with typed fields instead\n"
+        "  --output FILE  write the report (or the JSON) to FILE instead of standard output\n",
+    .options = "json output",
+    .flags = "",
+    .minArguments = 0,
+    .maxArguments = 0,
+    .link = CliCommand::Link::Started,
+    .keepsHistory = true,
+    .runsUntilStopped = false,
+    .run = &Run};

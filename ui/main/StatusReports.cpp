@@ -1,0 +1,101 @@
+#include "ui/main/StatusReports.h"
+
+#include "config/FileReplace.h"
+#include "config/ProgramFolder.h"
+#include "controller/ReportFiles.h"
+#include "data/TarnDateTime.h"
+#include "link/Tarn_Comm.h"
+#include "ui/main/DisplayFormat.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/PageHost.h"
+#include "ui/main/ReportPrinter.h"
+#include "ui/main/StatusPage.h"
+#include "ui/main/TextEditorLauncher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+StatusReports::StatusReports(PageHost& host, const StatusPage& page) : m_host(host), m_page(page) {}
+
+bool StatusReports::ReportText(std::string& text, QDateTime& readAt)
+{
+    Tarn_Comm* const tarn = m_host.link();
+    MessageBoxes& boxes = m_host.messageBoxes();
+    // Old values say when they were read, and are saved only when the user wants them.
+    readAt = m_page.readAt().isValid() ? m_page.readAt() : QDateTime::currentDateTime();
+    TarnDateTime when = TarnDateTime::Now();
+    if (m_page.isStale()) {
+        const QDateTime since =
+            tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : m_page.readAt();
+        if (!boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
+                                        .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
+            return false;
+        when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
+                                       readAt.date().day(), readAt.time().hour(),
+                                       readAt.time().minute(), readAt.time().second());
+    }
+    text = m_page.Report().Text(DisplayFormat::Latin1Text(
+        DisplayFormat::GeneralDateTime(when), DisplayFormat::GeneralDateTime(when, QLocale::c())));
+    return true;
+}
+
+void StatusReports::Save()
+{
+    MessageBoxes& boxes = m_host.messageBoxes();
+    const QString path =
+        QDir::toNativeSeparators(QString::fromStdString(ProgramFile(kStatusReportFileName)));
+    std::string bytes;
+    QDateTime readAt;
+    if (!ReportText(bytes, readAt))
+        return;
+
+    std::string errText;
+    if (!ReplaceFileContent(ProgramFile(kStatusReportFileName), bytes, errText)) {
+        boxes.critical(QStringLiteral("The status report could not be saved as %1.\n%2")
+                           .arg(path, QString::fromStdString(errText)));
+        return;
+    }
+    QString editorError;
+    if (!TextEditorLauncher::Open(path, editorError))
+        boxes.critical(editorError +
+                       QStringLiteral("\nThe status report is saved as %1.").arg(path));
+}
+
+void StatusReports::SaveAs()
+{
+    Tarn_Comm* const tarn = m_host.link();
+    MessageBoxes& boxes = m_host.messageBoxes();
+    std::string report;
+    QDateTime readAt;
+    if (!tarn || !ReportText(report, readAt))
+        return;
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(ReportFiles::SuggestedName(tarn->Inputs, readAt.date(),
+                                                 QStringLiteral("status"), QStringLiteral("txt")));
+    const QString path =
+        boxes.saveFileName(suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const QByteArray text =
+        ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt);
+    std::string errText;
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText))
+        boxes.critical(QStringLiteral("The status report could not be saved as %1.")
+                           .arg(QDir::toNativeSeparators(path)),
+                       QString::fromStdString(errText));
+}
+
+void StatusReports::Print()
+{
+    Tarn_Comm* const tarn = m_host.link();
+    MessageBoxes& boxes = m_host.messageBoxes();
+    std::string report;
+    QDateTime readAt;
+    if (!tarn || !ReportText(report, readAt))
+        return;
+    ReportPrinter::Print(boxes, QStringLiteral("Tarn status"),
+                         QString::fromUtf8(ReportFiles::Headed(
+                             report, ReportFiles::Identity(tarn->Inputs), readAt)));
+}

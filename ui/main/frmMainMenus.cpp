@@ -1,0 +1,191 @@
+#include "ui/main/frmMain.h"
+
+#include "history/HistoryArchive.h"
+#include "history/SetupChange.h"
+#include "link/Tarn_Comm.h"
+#include "ui/about/frmAbout.h"
+#include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmHistory.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/frmTraffic.h"
+#include "ui/setup/frmSetup.h"
+#include "ui/tests/TestPage.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+
+// The main window's menus and the windows they open: the setup, the communication settings,
+// the traffic monitor, the history with its undo, and the about box.
+
+namespace {
+QString Text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+} // namespace
+
+void frmMain::buildMenus()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuTarnSetup = mnuFile->addAction(QStringLiteral("Tarn &Setup"));
+    mnuTarnSetup->setObjectName(QStringLiteral("mnuTarnSetup"));
+    mnuTarnSetup->setShortcut(QKeySequence(Qt::Key_F2));
+    mnuTarnSetup->setEnabled(false);
+    mnuComSettings = mnuFile->addAction(QStringLiteral("&Communication settings"));
+    mnuComSettings->setObjectName(QStringLiteral("mnuComSettings"));
+    mnuComSettings->setShortcut(QKeySequence(Qt::Key_F3));
+    mnuFileSep = mnuFile->addSeparator();
+    mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
+    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
+    mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    // The traffic monitor has a menu of its own, beside the others.
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuViewTraffic = mnuView->addAction(QStringLiteral("&Traffic"));
+    mnuViewTraffic->setObjectName(QStringLiteral("mnuViewTraffic"));
+    connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
+    mnuViewHistory = mnuView->addAction(QStringLiteral("&History"));
+    mnuViewHistory->setObjectName(QStringLiteral("mnuViewHistory"));
+    connect(mnuViewHistory, &QAction::triggered, this, &frmMain::handleViewHistory);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    mnuHelpAbout->setShortcut(QKeySequence(Qt::Key_F1));
+
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
+    connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
+    // A modal window opened inside a wait would hold the wait (and the outputs-off after a
+    // pause) back until it is closed: it opens once the wait has ended.
+    const auto whenIdle = [this](void (frmMain::*handler)()) {
+        return [this, handler] { WhenIdle([this, handler] { (this->*handler)(); }); };
+    };
+    connect(mnuTarnSetup, &QAction::triggered, this, whenIdle(&frmMain::handleTarnSetup));
+    connect(mnuComSettings, &QAction::triggered, this, whenIdle(&frmMain::handleComSettings));
+    connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
+    connect(mnuHelpAbout, &QAction::triggered, this, whenIdle(&frmMain::handleHelpAbout));
+}
+
+void frmMain::handleMenuOpening()
+{
+    QCoreApplication::processEvents();
+}
+
+void frmMain::ResumeAfterModal(bool readStatus)
+{
+    if (m_closing)
+        return;
+    const QString key = SelectedTabKey();
+    if (key == Text(kKeyStatus)) {
+        StartAutoUpdate();
+        if (readStatus)
+            UpdateStatusPage();
+    } else if (key == Text(kKeyTesting)) {
+        StartAutoUpdate();
+    }
+}
+
+void frmMain::handleTarnSetup()
+{
+    StopAutoUpdate();
+    // Nothing stays on while the setup is written, or the link moved.
+    picTest->StopTests();
+    frmSetup window(tarn, m_boxes, this);
+    window.exec();
+    ResumeAfterModal(true);
+}
+
+void frmMain::handleComSettings()
+{
+    StopAutoUpdate();
+    picTest->StopTests();
+    {
+        frmComSetup window(tarn, m_boxes, this);
+        connect(&window, &frmComSetup::statusMessage, this, &frmMain::ShowStatus);
+        window.exec();
+    }
+    LinkReady();
+    handleLinkStateChanged();
+    ResumeAfterModal(true);
+}
+
+void frmMain::handleViewTraffic()
+{
+    if (!TrafficWindow)
+        TrafficWindow = new frmTraffic(tarn, m_boxes, this);
+    TrafficWindow->setLink(tarn);
+    TrafficWindow->show();
+    TrafficWindow->raise();
+    TrafficWindow->activateWindow();
+}
+
+void frmMain::handleViewHistory()
+{
+    if (!HistoryWindow) {
+        HistoryWindow = new frmHistory(*m_history, m_boxes, this);
+        HistoryWindow->undo = [this](const ArchivedChange& change) {
+            WhenIdle([this, change] { UndoChange(change); });
+        };
+    }
+    HistoryWindow->Refresh();
+    HistoryWindow->show();
+    HistoryWindow->raise();
+    HistoryWindow->activateWindow();
+}
+
+void frmMain::handleHistoryFault(const QString& fault)
+{
+    if (fault.isEmpty()) {
+        // Kept again (the server is back): the line no longer tells of it.
+        if (lblAppStatus[1]->text().startsWith(QStringLiteral(" History: ")))
+            ShowStatus(QString());
+        return;
+    }
+    ShowError(QStringLiteral("History: ") + fault);
+    if (m_historyFaultTold)
+        return;
+    m_historyFaultTold = true;
+    WhenIdle([this, fault] {
+        m_boxes.critical(QStringLiteral("The history of the controllers cannot be kept."),
+                         fault + QStringLiteral(" The program goes on without it."));
+    });
+}
+
+void frmMain::UndoChange(const ArchivedChange& change)
+{
+    if (!LinkReady())
+        return;
+    if (!m_boxes.questionOkCancel(
+            QString::fromLatin1(SetupChange::Question(change)),
+            QStringLiteral("Undo of \"%1\", written %2: the values before "
+                           "it are sent again.")
+                .arg(change.summary,
+                     QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
+        return;
+    // The outputs go off first, as before the setup window.
+    picTest->StopTests();
+    StopAutoUpdate();
+    std::string errText;
+    const bool ok = SetupChange::Undo(*tarn, change, errText);
+    if (ok)
+        m_boxes.info(QStringLiteral("Tarn was updated succesfully!"));
+    else
+        m_boxes.critical(QStringLiteral("Could not update Tarn!"), QString::fromStdString(errText));
+    ResumeAfterModal(true);
+    if (HistoryWindow)
+        HistoryWindow->Refresh();
+}
+
+void frmMain::handleHelpAbout()
+{
+    StopAutoUpdate();
+    frmAbout window(m_boxes, this);
+    window.exec();
+    ResumeAfterModal(false);
+}
