@@ -8,7 +8,7 @@
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
 #include "history/HistoryArchive.h"
-#include "history/HistoryRecorder.h"
+#include "controller/HistoryRecorder.h"
 #include "history/HistorySettings.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"

@@ -11,7 +11,7 @@
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
 #include "controller/StatusCycle.h"
-#include "history/HistoryRecorder.h"
+#include "controller/HistoryRecorder.h"
 #include "link/Tarn_Comm.h"
 
 #include <QDateTime>

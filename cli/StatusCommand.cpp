@@ -9,7 +9,7 @@
 #include "controller/StatusCycle.h"
 #include "controller/StatusText.h"
 #include "data/TarnDateTime.h"
-#include "history/HistoryRecorder.h"
+#include "controller/HistoryRecorder.h"
 #include "link/Tarn_Comm.h"
 
 namespace {

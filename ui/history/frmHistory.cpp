@@ -1,8 +1,8 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
+#include "controller/SetupChange.h"
 #include "history/HistoryEventModel.h"
-#include "history/SetupChange.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QCheckBox>

@@ -2,10 +2,10 @@
 
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/ReportFiles.h"
 #include "data/EventLog.h"
 #include "eventloop/EventWait.h"
-#include "history/HistoryRecorder.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"

@@ -1,7 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "history/HistoryArchive.h"
-#include "history/SetupChange.h"
+#include "controller/SetupChange.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"

@@ -1,8 +1,8 @@
-#include "history/HistoryRecorder.h"
+#include "controller/HistoryRecorder.h"
 
+#include "controller/SetupChange.h"
 #include "data/EventLog.h"
 #include "data/SetupBlocks.h"
-#include "history/SetupChange.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 

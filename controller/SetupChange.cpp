@@ -1,5 +1,6 @@
-#include "history/SetupChange.h"
+#include "controller/SetupChange.h"
 
+#include "controller/SetupCommands.h"
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/SetupBlocks.h"
@@ -252,13 +253,8 @@ bool SetupChange::Undo(Tarn_Comm& link, const ArchivedChange& change, std::strin
         commands.push_back({TarnCommand::SetAdminData, block});
     } else {
         // The fields this change left alone are those the controller has now.
-        if (!link.Send(TarnCommand::ReadDelays)) {
-            errText = "The settings that the undo leaves as they are could not be read from "
-                      "Tarn first: nothing was sent. " +
-                      link.lastError().toStdString();
+        if (!SetupCommands::ReadDelays(link, errText))
             return false;
-        }
-        link.Inputs.ResolveDelays(link.TarnData);
         SetupBlocks::Delays delays = SetupBlocks::DelaysOf(link.Inputs, link.DetectorVoltageSwitch);
         std::array<std::optional<int32_t>, kZones> profiles;
         if (change.command == TarnCommand::SetDelays) {

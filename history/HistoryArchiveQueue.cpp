@@ -1,0 +1,239 @@
+#include "history/HistoryArchivePrivate.h"
+
+#include "history/HistorySchema.h"
+
+#include <QFileInfo>
+#include <QLockFile>
+#include <QThread>
+
+#include <atomic>
+
+using namespace ArchiveRows;
+
+bool HistoryArchive::Private::startQueueing(const QString& why)
+{
+    if (!local || !local->isOpen()) {
+        local = std::make_unique<ArchiveConnection>();
+        QString errText;
+        if (!openFile(*local, errText)) {
+            breakDown(localPath(), errText);
+            return false;
+        }
+    }
+    if (main)
+        main->Close();
+    queueing = true;
+    retry.start(kServerRetryInterval);
+    setFault(QStringLiteral("The history server (%1) cannot be reached: %2. What is read is kept "
+                            "in %3 and sent when it is back.")
+                 .arg(address, why, localPath()));
+    return true;
+}
+
+void HistoryArchive::Private::startProbe()
+{
+    if (probe || !queueing)
+        return;
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    const PostgresAddress address = server;
+    const int number = ++probes;
+    probe =
+        QThread::create([address, reached] { *reached = ArchiveConnection::Reachable(address); });
+    QObject::connect(probe, &QThread::finished, q, [this, number, reached] {
+        if (number != probes)
+            return;
+        stopProbe();
+        if (*reached && open && !broken && queueing)
+            q->SendQueue();
+    });
+    probe->start();
+}
+
+void HistoryArchive::Private::stopProbe()
+{
+    if (!probe)
+        return;
+    QObject::disconnect(probe, nullptr, q, nullptr);
+    probe->wait();
+    delete probe;
+    probe = nullptr;
+}
+
+bool HistoryArchive::Private::sendQueued(QString& errText)
+{
+    // The queue's controllers by their keys: the server's ids differ from the file's.
+    QSqlQuery* query = local->Run(
+        QStringLiteral("SELECT id, serial_number, firmware, port, last_seen FROM controllers "
+                       "WHERE id IN (SELECT controller_id FROM queue_events UNION "
+                       "SELECT controller_id FROM queue_statuses UNION "
+                       "SELECT controller_id FROM queue_changes)"),
+        {}, errText);
+    if (!query)
+        return false;
+    struct Queued
+    {
+        qint64 localId;
+        ControllerKey key;
+        QString lastSeen;
+    };
+    std::vector<Queued> controllers;
+    while (query->next())
+        controllers.push_back(
+            {query->value(0).toLongLong(),
+             {query->value(1).toString(), query->value(2).toDouble(), query->value(3).toString()},
+             query->value(4).toString()});
+    query->finish();
+    for (const Queued& controller : controllers) {
+        qint64 serverId = 0;
+        if (!controllerIdIn(*main, controller.key, controller.lastSeen, serverId, errText))
+            return false;
+        sentIds.insert(-controller.localId, serverId);
+        serverKeys.insert(serverId, controller.key);
+    }
+    return sendEvents(errText) && sendStatuses(errText) && sendChanges(errText);
+}
+
+bool HistoryArchive::Private::sendEvents(QString& errText)
+{
+    for (;;) {
+        QSqlQuery* query =
+            local->Run(QStringLiteral("SELECT id, %1 FROM queue_events ORDER BY id LIMIT %2")
+                           .arg(QLatin1String(kEventColumns))
+                           .arg(kSendBatch),
+                       {}, errText);
+        if (!query)
+            return false;
+        std::vector<std::pair<qint64, ArchivedEvent>> batch;
+        qint64 last = 0;
+        while (query->next()) {
+            last = query->value(0).toLongLong();
+            batch.emplace_back(sentIds.value(-query->value(1).toLongLong()), EventFrom(*query, 2));
+        }
+        query->finish();
+        if (batch.empty())
+            return true;
+        if (!main->Begin(errText))
+            return false;
+        for (const auto& [serverId, event] : batch) {
+            bool duplicate = false;
+            if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText)) {
+                main->Rollback();
+                return false;
+            }
+        }
+        if (!main->Commit(errText) ||
+            !local->Run(QStringLiteral("DELETE FROM queue_events WHERE id <= ?"), {last}, errText))
+            return false;
+    }
+}
+
+bool HistoryArchive::Private::sendStatuses(QString& errText)
+{
+    QSqlQuery* query = local->Run(QStringLiteral("SELECT id, controller_id, read_at, program, "
+                                                 "values_json FROM queue_statuses ORDER BY id"),
+                                  {}, errText);
+    if (!query)
+        return false;
+    struct Row
+    {
+        qint64 id, serverId;
+        QString readAt, by, values;
+    };
+    std::vector<Row> rows;
+    while (query->next())
+        rows.push_back({query->value(0).toLongLong(), sentIds.value(-query->value(1).toLongLong()),
+                        query->value(2).toString(), query->value(3).toString(),
+                        query->value(4).toString()});
+    query->finish();
+    for (const Row& row : rows) {
+        bool stored = false;
+        if (!insertStatus(*main, kArchiveTables.statuses, row.serverId, row.readAt, row.by,
+                          row.values, stored, errText) ||
+            !local->Run(QStringLiteral("DELETE FROM queue_statuses WHERE id = ?"), {row.id},
+                        errText))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryArchive::Private::sendChanges(QString& errText)
+{
+    QSqlQuery* query = local->Run(
+        QStringLiteral("SELECT id, controller_id, written_at, program, command, data, "
+                       "before_json, after_json, summary FROM queue_changes ORDER BY id"),
+        {}, errText);
+    if (!query)
+        return false;
+    std::vector<std::pair<qint64, ArchivedChange>> rows;
+    while (query->next()) {
+        ArchivedChange change;
+        change.id = sentIds.value(-query->value(1).toLongLong());
+        change.writtenAt = FromUtcText(query->value(2).toString());
+        change.program = query->value(3).toString();
+        change.command = query->value(4).toInt();
+        change.data = query->value(5).toString();
+        change.beforeJson = query->value(6).toString();
+        change.afterJson = query->value(7).toString();
+        change.summary = query->value(8).toString();
+        rows.emplace_back(query->value(0).toLongLong(), change);
+    }
+    query->finish();
+    for (const auto& [id, change] : rows) {
+        if (!insertChange(*main, kArchiveTables.changes, change.id, change, errText) ||
+            !local->Run(QStringLiteral("DELETE FROM queue_changes WHERE id = ?"), {id}, errText))
+            return false;
+    }
+    return true;
+}
+
+bool HistoryArchive::SendQueue()
+{
+    if (!d->open || d->broken)
+        return false;
+    if (!d->usesServer)
+        return true;
+    QString errText;
+    if (d->queueing) {
+        auto server = std::make_unique<ArchiveConnection>();
+        bool reached = false;
+        if (!d->openServer(*server, reached, errText)) {
+            if (reached)
+                d->breakDown(d->address, errText);
+            return false;
+        }
+        d->main = std::move(server);
+    }
+    if (!d->local || !d->local->isOpen()) {
+        d->local = std::make_unique<ArchiveConnection>();
+        // A local file that cannot be read holds nothing to send; it is left as it is.
+        if (!d->openFile(*d->local, errText)) {
+            d->local.reset();
+            d->queueing = false;
+            d->retry.stop();
+            d->setFault(QString());
+            return true;
+        }
+    }
+    // Programs on this computer share the queue: one sends it at a time (a second sender would
+    // store the new events and setup changes in it twice).
+    QLockFile sending(d->localPath() + QLatin1String(kSendingLockSuffix));
+    sending.setStaleLockTime(0);
+    if (!sending.tryLock()) {
+        if (d->queueing)
+            d->main->Close();
+        return false;
+    }
+    if (!d->sendQueued(errText)) {
+        if (d->main->Alive()) {
+            d->breakDown(d->address, errText);
+            return false;
+        }
+        d->startQueueing(errText);
+        return false;
+    }
+    d->queueing = false;
+    d->localIds.clear();
+    d->retry.stop();
+    d->setFault(QString());
+    return true;
+}

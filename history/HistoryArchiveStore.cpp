@@ -1,0 +1,163 @@
+#include "history/HistoryArchivePrivate.h"
+
+using namespace ArchiveRows;
+
+bool HistoryArchive::Private::controllerIdIn(ArchiveConnection& db, const ControllerKey& key,
+                                             const QString& seenAt, qint64& id, QString& errText)
+{
+    const auto one = [&](QSqlQuery* query) {
+        const bool found = query->next();
+        if (found)
+            id = query->value(0).toLongLong();
+        query->finish();
+        return found;
+    };
+    const QString bySerial = QStringLiteral("SELECT id FROM controllers WHERE serial_number = ?");
+    const QString unnamed = QStringLiteral(
+        "SELECT id FROM controllers WHERE serial_number IS NULL AND firmware = ? AND port = ?");
+    const QString insert = QStringLiteral(
+        "INSERT INTO controllers (serial_number, firmware, port, first_seen, last_seen) "
+        "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id");
+    const bool named = !key.serialNumber.isEmpty();
+    const QString port = Text(key.port);
+    const QVariant serial = named ? QVariant(key.serialNumber) : NullText();
+    if (!db.Begin(errText))
+        return false;
+    const auto failed = [&] {
+        db.Rollback();
+        return false;
+    };
+    QSqlQuery* query = nullptr;
+    bool found = false;
+    if (named) {
+        if (!(query = db.Run(bySerial, {serial}, errText)))
+            return failed();
+        if ((found = one(query)) &&
+            !db.Run(QStringLiteral("UPDATE controllers SET firmware = ?, port = ?, last_seen = ? "
+                                   "WHERE id = ?"),
+                    {key.firmware, port, seenAt, id}, errText))
+            return failed();
+    }
+    if (!found) {
+        if (!(query = db.Run(unnamed, {key.firmware, port}, errText)))
+            return failed();
+        // A serial number read later names the record kept by firmware and port so far.
+        if ((found = one(query)) &&
+            !db.Run(QStringLiteral(
+                        "UPDATE controllers SET serial_number = ?, last_seen = ? WHERE id = ?"),
+                    {serial, seenAt, id}, errText))
+            return failed();
+    }
+    if (!found) {
+        if (!(query = db.Run(insert, {serial, key.firmware, port, seenAt, seenAt}, errText)))
+            return failed();
+        // Nothing inserted: another program did it meanwhile.
+        if (!one(query)) {
+            if (!(query = named ? db.Run(bySerial, {serial}, errText)
+                                : db.Run(unnamed, {key.firmware, port}, errText)))
+                return failed();
+            if (!one(query)) {
+                errText = QStringLiteral("the controller could not be recorded");
+                return failed();
+            }
+        }
+    }
+    return db.Commit(errText);
+}
+
+bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* table,
+                                          qint64 controllerId, const ArchivedEvent& event,
+                                          bool& duplicate, QString& errText)
+{
+    duplicate = false;
+    const QString raw = Text(event.gap ? QString() : event.raw);
+    const QVariant readAt =
+        UtcText(event.readAt.isValid() ? event.readAt : QDateTime::currentDateTimeUtc());
+    const QString by = Text(event.program.isEmpty() ? program : event.program);
+    const bool queue = qstrcmp(table, kArchiveTables.events) != 0;
+    if (event.gap || event.ordinal > 0 || queue) {
+        QSqlQuery* query =
+            db.Run(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                  "ON CONFLICT DO NOTHING")
+                       .arg(QLatin1String(table), QLatin1String(kEventColumns)),
+                   {controllerId, event.gap ? 1 : 0, raw, event.gap ? 0 : qMax(event.ordinal, 0),
+                    EventTimeValue(event.eventTime), event.gap ? -1 : event.code,
+                    event.temperatureCelsius, Text(event.text), readAt, by},
+                   errText);
+        if (!query)
+            return false;
+        duplicate = query->numRowsAffected() == 0;
+        query->finish();
+        return true;
+    }
+    // A new event: the next ordinal for its reply, taken in the same statement; when another
+    // program took that ordinal first, the next one.
+    const QString next =
+        QStringLiteral(
+            "INSERT INTO %1 (%2) SELECT CAST(? AS BIGINT), 0, CAST(? AS TEXT), "
+            "COALESCE(MAX(ordinal), 0) + 1, CAST(? AS TEXT), CAST(? AS INTEGER), "
+            "CAST(? AS DOUBLE PRECISION), CAST(? AS TEXT), CAST(? AS TEXT), CAST(? AS TEXT) "
+            "FROM %1 WHERE controller_id = ? AND raw = ? AND gap = 0 ON CONFLICT DO NOTHING")
+            .arg(QLatin1String(table), QLatin1String(kEventColumns));
+    for (int attempt = 0; attempt < kOrdinalAttempts; ++attempt) {
+        QSqlQuery* query =
+            db.Run(next,
+                   {controllerId, raw, EventTimeValue(event.eventTime), event.code,
+                    event.temperatureCelsius, Text(event.text), readAt, by, controllerId, raw},
+                   errText);
+        if (!query)
+            return false;
+        const bool inserted = query->numRowsAffected() > 0;
+        query->finish();
+        if (inserted)
+            return true;
+    }
+    errText = QStringLiteral("other programs kept taking the event's ordinal");
+    return false;
+}
+
+bool HistoryArchive::Private::insertStatus(ArchiveConnection& db, const char* table,
+                                           qint64 controllerId, const QString& readAt,
+                                           const QString& by, const QString& valuesJson,
+                                           bool& stored, QString& errText)
+{
+    stored = false;
+    QSqlQuery* query = db.Run(QStringLiteral("SELECT values_json FROM %1 WHERE controller_id = ? "
+                                             "ORDER BY id DESC LIMIT 1")
+                                  .arg(QLatin1String(table)),
+                              {controllerId}, errText);
+    if (!query)
+        return false;
+    const bool same = query->next() && SameStatus(query->value(0).toString(), valuesJson);
+    query->finish();
+    if (same)
+        return true;
+    query = db.Run(QStringLiteral("INSERT INTO %1 (controller_id, read_at, program, values_json) "
+                                  "VALUES (?, ?, ?, ?)")
+                       .arg(QLatin1String(table)),
+                   {controllerId, readAt, Text(by), Text(valuesJson)}, errText);
+    if (!query)
+        return false;
+    query->finish();
+    stored = true;
+    return true;
+}
+
+bool HistoryArchive::Private::insertChange(ArchiveConnection& db, const char* table,
+                                           qint64 controllerId, const ArchivedChange& change,
+                                           QString& errText)
+{
+    QSqlQuery* query = db.Run(
+        QStringLiteral("INSERT INTO %1 (controller_id, written_at, program, command, data, "
+                       "before_json, after_json, summary) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .arg(QLatin1String(table)),
+        {controllerId,
+         UtcText(change.writtenAt.isValid() ? change.writtenAt : QDateTime::currentDateTimeUtc()),
+         Text(change.program.isEmpty() ? program : change.program), change.command,
+         Text(change.data), Text(change.beforeJson), Text(change.afterJson), Text(change.summary)},
+        errText);
+    if (!query)
+        return false;
+    query->finish();
+    return true;
+}
