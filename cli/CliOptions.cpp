@@ -33,8 +33,9 @@ const char* const kGlobalHelp =
     "\n"
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
-    "answer, an event was lost to a damaged reply, the service history could not be read, or\n"
-    "the output could not be written, 2 a usage or configuration error.\n";
+    "answer, an event was lost to a damaged reply, setup apply refused a block of the file, the\n"
+    "service history could not be read, or the output could not be written, 2 a usage or\n"
+    "configuration error.\n";
 
 } // namespace
 
@@ -177,6 +178,11 @@ bool CliOptions::Parse(const QStringList& args, std::span<const CliCommand* cons
             }
             options.output = value;
             commandOptions << QStringLiteral("output");
+        } else if (name == QLatin1String("--only")) {
+            if (!takeValue())
+                return false;
+            options.only = value;
+            commandOptions << QStringLiteral("only");
         } else if (IsFlag(commands, name)) {
             options.flags << name.mid(2);
             commandOptions << name.mid(2);

@@ -30,6 +30,8 @@ struct CliOptions
     QString since;
     /// Flags of one command without a value, without their "--" (setup: "dry-run", ...).
     QStringList flags;
+    /// setup apply --only: the names of the blocks to write, as given.
+    QString only;
 
     /// outputs --for: seconds until the outputs are switched off again; 0 for none.
     int forSeconds = 0;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,9 +57,14 @@ const CliCommand SetupCommand::kCommand = {
         "    --yes               do not ask (needed without a terminal)\n"
         "    --factory           also write the serial number and the manufacturing date\n"
         "    --use-file-profiles write the file's profile definitions where Tarn.INI differs\n"
-        "    --set-clock         also set the controller's clock to the computer's\n",
-    .options = "output yes dry-run factory use-file-profiles set-clock",
-    .flags = "dry-run factory use-file-profiles set-clock",
+        "    --set-clock         also set the controller's clock to the computer's\n"
+        "    --only BLOCKS       write only these, comma-separated: delays (98: the delays, the\n"
+        "                        zones' messages and outputs), zones (104, 102: the zones'\n"
+        "                        profiles), dates (99: installation and service dates), factory\n"
+        "                        (99: serial number and manufacturing date, with --factory)\n"
+        "    --force-dates       write service dates that move the controller's back\n",
+    .options = "output yes dry-run factory use-file-profiles set-clock force-dates only",
+    .flags = "dry-run factory use-file-profiles set-clock force-dates",
     .minArguments = 1,
     .maxArguments = 2,
     .link = CliCommand::Link::Configured,
@@ -91,10 +97,13 @@ int SetupCommand::Run(const std::function<bool()>& startLink)
         error = QStringLiteral("setup %1 needs a FILE").arg(m_subcommand);
     else if (!dump && !m_options.output.isEmpty())
         error = QStringLiteral("setup %1 does not take --output").arg(m_subcommand);
-    else if (!apply && (!m_options.flags.isEmpty() || m_options.yes))
-        error =
-            QStringLiteral("setup %1 does not take --%2")
-                .arg(m_subcommand, m_options.yes ? QStringLiteral("yes") : m_options.flags.first());
+    else if (!apply && (!m_options.flags.isEmpty() || m_options.yes || !m_options.only.isEmpty()))
+        error = QStringLiteral("setup %1 does not take --%2")
+                    .arg(m_subcommand, m_options.yes               ? QStringLiteral("yes")
+                                       : !m_options.only.isEmpty() ? QStringLiteral("only")
+                                                                   : m_options.flags.first());
+    else if (!m_options.only.isEmpty())
+        SetupApply::ParseOnly(m_options.only, m_only, error);
     if (!error.isEmpty()) {
         Say(QStringLiteral("tarn: %1\nTry 'tarn setup --help'.").arg(error));
         return ExitUsage;
@@ -127,7 +136,7 @@ int SetupCommand::Run(const std::function<bool()>& startLink)
             Say(QStringLiteral("Tarn's setup equals %1.").arg(m_file));
         return differences.empty() ? ExitOk : ExitDifferent;
     }
-    return Apply(file, differences);
+    return Apply(controller, file, differences);
 }
 
 bool SetupCommand::ReadFile(SetupFile::Setup& setup)
@@ -140,8 +149,8 @@ bool SetupCommand::ReadFile(SetupFile::Setup& setup)
     const QByteArray bytes = file.readAll();
     std::string errText;
     if (!SetupFile::Read(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            TarnDateTime::Now(), setup, errText)) {
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), setup,
+            errText)) {
         Say(QStringLiteral("tarn: %1 is refused: %2").arg(m_file, QString::fromStdString(errText)));
         return false;
     }
@@ -185,34 +194,53 @@ int SetupCommand::Dump()
     return ExitOk;
 }
 
-int SetupCommand::Apply(const SetupFile::Setup& file,
+int SetupCommand::Apply(const SetupFile::Setup& controller, const SetupFile::Setup& file,
                         const std::vector<SetupDiff::Difference>& differences)
 {
-    const bool factory = HasFlag("factory");
     const bool setClock = HasFlag("set-clock");
     QString shown;
-    for (const SetupDiff::Difference& d : differences) {
-        shown += d.Line();
-        if (!factory && SetupDiff::IsFactory(d.block))
-            shown += QStringLiteral(" (not written without --factory)");
-        shown += u'\n';
-    }
+    for (const SetupDiff::Difference& d : differences)
+        shown += d.Line() + u'\n';
     if (!Print(shown))
         return ExitFailed;
 
     SetupApply::Options options;
-    options.factory = factory;
+    options.factory = HasFlag("factory");
     options.useFileProfiles = HasFlag("use-file-profiles");
+    options.forceDates = HasFlag("force-dates");
+    options.only = m_only;
     std::vector<SetupApply::Step> steps;
+    std::vector<SetupApply::LeftOut> leftOut;
     QString errText;
-    if (!SetupApply::Plan(file, differences, m_link.Inputs.CPUVersion, ProfileCatalogue, options,
-                          steps, errText)) {
+    if (!SetupApply::Plan(controller, file, ProfileCatalogue, options, TarnDateTime::Now(), steps,
+                          leftOut, errText)) {
         Say(QStringLiteral("tarn: %1. Nothing written.").arg(errText));
         return ExitUsage;
     }
+    // What is not written and why: a refusal a line, what was left out by choice by its reason.
+    QStringList refused;
+    for (std::size_t i = 0; i < leftOut.size();) {
+        if (leftOut[i].refused) {
+            Say(QStringLiteral("Refused: %1: %2.").arg(leftOut[i].label, leftOut[i].reason));
+            refused << leftOut[i++].label;
+            continue;
+        }
+        QStringList labels;
+        const QString& reason = leftOut[i].reason;
+        for (; i < leftOut.size() && !leftOut[i].refused && leftOut[i].reason == reason; ++i)
+            labels << leftOut[i].label;
+        Say(QStringLiteral("Left out: %1: %2.").arg(labels.join(QStringLiteral(", ")), reason));
+    }
+    const QString notWritten = QStringLiteral("Not written, as refused above: %1.")
+                                   .arg(refused.join(QStringLiteral(", ")));
     if (steps.empty() && !setClock) {
-        Say(QStringLiteral("Nothing to write: Tarn has the setup of %1.").arg(m_file));
-        return ExitOk;
+        if (!refused.isEmpty())
+            Say(notWritten);
+        else if (leftOut.empty())
+            Say(QStringLiteral("Nothing to write: Tarn has the setup of %1.").arg(m_file));
+        else
+            Say(QStringLiteral("Nothing else to write."));
+        return refused.isEmpty() ? ExitOk : ExitFailed;
     }
     QString plan = Labels(steps, 0, steps.size());
     if (setClock)
@@ -237,26 +265,44 @@ int SetupCommand::Apply(const SetupFile::Setup& file,
 
     const SetupApply::Outcome outcome = SetupApply::Run(m_link, steps);
     if (outcome.stepsDone < steps.size()) {
+        // A command that got no answer may have been taken: its block is not confirmed.
         const SetupApply::Step& failed = steps[outcome.stepsDone];
+        const int code = failed.commands[outcome.commandsDone].code;
         QString partly;
         if (outcome.commandsDone > 0)
-            partly = QStringLiteral(" (command %1 of it was acknowledged, command %2 not)")
+            partly = QStringLiteral(" (command %1 of it was acknowledged, command %2 %3)")
                          .arg(failed.commands[outcome.commandsDone - 1].code)
-                         .arg(failed.commands[outcome.commandsDone].code);
-        Say(QStringLiteral("Stopped: %1 failed%2.\nWritten: %3.\nNot written: %4%5.")
-                .arg(failed.label, partly, Labels(steps, 0, outcome.stepsDone),
-                     Labels(steps, outcome.stepsDone, steps.size()),
-                     setClock ? QStringLiteral(", clock (65)") : QString()));
+                         .arg(code)
+                         .arg(outcome.unconfirmed ? QStringLiteral("got no answer")
+                                                  : QStringLiteral("not"));
+        else if (outcome.unconfirmed)
+            partly = QStringLiteral(" (command %1 got no answer)").arg(code);
+        QString text = QStringLiteral("Stopped: %1 failed%2.\nWritten: %3.")
+                           .arg(failed.label, partly, Labels(steps, 0, outcome.stepsDone));
+        if (outcome.unconfirmed)
+            text += QStringLiteral("\nNot confirmed: %1.").arg(failed.label);
+        const std::size_t unsent = outcome.stepsDone + (outcome.unconfirmed ? 1 : 0);
+        QStringList unwritten;
+        if (unsent < steps.size())
+            unwritten << Labels(steps, unsent, steps.size());
+        if (setClock)
+            unwritten << QStringLiteral("clock (65)");
+        if (!unwritten.isEmpty())
+            text += QStringLiteral("\nNot written: %1.").arg(unwritten.join(QStringLiteral(", ")));
+        Say(text);
         return ExitFailed;
     }
     if (setClock && !SetupCommands::SetClock(m_link)) {
-        Say(QStringLiteral("Stopped: clock (65) failed.\nWritten: %1.\nNot written: clock (65).")
-                .arg(Labels(steps, 0, steps.size())));
+        Say(QStringLiteral("Stopped: clock (65) failed.\nWritten: %1.\n%2: clock (65).")
+                .arg(Labels(steps, 0, steps.size()), SetupApply::Unconfirmed(m_link)
+                                                         ? QStringLiteral("Not confirmed")
+                                                         : QStringLiteral("Not written")));
         return ExitFailed;
     }
     Say(QStringLiteral("Written: %1.").arg(plan));
 
-    // The read-back: every field the controller reports must now be the file's.
+    // The read-back: every field the controller reports must now be the file's, but in the
+    // blocks left out.
     SetupFile::Setup readBack;
     if (!ReadController(readBack)) {
         Say(QStringLiteral("Not verified: Tarn could not be read back."));
@@ -264,12 +310,20 @@ int SetupCommand::Apply(const SetupFile::Setup& file,
     }
     QString left;
     for (const SetupDiff::Difference& d : SetupDiff::Compare(readBack, file)) {
-        if (d.reported && (factory || !SetupDiff::IsFactory(d.block)))
+        const bool leftAlone =
+            std::any_of(leftOut.begin(), leftOut.end(),
+                        [&d](const SetupApply::LeftOut& l) { return l.block == d.block; });
+        if (d.reported && !leftAlone)
             left += QStringLiteral("\n  ") + d.Line();
     }
     if (!left.isEmpty()) {
         Say(QStringLiteral("Not verified: Tarn reports after the write:%1").arg(left));
         return ExitFailed;
     }
-    return Print(QStringLiteral("verified\n")) ? ExitOk : ExitFailed;
+    if (!Print(QStringLiteral("verified\n")))
+        return ExitFailed;
+    if (refused.isEmpty())
+        return ExitOk;
+    Say(notWritten);
+    return ExitFailed;
 }

@@ -40,7 +40,8 @@ public:
 private:
     int Dump();
     int Diff();
-    int Apply(const SetupFile::Setup& file, const std::vector<SetupDiff::Difference>& differences);
+    int Apply(const SetupFile::Setup& controller, const SetupFile::Setup& file,
+              const std::vector<SetupDiff::Difference>& differences);
     /// A status read that answered every request, as a setup.
     bool ReadController(SetupFile::Setup& setup);
     bool ReadFile(SetupFile::Setup& setup);
@@ -53,4 +54,6 @@ private:
     std::string m_iniPath;
     QString m_subcommand;
     QString m_file;
+    /// apply --only: the blocks to write; every block when empty.
+    std::vector<SetupDiff::Block> m_only;
 };

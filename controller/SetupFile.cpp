@@ -3,6 +3,8 @@
 #include "controller/DisplayFormat.h"
 #include "controller/StatusCycle.h"
 #include "data/DateCodec.h"
+#include "data/ProfileCompiler.h"
+#include "data/SetupBlocks.h"
 #include "data/SetupFields.h"
 #include "data/Tarn_Inputs.h"
 #include "data/TextNumbers.h"
@@ -123,9 +125,6 @@ QByteArray Indented(const QJsonValue& value, int depth)
 class Reader
 {
 public:
-    /// Far beyond any field, well within a double's whole numbers.
-    static constexpr long long kAnyNumber = 1'000'000'000'000;
-
     std::string errText;
 
     bool Fail(const QString& key, const QString& reason)
@@ -172,17 +171,14 @@ public:
         return true;
     }
 
-    bool Delay(const QJsonValue& value, const QString& key, int& delay)
+    /// A field the controller keeps in one byte. The setup window's narrower ranges are
+    /// checks of a write: a value the controller holds stands in its file as it is.
+    bool Byte(const QJsonValue& value, const QString& key, int& field)
     {
-        // Any whole number first; the range is the setup window's own check.
         long long number = 0;
-        if (!Integer(value, key, -kAnyNumber, kAnyNumber, number))
+        if (!Integer(value, key, 0, SetupFile::kMaxByte, number))
             return false;
-        if (!SetupFields::Delay(DecimalText(number), delay))
-            return Fail(key, QStringLiteral("%1 is outside %2 to %3")
-                                 .arg(number)
-                                 .arg(SetupFields::kMinDelay)
-                                 .arg(SetupFields::kMaxDelay));
+        field = static_cast<int>(number);
         return true;
     }
 
@@ -204,10 +200,12 @@ public:
         return true;
     }
 
-    /// A date "yyyy-MM-dd", or null when `nullable`.
+    /// A date "yyyy-MM-dd" that Tarn can store, or null. Whether it may be written (not in
+    /// the future, in order with the others) is a check of the write, not of the file.
     bool Date(const QJsonValue& value, const QString& key, std::optional<TarnDateTime>& date)
     {
-        static const QRegularExpression pattern(QStringLiteral("^(\\d{4})-(\\d\\d)-(\\d\\d)$"));
+        static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+            QStringLiteral("([0-9]{4})-([0-9]{2})-([0-9]{2})")));
         date.reset();
         if (value.isNull())
             return true;
@@ -219,18 +217,13 @@ public:
         const int day = match.captured(3).toInt();
         if (!TarnDateTime::IsValid(year, month, day))
             return Fail(key, QStringLiteral("%1 is no date").arg(value.toString()));
+        if (year < kPackedDateFirstYear || year > kPackedDateLastYear)
+            return Fail(key, QStringLiteral("%1 is outside the years Tarn stores, %2 to %3")
+                                 .arg(value.toString())
+                                 .arg(kPackedDateFirstYear)
+                                 .arg(kPackedDateLastYear));
         date = TarnDateTime::FromParts(year, month, day);
         return true;
-    }
-
-    /// The setup window's check of a date: empty when it passes.
-    bool DateCheck(const QString& key, const std::string& windowError)
-    {
-        if (windowError.empty())
-            return true;
-        QString reason = DisplayFormat::Text(windowError);
-        reason.replace(u'\r', u' ');
-        return Fail(key, reason);
     }
 
     static QString Join(const QString& path, const QString& key)
@@ -256,8 +249,8 @@ bool ReadSource(Reader& r, const QJsonValue& value, SetupFile::Source& source)
                   true, text))
         return false;
     source.serialNumber = text.value_or(std::string());
-    static const QRegularExpression timePattern(
-        QStringLiteral("^(\\d{4})-(\\d\\d)-(\\d\\d)T(\\d\\d):(\\d\\d):(\\d\\d)$"));
+    static const QRegularExpression timePattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})")));
     const QRegularExpressionMatch m =
         timePattern.match(o.value(QLatin1String("readTime")).toString());
     if (!m.hasMatch() ||
@@ -288,8 +281,8 @@ bool ReadZone(Reader& r, const QJsonValue& value, int index, SetupFile::Zone& zo
     const QString profilePath = path + QStringLiteral(".profile");
     if (!r.Object(o.value(QLatin1String("profile")), profilePath, profile) ||
         !r.Keys(profile, profilePath, {"id", "name", "definition"}) ||
-        !r.Integer(profile.value(QLatin1String("id")), profilePath + QStringLiteral(".id"), 0,
-                   SetupFile::kMaxProfileId, number))
+        !r.Integer(profile.value(QLatin1String("id")), profilePath + QStringLiteral(".id"),
+                   SetupFile::kMinProfileId, SetupFile::kMaxProfileId, number))
         return false;
     zone.profileId = static_cast<int32_t>(number);
     if (!r.String(profile.value(QLatin1String("name")), profilePath + QStringLiteral(".name"), true,
@@ -297,6 +290,14 @@ bool ReadZone(Reader& r, const QJsonValue& value, int index, SetupFile::Zone& zo
         !r.String(profile.value(QLatin1String("definition")),
                   profilePath + QStringLiteral(".definition"), true, zone.profileDefinition))
         return false;
+    // A definition that Tarn cannot hold whole would be written cut.
+    if (zone.profileDefinition) {
+        const std::string tooLong =
+            SetupBlocks::CompiledLengthError(CompileProfile(*zone.profileDefinition));
+        if (!tooLong.empty())
+            return r.Fail(profilePath + QStringLiteral(".definition"),
+                          QString::fromStdString(tooLong));
+    }
     if (!r.Integer(o.value(QLatin1String("message")), path + QStringLiteral(".message"), 0,
                    SetupFile::kMaxByte, number))
         return false;
@@ -318,7 +319,7 @@ bool ReadZone(Reader& r, const QJsonValue& value, int index, SetupFile::Zone& zo
 }
 
 /// The setup in `root`; false after the reader has kept the refusal.
-bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, SetupFile::Setup& read)
+bool ReadSetup(Reader& r, const QJsonObject& root, SetupFile::Setup& read)
 {
     // The format and its version first: a newer version may have keys this one does not know.
     if (root.value(QLatin1String("format")).toString() != QLatin1String(SetupFile::kFormat))
@@ -344,18 +345,14 @@ bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, Setu
     if (!r.Object(root.value(QLatin1String("delays")), QStringLiteral("delays"), delays) ||
         !r.Keys(delays, QStringLiteral("delays"),
                 {"detectorAlarm", "detectorReset", "manualAlarm", "manualStop"}) ||
-        !r.Delay(delays.value(QLatin1String("detectorAlarm")),
-                 QStringLiteral("delays.detectorAlarm"), read.detectorAlarmDelay))
-        return false;
-    long long number = 0;
-    if (!r.Integer(delays.value(QLatin1String("detectorReset")),
-                   QStringLiteral("delays.detectorReset"), 0, SetupFile::kMaxByte, number))
-        return false;
-    read.detectorResetDelay = static_cast<int>(number);
-    if (!r.Delay(delays.value(QLatin1String("manualAlarm")), QStringLiteral("delays.manualAlarm"),
-                 read.manualAlarmDelay) ||
-        !r.Delay(delays.value(QLatin1String("manualStop")), QStringLiteral("delays.manualStop"),
-                 read.manualStopDelay))
+        !r.Byte(delays.value(QLatin1String("detectorAlarm")),
+                QStringLiteral("delays.detectorAlarm"), read.detectorAlarmDelay) ||
+        !r.Byte(delays.value(QLatin1String("detectorReset")),
+                QStringLiteral("delays.detectorReset"), read.detectorResetDelay) ||
+        !r.Byte(delays.value(QLatin1String("manualAlarm")), QStringLiteral("delays.manualAlarm"),
+                read.manualAlarmDelay) ||
+        !r.Byte(delays.value(QLatin1String("manualStop")), QStringLiteral("delays.manualStop"),
+                read.manualStopDelay))
         return false;
 
     const QJsonValue zones = root.value(QLatin1String("zones"));
@@ -365,8 +362,10 @@ bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, Setu
         if (!ReadZone(r, zones.toArray().at(z), z, read.zones[static_cast<std::size_t>(z)]))
             return false;
     }
+    long long number = 0;
     if (!r.Integer(root.value(QLatin1String("detectorVoltageSwitch")),
-                   QStringLiteral("detectorVoltageSwitch"), 0, SetupFile::kMaxByte, number))
+                   QStringLiteral("detectorVoltageSwitch"), SetupFile::kMinVoltageSwitch,
+                   SetupFile::kMaxVoltageSwitch, number))
         return false;
     read.detectorVoltageSwitch = static_cast<int>(number);
 
@@ -383,22 +382,19 @@ bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, Setu
             !r.Keys(factory, QStringLiteral("factory"), {"serialNumber", "manufactured"}))
             return false;
         read.hasFactory = true;
+        // As the program writes it: digits, no blanks, no leading zero.
+        static const QRegularExpression serialPattern(
+            QRegularExpression::anchoredPattern(QStringLiteral("[1-9][0-9]{0,8}")));
         const QJsonValue serial = factory.value(QLatin1String("serialNumber"));
         if (!serial.isNull()) {
-            uint32_t value = 0;
-            std::string serialError;
-            if (!serial.isString() ||
-                !SetupFields::SerialNumber(serial.toString().toStdString(), value, serialError))
+            if (!serial.isString() || !serialPattern.match(serial.toString()).hasMatch())
                 return r.Fail(QStringLiteral("factory.serialNumber"),
                               QStringLiteral("must be a text of digits, 1 to %1, or null")
                                   .arg(SetupFields::kMaxSerialNumber));
-            read.serialNumber = value;
+            read.serialNumber = serial.toString().toUInt();
         }
         if (!r.Date(factory.value(QLatin1String("manufactured")),
-                    QStringLiteral("factory.manufactured"), read.manufactured) ||
-            (read.manufactured &&
-             !r.DateCheck(QStringLiteral("factory.manufactured"),
-                          SetupFields::ManufacturingDateError(*read.manufactured, now))))
+                    QStringLiteral("factory.manufactured"), read.manufactured))
             return false;
     }
     const QJsonValue datesValue = root.value(QLatin1String("dates"));
@@ -410,31 +406,13 @@ bool ReadSetup(Reader& r, const QJsonObject& root, const TarnDateTime& now, Setu
             !r.Keys(dates, QStringLiteral("dates"), {"installed", "lastService", "serviceBefore"}))
             return false;
         read.hasDates = true;
-        const TarnDateTime manufactured = read.manufactured.value_or(TarnDateTime());
         if (!r.Date(dates.value(QLatin1String("installed")), QStringLiteral("dates.installed"),
                     read.installed) ||
-            (read.installed &&
-             !r.DateCheck(QStringLiteral("dates.installed"),
-                          SetupFields::InstallationDateError(*read.installed, now, manufactured))))
-            return false;
-        const TarnDateTime installed = read.installed.value_or(TarnDateTime());
-        if (!r.Date(dates.value(QLatin1String("serviceBefore")),
-                    QStringLiteral("dates.serviceBefore"), read.serviceBefore) ||
-            (read.serviceBefore &&
-             !r.DateCheck(QStringLiteral("dates.serviceBefore"),
-                          SetupFields::ServiceDateError(*read.serviceBefore, now, installed,
-                                                        TarnDateTime()))))
-            return false;
-        if (!r.Date(dates.value(QLatin1String("lastService")), QStringLiteral("dates.lastService"),
+            !r.Date(dates.value(QLatin1String("lastService")), QStringLiteral("dates.lastService"),
                     read.lastService) ||
-            (read.lastService && !r.DateCheck(QStringLiteral("dates.lastService"),
-                                              SetupFields::ServiceDateError(
-                                                  *read.lastService, now, installed,
-                                                  read.serviceBefore.value_or(TarnDateTime())))))
+            !r.Date(dates.value(QLatin1String("serviceBefore")),
+                    QStringLiteral("dates.serviceBefore"), read.serviceBefore))
             return false;
-        if (read.serviceBefore && !read.lastService)
-            return r.Fail(QStringLiteral("dates.serviceBefore"),
-                          QStringLiteral("a service before the last needs a last service date"));
     }
     return true;
 }
@@ -485,7 +463,9 @@ SetupFile::Setup SetupFile::FromController(const Tarn_Inputs& inputs, int16_t vo
         zone.profileId = inputs.ProfileID(z);
         if (const Tarn_Profile* profile = catalogue.Find(DecimalText(zone.profileId))) {
             zone.profileName = profile->Name;
-            zone.profileDefinition = profile->Profile;
+            // One longer than Tarn holds is not what the zone runs, and could not be written.
+            if (SetupBlocks::CompiledLengthError(CompileProfile(profile->Profile)).empty())
+                zone.profileDefinition = profile->Profile;
         }
         zone.message = inputs.Messages(z);
         // The setup window shows and writes outputs 1 to 4 only.
@@ -565,8 +545,7 @@ std::string SetupFile::Write(const Setup& setup)
     return (Indented(root, 0) + '\n').toStdString();
 }
 
-bool SetupFile::Read(std::string_view bytes, const TarnDateTime& now, Setup& setup,
-                     std::string& errText)
+bool SetupFile::Read(std::string_view bytes, Setup& setup, std::string& errText)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(
@@ -580,7 +559,7 @@ bool SetupFile::Read(std::string_view bytes, const TarnDateTime& now, Setup& set
     }
     Reader r;
     Setup read;
-    if (!ReadSetup(r, document.object(), now, read)) {
+    if (!ReadSetup(r, document.object(), read)) {
         errText = r.errText;
         return false;
     }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,13 @@ public:
     static constexpr int kOutputsPerZone = 4;
     /// Largest value of the fields the controller keeps in one byte (reset delay, message).
     static constexpr int kMaxByte = 255;
-    static constexpr int kMaxProfileId = 32767;
+    /// The controller reports a zone's profile as a signed 16-bit number.
+    static constexpr int kMinProfileId = std::numeric_limits<int16_t>::min();
+    static constexpr int kMaxProfileId = std::numeric_limits<int16_t>::max();
+    /// Tarn.INI's detector voltage switch, a signed 16-bit number (the delays block carries
+    /// 0 to 255 of it).
+    static constexpr int kMinVoltageSwitch = std::numeric_limits<int16_t>::min();
+    static constexpr int kMaxVoltageSwitch = std::numeric_limits<int16_t>::max();
 
     struct Source
     {
@@ -39,7 +46,8 @@ public:
     {
         int32_t profileId = 0;
         /// The catalogue's name and definition of the profile when the file was saved; none
-        /// when the catalogue did not have the profile.
+        /// when the catalogue did not have the profile (and no definition when it compiled
+        /// longer than Tarn holds).
         std::optional<std::string> profileName;
         std::optional<std::string> profileDefinition;
         int message = 0;
@@ -74,10 +82,12 @@ public:
     /// The JSON document, UTF-8, indented, ending in a line end.
     static std::string Write(const Setup& setup);
     /// Reads a document. False, with a message naming the key and the reason, for another
-    /// format or a newer version, an unknown or missing key, a value the setup window would
-    /// not accept (dates are checked against `now`), and dates from firmware before 2.07.
-    static bool Read(std::string_view bytes, const TarnDateTime& now, Setup& setup,
-                     std::string& errText);
+    /// format or a newer version, an unknown or missing key, a value no controller can hold
+    /// (or Tarn.INI, for the detector voltage switch), a profile definition that compiles
+    /// longer than Tarn holds, and dates or factory values from firmware before 2.07. Every
+    /// file Write makes is read back; whether a value may be written is SetupApply::Plan's
+    /// check, made against what the controller holds.
+    static bool Read(std::string_view bytes, Setup& setup, std::string& errText);
 
     /// The outputs byte of a list of output numbers, and back.
     static uint8_t OutputsByte(const std::vector<int>& outputs);

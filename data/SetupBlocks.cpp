@@ -121,6 +121,14 @@ std::string SetupBlocks::ZoneDefinitionData(int zone, std::string_view compiled)
     return data;
 }
 
+std::string SetupBlocks::CompiledLengthError(std::string_view compiled)
+{
+    if (compiled.size() <= kMaxCompiledProfileBytes)
+        return {};
+    return "compiles to " + std::to_string(compiled.size()) + " bytes; Tarn holds at most " +
+           std::to_string(kMaxCompiledProfileBytes);
+}
+
 bool SetupBlocks::ZoneSettingsCommands(const Delays& delays,
                                        const std::array<std::optional<int32_t>, kZones>& profiles,
                                        const KeyedCollection<Tarn_Profile>& catalogue,
@@ -140,6 +148,10 @@ bool SetupBlocks::ZoneSettingsCommands(const Delays& delays,
         if (compiled.empty()) {
             errText =
                 "Profile " + key + " (" + profile->Name + ") has no valid definition in Tarn.INI.";
+            return false;
+        }
+        if (const std::string tooLong = CompiledLengthError(compiled); !tooLong.empty()) {
+            errText = "Profile " + key + " (" + profile->Name + ") " + tooLong + ".";
             return false;
         }
         sequence.push_back({TarnCommand::SetZoneProfile, ZoneProfileData(zone, *profiles[zone])});

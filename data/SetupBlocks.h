@@ -71,6 +71,9 @@ public:
     static std::string ZoneProfileData(int zone, int32_t profileNumber);
     /// Command 102: the zone as a raw byte, a byte 0, then at most 32 compiled bytes.
     static std::string ZoneDefinitionData(int zone, std::string_view compiled);
+    /// Why a compiled profile cannot go out with command 102 ("compiles to 42 bytes; Tarn
+    /// holds at most 32"); empty when it fits. Cut to 32 bytes, it would lose its last steps.
+    static std::string CompiledLengthError(std::string_view compiled);
 
     struct Command
     {
@@ -79,8 +82,9 @@ public:
     };
     /// The whole zone settings sequence, built before anything is sent: 98 with `delays`,
     /// then 104 and 102 for each zone with a profile. False, with the reason in errText, when a
-    /// chosen profile has no catalogue entry or its definition does not compile: then nothing
-    /// may be sent, since an empty definition would leave the zone without steps.
+    /// chosen profile has no catalogue entry, its definition does not compile or compiles
+    /// longer than Tarn holds: then nothing may be sent, since an empty definition would leave
+    /// the zone without steps and a cut one without its end.
     static bool ZoneSettingsCommands(const Delays& delays,
                                      const std::array<std::optional<int32_t>, kZones>& profiles,
                                      const KeyedCollection<Tarn_Profile>& catalogue,

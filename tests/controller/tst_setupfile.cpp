@@ -1,9 +1,12 @@
 #include "JsonPut.h"
+#include "SchemaCheck.h"
 
+#include "controller/SetupApply.h"
 #include "controller/SetupDiff.h"
 #include "controller/SetupFile.h"
 #include "data/Tarn_Inputs.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -14,8 +17,26 @@ namespace {
 
 const TarnDateTime kNow = TarnDateTime::FromParts(2026, 12, 7, 11, 30);
 
-/// A setup as a 2.07 controller with every value set reports it.
-SetupFile::Setup Sample()
+TarnDateTime Day(const QString& date)
+{
+    const QDate d = QDate::fromString(date, Qt::ISODate);
+    return TarnDateTime::FromParts(d.year(), d.month(), d.day());
+}
+
+KeyedCollection<Tarn_Profile> Catalogue()
+{
+    KeyedCollection<Tarn_Profile> catalogue;
+    catalogue.Add("1", {"1", "Standard", "T,0,F,30,T,200,S,260"});
+    catalogue.Add("2", {"2", "Sch\xF6n", "T,0,F,30,S,45"});
+    // 42 bytes of F for 120 s each: ten more than Tarn holds.
+    catalogue.Add("3", {"3", "Long", "T,0,F,0,S,5040"});
+    return catalogue;
+}
+
+/// A 2.07 controller with every value set, as the setup window sets it, then holding what
+/// `held` says: "delays=HEX20", "profile=ZONE,ID", "version=2.06", "switch=N" (Tarn.INI's
+/// detector voltage switch), "serial=N", "manufactured|installed|last|before=yyyy-MM-dd|0".
+SetupFile::Setup Held(const QStringList& held = {})
 {
     Tarn_Inputs inputs;
     inputs.CPUVersion = 2.07;
@@ -24,14 +45,44 @@ SetupFile::Setup Sample()
     inputs.SetProfileID(1, 2);
     inputs.SetProfileID(2, 9);
     inputs.SerialNumber = "123456";
-    inputs.Manufactured = TarnDateTime::FromParts(2024, 3, 14);
-    inputs.Installed = TarnDateTime::FromParts(2024, 5, 2);
-    inputs.LastService = TarnDateTime::FromParts(2026, 5, 4);
-    inputs.LastService2 = TarnDateTime::FromParts(2025, 5, 6);
-    KeyedCollection<Tarn_Profile> catalogue;
-    catalogue.Add("1", {"1", "Standard", "T,0,F,30,T,200,S,260"});
-    catalogue.Add("2", {"2", "Sch\xF6n", "T,0,F,30,S,45"});
-    return SetupFile::FromController(inputs, 0, catalogue, kNow, "tarn 3.0.6");
+    inputs.Manufactured = Day(u"2024-03-14"_s);
+    inputs.Installed = Day(u"2024-05-02"_s);
+    inputs.LastService = Day(u"2026-05-04"_s);
+    inputs.LastService2 = Day(u"2025-05-06"_s);
+    int16_t voltageSwitch = 0;
+    const QHash<QString, TarnDateTime*> dates{{u"manufactured"_s, &inputs.Manufactured},
+                                              {u"installed"_s, &inputs.Installed},
+                                              {u"last"_s, &inputs.LastService},
+                                              {u"before"_s, &inputs.LastService2}};
+    for (const QString& assignment : held) {
+        const QString key = assignment.section(u'=', 0, 0);
+        const QString value = assignment.section(u'=', 1);
+        if (key == u"delays")
+            inputs.ResolveDelays(value.toStdString());
+        else if (key == u"profile")
+            inputs.SetProfileID(static_cast<int16_t>(value.section(u',', 0, 0).toInt()),
+                                static_cast<int16_t>(value.section(u',', 1).toInt()));
+        else if (key == u"version")
+            inputs.CPUVersion = value.toDouble();
+        else if (key == u"switch")
+            voltageSwitch = static_cast<int16_t>(value.toInt());
+        else if (key == u"serial")
+            inputs.SerialNumber = value.toStdString();
+        else if (dates.contains(key))
+            *dates[key] = value == u"0" ? TarnDateTime() : Day(value);
+        else
+            qFatal("unknown key %s", qPrintable(key));
+    }
+    return SetupFile::FromController(inputs, voltageSwitch, Catalogue(), kNow, "tarn 3.0.6");
+}
+
+/// The sample controller's file with "path=JSON" put in.
+QByteArray Altered(const QStringList& changes)
+{
+    QByteArray text = QByteArray::fromStdString(SetupFile::Write(Held()));
+    for (const QString& change : changes)
+        text = JsonPut(text, change);
+    return text;
 }
 
 } // namespace
@@ -40,108 +91,236 @@ class tst_SetupFile : public QObject
 {
     Q_OBJECT
 
+    /// The schema's verdicts on the files of a table, by row name: one validator run a table.
+    QHash<QString, QString> m_schemaVerdicts;
+
+    void judge(const QStringList& rows, const QList<QByteArray>& documents)
+    {
+        QStringList verdicts;
+        QString errText;
+        if (!SchemaCheck::Verdicts(documents, verdicts, errText))
+            qFatal("%s", qPrintable(errText));
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            m_schemaVerdicts.insert(rows[i], verdicts[i]);
+    }
+
+    QString schemaVerdict() const
+    {
+        return m_schemaVerdicts.value(QString::fromUtf8(QTest::currentDataTag()));
+    }
+
 private slots:
+    /// What the controller holds stands in its file, which the reader takes back whole and the
+    /// schema accepts: also values the setup window would never write.
+    void roundTrip_data()
+    {
+        QTest::addColumn<QStringList>("held");
+        QTest::addColumn<QStringList>("expected"); // "path=JSON" as the file has it
+        QStringList rows;
+        QList<QByteArray> documents;
+        const auto row = [&](const char* name, const QStringList& held,
+                             const QStringList& expected) {
+            QTest::newRow(name) << held << expected;
+            rows << QString::fromUtf8(name);
+            documents << QByteArray::fromStdString(SetupFile::Write(Held(held)));
+        };
+        row("as the setup window sets it", {}, {u"zones[1].outputs=[2, 4]"_s});
+        row("delays of 0 and 255", {u"delays=00FF00FF010203010A0F"_s},
+            {u"delays.detectorAlarm=0"_s, u"delays.manualStop=255"_s});
+        row("profile ids FFFF and 8000", {u"profile=0,-1"_s, u"profile=1,-32768"_s},
+            {u"zones[0].profile.id=-1"_s, u"zones[1].profile.id=-32768"_s});
+        row("a definition longer than Tarn holds is left out", {u"profile=2,3"_s},
+            {uR"(zones[2].profile={"id": 3, "name": "Long", "definition": null})"_s});
+        row("dates in the future and out of order",
+            {u"manufactured=2031-01-01"_s, u"installed=2030-01-01"_s, u"last=2029-01-01"_s,
+             u"before=2099-12-31"_s},
+            {u"dates.serviceBefore=\"2099-12-31\""_s});
+        row("a service before without a last one", {u"last=0"_s}, {u"dates.lastService=null"_s});
+        row("serial number 0", {u"serial=0"_s}, {u"factory.serialNumber=null"_s});
+        row("serial number of ten digits", {u"serial=1234567890"_s},
+            {u"factory.serialNumber=null"_s, u"source.serialNumber=\"1234567890\""_s});
+        row("detector voltage switch 300", {u"switch=300"_s}, {u"detectorVoltageSwitch=300"_s});
+        row("detector voltage switch -1", {u"switch=-1"_s}, {u"detectorVoltageSwitch=-1"_s});
+        row("firmware 2.06 has no dates", {u"version=2.06"_s},
+            {u"dates=null"_s, u"factory=null"_s, u"source.serialNumber=null"_s});
+        judge(rows, documents);
+    }
+
     void roundTrip()
     {
-        const SetupFile::Setup setup = Sample();
+        QFETCH(QStringList, held);
+        QFETCH(QStringList, expected);
+        const SetupFile::Setup setup = Held(held);
         const std::string text = SetupFile::Write(setup);
         SetupFile::Setup read;
         std::string errText;
-        QVERIFY2(SetupFile::Read(text, kNow, read, errText), errText.c_str());
+        QVERIFY2(SetupFile::Read(text, read, errText), errText.c_str());
         QCOMPARE(SetupFile::Write(read), text);
-        // What it is comes first, for a person reading it.
-        QVERIFY(text.starts_with("{\n    \"format\": \"tarn-setup\",\n    \"formatVersion\": 1,"));
-        QVERIFY(text.find("\"outputs\": [2, 4]") != std::string::npos);
         QVERIFY(SetupDiff::Compare(setup, read).empty());
-        // What the file keeps of the controller, in its own words.
-        QCOMPARE(read.zones[1].outputs, (std::vector<int>{2, 4}));
-        QCOMPARE(read.zones[1].profileName.value_or(""), std::string("Sch\xF6n"));
-        QVERIFY(!read.zones[2].profileDefinition);
-        QCOMPARE(SetupFile::DateText(*read.serviceBefore), std::string("2025-05-06"));
-        QCOMPARE(*read.serialNumber, 123456u);
+        const QByteArray bytes = QByteArray::fromStdString(text);
+        for (const QString& value : expected)
+            QVERIFY2(QJsonDocument::fromJson(JsonPut(bytes, value)) ==
+                         QJsonDocument::fromJson(bytes),
+                     qPrintable(value));
+        QCOMPARE(schemaVerdict(), u"valid"_s);
+        // What it is comes first, for a person reading it; Latin-1 text as UTF-8.
+        QVERIFY(text.starts_with("{\n    \"format\": \"tarn-setup\",\n    \"formatVersion\": 1,"));
+        QCOMPARE(read.zones[1].profileName.value_or(""), setup.zones[1].profileName.value_or(""));
     }
 
-    void oldFirmwareHasNoDates()
+    /// Altered files: the reader's verdict (the start of its message; empty: accepted) and the
+    /// schema's are the same, but where marked: rules no JSON schema can express.
+    void verdicts_data()
     {
-        Tarn_Inputs inputs;
-        inputs.CPUVersion = 2.06;
-        inputs.ResolveDelays("1E0A053C010203010A0F");
-        inputs.Installed = TarnDateTime::FromParts(2024, 5, 2);
-        const SetupFile::Setup setup =
-            SetupFile::FromController(inputs, 0, KeyedCollection<Tarn_Profile>(), kNow, "tarn");
-        const QJsonObject root = QJsonDocument::fromJson(SetupFile::Write(setup).c_str()).object();
-        QVERIFY(root.value(u"dates"_s).isNull());
-        QVERIFY(root.value(u"factory"_s).isNull());
-    }
-
-    void refusals_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("value"); // JSON put at `path`; empty removes the key
-        QTest::addColumn<QString>("message");  // its start
-        // The message is "path: reason", unless the reason names another key itself.
-        static const char* const kRows[][3] = {
-            {"format", "\"tarn-status\"", "not \"tarn-setup\""},
-            {"formatVersion", "2", "version 2 is newer than this program reads (up to 1)"},
-            {"zones[0].valves", "[1]", "unknown key"},
-            {"clock", "\"2026-12-07\"", "unknown key"},
-            {"source.user", "\"x\"", "unknown key"},
-            {"delays.manualStop", "", "missing"},
-            {"delays.detectorAlarm", "0", "0 is outside 1 to 250"},
-            {"delays.manualStop", "251", "251 is outside 1 to 250"},
-            {"delays.manualAlarm", "1.5", "must be a whole number"},
-            {"delays.manualAlarm", "\"30\"", "must be a whole number"},
-            {"delays.detectorReset", "256", "256 is outside 0 to 255"},
-            {"zones[1].outputs", "[1,5]", "5 is outside 1 to 4"},
-            {"zones[1].outputs", "[2,2]", "output 2 is listed twice"},
-            {"zones", "[]", "must be a list of 3 zones"},
-            {"zones[2].zone", "2", "2 is outside 3 to 3"},
-            {"zones[0].message", "256", "256 is outside 0 to 255"},
-            {"zones[0].profile.id", "-1", "-1 is outside 0 to 32767"},
-            {"detectorVoltageSwitch", "256", "256 is outside 0 to 255"},
-            {"factory.serialNumber", "\"0\"", "must be a text of digits, 1 to 999999999, or null"},
-            {"factory.serialNumber", "\"1000000000\"", "must be a text"},
-            {"dates.installed", "\"2025-02-29\"", "2025-02-29 is no date"},
-            {"dates.lastService", "\"2026-12-08\"", "Incorrect value (Service date)! Can"},
-            {"dates.installed", "\"2024-03-13\"",
-             "Incorrect value (Installation date)! Must be later than the Manufacturing"},
-            {"factory.manufactured", "\"1999-12-31\"", "Incorrect value (Manufacturing date)!"},
-            {"dates.serviceBefore", "\"2026-05-05\"",
-             "dates.lastService: Incorrect value (Service date)! Must be later than the last"},
-            {"source.firmwareVersion", "2.06", "factory: firmware V 2.06 has no dates and no"}};
-        for (const auto& [path, value, reason] : kRows) {
-            const QString message = QString::fromUtf8(reason);
-            QTest::addRow("%s %s", path, value)
-                << QString::fromUtf8(path) << QByteArray(value)
-                << (message.contains(u": "_s) ? message
-                                              : QString::fromUtf8(path) + u": "_s + message);
+        QTest::addColumn<QStringList>("changes"); // "path=JSON"; an empty JSON removes the key
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("schemaAgrees");
+        struct Row
+        {
+            const char* name;
+            QStringList changes;
+            const char* reason; // after "path: " unless it names another key itself
+            bool schemaAgrees = true;
+        };
+        const QString longDefinition =
+            uR"(zones[1].profile={"id": 3, "name": "Long", "definition": "T,0,F,0,S,5040"})"_s;
+        const Row rows[] = {
+            {"another format", {u"format=\"tarn-status\""_s}, "not \"tarn-setup\""},
+            {"newer version",
+             {u"formatVersion=2"_s},
+             "version 2 is newer than this program reads (up to 1)"},
+            {"version 1.0", {u"formatVersion=1.0"_s}, ""},
+            {"unknown zone key", {u"zones[0].valves=[1]"_s}, "unknown key"},
+            {"unknown key", {u"clock=\"2026-12-07\""_s}, "unknown key"},
+            {"unknown source key", {u"source.user=\"x\""_s}, "unknown key"},
+            {"missing delay", {u"delays.manualStop="_s}, "missing"},
+            {"delay 0 held", {u"delays.detectorAlarm=0"_s}, ""},
+            {"delay 255 held", {u"delays.manualStop=255"_s}, ""},
+            {"delay 60.0", {u"delays.manualStop=60.0"_s}, ""},
+            {"delay 256", {u"delays.manualStop=256"_s}, "256 is outside 0 to 255"},
+            {"delay 1.5", {u"delays.manualAlarm=1.5"_s}, "must be a whole number"},
+            {"delay as text", {u"delays.manualAlarm=\"30\""_s}, "must be a whole number"},
+            {"delay true", {u"delays.manualAlarm=true"_s}, "must be a whole number"},
+            {"reset delay 256", {u"delays.detectorReset=256"_s}, "256 is outside 0 to 255"},
+            {"output 5", {u"zones[1].outputs=[1,5]"_s}, "5 is outside 1 to 4"},
+            {"output twice", {u"zones[1].outputs=[2,2]"_s}, "output 2 is listed twice"},
+            {"outputs unordered", {u"zones[1].outputs=[4,2]"_s}, ""},
+            {"no zones", {u"zones=[]"_s}, "must be a list of 3 zones"},
+            {"zone 2 twice", {u"zones[2].zone=2"_s}, "2 is outside 3 to 3"},
+            {"zones out of order",
+             {u"zones[0].zone=2"_s, u"zones[1].zone=1"_s},
+             "2 is outside 1 to 1"},
+            {"message 256", {u"zones[0].message=256"_s}, "256 is outside 0 to 255"},
+            {"profile id -1 held", {u"zones[0].profile.id=-1"_s}, ""},
+            {"profile id 32768",
+             {u"zones[0].profile.id=32768"_s},
+             "32768 is outside -32768 to 32767"},
+            {"profile name Latin-1", {u"zones[2].profile.name=\"Sch\\u00f6n\""_s}, ""},
+            {"profile name beyond Latin-1",
+             {u"zones[2].profile.name=\"\\u0100\""_s},
+             "has characters that Tarn.INI cannot hold"},
+            {"program beyond Latin-1",
+             {u"source.program=\"tarn \\u20ac\""_s},
+             "has characters that Tarn.INI cannot hold"},
+            {"definition of 42 bytes",
+             {longDefinition},
+             "zones[1].profile.definition: compiles to 42 bytes; Tarn holds at most 32",
+             false},
+            {"voltage switch 300", {u"detectorVoltageSwitch=300"_s}, ""},
+            {"voltage switch 32768",
+             {u"detectorVoltageSwitch=32768"_s},
+             "32768 is outside -32768 to 32767"},
+            {"serial 0",
+             {u"factory.serialNumber=\"0\""_s},
+             "must be a text of digits, 1 to 999999999, or null"},
+            {"serial of ten digits", {u"factory.serialNumber=\"1000000000\""_s}, "must be a text"},
+            {"serial padded with a blank",
+             {u"factory.serialNumber=\" 123456\""_s},
+             "must be a text"},
+            {"serial padded with a zero",
+             {u"factory.serialNumber=\"0123456\""_s},
+             "must be a text"},
+            {"serial and a line end", {u"factory.serialNumber=\"123456\\n\""_s}, "must be a text"},
+            {"serial as a number", {u"factory.serialNumber=123456"_s}, "must be a text"},
+            {"February 29 of 2025", {u"dates.installed=\"2025-02-29\""_s}, "2025-02-29 is no date"},
+            {"February 30", {u"dates.installed=\"2024-02-30\""_s}, "2024-02-30 is no date"},
+            {"February 29 of 2100",
+             {u"dates.lastService=\"2100-02-29\""_s},
+             "2100-02-29 is no date"},
+            {"February 29 of 2252", {u"dates.lastService=\"2252-02-29\""_s}, ""},
+            {"date and a line end",
+             {u"dates.installed=\"2024-05-02\\n\""_s},
+             "must be a date such as"},
+            {"date without zeros", {u"dates.installed=\"2024-5-2\""_s}, "must be a date such as"},
+            {"date before 2000",
+             {u"factory.manufactured=\"1999-12-31\""_s},
+             "1999-12-31 is outside the years Tarn stores, 2000 to 2255"},
+            {"date after 2255",
+             {u"dates.installed=\"2256-01-01\""_s},
+             "2256-01-01 is outside the years"},
+            {"future date held", {u"dates.lastService=\"2099-12-08\""_s}, ""},
+            {"installed before manufactured held", {u"dates.installed=\"2024-03-13\""_s}, ""},
+            {"services out of order held", {u"dates.serviceBefore=\"2026-05-05\""_s}, ""},
+            {"service before without a last one", {u"dates.lastService=null"_s}, ""},
+            {"read time and a line end",
+             {u"source.readTime=\"2026-12-07T11:30:00\\n\""_s},
+             "must be a time such as"},
+            {"read time on February 29 of 2026",
+             {u"source.readTime=\"2026-02-29T11:30:00\""_s},
+             "must be a time such as"},
+            {"read time at 24:00",
+             {u"source.readTime=\"2026-12-07T24:00:00\""_s},
+             "must be a time such as"},
+            {"firmware 0", {u"source.firmwareVersion=0"_s}, "must be a version number"},
+            {"firmware 2.06 with dates",
+             {u"source.firmwareVersion=2.06"_s},
+             "factory: firmware V 2.06 has no dates and no"},
+            {"firmware 2.06 with dates only",
+             {u"source.firmwareVersion=2.06"_s, u"factory=null"_s},
+             "dates: firmware V 2.06 has no dates and no"},
+            {"firmware 2.06 without dates",
+             {u"source.firmwareVersion=2.06"_s, u"factory=null"_s, u"dates=null"_s},
+             ""}};
+        QStringList names;
+        QList<QByteArray> documents;
+        for (const Row& row : rows) {
+            const QString reason = QString::fromUtf8(row.reason);
+            const QString path = row.changes.first().section(u'=', 0, 0);
+            QTest::newRow(row.name)
+                << row.changes
+                << (reason.isEmpty() || reason.contains(u": "_s) ? reason : path + u": "_s + reason)
+                << row.schemaAgrees;
+            names << QString::fromUtf8(row.name);
+            documents << Altered(row.changes);
         }
+        judge(names, documents);
     }
 
-    void refusals()
+    void verdicts()
     {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, value);
+        QFETCH(QStringList, changes);
         QFETCH(QString, message);
-        const QByteArray text = JsonPut(QByteArray::fromStdString(SetupFile::Write(Sample())),
-                                        path + u'=' + QString::fromUtf8(value));
+        QFETCH(bool, schemaAgrees);
         SetupFile::Setup setup;
         std::string errText;
-        QVERIFY(!SetupFile::Read(text.toStdString(), kNow, setup, errText));
+        const bool read = SetupFile::Read(Altered(changes).toStdString(), setup, errText);
+        QCOMPARE(read, message.isEmpty());
         QVERIFY2(QString::fromStdString(errText).startsWith(message), errText.c_str());
+        const QString schema = schemaVerdict();
+        QVERIFY2((schema == u"valid") == (read == schemaAgrees), qPrintable(schema));
     }
 
     void notJson()
     {
         SetupFile::Setup setup;
         std::string errText;
-        QVERIFY(!SetupFile::Read("{\"format\": ", kNow, setup, errText));
+        QVERIFY(!SetupFile::Read("{\"format\": ", setup, errText));
         QVERIFY2(errText.starts_with("not a JSON document"), errText.c_str());
     }
 
     void differences()
     {
-        const SetupFile::Setup controller = Sample();
+        const SetupFile::Setup controller = Held();
         SetupFile::Setup file = controller;
         file.zones[1].outputs = {2};
         file.zones[0].profileId = 2;
@@ -154,7 +333,133 @@ private slots:
         QCOMPARE(lines, (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
                                      u"zone 1 profile: 1 Standard \u2192 2 Fast"_s}));
     }
+
+    /// What apply writes of a file, what it leaves out and why: a value is checked only where
+    /// it differs from what the controller holds.
+    void plan_data()
+    {
+        QTest::addColumn<QStringList>("held");    // the controller, as for roundTrip
+        QTest::addColumn<QStringList>("changes"); // the file: the sample controller's, with these
+        QTest::addColumn<QString>("options");     // factory force-dates only=...
+        // "write LABEL", "left out LABEL: REASON", "refused LABEL: REASON" or "error TEXT"
+        QTest::addColumn<QStringList>("plan");
+        const QString delays = u"delays, zone messages and outputs (98)"_s;
+        const QString service = u"service dates (99)"_s;
+        const QStringList held255{u"delays=1E0A05FF010203010A0F"_s};
+        const QStringList serviced{u"last=2026-12-01"_s, u"before=2026-05-04"_s};
+        const auto row = [](const char* name, const QStringList& held, const QStringList& changes,
+                            const QString& options, const QStringList& plan) {
+            QTest::newRow(name) << held << changes << options << plan;
+        };
+        row("a delay of 255 held is written again", held255,
+            {u"delays.manualStop=255"_s, u"zones[0].message=9"_s}, {}, {u"write "_s + delays});
+        row("a delay of 255 over 60: that block left out, the rest written", {},
+            {u"delays.manualStop=255"_s, u"delays.detectorAlarm=0"_s, u"zones[0].outputs=[]"_s,
+             uR"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,T,200,S,260"})"_s},
+            {},
+            {u"write zone 3 profile (104, 102)"_s,
+             u"refused "_s + delays +
+                 u": detector alarm delay 0 is outside 1 to 250; manual stop delay 255 is outside "
+                 u"1 to 250"_s});
+        row("a voltage switch of 300 from the file", {}, {u"detectorVoltageSwitch=300"_s}, {},
+            {u"refused "_s + delays +
+             u": detector voltage switch (Tarn.INI) 300 is outside 0 to 255"_s});
+        row("a future installation date", {}, {u"dates.installed=\"2026-12-08\""_s}, {},
+            {u"refused installation date (99): installation date 2026-12-08: Incorrect value "
+             u"(Installation date)! Can\u00b4t set to future date"_s});
+        row("installed before manufactured", {}, {u"dates.installed=\"2024-03-01\""_s}, {},
+            {u"refused installation date (99): installation date 2024-03-01: Incorrect value "
+             u"(Installation date)! Must be later than the Manufacturing date."_s});
+        row("installed before manufactured, held", {u"installed=2024-03-01"_s},
+            {u"dates.installed=\"2024-03-01\""_s, u"zones[0].message=9"_s}, {},
+            {u"write "_s + delays});
+        row("installed after the file's manufacturing date, with --factory", {},
+            {u"factory.manufactured=\"2024-01-10\""_s, u"dates.installed=\"2024-02-01\""_s},
+            u"factory"_s, {u"write manufacturing date (99)"_s, u"write installation date (99)"_s});
+        row("factory values without --factory", {}, {u"factory.serialNumber=\"654321\""_s}, {},
+            {u"left out serial number (99): not written without --factory"_s});
+        row("service dates going back", serviced, {u"zones[0].message=9"_s}, {},
+            {u"write "_s + delays,
+             u"refused "_s + service +
+                 u": the last service date would go back from 2026-12-01 to 2026-05-04 "
+                 u"(--force-dates writes it)"_s});
+        row("service dates going back, --force-dates", serviced, {}, u"force-dates"_s,
+            {u"write "_s + service});
+        row("a newer service, the last one kept before", {},
+            {u"dates.lastService=\"2026-12-01\""_s, u"dates.serviceBefore=\"2026-05-04\""_s}, {},
+            {u"write "_s + service});
+        row("a newer service that loses the last one", {}, {u"dates.lastService=\"2026-12-01\""_s},
+            {},
+            {u"refused "_s + service +
+             u": the service of 2026-05-04 would be lost, and it is newer than 2025-05-06 "
+             u"(--force-dates writes it)"_s});
+        row("the service before going back", {}, {u"dates.serviceBefore=\"2025-01-01\""_s}, {},
+            {u"refused "_s + service +
+             u": the service date before would go back from 2025-05-06 to 2025-01-01 "
+             u"(--force-dates writes it)"_s});
+        row("a future service, even with --force-dates", {},
+            {u"dates.lastService=\"2026-12-08\""_s, u"dates.serviceBefore=\"2026-05-04\""_s},
+            u"force-dates"_s,
+            {u"refused "_s + service +
+             u": last service date 2026-12-08: Incorrect value (Service date)! Can\u00b4t set to "
+             u"future date"_s});
+        row("services out of order", {},
+            {u"dates.lastService=\"2026-06-01\""_s, u"dates.serviceBefore=\"2026-07-01\""_s}, {},
+            {u"refused "_s + service +
+             u": the service date before, 2026-07-01, is later than the last service date, "
+             u"2026-06-01"_s});
+        const QStringList old{u"version=2.06"_s};
+        row("dates to firmware 2.06", old, {u"zones[0].message=9"_s}, {},
+            {u"error Tarn has firmware V 2.06: the serial number and the dates need 2.07 or "
+             u"later; --only delays,zones writes the rest"_s});
+        const QStringList noFactory{u"left out serial number (99): not written without --factory"_s,
+                                    u"left out manufacturing date (99): not written without "
+                                    u"--factory"_s};
+        row("dates to firmware 2.06, --only delays,zones", old, {u"zones[0].message=9"_s},
+            u"only=delays,zones"_s,
+            QStringList{u"write "_s + delays} + noFactory +
+                QStringList{u"left out installation date (99): not in --only"_s,
+                            u"left out service dates (99): not in --only"_s});
+        row("a profile Tarn.INI defines otherwise", {},
+            {uR"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,S,60"})"_s,
+             u"zones[0].message=9"_s},
+            {},
+            {u"error zone 3 profile 1 is defined differently in Tarn.INI "
+             u"(\"T,0,F,30,T,200,S,260\") "
+             u"and in the file (\"T,0,F,30,S,60\"); --use-file-profiles writes the file's"_s});
+    }
+
+    void plan()
+    {
+        QFETCH(QStringList, held);
+        QFETCH(QStringList, changes);
+        QFETCH(QString, options);
+        QFETCH(QStringList, plan);
+        SetupFile::Setup file;
+        std::string readError;
+        QVERIFY2(SetupFile::Read(Altered(changes).toStdString(), file, readError),
+                 readError.c_str());
+        SetupApply::Options chosen;
+        chosen.factory = options.contains(u"factory"_s);
+        chosen.forceDates = options.contains(u"force-dates"_s);
+        QString errText;
+        if (options.startsWith(u"only="_s))
+            QVERIFY(SetupApply::ParseOnly(options.mid(5), chosen.only, errText));
+        std::vector<SetupApply::Step> steps;
+        std::vector<SetupApply::LeftOut> leftOut;
+        const bool planned =
+            SetupApply::Plan(Held(held), file, Catalogue(), chosen, kNow, steps, leftOut, errText);
+        QStringList got;
+        if (!planned)
+            got << u"error "_s + errText;
+        for (const SetupApply::Step& step : steps)
+            got << u"write "_s + step.label;
+        for (const SetupApply::LeftOut& left : leftOut)
+            got << (left.refused ? u"refused "_s : u"left out "_s) + left.label + u": "_s +
+                       left.reason;
+        QCOMPARE(got, plan);
+    }
 };
 
-QTEST_APPLESS_MAIN(tst_SetupFile)
+QTEST_GUILESS_MAIN(tst_SetupFile)
 #include "tst_setupfile.moc"

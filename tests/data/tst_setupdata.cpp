@@ -171,22 +171,31 @@ private slots:
     {
         QTest::addColumn<QList<int>>("chosen");   // profile per zone, 0 for none
         QTest::addColumn<QByteArray>("commands"); // "<code> <data hex>;..."; empty: refused
+        QTest::addColumn<QByteArray>("errText");
         const QByteArray block = "98 " + QByteArray("1E0A053C010203000F0800").toHex().toUpper();
-        QTest::newRow("zone 1 profile 12, 32 of 40 bytes")
-            << QList<int>{0, 12, 0}
-            << block + ";104 01" + QByteArray("0000000C").toHex().toUpper() + ";102 0100" +
-                   QByteArray(32, 'x').toHex();
-        QTest::newRow("not in the catalogue") << QList<int>{8, 13, 0} << QByteArray();
+        QTest::newRow("zone 1 profile 13, all 32 bytes")
+            << QList<int>{0, 13, 0}
+            << block + ";104 01" + QByteArray("0000000D").toHex().toUpper() + ";102 0100" +
+                   QByteArray(32, 'x').toHex()
+            << QByteArray();
+        // Cut to 32 bytes, the zone would run the first 3840 s of it and never stop.
+        QTest::newRow("40 bytes: refused, nothing sent")
+            << QList<int>{0, 13, 12} << QByteArray()
+            << QByteArray("Profile 12 (Twelve) compiles to 40 bytes; Tarn holds at most 32.");
+        QTest::newRow("not in the catalogue")
+            << QList<int>{8, 14, 0} << QByteArray() << QByteArray("Profile 14 is not in Tarn.INI.");
     }
 
     void zoneSettings()
     {
         QFETCH(QList<int>, chosen);
         QFETCH(QByteArray, commands);
-        // 12 runs T 0 s then F for 4800 s: forty bytes F|120 ('x'), of which 32 are sent.
+        QFETCH(QByteArray, errText);
+        // 12 runs T 0 s then F for 4800 s: forty bytes F|120 ('x'); 13 for 3840 s, 32 bytes.
         KeyedCollection<Tarn_Profile> catalogue;
         catalogue.Add("8", {"8", "Eight", "T,0,F,30,S,60"});
         catalogue.Add("12", {"12", "Twelve", "T,0,F,0,S,4800"});
+        catalogue.Add("13", {"13", "Thirteen", "T,0,F,0,S,3840"});
         Tarn_Inputs inputs;
         inputs.ResolveDelays("1E0A053C010203000000");
         SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, 0);
@@ -196,15 +205,15 @@ private slots:
             if (chosen[zone])
                 profiles[zone] = chosen[zone];
         std::vector<SetupBlocks::Command> got;
-        std::string errText;
-        QCOMPARE(SetupBlocks::ZoneSettingsCommands(delays, profiles, catalogue, got, errText),
+        std::string refusal;
+        QCOMPARE(SetupBlocks::ZoneSettingsCommands(delays, profiles, catalogue, got, refusal),
                  !commands.isEmpty());
         QByteArrayList lines;
         for (const SetupBlocks::Command& command : got)
             lines << QByteArray::number(command.code) + ' ' +
                          QByteArray::fromStdString(command.data).toHex().toUpper();
         QCOMPARE(lines.join(';'), commands);
-        QCOMPARE(errText.empty(), !commands.isEmpty());
+        QCOMPARE(QByteArray::fromStdString(refusal), errText);
     }
 
     /// After an acknowledged write the record holds what was written, and nothing else moves.

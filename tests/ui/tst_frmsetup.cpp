@@ -1,4 +1,5 @@
 #include "RunningProgram.h"
+#include "SchemaCheck.h"
 
 #include "eventloop/EventWait.h"
 #include "link/SerialPort.h"
@@ -56,8 +57,8 @@ class tst_frmSetup : public ProgramTest
     std::unique_ptr<frmSetup> m_setup;
     Tarn_Inputs& record() const { return window()->tarn->Inputs; }
 
-    /// The program on the simulator with periodic work stopped, as the menu leaves it, and
-    /// the setup window on its link.
+    /// The program on the simulator with periodic work stopped, as the menu
+    /// leaves it, and the setup window on its link.
     bool open(const QStringList& options = {}, const QStringList& lines = {},
               const QString& arguments = u"-K"_s)
     {
@@ -70,8 +71,8 @@ class tst_frmSetup : public ProgramTest
         return true;
     }
 
-    /// Puts "name=value" into text boxes, date pickers (value yyyy-MM-dd), profile lists (the
-    /// profile's number) and outputs (1 ticks).
+    /// Puts "name=value" into text boxes, date pickers (value yyyy-MM-dd),
+    /// profile lists (the profile's number) and outputs (1 ticks).
     void Enter(const QStringList& fields)
     {
         for (const QString& field : fields) {
@@ -141,9 +142,9 @@ private slots:
             m_setup->lblPCTime->text().contains(QString::number(QDate::currentDate().year())));
     }
 
-    /// Every button's frames, the changes its question lists, and what the record holds after;
-    /// the failures of a command once, with their reason; wrong fields refused before anything
-    /// is sent, the first named given the focus.
+    /// Every button's frames, the changes its question lists, and what the record
+    /// holds after; the failures of a command once, with their reason; wrong
+    /// fields refused before anything is sent, the first named given the focus.
     void buttons_data()
     {
         QTest::addColumn<QString>("button");
@@ -164,10 +165,12 @@ private slots:
                                   << QStringList();
         };
         const QString delays = Line(98, "070AFA0701020301020400");
-        // The fields of the block that the user did not enter are read right before it.
+        // The fields of the block that the user did not enter are read right before
+        // it.
         const QString read = u"55"_s;
         ok("cmdSetDelays", "Send new delay values to Tarn?",
-           u"Detector alarm delay: 30 s \u2192 7 s\nManual release alarm delay: 5 s \u2192 250 s\n"
+           u"Detector alarm delay: 30 s \u2192 7 s\nManual release alarm delay: 5 "
+           u"s \u2192 250 s\n"
            u"Manual release stop delay: 60 s \u2192 7 s"_s,
            {read, delays}, u"0=7 10 250 7"_s);
         ok("cmdSetTarnClock", "Set Tarn time to computer time?",
@@ -189,8 +192,9 @@ private slots:
            u"6=2026-06-01;7=2026-05-04"_s);
         ok("cmdClearLog", "Delete all stored log events?", u"This cannot be undone*"_s,
            {Line(66, QByteArray(1, '\0'))}, {});
-        // Profiles 8 and 1 in the first and third zone frames, only output 4 of the third
-        // ticked; profile 8 compiles to T30 F30, profile 1 to five bytes T120.
+        // Profiles 8 and 1 in the first and third zone frames, only output 4 of the
+        // third ticked; profile 8 compiles to T30 F30, profile 1 to five bytes
+        // T120.
         ok("cmdSetZoneSettings", "Send new Zone settings to Tarn?",
            u"Detector 1 or Manual release 1:\n"
            u"Profile: Continuous 10 min \u2192 Function test 30 s\n"
@@ -212,8 +216,8 @@ private slots:
                 << button << question << QString() << outcome << reason << sent << QString()
                 << QString() << QStringList();
         };
-        // The texts of the link, the core and the connection advice are theirs to test: here
-        // only whose they are, and that the record keeps its values.
+        // The texts of the link, the core and the connection advice are theirs to
+        // test: here only whose they are, and that the record keeps its values.
         failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "nak", u"*NAK*H62"_s,
                {read, delays});
@@ -234,9 +238,11 @@ private slots:
         refused(
             "cmdSetManufactoringDate", u"Incorrect value (Manufacturing date)!*"_s, u""_s,
             {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
-        // Tarn keeps two service dates: the last one again would push out the one before.
+        // Tarn keeps two service dates: the last one again would push out the one
+        // before.
         refused("cmdSetServiceDate", u"*It is the last service date already."_s,
-                u"Setting 4 May 2026 again would replace the service date before it, 6 May 2025. "
+                u"Setting 4 May 2026 again would replace the service date before "
+                u"it, 6 May 2025. "
                 u"Nothing was sent."_s,
                 {u"dtpServiceDate=2026-05-04"_s});
     }
@@ -315,8 +321,8 @@ private slots:
         QVERIFY(code != 66 || (window()->tarn->Send(48) && window()->tarn->TarnData == "END"));
     }
 
-    /// Save to file (the values as read, or as edited), then Load or Compare with the file
-    /// as saved or changed; neither sends anything.
+    /// Save to file (the values as read, or as edited), then Load or Compare with
+    /// the file as saved or changed; neither sends anything.
     void files_data()
     {
         QTest::addColumn<QStringList>("edits");
@@ -400,10 +406,18 @@ private slots:
             QCOMPARE(text, "old");
             return;
         }
+        const QByteArray saved = text;
         for (const QString& patch : patches)
             text.replace(patch.section(u"=>"_s, 0, 0).toUtf8(), patch.section(u"=>"_s, 1).toUtf8());
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
         file.close();
+        // The schema takes what the window saved, and refuses what the window
+        // refuses.
+        QStringList verdicts;
+        QString why;
+        QVERIFY2(SchemaCheck::Verdicts({saved, text}, verdicts, why), qPrintable(why));
+        QCOMPARE(verdicts.first(), u"valid"_s);
+        QCOMPARE(verdicts.last() == u"valid", !box.contains(u"is refused"_s));
 
         boxes().expectOpenFile(path);
         if (!box.isEmpty())
@@ -427,8 +441,8 @@ private slots:
         QCOMPARE(sim().journal().size(), before);
     }
 
-    /// A click inside a wait (the pause after a reply) opens no dialog there, which would hold
-    /// the wait up: the work runs once the wait has ended.
+    /// A click inside a wait (the pause after a reply) opens no dialog there,
+    /// which would hold the wait up: the work runs once the wait has ended.
     void fileButtonWaitsForTheWait()
     {
         QVERIFY(open());
@@ -445,7 +459,7 @@ private slots:
 
     void zoneSettings_data()
     {
-        QTest::addColumn<int>("catalogue");       // 0 as shipped, 1 empty, 2 with a broken entry 77
+        QTest::addColumn<int>("catalogue");       // 0 as shipped, 1 empty, 2 +77 broken, 3 +78 long
         QTest::addColumn<QList<int>>("profiles"); // per zone, 0 for none
         QTest::addColumn<QList<int>>("codes");
         QTest::addColumn<QString>("reason"); // below "Could not update Tarn!"; null: updated
@@ -457,6 +471,9 @@ private slots:
         QTest::newRow("definition that does not compile: nothing written")
             << 2 << QList<int>{0, 77, 0} << QList<int>{55}
             << u"Profile 77 (Broken) has no valid definition in Tarn.INI."_s;
+        QTest::newRow("definition longer than Tarn holds: nothing written")
+            << 3 << QList<int>{0, 78, 0} << QList<int>{55}
+            << u"Profile 78 (Long) compiles to 42 bytes; Tarn holds at most 32."_s;
     }
 
     void zoneSettings()
@@ -465,12 +482,15 @@ private slots:
         QFETCH(QList<int>, profiles);
         QFETCH(QList<int>, codes);
         QFETCH(QString, reason);
-        // Zone 0 reports bits 4 to 7 set, which the outputs byte sent never carries.
+        // Zone 0 reports bits 4 to 7 set, which the outputs byte sent never
+        // carries.
         QVERIFY(startProgram({}, {u"ack 104 NAK"_s, u"delays 1E0A053C010203F10204"_s}));
         if (catalogue == 1)
             ProfileCatalogue.Clear();
         else if (catalogue == 2)
             ProfileCatalogue.Add("77", {"77", "Broken", "F,0,T,30,S,60"});
+        else if (catalogue == 3)
+            ProfileCatalogue.Add("78", {"78", "Long", "T,0,F,0,S,5040"});
         window()->StopAutoUpdate();
         m_setup = std::make_unique<frmSetup>(window()->tarn, boxes(), nullptr, QString());
         for (int zone = 0; zone < frmSetup::kZones; ++zone)
@@ -487,10 +507,11 @@ private slots:
         QCOMPARE(record().OutPuts(0), updated ? 0x00 : 0xF1);
     }
 
-    /// What a write sends is what the user typed, or what the controller holds right before
-    /// it: another controller on the cable since the status read keeps its messages and
-    /// outputs; a field shows its value whole and in the locale's digits, and the program's
-    /// own check takes what the program filled in.
+    /// What a write sends is what the user typed, or what the controller holds
+    /// right before it: another controller on the cable since the status read
+    /// keeps its messages and outputs; a field shows its value whole and in the
+    /// locale's digits, and the program's own check takes what the program filled
+    /// in.
     void writesWhatIsShown_data()
     {
         QTest::addColumn<QString>("locale");

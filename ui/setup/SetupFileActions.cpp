@@ -166,12 +166,25 @@ bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setu
         edited.serviceBefore = edited.lastService;
         edited.lastService = PickerValue(m_form.dtpServiceDate);
     }
-    // The checks of the setup window, dates among them, as a file read makes them.
+    // What a file holds, then the checks of a write, dates among them, as apply makes them.
     SetupFile::Setup checked;
     std::string checkError;
-    if (!SetupFile::Read(SetupFile::Write(edited), TarnDateTime::Now(), checked, checkError)) {
+    if (!SetupFile::Read(SetupFile::Write(edited), checked, checkError)) {
         errText = QString::fromStdString(checkError);
         return false;
+    }
+    SetupApply::Options options;
+    options.factory = true;
+    std::vector<SetupApply::Step> steps;
+    std::vector<SetupApply::LeftOut> leftOut;
+    if (!SetupApply::Plan(read, edited, ProfileCatalogue, options, TarnDateTime::Now(), steps,
+                          leftOut, errText))
+        return false;
+    for (const SetupApply::LeftOut& left : leftOut) {
+        if (left.refused) {
+            errText = left.reason;
+            return false;
+        }
     }
     return true;
 }
@@ -245,8 +258,8 @@ bool SetupFileActions::ReadSetupFile(SetupFile::Setup& file, QString& path)
     const QByteArray bytes = source.readAll();
     std::string errText;
     if (!SetupFile::Read(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            TarnDateTime::Now(), file, errText)) {
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), file,
+            errText)) {
         m_boxes.critical(QStringLiteral("%1 is refused.").arg(QDir::toNativeSeparators(path)),
                          QString::fromStdString(errText));
         return false;
@@ -260,18 +273,15 @@ void SetupFileActions::FillFromFile(const SetupFile::Setup& file, QStringList& n
     m_form.txtDetectorAlarmDelay->setText(DisplayFormat::Number(file.detectorAlarmDelay));
     m_form.txtManualAlarmDelay->setText(DisplayFormat::Number(file.manualAlarmDelay));
     m_form.txtManualStopDelay->setText(DisplayFormat::Number(file.manualStopDelay));
-    static constexpr SetupDiff::Block kZoneBlocks[] = {
-        SetupDiff::Block::Zone1, SetupDiff::Block::Zone2, SetupDiff::Block::Zone3};
     for (int16_t zone = 0; zone < SetupForm::kZones; ++zone) {
         const SetupFile::Zone& z = file.zones[static_cast<std::size_t>(zone)];
         // A profile is taken as `tarn setup apply` writes it: with Tarn.INI's definition, the
         // file's own.
-        std::vector<SetupApply::Step> steps;
+        std::vector<SetupBlocks::Command> commands;
         QString refusal;
         m_profileLoaded[zone] =
             z.profileId == inputs.ProfileID(zone) ||
-            SetupApply::Plan(file, {{{}, {}, {}, kZoneBlocks[zone]}}, inputs.CPUVersion,
-                             ProfileCatalogue, {}, steps, refusal);
+            SetupApply::ZoneCommands(file, zone, ProfileCatalogue, false, commands, refusal);
         if (m_profileLoaded[zone])
             m_form.cboProfiles[zone]->setCurrentIndex(
                 m_form.cboProfiles[zone]->findData(z.profileId));
