@@ -365,6 +365,9 @@ private slots:
         const QStringList editsMarked{u"cboProfiles_2"_s, u"chkOutput_4"_s,
                                       u"dtpInstallationDate"_s, u"txtManualStopDelay"_s};
         row("round trip marks nothing", {}, -2, {}, u"load"_s);
+        // What was loaded written whole, as tarn setup apply writes it: afterwards nothing
+        // differs, so nothing is marked.
+        row("loaded, then all written", edits, 1, edited, u"write all"_s);
         row("saved as edited, loaded: those marked", edits, 1, edited, u"load"_s, {}, {},
             editsMarked);
         row("saved as read", edits, 0, edited, u"compare"_s,
@@ -439,7 +442,22 @@ private slots:
         boxes().expectOpenFile(path);
         if (!box.isEmpty())
             expectBox(box, detail);
-        (action == u"load" ? m_setup->cmdLoadFromFile : m_setup->cmdCompareWithFile)->click();
+        (action == u"compare" ? m_setup->cmdCompareWithFile : m_setup->cmdLoadFromFile)->click();
+        if (action == u"write all") {
+            QVERIFY(m_setup->cmdWriteAll->isEnabled());
+            boxes().expect(Kind::QuestionOkCancel, u"Write all differences to Tarn?"_s, true,
+                           u"*To write: delays, zone messages and outputs (98), zone 3 profile "
+                           u"(104, 102), installation date (99)."_s);
+            boxes().expect(Kind::Info, kUpdated, true, u"Written and verified: *"_s);
+            m_setup->cmdWriteAll->click();
+            const QStringList sent = sim().journal().mid(before);
+            QCOMPARE(sent.mid(0, 8), SimProcess::kStatusRead);
+            QCOMPARE(sent.mid(8, 3), (QStringList{u"64"_s, u"51"_s, u"55"_s}));
+            QCOMPARE(sent.mid(sent.size() - 8), SimProcess::kStatusRead);
+            QVERIFY(m_setup->Edits().isEmpty());
+            QVERIFY(!m_setup->cmdWriteAll->isEnabled());
+            return;
+        }
         QStringList shown;
         for (const QWidget* field : m_setup->findChildren<QWidget*>()) {
             if (field->property(frmSetup::kDiffersProperty).toBool())

@@ -99,6 +99,7 @@ void frmMain::handleTarnSetup()
     // Nothing stays on while the setup is written, or the link moved.
     picTest->StopTests();
     frmSetup window(tarn, m_boxes, this);
+    connect(&window, &frmSetup::progress, this, &frmMain::ShowStatus);
     window.exec();
     ResumeAfterModal(true);
 }

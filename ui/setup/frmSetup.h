@@ -67,6 +67,11 @@ public:
     /// Writes every difference of the file loaded, as `tarn setup apply` does.
     QPushButton* cmdWriteAll = nullptr;
 
+signals:
+    /// What a write under way does, for the main window's status line; empty once it is done.
+    void progress(const QString& text);
+
+public:
     /// The window does not close while a command is under way, nor with unsent edits unless
     /// the user lets them go.
     void reject() override;

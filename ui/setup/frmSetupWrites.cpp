@@ -1,5 +1,6 @@
 #include "ui/setup/frmSetup.h"
 
+#include "controller/SetupApplyRun.h"
 #include "controller/SetupCommands.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
@@ -468,4 +469,80 @@ void frmSetup::handleSetZoneSettings()
         {true, true, true});
 }
 
-void frmSetup::handleWriteAll() {}
+void frmSetup::handleWriteAll()
+{
+    if (!tarn || !m_files->HasLoaded())
+        return;
+    // The fields as they stand (the file loaded and any edit since), written as tarn setup
+    // apply writes a file: the same plan, checks, identification and read-back.
+    SetupFile::Setup edited;
+    QString errText;
+    if (!m_files->EditedSetup(m_files->RecordSetup(), edited, errText)) {
+        m_boxes.critical(Text(kNotUpdated), errText);
+        return;
+    }
+    SetupApply::Options options;
+    options.factory = m_serviceSwitch;
+    SetupApplyRun::Hooks hooks;
+    hooks.catalogueError = [this](const std::string& text) {
+        m_boxes.plain(DisplayFormat::Text(text));
+    };
+    hooks.confirm = [this](const SetupApplyRun::Proposal& proposal) {
+        QStringList lines;
+        for (const SetupDiff::Difference& d : proposal.differences)
+            lines << d.Line();
+        lines << proposal.LeftOutLines()
+              << QStringLiteral("To write: %1.").arg(proposal.PlanText());
+        BusyPointer::Reset();
+        const bool yes = m_boxes.questionOkCancel(QStringLiteral("Write all differences to Tarn?"),
+                                                  lines.join(u'\n'));
+        BusyPointer::Set();
+        return yes;
+    };
+    hooks.progress = [this](const QString& label) {
+        emit progress(QStringLiteral("Writing %1 to Tarn...").arg(label));
+    };
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    const SetupApplyRun::Report report =
+        SetupApplyRun::Run(*tarn, tarn->IniPath.toStdString(), edited, options, false, hooks);
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
+    emit progress(QString());
+    using End = SetupApplyRun::End;
+    if (report.end == End::OtherController) {
+        AnotherController(report.identified);
+        return;
+    }
+    FollowRecord();
+    const SetupApplyRun::Proposal& proposal = report.proposal;
+    switch (report.end) {
+    case End::NotAsked:
+        return;
+    case End::NothingToWrite:
+        m_boxes.info(QStringLiteral("Nothing to write: Tarn holds these values."),
+                     proposal.LeftOutLines().join(u'\n'));
+        return;
+    case End::Verified:
+        m_boxes.info(
+            Text(kUpdated),
+            (QStringList{QStringLiteral("Written and verified: %1.").arg(proposal.PlanText())}
+             << proposal.LeftOutLines())
+                .join(u'\n'));
+        return;
+    case End::NotVerified:
+        m_boxes.critical(QStringLiteral("Written, but not verified."),
+                         report.notVerified.isEmpty()
+                             ? QStringLiteral("Tarn could not be read back.")
+                             : QStringLiteral("Tarn reports after the write:\n") +
+                                   report.notVerified.join(u'\n'));
+        return;
+    case End::Stopped:
+    case End::ClockFailed:
+        ShowResult(false, report.StoppedText());
+        return;
+    default:
+        ShowResult(false, !report.errText.isEmpty() ? report.errText : report.identified.text);
+        return;
+    }
+}
