@@ -1,14 +1,16 @@
 #include "cli/CommandLink.h"
 
+#include "cli/ExitCode.h"
+
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/LinkConfiguration.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
 #include "history/HistoryArchive.h"
-#include "controller/HistoryRecorder.h"
 #include "history/HistorySettings.h"
 #include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
@@ -127,4 +129,23 @@ bool CommandLink::ReadIdentity()
     if (!m_link->isFailing())
         m_link->IdentityStale = false;
     return true;
+}
+
+int CommandLink::Write(const SetupWriter::Build& build)
+{
+    const SetupWriter::Result result = SetupWriter::Run(*m_link, {}, build);
+    if (result.ok()) {
+        ConsoleOutput::Say(QString::fromLatin1("Tarn was updated succesfully!"));
+        return ExitOk;
+    }
+    ConsoleOutput::Say(QString::fromLatin1("Could not update Tarn!"));
+    if (!result.refusal.isEmpty())
+        ConsoleOutput::Say(result.refusal);
+    else if (!result.identified.mayWrite())
+        ConsoleOutput::Say(result.identified.text);
+    else if (result.outcome.unconfirmed)
+        ConsoleOutput::Say(QStringLiteral("Tarn did not answer command %1: it may have taken it, "
+                                          "or not.")
+                               .arg(result.commands[result.outcome.done].code));
+    return ExitController;
 }

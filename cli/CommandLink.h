@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controller/SetupWriter.h"
+
 #include <QObject>
 #include <QString>
 
@@ -34,6 +36,11 @@ public:
     /// The version, and from 2.07 the serial number: the history files what is read or
     /// written under the controller it came from. Only while the history is kept.
     bool ReadIdentity();
+
+    /// A setup write on whichever controller answers, identified in the same action (so that
+    /// the history files it under that one), with what `build` makes of its values of right
+    /// now; tells the outcome. The exit code.
+    int Write(const SetupWriter::Build& build);
 
     /// Set up by Configure.
     Tarn_Comm& link() const { return *m_link; }

@@ -4,8 +4,8 @@
 #include "cli/CommandLink.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
-#include "controller/SetupCommands.h"
-#include "link/Tarn_Comm.h"
+#include "data/SetupBlocks.h"
+#include "protocol/CommandCodes.h"
 
 #include <cstdio>
 #include <iostream>
@@ -15,7 +15,6 @@ namespace {
 
 int Run(CommandLink& link, const CliOptions& options)
 {
-    Tarn_Comm& tarn = link.link();
     if (!options.yes) {
         std::fputs("Delete all stored log events? [y/N] ", stderr);
         std::fflush(stderr);
@@ -26,12 +25,11 @@ int Run(CommandLink& link, const CliOptions& options)
             return ExitOk;
         }
     }
-    if (!link.ReadIdentity() || !SetupCommands::DeleteLog(tarn)) {
-        ConsoleOutput::Say(QString::fromLatin1("Could not update Tarn!"));
-        return ExitController;
-    }
-    ConsoleOutput::Say(QString::fromLatin1("Tarn was updated succesfully!"));
-    return ExitOk;
+    return link.Write(
+        [](const Tarn_Inputs&, std::vector<SetupBlocks::Command>& commands, QString&) {
+            commands.push_back({TarnCommand::LogControl, SetupBlocks::ClearLogData()});
+            return true;
+        });
 }
 
 } // namespace

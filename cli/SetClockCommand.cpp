@@ -5,19 +5,30 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
 #include "controller/SetupCommands.h"
+#include "data/DateCodec.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 
 namespace {
 
 int Run(CommandLink& link, const CliOptions& /*options*/)
 {
     Tarn_Comm& tarn = link.link();
-    if (!link.ReadIdentity() || !SetupCommands::SetClock(tarn)) {
-        ConsoleOutput::Say(QString::fromLatin1("Could not update Tarn!"));
-        return ExitController;
+    // The clock as it read right before it was set goes into the history with the change.
+    if (tarn.Send(TarnCommand::ReadClock) && tarn.TarnData != TarnCommand::kRefusal) {
+        tarn.Inputs.CPUDateTime = ParseControllerClock(tarn.TarnData);
+        tarn.Inputs.MarkGiven(Tarn_Inputs::Part::Clock, TarnDateTime::Now());
     }
-    ConsoleOutput::Say(QString::fromLatin1("Tarn was updated succesfully!"));
-    return ExitOk;
+    return link.Write(
+        [&tarn](const Tarn_Inputs&, std::vector<SetupBlocks::Command>& commands, QString& errText) {
+            std::string text;
+            if (!SetupCommands::ClockText(tarn, text)) {
+                errText = QStringLiteral("tarn is ending.");
+                return false;
+            }
+            commands.push_back({TarnCommand::SetClock, text});
+            return true;
+        });
 }
 
 } // namespace

@@ -5,9 +5,10 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
 #include "controller/DisplayFormat.h"
-#include "controller/SetupCommands.h"
+#include "data/SetupBlocks.h"
 #include "data/SetupFields.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 
 #include <array>
 
@@ -28,15 +29,19 @@ int Run(CommandLink& link, const CliOptions& options)
             return ExitUsage;
         }
     }
-    // The block carries the zones' messages and outputs too: SetDelays reads them first so
-    // that the write leaves them as they are.
-    std::string errText;
-    if (!link.ReadIdentity() || !SetupCommands::SetDelays(tarn, values, errText)) {
-        ConsoleOutput::Say(QString::fromLatin1("Could not update Tarn!"));
-        return ExitController;
-    }
-    ConsoleOutput::Say(QString::fromLatin1("Tarn was updated succesfully!"));
-    return ExitOk;
+    // The block carries the zones' messages and outputs too: as the controller holds them
+    // right before the write.
+    const int16_t voltageSwitch = tarn.DetectorVoltageSwitch;
+    return link.Write([values, voltageSwitch](const Tarn_Inputs& record,
+                                              std::vector<SetupBlocks::Command>& commands,
+                                              QString&) {
+        SetupBlocks::Delays block = SetupBlocks::DelaysOf(record, voltageSwitch);
+        block.detectorAlarm = values[0];
+        block.manualAlarm = values[1];
+        block.manualStop = values[2];
+        commands.push_back({TarnCommand::SetDelays, SetupBlocks::DelaysBlock(block)});
+        return true;
+    });
 }
 
 } // namespace

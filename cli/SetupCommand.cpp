@@ -8,7 +8,7 @@
 #include "config/FileReplace.h"
 #include "controller/DisplayFormat.h"
 #include "controller/SetupApply.h"
-#include "controller/SetupCommands.h"
+#include "controller/SetupApplyRun.h"
 #include "controller/SetupDiff.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
@@ -28,14 +28,6 @@
 namespace {
 
 constexpr const char* kProgram = "tarn " TARN_VERSION_TEXT;
-
-QString Labels(const std::vector<SetupApply::Step>& steps, std::size_t from, std::size_t to)
-{
-    QStringList labels;
-    for (std::size_t i = from; i < to && i < steps.size(); ++i)
-        labels << steps[i].label;
-    return labels.isEmpty() ? QStringLiteral("nothing") : labels.join(QStringLiteral(", "));
-}
 
 int RunSetup(CommandLink& link, const CliOptions& options)
 {
@@ -122,11 +114,13 @@ int SetupCommand::Run(const std::function<bool()>& startLink)
     }
     if (!startLink())
         return apply ? ExitFailed : ExitDiffError;
+    if (apply)
+        return Apply(file);
     SetupFile::Setup controller;
     if (!ReadController(controller))
-        return apply ? ExitFailed : ExitDiffError;
+        return ExitDiffError;
     const std::vector<SetupDiff::Difference> differences = SetupDiff::Compare(controller, file);
-    if (!apply) {
+    {
         QString lines;
         for (const SetupDiff::Difference& d : differences)
             lines += d.Line() + u'\n';
@@ -136,7 +130,6 @@ int SetupCommand::Run(const std::function<bool()>& startLink)
             Say(QStringLiteral("Tarn's setup equals %1.").arg(m_file));
         return differences.empty() ? ExitOk : ExitDifferent;
     }
-    return Apply(controller, file, differences);
 }
 
 bool SetupCommand::ReadFile(SetupFile::Setup& setup)
@@ -159,15 +152,14 @@ bool SetupCommand::ReadFile(SetupFile::Setup& setup)
 
 bool SetupCommand::ReadController(SetupFile::Setup& setup)
 {
-    StatusCycle::Hooks hooks;
+    SetupApplyRun::Hooks hooks;
     hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
-    bool complete = false;
-    if (!StatusCycle::Read(m_link, m_iniPath, hooks, &complete) || !complete) {
+    if (!SetupApplyRun::ReadController(m_link, m_iniPath, hooks, setup)) {
         Say(QStringLiteral("tarn: Tarn's setup could not be read in full."));
         return false;
     }
-    setup = SetupFile::FromController(m_link.Inputs, m_link.DetectorVoltageSwitch, ProfileCatalogue,
-                                      TarnDateTime::Now(), kProgram);
+    // The file names the program that wrote it.
+    setup.source.program = kProgram;
     return true;
 }
 
@@ -194,136 +186,98 @@ int SetupCommand::Dump()
     return ExitOk;
 }
 
-int SetupCommand::Apply(const SetupFile::Setup& controller, const SetupFile::Setup& file,
-                        const std::vector<SetupDiff::Difference>& differences)
+int SetupCommand::Apply(const SetupFile::Setup& file)
 {
-    const bool setClock = HasFlag("set-clock");
-    QString shown;
-    for (const SetupDiff::Difference& d : differences)
-        shown += d.Line() + u'\n';
-    if (!Print(shown))
-        return ExitFailed;
-
     SetupApply::Options options;
     options.factory = HasFlag("factory");
     options.useFileProfiles = HasFlag("use-file-profiles");
     options.forceDates = HasFlag("force-dates");
     options.only = m_only;
-    std::vector<SetupApply::Step> steps;
-    std::vector<SetupApply::LeftOut> leftOut;
-    QString errText;
-    if (!SetupApply::Plan(controller, file, ProfileCatalogue, options, TarnDateTime::Now(), steps,
-                          leftOut, errText)) {
-        Say(QStringLiteral("tarn: %1. Nothing written.").arg(errText));
-        return ExitUsage;
-    }
-    // What is not written and why: a refusal a line, what was left out by choice by its reason.
-    QStringList refused;
-    for (std::size_t i = 0; i < leftOut.size();) {
-        if (leftOut[i].refused) {
-            Say(QStringLiteral("Refused: %1: %2.").arg(leftOut[i].label, leftOut[i].reason));
-            refused << leftOut[i++].label;
-            continue;
+    const bool dryRun = HasFlag("dry-run");
+    bool printed = true;
+    // The differences, then what is not written and why, a refusal a line, what was left out
+    // by choice by its reason.
+    const auto show = [&printed](const SetupApplyRun::Proposal& proposal) {
+        QString lines;
+        for (const SetupDiff::Difference& d : proposal.differences)
+            lines += d.Line() + u'\n';
+        printed = printed && Print(lines);
+        for (const QString& line : proposal.LeftOutLines())
+            Say(line);
+    };
+    SetupApplyRun::Hooks hooks;
+    hooks.catalogueError = [](const std::string& errText) { Say(DisplayFormat::Text(errText)); };
+    hooks.confirm = [&](const SetupApplyRun::Proposal& proposal) {
+        show(proposal);
+        if (!printed || !Print(QStringLiteral("To write: %1\n").arg(proposal.PlanText())))
+            return printed = false;
+        if (dryRun) {
+            Say(QStringLiteral("--dry-run: nothing written."));
+            return false;
         }
-        QStringList labels;
-        const QString& reason = leftOut[i].reason;
-        for (; i < leftOut.size() && !leftOut[i].refused && leftOut[i].reason == reason; ++i)
-            labels << leftOut[i].label;
-        Say(QStringLiteral("Left out: %1: %2.").arg(labels.join(QStringLiteral(", ")), reason));
-    }
-    const QString notWritten = QStringLiteral("Not written, as refused above: %1.")
-                                   .arg(refused.join(QStringLiteral(", ")));
-    if (steps.empty() && !setClock) {
-        if (!refused.isEmpty())
-            Say(notWritten);
-        else if (leftOut.empty())
-            Say(QStringLiteral("Nothing to write: Tarn has the setup of %1.").arg(m_file));
-        else
-            Say(QStringLiteral("Nothing else to write."));
-        return refused.isEmpty() ? ExitOk : ExitFailed;
-    }
-    QString plan = Labels(steps, 0, steps.size());
-    if (setClock)
-        plan = (steps.empty() ? QString() : plan + QStringLiteral(", ")) +
-               QStringLiteral("clock (65)");
-    if (!Print(QStringLiteral("To write: %1\n").arg(plan)))
-        return ExitFailed;
-    if (HasFlag("dry-run")) {
-        Say(QStringLiteral("--dry-run: nothing written."));
-        return ExitOk;
-    }
-    if (!m_options.yes) {
+        if (m_options.yes)
+            return true;
         std::fputs("Write this to Tarn? [y/N] ", stderr);
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer) ||
             (answer != "y" && answer != "Y" && answer != "yes")) {
             Say(QStringLiteral("Nothing written."));
-            return ExitOk;
+            return false;
         }
-    }
-
-    const SetupApply::Outcome outcome = SetupApply::Run(m_link, steps);
-    if (outcome.stepsDone < steps.size()) {
-        // A command that got no answer may have been taken: its block is not confirmed.
-        const SetupApply::Step& failed = steps[outcome.stepsDone];
-        const int code = failed.commands[outcome.commandsDone].code;
-        QString partly;
-        if (outcome.commandsDone > 0)
-            partly = QStringLiteral(" (command %1 of it was acknowledged, command %2 %3)")
-                         .arg(failed.commands[outcome.commandsDone - 1].code)
-                         .arg(code)
-                         .arg(outcome.unconfirmed ? QStringLiteral("got no answer")
-                                                  : QStringLiteral("not"));
-        else if (outcome.unconfirmed)
-            partly = QStringLiteral(" (command %1 got no answer)").arg(code);
-        QString text = QStringLiteral("Stopped: %1 failed%2.\nWritten: %3.")
-                           .arg(failed.label, partly, Labels(steps, 0, outcome.stepsDone));
-        if (outcome.unconfirmed)
-            text += QStringLiteral("\nNot confirmed: %1.").arg(failed.label);
-        const std::size_t unsent = outcome.stepsDone + (outcome.unconfirmed ? 1 : 0);
-        QStringList unwritten;
-        if (unsent < steps.size())
-            unwritten << Labels(steps, unsent, steps.size());
-        if (setClock)
-            unwritten << QStringLiteral("clock (65)");
-        if (!unwritten.isEmpty())
-            text += QStringLiteral("\nNot written: %1.").arg(unwritten.join(QStringLiteral(", ")));
-        Say(text);
+        return true;
+    };
+    using End = SetupApplyRun::End;
+    const SetupApplyRun::Report report =
+        SetupApplyRun::Run(m_link, m_iniPath, file, options, HasFlag("set-clock"), hooks);
+    const SetupApplyRun::Proposal& proposal = report.proposal;
+    switch (report.end) {
+    case End::ReadFailed:
+        Say(QStringLiteral("tarn: %1").arg(report.errText));
         return ExitFailed;
-    }
-    if (setClock && !SetupCommands::SetClock(m_link)) {
-        Say(QStringLiteral("Stopped: clock (65) failed.\nWritten: %1.\n%2: clock (65).")
-                .arg(Labels(steps, 0, steps.size()), SetupApply::Unconfirmed(m_link)
-                                                         ? QStringLiteral("Not confirmed")
-                                                         : QStringLiteral("Not written")));
+    case End::PlanRefused:
+        show(proposal);
+        Say(QStringLiteral("tarn: %1. Nothing written.").arg(report.errText));
+        return printed ? ExitUsage : ExitFailed;
+    case End::NothingToWrite:
+        show(proposal);
+        if (proposal.Refused())
+            Say(proposal.RefusedText());
+        else if (proposal.leftOut.empty())
+            Say(QStringLiteral("Nothing to write: Tarn has the setup of %1.").arg(m_file));
+        else
+            Say(QStringLiteral("Nothing else to write."));
+        return !printed ? ExitFailed : proposal.Refused() ? ExitFailed : ExitOk;
+    case End::NotAsked:
+        return printed ? ExitOk : ExitFailed;
+    case End::OtherController:
+        Say(QStringLiteral("tarn: Another Tarn is connected now: %1. The setup was read from "
+                           "%2. Nothing written.")
+                .arg(report.identified.now.Text(), report.read.ShortText()));
         return ExitFailed;
-    }
-    Say(QStringLiteral("Written: %1.").arg(plan));
-
-    // The read-back: every field the controller reports must now be the file's, but in the
-    // blocks left out.
-    SetupFile::Setup readBack;
-    if (!ReadController(readBack)) {
-        Say(QStringLiteral("Not verified: Tarn could not be read back."));
+    case End::NotIdentified:
+        Say(QStringLiteral("tarn: %1").arg(report.identified.text));
         return ExitFailed;
+    case End::Stopped:
+    case End::ClockFailed:
+        Say(report.StoppedText());
+        return ExitFailed;
+    case End::NotVerified:
+    case End::Verified:
+        break;
     }
-    QString left;
-    for (const SetupDiff::Difference& d : SetupDiff::Compare(readBack, file)) {
-        const bool leftAlone =
-            std::any_of(leftOut.begin(), leftOut.end(),
-                        [&d](const SetupApply::LeftOut& l) { return l.block == d.block; });
-        if (d.reported && !leftAlone)
-            left += QStringLiteral("\n  ") + d.Line();
-    }
-    if (!left.isEmpty()) {
-        Say(QStringLiteral("Not verified: Tarn reports after the write:%1").arg(left));
+    Say(QStringLiteral("Written: %1.").arg(proposal.PlanText()));
+    if (report.end == End::NotVerified) {
+        Say(report.notVerified.isEmpty()
+                ? QStringLiteral("Not verified: Tarn could not be read back.")
+                : QStringLiteral("Not verified: Tarn reports after the write:\n  ") +
+                      report.notVerified.join(QStringLiteral("\n  ")));
         return ExitFailed;
     }
     if (!Print(QStringLiteral("verified\n")))
         return ExitFailed;
-    if (refused.isEmpty())
+    if (!proposal.Refused())
         return ExitOk;
-    Say(notWritten);
+    Say(proposal.RefusedText());
     return ExitFailed;
 }

@@ -40,8 +40,7 @@ public:
 private:
     int Dump();
     int Diff();
-    int Apply(const SetupFile::Setup& controller, const SetupFile::Setup& file,
-              const std::vector<SetupDiff::Difference>& differences);
+    int Apply(const SetupFile::Setup& file);
     /// A status read that answered every request, as a setup.
     bool ReadController(SetupFile::Setup& setup);
     bool ReadFile(SetupFile::Setup& setup);

@@ -1,8 +1,11 @@
 #include "controller/HistoryRecorder.h"
 
 #include "controller/SetupChange.h"
+#include "data/Catalogues.h"
 #include "data/EventLog.h"
+#include "data/ProfileCompiler.h"
 #include "data/SetupBlocks.h"
+#include "data/TextNumbers.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 
@@ -202,6 +205,41 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
     const std::optional<qint64> id = Controller();
     if (!id)
         return;
+    if (command == TarnCommand::SetZoneProfile)
+        KeepDefinitionBefore(*id, change);
     change.writtenAt = QDateTime::currentDateTimeUtc();
     m_archive.StoreChange(*id, change);
+}
+
+void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change)
+{
+    // The controller cannot be asked for a definition: the one the zone ran is the last one
+    // written to it, as long as no profile number was written after it alone; without any,
+    // the one the program writes for the profile it ran.
+    QJsonObject before = SetupChange::Fields(change.beforeJson);
+    const int zone = before.value(QStringLiteral("zone")).toInt();
+    std::optional<QString> definition;
+    bool known = true;
+    for (const ArchivedChange& earlier : m_archive.Changes(controllerId)) {
+        const QJsonObject after = SetupChange::Fields(earlier.afterJson);
+        if (after.value(QStringLiteral("zone")).toInt() != zone)
+            continue;
+        if (earlier.command == TarnCommand::SetZoneProfile) {
+            known = false;
+        } else if (earlier.command == TarnCommand::SetProfileDefinition) {
+            definition = after.value(QStringLiteral("definition")).toString();
+            known = true;
+        }
+    }
+    if (!definition && known) {
+        const Tarn_Profile* profile =
+            ProfileCatalogue.Find(DecimalText(before.value(QStringLiteral("profileId")).toInt()));
+        const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
+        if (!compiled.empty() && SetupBlocks::CompiledLengthError(compiled).empty())
+            definition = QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
+    }
+    if (!definition || !known)
+        return;
+    before.insert(QStringLiteral("definition"), *definition);
+    change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
 }

@@ -46,6 +46,8 @@ public:
 
 private:
     void handleAcknowledged(int command, const std::string& data);
+    /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
+    void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     std::optional<qint64> Controller();
     void Store(qint64 controllerId, ArchivedEvent event);
 

@@ -1,6 +1,7 @@
 #include "controller/SetupApply.h"
 
 #include "controller/DisplayFormat.h"
+#include "controller/SetupWriter.h"
 #include "controller/StatusCycle.h"
 #include "data/ProfileCompiler.h"
 #include "data/SetupFields.h"
@@ -354,13 +355,17 @@ bool SetupApply::Unconfirmed(const Tarn_Comm& link)
     return link.isStarted() && !link.isDeviceGone() && !link.answered();
 }
 
-SetupApply::Outcome SetupApply::Run(Tarn_Comm& link, const std::vector<Step>& steps)
+SetupApply::Outcome SetupApply::Run(Tarn_Comm& link, const std::vector<Step>& steps,
+                                    const std::function<void(const Step&)>& starting)
 {
     Outcome outcome;
     for (const Step& step : steps) {
+        if (starting)
+            starting(step);
         outcome.commandsDone = 0;
         for (const SetupBlocks::Command& command : step.commands) {
-            if (!link.Send(command.code, command.data)) {
+            // The status record follows each command acknowledged.
+            if (SetupWriter::Write(link, {command}).done == 0) {
                 outcome.unconfirmed = Unconfirmed(link);
                 return outcome;
             }

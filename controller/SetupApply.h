@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class Tarn_Comm;
@@ -88,7 +89,8 @@ public:
         bool unconfirmed = false;
     };
     /// Sends the steps in order, one command at a time, and stops at the first that fails.
-    static Outcome Run(Tarn_Comm& link, const std::vector<Step>& steps);
+    static Outcome Run(Tarn_Comm& link, const std::vector<Step>& steps,
+                       const std::function<void(const Step&)>& starting = {});
     /// After a request that failed: true when it went out and got no answer.
     static bool Unconfirmed(const Tarn_Comm& link);
 };

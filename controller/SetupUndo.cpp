@@ -1,17 +1,32 @@
 #include "controller/SetupUndo.h"
 
 #include "controller/SetupChange.h"
-#include "controller/SetupCommands.h"
-#include "data/Catalogues.h"
 #include "data/SetupBlocks.h"
 #include "data/Tarn_Inputs.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 
 namespace {
+
 constexpr int kZones = Tarn_Inputs::kZones;
+constexpr const char* kDefinitionKey = "definition";
+
+bool Sets(const QJsonObject& old, const QJsonObject& now, const char* key)
+{
+    const QString name = QLatin1String(key);
+    return old.contains(name) && old.value(name) != now.value(name);
+}
+
+/// The zone (0 to 2) a zone profile change names; -1 when it names none.
+int Zone(const QJsonObject& fields)
+{
+    const int zone = fields.value(QStringLiteral("zone")).toInt() - 1;
+    return zone >= 0 && zone < kZones ? zone : -1;
+}
+
 } // namespace
 
 const char* SetupUndo::Question(const ArchivedChange& change)
@@ -36,52 +51,94 @@ const char* SetupUndo::Question(const ArchivedChange& change)
     }
 }
 
-bool SetupUndo::CanUndo(const ArchivedChange& change)
+ControllerIdentity SetupUndo::Owner(const ArchivedChange& change, const ControllerKey& filedUnder)
 {
-    return change.command == TarnCommand::SetDelays ||
-           change.command == TarnCommand::SetZoneProfile ||
-           change.command == TarnCommand::SetAdminData;
+    ControllerIdentity owner;
+    owner.firmware = filedUnder.firmware;
+    owner.serialNumber = filedUnder.serialNumber == QLatin1String("0")
+                             ? std::string()
+                             : filedUnder.serialNumber.toStdString();
+    // A serial number written renamed the controller: it goes by the new one since.
+    const QJsonObject now = SetupChange::Fields(change.afterJson);
+    const QString serial = now.value(QLatin1String(SetupChange::kAdminKeys[0])).toString();
+    if (change.command == TarnCommand::SetAdminData && !serial.isEmpty() && serial != u'0')
+        owner.serialNumber = serial.toStdString();
+    return owner;
 }
 
-bool SetupUndo::Undo(Tarn_Comm& link, const ArchivedChange& change, std::string& errText)
+QString SetupUndo::WhyNot(const ArchivedChange& change, bool serviceSwitch)
 {
-    if (!CanUndo(change)) {
-        errText = "This change cannot be undone.";
-        return false;
-    }
     const QJsonObject old = SetupChange::Fields(change.beforeJson);
     const QJsonObject now = SetupChange::Fields(change.afterJson);
-    std::vector<SetupBlocks::Command> commands;
-    if (change.command == TarnCommand::SetAdminData) {
-        SetupBlocks::Admin admin;
-        for (int i = 0; i < 5; ++i) {
-            const QString key = QLatin1String(SetupChange::kAdminKeys[i]);
-            if (!old.contains(key) || old.value(key) == now.value(key))
-                continue;
-            const QString value = old.value(key).toString();
-            if (i == 0) {
-                admin.serialNumber = value.toUInt();
-            } else {
+    switch (change.command) {
+    case TarnCommand::SetDelays:
+        return {};
+    case TarnCommand::SetZoneProfile:
+        if (Zone(old) < 0)
+            return QStringLiteral("The change names no zone.");
+        if (!old.value(QLatin1String(kDefinitionKey)).isString())
+            return QStringLiteral("The definition the zone ran before this change was not kept: "
+                                  "it cannot be sent back.");
+        return {};
+    case TarnCommand::SetAdminData:
+        if (!serviceSwitch && (Sets(old, now, SetupChange::kAdminKeys[0]) ||
+                               Sets(old, now, SetupChange::kAdminKeys[1])))
+            return QStringLiteral("The serial number and the manufacturing date are written "
+                                  "only with the service switch -K.");
+        return {};
+    case TarnCommand::SetClock:
+        return QStringLiteral("A clock setting is not undone: set the clock in the setup window.");
+    case TarnCommand::SetProfileDefinition:
+        return QStringLiteral("A profile definition goes back with the undo of its zone's "
+                              "profile.");
+    default:
+        return QStringLiteral("This change cannot be undone.");
+    }
+}
+
+SetupWriter::Result SetupUndo::Undo(Tarn_Comm& link, const ArchivedChange& change,
+                                    const ControllerKey& filedUnder)
+{
+    const QJsonObject old = SetupChange::Fields(change.beforeJson);
+    const QJsonObject now = SetupChange::Fields(change.afterJson);
+    SetupWriter::Target target;
+    target.identity = Owner(change, filedUnder);
+    std::array<bool, kZones> zones{};
+    if (change.command == TarnCommand::SetZoneProfile && Zone(old) >= 0)
+        zones[static_cast<std::size_t>(Zone(old))] = true;
+
+    const int16_t voltageSwitch = link.DetectorVoltageSwitch;
+    const auto build = [&](const Tarn_Inputs& record, std::vector<SetupBlocks::Command>& commands,
+                           QString& errText) {
+        switch (change.command) {
+        case TarnCommand::SetAdminData: {
+            SetupBlocks::Admin admin;
+            for (int i = 0; i < 5; ++i) {
+                if (!Sets(old, now, SetupChange::kAdminKeys[i]))
+                    continue;
+                const QString value =
+                    old.value(QLatin1String(SetupChange::kAdminKeys[i])).toString();
+                if (i == 0) {
+                    admin.serialNumber = value.toUInt();
+                    continue;
+                }
                 const QStringList parts = value.split(u'-');
                 if (parts.size() == 3)
                     admin.dates[i - 1] = TarnDateTime::FromParts(parts[0].toInt(), parts[1].toInt(),
                                                                  parts[2].toInt());
             }
+            std::string block;
+            if (!SetupBlocks::AdminBlock(admin, block)) {
+                errText = QStringLiteral("The old administrative values cannot be sent to Tarn "
+                                         "(no value before the change).");
+                return false;
+            }
+            commands.push_back({TarnCommand::SetAdminData, block});
+            return true;
         }
-        std::string block;
-        if (!SetupBlocks::AdminBlock(admin, block)) {
-            errText = "The old administrative values cannot be sent to Tarn (no value before the "
-                      "change).";
-            return false;
-        }
-        commands.push_back({TarnCommand::SetAdminData, block});
-    } else {
-        // The fields this change left alone are those the controller has now.
-        if (!SetupCommands::ReadDelays(link, errText))
-            return false;
-        SetupBlocks::Delays delays = SetupBlocks::DelaysOf(link.Inputs, link.DetectorVoltageSwitch);
-        std::array<std::optional<int32_t>, kZones> profiles;
-        if (change.command == TarnCommand::SetDelays) {
+        case TarnCommand::SetDelays: {
+            // The fields this change left alone are those the controller holds now.
+            SetupBlocks::Delays delays = SetupBlocks::DelaysOf(record, voltageSwitch);
             const auto take = [&](const QString& key, auto& field) {
                 if (old.contains(key) && old.value(key) != now.value(key))
                     field = static_cast<std::remove_reference_t<decltype(field)>>(
@@ -97,23 +154,24 @@ bool SetupUndo::Undo(Tarn_Comm& link, const ArchivedChange& change, std::string&
             }
             take(QStringLiteral("voltageSwitch"), delays.voltageSwitch);
             commands.push_back({TarnCommand::SetDelays, SetupBlocks::DelaysBlock(delays)});
-        } else {
-            const int zone = old.value(QStringLiteral("zone")).toInt() - 1;
-            if (zone < 0 || zone >= kZones) {
-                errText = "The change names no zone.";
-                return false;
-            }
-            profiles[zone] = old.value(QStringLiteral("profileId")).toInt();
-            if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands,
-                                                   errText))
-                return false;
+            return true;
         }
-    }
-    for (const SetupBlocks::Command& command : commands) {
-        if (!link.Send(command.code, command.data)) {
-            errText = link.lastError().toStdString();
+        case TarnCommand::SetZoneProfile: {
+            // The profile and the definition the zone ran before the change, as kept with it.
+            const int zone = Zone(old);
+            const QByteArray definition =
+                QByteArray::fromHex(old.value(QLatin1String(kDefinitionKey)).toString().toLatin1());
+            commands.push_back({TarnCommand::SetZoneProfile,
+                                SetupBlocks::ZoneProfileData(
+                                    zone, old.value(QStringLiteral("profileId")).toInt())});
+            commands.push_back({TarnCommand::SetProfileDefinition,
+                                SetupBlocks::ZoneDefinitionData(zone, definition.toStdString())});
+            return true;
+        }
+        default:
+            errText = QStringLiteral("This change cannot be undone.");
             return false;
         }
-    }
-    return true;
+    };
+    return SetupWriter::Run(link, target, build, zones);
 }

@@ -74,7 +74,7 @@ SetupWriter::Identified SetupWriter::Identify(Tarn_Comm& link, const Target& tar
         result.text =
             QStringLiteral("Tarn %1 has no serial number: that it is the Tarn meant could "
                            "not be proven (its firmware and settings agree).")
-                .arg(result.now.ShortText());
+                .arg(result.now.Firmware());
     // ControllerIdentity::Read has brought the record to the controller that answers.
     record.ResolveDelays(link.TarnData);
     record.MarkGiven(Tarn_Inputs::Part::Delays, TarnDateTime::Now());

@@ -84,14 +84,17 @@ private slots:
             u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
         row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"51"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
-        // What tarn reads or writes goes into the history under the controller's serial number.
-        const QStringList identity{u"64"_s, u"51"_s};
-        row("set-clock", {u"set-clock"_s}, 0, identity + QStringList{u"65 *"_s}, updated);
-        row("set-clock refused", {u"set-clock"_s}, 1, identity + QStringList{u"65 *"_s},
+        // A write identifies the controller in the same action and reads what it leaves as it
+        // is right before it: the history files it under that controller's serial number.
+        const QStringList identity{u"64"_s, u"51"_s, u"55"_s};
+        // The clock as it read right before it was set, for the history.
+        const QStringList clock = QStringList{u"50"_s} + identity + QStringList{u"65 *"_s};
+        row("set-clock", {u"set-clock"_s}, 0, clock, updated);
+        row("set-clock refused", {u"set-clock"_s}, 1, clock,
             u"Communication error. NAK recieved. Command H41"_s, {}, {u"ack 65 NAK"_s});
         // The zones' messages and outputs go back as the controller reported them.
         row("set-delays", {u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s}, 0,
-            identity + QStringList{u"55"_s, Line(98, "0A0A141E01020301020400")}, updated);
+            identity + QStringList{Line(98, "0A0A141E01020301020400")}, updated);
         row("set-delays: refused value", {u"set-delays"_s, u"10"_s, u"251"_s, u"30"_s}, 2, {},
             u"Incorrect value (Manual Alarm Delay)"_s);
         row("outputs: one command, whole word",

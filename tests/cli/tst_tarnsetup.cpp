@@ -140,11 +140,11 @@ private slots:
         QCOMPARE(applied.exitCode, 0);
         QVERIFY2(applied.out.endsWith("verified\n"), applied.out.constData());
         QVERIFY(applied.out.contains("zone 1 outputs: 1,2 \xE2\x86\x92 1\n"));
-        // Read, the blocks in the setup window's order (zone 2 already runs profile
-        // 2), read back.
+        // Read, identified again after the question, the blocks in the setup window's order
+        // (zone 2 already runs profile 2), read back.
         QStringList expected = kStatusJournal;
-        expected << Line(98, "1E0A053C01020301020400") << ZoneProfile(0, "00000001") << u"102 *"_s
-                 << ZoneProfile(2, "00000003")
+        expected << u"64"_s << u"51"_s << u"55"_s << Line(98, "1E0A053C01020301020400")
+                 << ZoneProfile(0, "00000001") << u"102 *"_s << ZoneProfile(2, "00000003")
                  << u"102 *"_s
                  // One field each, the others unset: serial number, manufactured,
                  // installed, then both service dates.
@@ -268,13 +268,13 @@ private slots:
         // where the setup window would write it.
         const QStringList held255{u"delays 1E0A05FF010203010204"_s};
         row("a delay of 255 held, a message written", held255,
-            {u"delays.manualStop=255"_s, u"zones[0].message=9"_s}, yes, 0, {}, 17, "verified\n",
+            {u"delays.manualStop=255"_s, u"zones[0].message=9"_s}, yes, 0, {}, 20, "verified\n",
             Line(98, "1E0A05FF09020301020400"));
         row("a delay of 255 over 60: refused, the rest written", {},
             {u"delays.manualStop=255"_s, u"dates.installed=\"2024-06-01\""_s}, yes, 1,
             u"Refused: delays, zone messages and outputs (98): manual stop delay 255 is outside "
             u"1 to 250.\n"_s,
-            17, "verified\n", Line(99, kUnset + kUnset + Packed(2024, 6, 1) + kUnset + kUnset));
+            20, "verified\n", Line(99, kUnset + kUnset + Packed(2024, 6, 1) + kUnset + kUnset));
         // A service recorded since the file was saved: apply never takes it back.
         const QStringList serviced{u"admin 0001E240"_s + kPacked(2024, 3, 14) +
                                    kPacked(2024, 5, 2) + kPacked(2026, 12, 1) +
@@ -283,14 +283,14 @@ private slots:
             {u"delays.manualStop=90"_s}, yes, 1,
             u"Refused: service dates (99): the last service date would go back from 2026-12-01 "
             u"to 2026-05-04 (--force-dates writes it).\n"_s,
-            17, "verified\n", Line(98, "1E0A055A01020301020400"));
+            20, "verified\n", Line(98, "1E0A055A01020301020400"));
         row("service dates going back, --force-dates", serviced, {u"delays.manualStop=90"_s},
-            yes + QStringList{u"--force-dates"_s}, 0, {}, 18, "verified\n",
+            yes + QStringList{u"--force-dates"_s}, 0, {}, 21, "verified\n",
             Line(99, kUnset + kUnset + kUnset + Packed(2026, 5, 4) + Packed(2025, 5, 6)));
         // A file from 2.07 on a 2.06 controller: what that firmware takes, when asked for.
         row("dates to firmware 2.06, --only delays,zones", {u"version V2.06"_s},
             {u"zones[0].message=9"_s}, yes + QStringList{u"--only"_s, u"delays,zones"_s}, 0,
-            u"Left out: installation date (99), service dates (99): not in --only.\n"_s, 15,
+            u"Left out: installation date (99), service dates (99): not in --only.\n"_s, 17,
             "verified\n", Line(98, "1E0A053C09020301020400"));
         row("--only with another name", {}, {}, yes + QStringList{u"--only"_s, u"profiles"_s}, 2,
             u"--only takes delays, zones, dates, factory, not \"profiles\""_s, 0);
@@ -306,21 +306,21 @@ private slots:
                 written +
                 u".\nNot confirmed: zone 2 profile (104, 102).\nNot written: installation date "
                 u"(99).\n"_s,
-            10);
+            13);
         row("104 refused", {u"ack 104 NAK"_s}, stopped, yes, 1,
             u"Stopped: zone 2 profile (104, 102) failed.\n"_s + written +
                 u".\nNot written: zone 2 profile (104, 102), installation date (99)."_s,
-            10);
+            13);
         row("102 refused after 104", {u"ack 102 NAK"_s}, stopped, yes, 1,
             u"Stopped: zone 2 profile (104, 102) failed (command 104 of it was "
             u"acknowledged, "
             u"command 102 not).\n"_s +
                 written + u".\nNot written: zone 2 profile (104, 102), installation date (99)."_s,
-            11);
+            14);
         row("date refused", {u"ack 99 NAK"_s}, stopped, yes, 1,
             u"Stopped: installation date (99) failed.\n"_s + written +
                 u", zone 2 profile (104, 102).\nNot written: installation date (99)."_s,
-            12);
+            15);
         row("--dry-run sends nothing", {}, outputs, {u"apply"_s, u"--dry-run"_s}, 0,
             u"--dry-run: nothing written."_s, 8);
         row("no terminal, no --yes", {}, outputs, {u"apply"_s}, 2,
@@ -329,7 +329,7 @@ private slots:
             u"zone 2 profile 3 is defined differently in Tarn.INI"_s, 8);
         // The file's definition: 60 s of T (0x80), 30 s of F (0x00), 30 s of T.
         row("--use-file-profiles", {}, {otherPulsed}, yes + QStringList{u"--use-file-profiles"_s},
-            0, {}, 18, "verified\n", u"102 0100BC1E9E"_s);
+            0, {}, 21, "verified\n", u"102 0100BC1E9E"_s);
         // Dates for a controller that cannot keep them: refused before anything is
         // written.
         row("dates to firmware 2.06", {u"version V2.06"_s}, {}, yes, 2,
@@ -388,18 +388,29 @@ private slots:
     void applyAsks_data()
     {
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("swap"); // to the simulator while the question waits
         QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("writes");
-        QTest::newRow("yes") << QByteArray("y\n") << u"verified"_s << 1;
-        QTest::newRow("no") << QByteArray("n\n") << u"Nothing written."_s << 0;
-        QTest::newRow("end of input") << QByteArray("\x04") << u"Nothing written."_s << 0;
+        QTest::newRow("yes") << QByteArray("y\n") << QString() << u"verified"_s << 0 << 1;
+        QTest::newRow("no") << QByteArray("n\n") << QString() << u"Nothing written."_s << 0 << 0;
+        QTest::newRow("end of input")
+            << QByteArray("\x04") << QString() << u"Nothing written."_s << 0 << 0;
+        // The cable moved to another controller at the question: it gets nothing.
+        QTest::newRow("another Tarn at the question")
+            << QByteArray("y\n") << u"admin 0009FBF1"_s + QString(32, u'0')
+            << u"Another Tarn is connected now: serial 654321, V2.07. The setup was read from "
+               u"serial 123456. Nothing written."_s
+            << 1 << -1;
     }
 
     /// On a terminal apply asks, and only "y" writes.
     void applyAsks()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(QString, swap);
         QFETCH(QString, message);
+        QFETCH(int, exitCode);
         QFETCH(int, writes);
         // script(1) gives tarn a terminal of its own.
         const QString script = QStandardPaths::findExecutable(u"script"_s);
@@ -417,13 +428,22 @@ private slots:
         QByteArray shown;
         QTRY_VERIFY_WITH_TIMEOUT((shown += tarn.readAllStandardOutput()).contains("[y/N]"),
                                  kRunTimeoutMs);
+        if (!swap.isEmpty())
+            QVERIFY(m_sim.command(swap));
         tarn.write(answer);
         QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
-        QCOMPARE(tarn.exitCode(), 0);
+        QCOMPARE(tarn.exitCode(), exitCode);
         const QString out = QString::fromUtf8(shown + tarn.readAllStandardOutput());
         QVERIFY2(out.contains(message), qPrintable(out));
-        QCOMPARE(m_sim.journal().size() - journalBefore,
-                 kStatusJournal.size() * (1 + writes) + writes);
+        const QStringList sent = m_sim.journal().mid(journalBefore);
+        if (writes < 0) {
+            // Identified again after the answer, and nothing written.
+            QCOMPARE(sent, kStatusJournal + (QStringList{u"64"_s, u"51"_s, u"55"_s}));
+            return;
+        }
+        // The status read, then for a write the controller identified again (64, 51, 55), the
+        // write and the read-back.
+        QCOMPARE(sent.size(), kStatusJournal.size() * (1 + writes) + writes * 4);
     }
 };
 

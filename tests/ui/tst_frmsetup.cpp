@@ -131,10 +131,26 @@ private slots:
         QCOMPARE(m_setup->txtSerialNumber->text(), information ? u"123456"_s : QString());
         QCOMPARE(m_setup->dtpInstallationDate->date(),
                  information ? QDate(2024, 5, 2) : QDate::currentDate());
-        QCOMPARE(m_setup->cmdSetServiceDate->isEnabled(), information);
-        for (QPushButton* button :
-             {m_setup->cmdSetSerialNumber, m_setup->cmdSetManufactoringDate, m_setup->cmdClearLog})
-            QCOMPARE(button->isEnabled(), service);
+        // A Set button is there for edits: none yet. The factory fields are read-only without
+        // the service switch.
+        const auto enabled = [this] {
+            QString set;
+            for (const QPushButton* button :
+                 {m_setup->cmdSetDelays, m_setup->cmdSetZoneSettings, m_setup->cmdSetSerialNumber,
+                  m_setup->cmdSetManufactoringDate, m_setup->cmdSetInstallationDate,
+                  m_setup->cmdSetServiceDate, m_setup->cmdClearLog, m_setup->cmdSetTarnClock})
+                set += button->isEnabled() ? u'1' : u'0';
+            return set;
+        };
+        QCOMPARE(enabled(), service ? u"00000011"_s : u"00000001"_s);
+        QVERIFY(!information || m_setup->txtSerialNumber->isReadOnly() == !service);
+        Enter({u"txtManualAlarmDelay=6"_s, u"chkOutput_5=1"_s, u"txtSerialNumber=7"_s,
+               u"dtpManufactoringDate=2024-01-10"_s, u"dtpServiceDate=2026-06-01"_s});
+        QCOMPARE(enabled(), !information ? u"11000001"_s : service ? u"11110111"_s : u"11000101"_s);
+        QCOMPARE(m_setup->Edits().size(), information ? 5 : 2);
+        // Back to what the controller holds: no edit.
+        Enter({u"txtManualAlarmDelay= 5 "_s, u"chkOutput_5=0"_s});
+        QCOMPARE(enabled().left(2), u"00"_s);
         // Only dates that Tarn can store are offered.
         m_setup->dtpServiceDate->setDate(QDate(1999, 12, 31));
         QCOMPARE(m_setup->dtpServiceDate->date(), QDate(2000, 1, 1));
@@ -165,33 +181,36 @@ private slots:
                                   << QStringList();
         };
         const QString delays = Line(98, "070AFA0701020301020400");
-        // The fields of the block that the user did not enter are read right before
-        // it.
-        const QString read = u"55"_s;
+        // Every write first identifies the controller (version, serial number) and reads what
+        // the block leaves as it is right before it.
+        const QStringList read{u"64"_s, u"51"_s, u"55"_s};
         ok("cmdSetDelays", "Send new delay values to Tarn?",
            u"Detector alarm delay: 30 s \u2192 7 s\nManual release alarm delay: 5 "
            u"s \u2192 250 s\n"
            u"Manual release stop delay: 60 s \u2192 7 s"_s,
-           {read, delays}, u"0=7 10 250 7"_s);
-        ok("cmdSetTarnClock", "Set Tarn time to computer time?",
-           u"Tarn clock: 2 Jan 2026 03:04:05 \u2192 *"_s, {u"65 clock"_s}, {});
+           read + QStringList{delays}, u"0=7 10 250 7"_s);
+        // The question compares with the controller's clock read right before it.
+        ok("cmdSetTarnClock", "Set Tarn time to computer time?", u"Tarn clock: *"_s,
+           QStringList{u"50"_s} + read + QStringList{u"65 clock"_s}, {});
         ok("cmdSetSerialNumber", "Send new serial number to Tarn?",
-           u"Serial number: 123456 \u2192 123456789"_s, {Line(99, "075BCD15" + unset.repeated(4))},
-           {}, u"3=123456789"_s);
+           u"Serial number: 123456 \u2192 123456789"_s,
+           read + QStringList{Line(99, "075BCD15" + unset.repeated(4))}, u"3=123456789"_s);
         ok("cmdSetManufactoringDate", "Send new Manufactoring date to Tarn?",
            u"Manufacturing date: 14 Mar 2024 \u2192 10 Jan 2024"_s,
-           {Line(99, unset + Packed(2024, 1, 10) + unset.repeated(3))}, u"4=2024-01-10"_s);
+           read + QStringList{Line(99, unset + Packed(2024, 1, 10) + unset.repeated(3))},
+           u"4=2024-01-10"_s);
         ok("cmdSetInstallationDate", "Send new Installation date to Tarn?",
            u"Installation date: 2 May 2024 \u2192 1 Jun 2024"_s,
-           {Line(99, unset.repeated(2) + Packed(2024, 6, 1) + unset.repeated(2))},
+           read + QStringList{Line(99, unset.repeated(2) + Packed(2024, 6, 1) + unset.repeated(2))},
            u"5=2024-06-01"_s);
         ok("cmdSetServiceDate", "Send new Service date to Tarn?",
            u"Last service date: 4 May 2026 \u2192 1 Jun 2026\n"
            u"Service date before: 6 May 2025 \u2192 4 May 2026"_s,
-           {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))},
+           read +
+               QStringList{Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))},
            u"6=2026-06-01;7=2026-05-04"_s);
         ok("cmdClearLog", "Delete all stored log events?", u"This cannot be undone*"_s,
-           {Line(66, QByteArray(1, '\0'))}, {});
+           read + QStringList{Line(66, QByteArray(1, '\0'))}, {});
         // Profiles 8 and 1 in the first and third zone frames, only output 4 of the
         // third ticked; profile 8 compiles to T30 F30, profile 1 to five bytes
         // T120.
@@ -205,10 +224,12 @@ private slots:
            u"Detector 3 or 4 or Manual release 3:\n"
            u"Profile: Pulsed 2 min on, 1 min off, 15 min \u2192 Continuous 10 min\n"
            u"Outputs: 3 \u2192 4"_s,
-           {read, Line(98, "1E0A053C01020300000800"), Line(104, QByteArray(1, '\0') + "00000008"),
-            Line(102, QByteArray("\x00\x00\x9E\x1E", 4)), Line(104, "\00200000001"),
-            Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},
-           u"1=0 0 8"_s, u"1=0 0 8;2=8 2 1"_s);
+           read +
+               QStringList{u"54 00"_s, u"54 01"_s, u"54 02"_s, Line(98, "1E0A053C01020300000800"),
+                           Line(104, QByteArray(1, '\0') + "00000008"),
+                           Line(102, QByteArray("\x00\x00\x9E\x1E", 4)), Line(104, "\00200000001"),
+                           Line(102, QByteArray("\x02\x00", 2) + QByteArray(5, '\xF8'))},
+           u"1=0 0 8;2=8 2 1"_s);
         // A read that fails sends nothing; every failure says why.
         const auto failed = [](const char* button, const char* question, const char* outcome,
                                const QString& reason, const QStringList& sent) {
@@ -220,11 +241,12 @@ private slots:
         // test: here only whose they are, and that the record keeps its values.
         failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "nak", u"*NAK*H62"_s,
-               {read, delays});
+               read + QStringList{delays});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "timeout",
-               u"*could not be read from Tarn first: nothing was sent.*"_s, {read});
+               u"Tarn could not be identified (version): *Nothing was sent."_s, {u"64"_s});
         failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak", u"*NAK*H63"_s,
-               {Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
+               read + QStringList{
+                          Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
         failed("cmdSetTarnClock", "Set Tarn time to computer time?", "closed",
                u"The port is not open. /nonexistent/tty1 is not there*"_s, {});
         const auto refused = [](const char* button, const QString& box, const QString& detail,
@@ -238,13 +260,6 @@ private slots:
         refused(
             "cmdSetManufactoringDate", u"Incorrect value (Manufacturing date)!*"_s, u""_s,
             {u"dtpManufactoringDate="_s + QDate::currentDate().addDays(1).toString(Qt::ISODate)});
-        // Tarn keeps two service dates: the last one again would push out the one
-        // before.
-        refused("cmdSetServiceDate", u"*It is the last service date already."_s,
-                u"Setting 4 May 2026 again would replace the service date before "
-                u"it, 6 May 2025. "
-                u"Nothing was sent."_s,
-                {u"dtpServiceDate=2026-05-04"_s});
     }
 
     void buttons()
@@ -273,9 +288,9 @@ private slots:
             m_setup->chkOutput[k]->setChecked(k == 11);
         // The Tarn clock as the last status read found it.
         record().CPUDateTime = TarnDateTime::FromParts(2026, 1, 2, 3, 4, 5);
-        const int code = sent.value(sent.size() > 1 ? 1 : 0).section(u' ', 0, 0).toInt();
+        const int code = sent.value(sent.size() - 1).section(u' ', 0, 0).toInt();
         if (outcome == u"nak" || outcome == u"timeout")
-            QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1"_s));
+            QVERIFY(sim().command(outcome == u"nak" ? u"ack %1 NAK"_s.arg(code) : u"mute 1 64"_s));
         if (outcome == u"closed") {
             // The port's device went away and the link could not start again.
             window()->tarn->comm->setDevice(u"/nonexistent/tty1"_s);
@@ -296,13 +311,13 @@ private slots:
         m_setup->findChild<QPushButton*>(button)->click();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QStringList journal = sim().journal().mid(before);
-        if (code == 65 && journal.size() == 1) {
+        if (code == 65 && journal.size() == sent.size()) {
             // The PC clock: fourteen digits and the weekday digit, 1 for Sunday.
-            const QByteArray text = QByteArray::fromHex(journal[0].section(u' ', 1).toLatin1());
+            const QByteArray text = QByteArray::fromHex(journal.last().section(u' ', 1).toLatin1());
             const TarnDateTime clock = ParseControllerClock(text.toStdString());
             QVERIFY(clock >= pressed && clock <= TarnDateTime::Now());
             QCOMPARE(text.mid(14), QByteArray::number(clock.DayOfWeek()));
-            journal[0] = u"65 clock"_s;
+            journal.last() = u"65 clock"_s;
         }
         QCOMPARE(journal, sent);
         QCOMPARE(RecordText(record()), Patched(afterAck));
@@ -346,14 +361,19 @@ private slots:
             QTest::newRow(name) << edits << choice << edited << patches << action << box << detail
                                 << marked;
         };
+        // Every edit is marked, typed or loaded.
+        const QStringList editsMarked{u"cboProfiles_2"_s, u"chkOutput_4"_s,
+                                      u"dtpInstallationDate"_s, u"txtManualStopDelay"_s};
         row("round trip marks nothing", {}, -2, {}, u"load"_s);
+        // What was loaded written whole, as tarn setup apply writes it: afterwards nothing
+        // differs, so nothing is marked.
+        row("loaded, then all written", edits, 1, edited, u"write all"_s);
         row("saved as edited, loaded: those marked", edits, 1, edited, u"load"_s, {}, {},
-            {u"cboProfiles_2"_s, u"chkOutput_4"_s, u"dtpInstallationDate"_s,
-             u"txtManualStopDelay"_s});
+            editsMarked);
         row("saved as read", edits, 0, edited, u"compare"_s,
-            u"No differences between Tarn (as last read) and setup.json."_s);
+            u"No differences between Tarn (as last read) and setup.json."_s, {}, editsMarked);
         row("compared", edits, 1, edited, u"compare"_s, u"Tarn (as last read) \u2192 setup.json:"_s,
-            edited);
+            edited, editsMarked);
         row("refused file", {}, -2, {}, u"load"_s, u"!*setup.json is refused."_s,
             u"zones[1].outputs: 5 is outside 1 to 4"_s, {}, {u"[2]=>[2, 5]"_s});
         row("profile defined otherwise in Tarn.INI", {}, -2, {}, u"load"_s,
@@ -422,7 +442,22 @@ private slots:
         boxes().expectOpenFile(path);
         if (!box.isEmpty())
             expectBox(box, detail);
-        (action == u"load" ? m_setup->cmdLoadFromFile : m_setup->cmdCompareWithFile)->click();
+        (action == u"compare" ? m_setup->cmdCompareWithFile : m_setup->cmdLoadFromFile)->click();
+        if (action == u"write all") {
+            QVERIFY(m_setup->cmdWriteAll->isEnabled());
+            boxes().expect(Kind::QuestionOkCancel, u"Write all differences to Tarn?"_s, true,
+                           u"*To write: delays, zone messages and outputs (98), zone 3 profile "
+                           u"(104, 102), installation date (99)."_s);
+            boxes().expect(Kind::Info, kUpdated, true, u"Written and verified: *"_s);
+            m_setup->cmdWriteAll->click();
+            const QStringList sent = sim().journal().mid(before);
+            QCOMPARE(sent.mid(0, 8), SimProcess::kStatusRead);
+            QCOMPARE(sent.mid(8, 3), (QStringList{u"64"_s, u"51"_s, u"55"_s}));
+            QCOMPARE(sent.mid(sent.size() - 8), SimProcess::kStatusRead);
+            QVERIFY(m_setup->Edits().isEmpty());
+            QVERIFY(!m_setup->cmdWriteAll->isEnabled());
+            return;
+        }
         QStringList shown;
         for (const QWidget* field : m_setup->findChildren<QWidget*>()) {
             if (field->property(frmSetup::kDiffersProperty).toBool())
@@ -431,7 +466,7 @@ private slots:
         shown.sort();
         QCOMPARE(shown, marked);
         if (marked.contains(u"txtManualStopDelay"_s))
-            QCOMPARE(m_setup->txtManualStopDelay->toolTip(), u"Controller: 60"_s);
+            QCOMPARE(m_setup->txtManualStopDelay->toolTip(), u"Controller: 60 s"_s);
         // tools/screenshot.sh pictures the window with a file loaded.
         if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
             !folder.isEmpty() && !marked.isEmpty()) {
@@ -463,16 +498,18 @@ private slots:
         QTest::addColumn<QList<int>>("profiles"); // per zone, 0 for none
         QTest::addColumn<QList<int>>("codes");
         QTest::addColumn<QString>("reason"); // below "Could not update Tarn!"; null: updated
+        // The controller identified, its delays and the profile each zone runs read first.
+        const QList<int> read{64, 51, 55, 54, 54, 54};
         QTest::newRow("empty catalogue: outputs only")
-            << 1 << QList<int>{0, 0, 0} << QList<int>{55, 98} << QString();
+            << 1 << QList<int>{0, 0, 0} << read + QList<int>{98} << QString();
         QTest::newRow("104 for zone 1 refused: zone 2 not sent")
-            << 0 << QList<int>{0, 3, 4} << QList<int>{55, 98, 104}
+            << 0 << QList<int>{0, 3, 4} << read + QList<int>{98, 104}
             << u"Communication error. NAK recieved. Command H68"_s;
         QTest::newRow("definition that does not compile: nothing written")
-            << 2 << QList<int>{0, 77, 0} << QList<int>{55}
+            << 2 << QList<int>{0, 77, 0} << read
             << u"Profile 77 (Broken) has no valid definition in Tarn.INI."_s;
         QTest::newRow("definition longer than Tarn holds: nothing written")
-            << 3 << QList<int>{0, 78, 0} << QList<int>{55}
+            << 3 << QList<int>{0, 78, 0} << read
             << u"Profile 78 (Long) compiles to 42 bytes; Tarn holds at most 32."_s;
     }
 
@@ -504,57 +541,121 @@ private slots:
         m_setup->chkOutput[0]->setChecked(false);
         m_setup->cmdSetZoneSettings->click();
         QCOMPARE(sim().codes().mid(before), codes);
-        QCOMPARE(record().OutPuts(0), updated ? 0x00 : 0xF1);
+        // An acknowledged delays block is what the controller holds, whatever came after it.
+        QCOMPARE(record().OutPuts(0), codes.contains(98) ? 0x00 : 0xF1);
     }
 
-    /// What a write sends is what the user typed, or what the controller holds
-    /// right before it: another controller on the cable since the status read
-    /// keeps its messages and outputs; a field shows its value whole and in the
-    /// locale's digits, and the program's own check takes what the program filled
-    /// in.
+    /// What a write sends is what the user typed, or what the controller holds right before
+    /// it, and only to the controller the window shows: another one on the cable gets nothing
+    /// and the window shows it instead; without a serial number the settings tell, and a write
+    /// says that the controller could not be proven. A field shows its value whole and in the
+    /// locale's digits.
     void writesWhatIsShown_data()
     {
+        QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("lines"); // to the simulator once the window is open
+        QTest::addColumn<QStringList>("lines");  // to the simulator once the window is open
+        QTest::addColumn<QStringList>("fields"); // entered
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("shown"); // txtDetectorAlarmDelay, txtSerialNumber
+        QTest::addColumn<QString>("question"); // empty: none
+        QTest::addColumn<QString>("box");      // "!" first: critical
+        QTest::addColumn<QString>("detail");   // its informative text; null: not checked
         QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("another controller since the read")
-            << u"C"_s << QStringList{u"delays 1E0A053C070809040506"_s} << u"cmdSetDelays"_s
-            << u"30 123456"_s << QStringList{u"55"_s, Line(98, "1E0A053C07080904050600")}
-            << kUpdated;
-        QTest::newRow("Arabic-Indic digits")
-            << u"ar_EG"_s << QStringList{} << u"cmdSetDelays"_s << u"\u0663\u0660 123456"_s
-            << QStringList{u"55"_s, Line(98, "1E0A053C01020301020400")} << kUpdated;
-        QTest::newRow("ten-digit serial number shown whole, not sent cut")
-            << u"C"_s << QStringList{} << u"cmdSetSerialNumber"_s << u"30 1234567890"_s
-            << QStringList{}
-            << u"Incorrect value (Serial number)\rPossible values are 0-999999999."_s;
+        QTest::addColumn<QString>("shown"); // txtDetectorAlarmDelay and the serial afterwards
+        const QString delaysQuestion = u"Send new delay values to Tarn?"_s;
+        const QStringList read{u"64"_s, u"51"_s, u"55"_s};
+        const QString dates = QString::fromLatin1(Packed(2024, 3, 14) + Packed(2024, 5, 2));
+        const QString otherTarn = u"admin 0009FBF1"_s + dates +
+                                  QString::fromLatin1(Packed(2026, 5, 4) + Packed(2025, 5, 6));
+        const auto row = [](const char* name, const char* version, const char* locale,
+                            const QStringList& lines, const QStringList& fields, const char* button,
+                            const QString& question, const QString& box, const QString& detail,
+                            const QStringList& sent, const QString& shown) {
+            QTest::newRow(name) << version << locale << lines << fields << button << question << box
+                                << detail << sent << shown;
+        };
+        row("messages and outputs as the controller holds them now", "V2.07", "C",
+            {u"delays 1E0A053C070809040506"_s}, {u"txtManualStopDelay=90"_s}, "cmdSetDelays",
+            delaysQuestion, kUpdated, u""_s, read + QStringList{Line(98, "1E0A055A07080904050600")},
+            u"30 123456"_s);
+        row("Arabic-Indic digits", "V2.07", "ar_EG", {}, {u"txtDetectorAlarmDelay=\u0664\u0665"_s},
+            "cmdSetDelays", delaysQuestion, kUpdated, u""_s,
+            read + QStringList{Line(98, "2D0A053C01020301020400")}, u"\u0664\u0665 123456"_s);
+        row("ten-digit serial number shown whole, not sent cut", "V2.07", "C",
+            {u"admin 499602D2831241C184A24311A5440000A4460000"_s},
+            {u"txtSerialNumber=1234567891"_s}, "cmdSetSerialNumber", {},
+            u"!Incorrect value (Serial number)\rPossible values are 0-999999999."_s, {}, {},
+            u"30 1234567891"_s);
+        row("another Tarn on the cable: nothing sent, the window shows it", "V2.07", "C",
+            {otherTarn, u"delays 140A0578010203010204"_s}, {u"txtDetectorAlarmDelay=45"_s},
+            "cmdSetDelays", delaysQuestion,
+            u"!Another Tarn is connected now: serial 654321, V2.07. This window showed serial "
+            u"123456."_s,
+            u"Nothing was sent. The window shows what the Tarn connected now holds.\nNot sent:\n"
+            u"Detector alarm delay: 30 s \u2192 45 s"_s,
+            read + SimProcess::kStatusRead, u"20 654321"_s);
+        row("no serial number, other settings: nothing sent", "V2.06", "C",
+            {u"delays 140A0578010203010204"_s}, {u"txtDetectorAlarmDelay=45"_s}, "cmdSetDelays",
+            delaysQuestion,
+            u"!Tarn's settings are not those this window showed: another Tarn may be connected "
+            u"(V2.06 has no serial number to tell)."_s,
+            QString(), QStringList{u"64"_s, u"55"_s} + SimProcess::kStatusRead.mid(0, 7), u"20 "_s);
+        row("no serial number, same settings: written, not proven", "V2.06", "C", {},
+            {u"txtDetectorAlarmDelay=45"_s}, "cmdSetDelays", delaysQuestion, kUpdated,
+            u"Tarn V2.06 has no serial number: that it is the Tarn meant could not be proven "
+            u"(its firmware and settings agree)."_s,
+            QStringList{u"64"_s, u"55"_s, Line(98, "2D0A053C01020301020400")}, u"45 "_s);
+        row("a service since the window opened: that date is refused", "V2.07", "C",
+            {u"admin 0001E240"_s + dates +
+             QString::fromLatin1(Packed(2026, 6, 1) + Packed(2026, 5, 4))},
+            {u"dtpServiceDate=2026-06-01"_s}, "cmdSetServiceDate",
+            u"Send new Service date to Tarn?"_s, u"!Incorrect value (Service date)!"_s,
+            u"It is the last service date already."_s, read, u"30 123456"_s);
     }
 
     void writesWhatIsShown()
     {
+        QFETCH(QString, version);
         QFETCH(QString, locale);
         QFETCH(QStringList, lines);
+        QFETCH(QStringList, fields);
         QFETCH(QString, button);
-        QFETCH(QString, shown);
-        QFETCH(QStringList, sent);
+        QFETCH(QString, question);
         QFETCH(QString, box);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, shown);
         QLocale::setDefault(QLocale(locale));
-        const bool serial = button == u"cmdSetSerialNumber";
-        QVERIFY(open({}, serial ? QStringList{u"admin 499602D2831241C184A24311A5440000A4460000"_s}
-                                : QStringList{}));
+        QVERIFY(open({u"--version"_s, version}));
         for (const QString& line : lines)
             QVERIFY(sim().command(line));
-        QCOMPARE(m_setup->txtDetectorAlarmDelay->text() + u' ' + m_setup->txtSerialNumber->text(),
-                 shown);
+        Enter(fields);
         const int before = sim().journal().size();
-        if (!serial)
-            boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
-        boxes().expect(box == kUpdated ? Kind::Info : Kind::Critical, box);
+        if (!question.isEmpty())
+            boxes().expect(Kind::QuestionOkCancel, question);
+        const bool critical = box.startsWith(u'!');
+        boxes().expect(critical ? Kind::Critical : Kind::Info, box.mid(critical ? 1 : 0), true,
+                       detail);
         m_setup->findChild<QPushButton*>(button)->click();
         QCOMPARE(sim().journal().mid(before), sent);
+        QCOMPARE(m_setup->txtDetectorAlarmDelay->text() + u' ' + m_setup->txtSerialNumber->text(),
+                 shown);
+    }
+
+    /// Closing with edits not sent asks first, and Cancel keeps the window and its edits.
+    void closeWithEdits()
+    {
+        QVERIFY(open());
+        Enter({u"txtManualStopDelay=90"_s, u"chkOutput_4=1"_s});
+        const QString question = u"Discard 2 changes not sent to Tarn?"_s;
+        const QString edits =
+            u"Manual release stop delay: 60 s \u2192 90 s\nZone 2 outputs: 2 \u2192 1, 2"_s;
+        boxes().expect(Kind::QuestionOkCancel, question, false, edits);
+        m_setup->reject();
+        QVERIFY(m_setup->isVisible());
+        boxes().expect(Kind::QuestionOkCancel, question, true, edits);
+        m_setup->reject();
+        QVERIFY(!m_setup->isVisible());
     }
 };
 

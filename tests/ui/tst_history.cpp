@@ -3,7 +3,9 @@
 
 #include "RunningProgram.h"
 
+#include "data/Catalogues.h"
 #include "data/EventLogReport.h"
+#include "data/ProfileCompiler.h"
 #include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
@@ -212,20 +214,28 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("command");
-        QTest::addColumn<QList<int>>("undoCodes");
+        QTest::addColumn<QList<int>>("undoCodes"); // empty: the undo is refused
+        QTest::addColumn<QString>("whyNot");       // the Undo button's tool tip
+        // The controller identified and what the undo leaves as it is read right before.
+        const QList<int> read{64, 51, 55};
         QTest::newRow("delays") << u"txtDetectorAlarmDelay=45"_s << u"cmdSetDelays"_s
-                                << u"Send new delay values to Tarn?"_s << 98 << QList<int>{55, 98};
-        QTest::newRow("zone profile")
-            << u"cboProfiles0=8"_s << u"cmdSetZoneSettings"_s
-            << u"Send new Zone settings to Tarn?"_s << 104 << QList<int>{55, 98, 104, 102};
+                                << u"Send new delay values to Tarn?"_s << 98
+                                << read + QList<int>{98} << QString();
+        // The profile before, with the definition the zone ran then.
+        QTest::newRow("zone profile") << u"cboProfiles0=8"_s << u"cmdSetZoneSettings"_s
+                                      << u"Send new Zone settings to Tarn?"_s << 104
+                                      << read + QList<int>{54, 104, 102} << QString();
+        // A factory field goes back only with the service switch, which this program lacks.
         QTest::newRow("serial number")
             << u"txtSerialNumber=999"_s << u"cmdSetSerialNumber"_s
-            << u"Send new serial number to Tarn?"_s << 99 << QList<int>{99};
+            << u"Send new serial number to Tarn?"_s << 99 << QList<int>{}
+            << u"The serial number and the manufacturing date are written only with the "
+               u"service switch -K."_s;
     }
 
     /// A write through the setup window is kept with the values before and after; undone from
-    /// the History view, the old values go back with the window's commands and question, and
-    /// what the write left alone goes as the controller has it right before.
+    /// the History window it sends back the old values of what it set, and what changed on the
+    /// controller meanwhile stays.
     void setupChangeUndone()
     {
         QFETCH(QString, field);
@@ -233,6 +243,7 @@ private slots:
         QFETCH(QString, question);
         QFETCH(int, command);
         QFETCH(QList<int>, undoCodes);
+        QFETCH(QString, whyNot);
         QVERIFY(open(0));
         window()->StopAutoUpdate();
         const Tarn_Inputs before = window()->tarn->Inputs;
@@ -262,11 +273,16 @@ private slots:
         frmHistory* history = window()->HistoryWindow;
         history->ShowController(id);
         history->lvChanges->topLevelItem(int(written - changes.begin()))->setSelected(true);
-        QVERIFY(history->cmdUndo->isEnabled());
+        QCOMPARE(history->cmdUndo->isEnabled(), whyNot.isEmpty());
+        QCOMPARE(history->cmdUndo->toolTip(), whyNot);
+        if (!whyNot.isEmpty())
+            return;
         const int sent = sim().journal().size();
-        boxes().expect(Kind::QuestionOkCancel, question, true, u"Undo of *"_s);
+        boxes().expect(Kind::QuestionOkCancel, question, true,
+                       u"Undo on Tarn serial 123456, V2.07 of *"_s);
         boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
         history->cmdUndo->click();
+        // Then the status read of the status page.
         QCOMPARE(sim().codes().mid(sent).mid(0, undoCodes.size()), undoCodes);
         std::string old;
         if (command == 98) {
@@ -276,19 +292,60 @@ private slots:
             delays.manualAlarm = 10;
             delays.manualStop = 7;
             old = SetupBlocks::DelaysBlock(delays);
-        } else if (command == 104) {
-            old = SetupBlocks::ZoneProfileData(0, before.ProfileID(0));
         } else {
-            SetupBlocks::Admin admin;
-            admin.serialNumber = QString::fromStdString(before.SerialNumber).toUInt();
-            QVERIFY(SetupBlocks::AdminBlock(admin, old));
+            old = SetupBlocks::ZoneProfileData(0, before.ProfileID(0));
         }
         const QString expected =
             QString::number(command) + u' ' +
             QString::fromLatin1(QByteArray::fromStdString(old).toHex().toUpper());
         QCOMPARE(sim().journal().mid(sent).value(undoCodes.indexOf(command)), expected);
-        // The undo is a change of its own (with the zone, its delays block and definition).
-        QCOMPARE(archive().Changes(id).size(), changes.size() + (command == 104 ? 3 : 1));
+        if (command == 104) {
+            // The definition the zone ran before the change: its profile's, as written then.
+            const Tarn_Profile* profile =
+                ProfileCatalogue.Find(std::to_string(before.ProfileID(0)));
+            QVERIFY(profile);
+            QCOMPARE(sim().journal().mid(sent).value(undoCodes.indexOf(102)),
+                     SimProcess::Line(
+                         102, QByteArray(2, '\0') +
+                                  QByteArray::fromStdString(CompileProfile(profile->Profile))));
+        }
+        // The undo is a change of its own (with its zone's definition).
+        QCOMPARE(archive().Changes(id).size(), changes.size() + (command == 104 ? 2 : 1));
+    }
+
+    /// An undo goes to the controller its change belongs to, and to no other: with another
+    /// on the cable it is refused as the controller last read shows, and if asked for all the
+    /// same, nothing is sent.
+    void undoOnAnotherController()
+    {
+        QVERIFY(open(0));
+        window()->StopAutoUpdate();
+        const qint64 id = controller(serial());
+        frmSetup setup(window()->tarn, boxes(), nullptr, u"-K"_s);
+        setup.txtDetectorAlarmDelay->setText(u"45"_s);
+        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        setup.cmdSetDelays->click();
+        QVERIFY(sim().command(u"admin 0009FBF1"_s + u"00000000"_s.repeated(4)));
+        window()->IdentifyController();
+        QCOMPARE(serial(), u"654321"_s);
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        history->ShowController(id);
+        history->lvChanges->topLevelItem(0)->setSelected(true);
+        QVERIFY(!history->cmdUndo->isEnabled());
+        QCOMPARE(
+            history->cmdUndo->toolTip(),
+            u"This change is undone on Tarn serial 123456; Tarn serial 654321 was read last."_s);
+        const int sent = sim().journal().size();
+        boxes().expect(Kind::QuestionOkCancel, u"Send new delay values to Tarn?"_s);
+        boxes().expect(Kind::Critical,
+                       u"Another Tarn is connected now: serial 654321, V2.07. The change belongs "
+                       u"to Tarn serial 123456."_s,
+                       true, u"Nothing was sent."_s);
+        window()->UndoChange(archive().Changes(id).front(), archive().Controllers().front().key);
+        QCOMPARE(sim().codes().mid(sent).mid(0, 3), (QList<int>{64, 51, 55}));
+        QVERIFY(!sim().codes().mid(sent).contains(98));
     }
 
     /// The view lists the controller's events, filters them by code and date, sorts them by

@@ -28,6 +28,8 @@
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
+/// The controller's key, on its row of the controllers list.
+constexpr int kKeyRole = Qt::UserRole + 1;
 
 QString FirmwareText(double firmware)
 {
@@ -199,6 +201,7 @@ void frmHistory::Refresh()
              controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
              QString::number(controller.events)});
         item->setData(0, kIdRole, controller.id);
+        item->setData(0, kKeyRole, QVariant::fromValue(controller.key));
         item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
         if (controller.id == shown)
             chosen = item;
@@ -222,6 +225,11 @@ void frmHistory::handleControllerChosen()
 void frmHistory::ShowController(qint64 id)
 {
     m_controller = id;
+    m_controllerKey = ControllerKey();
+    for (int i = 0; i < lvControllers->topLevelItemCount(); ++i)
+        if (const QTreeWidgetItem* item = lvControllers->topLevelItem(i);
+            item->data(0, kIdRole).toLongLong() == id)
+            m_controllerKey = item->data(0, kKeyRole).value<ControllerKey>();
     LoadEvents();
     lvStatus->clear();
     lvChanges->clear();
@@ -317,9 +325,13 @@ void frmHistory::handleExport()
 void frmHistory::handleChangeChosen()
 {
     const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
-    cmdUndo->setEnabled(
-        !items.isEmpty() &&
-        SetupUndo::CanUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()]));
+    const QString whyNot =
+        items.isEmpty() ? QString()
+        : whyNoUndo
+            ? whyNoUndo(m_changes[items.first()->data(0, kIdRole).toULongLong()], m_controllerKey)
+            : SetupUndo::WhyNot(m_changes[items.first()->data(0, kIdRole).toULongLong()], false);
+    cmdUndo->setEnabled(!items.isEmpty() && whyNot.isEmpty());
+    cmdUndo->setToolTip(whyNot);
 }
 
 void frmHistory::handleUndo()
@@ -327,5 +339,5 @@ void frmHistory::handleUndo()
     const QList<QTreeWidgetItem*> items = lvChanges->selectedItems();
     if (items.isEmpty() || !undo)
         return;
-    undo(m_changes[items.first()->data(0, kIdRole).toULongLong()]);
+    undo(m_changes[items.first()->data(0, kIdRole).toULongLong()], m_controllerKey);
 }

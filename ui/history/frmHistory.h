@@ -28,9 +28,11 @@ class frmHistory : public QWidget
 public:
     frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* parent = nullptr);
 
-    /// Sends a change's old values back; set by the main window, which asks first and
-    /// holds the work back while a request is under way.
-    std::function<void(const ArchivedChange& change)> undo;
+    /// Sends a change's old values back to the controller it is filed under; set by the main
+    /// window, which asks first and holds the work back while a request is under way.
+    std::function<void(const ArchivedChange& change, const ControllerKey& filedUnder)> undo;
+    /// Why a change cannot be undone now (empty when it can): said on the Undo button.
+    std::function<QString(const ArchivedChange& change, const ControllerKey& filedUnder)> whyNoUndo;
 
     /// Reads the controllers again, keeping the one chosen.
     void Refresh();
@@ -67,5 +69,8 @@ private:
     MessageBoxes& m_boxes;
     HistoryEventModel* m_events = nullptr;
     qint64 m_controller = 0;
+    ControllerKey m_controllerKey;
     std::vector<ArchivedChange> m_changes;
 };
+
+Q_DECLARE_METATYPE(ControllerKey)

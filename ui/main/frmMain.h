@@ -16,6 +16,7 @@
 class EventLogPage;
 class HistoryArchive;
 struct ArchivedChange;
+struct ControllerKey;
 class HistoryRecorder;
 class frmHistory;
 class MessageBoxes;
@@ -44,6 +45,9 @@ class frmMain : public QMainWindow, public PageHost
 {
     Q_OBJECT
 public:
+    /// Sends a history change's old values back to the controller it belongs to, after the
+    /// setup window's question naming it; the outputs go off first.
+    void UndoChange(const ArchivedChange& change, const ControllerKey& owner);
     static constexpr const char* kCaption = "Tarn Configuration";
     static constexpr const char* kKeyStatus = "status";
     static constexpr const char* kKeyTesting = "testing";
@@ -156,8 +160,6 @@ private:
     /// The archive stopped being usable, or its server came and went: a red line, and a box
     /// the first time.
     void handleHistoryFault(const QString& fault);
-    /// Sends a change's old values back, after the setup window's question.
-    void UndoChange(const ArchivedChange& change);
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);

@@ -1,7 +1,9 @@
 #include "ui/main/frmMain.h"
 
-#include "history/HistoryArchive.h"
+#include "controller/ControllerIdentity.h"
 #include "controller/SetupUndo.h"
+#include "data/SetupFields.h"
+#include "history/HistoryArchive.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
@@ -97,6 +99,7 @@ void frmMain::handleTarnSetup()
     // Nothing stays on while the setup is written, or the link moved.
     picTest->StopTests();
     frmSetup window(tarn, m_boxes, this);
+    connect(&window, &frmSetup::progress, this, &frmMain::ShowStatus);
     window.exec();
     ResumeAfterModal(true);
 }
@@ -129,8 +132,23 @@ void frmMain::handleViewHistory()
 {
     if (!HistoryWindow) {
         HistoryWindow = new frmHistory(*m_history, m_boxes, this);
-        HistoryWindow->undo = [this](const ArchivedChange& change) {
-            WhenIdle([this, change] { UndoChange(change); });
+        HistoryWindow->undo = [this](const ArchivedChange& change, const ControllerKey& owner) {
+            WhenIdle([this, change, owner] { UndoChange(change, owner); });
+        };
+        // Said on the Undo button: which controller must be on the cable, as last read.
+        HistoryWindow->whyNoUndo = [this](const ArchivedChange& change,
+                                          const ControllerKey& owner) {
+            const QString whyNot = SetupUndo::WhyNot(
+                change,
+                SetupFields::IsServiceSwitch(frmSetup::ArgumentText().toLatin1().toStdString()));
+            if (!whyNot.isEmpty() || !tarn)
+                return whyNot;
+            const ControllerIdentity meant = SetupUndo::Owner(change, owner);
+            const ControllerIdentity connected = ControllerIdentity::Of(tarn->Inputs);
+            if (meant.Proven() && connected.Known() && meant != connected)
+                return QStringLiteral("This change is undone on Tarn %1; Tarn %2 was read last.")
+                    .arg(meant.ShortText(), connected.ShortText());
+            return QString();
         };
     }
     HistoryWindow->Refresh();
@@ -157,26 +175,43 @@ void frmMain::handleHistoryFault(const QString& fault)
     });
 }
 
-void frmMain::UndoChange(const ArchivedChange& change)
+void frmMain::UndoChange(const ArchivedChange& change, const ControllerKey& owner)
 {
     if (!LinkReady())
         return;
+    const QString whyNot = SetupUndo::WhyNot(
+        change, SetupFields::IsServiceSwitch(frmSetup::ArgumentText().toLatin1().toStdString()));
+    if (!whyNot.isEmpty()) {
+        m_boxes.critical(QStringLiteral("This change cannot be undone."), whyNot);
+        return;
+    }
+    const ControllerIdentity meant = SetupUndo::Owner(change, owner);
     if (!m_boxes.questionOkCancel(
             QString::fromLatin1(SetupUndo::Question(change)),
-            QStringLiteral("Undo of \"%1\", written %2: the values before "
-                           "it are sent again.")
-                .arg(change.summary,
+            QStringLiteral("Undo on Tarn %1 of \"%2\", written %3: the values before it are "
+                           "sent again.")
+                .arg(meant.Text(), change.summary,
                      QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
         return;
     // The outputs go off first, as before the setup window.
     picTest->StopTests();
     StopAutoUpdate();
-    std::string errText;
-    const bool ok = SetupUndo::Undo(*tarn, change, errText);
-    if (ok)
-        m_boxes.info(QStringLiteral("Tarn was updated succesfully!"));
+    const SetupWriter::Result result = SetupUndo::Undo(*tarn, change, owner);
+    if (result.otherController())
+        m_boxes.critical(QStringLiteral("Another Tarn is connected now: %1. The change belongs "
+                                        "to Tarn %2.")
+                             .arg(result.identified.now.Text(), meant.ShortText()),
+                         QStringLiteral("Nothing was sent."));
+    else if (result.ok())
+        m_boxes.info(QStringLiteral("Tarn was updated succesfully!"),
+                     result.identified.verdict == SetupWriter::Verdict::Unproven
+                         ? result.identified.text
+                         : QString());
     else
-        m_boxes.critical(QStringLiteral("Could not update Tarn!"), QString::fromStdString(errText));
+        m_boxes.critical(QStringLiteral("Could not update Tarn!"),
+                         !result.refusal.isEmpty()       ? result.refusal
+                         : !result.identified.mayWrite() ? result.identified.text
+                                                         : tarn->lastError());
     ResumeAfterModal(true);
     if (HistoryWindow)
         HistoryWindow->Refresh();

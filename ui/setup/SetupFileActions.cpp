@@ -35,9 +35,7 @@ using namespace SetupWidgets;
 namespace {
 
 constexpr const char* kProgram = "tarnconf " TARN_VERSION_TEXT;
-constexpr const char* kOwnToolTip = "ownToolTip";
 const QString kSetupFilter = QStringLiteral("Setup files (*.json);;All files (*)");
-const QString kMarkStyle = QStringLiteral("background-color: #fff0a0; font-weight: bold;");
 
 } // namespace
 
@@ -66,11 +64,18 @@ QWidget* SetupFileActions::Build()
         button("cmdCompareWithFile", QStringLiteral("Compare with file\u2026"),
                "Lists what differs between Tarn's values as last read and a "
                "setup file");
+    // Its work is the window's: a write like every other.
+    QPushButton* writeAll =
+        button("cmdWriteAll", QStringLiteral("Write all differences\u2026"),
+               "Writes every value loaded from the file that differs from Tarn, as tarn setup "
+               "apply does, then reads Tarn back");
+    writeAll->setEnabled(false);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_form.cmdSaveToFile);
     layout->addWidget(m_form.cmdLoadFromFile);
     layout->addWidget(m_form.cmdCompareWithFile);
+    layout->addWidget(writeAll);
 
     // A file dialog opened inside a wait would hold that wait up: the work waits for its end.
     const auto whenIdle = [this](void (SetupFileActions::*handler)()) {
@@ -317,61 +322,6 @@ void SetupFileActions::FillFromFile(const SetupFile::Setup& file, QStringList& n
     }
 }
 
-void SetupFileActions::Mark(QWidget* field, bool differs, const QString& controllerValue)
-{
-    if (!field->property(kOwnToolTip).isValid())
-        field->setProperty(kOwnToolTip, field->toolTip());
-    field->setProperty(SetupForm::kDiffersProperty, differs);
-    field->setToolTip(differs ? QStringLiteral("Controller: %1").arg(controllerValue)
-                              : field->property(kOwnToolTip).toString());
-    field->setStyleSheet(differs ? kMarkStyle : QString());
-}
-
-void SetupFileActions::MarkDifferences()
-{
-    if (!m_loaded || !m_tarn)
-        return;
-    const SetupFile::Setup& file = *m_loaded;
-    const Tarn_Inputs& inputs = m_tarn->Inputs;
-    const SetupFile::Setup read = RecordSetup();
-    Mark(m_form.txtDetectorAlarmDelay, file.detectorAlarmDelay != read.detectorAlarmDelay,
-         DisplayFormat::Number(inputs.DetectorAlarmDelay));
-    Mark(m_form.txtManualAlarmDelay, file.manualAlarmDelay != read.manualAlarmDelay,
-         DisplayFormat::Number(inputs.ManualAlarmDelay));
-    Mark(m_form.txtManualStopDelay, file.manualStopDelay != read.manualStopDelay,
-         DisplayFormat::Number(inputs.ManualStopDelay));
-    for (std::size_t zone = 0; zone < file.zones.size(); ++zone) {
-        const SetupFile::Zone& z = file.zones[zone];
-        const SetupFile::Zone& r = read.zones[zone];
-        Mark(m_form.cboProfiles[zone], m_profileLoaded[zone] && z.profileId != r.profileId,
-             SetupDiff::ProfileText(r));
-        for (int j = 0; j < SetupForm::kOutputsPerZone; ++j) {
-            const auto has = [j](const std::vector<int>& outputs) {
-                return std::find(outputs.begin(), outputs.end(), j + 1) != outputs.end();
-            };
-            Mark(m_form.chkOutput[SetupForm::kOutputsPerZone * zone + j],
-                 has(z.outputs) != has(r.outputs),
-                 has(r.outputs) ? QStringLiteral("ticked") : QStringLiteral("not ticked"));
-        }
-    }
-    const auto differs = [this](const auto& fromFile, const auto& fromTarn) {
-        return m_informationLoaded && fromFile && fromFile != fromTarn;
-    };
-    Mark(m_form.txtSerialNumber, differs(file.serialNumber, read.serialNumber),
-         read.serialNumber ? QString::number(*read.serialNumber) : QStringLiteral("none"));
-    const std::tuple<QDateEdit*, const std::optional<TarnDateTime>*, TarnDateTime> dates[] = {
-        {m_form.dtpManufactoringDate, &file.manufactured, inputs.Manufactured},
-        {m_form.dtpInstallationDate, &file.installed, inputs.Installed},
-        {m_form.dtpServiceDate, &file.lastService, inputs.LastService}};
-    for (const auto& [picker, date, held] : dates) {
-        const std::optional<std::string> fromFile =
-            *date ? std::optional(SetupFile::DateText(**date)) : std::nullopt;
-        const std::optional<std::string> fromTarn =
-            held.IsZero() ? std::nullopt : std::optional(SetupFile::DateText(held));
-        Mark(picker, differs(fromFile, fromTarn), DateText(held));
-    }
-}
-
 void SetupFileActions::handleLoadFromFile()
 {
     SetupFile::Setup file;
@@ -381,7 +331,7 @@ void SetupFileActions::handleLoadFromFile()
     QStringList notes;
     FillFromFile(file, notes);
     m_loaded = file;
-    MarkDifferences();
+    emit loaded();
     if (!notes.isEmpty())
         m_boxes.info(QStringLiteral("%1 is loaded, but for what is listed below. Nothing is sent "
                                     "until a Set button is pressed.")

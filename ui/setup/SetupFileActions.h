@@ -31,10 +31,18 @@ public:
     /// The row of the three buttons, made into the form's cmdSaveToFile, cmdLoadFromFile and
     /// cmdCompareWithFile.
     QWidget* Build();
-    /// Whether a file was loaded: its marks follow the record after every write.
+    /// Whether a file was loaded.
     bool HasLoaded() const { return m_loaded.has_value(); }
-    /// Marks every field filled from the file loaded whose value differs from the record's.
-    void MarkDifferences();
+    /// The controller's setup as the record holds it.
+    SetupFile::Setup RecordSetup() const;
+    /// `read` with the values of the fields the user can edit; false, with the reason, for a
+    /// field that no Set button would send as it is.
+    bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
+                     QString& errText) const;
+
+signals:
+    /// A file's values were filled into the fields.
+    void loaded();
 
 private:
     void handleSaveToFile();
@@ -43,19 +51,12 @@ private:
 
     /// Whether the record holds a status read; the box says so when it does not.
     bool RecordRead();
-    /// The controller's setup as the record holds it.
-    SetupFile::Setup RecordSetup() const;
-    /// `read` with the values of the fields the user can edit; false, with the reason, for a
-    /// field that no Set button would send as it is.
-    bool EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
-                     QString& errText) const;
     /// The file that the open dialog names, read; false (with its box shown) when nothing
     /// was read from Tarn yet, or the dialog is cancelled, or the file cannot be read or is
     /// refused.
     bool ReadSetupFile(SetupFile::Setup& file, QString& path);
     /// Puts the file's values into the fields; what it leaves out goes into `notes`.
     void FillFromFile(const SetupFile::Setup& file, QStringList& notes);
-    void Mark(QWidget* field, bool differs, const QString& controllerValue);
     /// Where the file dialogs open.
     QString SetupFileFolder() const;
     /// Whether the picker shows another date than the window filled in for `value`.

@@ -3,9 +3,12 @@
 #include "data/Catalogues.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
+#include "eventloop/WaitDepth.h"
 #include "link/Tarn_Comm.h"
 #include "protocol/WireEncoding.h"
 #include "ui/main/DisplayFormat.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/setup/SetupEdits.h"
 #include "ui/setup/SetupFileActions.h"
 #include "ui/setup/SetupWidgets.h"
 
@@ -45,11 +48,13 @@ frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
     resize(kWidth, kHeight);
+    cmdWriteAll = findChild<QPushButton*>(QStringLiteral("cmdWriteAll"));
+    m_edits = new SetupEdits(*this, this);
 
     m_buttons = {
         cmdSetZoneSettings,     cmdSetDelays,      cmdSetSerialNumber, cmdSetManufactoringDate,
         cmdSetInstallationDate, cmdSetServiceDate, cmdClearLog,        cmdSetTarnClock,
-        cmdSaveToFile,          cmdLoadFromFile,   cmdCompareWithFile};
+        cmdSaveToFile,          cmdLoadFromFile,   cmdCompareWithFile, cmdWriteAll};
     connect(cmdSetZoneSettings, &QPushButton::clicked, this, &frmSetup::handleSetZoneSettings);
     connect(cmdSetDelays, &QPushButton::clicked, this, &frmSetup::handleSetDelays);
     connect(cmdSetSerialNumber, &QPushButton::clicked, this, &frmSetup::handleSetSerialNumber);
@@ -60,6 +65,10 @@ frmSetup::frmSetup(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent,
     connect(cmdSetServiceDate, &QPushButton::clicked, this, &frmSetup::handleSetServiceDate);
     connect(cmdClearLog, &QPushButton::clicked, this, &frmSetup::handleClearLog);
     connect(cmdSetTarnClock, &QPushButton::clicked, this, &frmSetup::handleSetTarnClock);
+    connect(cmdWriteAll, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleWriteAll(); }); });
+    connect(m_edits, &SetupEdits::changed, this, &frmSetup::UpdateButtons);
+    connect(m_files, &SetupFileActions::loaded, this, &frmSetup::UpdateButtons);
 
     tmrClock = new QTimer(this);
     tmrClock->setObjectName(QStringLiteral("tmrClock"));
@@ -79,51 +88,61 @@ void frmSetup::Load(const QString& argumentText)
 {
     if (!tarn)
         return;
-    const Tarn_Inputs& inputs = tarn->Inputs;
-    txtDetectorAlarmDelay->setText(DisplayFormat::Number(inputs.DetectorAlarmDelay));
-    txtManualAlarmDelay->setText(DisplayFormat::Number(inputs.ManualAlarmDelay));
-    txtManualStopDelay->setText(DisplayFormat::Number(inputs.ManualStopDelay));
-
+    m_serviceSwitch = SetupFields::IsServiceSwitch(Latin1Bytes(argumentText));
     // Entries whose ID is not a plain whole number are not offered; an empty catalogue leaves
     // the lists empty.
     const std::vector<SetupBlocks::ProfileChoice> choices =
         SetupBlocks::ProfileChoices(ProfileCatalogue);
-    for (int16_t zone = 0; zone < kZones; ++zone) {
-        QComboBox* list = cboProfiles[zone];
+    for (QComboBox* list : cboProfiles)
         for (const SetupBlocks::ProfileChoice& choice : choices)
             list->addItem(DisplayFormat::Text(choice.name), choice.id);
-        // A profile that is not in the catalogue leaves the list without a selection; the
-        // empty box names the number that the controller runs.
-        const int16_t running = inputs.ProfileID(zone);
-        list->setPlaceholderText(QStringLiteral("Unknown (%1)").arg(running));
-        list->setCurrentIndex(SetupBlocks::ChoiceIndex(choices, running));
-
-        for (int j = 0; j < kOutputsPerZone; ++j)
-            chkOutput[kOutputsPerZone * zone + j]->setChecked(IsBitSet(inputs.OutPuts(zone), j));
-    }
-    LoadInformation(SetupFields::IsServiceSwitch(Latin1Bytes(argumentText)));
+    FollowRecord();
+    LoadInformation();
 }
 
-void frmSetup::LoadInformation(bool serviceSwitch)
+void frmSetup::FollowRecord()
+{
+    m_edits->Fill(tarn->Inputs, true);
+    m_shown = ControllerIdentity::Of(tarn->Inputs);
+    m_shownDelays = SetupBlocks::DelaysOf(tarn->Inputs, tarn->DetectorVoltageSwitch);
+}
+
+void frmSetup::LoadInformation()
 {
     const Tarn_Inputs& inputs = tarn->Inputs;
-    if (inputs.CPUVersion >= kInformationVersion) {
-        fraInformation->setTitle(Text(kInformationCaption));
-        txtSerialNumber->setText(DisplayFormat::Text(inputs.SerialNumber));
-        SetPickerValue(dtpManufactoringDate, inputs.Manufactured);
-        SetPickerValue(dtpInstallationDate, inputs.Installed);
-        SetPickerValue(dtpServiceDate, inputs.LastService);
-        cmdSetSerialNumber->setEnabled(serviceSwitch);
-        cmdSetManufactoringDate->setEnabled(serviceSwitch);
-        cmdClearLog->setEnabled(serviceSwitch);
+    const bool information = inputs.CPUVersion >= kInformationVersion;
+    fraInformation->setTitle(Text(information ? kInformationCaption : kInformationCaptionOld));
+    fraInformation->setEnabled(information);
+    for (QWidget* control : std::initializer_list<QWidget*>{txtSerialNumber, dtpManufactoringDate,
+                                                            dtpInstallationDate, dtpServiceDate})
+        control->setEnabled(information);
+    // Without the service switch the factory fields cannot be written: they are not edited.
+    txtSerialNumber->setReadOnly(!m_serviceSwitch);
+    dtpManufactoringDate->setReadOnly(!m_serviceSwitch);
+    UpdateButtons();
+}
+
+void frmSetup::UpdateButtons()
+{
+    if (m_busy || !tarn)
         return;
-    }
-    fraInformation->setEnabled(false);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             txtSerialNumber, dtpManufactoringDate, dtpInstallationDate, dtpServiceDate,
-             cmdSetInstallationDate, cmdSetManufactoringDate, cmdSetServiceDate, cmdSetSerialNumber,
-             cmdClearLog})
-        control->setEnabled(false);
+    using Block = SetupEdits::Block;
+    const bool information = tarn->Inputs.CPUVersion >= kInformationVersion;
+    cmdSetDelays->setEnabled(m_edits->Edited(Block::Delays));
+    cmdSetZoneSettings->setEnabled(m_edits->Edited(Block::Zones));
+    cmdSetSerialNumber->setEnabled(information && m_serviceSwitch &&
+                                   m_edits->Edited(Block::SerialNumber));
+    cmdSetManufactoringDate->setEnabled(information && m_serviceSwitch &&
+                                        m_edits->Edited(Block::Manufactured));
+    cmdSetInstallationDate->setEnabled(information && m_edits->Edited(Block::Installed));
+    cmdSetServiceDate->setEnabled(information && m_edits->Edited(Block::ServiceDate));
+    cmdClearLog->setEnabled(information && m_serviceSwitch);
+    cmdWriteAll->setEnabled(m_files->HasLoaded() && !m_edits->Lines().isEmpty());
+}
+
+QStringList frmSetup::Edits() const
+{
+    return m_edits->Lines();
 }
 
 void frmSetup::SelectFieldText(QLineEdit* field)
@@ -140,8 +159,18 @@ void frmSetup::handleClockTick()
 
 void frmSetup::reject()
 {
-    if (!m_busy)
-        QDialog::reject();
+    if (m_busy)
+        return;
+    // Edits are never lost without a word.
+    const QStringList edits = m_edits->Lines();
+    if (!edits.isEmpty() &&
+        !m_boxes.questionOkCancel(
+            edits.size() == 1
+                ? QStringLiteral("Discard 1 change not sent to Tarn?")
+                : QStringLiteral("Discard %1 changes not sent to Tarn?").arg(edits.size()),
+            edits.join(u'\n')))
+        return;
+    QDialog::reject();
 }
 
 void frmSetup::SetButtonsBusy(bool busy)
@@ -159,4 +188,5 @@ void frmSetup::SetButtonsBusy(bool busy)
     }
     for (std::size_t i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setEnabled(m_enabledBeforeBusy[i]);
+    UpdateButtons();
 }

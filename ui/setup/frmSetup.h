@@ -1,9 +1,14 @@
 #pragma once
 
+#include "controller/ControllerIdentity.h"
+#include "controller/SetupWriter.h"
 #include "data/SetupBlocks.h"
 #include "ui/setup/SetupForm.h"
 
 #include <QDialog>
+#include <QStringList>
+
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -12,16 +17,19 @@ class MessageBoxes;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class SetupEdits;
 class SetupFileActions;
 class Tarn_Comm;
 
 /// The setup window: writes delays, zone profiles and outputs, the clock, the serial number,
 /// the manufacturing, installation and service dates to the controller and deletes its log.
 /// Shown modally from the main window with the main window's link; filled from the status
-/// record when it is built, and the record follows every acknowledged command. Its controls
+/// record when it is built, and the record follows every acknowledged command. Every write
+/// first makes sure that the controller answering is the one the window shows, and carries
+/// what the user edited and, for the rest, what that controller holds right then. Its controls
 /// are SetupForm's; frmSetup.cpp fills them and keeps the clock and the busy state, the Set
-/// buttons' writes are in frmSetupWrites.cpp, and the setup file buttons are
-/// SetupFileActions.
+/// buttons' writes are in frmSetupWrites.cpp, the edits are SetupEdits and the setup file
+/// buttons SetupFileActions.
 class frmSetup : public QDialog, public SetupForm
 {
     Q_OBJECT
@@ -46,19 +54,36 @@ public:
     void SelectFieldText(QLineEdit* field);
     /// True while a command is under way; the buttons are disabled meanwhile.
     bool isBusy() const { return m_busy; }
+    /// The edits not sent to Tarn, one line each.
+    QStringList Edits() const;
+    /// The controller the window shows.
+    const ControllerIdentity& shownController() const { return m_shown; }
 
     /// The main window's link; never created, opened or closed here.
     Tarn_Comm* tarn = nullptr;
 
     QTimer* tmrClock = nullptr;
 
-protected:
-    /// The window does not close while a command is under way.
+    /// Writes every difference of the file loaded, as `tarn setup apply` does.
+    QPushButton* cmdWriteAll = nullptr;
+
+signals:
+    /// What a write under way does, for the main window's status line; empty once it is done.
+    void progress(const QString& text);
+
+public:
+    /// The window does not close while a command is under way, nor with unsent edits unless
+    /// the user lets them go.
     void reject() override;
 
 private:
     void Load(const QString& argumentText);
-    void LoadInformation(bool serviceSwitch);
+    void LoadInformation();
+    /// Enables each Set button whose block has edits (and that the firmware and the service
+    /// switch allow).
+    void UpdateButtons();
+    /// The window shows the record as it is now: every field not edited takes its value.
+    void FollowRecord();
 
     void handleClockTick();
     void handleSetDelays();
@@ -69,25 +94,33 @@ private:
     void handleSetServiceDate();
     void handleClearLog();
     void handleSetZoneSettings();
+    void handleWriteAll();
 
-    /// Sends the commands in order and stops at the first that is not acknowledged. The
-    /// buttons are disabled meanwhile, the busy pointer shown when asked for.
-    bool SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer);
-    bool SendCommand(int code, const std::string& data, bool busyPointer);
+    /// Identifies the controller and, when it is the one the window shows, sends what `build`
+    /// makes of its values of right now (reading the profile numbers of `zones` first); then
+    /// the result box. True when every command was acknowledged.
+    bool Write(const SetupWriter::Build& build, const std::array<bool, kZones>& zones = {},
+               const char* refusedTitle = nullptr);
+    /// Another controller answers: nothing was sent; the window shows that controller now.
+    void AnotherController(const SetupWriter::Identified& identified);
+    SetupWriter::Target Target() const;
+
     void SetButtonsBusy(bool busy);
     /// The question box, with what will change below it; true for OK.
     bool Confirm(const char* question, const QString& changes);
     void ShowError(const std::string& text, const QString& informative = {});
     /// The result box. A failure says why below the usual text: `why` where the caller knows
-    /// it, else the link's reason.
-    void ShowResult(bool ok, const std::string& why = {});
+    /// it, else the link's reason. `note` goes below a success.
+    void ShowResult(bool ok, const QString& why = {}, const QString& note = {});
     /// Why the last command failed: the link's error, or that its port is not open.
     QString LinkFailureText() const;
     /// The zones as the record has them and as Set all zone settings writes them.
     QString ZoneChanges() const;
-    /// Sends an administrative block; false (with its box shown) when it cannot be built or
-    /// was not acknowledged.
-    bool SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText);
+    /// Sends an administrative block built from the fresh record; false (with its box shown)
+    /// when it cannot be built or was not acknowledged.
+    bool
+    SendAdmin(const std::function<bool(const Tarn_Inputs&, SetupBlocks::Admin&, QString&)>& fields,
+              const char* refusedText);
 
     MessageBoxes& m_boxes;
     std::vector<QPushButton*> m_buttons;
@@ -95,4 +128,10 @@ private:
     bool m_busy = false;
     /// The file buttons, and the file last loaded.
     SetupFileActions* m_files = nullptr;
+    SetupEdits* m_edits = nullptr;
+    bool m_serviceSwitch = false;
+    /// The controller the window shows, and its delays block: without a serial number the
+    /// block is what tells another controller of the same firmware.
+    ControllerIdentity m_shown;
+    SetupBlocks::Delays m_shownDelays;
 };

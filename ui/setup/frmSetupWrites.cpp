@@ -1,7 +1,10 @@
 #include "ui/setup/frmSetup.h"
 
+#include "controller/SetupApplyRun.h"
 #include "controller/SetupCommands.h"
+#include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
+#include "data/DateCodec.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
 #include "link/ConnectionAdvice.h"
@@ -12,6 +15,7 @@
 #include "ui/main/BusyPointer.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/MessageBoxes.h"
+#include "ui/setup/SetupEdits.h"
 #include "ui/setup/SetupFileActions.h"
 #include "ui/setup/SetupWidgets.h"
 
@@ -53,23 +57,6 @@ QString Seconds(double value)
 
 } // namespace
 
-bool frmSetup::SendCommands(const std::vector<SetupBlocks::Command>& commands, bool busyPointer)
-{
-    SetButtonsBusy(true);
-    if (busyPointer)
-        BusyPointer::Set();
-    const bool ok = tarn && SetupCommands::Send(*tarn, commands);
-    if (busyPointer)
-        BusyPointer::Reset();
-    SetButtonsBusy(false);
-    return ok;
-}
-
-bool frmSetup::SendCommand(int code, const std::string& data, bool busyPointer)
-{
-    return SendCommands({{code, data}}, busyPointer);
-}
-
 bool frmSetup::Confirm(const char* question, const QString& changes)
 {
     return m_boxes.questionOkCancel(Text(question), changes);
@@ -80,17 +67,12 @@ void frmSetup::ShowError(const std::string& text, const QString& informative)
     m_boxes.critical(DisplayFormat::Text(text), informative);
 }
 
-void frmSetup::ShowResult(bool ok, const std::string& why)
+void frmSetup::ShowResult(bool ok, const QString& why, const QString& note)
 {
-    if (ok) {
-        m_boxes.info(Text(kUpdated));
-        // The record follows the write once the caller has taken it in.
-        if (m_files->HasLoaded())
-            QTimer::singleShot(0, m_files, &SetupFileActions::MarkDifferences);
-    } else {
-        m_boxes.critical(Text(kNotUpdated),
-                         why.empty() ? LinkFailureText() : DisplayFormat::Text(why));
-    }
+    if (ok)
+        m_boxes.info(Text(kUpdated), note);
+    else
+        m_boxes.critical(Text(kNotUpdated), why.isEmpty() ? LinkFailureText() : why);
 }
 
 QString frmSetup::LinkFailureText() const
@@ -105,6 +87,88 @@ QString frmSetup::LinkFailureText() const
     return text;
 }
 
+SetupWriter::Target frmSetup::Target() const
+{
+    SetupWriter::Target target;
+    target.identity = m_shown;
+    if (!m_shown.Proven())
+        target.delays = m_shownDelays;
+    return target;
+}
+
+bool frmSetup::Write(const SetupWriter::Build& build, const std::array<bool, kZones>& zones,
+                     const char* refusedTitle)
+{
+    if (!tarn)
+        return false;
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    const SetupWriter::Result result = SetupWriter::Run(*tarn, Target(), build, zones);
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
+    if (result.otherController()) {
+        AnotherController(result.identified);
+        return false;
+    }
+    // What was read for the write, and what was written, is what the window shows now.
+    FollowRecord();
+    if (result.identified.verdict == SetupWriter::Verdict::Failed) {
+        ShowResult(false, tarn->isStarted() ? result.identified.text : QString());
+        return false;
+    }
+    if (!result.refusal.isEmpty()) {
+        if (refusedTitle)
+            m_boxes.critical(Text(refusedTitle), result.refusal);
+        else
+            m_boxes.critical(Text(kNotUpdated), result.refusal);
+        return false;
+    }
+    if (!result.ok()) {
+        const SetupBlocks::Command& failed = result.commands[result.outcome.done];
+        ShowResult(false, result.outcome.unconfirmed
+                              ? QStringLiteral("Tarn did not answer command %1: it may have "
+                                               "taken it, or not. %2")
+                                    .arg(failed.code)
+                                    .arg(tarn->lastError())
+                              : QString());
+        return false;
+    }
+    ShowResult(true, {},
+               result.identified.verdict == SetupWriter::Verdict::Unproven ? result.identified.text
+                                                                           : QString());
+    return true;
+}
+
+void frmSetup::AnotherController(const SetupWriter::Identified& identified)
+{
+    const QStringList edits = m_edits->Lines();
+    const ControllerIdentity shown = m_shown;
+    // The window shows the controller that answers now, as a status read finds it.
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    StatusCycle::Read(*tarn, tarn->IniPath.toStdString(), {});
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
+    m_edits->Fill(tarn->Inputs, false);
+    FollowRecord();
+    LoadInformation();
+    const bool told =
+        shown.Proven() || identified.now.Proven() || shown.firmware != identified.now.firmware;
+    const QString text =
+        told ? QStringLiteral("Another Tarn is connected now: %1. This window showed %2.")
+                   .arg(identified.now.Text(), shown.serialNumber == identified.now.serialNumber
+                                                   ? shown.Text()
+                                                   : shown.ShortText())
+             : QStringLiteral("Tarn's settings are not those this window showed: another Tarn "
+                              "may be connected (%1 has no serial number to tell).")
+                   .arg(identified.now.Firmware());
+    QString informative =
+        QStringLiteral("Nothing was sent. The window shows what the Tarn connected now holds.");
+    if (!edits.isEmpty())
+        informative += QStringLiteral("\nNot sent:\n") + edits.join(u'\n');
+    m_boxes.critical(text, informative);
+}
+
 void frmSetup::handleSetDelays()
 {
     const struct
@@ -114,73 +178,96 @@ void frmSetup::handleSetDelays()
     } fields[] = {{txtDetectorAlarmDelay, SetupFields::DelayField::DetectorAlarm},
                   {txtManualAlarmDelay, SetupFields::DelayField::ManualAlarm},
                   {txtManualStopDelay, SetupFields::DelayField::ManualStop}};
-    std::array<int, 3> values{};
+    // A field not edited keeps what the controller holds, whatever it is.
+    std::array<std::optional<int>, 3> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!SetupFields::Delay(FieldDigits(fields[i].field->text()), values[i])) {
+        if (!m_edits->Edited(fields[i].field))
+            continue;
+        int value = 0;
+        if (!SetupFields::Delay(FieldDigits(fields[i].field->text()), value)) {
             ShowError(SetupFields::DelayError(fields[i].which));
             SelectFieldText(fields[i].field);
             return;
         }
+        values[i] = value;
     }
     if (!tarn)
         return;
     const Tarn_Inputs& inputs = tarn->Inputs;
-    const QString changes =
-        QStringList{Change(QStringLiteral("Detector alarm delay"),
-                           Seconds(inputs.DetectorAlarmDelay), Seconds(values[0])),
-                    Change(QStringLiteral("Manual release alarm delay"),
-                           Seconds(inputs.ManualAlarmDelay), Seconds(values[1])),
-                    Change(QStringLiteral("Manual release stop delay"),
-                           Seconds(inputs.ManualStopDelay), Seconds(values[2]))}
-            .join(u'\n');
-    if (!Confirm("Send new delay values to Tarn?", changes))
+    const double held[] = {inputs.DetectorAlarmDelay, inputs.ManualAlarmDelay,
+                           inputs.ManualStopDelay};
+    const QString names[] = {QStringLiteral("Detector alarm delay"),
+                             QStringLiteral("Manual release alarm delay"),
+                             QStringLiteral("Manual release stop delay")};
+    QStringList changes;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        changes << Change(names[i], Seconds(held[i]), Seconds(values[i] ? *values[i] : held[i]));
+    if (!Confirm("Send new delay values to Tarn?", changes.join(u'\n')))
         return;
-
-    SetButtonsBusy(true);
-    BusyPointer::Set();
-    std::string errText;
-    const bool ok = SetupCommands::SetDelays(*tarn, values, errText);
-    BusyPointer::Reset();
-    SetButtonsBusy(false);
-    ShowResult(ok, errText);
+    const int16_t voltageSwitch = tarn->DetectorVoltageSwitch;
+    Write([values, voltageSwitch](const Tarn_Inputs& record,
+                                  std::vector<SetupBlocks::Command>& commands, QString&) {
+        SetupBlocks::Delays block = SetupBlocks::DelaysOf(record, voltageSwitch);
+        double* const fields[] = {&block.detectorAlarm, &block.manualAlarm, &block.manualStop};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i])
+                *fields[i] = *values[i];
+        commands.push_back({TarnCommand::SetDelays, SetupBlocks::DelaysBlock(block)});
+        return true;
+    });
 }
 
 void frmSetup::handleSetTarnClock()
 {
     if (!tarn)
         return;
-    // The Tarn clock as the last status read found it; the computer's time is taken again
-    // when the command is sent.
+    // The question compares with the controller's clock as it reads right now.
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    const bool read = tarn->Send(TarnCommand::ReadClock) && tarn->TarnData != TarnCommand::kRefusal;
+    if (read) {
+        tarn->Inputs.CPUDateTime = ParseControllerClock(tarn->TarnData);
+        tarn->Inputs.MarkGiven(Tarn_Inputs::Part::Clock, TarnDateTime::Now());
+    }
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
     if (!Confirm("Set Tarn time to computer time?",
                  Change(QStringLiteral("Tarn clock"),
-                        tarn->Inputs.CPUDateTime.IsZero()
-                            ? QStringLiteral("not read")
-                            : DisplayFormat::GeneralDateTime(tarn->Inputs.CPUDateTime),
+                        read ? DisplayFormat::GeneralDateTime(tarn->Inputs.CPUDateTime)
+                             : QStringLiteral("not read"),
                         DisplayFormat::GeneralDateTime(TarnDateTime::Now()))))
         return;
-    SetButtonsBusy(true);
-    std::string text;
-    const bool ready = SetupCommands::ClockText(*tarn, text);
-    SetButtonsBusy(false);
-    if (!ready)
-        return;
-    ShowResult(SendCommand(TarnCommand::SetClock, text, false));
+    // The computer's time is taken when the command is sent.
+    Tarn_Comm* link = tarn;
+    Write(
+        [link](const Tarn_Inputs&, std::vector<SetupBlocks::Command>& commands, QString& errText) {
+            std::string text;
+            if (!SetupCommands::ClockText(*link, text)) {
+                errText = QStringLiteral("The program is ending.");
+                return false;
+            }
+            commands.push_back({TarnCommand::SetClock, text});
+            return true;
+        });
 }
 
-bool frmSetup::SendAdmin(const SetupBlocks::Admin& admin, const char* refusedText)
+bool frmSetup::SendAdmin(
+    const std::function<bool(const Tarn_Inputs&, SetupBlocks::Admin&, QString&)>& fields,
+    const char* refusedText)
 {
-    if (!tarn)
-        return false;
-    SetButtonsBusy(true);
-    bool refused = false;
-    const bool ok = SetupCommands::SetAdmin(*tarn, admin, refused);
-    SetButtonsBusy(false);
-    if (refused) {
-        ShowError(refusedText);
-        return false;
-    }
-    ShowResult(ok);
-    return ok;
+    return Write(
+        [fields](const Tarn_Inputs& record, std::vector<SetupBlocks::Command>& commands,
+                 QString& errText) {
+            SetupBlocks::Admin admin;
+            if (!fields(record, admin, errText))
+                return false;
+            std::string block;
+            if (!SetupBlocks::AdminBlock(admin, block))
+                return false;
+            commands.push_back({TarnCommand::SetAdminData, block});
+            return true;
+        },
+        {}, refusedText);
 }
 
 void frmSetup::handleSetSerialNumber()
@@ -197,9 +284,12 @@ void frmSetup::handleSetSerialNumber()
                  Change(QStringLiteral("Serial number"),
                         DisplayFormat::Text(tarn->Inputs.SerialNumber), QString::number(number))))
         return;
-    SetupBlocks::Admin admin;
-    admin.serialNumber = number;
-    SendAdmin(admin, "Incorrect value (Serial number)");
+    SendAdmin(
+        [number](const Tarn_Inputs&, SetupBlocks::Admin& admin, QString&) {
+            admin.serialNumber = number;
+            return true;
+        },
+        "Incorrect value (Serial number)");
 }
 
 void frmSetup::handleSetManufactoringDate()
@@ -216,10 +306,12 @@ void frmSetup::handleSetManufactoringDate()
                  Change(QStringLiteral("Manufacturing date"), DateText(tarn->Inputs.Manufactured),
                         DateText(d))))
         return;
-    SetupBlocks::Admin admin;
-    admin.dates[0] = d;
-    if (SendAdmin(admin, "Incorrect value (Manufacturing date)!"))
-        tarn->Inputs.Manufactured = d;
+    SendAdmin(
+        [d](const Tarn_Inputs&, SetupBlocks::Admin& admin, QString&) {
+            admin.dates[0] = d;
+            return true;
+        },
+        "Incorrect value (Manufacturing date)!");
 }
 
 void frmSetup::handleSetInstallationDate()
@@ -237,17 +329,22 @@ void frmSetup::handleSetInstallationDate()
                  Change(QStringLiteral("Installation date"), DateText(tarn->Inputs.Installed),
                         DateText(d))))
         return;
-    SetupBlocks::Admin admin;
-    admin.dates[1] = d;
-    if (SendAdmin(admin, "Incorrect value (Installation date)!"))
-        tarn->Inputs.Installed = d;
+    // Checked again against the controller's dates of right now.
+    SendAdmin(
+        [d](const Tarn_Inputs& record, SetupBlocks::Admin& admin, QString& errText) {
+            errText = DisplayFormat::Text(
+                SetupFields::InstallationDateError(d, TarnDateTime::Now(), record.Manufactured));
+            admin.dates[1] = d;
+            return errText.isEmpty();
+        },
+        "Incorrect value (Installation date)!");
 }
 
 void frmSetup::handleSetServiceDate()
 {
     if (!tarn)
         return;
-    Tarn_Inputs& inputs = tarn->Inputs;
+    const Tarn_Inputs& inputs = tarn->Inputs;
     const TarnDateTime d = PickerValue(dtpServiceDate);
     const std::string error =
         SetupFields::ServiceDateError(d, TarnDateTime::Now(), inputs.Installed, inputs.LastService);
@@ -264,19 +361,26 @@ void frmSetup::handleSetServiceDate()
         return;
     }
     // The service date before moves to the last field as the new one is written.
-    const SetupBlocks::Admin admin = SetupBlocks::ServiceDates(d, inputs.LastService);
+    const SetupBlocks::Admin shown = SetupBlocks::ServiceDates(d, inputs.LastService);
     const QString changes =
         Change(QStringLiteral("Last service date"), DateText(inputs.LastService),
-               DateText(admin.dates[2].value_or(TarnDateTime()))) +
+               DateText(shown.dates[2].value_or(TarnDateTime()))) +
         u'\n' +
         Change(QStringLiteral("Service date before"), DateText(inputs.LastService2),
-               DateText(admin.dates[3].value_or(TarnDateTime())));
+               DateText(shown.dates[3].value_or(TarnDateTime())));
     if (!Confirm("Send new Service date to Tarn?", changes))
         return;
-    if (SendAdmin(admin, "Incorrect value (Service date)!")) {
-        inputs.LastService2 = inputs.LastService;
-        inputs.LastService = d;
-    }
+    // The dates the controller holds right now decide: a service date never moves back.
+    SendAdmin(
+        [d](const Tarn_Inputs& record, SetupBlocks::Admin& admin, QString& errText) {
+            errText = DisplayFormat::Text(SetupFields::ServiceDateError(
+                d, TarnDateTime::Now(), record.Installed, record.LastService));
+            if (errText.isEmpty() && d.DatePart() == record.LastService.DatePart())
+                errText = QStringLiteral("It is the last service date already.");
+            admin = SetupBlocks::ServiceDates(d, record.LastService);
+            return errText.isEmpty();
+        },
+        "Incorrect value (Service date)!");
 }
 
 void frmSetup::handleClearLog()
@@ -288,7 +392,10 @@ void frmSetup::handleClearLog()
         return;
     // A failed deletion is reported like every other failed command: the technician must
     // not believe the log is gone when it is not.
-    ShowResult(SendCommands({{TarnCommand::LogControl, SetupBlocks::ClearLogData()}}, true));
+    Write([](const Tarn_Inputs&, std::vector<SetupBlocks::Command>& commands, QString&) {
+        commands.push_back({TarnCommand::LogControl, SetupBlocks::ClearLogData()});
+        return true;
+    });
 }
 
 QString frmSetup::ZoneChanges() const
@@ -319,37 +426,123 @@ void frmSetup::handleSetZoneSettings()
 {
     if (!tarn || !Confirm("Send new Zone settings to Tarn?", ZoneChanges()))
         return;
-    // The block carries the delays and zone messages too: as the controller has them now.
-    std::string readError;
-    BusyPointer::Set();
-    const bool read = SetupCommands::ReadDelays(*tarn, readError);
-    BusyPointer::Reset();
-    if (!read) {
-        ShowResult(false, readError);
-        return;
-    }
-    Tarn_Inputs& inputs = tarn->Inputs;
-    SetupBlocks::Delays delays = SetupBlocks::DelaysOf(inputs, tarn->DetectorVoltageSwitch);
-    std::array<std::optional<int32_t>, kZones> profiles;
+    // What the user chose; for the rest, what each zone runs right now (read before the write).
+    std::array<std::optional<std::optional<int32_t>>, kZones> chosen;
+    std::array<std::optional<bool>, kOutputs> ticked;
     for (int zone = 0; zone < kZones; ++zone) {
-        std::array<bool, kOutputsPerZone> ticked{};
-        for (int j = 0; j < kOutputsPerZone; ++j)
-            ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();
-        delays.outputs[zone] = SetupBlocks::OutputsByte(ticked);
-        if (cboProfiles[zone]->currentIndex() >= 0)
-            profiles[zone] = cboProfiles[zone]->currentData().toInt();
+        QComboBox* list = cboProfiles[zone];
+        if (m_edits->Edited(list))
+            chosen[zone] = list->currentIndex() >= 0
+                               ? std::optional<int32_t>(list->currentData().toInt())
+                               : std::nullopt;
     }
+    for (int k = 0; k < kOutputs; ++k)
+        if (m_edits->Edited(chkOutput[k]))
+            ticked[k] = chkOutput[k]->isChecked();
+    const int16_t voltageSwitch = tarn->DetectorVoltageSwitch;
+    const QComboBox* const lists[] = {cboProfiles[0], cboProfiles[1], cboProfiles[2]};
+    Write(
+        [chosen, ticked, voltageSwitch, lists](const Tarn_Inputs& record,
+                                               std::vector<SetupBlocks::Command>& commands,
+                                               QString& errText) {
+            SetupBlocks::Delays delays = SetupBlocks::DelaysOf(record, voltageSwitch);
+            std::array<std::optional<int32_t>, kZones> profiles;
+            for (int16_t zone = 0; zone < kZones; ++zone) {
+                std::array<bool, kOutputsPerZone> outputs{};
+                for (int j = 0; j < kOutputsPerZone; ++j)
+                    outputs[j] = ticked[kOutputsPerZone * zone + j].value_or(
+                        IsBitSet(record.OutPuts(zone), j));
+                delays.outputs[zone] = SetupBlocks::OutputsByte(outputs);
+                if (chosen[zone])
+                    profiles[zone] = *chosen[zone];
+                else if (lists[zone]->findData(record.ProfileID(zone)) >= 0)
+                    profiles[zone] = record.ProfileID(zone);
+            }
+            std::string why;
+            if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands,
+                                                   why)) {
+                errText = DisplayFormat::Text(why);
+                return false;
+            }
+            return true;
+        },
+        {true, true, true});
+}
 
-    std::vector<SetupBlocks::Command> commands;
-    std::string errText;
-    if (!SetupBlocks::ZoneSettingsCommands(delays, profiles, ProfileCatalogue, commands, errText)) {
-        ShowError(kNotUpdated, DisplayFormat::Text(errText));
+void frmSetup::handleWriteAll()
+{
+    if (!tarn || !m_files->HasLoaded())
+        return;
+    // The fields as they stand (the file loaded and any edit since), written as tarn setup
+    // apply writes a file: the same plan, checks, identification and read-back.
+    SetupFile::Setup edited;
+    QString errText;
+    if (!m_files->EditedSetup(m_files->RecordSetup(), edited, errText)) {
+        m_boxes.critical(Text(kNotUpdated), errText);
         return;
     }
-    const bool ok = SendCommands(commands, true);
-    // The record takes the outputs bytes as sent; a failure leaves it as it was.
-    if (ok)
-        for (int16_t zone = 0; zone < kZones; ++zone)
-            inputs.SetOutPuts(zone, delays.outputs[zone]);
-    ShowResult(ok);
+    SetupApply::Options options;
+    options.factory = m_serviceSwitch;
+    SetupApplyRun::Hooks hooks;
+    hooks.catalogueError = [this](const std::string& text) {
+        m_boxes.plain(DisplayFormat::Text(text));
+    };
+    hooks.confirm = [this](const SetupApplyRun::Proposal& proposal) {
+        QStringList lines;
+        for (const SetupDiff::Difference& d : proposal.differences)
+            lines << d.Line();
+        lines << proposal.LeftOutLines()
+              << QStringLiteral("To write: %1.").arg(proposal.PlanText());
+        BusyPointer::Reset();
+        const bool yes = m_boxes.questionOkCancel(QStringLiteral("Write all differences to Tarn?"),
+                                                  lines.join(u'\n'));
+        BusyPointer::Set();
+        return yes;
+    };
+    hooks.progress = [this](const QString& label) {
+        emit progress(QStringLiteral("Writing %1 to Tarn...").arg(label));
+    };
+    SetButtonsBusy(true);
+    BusyPointer::Set();
+    const SetupApplyRun::Report report =
+        SetupApplyRun::Run(*tarn, tarn->IniPath.toStdString(), edited, options, false, hooks);
+    BusyPointer::Reset();
+    SetButtonsBusy(false);
+    emit progress(QString());
+    using End = SetupApplyRun::End;
+    if (report.end == End::OtherController) {
+        AnotherController(report.identified);
+        return;
+    }
+    FollowRecord();
+    const SetupApplyRun::Proposal& proposal = report.proposal;
+    switch (report.end) {
+    case End::NotAsked:
+        return;
+    case End::NothingToWrite:
+        m_boxes.info(QStringLiteral("Nothing to write: Tarn holds these values."),
+                     proposal.LeftOutLines().join(u'\n'));
+        return;
+    case End::Verified:
+        m_boxes.info(
+            Text(kUpdated),
+            (QStringList{QStringLiteral("Written and verified: %1.").arg(proposal.PlanText())}
+             << proposal.LeftOutLines())
+                .join(u'\n'));
+        return;
+    case End::NotVerified:
+        m_boxes.critical(QStringLiteral("Written, but not verified."),
+                         report.notVerified.isEmpty()
+                             ? QStringLiteral("Tarn could not be read back.")
+                             : QStringLiteral("Tarn reports after the write:\n") +
+                                   report.notVerified.join(u'\n'));
+        return;
+    case End::Stopped:
+    case End::ClockFailed:
+        ShowResult(false, report.StoppedText());
+        return;
+    default:
+        ShowResult(false, !report.errText.isEmpty() ? report.errText : report.identified.text);
+        return;
+    }
 }
