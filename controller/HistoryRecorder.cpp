@@ -42,16 +42,26 @@ QJsonArray Bits(int count, const std::function<bool(int16_t)>& bit)
     return bits;
 }
 
+/// The recorder listening to each link, for what only the history knows about its controller.
+QHash<const Tarn_Comm*, HistoryRecorder*>& Recorders()
+{
+    static QHash<const Tarn_Comm*, HistoryRecorder*> recorders;
+    return recorders;
+}
+
 } // namespace
 
 HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObject* parent)
     : QObject(parent), m_archive(archive), m_link(link)
 {
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
+    Recorders().insert(&m_link, this);
 }
 
 HistoryRecorder::~HistoryRecorder()
 {
+    if (Recorders().value(&m_link) == this)
+        Recorders().remove(&m_link);
     if (m_held.empty() || !m_archive.isOpen())
         return;
     ControllerKey unknown;
@@ -242,4 +252,17 @@ void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& 
         return;
     before.insert(QStringLiteral("definition"), *definition);
     change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
+}
+
+HistoryRecorder* HistoryRecorder::For(const Tarn_Comm& link)
+{
+    return Recorders().value(&link);
+}
+
+std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
+{
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
+    if (!id)
+        return {};
+    return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 
 #include <QHash>
 #include <QObject>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +45,12 @@ public:
     bool hasHeld() const { return !m_held.empty(); }
 
     HistoryArchive& archive() { return m_archive; }
+
+    /// The recorder of a link, if it has one.
+    static HistoryRecorder* For(const Tarn_Comm& link);
+    /// The zones of the controller on the link whose profile number was acknowledged without
+    /// its definition (see SetupChange::UnconfirmedDefinitions); none while it is not known.
+    std::array<bool, SetupBlocks::kZones> UnconfirmedDefinitions();
 
 private:
     void handleAcknowledged(int command, const std::string& data);

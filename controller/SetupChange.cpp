@@ -191,3 +191,19 @@ QJsonObject SetupChange::Fields(const QString& json)
 {
     return QJsonDocument::fromJson(json.toUtf8()).object();
 }
+
+std::array<bool, SetupBlocks::kZones>
+SetupChange::UnconfirmedDefinitions(const std::vector<ArchivedChange>& changes)
+{
+    std::array<bool, SetupBlocks::kZones> unconfirmed{};
+    for (const ArchivedChange& change : changes) {
+        if (change.command != TarnCommand::SetZoneProfile &&
+            change.command != TarnCommand::SetProfileDefinition)
+            continue;
+        const int zone = Fields(change.afterJson).value(QStringLiteral("zone")).toInt() - 1;
+        if (zone >= 0 && zone < SetupBlocks::kZones)
+            unconfirmed[static_cast<std::size_t>(zone)] =
+                change.command == TarnCommand::SetZoneProfile;
+    }
+    return unconfirmed;
+}
