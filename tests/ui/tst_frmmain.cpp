@@ -121,7 +121,7 @@ private slots:
         QVERIFY2(connection().startsWith(where + u"No answer since "_s), qPrintable(connection()));
         QVERIFY(page->isStale() && !page->lblTempC_sts->isEnabled());
         QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
-        boxes().expect(Kind::QuestionOkCancel, u"The controller has not answered since *"_s, false);
+        boxes().expect(Kind::QuestionOkCancel, u"*The values shown were read at *"_s, false);
         page->cmdPrint_sts->click();
         QVERIFY(!QFile::exists(m_program->home.filePath(u"tarn.sts"_s)));
 

@@ -27,10 +27,19 @@ bool StatusReports::ReportText(std::string& text, QDateTime& readAt)
     readAt = m_page.readAt().isValid() ? m_page.readAt() : QDateTime::currentDateTime();
     TarnDateTime when = TarnDateTime::Now();
     if (m_page.isStale()) {
-        const QDateTime since =
-            tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : m_page.readAt();
-        if (!boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
-                                        .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
+        // One request that failed makes the page old, not the controller silent: say which
+        // values are old and since when.
+        const QString at = readAt.time().toString(QStringLiteral("HH:mm:ss"));
+        const QString notReadNow = tarn ? StatusText::NotReadNow(tarn->Inputs) : QString();
+        const QString question =
+            notReadNow.isEmpty()
+                ? QStringLiteral("The values shown were read at %1: the last status read did "
+                                 "not complete.")
+                      .arg(at)
+                : QStringLiteral("Not read in the last status read: %1. The values shown were "
+                                 "read at %2.")
+                      .arg(notReadNow, at);
+        if (!boxes.questionOkCancel(question))
             return false;
         when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
                                        readAt.date().day(), readAt.time().hour(),
