@@ -14,6 +14,7 @@
 #include "ui/setup/frmSetup.h"
 
 #include <QDateEdit>
+#include <QTimer>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -346,6 +347,37 @@ private slots:
         window()->UndoChange(archive().Changes(id).front(), archive().Controllers().front().key);
         QCOMPARE(sim().codes().mid(sent).mid(0, 3), (QList<int>{64, 51, 55}));
         QVERIFY(!sim().codes().mid(sent).contains(98));
+    }
+
+    /// The history window, its boxes and its file dialog, and the event-log page's, open once
+    /// a wait has ended (the scripted boxes fail any opened inside one).
+    void windowsWaitForTheWait()
+    {
+        QVERIFY(open(2));
+        window()->StopAutoUpdate();
+        QVERIFY(sim().command(u"delay 400"_s));
+        bool historyInWait = true;
+        QTimer::singleShot(200, window(), [this, &historyInWait] {
+            window()->mnuViewHistory->trigger();
+            historyInWait = window()->HistoryWindow && window()->HistoryWindow->isVisible();
+        });
+        window()->IdentifyController();
+        QVERIFY(!historyInWait);
+        QTRY_VERIFY(window()->HistoryWindow && window()->HistoryWindow->isVisible());
+
+        frmHistory* history = window()->HistoryWindow;
+        history->txtCode->setText(u"x"_s);
+        boxes().expect(Kind::Critical, u"The event code must be a whole number."_s);
+        boxes().expectSaveFile({});
+        boxes().expectSaveFile({});
+        QTimer::singleShot(200, history, [this, history] {
+            QTest::keyClick(history->txtCode, Qt::Key_Return);
+            history->cmdExport->click();
+            window()->picLog->cmdSaveLogAs->click();
+        });
+        window()->IdentifyController();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QVERIFY(sim().command(u"delay 0"_s));
     }
 
     /// The view lists the controller's events, filters them by code and date, sorts them by

@@ -2,6 +2,7 @@
 
 #include "config/FileReplace.h"
 #include "controller/SetupUndo.h"
+#include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
 #include "ui/main/MessageBoxes.h"
 
@@ -177,10 +178,16 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
 
     connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
             &frmHistory::handleControllerChosen);
-    connect(cmdRefresh, &QPushButton::clicked, this, &frmHistory::Refresh);
-    connect(cmdFilter, &QPushButton::clicked, this, &frmHistory::handleFilter);
-    connect(txtCode, &QLineEdit::returnPressed, this, &frmHistory::handleFilter);
-    connect(cmdExport, &QPushButton::clicked, this, &frmHistory::handleExport);
+    // Its boxes and file dialog would hold back a wait of the main window (an output's off
+    // word among it): they open once the wait has ended.
+    const auto whenIdle = [this](void (frmHistory::*handler)()) {
+        return
+            [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdRefresh, &QPushButton::clicked, this, whenIdle(&frmHistory::Refresh));
+    connect(cmdFilter, &QPushButton::clicked, this, whenIdle(&frmHistory::handleFilter));
+    connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
+    connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
     resize(1200, 600);

@@ -153,11 +153,18 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     lblLogProgress = new QLabel;
     lblLogProgress->setObjectName(QStringLiteral("lblLogProgress"));
 
-    connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleEmptyListClicked);
+    // Their boxes and file dialogs open once a wait has ended, never on top of it.
+    const auto whenIdle = [this](void (EventLogPage::*handler)()) {
+        return
+            [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdClearLogList, &QPushButton::clicked, this,
+            whenIdle(&EventLogPage::handleEmptyListClicked));
     connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
-    connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
-    connect(cmdSaveLogAs, &QPushButton::clicked, this, &EventLogPage::handleSaveLogAs);
-    connect(cmdPrintLog, &QPushButton::clicked, this, &EventLogPage::handlePrintLog);
+    connect(cmdSaveLog, &QPushButton::clicked, this, whenIdle(&EventLogPage::handleSaveLog));
+    connect(cmdSaveLogAs, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleSaveLogAs(); }); });
+    connect(cmdPrintLog, &QPushButton::clicked, this, whenIdle(&EventLogPage::handlePrintLog));
     connect(cmdGetAllLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetAllLogEvents);
 
     auto* buttons = new QHBoxLayout;

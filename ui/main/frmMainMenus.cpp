@@ -53,7 +53,9 @@ void frmMain::buildMenus()
     connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
     mnuViewHistory = mnuView->addAction(QStringLiteral("&History"));
     mnuViewHistory->setObjectName(QStringLiteral("mnuViewHistory"));
-    connect(mnuViewHistory, &QAction::triggered, this, &frmMain::handleViewHistory);
+    // The history window opens once a wait has ended, as every other window does.
+    connect(mnuViewHistory, &QAction::triggered, this,
+            [this] { WhenIdle([this] { handleViewHistory(); }); });
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
