@@ -140,6 +140,10 @@ private slots:
         QCOMPARE(applied.exitCode, 0);
         QVERIFY2(applied.out.endsWith("verified\n"), applied.out.constData());
         QVERIFY(applied.out.contains("zone 1 outputs: 1,2 \xE2\x86\x92 1\n"));
+        // The factory values are in the plan it reports, as they are written.
+        QVERIFY2(applied.out.contains("serial number: 654321 \xE2\x86\x92 123456\n") &&
+                     applied.out.contains("serial number (99)"),
+                 applied.out.constData());
         // Read, identified again after the question, the blocks in the setup window's order
         // (zone 2 already runs profile 2), read back.
         QStringList expected = kStatusJournal;
