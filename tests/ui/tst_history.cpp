@@ -332,6 +332,13 @@ private slots:
         QCOMPARE(serial(), u"654321"_s);
         window()->mnuViewHistory->trigger();
         frmHistory* history = window()->HistoryWindow;
+        // Refresh keeps the controller chosen, not the one seen last.
+        for (int row = 0; row < 2; ++row) {
+            history->lvControllers->setCurrentItem(history->lvControllers->topLevelItem(row));
+            const QString chosen = history->lvControllers->currentItem()->text(0);
+            history->cmdRefresh->click();
+            QCOMPARE(history->lvControllers->selectedItems().value(0)->text(0), chosen);
+        }
         history->ShowController(id);
         history->lvChanges->topLevelItem(0)->setSelected(true);
         QVERIFY(!history->cmdUndo->isEnabled());
@@ -403,6 +410,12 @@ private slots:
         history->cmdFilter->click();
         QCOMPARE(model->rowCount(), 0);
         history->chkFrom->setChecked(false);
+        // "To" keeps the whole day: the events of 10:00 on it.
+        history->chkTo->setChecked(true);
+        history->dtpTo->setDate(QDate(2026, 1, 1));
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 6);
+        history->chkTo->setChecked(false);
         history->cmdFilter->click();
         history->tvEvents->sortByColumn(HistoryEventModel::ColumnTemp, Qt::AscendingOrder);
         // Temperatures 20 down to 15: by value, the last read first.
