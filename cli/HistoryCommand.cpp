@@ -5,6 +5,7 @@
 #include "cli/ExitCode.h"
 #include "cli/LogOutput.h"
 #include "config/ProgramFolder.h"
+#include "controller/HistoryWords.h"
 #include "controller/LinkConfiguration.h"
 #include "data/EventLogReport.h"
 #include "history/HistoryArchive.h"
@@ -131,7 +132,8 @@ Table Changes(HistoryArchive& archive, qint64 id)
                 {}};
     for (const ArchivedChange& change : archive.Changes(id))
         table.rows.push_back({Utc(change.writtenAt), change.program, change.command, change.data,
-                              change.summary, Object(change.beforeJson), Object(change.afterJson)});
+                              HistoryWords::ChangeText(change), Object(change.beforeJson),
+                              Object(change.afterJson)});
     return table;
 }
 

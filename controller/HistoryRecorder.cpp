@@ -1,5 +1,6 @@
 #include "controller/HistoryRecorder.h"
 
+#include "controller/HistoryWords.h"
 #include "controller/SetupChange.h"
 #include "data/Catalogues.h"
 #include "data/EventLog.h"
@@ -215,6 +216,12 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
     const std::optional<qint64> id = Controller();
     if (!id)
         return;
+    change.summary = HistoryWords::ChangeText(change);
+    // A write that changed nothing is no change: pressing Set again files no row. A definition
+    // is filed unless it is the one last written to a zone whose definition is confirmed.
+    if (change.summary.isEmpty() ||
+        (command == TarnCommand::SetProfileDefinition && SameDefinition(*id, change)))
+        return;
     if (command == TarnCommand::SetZoneProfile)
         KeepDefinitionBefore(*id, change);
     change.writtenAt = QDateTime::currentDateTimeUtc();
@@ -265,4 +272,35 @@ std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
     if (!id)
         return {};
     return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));
+}
+
+bool HistoryRecorder::SameDefinition(qint64 controllerId, const ArchivedChange& change)
+{
+    const QJsonObject written = SetupChange::Fields(change.afterJson);
+    const int zone = written.value(QStringLiteral("zone")).toInt();
+    std::optional<QJsonValue> last;
+    bool confirmed = true;
+    for (const ArchivedChange& earlier : m_archive.Changes(controllerId)) {
+        const QJsonObject after = SetupChange::Fields(earlier.afterJson);
+        if (after.value(QStringLiteral("zone")).toInt() != zone)
+            continue;
+        if (earlier.command == TarnCommand::SetZoneProfile) {
+            confirmed = false;
+        } else if (earlier.command == TarnCommand::SetProfileDefinition) {
+            last = after.value(QStringLiteral("definition"));
+            confirmed = true;
+        }
+    }
+    if (!confirmed)
+        return false;
+    // Never written by the program: the zone runs what Tarn.INI defines for its profile.
+    if (!last) {
+        const Tarn_Profile* profile = ProfileCatalogue.Find(
+            DecimalText(m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1))));
+        const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
+        if (compiled.empty())
+            return false;
+        last = QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
+    }
+    return *last == written.value(QStringLiteral("definition"));
 }

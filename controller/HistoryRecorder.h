@@ -56,6 +56,9 @@ private:
     void handleAcknowledged(int command, const std::string& data);
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
+    /// A definition (102) equal to the one last written to its zone, after which no profile
+    /// number went without its definition.
+    bool SameDefinition(qint64 controllerId, const ArchivedChange& change);
     std::optional<qint64> Controller();
     void Store(qint64 controllerId, ArchivedEvent event);
 

@@ -45,8 +45,8 @@ void tst_TarnHistory::history_data()
         << 0 << u"1"_s << QString();
     QTest::newRow("changes")
         << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
-        << u"2026-03-05T11:00:00Z\ttarnconf\t42\t0045\tDelays: detector alarm 30 → 45\t"
-           u"{\"alarm\":30}\t{\"alarm\":45}"_s
+        << u"2026-03-05T11:00:00Z\ttarnconf\t98\t0045\tDetector alarm delay: 30 s → 45 s\t"
+           u"{\"detectorAlarm\":30}\t{\"detectorAlarm\":45}"_s
         << QString();
     QTest::newRow("status as JSON")
         << QStringList{u"history"_s, u"status"_s, u"S1"_s, u"--format=json"_s} << 0 << u"1"_s
@@ -101,11 +101,10 @@ void tst_TarnHistory::history()
         ArchivedChange change;
         change.writtenAt = readAt.addSecs(3600);
         change.program = u"tarnconf"_s;
-        change.command = 42;
+        change.command = 98;
         change.data = u"0045"_s;
-        change.beforeJson = uR"({"alarm":30})"_s;
-        change.afterJson = uR"({"alarm":45})"_s;
-        change.summary = u"Delays: detector alarm 30 → 45"_s;
+        change.beforeJson = uR"({"detectorAlarm":30})"_s;
+        change.afterJson = uR"({"detectorAlarm":45})"_s;
         QVERIFY(archive.StoreChange(*id, change));
     }
     if (QTest::currentDataTag() == "damaged archive"_L1) {

@@ -14,10 +14,10 @@
 #include "ui/setup/frmSetup.h"
 
 #include <QDateEdit>
-#include <QTimer>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 QString EventHex(int minute, int code, int celsius)
@@ -265,7 +265,11 @@ private slots:
                          [&](const ArchivedChange& c) { return c.command == command; });
         QVERIFY(written != changes.end());
         QCOMPARE(written->program, u"tarnconf"_s);
-        QVERIFY2(written->summary.contains(u" → "_s + value), qPrintable(written->summary));
+        // Told in the setup window's words: seconds, the profile's name.
+        const QString words = name == u"cboProfiles0"
+                                  ? ProfileCatalogue.Find(value.toStdString())->Name.c_str()
+                                  : value + (name.endsWith(u"Delay"_s) ? u" s"_s : QString());
+        QVERIFY2(written->summary.endsWith(u" → "_s + words), qPrintable(written->summary));
 
         // Meanwhile the other delays and the zones changed on the controller: an undo leaves
         // them as they are now.
@@ -356,6 +360,25 @@ private slots:
         QVERIFY(!sim().codes().mid(sent).contains(98));
     }
 
+    /// A write files what it changed: the zone settings send every zone's profile and
+    /// definition again, and only the outputs edited are filed.
+    void unchangedNotFiled()
+    {
+        QVERIFY(open(0));
+        window()->StopAutoUpdate();
+        const qint64 id = controller(serial());
+        frmSetup setup(window()->tarn, boxes(), nullptr);
+        setup.chkOutput[3]->click();
+        boxes().expect(Kind::QuestionOkCancel, u"Send new Zone settings to Tarn?"_s);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        setup.cmdSetZoneSettings->click();
+        QStringList filed;
+        for (const ArchivedChange& change : archive().Changes(id))
+            filed << change.summary;
+        QCOMPARE(filed.size(), 1);
+        QVERIFY2(filed[0].startsWith(u"Zone 1 outputs: "_s), qPrintable(filed[0]));
+    }
+
     /// The history window, its boxes and its file dialog, and the event-log page's, open once
     /// a wait has ended (the scripted boxes fail any opened inside one).
     void windowsWaitForTheWait()
@@ -403,6 +426,11 @@ private slots:
         history->txtCode->setText(u"2"_s);
         history->cmdFilter->click();
         QCOMPARE(model->rowCount(), 2);
+        // The event's text as Tarn.INI gives it does as well as its code.
+        history->txtCode->setText(
+            QString::fromStdString(EventCodeCatalogue.Find("2")->Text).toUpper());
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 2);
         QCOMPARE(history->lblEvents->text(), u"2 events"_s);
         history->txtCode->clear();
         history->chkFrom->setChecked(true);
@@ -429,8 +457,11 @@ private slots:
         window()->IdentifyController();
         history->Refresh();
         const int snapshots = history->lvStatus->topLevelItemCount();
-        QCOMPARE(history->lvStatus->topLevelItem(snapshots - 1)->text(1),
-                 u"temperatureCelsius 25 \u2192 26"_s);
+        const QTreeWidgetItem* last = history->lvStatus->topLevelItem(snapshots - 1);
+        QCOMPARE(last->text(1), u"1 changed"_s);
+        QCOMPARE((QStringList{last->child(0)->text(1), last->child(0)->text(2),
+                              last->child(0)->text(3)}),
+                 (QStringList{u"Temperature"_s, u"25 \u00b0C"_s, u"26 \u00b0C"_s}));
 
         // tools/screenshot.sh pictures the view.
         if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty()) {

@@ -1,12 +1,14 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
+#include "controller/HistoryWords.h"
 #include "controller/SetupUndo.h"
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -42,43 +44,6 @@ QString Local(const QDateTime& utc)
     return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
 }
 
-QString ValueText(const QJsonValue& value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isBool())
-        return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
-    if (value.isDouble())
-        return QLocale().toString(value.toDouble());
-    return QString::fromUtf8(value.isArray()
-                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
-                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-}
-
-/// "zones.2.outputs 1 → 3" for every value that differs, the clock left out.
-void Differences(const QJsonValue& before, const QJsonValue& after, const QString& path,
-                 QStringList& changed)
-{
-    if (before.isObject() && after.isObject()) {
-        const QJsonObject a = before.toObject();
-        const QJsonObject b = after.toObject();
-        for (auto it = b.begin(); it != b.end(); ++it)
-            if (it.key() != QLatin1String("clock"))
-                Differences(a.value(it.key()), it.value(),
-                            path.isEmpty() ? it.key() : path + u'.' + it.key(), changed);
-        return;
-    }
-    if (before.isArray() && after.isArray() && before.toArray().size() == after.toArray().size()) {
-        const QJsonArray a = before.toArray();
-        const QJsonArray b = after.toArray();
-        for (qsizetype i = 0; i < b.size(); ++i)
-            Differences(a[i], b[i], path + u'.' + QString::number(i + 1), changed);
-        return;
-    }
-    if (before != after)
-        changed << QStringLiteral("%1 %2 \u2192 %3").arg(path, ValueText(before), ValueText(after));
-}
-
 template <typename T> T* Named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -109,8 +74,13 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     for (QDateEdit* date : {dtpFrom, dtpTo})
         date->setCalendarPopup(true);
     txtCode = Named(new QLineEdit, "txtCode");
-    txtCode->setPlaceholderText(QStringLiteral("Code"));
-    txtCode->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    txtCode->setPlaceholderText(QStringLiteral("Event code or text"));
+    txtCode->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("00 \u2013 Alarm detector 00")));
+    auto* events = new QCompleter(HistoryWords::EventChoices(), txtCode);
+    events->setCaseSensitivity(Qt::CaseInsensitive);
+    events->setFilterMode(Qt::MatchContains);
+    txtCode->setCompleter(events);
     cmdFilter = Named(new QPushButton(QStringLiteral("&Show")), "cmdFilter");
     m_events = new HistoryEventModel(this);
     tvEvents = Named(new QTableView, "tvEvents");
@@ -140,9 +110,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     eventsLayout->addLayout(exportRow);
 
     lvStatus = Named(new QTreeWidget, "lvStatus");
-    lvStatus->setHeaderLabels(
-        {QStringLiteral("Read at"), QStringLiteral("Changed since the read before")});
-    lvStatus->setRootIsDecorated(false);
+    lvStatus->setHeaderLabels({QStringLiteral("Read at"), QStringLiteral("Value"),
+                               QStringLiteral("Before"), QStringLiteral("After")});
 
     lvChanges = Named(new QTreeWidget, "lvChanges");
     lvChanges->setHeaderLabels(
@@ -243,29 +212,31 @@ void frmHistory::ShowController(qint64 id)
     m_changes.clear();
     if (id == 0)
         return;
-    // Each snapshot as what changed since the one before; the whole record in its tooltip.
+    // Each snapshot as the values that changed since the one before (all of the first), one
+    // row each with the value before and after; the record as stored in the tool tip.
     QJsonObject previous;
     for (const ArchivedStatus& status : m_archive.Statuses(id)) {
         const QJsonObject values = QJsonDocument::fromJson(status.valuesJson.toUtf8()).object();
-        QStringList changed;
-        if (!previous.isEmpty())
-            Differences(previous, values, QString(), changed);
+        const std::vector<HistoryWords::Row> rows = HistoryWords::StatusRows(previous, values);
         auto* item = new QTreeWidgetItem(
-            lvStatus,
-            {Local(status.readAt),
-             previous.isEmpty()
-                 ? QStringLiteral("First read: ") +
-                       QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact))
-                 : changed.join(QStringLiteral(", "))});
-        item->setToolTip(1,
+            lvStatus, {Local(status.readAt), previous.isEmpty()
+                                                 ? QStringLiteral("First read")
+                                                 : QStringLiteral("%1 changed").arg(rows.size())});
+        item->setToolTip(0,
                          QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Indented)));
+        for (const HistoryWords::Row& row : rows)
+            new QTreeWidgetItem(item, {QString(), row.name, row.before, row.after});
         previous = values;
     }
     m_changes = m_archive.Changes(id);
     for (std::size_t i = 0; i < m_changes.size(); ++i) {
         const ArchivedChange& change = m_changes[i];
-        auto* item = new QTreeWidgetItem(lvChanges,
-                                         {Local(change.writtenAt), change.program, change.summary});
+        auto* item = new QTreeWidgetItem(
+            lvChanges, {Local(change.writtenAt), change.program, HistoryWords::ChangeText(change)});
+        // What was sent, for whoever needs it.
+        item->setToolTip(2, QStringLiteral("Command %1: %2\nBefore: %3\nAfter: %4")
+                                .arg(change.command)
+                                .arg(change.data, change.beforeJson, change.afterJson));
         item->setData(0, kIdRole, static_cast<qulonglong>(i));
     }
 }
@@ -277,10 +248,8 @@ EventFilter frmHistory::Filter() const
         filter.since = QDateTime(dtpFrom->date(), QTime(0, 0));
     if (chkTo->isChecked())
         filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59));
-    bool isNumber = false;
-    const int code = txtCode->text().trimmed().toInt(&isNumber);
-    if (isNumber)
-        filter.code = code;
+    if (const std::optional<int> code = HistoryWords::EventCode(txtCode->text()))
+        filter.code = *code;
     // Gaps have no time and no code: a filter by either leaves them out.
     filter.withGaps = !filter.since && !filter.until && !filter.code;
     return filter;
@@ -300,13 +269,11 @@ void frmHistory::LoadEvents()
 void frmHistory::handleFilter()
 {
     const QString code = txtCode->text().trimmed();
-    bool isNumber = code.isEmpty();
-    if (!isNumber)
-        code.toInt(&isNumber);
-    if (!isNumber) {
-        m_boxes.critical(
-            QStringLiteral("The event code must be a whole number."),
-            QStringLiteral("\"%1\" is not one; leave the field empty for every code.").arg(code));
+    if (!code.isEmpty() && !HistoryWords::EventCode(code)) {
+        m_boxes.critical(QStringLiteral("The event code must be a whole number."),
+                         QStringLiteral("\"%1\" is neither a code nor an event text of Tarn.INI; "
+                                        "leave the field empty for every code.")
+                             .arg(code));
         return;
     }
     LoadEvents();

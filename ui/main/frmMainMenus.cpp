@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "controller/ControllerIdentity.h"
+#include "controller/HistoryWords.h"
 #include "controller/SetupUndo.h"
 #include "data/SetupFields.h"
 #include "history/HistoryArchive.h"
@@ -192,7 +193,7 @@ void frmMain::UndoChange(const ArchivedChange& change, const ControllerKey& owne
             QString::fromLatin1(SetupUndo::Question(change)),
             QStringLiteral("Undo on Tarn %1 of \"%2\", written %3: the values before it are "
                            "sent again.")
-                .arg(meant.Text(), change.summary,
+                .arg(meant.Text(), HistoryWords::ChangeText(change),
                      QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
         return;
     // The outputs go off first, as before the setup window.
