@@ -6,6 +6,7 @@
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmHistory.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/frmTraffic.h"
 #include "ui/setup/frmSetup.h"
@@ -158,8 +159,14 @@ private slots:
         frmSetup setup(window()->tarn, boxes(), window(), u"-K"_s);
         frmComSetup comSetup(window()->tarn, boxes(), window());
         frmAbout about(boxes(), window());
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        // Opened inside the screen, whatever room it would like.
+        const QSize room = history->screen()->availableGeometry().size();
+        QVERIFY2(room.boundedTo(history->size()) == history->size(),
+                 qPrintable(u"%1x%2"_s.arg(history->width()).arg(history->height())));
         for (QWidget* shown :
-             std::initializer_list<QWidget*>{window(), &setup, &comSetup, &about}) {
+             std::initializer_list<QWidget*>{window(), &setup, &comSetup, &about, history}) {
             shown->ensurePolished();
             const QSize least = shown->minimumSizeHint().expandedTo(shown->minimumSize());
             QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -137,13 +139,12 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(lvControllers);
     leftLayout->addWidget(cmdRefresh);
-    auto* splitter = new QSplitter;
-    splitter->addWidget(left);
-    splitter->addWidget(tabHistory);
-    splitter->setStretchFactor(1, 2);
-    splitter->setSizes({420, 780});
+    m_splitter = new QSplitter;
+    m_splitter->addWidget(left);
+    m_splitter->addWidget(tabHistory);
+    m_splitter->setStretchFactor(1, 2);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
+    layout->addWidget(m_splitter);
 
     connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
             &frmHistory::handleControllerChosen);
@@ -159,7 +160,9 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
-    resize(1200, 600);
+    // Room for the lists where the screen has it, never more than the screen.
+    if (const QScreen* shown = screen())
+        resize(QSize(kWidth, kHeight).boundedTo(shown->availableGeometry().size()));
 }
 
 void frmHistory::Refresh()
@@ -187,8 +190,16 @@ void frmHistory::Refresh()
         chosen = lvControllers->topLevelItem(0);
     if (chosen)
         chosen->setSelected(true);
-    for (int column = 0; column < lvControllers->columnCount(); ++column)
+    // Every column of the controllers in sight, up to half the window.
+    int width =
+        2 * lvControllers->frameWidth() + lvControllers->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < lvControllers->columnCount(); ++column) {
         lvControllers->resizeColumnToContents(column);
+        width += lvControllers->columnWidth(column);
+    }
+    const int room = m_splitter->width();
+    width = std::min(width, room / 2);
+    m_splitter->setSizes({width, room - width});
     ShowController(chosen ? chosen->data(0, kIdRole).toLongLong() : 0);
 }
 
