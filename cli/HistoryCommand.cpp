@@ -3,17 +3,19 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
-#include "cli/LogOutput.h"
 #include "config/ProgramFolder.h"
 #include "controller/LinkConfiguration.h"
+#include "data/CsvWriter.h"
 #include "data/EventLogReport.h"
+#include "data/ExportText.h"
+#include "data/Tarn_Inputs.h"
 #include "history/HistoryArchive.h"
+#include "history/HistoryEventModel.h"
 #include "history/HistorySettings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 #include <vector>
 
@@ -30,7 +32,7 @@ struct Table
     static QString Cell(const QJsonValue& value)
     {
         if (value.isDouble())
-            return QLocale::c().toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+            return QString::fromStdString(ExportText::Number(value.toDouble()));
         if (value.isObject())
             return QString::fromUtf8(
                 QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
@@ -49,32 +51,51 @@ struct Table
             }
             return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
         }
-        const bool csv = format == QLatin1String("csv");
-        const QString separator = csv ? QStringLiteral(",") : QStringLiteral("\t");
-        const QString end = csv ? QStringLiteral("\r\n") : QStringLiteral("\n");
-        QString text = columns.join(separator) + end;
+        if (format == QLatin1String("csv")) {
+            std::vector<std::string> header;
+            for (const QString& column : columns)
+                header.push_back(column.toStdString());
+            CsvWriter csv(header);
+            for (const QJsonArray& row : rows) {
+                std::vector<std::string> cells;
+                for (const QJsonValue& value : row)
+                    cells.push_back(Cell(value).toUtf8().toStdString());
+                csv.AddRow(cells);
+            }
+            return QString::fromStdString(csv.Text());
+        }
+        QString text = columns.join(u'\t') + u'\n';
         for (const QJsonArray& row : rows) {
             QStringList cells;
-            for (const QJsonValue& value : row) {
-                QString cell = Cell(value);
-                if (csv) {
-                    cell = LogOutput::CsvCell(cell);
-                } else {
-                    cell.replace(u'\t', u' ');
-                    cell.replace(u'\n', u' ');
-                    cell.replace(u'\r', u' ');
-                }
-                cells << cell;
-            }
-            text += cells.join(separator) + end;
+            for (const QJsonValue& value : row)
+                cells << QString::fromStdString(
+                    ExportText::TsvCell(Cell(value).toUtf8().toStdString()));
+            text += cells.join(u'\t') + u'\n';
         }
         return text;
     }
 };
 
-QJsonValue Utc(const QDateTime& time)
+/// A time of the PC: local, with its offset from UTC.
+QJsonValue Pc(const QDateTime& time)
 {
-    return time.isValid() ? QJsonValue(time.toUTC().toString(Qt::ISODate)) : QJsonValue();
+    return time.isValid() ? QJsonValue(QString::fromStdString(HistoryEventModel::PcTime(time)))
+                          : QJsonValue();
+}
+
+/// The serial number (null when not known) and firmware that open each row of a controller.
+QJsonArray Identity(const ArchivedController& controller)
+{
+    return {controller.key.serialNumber.isEmpty() ? QJsonValue()
+                                                  : QJsonValue(controller.key.serialNumber),
+            controller.key.firmware};
+}
+
+QJsonArray Joined(QJsonArray row, const QJsonArray& more)
+{
+    for (const QJsonValue& value : more)
+        row.append(value);
+    return row;
 }
 
 /// A JSON object text as an object (as it is, when it is none).
@@ -97,49 +118,62 @@ Table Controllers(HistoryArchive& archive)
         table.rows.push_back(
             {controller.key.serialNumber.isEmpty() ? QJsonValue()
                                                    : QJsonValue(controller.key.serialNumber),
-             controller.key.firmware, controller.key.port, Utc(controller.firstSeen),
-             Utc(controller.lastSeen), controller.events});
+             controller.key.firmware, controller.key.port, Pc(controller.firstSeen),
+             Pc(controller.lastSeen), controller.events});
     return table;
 }
 
-Table Events(HistoryArchive& archive, qint64 id, const EventFilter& filter)
+/// The columns of the History window's export, in every format.
+Table Events(HistoryArchive& archive, const ArchivedController& controller,
+             const EventFilter& filter)
 {
-    Table table{{QStringLiteral("time"), QStringLiteral("code"), QStringLiteral("celsius"),
-                 QStringLiteral("text"), QStringLiteral("read_at"), QStringLiteral("program")},
-                {}};
-    for (const ArchivedEvent& event : archive.Events(id, filter)) {
+    Table table;
+    for (const std::string& column : HistoryEventModel::CsvColumns())
+        table.columns << QString::fromStdString(column);
+    qint64 number = 0;
+    for (const ArchivedEvent& event : archive.Events(controller.id, filter)) {
+        ++number;
         if (event.gap) {
-            table.rows.push_back({QJsonValue(), QJsonValue(), QJsonValue(),
-                                  QLatin1String(EventLogReport::kLostEventText), Utc(event.readAt),
-                                  event.program});
+            table.rows.push_back(Joined(
+                Identity(controller),
+                {number, QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue(),
+                 QLatin1String(EventLogReport::kLostEventText), Pc(event.readAt), event.program}));
             continue;
         }
-        table.rows.push_back(
-            {event.eventTime.isValid()
+        table.rows.push_back(Joined(
+            Identity(controller),
+            {number,
+             event.eventTime.isValid()
                  ? QJsonValue(event.eventTime.toString(QLatin1String(kEventTimeFormat)))
                  : QJsonValue(),
-             event.code, event.temperatureCelsius, event.text, Utc(event.readAt), event.program});
+             event.temperatureCelsius, Tarn_Inputs::CelsiusToFahrenheit(event.temperatureCelsius),
+             event.code, event.text, Pc(event.readAt), event.program}));
     }
     return table;
 }
 
-Table Changes(HistoryArchive& archive, qint64 id)
+Table Changes(HistoryArchive& archive, const ArchivedController& controller)
 {
-    Table table{{QStringLiteral("written_at"), QStringLiteral("program"), QStringLiteral("command"),
-                 QStringLiteral("data"), QStringLiteral("summary"), QStringLiteral("before"),
-                 QStringLiteral("after")},
+    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("written_at"),
+                 QStringLiteral("program"), QStringLiteral("command"), QStringLiteral("data"),
+                 QStringLiteral("summary"), QStringLiteral("before"), QStringLiteral("after")},
                 {}};
-    for (const ArchivedChange& change : archive.Changes(id))
-        table.rows.push_back({Utc(change.writtenAt), change.program, change.command, change.data,
-                              change.summary, Object(change.beforeJson), Object(change.afterJson)});
+    for (const ArchivedChange& change : archive.Changes(controller.id))
+        table.rows.push_back(
+            Joined(Identity(controller),
+                   {Pc(change.writtenAt), change.program, change.command, change.data,
+                    change.summary, Object(change.beforeJson), Object(change.afterJson)}));
     return table;
 }
 
-Table Statuses(HistoryArchive& archive, qint64 id)
+Table Statuses(HistoryArchive& archive, const ArchivedController& controller)
 {
-    Table table{{QStringLiteral("read_at"), QStringLiteral("values")}, {}};
-    for (const ArchivedStatus& status : archive.Statuses(id))
-        table.rows.push_back({Utc(status.readAt), Object(status.valuesJson)});
+    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("read_at"),
+                 QStringLiteral("values")},
+                {}};
+    for (const ArchivedStatus& status : archive.Statuses(controller.id))
+        table.rows.push_back(
+            Joined(Identity(controller), {Pc(status.readAt), Object(status.valuesJson)}));
     return table;
 }
 
@@ -188,11 +222,11 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
             EventFilter filter;
             if (!options.since.isEmpty())
                 filter.since = CliOptions::ParseSince(options.since);
-            table = Events(archive, controller->id, filter);
+            table = Events(archive, *controller, filter);
         } else if (what == QLatin1String("changes")) {
-            table = Changes(archive, controller->id);
+            table = Changes(archive, *controller);
         } else {
-            table = Statuses(archive, controller->id);
+            table = Statuses(archive, *controller);
         }
     }
     if (!archive.isOpen()) {

@@ -37,17 +37,18 @@ void tst_TarnHistory::history_data()
         << u"\t\t\tEvent could not be read (damaged reply)\t"_s << QString();
     QTest::newRow("events as CSV")
         << QStringList{u"history"_s, u"events"_s, u"S1"_s, u"--format"_s, u"csv"_s} << 0
-        << u"2026-03-01T08:00:00,12,21.5,\"Alarm, zone 1\",2026-03-05T10:00:00Z,tarn"_s
+        << u"S1,3.06,1,2026-03-01T08:00:00,21.5,70.7,12,\"Alarm, zone 1\","
+           u"2026-03-05T11:00:00+01:00,tarn"_s
         << QString();
     QTest::newRow("events since, as JSON")
         << QStringList{u"history"_s,    u"events"_s,   u"S1"_s,  u"--since"_s,
                        u"2026-03-02"_s, u"--format"_s, u"json"_s}
         << 0 << u"1"_s << QString();
-    QTest::newRow("changes")
-        << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
-        << u"2026-03-05T11:00:00Z\ttarnconf\t42\t0045\tDelays: detector alarm 30 → 45\t"
-           u"{\"alarm\":30}\t{\"alarm\":45}"_s
-        << QString();
+    QTest::newRow("changes") << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
+                             << u"S1\t3.06\t2026-03-05T12:00:00+01:00\ttarnconf\t42\t0045\tDelays: "
+                                u"detector alarm 30 → 45\t"
+                                u"{\"alarm\":30}\t{\"alarm\":45}"_s
+                             << QString();
     QTest::newRow("status as JSON")
         << QStringList{u"history"_s, u"status"_s, u"S1"_s, u"--format=json"_s} << 0 << u"1"_s
         << QString();
@@ -115,6 +116,10 @@ void tst_TarnHistory::history()
     }
 
     QProcess tarn;
+    // The PC's times are given in its own zone, with the offset.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TZ"_s, u"Europe/Berlin"_s);
+    tarn.setProcessEnvironment(environment);
     tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s, args);
     QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
     const QString out = QString::fromUtf8(tarn.readAllStandardOutput());

@@ -1,6 +1,7 @@
 // The service history in the window against tarn-sim: what is read lands once per controller,
 // setup writes are kept and undone, the History view, and a history that cannot be kept.
 
+#include "CsvReadBack.h"
 #include "RunningProgram.h"
 
 #include "data/Catalogues.h"
@@ -14,6 +15,7 @@
 #include "ui/setup/frmSetup.h"
 
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -398,11 +400,18 @@ private slots:
         const QString path = dir.filePath(u"events.csv"_s);
         boxes().expectSaveFile(path);
         history->cmdExport->click();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.size(), 8); // header, six rows, the empty end
-        QVERIFY(lines[1].startsWith("006,"));
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_history.csv"_s);
+        // As sorted, read back by Python's csv module: the controller in every row.
+        const QList<QStringList> rows = CsvReadBack(ReadAll(path));
+        QCOMPARE(rows.size(), 7);
+        QCOMPARE(rows[0].join(u','), u"serial,firmware,number,time,celsius,fahrenheit,code,text,"
+                                     u"read_at,program"_s);
+        QCOMPARE(rows[1].mid(0, 3), (QStringList{u"123456"_s, u"2.07"_s, u"6"_s}));
+        QCOMPARE(rows[1][4], u"15"_s);
+        QCOMPARE(rows[1][5], u"59"_s);
+        QCOMPARE(rows[1][9], u"tarnconf"_s);
+        QVERIFY(QDateTime::fromString(rows[1][8], Qt::ISODate).isValid());
     }
 
     /// A history file that cannot be used: a red line, one box, and the program goes on.

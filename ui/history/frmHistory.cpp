@@ -1,6 +1,7 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
+#include "controller/ReportFiles.h"
 #include "controller/SetupUndo.h"
 #include "history/HistoryEventModel.h"
 #include "ui/main/MessageBoxes.h"
@@ -19,7 +20,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
@@ -307,15 +307,15 @@ void frmHistory::handleFilter()
 
 void frmHistory::handleExport()
 {
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("history-events.csv"));
+    const QString suggested = ReportFiles::SuggestedPath(
+        ReportFiles::SuggestedName(m_controllerKey.serialNumber, QDate::currentDate(),
+                                   QStringLiteral("history"), QStringLiteral("csv")));
     const QString path =
         m_boxes.saveFileName(suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
     std::string errText;
-    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv().toStdString(),
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv(m_controllerKey),
                             errText))
         m_boxes.critical(QStringLiteral("The events could not be saved as %1.")
                              .arg(QDir::toNativeSeparators(path)),
