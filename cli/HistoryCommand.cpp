@@ -9,6 +9,7 @@
 #include "data/EventLogReport.h"
 #include "data/ExportText.h"
 #include "data/Tarn_Inputs.h"
+#include "history/FleetModel.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
 #include "history/HistorySettings.h"
@@ -124,6 +125,20 @@ Table Controllers(HistoryArchive& archive)
 }
 
 /// The columns of the History window's export, in every format.
+/// The fleet as the Fleet window shows it (FleetModel), due counted today.
+Table Fleet(HistoryArchive& archive, int serviceInterval, bool dueOnly)
+{
+    FleetModel model;
+    model.setEntries(archive.Fleet(), QDate::currentDate(), serviceInterval);
+    model.setDueOnly(dueOnly);
+    Table table;
+    for (const std::string& name : FleetModel::ValueNames())
+        table.columns << QString::fromStdString(name);
+    for (int row = 0; row < model.rowCount(); ++row)
+        table.rows.push_back(model.Values(row));
+    return table;
+}
+
 Table Events(HistoryArchive& archive, const ArchivedController& controller,
              const EventFilter& filter)
 {
@@ -188,13 +203,17 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         ConsoleOutput::Say(QStringLiteral("tarn: %1\nTry 'tarn history --help'.").arg(text));
         return int(ExitUsage);
     };
-    if (!perController && what != QLatin1String("controllers"))
-        return usage(QStringLiteral("history takes controllers, events, changes or status"));
+    const bool fleet = what == QLatin1String("fleet");
+    if (!perController && !fleet && what != QLatin1String("controllers"))
+        return usage(QStringLiteral("history takes controllers, fleet, events, changes or status"));
     if (perController != (options.arguments.size() == 2))
         return usage(perController ? QStringLiteral("history %1 takes a serial number").arg(what)
-                                   : QStringLiteral("history controllers takes no serial number"));
+                                   : QStringLiteral("history %1 takes no serial number").arg(what));
     if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
+    const bool dueOnly = options.flags.contains(QLatin1String("due"));
+    if (dueOnly && !fleet)
+        return usage(QStringLiteral("only history fleet takes --due"));
 
     HistoryArchive archive(QStringLiteral("tarn"));
     const QString iniPath = QString::fromStdString(FindProgramIni());
@@ -204,7 +223,9 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         return ExitController;
     }
     Table table;
-    if (!perController) {
+    if (fleet) {
+        table = Fleet(archive, HistorySettings::ServiceInterval(iniPath), dueOnly);
+    } else if (!perController) {
         table = Controllers(archive);
     } else {
         const QString serial = options.arguments[1];
@@ -240,19 +261,23 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
 
 const CliCommand HistoryCommand::kCommand = {
     .name = "history",
-    .synopsis = "history controllers|events|changes|status [SERIAL] [options]",
+    .synopsis = "history controllers|fleet|events|changes|status [SERIAL] [options]",
     .help =
         "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
         "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"
         "  controllers     every controller in the history: serial number, firmware, port,\n"
         "                  first and last seen, events stored\n"
+        "  fleet           every controller with its last contact, firmware, last service, the\n"
+        "                  days since it, and the alarms and faults its last visit brought\n"
+        "    --due         only those due for service: more days since the last service than\n"
+        "                  [HISTORY] ServiceInterval= in Tarn.INI (365 when not set)\n"
         "  events SERIAL   the controller's events in the order they were read\n"
         "    --since DATE  only events from DATE on (yyyy-mm-dd or yyyy-mm-ddThh:mm:ss)\n"
         "  changes SERIAL  the setup writes the controller acknowledged\n"
         "  status SERIAL   the controller's status values, each time they changed\n"
         "  --format F      tsv (the default), csv or json (an array of objects)\n",
-    .options = "since format",
-    .flags = "",
+    .options = "since format due",
+    .flags = "due",
     .minArguments = 1,
     .maxArguments = 2,
     .link = CliCommand::Link::None,

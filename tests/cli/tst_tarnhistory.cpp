@@ -44,6 +44,16 @@ void tst_TarnHistory::history_data()
         << QStringList{u"history"_s,    u"events"_s,   u"S1"_s,  u"--since"_s,
                        u"2026-03-02"_s, u"--format"_s, u"json"_s}
         << 0 << u"1"_s << QString();
+    QTest::newRow("fleet") << QStringList{u"history"_s, u"fleet"_s} << 0 << u"S2\t3.06\tCOM2\t"_s
+                           << QString();
+    QTest::newRow("fleet due for service, as CSV")
+        << QStringList{u"history"_s, u"fleet"_s, u"--due"_s, u"--format"_s, u"csv"_s} << 0
+        << u",2020-01-01T00:00:00,"_s << QString();
+    QTest::newRow("fleet due for service, as JSON")
+        << QStringList{u"history"_s, u"fleet"_s, u"--due"_s, u"--format"_s, u"json"_s} << 0
+        << u"1"_s << QString();
+    QTest::newRow("--due elsewhere")
+        << QStringList{u"history"_s, u"controllers"_s, u"--due"_s} << 2 << QString() << QString();
     QTest::newRow("changes") << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
                              << u"S1\t3.06\t2026-03-05T12:00:00+01:00\ttarnconf\t42\t0045\tDelays: "
                                 u"detector alarm 30 → 45\t"
@@ -108,6 +118,10 @@ void tst_TarnHistory::history()
         change.afterJson = uR"({"alarm":45})"_s;
         change.summary = u"Delays: detector alarm 30 → 45"_s;
         QVERIFY(archive.StoreChange(*id, change));
+        // Serviced long ago: due for service.
+        const auto due = archive.ControllerId({u"S2"_s, 3.06, u"COM2"_s});
+        QVERIFY(due);
+        QVERIFY(archive.StoreStatus(*due, uR"({"admin":{"lastService":"2020-01-01T00:00:00"}})"_s));
     }
     if (QTest::currentDataTag() == "damaged archive"_L1) {
         QFile file(home.filePath(QLatin1String(HistoryArchive::kFileName)));
@@ -131,7 +145,9 @@ void tst_TarnHistory::history()
         QCOMPARE(QString::number(array.size()), output);
         QVERIFY(array[0]
                     .toObject()
-                    .value(args[1] == "status"_L1 ? u"values"_s : u"time"_s)
+                    .value(args[1] == "status"_L1  ? u"values"_s
+                           : args[1] == "fleet"_L1 ? u"last_service"_s
+                                                   : u"time"_s)
                     .toVariant()
                     .isValid());
     } else if (!output.isEmpty()) {
