@@ -2,9 +2,18 @@
 
 #include "data/EventKinds.h"
 
+#include "history/SqliteRows.h"
+
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 using namespace ArchiveRows;
 
@@ -63,28 +72,54 @@ std::vector<FleetEntry> HistoryArchive::Fleet()
         query->finish();
 
         // The last visit's events, newest first, up to the first read before the visit: the
-        // controller's index on id gives them without reading its older history.
+        // controller's index on id gives them without reading its older history. Read times
+        // are compared as the archive writes them (UtcText), which sorts as the times do.
         const QString visitSql = QStringLiteral("SELECT text, read_at FROM %1 WHERE "
                                                 "controller_id = ? AND gap = 0 ORDER BY id DESC")
                                      .arg(QLatin1String(tables.events));
-        QHash<QString, EventKinds::Kind> kinds;
+        std::unordered_map<std::string, EventKinds::Kind> kinds;
+        std::string key; // reused: no allocation per event
+        const auto count = [&kinds, &key](FleetEntry& entry, std::string_view text) {
+            key.assign(text);
+            auto kind = kinds.find(key);
+            if (kind == kinds.end())
+                kind = kinds.emplace(key, EventKinds::Of(text)).first;
+            entry.alarms += kind->second == EventKinds::Kind::Alarm ? 1 : 0;
+            entry.faults += kind->second == EventKinds::Kind::Fault ? 1 : 0;
+        };
         for (FleetEntry& entry : fleet) {
             if (!entry.controller.lastSeen.isValid())
                 continue;
-            const QDateTime visitStart = entry.controller.lastSeen.addSecs(
-                -std::chrono::duration_cast<std::chrono::seconds>(kVisitLength).count());
+            const std::string visitStart =
+                UtcText(
+                    entry.controller.lastSeen.addSecs(
+                        -std::chrono::duration_cast<std::chrono::seconds>(kVisitLength).count()))
+                    .toStdString();
+            if (!db.isPostgres()) {
+                const auto row = [&](sqlite3_stmt* r) {
+                    const auto* readAt = reinterpret_cast<const char*>(sqlite3_column_text(r, 1));
+                    if (!readAt || std::string_view(readAt) < visitStart)
+                        return false;
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(r, 0));
+                    count(entry,
+                          text ? std::string_view(text, std::size_t(sqlite3_column_bytes(r, 0)))
+                               : std::string_view());
+                    return true;
+                };
+                if (SqliteRows::ReadWhile(QSqlDatabase::database(db.connectionName(), false),
+                                          visitSql, {entry.controller.id}, row, errText))
+                    continue;
+                if (!errText.isEmpty())
+                    return false;
+                entry.alarms = entry.faults = 0;
+            }
             query = db.Run(visitSql, {entry.controller.id}, errText);
             if (!query)
                 return false;
             while (query->next()) {
-                if (FromUtcText(query->value(1).toString()) < visitStart)
+                if (query->value(1).toString().toStdString() < visitStart)
                     break;
-                const QString text = query->value(0).toString();
-                auto kind = kinds.constFind(text);
-                if (kind == kinds.constEnd())
-                    kind = kinds.insert(text, EventKinds::Of(text.toLatin1().toStdString()));
-                entry.alarms += *kind == EventKinds::Kind::Alarm ? 1 : 0;
-                entry.faults += *kind == EventKinds::Kind::Fault ? 1 : 0;
+                count(entry, query->value(0).toString().toUtf8().toStdString());
             }
             query->finish();
         }
