@@ -16,6 +16,7 @@
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
 
+#include <QBrush>
 #include <QDateEdit>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -416,27 +417,39 @@ private slots:
         QVERIFY(QDateTime::fromString(rows[1][8], Qt::ISODate).isValid());
     }
 
-    /// View > Fleet: the controller read, with the alarms its visit brought; only those due
-    /// for service on request; the CSV named after the date, read back value for value.
+    /// View > Fleet: the controller read, with the alarms its visit brought, beside two more
+    /// of the history, the one due for service in red and first; only those due on request;
+    /// the CSV named after the date, read back value for value.
     void fleetView()
     {
         QVERIFY(open(6));
         setTab(kEventLogTab);
         window()->picLog->cmdGetLogEvents->click();
+        const auto due = archive().ControllerId({u"204511"_s, 2.07, u"COM2"_s});
+        QVERIFY(due && archive().StoreStatus(
+                           *due, uR"({"admin":{"lastService":"2020-01-10T09:00:00"}})"_s));
+        QVERIFY(archive().ControllerId({QString(), 2.06, u"COM3"_s}));
         window()->mnuViewFleet->trigger();
         frmFleet* fleet = window()->FleetWindow;
         QVERIFY(fleet && fleet->isVisible());
         const QAbstractItemModel* model = fleet->tvFleet->model();
-        QCOMPARE(model->rowCount(), 1);
-        QCOMPARE(model->index(0, FleetModel::ColumnSerial).data().toString(), u"123456"_s);
-        QCOMPARE(model->index(0, FleetModel::ColumnFirmware).data().toString(), u"2.07"_s);
+        QCOMPARE(model->rowCount(), 3);
+        // Sorted by the days since the last service, the most first.
+        QCOMPARE(model->index(0, FleetModel::ColumnSerial).data().toString(), u"204511"_s);
+        QCOMPARE(model->index(0, FleetModel::ColumnDaysSince).data(Qt::ForegroundRole),
+                 QVariant(QBrush(Qt::red)));
+        QVERIFY(!model->index(1, FleetModel::ColumnDaysSince).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(model->index(1, FleetModel::ColumnSerial).data().toString(), u"123456"_s);
+        QCOMPARE(model->index(1, FleetModel::ColumnFirmware).data().toString(), u"2.07"_s);
         // Codes 1, 2, 3: the detector alarms.
-        QCOMPARE(model->index(0, FleetModel::ColumnAlarms).data().toString(), u"6"_s);
-        QCOMPARE(model->index(0, FleetModel::ColumnFaults).data().toString(), u"0"_s);
+        QCOMPARE(model->index(1, FleetModel::ColumnAlarms).data().toString(), u"6"_s);
+        QCOMPARE(model->index(1, FleetModel::ColumnFaults).data().toString(), u"0"_s);
         fleet->chkDue->setChecked(true);
-        QCOMPARE(model->rowCount(), fleet->model()->dueCount());
-        fleet->chkDue->setChecked(false);
         QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(fleet->lblFleet->text(),
+                 u"3 controllers, 1 due for service (more than 365 days since the last)"_s);
+        fleet->chkDue->setChecked(false);
+        QCOMPARE(model->rowCount(), 3);
         // tools/screenshot.sh pictures the view.
         if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty())
             fleet->grab().save(folder + u"/screenshot-fleet.png"_s);
@@ -448,9 +461,12 @@ private slots:
         QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
                  QDate::currentDate().toString(Qt::ISODate) + u"_fleet.csv"_s);
         const QList<QStringList> rows = CsvReadBack(ReadAll(path));
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[1].mid(0, 3), (QStringList{u"123456"_s, u"2.07"_s, u"COM1"_s}));
-        QCOMPARE(rows[1].mid(6), (QStringList{u"6"_s, u"0"_s}));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[1].mid(0, 5), (QStringList{u"204511"_s, u"2.07"_s, u"COM2"_s, rows[1][3],
+                                                 u"2020-01-10T09:00:00"_s}));
+        QCOMPARE(rows[2].mid(0, 3), (QStringList{u"123456"_s, u"2.07"_s, u"COM1"_s}));
+        QCOMPARE(rows[2].mid(6), (QStringList{u"6"_s, u"0"_s}));
+        QCOMPARE(rows[3].mid(0, 3), (QStringList{QString(), u"2.06"_s, u"COM3"_s}));
     }
 
     /// A history file that cannot be used: a red line, one box, and the program goes on.

@@ -70,6 +70,7 @@ void frmFleet::Refresh(int serviceInterval)
 {
     m_serviceInterval = serviceInterval;
     m_fleet->setEntries(m_archive.Fleet(), QDate::currentDate(), serviceInterval);
+    tvFleet->resizeColumnsToContents();
     ShowCount();
 }
 
