@@ -14,6 +14,18 @@ QString HistorySettings::Database(const QString& iniPath)
     return QString::fromLatin1(value.data(), qsizetype(value.size())).trimmed();
 }
 
+int HistorySettings::ServiceInterval(const QString& iniPath)
+{
+    std::string value;
+    if (iniPath.isEmpty() || !IniFile::Read(QFile::encodeName(iniPath).toStdString(), kSection,
+                                            kServiceIntervalKey, value))
+        return kDefaultServiceInterval;
+    bool ok = false;
+    const int days =
+        QString::fromLatin1(value.data(), qsizetype(value.size())).trimmed().toInt(&ok);
+    return ok && days > 0 ? days : kDefaultServiceInterval;
+}
+
 bool HistorySettings::Open(HistoryArchive& archive, const QString& folder, const QString& iniPath)
 {
     return archive.Open(folder, Database(iniPath));

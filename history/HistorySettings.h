@@ -12,9 +12,15 @@ class HistorySettings
 public:
     static constexpr const char* kSection = "HISTORY";
     static constexpr const char* kDatabaseKey = "Database";
+    /// `[HISTORY] ServiceInterval=`: days from a service after which the next one is due.
+    static constexpr const char* kServiceIntervalKey = "ServiceInterval";
+    static constexpr int kDefaultServiceInterval = 365;
 
     /// The database Tarn.INI at `iniPath` names, or "" for the local file.
     static QString Database(const QString& iniPath);
+    /// The service interval Tarn.INI at `iniPath` gives, in days; the default when it gives
+    /// none or no whole number above 0.
+    static int ServiceInterval(const QString& iniPath);
     /// Opens `archive` in the program folder `folder` with the database Tarn.INI names; as
     /// HistoryArchive::Open (false with its fault() set).
     static bool Open(HistoryArchive& archive, const QString& folder, const QString& iniPath);

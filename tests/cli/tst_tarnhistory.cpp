@@ -37,15 +37,27 @@ void tst_TarnHistory::history_data()
         << u"\t\t\tEvent could not be read (damaged reply)\t"_s << QString();
     QTest::newRow("events as CSV")
         << QStringList{u"history"_s, u"events"_s, u"S1"_s, u"--format"_s, u"csv"_s} << 0
-        << u"2026-03-01T08:00:00,12,21.5,\"Alarm, zone 1\",2026-03-05T10:00:00Z,tarn"_s
+        << u"S1,3.06,1,2026-03-01T08:00:00,21.5,70.7,12,\"Alarm, zone 1\","
+           u"2026-03-05T11:00:00+01:00,tarn"_s
         << QString();
     QTest::newRow("events since, as JSON")
         << QStringList{u"history"_s,    u"events"_s,   u"S1"_s,  u"--since"_s,
                        u"2026-03-02"_s, u"--format"_s, u"json"_s}
         << 0 << u"1"_s << QString();
+    QTest::newRow("fleet") << QStringList{u"history"_s, u"fleet"_s} << 0 << u"S2\t3.06\tCOM2\t"_s
+                           << QString();
+    QTest::newRow("fleet due for service, as CSV")
+        << QStringList{u"history"_s, u"fleet"_s, u"--due"_s, u"--format"_s, u"csv"_s} << 0
+        << u",2020-01-01T00:00:00,"_s << QString();
+    QTest::newRow("fleet due for service, as JSON")
+        << QStringList{u"history"_s, u"fleet"_s, u"--due"_s, u"--format"_s, u"json"_s} << 0
+        << u"1"_s << QString();
+    QTest::newRow("--due elsewhere")
+        << QStringList{u"history"_s, u"controllers"_s, u"--due"_s} << 2 << QString() << QString();
     QTest::newRow("changes")
         << QStringList{u"history"_s, u"changes"_s, u"S1"_s} << 0
-        << u"2026-03-05T11:00:00Z\ttarnconf\t98\t0045\tDetector alarm delay: 30 s → 45 s\t"
+        << u"S1\t3.06\t2026-03-05T12:00:00+01:00\ttarnconf\t98\t0045\tDetector "
+           u"alarm delay: 30 s → 45 s\t"
            u"{\"detectorAlarm\":30}\t{\"detectorAlarm\":45}"_s
         << QString();
     QTest::newRow("status as JSON")
@@ -106,6 +118,10 @@ void tst_TarnHistory::history()
         change.beforeJson = uR"({"detectorAlarm":30})"_s;
         change.afterJson = uR"({"detectorAlarm":45})"_s;
         QVERIFY(archive.StoreChange(*id, change));
+        // Serviced long ago: due for service.
+        const auto due = archive.ControllerId({u"S2"_s, 3.06, u"COM2"_s});
+        QVERIFY(due);
+        QVERIFY(archive.StoreStatus(*due, uR"({"admin":{"lastService":"2020-01-01T00:00:00"}})"_s));
     }
     if (QTest::currentDataTag() == "damaged archive"_L1) {
         QFile file(home.filePath(QLatin1String(HistoryArchive::kFileName)));
@@ -114,6 +130,10 @@ void tst_TarnHistory::history()
     }
 
     QProcess tarn;
+    // The PC's times are given in its own zone, with the offset.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TZ"_s, u"Europe/Berlin"_s);
+    tarn.setProcessEnvironment(environment);
     tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s, args);
     QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
     const QString out = QString::fromUtf8(tarn.readAllStandardOutput());
@@ -125,7 +145,9 @@ void tst_TarnHistory::history()
         QCOMPARE(QString::number(array.size()), output);
         QVERIFY(array[0]
                     .toObject()
-                    .value(args[1] == "status"_L1 ? u"values"_s : u"time"_s)
+                    .value(args[1] == "status"_L1  ? u"values"_s
+                           : args[1] == "fleet"_L1 ? u"last_service"_s
+                                                   : u"time"_s)
                     .toVariant()
                     .isValid());
     } else if (!output.isEmpty()) {

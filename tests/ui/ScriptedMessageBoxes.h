@@ -59,9 +59,10 @@ public:
             QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
         return m_opens.isEmpty() ? QString() : m_opens.takeFirst();
     }
-    bool choosePrinter(QPrinter& printer) override
+    bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override
     {
         outsideWaits(QStringLiteral("print dialog"));
+        m_suggested = suggestedPdf;
         if (m_prints.isEmpty()) {
             QTest::qFail("unexpected print dialog", __FILE__, __LINE__);
             return false;
@@ -73,7 +74,7 @@ public:
         printer.setOutputFileName(path);
         return true;
     }
-    /// The path the last save dialog was opened at.
+    /// The path the last save or print dialog suggested.
     QString suggested() const { return m_suggested; }
 
     /// Expectations not met yet.

@@ -2,6 +2,7 @@
 
 #include "config/FileReplace.h"
 #include "controller/HistoryWords.h"
+#include "controller/ReportFiles.h"
 #include "controller/SetupUndo.h"
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
@@ -24,7 +25,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
@@ -292,15 +292,15 @@ void frmHistory::handleFilter()
 
 void frmHistory::handleExport()
 {
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("history-events.csv"));
+    const QString suggested = ReportFiles::SuggestedPath(
+        ReportFiles::SuggestedName(m_controllerKey.serialNumber, QDate::currentDate(),
+                                   QStringLiteral("history"), QStringLiteral("csv")));
     const QString path =
         m_boxes.saveFileName(suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
     std::string errText;
-    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv().toStdString(),
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv(m_controllerKey),
                             errText))
         m_boxes.critical(QStringLiteral("The events could not be saved as %1.")
                              .arg(QDir::toNativeSeparators(path)),

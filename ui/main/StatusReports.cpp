@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 StatusReports::StatusReports(PageHost& host, const StatusPage& page) : m_host(host), m_page(page) {}
 
@@ -87,10 +86,8 @@ void StatusReports::SaveAs()
     QDateTime readAt;
     if (!tarn || !ReportText(report, readAt))
         return;
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(ReportFiles::SuggestedName(tarn->Inputs, readAt.date(),
-                                                 QStringLiteral("status"), QStringLiteral("txt")));
+    const QString suggested = ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+        tarn->Inputs, readAt.date(), QStringLiteral("status"), QStringLiteral("txt")));
     const QString path =
         boxes.saveFileName(suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
     if (path.isEmpty())
@@ -112,7 +109,9 @@ void StatusReports::Print()
     QDateTime readAt;
     if (!tarn || !ReportText(report, readAt))
         return;
-    ReportPrinter::Print(boxes, QStringLiteral("Tarn status"),
-                         QString::fromUtf8(ReportFiles::Headed(
-                             report, ReportFiles::Identity(tarn->Inputs), readAt)));
+    ReportPrinter::Print(
+        boxes, QStringLiteral("Tarn status"),
+        QString::fromUtf8(ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt)),
+        ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+            tarn->Inputs, readAt.date(), QStringLiteral("status"), QStringLiteral("pdf"))));
 }

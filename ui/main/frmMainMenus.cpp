@@ -5,9 +5,11 @@
 #include "controller/SetupUndo.h"
 #include "data/SetupFields.h"
 #include "history/HistoryArchive.h"
+#include "history/HistorySettings.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmFleet.h"
 #include "ui/history/frmHistory.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/frmTraffic.h"
@@ -57,6 +59,10 @@ void frmMain::buildMenus()
     // The history window opens once a wait has ended, as every other window does.
     connect(mnuViewHistory, &QAction::triggered, this,
             [this] { WhenIdle([this] { handleViewHistory(); }); });
+    mnuViewFleet = mnuView->addAction(QStringLiteral("&Fleet"));
+    mnuViewFleet->setObjectName(QStringLiteral("mnuViewFleet"));
+    connect(mnuViewFleet, &QAction::triggered, this,
+            [this] { WhenIdle([this] { handleViewFleet(); }); });
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -158,6 +164,16 @@ void frmMain::handleViewHistory()
     HistoryWindow->show();
     HistoryWindow->raise();
     HistoryWindow->activateWindow();
+}
+
+void frmMain::handleViewFleet()
+{
+    if (!FleetWindow)
+        FleetWindow = new frmFleet(*m_history, m_boxes, this);
+    FleetWindow->Refresh(HistorySettings::ServiceInterval(QString::fromStdString(m_iniPath)));
+    FleetWindow->show();
+    FleetWindow->raise();
+    FleetWindow->activateWindow();
 }
 
 void frmMain::handleHistoryFault(const QString& fault)
