@@ -35,6 +35,9 @@ void tst_TarnHistory::history_data()
     QTest::newRow("events as TSV, a lost one too")
         << QStringList{u"history"_s, u"events"_s, u"S1"_s} << 0
         << u"\t\t\tEvent could not be read (damaged reply)\t"_s << QString();
+    QTest::newRow("events as TSV, a tab in a text written as a space")
+        << QStringList{u"history"_s, u"events"_s, u"S1"_s} << 0
+        << u"\t70.7\t12\tAlarm, zone 2\t2026-03-05T11:00:00+01:00\ttarn\n"_s << QString();
     QTest::newRow("events as CSV")
         << QStringList{u"history"_s, u"events"_s, u"S1"_s, u"--format"_s, u"csv"_s} << 0
         << u"S1,3.06,1,2026-03-01T08:00:00,21.5,70.7,12,\"Alarm, zone 1\","
@@ -104,7 +107,8 @@ void tst_TarnHistory::history()
             event.eventTime = QDateTime(QDate(2026, 3, day), QTime(8, 0));
             event.code = 12;
             event.temperatureCelsius = 21.5;
-            event.text = u"Alarm, zone %1"_s.arg(day);
+            // The second with a tab, as a hand-edited catalogue may hold.
+            event.text = (day == 1 ? u"Alarm, zone %1"_s : u"Alarm,\tzone %1"_s).arg(day);
             event.readAt = readAt;
             QVERIFY(archive.StoreEvent(*id, event));
         }

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 
 Q_DECLARE_METATYPE(TarnDateTime)
 
@@ -177,7 +178,8 @@ private slots:
 
     /// "Save as..." writes the status report as UTF-8 under a name made of the serial number,
     /// the date and the kind, with the controller's identity and the time of the read on top;
-    /// "Print..." prints it (here into a PDF file).
+    /// "Print..." prints it (here into a PDF file), a PDF suggested under the same name in the
+    /// documents folder.
     void statusReportSavedAsAndPrinted()
     {
         QVERIFY(startProgram());
@@ -196,6 +198,10 @@ private slots:
         const QString pdf = m_program->home.filePath(u"status.pdf"_s);
         boxes().expectPrint(pdf);
         window()->picSts->cmdPrintDialog_sts->click();
+        QCOMPARE(boxes().suggested(),
+                 QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                     .filePath(u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) +
+                               u"_status.pdf"_s));
         QFile printed(pdf);
         QVERIFY(printed.open(QIODevice::ReadOnly));
         QVERIFY(printed.read(4) == "%PDF");
