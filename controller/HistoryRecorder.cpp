@@ -43,6 +43,16 @@ QJsonArray Bits(int count, const std::function<bool(int16_t)>& bit)
     return bits;
 }
 
+/// The compiled definition Tarn.INI gives a profile, as hex; none when it has no valid one.
+std::optional<QString> CatalogueDefinition(int profileId)
+{
+    const Tarn_Profile* profile = ProfileCatalogue.Find(DecimalText(profileId));
+    const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
+    if (compiled.empty() || !SetupBlocks::CompiledLengthError(compiled).empty())
+        return std::nullopt;
+    return QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
+}
+
 /// The recorder listening to each link, for what only the history knows about its controller.
 QHash<const Tarn_Comm*, HistoryRecorder*>& Recorders()
 {
@@ -235,29 +245,15 @@ void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& 
     // the one the program writes for the profile it ran.
     QJsonObject before = SetupChange::Fields(change.beforeJson);
     const int zone = before.value(QStringLiteral("zone")).toInt();
-    std::optional<QString> definition;
-    bool known = true;
-    for (const ArchivedChange& earlier : m_archive.Changes(controllerId)) {
-        const QJsonObject after = SetupChange::Fields(earlier.afterJson);
-        if (after.value(QStringLiteral("zone")).toInt() != zone)
-            continue;
-        if (earlier.command == TarnCommand::SetZoneProfile) {
-            known = false;
-        } else if (earlier.command == TarnCommand::SetProfileDefinition) {
-            definition = after.value(QStringLiteral("definition")).toString();
-            known = true;
-        }
-    }
-    if (!definition && known) {
-        const Tarn_Profile* profile =
-            ProfileCatalogue.Find(DecimalText(before.value(QStringLiteral("profileId")).toInt()));
-        const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
-        if (!compiled.empty() && SetupBlocks::CompiledLengthError(compiled).empty())
-            definition = QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
-    }
-    if (!definition || !known)
+    SetupChange::WrittenDefinition written =
+        SetupChange::LastDefinition(m_archive.Changes(controllerId), zone);
+    if (!written.confirmed)
         return;
-    before.insert(QStringLiteral("definition"), *definition);
+    if (!written.definition)
+        written.definition = CatalogueDefinition(before.value(QStringLiteral("profileId")).toInt());
+    if (!written.definition)
+        return;
+    before.insert(QStringLiteral("definition"), *written.definition);
     change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
 }
 
@@ -278,29 +274,13 @@ bool HistoryRecorder::SameDefinition(qint64 controllerId, const ArchivedChange& 
 {
     const QJsonObject written = SetupChange::Fields(change.afterJson);
     const int zone = written.value(QStringLiteral("zone")).toInt();
-    std::optional<QJsonValue> last;
-    bool confirmed = true;
-    for (const ArchivedChange& earlier : m_archive.Changes(controllerId)) {
-        const QJsonObject after = SetupChange::Fields(earlier.afterJson);
-        if (after.value(QStringLiteral("zone")).toInt() != zone)
-            continue;
-        if (earlier.command == TarnCommand::SetZoneProfile) {
-            confirmed = false;
-        } else if (earlier.command == TarnCommand::SetProfileDefinition) {
-            last = after.value(QStringLiteral("definition"));
-            confirmed = true;
-        }
-    }
-    if (!confirmed)
+    SetupChange::WrittenDefinition last =
+        SetupChange::LastDefinition(m_archive.Changes(controllerId), zone);
+    if (!last.confirmed)
         return false;
     // Never written by the program: the zone runs what Tarn.INI defines for its profile.
-    if (!last) {
-        const Tarn_Profile* profile = ProfileCatalogue.Find(
-            DecimalText(m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1))));
-        const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
-        if (compiled.empty())
-            return false;
-        last = QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
-    }
-    return *last == written.value(QStringLiteral("definition"));
+    if (!last.definition)
+        last.definition =
+            CatalogueDefinition(m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1)));
+    return last.definition == written.value(QStringLiteral("definition")).toString();
 }

@@ -1,7 +1,6 @@
 #include "controller/SetupApplyRun.h"
 
 #include "controller/HistoryRecorder.h"
-
 #include "controller/SetupCommands.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"

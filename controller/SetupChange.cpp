@@ -183,18 +183,29 @@ QJsonObject SetupChange::Fields(const QString& json)
     return QJsonDocument::fromJson(json.toUtf8()).object();
 }
 
+SetupChange::WrittenDefinition
+SetupChange::LastDefinition(const std::vector<ArchivedChange>& changes, int zone)
+{
+    WrittenDefinition written;
+    for (const ArchivedChange& change : changes) {
+        const QJsonObject after = Fields(change.afterJson);
+        if (after.value(QStringLiteral("zone")).toInt() != zone)
+            continue;
+        if (change.command == TarnCommand::SetZoneProfile) {
+            written.confirmed = false;
+        } else if (change.command == TarnCommand::SetProfileDefinition) {
+            written.definition = after.value(QStringLiteral("definition")).toString();
+            written.confirmed = true;
+        }
+    }
+    return written;
+}
+
 std::array<bool, SetupBlocks::kZones>
 SetupChange::UnconfirmedDefinitions(const std::vector<ArchivedChange>& changes)
 {
     std::array<bool, SetupBlocks::kZones> unconfirmed{};
-    for (const ArchivedChange& change : changes) {
-        if (change.command != TarnCommand::SetZoneProfile &&
-            change.command != TarnCommand::SetProfileDefinition)
-            continue;
-        const int zone = Fields(change.afterJson).value(QStringLiteral("zone")).toInt() - 1;
-        if (zone >= 0 && zone < SetupBlocks::kZones)
-            unconfirmed[static_cast<std::size_t>(zone)] =
-                change.command == TarnCommand::SetZoneProfile;
-    }
+    for (int zone = 0; zone < SetupBlocks::kZones; ++zone)
+        unconfirmed[static_cast<std::size_t>(zone)] = !LastDefinition(changes, zone + 1).confirmed;
     return unconfirmed;
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ public:
     /// `before` is the status record as it stood when the write was sent.
     static bool Describe(int command, const std::string& data, const Tarn_Inputs& before,
                          int16_t voltageSwitch, ArchivedChange& change);
+    /// What a controller's changes (in the order written) tell of a zone's (1-based)
+    /// definition: the one last written, and false for `confirmed` when a profile number (104)
+    /// went after it without a definition (102) acknowledged.
+    struct WrittenDefinition
+    {
+        std::optional<QString> definition;
+        bool confirmed = true;
+    };
+    static WrittenDefinition LastDefinition(const std::vector<ArchivedChange>& changes, int zone);
     /// Per zone, from a controller's changes in the order written: true where the last write
     /// was a profile number (104) that no acknowledged definition (102) followed.
     static std::array<bool, SetupBlocks::kZones>
