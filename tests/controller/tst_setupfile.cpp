@@ -169,7 +169,8 @@ private slots:
     }
 
     /// Altered files: the reader's verdict (the start of its message; empty: accepted) and the
-    /// schema's are the same, but where marked: rules no JSON schema can express.
+    /// schema's are the same, but where marked: rules no JSON schema can express. Values a
+    /// controller may hold (delays of 0 and 255, dates out of order) are accepted: roundTrip.
     void verdicts_data()
     {
         QTest::addColumn<QStringList>("changes"); // "path=JSON"; an empty JSON removes the key
@@ -194,13 +195,10 @@ private slots:
             {"unknown key", {u"clock=\"2026-12-07\""_s}, "unknown key"},
             {"unknown source key", {u"source.user=\"x\""_s}, "unknown key"},
             {"missing delay", {u"delays.manualStop="_s}, "missing"},
-            {"delay 0 held", {u"delays.detectorAlarm=0"_s}, ""},
-            {"delay 255 held", {u"delays.manualStop=255"_s}, ""},
             {"delay 60.0", {u"delays.manualStop=60.0"_s}, ""},
             {"delay 256", {u"delays.manualStop=256"_s}, "256 is outside 0 to 255"},
             {"delay 1.5", {u"delays.manualAlarm=1.5"_s}, "must be a whole number"},
             {"delay as text", {u"delays.manualAlarm=\"30\""_s}, "must be a whole number"},
-            {"delay true", {u"delays.manualAlarm=true"_s}, "must be a whole number"},
             {"reset delay 256", {u"delays.detectorReset=256"_s}, "256 is outside 0 to 255"},
             {"output 5", {u"zones[1].outputs=[1,5]"_s}, "5 is outside 1 to 4"},
             {"output twice", {u"zones[1].outputs=[2,2]"_s}, "output 2 is listed twice"},
@@ -211,7 +209,6 @@ private slots:
              {u"zones[0].zone=2"_s, u"zones[1].zone=1"_s},
              "2 is outside 1 to 1"},
             {"message 256", {u"zones[0].message=256"_s}, "256 is outside 0 to 255"},
-            {"profile id -1 held", {u"zones[0].profile.id=-1"_s}, ""},
             {"profile id 32768",
              {u"zones[0].profile.id=32768"_s},
              "32768 is outside -32768 to 32767"},
@@ -226,7 +223,6 @@ private slots:
              {longDefinition},
              "zones[1].profile.definition: compiles to 42 bytes; Tarn holds at most 32",
              false},
-            {"voltage switch 300", {u"detectorVoltageSwitch=300"_s}, ""},
             {"voltage switch 32768",
              {u"detectorVoltageSwitch=32768"_s},
              "32768 is outside -32768 to 32767"},
@@ -258,10 +254,6 @@ private slots:
             {"date after 2255",
              {u"dates.installed=\"2256-01-01\""_s},
              "2256-01-01 is outside the years"},
-            {"future date held", {u"dates.lastService=\"2099-12-08\""_s}, ""},
-            {"installed before manufactured held", {u"dates.installed=\"2024-03-13\""_s}, ""},
-            {"services out of order held", {u"dates.serviceBefore=\"2026-05-05\""_s}, ""},
-            {"service before without a last one", {u"dates.lastService=null"_s}, ""},
             {"read time and a line end",
              {u"source.readTime=\"2026-12-07T11:30:00\\n\""_s},
              "must be a time such as"},
@@ -338,11 +330,10 @@ private slots:
         }
         // A date the file leaves out is not compared; a definition not confirmed differs from
         // the same profile.
-        QCOMPARE(lines,
-                 (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
-                              u"zone 1 profile: 1 Standard \u2192 2 Fast"_s,
-                              u"zone 3 profile: 9 (definition not confirmed) \u2192 9"_s,
-                              u"service date before: 2025-05-06 \u2192 2025-06-01"_s}));
+        QCOMPARE(lines, (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
+                                     u"zone 1 profile: 1 Standard \u2192 2 Fast"_s,
+                                     u"zone 3 profile: 9 (definition not confirmed) \u2192 9"_s,
+                                     u"service date before: 2025-05-06 \u2192 2025-06-01"_s}));
         QCOMPARE(blocks, (QList<SetupDiff::Block>{SetupDiff::Block::Delays, SetupDiff::Block::Zone1,
                                                   SetupDiff::Block::Zone3,
                                                   SetupDiff::Block::ServiceDates}));
