@@ -238,15 +238,13 @@ private slots:
                 << QString() << QStringList();
         };
         // The texts of the link, the core and the connection advice are theirs to
-        // test: here only whose they are, and that the record keeps its values.
+        // test: here only whose they are, and that the record keeps its values. Every
+        // button writes through the same call: one refused write stands for all.
         failed("cmdSetDelays", "Send new delay values to Tarn?", "cancel", {}, {});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "nak", u"*NAK*H62"_s,
                read + QStringList{delays});
         failed("cmdSetDelays", "Send new delay values to Tarn?", "timeout",
                u"Tarn could not be identified (version): *Nothing was sent."_s, {u"64"_s});
-        failed("cmdSetServiceDate", "Send new Service date to Tarn?", "nak", u"*NAK*H63"_s,
-               read + QStringList{
-                          Line(99, unset.repeated(3) + Packed(2026, 6, 1) + Packed(2026, 5, 4))});
         failed("cmdSetTarnClock", "Set Tarn time to computer time?", "closed",
                u"The port is not open. /nonexistent/tty1 is not there*"_s, {});
         const auto refused = [](const char* button, const QString& box, const QString& detail,
