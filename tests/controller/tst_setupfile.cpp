@@ -91,23 +91,7 @@ class tst_SetupFile : public QObject
 {
     Q_OBJECT
 
-    /// The schema's verdicts on the files of a table, by row name: one validator run a table.
-    QHash<QString, QString> m_schemaVerdicts;
-
-    void judge(const QStringList& rows, const QList<QByteArray>& documents)
-    {
-        QStringList verdicts;
-        QString errText;
-        if (!SchemaCheck::Verdicts(documents, verdicts, errText))
-            qFatal("%s", qPrintable(errText));
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            m_schemaVerdicts.insert(rows[i], verdicts[i]);
-    }
-
-    QString schemaVerdict() const
-    {
-        return m_schemaVerdicts.value(QString::fromUtf8(QTest::currentDataTag()));
-    }
+    TableVerdicts m_schema;
 
 private slots:
     /// What the controller holds stands in its file, which the reader takes back whole and the
@@ -116,13 +100,10 @@ private slots:
     {
         QTest::addColumn<QStringList>("held");
         QTest::addColumn<QStringList>("expected"); // "path=JSON" as the file has it
-        QStringList rows;
-        QList<QByteArray> documents;
-        const auto row = [&](const char* name, const QStringList& held,
-                             const QStringList& expected) {
+        const auto row = [this](const char* name, const QStringList& held,
+                                const QStringList& expected) {
             QTest::newRow(name) << held << expected;
-            rows << QString::fromUtf8(name);
-            documents << QByteArray::fromStdString(SetupFile::Write(Held(held)));
+            m_schema.add(name, QByteArray::fromStdString(SetupFile::Write(Held(held))));
         };
         row("as the setup window sets it", {}, {u"zones[1].outputs=[2, 4]"_s});
         row("delays of 0 and 255", {u"delays=00FF00FF010203010A0F"_s},
@@ -143,7 +124,7 @@ private slots:
         row("detector voltage switch -1", {u"switch=-1"_s}, {u"detectorVoltageSwitch=-1"_s});
         row("firmware 2.06 has no dates", {u"version=2.06"_s},
             {u"dates=null"_s, u"factory=null"_s, u"source.serialNumber=null"_s});
-        judge(rows, documents);
+        m_schema.judge();
     }
 
     void roundTrip()
@@ -162,7 +143,7 @@ private slots:
             QVERIFY2(QJsonDocument::fromJson(JsonPut(bytes, value)) ==
                          QJsonDocument::fromJson(bytes),
                      qPrintable(value));
-        QCOMPARE(schemaVerdict(), u"valid"_s);
+        QCOMPARE(m_schema.current(), u"valid"_s);
         // What it is comes first, for a person reading it; Latin-1 text as UTF-8.
         QVERIFY(text.starts_with("{\n    \"format\": \"tarn-setup\",\n    \"formatVersion\": 1,"));
         QCOMPARE(read.zones[1].profileName.value_or(""), setup.zones[1].profileName.value_or(""));
@@ -245,8 +226,6 @@ private slots:
              "dates: firmware V 2.06 has no dates and no"},
             {"firmware 2.06 without dates", "source.firmwareVersion=2.06;factory=null;dates=null",
              ""}};
-        QStringList names;
-        QList<QByteArray> documents;
         for (const Row& row : rows) {
             const QString reason = QString::fromUtf8(row.reason);
             const QStringList changes = QString::fromUtf8(row.changes).split(u';');
@@ -255,10 +234,9 @@ private slots:
                 << changes
                 << (reason.isEmpty() || reason.contains(u": "_s) ? reason : path + u": "_s + reason)
                 << row.schemaAgrees;
-            names << QString::fromUtf8(row.name);
-            documents << Altered(changes);
+            m_schema.add(row.name, Altered(changes));
         }
-        judge(names, documents);
+        m_schema.judge();
     }
 
     void verdicts()
@@ -271,7 +249,7 @@ private slots:
         const bool read = SetupFile::Read(Altered(changes).toStdString(), setup, errText);
         QCOMPARE(read, message.isEmpty());
         QVERIFY2(QString::fromStdString(errText).startsWith(message), errText.c_str());
-        const QString schema = schemaVerdict();
+        const QString schema = m_schema.current();
         QVERIFY2((schema == u"valid") == (read == schemaAgrees), qPrintable(schema));
     }
 
