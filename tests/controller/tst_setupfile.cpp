@@ -17,6 +17,12 @@ namespace {
 
 const TarnDateTime kNow = TarnDateTime::FromParts(2026, 12, 7, 11, 30);
 
+/// "a;b" as {"a", "b"}.
+QStringList Parts(const char* text)
+{
+    return QString::fromUtf8(text).split(u';', Qt::SkipEmptyParts);
+}
+
 TarnDateTime Day(const QString& date)
 {
     const QDate d = QDate::fromString(date, Qt::ISODate);
@@ -100,30 +106,29 @@ private slots:
     {
         QTest::addColumn<QStringList>("held");
         QTest::addColumn<QStringList>("expected"); // "path=JSON" as the file has it
-        const auto row = [this](const char* name, const QStringList& held,
-                                const QStringList& expected) {
-            QTest::newRow(name) << held << expected;
-            m_schema.add(name, QByteArray::fromStdString(SetupFile::Write(Held(held))));
+        // "key=value;..." for Held, "path=JSON;..." as the file has it.
+        const auto row = [this](const char* name, const char* held, const char* expected) {
+            QTest::newRow(name) << Parts(held) << Parts(expected);
+            m_schema.add(name, QByteArray::fromStdString(SetupFile::Write(Held(Parts(held)))));
         };
-        row("as the setup window sets it", {}, {u"zones[1].outputs=[2, 4]"_s});
-        row("delays of 0 and 255", {u"delays=00FF00FF010203010A0F"_s},
-            {u"delays.detectorAlarm=0"_s, u"delays.manualStop=255"_s});
-        row("profile ids FFFF and 8000", {u"profile=0,-1"_s, u"profile=1,-32768"_s},
-            {u"zones[0].profile.id=-1"_s, u"zones[1].profile.id=-32768"_s});
-        row("a definition longer than Tarn holds is left out", {u"profile=2,3"_s},
-            {uR"(zones[2].profile={"id": 3, "name": "Long", "definition": null})"_s});
+        row("as the setup window sets it", {}, "zones[1].outputs=[2, 4]");
+        row("delays of 0 and 255", "delays=00FF00FF010203010A0F",
+            "delays.detectorAlarm=0;delays.manualStop=255");
+        row("profile ids FFFF and 8000", "profile=0,-1;profile=1,-32768",
+            "zones[0].profile.id=-1;zones[1].profile.id=-32768");
+        row("a definition longer than Tarn holds is left out", "profile=2,3",
+            R"(zones[2].profile={"id": 3, "name": "Long", "definition": null})");
         row("dates in the future and out of order",
-            {u"manufactured=2031-01-01"_s, u"installed=2030-01-01"_s, u"last=2029-01-01"_s,
-             u"before=2099-12-31"_s},
-            {u"dates.serviceBefore=\"2099-12-31\""_s});
-        row("a service before without a last one", {u"last=0"_s}, {u"dates.lastService=null"_s});
-        row("serial number 0", {u"serial=0"_s}, {u"factory.serialNumber=null"_s});
-        row("serial number of ten digits", {u"serial=1234567890"_s},
-            {u"factory.serialNumber=null"_s, u"source.serialNumber=\"1234567890\""_s});
-        row("detector voltage switch 300", {u"switch=300"_s}, {u"detectorVoltageSwitch=300"_s});
-        row("detector voltage switch -1", {u"switch=-1"_s}, {u"detectorVoltageSwitch=-1"_s});
-        row("firmware 2.06 has no dates", {u"version=2.06"_s},
-            {u"dates=null"_s, u"factory=null"_s, u"source.serialNumber=null"_s});
+            "manufactured=2031-01-01;installed=2030-01-01;last=2029-01-01;before=2099-12-31",
+            "dates.serviceBefore=\"2099-12-31\"");
+        row("a service before without a last one", "last=0", "dates.lastService=null");
+        row("serial number 0", "serial=0", "factory.serialNumber=null");
+        row("serial number of ten digits", "serial=1234567890",
+            "factory.serialNumber=null;source.serialNumber=\"1234567890\"");
+        row("detector voltage switch 300", "switch=300", "detectorVoltageSwitch=300");
+        row("detector voltage switch -1", "switch=-1", "detectorVoltageSwitch=-1");
+        row("firmware 2.06 has no dates", "version=2.06",
+            "dates=null;factory=null;source.serialNumber=null");
         m_schema.judge();
     }
 
@@ -228,7 +233,7 @@ private slots:
              ""}};
         for (const Row& row : rows) {
             const QString reason = QString::fromUtf8(row.reason);
-            const QStringList changes = QString::fromUtf8(row.changes).split(u';');
+            const QStringList changes = Parts(row.changes);
             const QString path = changes.first().section(u'=', 0, 0);
             QTest::newRow(row.name)
                 << changes
@@ -302,70 +307,66 @@ private slots:
         QTest::addColumn<QStringList>("plan");
         const QString delays = u"delays, zone messages and outputs (98)"_s;
         const QString service = u"service dates (99)"_s;
-        const auto row = [](const char* name, const QStringList& held, const QStringList& changes,
+        const auto row = [](const char* name, const char* held, const char* changes,
                             const QString& options, const QStringList& plan) {
-            QTest::newRow(name) << held << changes << options << plan;
+            QTest::newRow(name) << Parts(held) << Parts(changes) << options << plan;
         };
         row("a delay of 255 over 60: that block left out, the rest written", {},
-            {u"delays.manualStop=255"_s, u"delays.detectorAlarm=0"_s, u"zones[0].outputs=[]"_s,
-             uR"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,T,200,S,260"})"_s},
+            "delays.manualStop=255;delays.detectorAlarm=0;zones[0].outputs=[];"
+            R"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,T,200,S,260"})",
             {},
             {u"write zone 3 profile (104, 102)"_s,
              u"refused "_s + delays +
                  u": detector alarm delay 0 is outside 1 to 250; manual stop delay 255 is outside "
                  u"1 to 250"_s});
-        row("a voltage switch of 300 from the file", {}, {u"detectorVoltageSwitch=300"_s}, {},
+        row("a voltage switch of 300 from the file", {}, "detectorVoltageSwitch=300", {},
             {u"refused "_s + delays +
              u": detector voltage switch (Tarn.INI) 300 is outside 0 to 255"_s});
-        row("a future installation date", {}, {u"dates.installed=\"2026-12-08\""_s}, {},
+        row("a future installation date", {}, "dates.installed=\"2026-12-08\"", {},
             {u"refused installation date (99): installation date 2026-12-08: Incorrect value "
              u"(Installation date)! Can\u00b4t set to future date"_s});
-        row("installed before manufactured", {}, {u"dates.installed=\"2024-03-01\""_s}, {},
+        row("installed before manufactured", {}, "dates.installed=\"2024-03-01\"", {},
             {u"refused installation date (99): installation date 2024-03-01: Incorrect value "
              u"(Installation date)! Must be later than the Manufacturing date."_s});
-        row("installed before manufactured, held", {u"installed=2024-03-01"_s},
-            {u"dates.installed=\"2024-03-01\""_s, u"zones[0].message=9"_s}, {},
-            {u"write "_s + delays});
+        row("installed before manufactured, held", "installed=2024-03-01",
+            "dates.installed=\"2024-03-01\";zones[0].message=9", {}, {u"write "_s + delays});
         row("installed after the file's manufacturing date, with --factory", {},
-            {u"factory.manufactured=\"2024-01-10\""_s, u"dates.installed=\"2024-02-01\""_s},
-            u"factory"_s, {u"write manufacturing date (99)"_s, u"write installation date (99)"_s});
-        row("factory values without --factory", {}, {u"factory.serialNumber=\"654321\""_s}, {},
+            "factory.manufactured=\"2024-01-10\";dates.installed=\"2024-02-01\"", u"factory"_s,
+            {u"write manufacturing date (99)"_s, u"write installation date (99)"_s});
+        row("factory values without --factory", {}, "factory.serialNumber=\"654321\"", {},
             {u"left out serial number (99): not written without --factory"_s});
         row("a newer service, the last one kept before", {},
-            {u"dates.lastService=\"2026-12-01\""_s, u"dates.serviceBefore=\"2026-05-04\""_s}, {},
+            "dates.lastService=\"2026-12-01\";dates.serviceBefore=\"2026-05-04\"", {},
             {u"write "_s + service});
-        row("a newer service that loses the last one", {}, {u"dates.lastService=\"2026-12-01\""_s},
-            {},
+        row("a newer service that loses the last one", {}, "dates.lastService=\"2026-12-01\"", {},
             {u"refused "_s + service +
              u": the service of 2026-05-04 would be lost, and it is newer than 2025-05-06 "
              u"(--force-dates writes it)"_s});
-        row("the service before going back", {}, {u"dates.serviceBefore=\"2025-01-01\""_s}, {},
+        row("the service before going back", {}, "dates.serviceBefore=\"2025-01-01\"", {},
             {u"refused "_s + service +
              u": the service date before would go back from 2025-05-06 to 2025-01-01 "
              u"(--force-dates writes it)"_s});
         row("a future service, even with --force-dates", {},
-            {u"dates.lastService=\"2026-12-08\""_s, u"dates.serviceBefore=\"2026-05-04\""_s},
-            u"force-dates"_s,
+            "dates.lastService=\"2026-12-08\";dates.serviceBefore=\"2026-05-04\"", u"force-dates"_s,
             {u"refused "_s + service +
              u": last service date 2026-12-08: Incorrect value (Service date)! Can\u00b4t set to "
              u"future date"_s});
         row("services out of order", {},
-            {u"dates.lastService=\"2026-06-01\""_s, u"dates.serviceBefore=\"2026-07-01\""_s}, {},
+            "dates.lastService=\"2026-06-01\";dates.serviceBefore=\"2026-07-01\"", {},
             {u"refused "_s + service +
              u": the service date before, 2026-07-01, is later than the last service date, "
              u"2026-06-01"_s});
-        const QStringList old{u"version=2.06"_s};
+        const char* const old = "version=2.06";
         const QStringList noFactory{u"left out serial number (99): not written without --factory"_s,
                                     u"left out manufacturing date (99): not written without "
                                     u"--factory"_s};
-        row("dates to firmware 2.06, --only delays,zones", old, {u"zones[0].message=9"_s},
+        row("dates to firmware 2.06, --only delays,zones", old, "zones[0].message=9",
             u"only=delays,zones"_s,
             QStringList{u"write "_s + delays} + noFactory +
                 QStringList{u"left out installation date (99): not in --only"_s,
                             u"left out service dates (99): not in --only"_s});
         row("a profile Tarn.INI defines otherwise", {},
-            {uR"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,S,60"})"_s,
-             u"zones[0].message=9"_s},
+            R"(zones[2].profile={"id": 1, "name": "Standard", "definition": "T,0,F,30,S,60"};zones[0].message=9)",
             {},
             {u"error zone 3 profile 1 is defined differently in Tarn.INI "
              u"(\"T,0,F,30,T,200,S,260\") "
