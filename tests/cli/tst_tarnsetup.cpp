@@ -9,7 +9,6 @@
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 
-#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -80,8 +79,7 @@ class tst_TarnSetup : public QObject
     ProgramHome m_home;
     /// The simulator's setup as it starts, dumped.
     QByteArray m_file;
-    /// The schema's verdicts on the files of runs_data, by row.
-    QHash<QString, QString> m_schemaVerdicts;
+    TableVerdicts m_runsSchema;
 
     /// The schema's verdict on one file ("valid" or "invalid: ...").
     static QString schemaVerdict(const QByteArray& file)
@@ -276,8 +274,6 @@ private slots:
         const QStringList diff{u"diff"_s};
         const QStringList yes{u"apply"_s, u"--yes"_s};
         const QString written = u"Written: delays, zone messages and outputs (98)"_s;
-        QStringList names;
-        QList<QByteArray> files;
         const auto row = [&](const char* name, const QStringList& simLines,
                              const QStringList& changes, const QStringList& args, int exitCode,
                              const QString& err, int frames, const QByteArray& out = {},
@@ -287,8 +283,7 @@ private slots:
             QByteArray file = m_file;
             for (const QString& change : changes)
                 file = JsonPut(file, change);
-            names << QString::fromUtf8(name);
-            files << file;
+            m_runsSchema.add(name, file);
         };
         const QStringList outputs{u"zones[2].outputs=[1,3]"_s};
         row("diff equal", {}, {}, diff, 0, u"Tarn's setup equals"_s, 8);
@@ -371,14 +366,7 @@ private slots:
             u"Tarn has firmware V 2.06: the serial number and the dates need 2.07 or later; "
             u"--only delays,zones writes the rest. Nothing written."_s,
             7);
-
-        // Every file of the table, judged by the schema at once.
-        QStringList verdicts;
-        QString errText;
-        if (!SchemaCheck::Verdicts(files, verdicts, errText))
-            qFatal("%s", qPrintable(errText));
-        for (qsizetype i = 0; i < names.size(); ++i)
-            m_schemaVerdicts.insert(names[i], verdicts[i]);
+        m_runsSchema.judge();
     }
 
     void runs()
@@ -416,7 +404,7 @@ private slots:
         // which it cannot tell.
         const bool refused = result.err.contains(u" is refused: "_s) &&
                              !result.err.contains(u"Tarn holds at most"_s);
-        const QString verdict = m_schemaVerdicts.value(QString::fromUtf8(QTest::currentDataTag()));
+        const QString verdict = m_runsSchema.current();
         QVERIFY2((verdict == u"valid") != refused, qPrintable(verdict));
     }
 

@@ -3,8 +3,10 @@
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 /// The verdict of docs/setup-file.schema.json on a setup file, given by a real validator:
 /// python3-jsonschema from Debian (tools/ensure-deps.sh installs it), run by Debian's own
@@ -53,4 +55,36 @@ struct SchemaCheck
         }
         return true;
     }
+};
+
+/// The schema's verdicts on the files of a data table, judged in one validator run, by row.
+class TableVerdicts
+{
+public:
+    void add(const char* row, const QByteArray& document)
+    {
+        m_rows << QString::fromUtf8(row);
+        m_documents << document;
+    }
+
+    /// Judges the files added so far; a validator that cannot run ends the test program.
+    void judge()
+    {
+        QStringList verdicts;
+        QString errText;
+        if (!SchemaCheck::Verdicts(m_documents, verdicts, errText))
+            qFatal("%s", qPrintable(errText));
+        for (qsizetype i = 0; i < m_rows.size(); ++i)
+            m_verdicts.insert(m_rows[i], verdicts[i]);
+        m_rows.clear();
+        m_documents.clear();
+    }
+
+    /// The verdict on the file of the row under test.
+    QString current() const { return m_verdicts.value(QString::fromUtf8(QTest::currentDataTag())); }
+
+private:
+    QStringList m_rows;
+    QList<QByteArray> m_documents;
+    QHash<QString, QString> m_verdicts;
 };
