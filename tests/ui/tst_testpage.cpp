@@ -4,6 +4,7 @@
 #include "ui/main/PageHost.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -187,8 +188,8 @@ class tst_TestPage : public ProgramTest
 
 private slots:
     /// A hold ends by its button's release or by what stands for a release that never comes;
-    /// the output goes off once, before the closing sequence's outputs-off. Other outputs stay
-    /// on: the buzzer, or the pump for the buzzer.
+    /// the output goes off once (on closing, with the closing sequence's one outputs-off).
+    /// Other outputs stay on: the buzzer, or the pump for the buzzer.
     void hold_data()
     {
         QTest::addColumn<QString>("how");
@@ -216,11 +217,11 @@ private slots:
         row("page left by keyboard", "keyboard", "cmdPump_test", left, "Pump", pump);
         row("page left by tab click", "tab click", "cmdAlarmRelay_test", left, "Alarm relay",
             relay);
-        row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay",
-            {"0804", "0004", "0000"});
+        // Closing switches everything off with one command.
+        row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay", {"0804", "0000"});
         // The close waits for the end of the switching on, then everything goes off.
         row("program closed while switching on", "switching on", "cmdAlarmRelay_test", left,
-            "Alarm relay", {"0804", "0004", "0000"});
+            "Alarm relay", {"0804", "0000"});
         // A press and its release in the same pass of the event loop: a pulse all the same.
         row("quick click", "click", "cmdPump_test", left, "Pump", pump);
         row("buzzer quick click", "click", "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
@@ -237,10 +238,9 @@ private slots:
             "Pump", pump);
         row("setup while held", "setup while on", "cmdAlarmRelay_test", left, "Alarm relay", relay);
         // The system ending the program: outputs off without the question.
-        row("SIGTERM", "SIGTERM", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
-        row("SIGHUP", "SIGHUP", "cmdAlarmRelay_test", left, "Alarm relay",
-            {"0804", "0004", "0000"});
-        row("SIGINT", "SIGINT", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
+        row("SIGTERM", "SIGTERM", "cmdPump_test", left, "Pump", {"0104", "0000"});
+        row("SIGHUP", "SIGHUP", "cmdAlarmRelay_test", left, "Alarm relay", {"0804", "0000"});
+        row("SIGINT", "SIGINT", "cmdPump_test", left, "Pump", {"0104", "0000"});
     }
 
     void hold()
@@ -296,8 +296,9 @@ private slots:
         QTest::newRow("Stop") << "Stop" << true << QStringList{"0500", "0000"};
         QTest::newRow("page left") << "tab click" << false << valve2;
         QTest::newRow("start fails") << "start fails" << false << valve2;
-        QTest::newRow("program closed") << "close" << false << QStringList{"0400", "0000", "0000"};
-        QTest::newRow("SIGTERM") << "SIGTERM" << false << QStringList{"0400", "0000", "0000"};
+        // Closing sends the outputs-off once and ends one pause later.
+        QTest::newRow("program closed") << "close" << false << valve2;
+        QTest::newRow("SIGTERM") << "SIGTERM" << false << valve2;
         QTest::newRow("communication settings")
             << "comsettings while on" << false << QStringList{"0400", "0000"};
     }
@@ -318,7 +319,13 @@ private slots:
             QCOMPARE(enabledGroups(), u"0010"_s);
             const QRegularExpression countdown(u"^\\d+\\.\\d s$"_s);
             QTRY_VERIFY(countdown.match(page()->lblRunningtime_test->text()).hasMatch());
+            QElapsedTimer clock;
+            clock.start();
             end(how, nullptr, Qt::LeftButton, sent);
+            // Before: a second outputs-off and two more pauses, over 2 s.
+            if (how == u"close")
+                QVERIFY2(clock.elapsed() < 3 * frmMain::kShutdownPause.count(),
+                         qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
         }
         QTRY_COMPARE(words(), sent);
         if (how == u"close" || how.startsWith(u"SIG"))

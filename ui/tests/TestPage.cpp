@@ -371,7 +371,25 @@ void TestPage::StopTests()
 void TestPage::EndTests()
 {
     m_hold.End();
-    StopTests();
+    m_hold.Release();
+    // The program's one outputs-off follows at once: what is on is only marked off here, so
+    // that the controller gets the command once.
+    BusyPointer::Reset();
+    OutputItem item{};
+    while (m_hold.Next(item) == HeldOutput::Action::SwitchOff) {
+        m_hold.SwitchedOff();
+        if (auto* button = qobject_cast<QPushButton*>(m_holdItems.key(item)))
+            button->setDown(false);
+    }
+    if (m_runtimeRunning && !m_runtimeOff) {
+        m_runtimeTimer->stop();
+        StopRuntimeTest = true;
+        m_runtimeOff = true;
+        lblRunningtime_test->setText(QStringLiteral("-"));
+        cmdStartRuntime_test->setText(QStringLiteral("Start"));
+        m_runtimeRunning = false;
+        UpdateGroups();
+    }
 }
 
 void TestPage::handleStartRuntimeClicked()

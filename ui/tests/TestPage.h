@@ -67,9 +67,8 @@ public:
     /// (unless their switching off is already under way): before the setup is written or the
     /// link moved.
     void StopTests();
-    /// The program ends: a held output and a running timed test are switched off before this
-    /// returns (unless their switching off is already under way), and nothing is switched on
-    /// any more.
+    /// The program ends: a held output and a running timed test end without a command of
+    /// their own, as the caller's outputs-off follows at once; nothing is switched on any more.
     void EndTests();
     /// True when the indicator shows an active input.
     static bool IsShownActive(const QLabel* indicator);
