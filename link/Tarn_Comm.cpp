@@ -148,8 +148,10 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
         comm->write(frame);
     if (IsTraced())
         Trace(TrafficRecord::Kind::Sent, commandName, data);
+    emit replyAwaited(commandName);
     const bool ok =
         TarnCommand::IsDataReply(commandName) ? WaitForReply(commandName) : WaitForAck(commandName);
+    emit replyWaitEnded();
     m_failing = !m_answered;
     if (m_answered)
         m_lastAnswer = QDateTime::currentDateTime();

@@ -108,6 +108,10 @@ signals:
     /// the data sent; emitted before Send returns, while Inputs still holds the values before
     /// the write.
     void acknowledged(int commandName, const std::string& data);
+    /// A request was written and its reply is awaited; replyWaitEnded follows once it came or
+    /// the time-out ran out.
+    void replyAwaited(int commandName);
+    void replyWaitEnded();
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while

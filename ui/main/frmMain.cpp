@@ -28,6 +28,7 @@
 #include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/StatusReports.h"
+#include "ui/main/WaitIndicator.h"
 #include "ui/tests/TestPage.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSessionManager>
 #include <QShortcut>
@@ -80,6 +82,9 @@ frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_
 
     MSComm1 = new SerialPort(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    m_waitIndicator = new WaitIndicator(*this, this);
+    connect(m_waitIndicator, &WaitIndicator::textChanged, this, &frmMain::PaintStatusLine);
 
     buildMenus();
     buildPages();
@@ -222,6 +227,7 @@ bool frmMain::Load()
     tarn->CommTimer = comTimer;
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
     connect(tarn, &Tarn_Comm::linkStateChanged, this, &frmMain::handleLinkStateChanged);
+    m_waitIndicator->setLink(tarn);
     TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     ConfigureLink(*tarn, m_iniPath);
@@ -317,13 +323,47 @@ void frmMain::ShowError(const QString& msg)
 
 void frmMain::ShowOnStatusLine(const QString& msg, const QPalette& palette)
 {
-    // The same text again (a request retried on a timer) paints nothing.
+    m_lineText = msg;
+    m_lineBackground = palette.color(QPalette::Window);
+    PaintStatusLine();
+}
+
+void frmMain::PaintStatusLine()
+{
     QLabel* line = lblAppStatus[1];
-    if (line->text() == u' ' + msg &&
-        line->palette().color(QPalette::Window) == palette.color(QPalette::Window))
+    QString text = m_lineText;
+    QColor background = m_lineBackground;
+    if (!m_heldBack.isEmpty() || !m_waitIndicator->text().isEmpty()) {
+        QStringList parts = m_heldBack;
+        if (!m_waitIndicator->text().isEmpty())
+            parts.append(m_waitIndicator->text());
+        text = parts.join(u' ');
+        background = line->palette().color(QPalette::Button);
+    }
+    // The same text again (a request retried on a timer) paints nothing.
+    if (line->text() == u' ' + text && line->palette().color(QPalette::Window) == background)
         return;
-    line->setText(u' ' + msg);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, background);
+    line->setText(u' ' + text);
     line->setPalette(palette);
+}
+
+void frmMain::WhenIdleSaying(const QString& note, const std::function<void()>& work)
+{
+    if (WaitDepth::Idle() && WaitDepth::Deferred() == 0) {
+        work();
+        return;
+    }
+    if (m_heldBack.contains(note))
+        return;
+    m_heldBack.append(note);
+    PaintStatusLine();
+    WhenIdle([this, note, work] {
+        m_heldBack.removeAll(note);
+        PaintStatusLine();
+        work();
+    });
 }
 
 void frmMain::tarn_ErrorMessage(const QString& MessageText)
@@ -442,6 +482,9 @@ void frmMain::ReadStatus(bool periodic)
 {
     StatusCycle::Hooks hooks;
     hooks.versionRead = [this] { ShowStatus(QStringLiteral("Reading Tarn status...")); };
+    // Its requests are waited for as one.
+    m_waitIndicator->setActivity(QStringLiteral("the status read"));
+    const auto endActivity = qScopeGuard([this] { m_waitIndicator->setActivity(QString()); });
     // A periodic read gives up once periodic work stops; one asked for runs to its end.
     if (periodic)
         hooks.check = [this] { return Check(); };

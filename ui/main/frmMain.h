@@ -2,9 +2,11 @@
 
 #include "ui/main/PageHost.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
@@ -34,6 +36,7 @@ class StatusReports;
 class Tarn_Comm;
 class TerminationSignals;
 class TestPage;
+class WaitIndicator;
 class frmTraffic;
 
 /// The main window: start-up and shutdown, the three pages, the menus, the periodic update
@@ -163,6 +166,12 @@ private:
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);
+    /// The status line: the work held back by a wait and the wait itself while they last,
+    /// else the last message.
+    void PaintStatusLine();
+    /// Like WhenIdle for what the user asked for: held back by a wait, `note` says so on the
+    /// status line at once, and asking again before it ran changes nothing.
+    void WhenIdleSaying(const QString& note, const std::function<void()>& work);
     /// Lets pending events run; false when the status read must give up.
     bool Check();
     /// Periodic work after a modal window closed; the status page is read at once if asked.
@@ -197,4 +206,10 @@ private:
     HistoryRecorder* m_recorder = nullptr;
     bool m_historyFaultTold = false;
     std::unique_ptr<StatusReports> m_reports;
+    WaitIndicator* m_waitIndicator = nullptr;
+    /// The last message and its background, shown once no wait or held-back work is told.
+    QString m_lineText;
+    QColor m_lineBackground;
+    /// What the user asked for that waits for the end of a wait, in the order asked.
+    QStringList m_heldBack;
 };
