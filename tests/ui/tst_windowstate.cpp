@@ -1,7 +1,12 @@
 #include "RunningProgram.h"
 
 #include "eventloop/WaitDepth.h"
+#include "link/SerialPort.h"
 
+#include "ui/main/ElidingLabel.h"
+#include "ui/main/LinkBanner.h"
+
+#include <QHelpEvent>
 #include <QKeyEvent>
 
 /// What the main window shows of the link and of its waits: a wait that lasts, the work it
@@ -76,6 +81,118 @@ private slots:
         window()->UpdateStatusPage();
         for (const QString& line : std::as_const(seen))
             QVERIFY2(!line.startsWith(u"Waiting"_s), qPrintable(line));
+    }
+
+    /// While the link does not work, a band across the top says what is wrong and what to do,
+    /// and leads to the communication settings; it goes once Tarn answers again.
+    void bannerComesAndGoes()
+    {
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        const LinkBanner* banner = window()->fraLinkBanner;
+        QVERIFY(banner->text().isEmpty());
+
+        QVERIFY(sim().command(u"mute 1"_s));
+        window()->UpdateStatusPage();
+        QCOMPARE(banner->text(), u"Tarn does not answer on COM1 ("_s + device +
+                                     u"): is it switched on, its cable plugged in and the baud "
+                                     u"rate (9600) the controller's?"_s);
+        QVERIFY(sim().command(u"mute 0"_s));
+        window()->UpdateStatusPage();
+        QVERIFY(banner->text().isEmpty());
+
+        sim().stop();
+        QTRY_VERIFY(window()->tarn->comm->deviceLost());
+        window()->UpdateStatusPage();
+        QVERIFY2(banner->text().startsWith(u"COM1 ("_s + device +
+                                           u") has gone: is the adapter unplugged? "_s),
+                 qPrintable(banner->text()));
+        QString opened;
+        QTimer::singleShot(300, window(), [&opened] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                opened = dialog->objectName();
+                dialog->close();
+            }
+        });
+        banner->cmdComSettings->click();
+        QCOMPARE(opened, u"frmComSetup"_s);
+
+        QVERIFY(sim().start({u"--link"_s, device}));
+        QTest::qWait(Tarn_Comm::kReopenInterval.count());
+        window()->UpdateStatusPage();
+        QVERIFY(banner->text().isEmpty());
+    }
+
+    /// A port that cannot be opened at the start.
+    void bannerAtStart()
+    {
+        QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
+        const QString text = window()->fraLinkBanner->text();
+        QVERIFY2(text.startsWith(u"COM1 (/nonexistent/tty) does not exist. "_s), qPrintable(text));
+        QVERIFY(text.endsWith(u"present now."_s) ||
+                text.contains(u"Serial devices present now: "_s));
+        // tools/screenshot.sh pictures the banner.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            window()->resize(1090, 570);
+            window()->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window()));
+            window()->grab().save(folder + u"/screenshot-banner.png"_s);
+        }
+    }
+
+    /// At 1366x768 and 125 % the connection part of the status line is cut after a whole word,
+    /// and its tool tip holds it whole.
+    void connectionCutAtAWord()
+    {
+        const QString device =
+            m_program->home.filePath(u"a-serial-adapter-with-a-rather-long-device-name"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        QVERIFY(sim().command(u"mute 1"_s));
+        window()->UpdateStatusPage();
+        window()->resize(1090, 570);
+        window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        const ElidingLabel* label = window()->lblConnection;
+        const QString whole = label->fullText().trimmed();
+        QTRY_VERIFY(label->text().endsWith(u'\u2026'));
+        const QString shown = label->text().trimmed().chopped(1);
+        QVERIFY2(whole.startsWith(shown) && !whole.at(shown.size()).isLetterOrNumber(),
+                 qPrintable(label->text()));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <=
+                label->contentsRect().width());
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+        QApplication::sendEvent(window()->lblConnection, &tip);
+        QVERIFY(label->toolTip().startsWith(whole));
+    }
+
+    void elideAtWord_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("chars");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fits") << u"COM1 /dev/x"_s << 11 << u"COM1 /dev/x"_s;
+        QTest::newRow("word") << u"COM1 /dev/x, 9600 baud \u2014 No answer"_s << 20
+                              << u" COM1 /dev/x, 9600\u2026"_s;
+        QTest::newRow("no dash left")
+            << u"COM1 /dev/x \u2014 Not open"_s << 14 << u" COM1 /dev/x\u2026"_s;
+        QTest::newRow("nothing fits") << u"Connected"_s << 2 << u"\u2026"_s;
+    }
+
+    void elideAtWord()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, chars);
+        QFETCH(QString, shown);
+        // A fixed-pitch font: every character as wide as the next.
+        QFont fixed(u"monospace"_s);
+        fixed.setStyleHint(QFont::TypeWriter);
+        const QFontMetrics metrics(fixed);
+        QCOMPARE(ElidingLabel::ElideAtWord(text, metrics, metrics.horizontalAdvance(u'x') * chars),
+                 shown);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "TarnVersion.h"
 #include "config/ProgramFolder.h"
+#include "controller/ConnectionBanner.h"
 #include "controller/ConnectionState.h"
 #include "controller/HistoryRecorder.h"
 #include "controller/LinkConfiguration.h"
@@ -16,13 +17,14 @@
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "history/HistorySettings.h"
-#include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficTrace.h"
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
+#include "ui/main/ElidingLabel.h"
 #include "ui/main/EventLogPage.h"
+#include "ui/main/LinkBanner.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PageScroller.h"
 #include "ui/main/SingleInstance.h"
@@ -54,6 +56,7 @@
 namespace {
 const QColor kErrorBackground(255, 128, 128);
 constexpr int kVersionLabelWidth = 160;
+constexpr int kConnectionWidthPercent = 45;
 
 QString Text(const char* latin1)
 {
@@ -135,6 +138,10 @@ void frmMain::buildPages()
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
+    fraLinkBanner = new LinkBanner;
+    connect(fraLinkBanner->cmdComSettings, &QPushButton::clicked, mnuComSettings,
+            &QAction::trigger);
+    layout->addWidget(fraLinkBanner);
     layout->addWidget(tabCtrl);
     // On a small screen the window can be made smaller than the pages; they scroll.
     auto* scroller = new PageScroller;
@@ -177,9 +184,11 @@ void frmMain::buildPages()
         lblAppStatus[i]->setAutoFillBackground(true);
     }
     lblAppStatus[0]->setMinimumWidth(kVersionLabelWidth);
+    // A long message does not push the connection part out of the window.
+    lblAppStatus[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(lblAppStatus[0]);
     statusBar()->addWidget(lblAppStatus[1], 1);
-    lblConnection = new QLabel(QStringLiteral(" "));
+    lblConnection = new ElidingLabel;
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
     lblConnection->setFrameShape(QFrame::Panel);
     lblConnection->setFrameShadow(QFrame::Sunken);
@@ -245,9 +254,8 @@ bool frmMain::Load()
         AutoUpdate = true;
         UpdateStatusPage();
     } else {
-        const QString advice = ConnectionAdvice(*MSComm1);
-        m_linkError = startError + QStringLiteral(". Check the communication settings.") +
-                      (advice.isEmpty() ? QString() : u' ' + advice);
+        // The banner across the top gives the advice.
+        m_linkError = startError + QStringLiteral(". Check the communication settings.");
         ShowError(m_linkError);
         handleLinkStateChanged();
     }
@@ -285,7 +293,26 @@ void frmMain::handleLinkStateChanged()
     if (!tarn)
         return;
     const QString text = ConnectionState::Text(*tarn);
-    lblConnection->setText(u' ' + text + u' ');
+    lblConnection->setFullText(u' ' + text + u' ');
+    // The banner's advice looks at the devices present: only when what is wrong changes.
+    const ConnectionBanner::Problem problem = ConnectionBanner::Of(*tarn);
+    const QString bannerFor =
+        problem == ConnectionBanner::Problem::None
+            ? QString()
+            : QString::number(static_cast<int>(problem)) + u'|' + QString::number(tarn->CommPort) +
+                  u'|' +
+                  (MSComm1 ? MSComm1->deviceName() + u'|' + MSComm1->errorText() : QString());
+    if (bannerFor != m_bannerFor) {
+        m_bannerFor = bannerFor;
+        fraLinkBanner->Show(ConnectionBanner::Text(*tarn));
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The messages keep room beside the connection part.
+    lblConnection->setMaximumWidth(width() * kConnectionWidthPercent / 100);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)

@@ -15,11 +15,13 @@
 #include <memory>
 #include <string>
 
+class ElidingLabel;
 class EventLogPage;
 class HistoryArchive;
 struct ArchivedChange;
 struct ControllerKey;
 class HistoryRecorder;
+class LinkBanner;
 class frmHistory;
 class MessageBoxes;
 class QAction;
@@ -121,7 +123,9 @@ public:
     EventLogPage* picLog = nullptr;
     std::array<QLabel*, 2> lblAppStatus{};
     /// The third part of the status line: port, device, baud rate and the connection's state.
-    QLabel* lblConnection = nullptr;
+    ElidingLabel* lblConnection = nullptr;
+    /// Across the top while the link is not working.
+    LinkBanner* fraLinkBanner = nullptr;
     QTimer* updTimer = nullptr;
     QTimer* comTimer = nullptr;
     SerialPort* MSComm1 = nullptr;
@@ -147,6 +151,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMenus();
@@ -207,6 +212,8 @@ private:
     bool m_historyFaultTold = false;
     std::unique_ptr<StatusReports> m_reports;
     WaitIndicator* m_waitIndicator = nullptr;
+    /// What the banner was last made for: it is made again only when that changes.
+    QString m_bannerFor;
     /// The last message and its background, shown once no wait or held-back work is told.
     QString m_lineText;
     QColor m_lineBackground;
