@@ -4,6 +4,7 @@
 #include "link/SerialPort.h"
 
 #include "ui/main/ElidingLabel.h"
+#include "ui/main/Lamp.h"
 #include "ui/main/LinkBanner.h"
 
 #include <QHelpEvent>
@@ -193,6 +194,52 @@ private slots:
         const QFontMetrics metrics(fixed);
         QCOMPARE(ElidingLabel::ElideAtWord(text, metrics, metrics.horizontalAdvance(u'x') * chars),
                  shown);
+    }
+
+    /// When the controller stops answering, every value read from it greys together, the
+    /// zone output lamps with the texts, and the page says when they were read.
+    void staleGreysEverything()
+    {
+        QVERIFY(startProgram({}, {u"delays 0A0A05FF010203050300"_s}));
+        window()->updTimer->stop();
+        StatusPage* page = window()->picSts;
+        const auto lit = [page] {
+            QList<QLabel*> on;
+            for (QLabel* lamp : page->shpOutput_sts)
+                if (Lamp::Colour(lamp) == StatusPage::kOutputOn)
+                    on << lamp;
+            return on;
+        };
+        const auto shown = [](QLabel* lamp) {
+            return lamp->grab().toImage().pixelColor(Lamp::kSize / 2, Lamp::kSize / 2);
+        };
+        QVERIFY(!lit().isEmpty());
+        QLabel* on = lit().first();
+        QCOMPARE(shown(on), StatusPage::kOutputOn);
+
+        QVERIFY(sim().command(u"mute 1"_s));
+        window()->UpdateStatusPage();
+        QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
+        for (QLabel* value : page->findChildren<QLabel*>())
+            if (value->objectName().endsWith(u"_sts"_s) && value != page->lblReadAt_sts &&
+                !value->text().isEmpty())
+                QVERIFY2(!value->isEnabled(), qPrintable(value->objectName()));
+        for (QLabel* lamp : page->shpOutput_sts)
+            QVERIFY(!lamp->isEnabled());
+        QCOMPARE(Lamp::Colour(on), StatusPage::kOutputOn);
+        QCOMPARE(shown(on), Lamp::Greyed(StatusPage::kOutputOn));
+
+        // The input scan of the test page, too.
+        window()->show();
+        setTab(kTestTab);
+        QVERIFY(sim().command(u"mute 1"_s));
+        window()->picTest->ScanInputs();
+        QVERIFY(!window()->picTest->shpDetectorIO_test[0]->isEnabled());
+        window()->picTest->ScanInputs();
+        QVERIFY(window()->picTest->shpDetectorIO_test[0]->isEnabled());
+        setTab(kStatusTab);
+        window()->UpdateStatusPage();
+        QVERIFY(on->isEnabled() && page->lblTempC_sts->isEnabled());
     }
 };
 

@@ -476,7 +476,13 @@ void TestPage::ScanInputs()
     if (!m_host.autoUpdate() || !m_host.link())
         return;
     ShowStatus("Scanning inputs...");
-    if (!m_host.link()->Send(TarnCommand::ReadInputs))
+    const bool read = m_host.link()->Send(TarnCommand::ReadInputs);
+    // What the controller no longer tells is greyed, as on the status page.
+    for (QLabel* indicator : shpManualIO_test)
+        indicator->setEnabled(read);
+    for (QLabel* indicator : shpDetectorIO_test)
+        indicator->setEnabled(read);
+    if (!read)
         return;
     Tarn_Inputs& inputs = m_host.link()->Inputs;
     inputs.ResolveInputs(m_host.link()->TarnData);
