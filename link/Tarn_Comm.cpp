@@ -91,6 +91,7 @@ void Tarn_Comm::StopCom()
         CommTimer->stop();
     if (comm && comm->isOpen())
         comm->close();
+    emit portClosed();
     emit linkStateChanged();
 }
 
@@ -215,6 +216,11 @@ bool Tarn_Comm::WaitForCommand(int code)
         deadline.setSingleShot(true);
         deadline.setTimerType(Qt::PreciseTimer);
         connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        bool closed = false;
+        connect(this, &Tarn_Comm::portClosed, &loop, [&] {
+            closed = true;
+            loop.quit();
+        });
         // Keeps the data of the last matching frame: a nested Send or a stray frame read
         // after it must not change the answer that this Send returns.
         connect(this, &Tarn_Comm::frameStored, &loop, [&] {
@@ -224,7 +230,7 @@ bool Tarn_Comm::WaitForCommand(int code)
             reply = TarnData;
             loop.quit();
         });
-        while (!arrived) {
+        while (!arrived && !closed) {
             const auto left = replyTimeout - std::chrono::milliseconds(clock.elapsed());
             if (left.count() <= 0)
                 break;
