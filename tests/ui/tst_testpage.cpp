@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include <csignal>
 #include <unistd.h>
@@ -428,6 +429,38 @@ private slots:
         m_mark = sim().journal().size();
         QTest::qWait(kSettleMs);
         QCOMPARE(sim().journal().size(), m_mark);
+    }
+
+    /// The test time is set by the slider or in seconds beside it; a held output shows on its
+    /// button; the manual tests say why they are off.
+    void pageShowsItsState()
+    {
+        QVERIFY(startOnTestPage());
+        QCOMPARE(page()->spnRuntime_test->minimum(), TestPage::kRuntimeMinimum);
+        QCOMPARE(page()->spnRuntime_test->maximum(), TestPage::kRuntimeMaximum);
+        page()->spnRuntime_test->setValue(7);
+        QCOMPARE(page()->hsbRuntime_test->value(), 7);
+        page()->hsbRuntime_test->setValue(90);
+        QCOMPARE(page()->spnRuntime_test->value(), 90);
+
+        QPushButton* pump = page()->cmdPump_test;
+        QTest::mousePress(pump, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 1);
+        QCOMPARE(pump->text(), u"Pump ON"_s);
+        QVERIFY(pump->isDown());
+        QTest::mouseRelease(pump, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 2);
+        QCOMPARE(pump->text(), u"Pump"_s);
+        QVERIFY(!pump->isDown());
+
+        QVERIFY(page()->lblManualOff_test->isHidden());
+        page()->chkScanInputs->click();
+        QVERIFY(!page()->fraManual_test->isEnabled());
+        QVERIFY(page()->lblManualOff_test->isVisibleTo(page()));
+        QVERIFY(page()->lblManualOff_test->text().startsWith(
+            u"Off while Tarn is in test mode for the input scan"_s));
+        page()->chkScanInputs->click();
+        QVERIFY(page()->lblManualOff_test->isHidden());
     }
 };
 
