@@ -283,14 +283,19 @@ private slots:
                                                               : kEventLogTab;
         };
         bool matched = true;
+        QString told;
         QTimer::singleShot(700, window(), [&] {
             QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                               window()->tabCtrl->tabRect(kEventLogTab).center());
             matched = window()->tabCtrl->currentIndex() == shownTab();
+            told = window()->lblAppStatus[1]->text();
         });
         QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                           window()->tabCtrl->tabRect(kTestTab).center());
         QVERIFY(matched);
+        // Said at once on the status line.
+        QVERIFY2(told.contains(u"Showing the Event log page once Tarn has answered\u2026"_s),
+                 qPrintable(told));
         QTRY_COMPARE(shownTab(), kEventLogTab);
         QCOMPARE(window()->tabCtrl->currentIndex(), kEventLogTab);
         QVERIFY(!window()->AutoUpdate);

@@ -425,12 +425,14 @@ void frmMain::handleTabSelected(int index)
             const QSignalBlocker quiet(tabCtrl);
             tabCtrl->setCurrentIndex(m_pages->currentIndex());
         }
-        WhenIdle([this, index] {
-            if (tabCtrl->currentIndex() == index)
-                handleTabSelected(index);
-            else
-                tabCtrl->setCurrentIndex(index);
-        });
+        WhenIdleSaying(QStringLiteral("Showing the %1 page once Tarn has answered\u2026")
+                           .arg(tabCtrl->tabText(index)),
+                       [this, index] {
+                           if (tabCtrl->currentIndex() == index)
+                               handleTabSelected(index);
+                           else
+                               tabCtrl->setCurrentIndex(index);
+                       });
         return;
     }
     const QString key = tabCtrl->tabData(index).toString();
