@@ -3,6 +3,7 @@
 #include "controller/RequestWait.h"
 #include "link/Tarn_Comm.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -34,8 +35,13 @@ void WaitIndicator::handleReplyAwaited(int command)
 
 void WaitIndicator::handleTick()
 {
-    if (m_text.isEmpty())
-        m_window.setCursor(Qt::BusyCursor);
+    if (m_text.isEmpty()) {
+        // Over the window the request was made from: a modal one (the setup window) or the
+        // main window.
+        QWidget* modal = QApplication::activeModalWidget();
+        m_pointerOver = modal ? modal : &m_window;
+        m_pointerOver->setCursor(Qt::BusyCursor);
+    }
     m_text = RequestWait::Text(m_subject, std::chrono::milliseconds(m_clock.elapsed()));
     emit textChanged(m_text);
     // The next whole second.
@@ -48,6 +54,8 @@ void WaitIndicator::handleReplyWaitEnded()
     if (m_text.isEmpty())
         return;
     m_text.clear();
-    m_window.unsetCursor();
+    if (m_pointerOver)
+        m_pointerOver->unsetCursor();
+    m_pointerOver = nullptr;
     emit textChanged(m_text);
 }

@@ -10,8 +10,8 @@ class QWidget;
 class Tarn_Comm;
 
 /// Shows a request's wait that lasts longer than RequestWait::kVisibleAfter: a busy pointer over
-/// the window, and the text that the status line shows (what is waited for and for how long),
-/// renewed every second until the reply or the time-out.
+/// the window (the modal window open, if any), and the text that the status line shows (what is
+/// waited for and for how long), renewed every second until the reply or the time-out.
 class WaitIndicator : public QObject
 {
     Q_OBJECT
@@ -44,4 +44,6 @@ private:
     QString m_subject;
     QString m_activity;
     QString m_text;
+    /// The window that shows the busy pointer.
+    QPointer<QWidget> m_pointerOver;
 };
