@@ -414,14 +414,20 @@ private slots:
         QTRY_COMPARE(words(), (QStringList{u"0100"_s, u"0000"_s}));
     }
 
-    /// Unticked while its test-mode request waits, the scan stays off once the request returns.
+    /// Unticked while its test-mode request waits, the scan stays off once the request returns;
+    /// the status line says at once that the click waits.
     void scanUntickedWhileWaiting()
     {
         QVERIFY(startOnTestPage());
         QVERIFY(sim().command(u"delay 3000"_s));
-        QTimer::singleShot(RunningProgram::kShortReplyTimeout / 3, page()->chkScanInputs,
-                           &QCheckBox::click);
+        QString told;
+        QTimer::singleShot(RunningProgram::kShortReplyTimeout / 3, page()->chkScanInputs, [&] {
+            page()->chkScanInputs->click();
+            told = status();
+        });
         page()->chkScanInputs->click();
+        QVERIFY2(told.contains(u"Setting the input scan once Tarn has answered\u2026"_s),
+                 qPrintable(told));
         QTRY_VERIFY(WaitDepth::Idle() && WaitDepth::Deferred() == 0);
         QVERIFY(!page()->chkScanInputs->isChecked() && !page()->ScanInputsOn);
         QCOMPARE(enabledGroups(), u"1111"_s);

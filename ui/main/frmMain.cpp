@@ -376,6 +376,14 @@ void frmMain::PaintStatusLine()
     line->setPalette(palette);
 }
 
+void frmMain::WhenIdleSaying(QObject* context, const QString& note,
+                             const std::function<void()>& work)
+{
+    // The pages live as long as the window.
+    (void)context;
+    WhenIdleSaying(note, work);
+}
+
 void frmMain::WhenIdleSaying(const QString& note, const std::function<void()>& work)
 {
     if (WaitDepth::Idle() && WaitDepth::Deferred() == 0) {

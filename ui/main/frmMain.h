@@ -102,6 +102,11 @@ public:
     HistoryRecorder* history() override { return m_recorder; }
     HistoryArchive* historyArchive() const { return m_history; }
     void IdentifyController() override;
+    /// Like WhenIdle for what the user asked for: held back by a wait, `note` says so on the
+    /// status line at once, and asking again before it ran changes nothing.
+    void WhenIdleSaying(const QString& note, const std::function<void()>& work);
+    void WhenIdleSaying(QObject* context, const QString& note,
+                        const std::function<void()>& work) override;
     std::string iniPath() const { return m_iniPath; }
 
     /// The one link to the controller, created by Load.
@@ -174,9 +179,7 @@ private:
     /// The status line: the work held back by a wait and the wait itself while they last,
     /// else the last message.
     void PaintStatusLine();
-    /// Like WhenIdle for what the user asked for: held back by a wait, `note` says so on the
-    /// status line at once, and asking again before it ran changes nothing.
-    void WhenIdleSaying(const QString& note, const std::function<void()>& work);
+
     /// Lets pending events run; false when the status read must give up.
     bool Check();
     /// Periodic work after a modal window closed; the status page is read at once if asked.

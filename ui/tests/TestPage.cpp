@@ -151,8 +151,15 @@ QGroupBox* TestPage::makeRunTimeFrame()
 
     cmdStartRuntime_test = new QPushButton(QStringLiteral("Start"));
     cmdStartRuntime_test->setObjectName(QStringLiteral("cmdStartRuntime_test"));
-    connect(cmdStartRuntime_test, &QPushButton::clicked, this,
-            [this] { WaitDepth::WhenIdle(this, [this] { handleStartRuntimeClicked(); }); });
+    connect(cmdStartRuntime_test, &QPushButton::clicked, this, [this] {
+        m_host.WhenIdleSaying(this,
+                              m_runtimeRunning
+                                  ? QStringLiteral("Stopping the timed test once Tarn has "
+                                                   "answered\u2026")
+                                  : QStringLiteral("Starting the timed test once Tarn has "
+                                                   "answered\u2026"),
+                              [this] { handleStartRuntimeClicked(); });
+    });
     lblRunningtime_test = new QLabel(QStringLiteral("-"));
     lblRunningtime_test->setObjectName(QStringLiteral("lblRunningtime_test"));
 
@@ -179,8 +186,11 @@ QGroupBox* TestPage::makeIOFrame()
     chkScanInputs = new QCheckBox(QStringLiteral("Set Tarn to test mode and scan inputs"));
     chkScanInputs->setObjectName(QStringLiteral("chkScanInputs"));
     // Inside a request's wait, the box's state is taken once the wait has ended.
-    connect(chkScanInputs, &QCheckBox::clicked, this,
-            [this] { WaitDepth::WhenIdle(this, [this] { handleScanInputsClicked(); }); });
+    connect(chkScanInputs, &QCheckBox::clicked, this, [this] {
+        m_host.WhenIdleSaying(this,
+                              QStringLiteral("Setting the input scan once Tarn has answered\u2026"),
+                              [this] { handleScanInputsClicked(); });
+    });
 
     auto* layout = new QGridLayout(fraIO_test);
     layout->addWidget(chkScanInputs, 0, 0, 1, kDetectors + 1);
