@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include <unistd.h>
+
 namespace {
 
 /// How often a wait looks whether Ctrl+C was pressed.
@@ -53,12 +55,24 @@ int Run(CommandLink& link, const CliOptions& options)
     // off in any case.
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::seconds(options.forSeconds);
+    // On a terminal the seconds left count down on one line; into a file or a pipe nothing.
+    const bool countdown = sent && isatty(STDERR_FILENO) != 0;
+    long long shown = -1;
+    QByteArray line;
     while (sent && !InterruptFlag::IsSet() && std::chrono::steady_clock::now() < end) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             end - std::chrono::steady_clock::now());
+        const long long seconds = (left.count() + 999) / 1000;
+        if (countdown && seconds != shown) {
+            shown = seconds;
+            line = QStringLiteral("tarn: outputs on, %1 s left ").arg(seconds).toLocal8Bit();
+            ConsoleOutput::WriteStream(stderr, '\r' + line);
+        }
         if (!WaitProcessingEvents(std::min(left, kInterruptCheck)))
             break;
     }
+    if (countdown)
+        ConsoleOutput::WriteStream(stderr, '\r' + QByteArray(line.size(), ' ') + '\r');
     const bool off = OutputControl::AllOff(tarn);
     if (InterruptFlag::IsSet()) {
         const auto elapsed =
@@ -82,7 +96,7 @@ const CliCommand OutputsCommand::kCommand = {
         "Names: pump valve1 valve2 buzzer alarm extra1 extra2 extra3 extra4.\n"
         "Without --for, outputs switched on stay on until they are switched off.\n"
         "  --for SECONDS  switch every output off again after SECONDS (1 to 86400), or at once\n"
-        "                 on Ctrl+C\n"
+        "                 on Ctrl+C; on a terminal the seconds left count down\n"
         "  off            switch every output off\n",
     .options = "for",
     .flags = "",

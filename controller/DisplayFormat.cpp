@@ -1,5 +1,7 @@
 #include "controller/DisplayFormat.h"
 
+#include <QStringList>
+
 #include "data/TarnDateTime.h"
 #include "data/TextNumbers.h"
 
@@ -12,7 +14,48 @@ namespace {
 constexpr int kSignificantDigits = 15;
 }
 
+namespace {
+
+/// "B", the period of the day ("in the afternoon"), is not a format letter of this Qt: it
+/// would be shown as a "B". It goes, and an hour of the 12-hour clock that then has nothing
+/// to tell morning from afternoon counts to 24 instead.
+QString WithoutDayPeriod(const QString& format)
+{
+    QString result;
+    bool quoted = false;
+    bool dropped = false;
+    bool amPm = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u'B') {
+            dropped = true;
+            continue;
+        }
+        if (!quoted && (c == u'A' || c == u'a'))
+            amPm = true;
+        result += c;
+    }
+    if (!dropped || amPm)
+        return result.trimmed();
+    quoted = false;
+    for (QChar& c : result) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u'h')
+            c = u'H';
+    }
+    return result.trimmed();
+}
+
+} // namespace
+
 QString DisplayFormat::LongTimeFormat(const QLocale& locale)
+{
+    return WithoutDayPeriod(LongTimeFormatWithPeriod(locale));
+}
+
+QString DisplayFormat::LongTimeFormatWithPeriod(const QLocale& locale)
 {
     // The long form names the time zone ("t"); the controller's clock has none. What only sets
     // the zone off from the time goes with it: the brackets around it ("H:mm:ss (t)",
@@ -102,4 +145,22 @@ std::string DisplayFormat::Latin1Text(const QString& shown, const QString& fallb
     const QString& text = std::all_of(shown.begin(), shown.end(), latin1) ? shown : fallback;
     const QByteArray bytes = text.toLatin1();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString DisplayFormat::UnbrokenChanges(const QString& text)
+{
+    static const QString arrow = QStringLiteral(" \u2192 ");
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) {
+        const qsizetype at = line.indexOf(arrow);
+        if (at < 0)
+            continue;
+        // The value before the arrow starts after the name's colon, or is its last word.
+        const qsizetype colon = line.lastIndexOf(QStringLiteral(": "), at);
+        const qsizetype from = colon >= 0 ? colon + 2 : line.lastIndexOf(u' ', at - 1) + 1;
+        for (qsizetype i = from; i < line.size(); ++i)
+            if (line[i] == u' ')
+                line[i] = QChar(0x00A0);
+    }
+    return lines.join(u'\n');
 }

@@ -25,6 +25,14 @@ public:
     /// write (a locale's own digits or letters), `fallback` instead, which should be the
     /// same value formatted in the C locale.
     static std::string Latin1Text(const QString& shown, const QString& fallback);
-    /// The locale's long time format without its time-zone part.
+    /// `text` with each line's change ("Delay: 30 s → 45 s") kept whole: the spaces from its
+    /// value before the arrow to the line's end made non-breaking, so that a box wraps the
+    /// line before the change, never inside a value.
+    static QString UnbrokenChanges(const QString& text);
+    /// The locale's long time format without its time-zone part (and without a day period
+    /// this Qt cannot write, then on the 24-hour clock).
     static QString LongTimeFormat(const QLocale& locale);
+
+private:
+    static QString LongTimeFormatWithPeriod(const QLocale& locale);
 };

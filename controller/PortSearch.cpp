@@ -80,7 +80,7 @@ PortSearch::Result PortSearch::Run(Tarn_Comm& link, const std::vector<int>& port
         if (!link.Start(attempt.errText)) {
             attempt.outcome = OpenFailure(link.comm);
         } else if (!link.Send(TarnCommand::ReadVersion)) {
-            attempt.outcome = Outcome::NoAnswer;
+            attempt.outcome = stop && stop() ? Outcome::Stopped : Outcome::NoAnswer;
             attempt.errText = link.lastError();
         } else if (StatusCycle::VersionFromReply(link.TarnData) > 0) {
             attempt.outcome = Outcome::Answered;
@@ -134,6 +134,8 @@ QString PortSearch::OutcomeText(const Attempt& attempt)
         return QStringLiteral("no answer");
     case Outcome::NoVersion:
         return QStringLiteral("answered without a version");
+    case Outcome::Stopped:
+        return QStringLiteral("stopped");
     }
     return {};
 }

@@ -27,7 +27,9 @@ public:
         NotOpened,
         NoAnswer,
         /// Answered with a version that reads as 0.
-        NoVersion
+        NoVersion,
+        /// The search was stopped while the port was tried.
+        Stopped
     };
     struct Attempt
     {
@@ -47,7 +49,8 @@ public:
     };
 
     /// Tries `ports` in order. `trying` is told each index before it is tried; `stop` is asked
-    /// between ports (never during a request), and true ends the search there. When nothing
+    /// between ports, and true ends the search there (to end it during a request, the caller
+    /// also stops the link, which ends the wait). When nothing
     /// answered, the link goes back to the port and settings it had (started again if it was
     /// started) rather than staying on the last one tried.
     static Result Run(Tarn_Comm& link, const std::vector<int>& ports, const QString& settings,

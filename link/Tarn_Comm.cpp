@@ -91,6 +91,7 @@ void Tarn_Comm::StopCom()
         CommTimer->stop();
     if (comm && comm->isOpen())
         comm->close();
+    emit portClosed();
     emit linkStateChanged();
 }
 
@@ -148,8 +149,10 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
         comm->write(frame);
     if (IsTraced())
         Trace(TrafficRecord::Kind::Sent, commandName, data);
+    emit replyAwaited(commandName);
     const bool ok =
         TarnCommand::IsDataReply(commandName) ? WaitForReply(commandName) : WaitForAck(commandName);
+    emit replyWaitEnded();
     m_failing = !m_answered;
     if (m_answered)
         m_lastAnswer = QDateTime::currentDateTime();
@@ -213,6 +216,11 @@ bool Tarn_Comm::WaitForCommand(int code)
         deadline.setSingleShot(true);
         deadline.setTimerType(Qt::PreciseTimer);
         connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        bool closed = false;
+        connect(this, &Tarn_Comm::portClosed, &loop, [&] {
+            closed = true;
+            loop.quit();
+        });
         // Keeps the data of the last matching frame: a nested Send or a stray frame read
         // after it must not change the answer that this Send returns.
         connect(this, &Tarn_Comm::frameStored, &loop, [&] {
@@ -222,7 +230,7 @@ bool Tarn_Comm::WaitForCommand(int code)
             reply = TarnData;
             loop.quit();
         });
-        while (!arrived) {
+        while (!arrived && !closed) {
             const auto left = replyTimeout - std::chrono::milliseconds(clock.elapsed());
             if (left.count() <= 0)
                 break;

@@ -62,6 +62,7 @@ public:
     std::chrono::milliseconds replyTimeout = kReplyTimeout;
 
     bool Start(QString& errText);
+    /// Closes the port; a request waiting for its reply gives up at once.
     void StopCom();
     bool Send(int commandName, const std::string& data = {});
 
@@ -108,6 +109,12 @@ signals:
     /// the data sent; emitted before Send returns, while Inputs still holds the values before
     /// the write.
     void acknowledged(int commandName, const std::string& data);
+    /// A request was written and its reply is awaited; replyWaitEnded follows once it came or
+    /// the time-out ran out.
+    void replyAwaited(int commandName);
+    void replyWaitEnded();
+    /// The port was closed (internal: ends a waiting Send at once, as no reply can come).
+    void portClosed();
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while

@@ -111,3 +111,4 @@ grab tst_frmcomsetup "autoDetect:Cancel while a port does not answer" autodetect
 grab tst_frmsetup "files:saved as edited, loaded: those marked" setup
 grab tst_history viewFiltersSortsExports history
 grab tst_history fleetView fleet
+grab tst_windowstate bannerAtStart banner

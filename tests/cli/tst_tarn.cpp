@@ -15,7 +15,12 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <QScopeGuard>
+
 #include <csignal>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -199,17 +204,23 @@ private slots:
         QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).split(u'\n').contains(line));
     }
 
-    /// The outputs go off after the time, or at once on Ctrl+C or a termination.
+    /// The outputs go off after the time, or at once on Ctrl+C or a termination. On a
+    /// terminal the seconds left count down; into a pipe nothing is said.
     void outputsFor_data()
     {
         QTest::addColumn<QString>("seconds");
         /// The signal sent once the outputs are on; 0 for none.
         QTest::addColumn<int>("signal");
         QTest::addColumn<QString>("message");
-        QTest::newRow("after the time") << u"1"_s << 0 << QString();
+        QTest::addColumn<bool>("terminal"); ///< standard error on a pseudo-terminal
+        QTest::newRow("after the time") << u"1"_s << 0 << QString() << false;
+        QTest::newRow("after the time, on a terminal")
+            << u"2"_s << 0 << u"\rtarn: outputs on, 2 s left \rtarn: outputs on, 1 s left "_s
+            << true;
         // Longer than the test waits for the program's end.
-        QTest::newRow("Ctrl+C") << u"600"_s << int(SIGINT) << u"all outputs are off."_s;
-        QTest::newRow("terminated") << u"600"_s << int(SIGTERM) << u"all outputs are off."_s;
+        QTest::newRow("Ctrl+C") << u"600"_s << int(SIGINT) << u"all outputs are off."_s << false;
+        QTest::newRow("terminated")
+            << u"600"_s << int(SIGTERM) << u"all outputs are off."_s << false;
     }
 
     void outputsFor()
@@ -217,10 +228,26 @@ private slots:
         QFETCH(QString, seconds);
         QFETCH(int, signal);
         QFETCH(QString, message);
+        QFETCH(bool, terminal);
         SimProcess sim;
         ProgramHome home;
         QVERIFY(sim.start() && home.installIni(sim.slavePath()));
         QProcess tarn;
+        int master = -1;
+        int slave = -1;
+        const auto closePty = qScopeGuard([&] {
+            if (slave >= 0)
+                ::close(slave);
+            if (master >= 0)
+                ::close(master);
+        });
+        if (terminal) {
+            master = ::posix_openpt(O_RDWR | O_NOCTTY);
+            QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+            slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+            QVERIFY(slave >= 0);
+            tarn.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        }
         QVERIFY(start(tarn, {u"outputs"_s, u"pump=1"_s, u"valve1=1"_s, u"--for"_s, seconds}));
         const QString on = Line(100, "0300");
         if (signal != 0) {
@@ -234,10 +261,23 @@ private slots:
         QCOMPARE(tarn.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tarn.exitCode(), 0);
         QCOMPARE(sim.journal(), (QStringList{on, Line(100, "0000")}));
-        const QString err = QString::fromUtf8(tarn.readAllStandardError());
+        QString err = QString::fromUtf8(tarn.readAllStandardError());
+        if (terminal) {
+            QByteArray bytes(4096, '\0');
+            ::fcntl(master, F_SETFL, O_NONBLOCK);
+            const ssize_t got = ::read(master, bytes.data(), static_cast<size_t>(bytes.size()));
+            err = QString::fromUtf8(bytes.left(qMax<ssize_t>(got, 0)));
+            // The line is cleared at the end.
+            QVERIFY2(err.endsWith(u"\r"_s + QString(u"tarn: outputs on, 1 s left "_s.size(), u' ') +
+                                  u"\r"_s),
+                     qPrintable(err));
+        } else {
+            QVERIFY2(!err.contains(u"left"_s), qPrintable(err));
+        }
         QVERIFY2(err.contains(message) && !err.contains(u"stay on"_s), qPrintable(err));
         const QList<double> received = sim.journalSeconds();
-        QVERIFY(signal != 0 || received[1] - received[0] >= seconds.toDouble());
+        // The journal gives its times to the millisecond.
+        QVERIFY(signal != 0 || received[1] - received[0] >= seconds.toDouble() - 0.001);
     }
 
     /// The message names the folder that was searched.

@@ -432,6 +432,21 @@ private slots:
         QVERIFY(!answered);
     }
 
+    /// The port closed during a wait (Cancel of a search): the wait ends at once, and the
+    /// wait's start and end are told.
+    void closingEndsTheWait()
+    {
+        QVERIFY(connectToSim());
+        QVERIFY(m_sim->command(u"mute 1"_s));
+        m_link->tarn.replyTimeout = std::chrono::hours(1);
+        QSignalSpy awaited(&m_link->tarn, &Tarn_Comm::replyAwaited);
+        QSignalSpy ended(&m_link->tarn, &Tarn_Comm::replyWaitEnded);
+        QTimer::singleShot(100, &m_link->tarn, [this] { m_link->tarn.StopCom(); });
+        QVERIFY(!m_link->tarn.Send(64));
+        QCOMPARE(FirstArguments<int>(awaited), QList<int>{64});
+        QCOMPARE(ended.count(), 1);
+    }
+
     void hungUpDeviceCostsNothing()
     {
         QVERIFY(connectToSim());

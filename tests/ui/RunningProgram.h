@@ -10,6 +10,7 @@
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
+#include "ui/main/ElidingLabel.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/frmMain.h"

@@ -2,8 +2,11 @@
 
 #include "RunningProgram.h"
 
+#include "link/PortDevice.h"
 #include "link/SerialPort.h"
 #include "ui/comsetup/frmComSetup.h"
+
+#include <QElapsedTimer>
 
 namespace {
 const QString kQuestion =
@@ -31,19 +34,34 @@ class tst_frmComSetup : public ProgramTest
         m_ini = ReadAll(iniPath());
         return tarn() != nullptr;
     }
+    /// Chooses the item of port number `port` in the port list.
+    static void choosePort(frmComSetup& window, int port)
+    {
+        for (int i = 0; i < window.cboComPorts->count(); ++i)
+            if (PortDevice::NumberOfItem(window.cboComPorts->itemText(i)) == port)
+                window.cboComPorts->setCurrentIndex(i);
+    }
+    static int chosenPort(const frmComSetup& window)
+    {
+        return PortDevice::NumberOfItem(window.cboComPorts->currentText());
+    }
 
 private slots:
-    /// The lists name each port's device and whether it is there, and open on the link's port
-    /// and rate; a port or rate not in them leaves nothing chosen (buttons, "nothing chosen").
+    /// The lists name each port's device and whether it is there, the ports present first and
+    /// in bold, and open on the link's port and rate; a port or rate not in them leaves
+    /// nothing chosen (buttons, "nothing chosen").
     void opening()
     {
         QVERIFY(load(2));
         tarn()->CommPort = 3;
         tarn()->CommSettings = u"19200,n,8,1"_s;
         frmComSetup window(tarn(), boxes());
-        QCOMPARE(window.cboComPorts->currentIndex(), 2);
+        QCOMPARE(chosenPort(window), 3);
         QCOMPARE(window.cboBaudRates->currentText(), u"19200"_s);
-        QCOMPARE(window.cboComPorts->itemText(1), u"COM2 - %1 (present)"_s.arg(sim().slavePath()));
+        QCOMPARE(window.cboComPorts->itemText(0), u"COM2 - %1 (present)"_s.arg(sim().slavePath()));
+        QVERIFY(window.cboComPorts->itemData(0, Qt::FontRole).value<QFont>().bold());
+        QCOMPARE(window.cboComPorts->itemText(1), u"COM1 - /nonexistent/tty1 (not present)"_s);
+        QVERIFY(!window.cboComPorts->itemData(1, Qt::FontRole).isValid());
         QCOMPARE(window.cboComPorts->itemText(2), u"COM3 - /nonexistent/tty3 (not present)"_s);
     }
 
@@ -96,7 +114,7 @@ private slots:
             QVERIFY(QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::ReadGroup));
         frmComSetup window(tarn(), boxes());
         if (port) {
-            window.cboComPorts->setCurrentIndex(port - 1);
+            choosePort(window, port);
             window.cboBaudRates->setCurrentText(u"38400"_s);
         }
         if (kind >= 0)
@@ -122,8 +140,10 @@ private slots:
         QCOMPARE(sim().journal(), journal + (open ? QStringList{u"64"_s} : QStringList()));
     }
 
-    /// The search shows the port it tries and stops after it on Cancel; when nothing answers,
-    /// the box says what became of each port tried and what to do about it.
+    /// The search tries the ports present first and shows the port it tries; Cancel stops it
+    /// at once and says so on the status line. The port found is kept in Tarn.INI; when
+    /// nothing answers, the box says what became of each port tried and what to do about it,
+    /// and the link is back on the port it was on.
     void autoDetect_data()
     {
         QTest::addColumn<bool>("go");
@@ -133,6 +153,7 @@ private slots:
         QTest::addColumn<int>("cancelAt"); ///< Cancel pressed while this port is tried; 0: never
         QTest::addColumn<int>("found");    ///< 0: none
         QTest::addColumn<QString>("why");  ///< the last box's informative text; %1 the simulator
+        QTest::addColumn<QString>("status"); ///< the status line's message
         const auto missing = [](int ports) {
             QString lines;
             for (int port = 1; port <= ports; ++port)
@@ -140,27 +161,31 @@ private slots:
             return lines;
         };
         const QString notThere =
-            u"\n/nonexistent/tty1 is not there: is the serial adapter plugged in and the "
+            u"\n\n/nonexistent/tty1 is not there: is the serial adapter plugged in and the "
             u"controller's cable connected? Serial devices present now: *"_s;
-        const QString advice = notThere + u"\n\nA port that opened did not answer as Tarn does: "
-                                          u"is Tarn switched on, its cable connected, and 19200 "
-                                          u"baud its rate?"_s;
-        QTest::newRow("found on the last port")
-            << true << "version V2.07" << 15 << false << 0 << 15 << "";
+        const QString noAnswer = u"\nA port that opened did not answer as Tarn does: is Tarn "
+                                 u"switched on, its cable connected, and 19200 baud its rate?"_s;
+        QTest::newRow("found on the port present, tried first")
+            << true << "version V2.07" << 15 << false << 0 << 15
+            << "COM15 is saved in Tarn.INI for the next start."
+            << "";
         QTest::newRow("Cancel at the question")
-            << false << "version V2.07" << 15 << false << 0 << 0 << "";
+            << false << "version V2.07" << 15 << false << 0 << 0 << ""
+            << "";
         QTest::newRow("a version that reads as 0")
             << true << "version V" << 15 << false << 0 << 0
-            << missing(14) + u"COM15 - %1: answered without a version\n"_s + advice;
-        QTest::newRow("the last port busy")
+            << u"COM15 - %1: answered without a version\n"_s + missing(14) + noAnswer + notThere
+            << "";
+        QTest::newRow("the port present busy")
             << true << "" << 15 << true << 0 << 0
-            << missing(14) + u"COM15 - %1: busy\n"_s + notThere +
-                   u"\n\nAnother program has %1 open (find it with: fuser -v %1). Close that "
-                   u"program, then try again."_s;
+            << u"COM15 - %1: busy\n"_s + missing(14) +
+                   u"\nAnother program has %1 open (find it with: fuser -v %1). Close that "
+                   u"program, then try again."_s +
+                   notThere
+            << "";
         QTest::newRow("Cancel while a port does not answer")
-            << true << "mute 1" << 3 << false << 3 << 0
-            << u"Stopped after COM3, as asked.\n\n"_s + missing(2) + u"COM3 - %1: no answer\n"_s +
-                   advice;
+            << true << "mute 1" << 3 << false << 3 << 0 << ""
+            << "Auto detect cancelled at COM3; COM1 is in use again, as before.";
     }
 
     void autoDetect()
@@ -172,6 +197,7 @@ private slots:
         QFETCH(int, cancelAt);
         QFETCH(int, found);
         QFETCH(QString, why);
+        QFETCH(QString, status);
         // The program started on COM1, which does not exist.
         QVERIFY(load(simPort, simLine.isEmpty() ? QStringList() : QStringList{simLine}));
         QVERIFY(!tarn()->isStarted());
@@ -191,12 +217,15 @@ private slots:
             checkedInSearch = !window.close() && window.isVisible() &&
                               window.cmdAutoDetect->text() == u"Searching.."_s;
         });
-        // Cancel, enabled all along, pressed once the port is shown as the one being tried.
+        // Cancel, enabled all along, pressed while the port shown as the one being tried waits
+        // for its reply.
         const QString trying = u"COM%1 of 15 \u2014 %2"_s.arg(cancelAt).arg(sim().slavePath());
         bool cancelled = false;
+        QElapsedTimer sinceCancel;
         QTimer check;
         connect(&check, &QTimer::timeout, &window, [&] {
-            if (window.lblDetectProgress->text() != trying)
+            // Once the request has reached the simulator, which does not answer it.
+            if (window.lblDetectProgress->text() != trying || sim().journal().isEmpty())
                 return;
             check.stop();
             // tools/screenshot.sh pictures the search here (dialogs do not render under Xvfb).
@@ -204,28 +233,41 @@ private slots:
                 !folder.isEmpty())
                 window.grab().save(folder + u"/screenshot-autodetect.png"_s);
             cancelled = window.CancelButton->isEnabled();
+            sinceCancel.start();
             window.CancelButton->click();
         });
         if (cancelAt)
             check.start(kCheckMs);
         boxes().expect(Kind::QuestionOkCancel, kQuestion, go);
-        boxes().expect(found ? Kind::Info : Kind::Critical,
-                       found ? u"Auto detect has succesfully connected to Tarn using COM15."_s
-                             : u"Auto detect could not found a working com-port!"_s,
-                       true, why.contains(u"%1"_s) ? why.arg(sim().slavePath()) : why);
+        if (!cancelAt)
+            boxes().expect(found ? Kind::Info : Kind::Critical,
+                           found ? u"Auto detect has succesfully connected to Tarn using COM15."_s
+                                 : u"Auto detect could not found a working com-port!"_s,
+                           true, why.contains(u"%1"_s) ? why.arg(sim().slavePath()) : why);
         window.cmdAutoDetect->click();
         QCOMPARE(checkedInSearch, go);
         QCOMPARE(cancelled, cancelAt != 0);
+        // The port being tried is closed: the search ends without waiting for the time-out.
+        if (cancelAt)
+            QVERIFY2(sinceCancel.elapsed() < 500,
+                     qPrintable(u"%1 ms"_s.arg(sinceCancel.elapsed())));
         QCOMPARE(window.cmdAutoDetect->text(), u"Auto detect"_s);
         QVERIFY(!window.isBusy() && window.Frame1->isEnabled() && window.OKButton->isEnabled());
-        QVERIFY(window.isVisible() && window.lblDetectProgress->text().isEmpty());
-        QCOMPARE(statusLine, found ? u"cleared"_s : QString());
-        // One request on the simulator's port where it opened, and none after a Cancel.
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.lblDetectProgress->text(), status);
+        QCOMPARE(statusLine, found || cancelAt ? u"cleared"_s + status : QString());
+        // One request on the simulator's port where it opened.
         QCOMPARE(sim().journal(), go && !held ? QStringList{u"64"_s} : QStringList());
-        // Found: the link runs on that port. Not found: it is back on the port it was on.
+        // Found: the link runs on that port, also from the next start on. Not found: it is
+        // back on the port it was on.
         QCOMPARE(int(tarn()->CommPort), found ? found : 1);
         QCOMPARE(tarn()->CommSettings, found ? u"19200,n,8,1"_s : u"9600,n,8,1"_s);
-        QCOMPARE(window.cboComPorts->currentIndex(), (found ? found : 1) - 1);
+        QCOMPARE(chosenPort(window), found ? found : 1);
+        QByteArray ini = m_ini;
+        if (found)
+            ini.replace("[COMMUNICATION]\r\nPort=1\r\nSettings=9600,n,8,1\r\n",
+                        "[COMMUNICATION]\r\nPort=15\r\nSettings=19200,n,8,1\r\n");
+        QCOMPARE(ReadAll(iniPath()), ini);
         QCOMPARE(tarn()->Send(64), found != 0);
     }
 };

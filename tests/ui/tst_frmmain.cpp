@@ -1,7 +1,6 @@
 #include "RunningProgram.h"
 #include "TarnRun.h"
 
-#include "config/ProgramFolder.h"
 #include "link/SerialPort.h"
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
@@ -12,8 +11,6 @@
 #include "ui/setup/frmSetup.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QHelpEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
@@ -101,54 +98,6 @@ private slots:
         QVERIFY(window()->AutoUpdate && window()->updTimer->isActive() &&
                 window()->mnuTarnSetup->isEnabled());
         QCOMPARE(window()->picSts->lblSerialNo_sts->text() == u"###"_s, !information);
-    }
-
-    /// The status line's third part shows the port, its device, the line and the state at all
-    /// times; values that could not be read again are greyed with the time they were read, and
-    /// saving them asks first; a device that went away is said to have gone.
-    void connectionAndFreshness()
-    {
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
-        const auto connection = [this] { return window()->lblConnection->text().trimmed(); };
-        const QString where = u"COM1 "_s + device + u", 9600 baud \u2014 "_s;
-        QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
-        StatusPage* page = window()->picSts;
-        QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
-
-        QVERIFY(sim().command(u"mute 1"_s));
-        window()->UpdateStatusPage();
-        QVERIFY2(connection().startsWith(where + u"No answer since "_s), qPrintable(connection()));
-        QVERIFY(page->isStale() && !page->lblTempC_sts->isEnabled());
-        QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
-        boxes().expect(Kind::QuestionOkCancel, u"*The values shown were read at *"_s, false);
-        page->cmdPrint_sts->click();
-        QVERIFY(!QFile::exists(m_program->home.filePath(u"tarn.sts"_s)));
-
-        // Unplugged: said as that, without waiting for the time-out.
-        sim().stop();
-        QTRY_VERIFY(window()->tarn->comm->deviceLost());
-        QElapsedTimer clock;
-        clock.start();
-        window()->UpdateStatusPage();
-        QVERIFY(clock.elapsed() < RunningProgram::kShortReplyTimeout.count());
-        QVERIFY2(window()->lblAppStatus[1]->text().contains(u"has gone"_s),
-                 qPrintable(window()->lblAppStatus[1]->text()));
-        QVERIFY(connection().contains(u"Device gone"_s));
-        // The tool tip holds the whole advice, which the status line may cut off.
-        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
-        QApplication::sendEvent(window()->lblConnection, &tip);
-        QVERIFY2(window()->lblConnection->toolTip().contains(device + u" is not there"_s),
-                 qPrintable(window()->lblConnection->toolTip()));
-
-        QVERIFY(sim().start({u"--link"_s, device}));
-        // A gone device is tried again once a reopen interval has passed.
-        QTest::qWait(Tarn_Comm::kReopenInterval.count());
-        window()->UpdateStatusPage();
-        QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
-        QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
     }
 
     /// Every window fits a 1366x768 screen at 125 % with a desktop panel (about 1090x570
@@ -303,62 +252,6 @@ private slots:
         QVERIFY(window()->tarn == nullptr && !window()->updTimer->isActive());
     }
 
-    /// Tarn.INI in lower case, its COM1 on a device that does not exist.
-    void portCannotBeOpened()
-    {
-        QVERIFY(m_program->load({u"/nonexistent/tty"_s}, u"tarn.ini"_s));
-        QVERIFY(ProfileCatalogue.Contains("8"));
-        const QLabel* status = window()->lblAppStatus[1];
-        QVERIFY2(status->text().startsWith(u' ') &&
-                     status->text().contains(u"1 - Device /nonexistent/tty does not exist. "
-                                             u"Check the communication settings. /nonexistent/"
-                                             u"tty is not there: is the serial adapter"_s),
-                 qPrintable(status->text()));
-        QCOMPARE(status->palette().color(QPalette::Window), QColor(255, 128, 128));
-        QVERIFY(!window()->AutoUpdate && window()->updTimer->isActive());
-        QVERIFY(!window()->mnuTarnSetup->isEnabled() && window()->mnuComSettings->isEnabled());
-
-        // A click on the status tab, already selected, polls; each try fails at once and
-        // changes nothing. Whatever needs the link says why it cannot, and nothing shows
-        // progress: the error stays.
-        const QString error = status->text();
-        QCOMPARE(window()->tabCtrl->currentIndex(), kStatusTab);
-        QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
-                          window()->tabCtrl->tabRect(kStatusTab).center());
-        QVERIFY(window()->AutoUpdate);
-        window()->UpdateStatusPage();
-        QCOMPARE(window()->picSts->lblSoftwareVersion_sts->text(), u"###"_s);
-        QCOMPARE(status->text(), error);
-        window()->show();
-        setTab(kTestTab);
-        QTest::mousePress(window()->picTest->cmdPump_test, Qt::LeftButton);
-        QTest::qWait(TestPage::kSwitchPause.count() * 2);
-        QTest::mouseRelease(window()->picTest->cmdPump_test, Qt::LeftButton);
-        QCOMPARE(status->text(), error);
-        setTab(kEventLogTab);
-        window()->picLog->cmdGetLogEvents->click();
-        QCOMPARE(window()->picLog->cmdGetLogEvents->text(), u"Get new events"_s);
-        QCOMPARE(status->text(), error);
-        QCOMPARE(status->palette().color(QPalette::Window), QColor(255, 128, 128));
-        window()->hide();
-
-        ScriptedMessageBoxes secondBoxes;
-        secondBoxes.expect(Kind::Info, u"Program is already running!"_s);
-        QVERIFY(!frmMain(secondBoxes).Load());
-        QCOMPARE(secondBoxes.pending(), 0);
-        // Once the first has gone, the program starts again.
-        m_program->window.reset();
-        QVERIFY(frmMain(boxes()).Load());
-
-        // A lock that cannot be taken without another instance holding it (here a folder in
-        // its place) does not stop the program.
-        const QString lock = SingleInstance(QString::fromStdString(ProgramFolder())).lockPath();
-        QVERIFY(QDir().mkpath(lock));
-        const bool started = frmMain(boxes()).Load();
-        QDir().rmdir(lock);
-        QVERIFY(started);
-    }
-
     void tabsSwitchPeriodicWork()
     {
         QVERIFY(startProgram({u"--version"_s, u"V2.06"_s}));
@@ -404,14 +297,19 @@ private slots:
                                                               : kEventLogTab;
         };
         bool matched = true;
+        QString told;
         QTimer::singleShot(700, window(), [&] {
             QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                               window()->tabCtrl->tabRect(kEventLogTab).center());
             matched = window()->tabCtrl->currentIndex() == shownTab();
+            told = window()->lblAppStatus[1]->text();
         });
         QTest::mouseClick(window()->tabCtrl, Qt::LeftButton, {},
                           window()->tabCtrl->tabRect(kTestTab).center());
         QVERIFY(matched);
+        // Said at once on the status line.
+        QVERIFY2(told.contains(u"Showing the Event log page once Tarn has answered\u2026"_s),
+                 qPrintable(told));
         QTRY_COMPARE(shownTab(), kEventLogTab);
         QCOMPARE(window()->tabCtrl->currentIndex(), kEventLogTab);
         QVERIFY(!window()->AutoUpdate);

@@ -4,10 +4,12 @@
 #include "ui/main/PageHost.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include <csignal>
 #include <unistd.h>
@@ -187,8 +189,8 @@ class tst_TestPage : public ProgramTest
 
 private slots:
     /// A hold ends by its button's release or by what stands for a release that never comes;
-    /// the output goes off once, before the closing sequence's outputs-off. Other outputs stay
-    /// on: the buzzer, or the pump for the buzzer.
+    /// the output goes off once (on closing, with the closing sequence's one outputs-off).
+    /// Other outputs stay on: the buzzer, or the pump for the buzzer.
     void hold_data()
     {
         QTest::addColumn<QString>("how");
@@ -216,11 +218,11 @@ private slots:
         row("page left by keyboard", "keyboard", "cmdPump_test", left, "Pump", pump);
         row("page left by tab click", "tab click", "cmdAlarmRelay_test", left, "Alarm relay",
             relay);
-        row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay",
-            {"0804", "0004", "0000"});
+        // Closing switches everything off with one command.
+        row("program closed", "close", "cmdAlarmRelay_test", left, "Alarm relay", {"0804", "0000"});
         // The close waits for the end of the switching on, then everything goes off.
         row("program closed while switching on", "switching on", "cmdAlarmRelay_test", left,
-            "Alarm relay", {"0804", "0004", "0000"});
+            "Alarm relay", {"0804", "0000"});
         // A press and its release in the same pass of the event loop: a pulse all the same.
         row("quick click", "click", "cmdPump_test", left, "Pump", pump);
         row("buzzer quick click", "click", "cmdBuzzer_test", left, "Buzzer", {"0104", "0100"});
@@ -237,10 +239,9 @@ private slots:
             "Pump", pump);
         row("setup while held", "setup while on", "cmdAlarmRelay_test", left, "Alarm relay", relay);
         // The system ending the program: outputs off without the question.
-        row("SIGTERM", "SIGTERM", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
-        row("SIGHUP", "SIGHUP", "cmdAlarmRelay_test", left, "Alarm relay",
-            {"0804", "0004", "0000"});
-        row("SIGINT", "SIGINT", "cmdPump_test", left, "Pump", {"0104", "0004", "0000"});
+        row("SIGTERM", "SIGTERM", "cmdPump_test", left, "Pump", {"0104", "0000"});
+        row("SIGHUP", "SIGHUP", "cmdAlarmRelay_test", left, "Alarm relay", {"0804", "0000"});
+        row("SIGINT", "SIGINT", "cmdPump_test", left, "Pump", {"0104", "0000"});
     }
 
     void hold()
@@ -296,8 +297,9 @@ private slots:
         QTest::newRow("Stop") << "Stop" << true << QStringList{"0500", "0000"};
         QTest::newRow("page left") << "tab click" << false << valve2;
         QTest::newRow("start fails") << "start fails" << false << valve2;
-        QTest::newRow("program closed") << "close" << false << QStringList{"0400", "0000", "0000"};
-        QTest::newRow("SIGTERM") << "SIGTERM" << false << QStringList{"0400", "0000", "0000"};
+        // Closing sends the outputs-off once and ends one pause later.
+        QTest::newRow("program closed") << "close" << false << valve2;
+        QTest::newRow("SIGTERM") << "SIGTERM" << false << valve2;
         QTest::newRow("communication settings")
             << "comsettings while on" << false << QStringList{"0400", "0000"};
     }
@@ -318,7 +320,13 @@ private slots:
             QCOMPARE(enabledGroups(), u"0010"_s);
             const QRegularExpression countdown(u"^\\d+\\.\\d s$"_s);
             QTRY_VERIFY(countdown.match(page()->lblRunningtime_test->text()).hasMatch());
+            QElapsedTimer clock;
+            clock.start();
             end(how, nullptr, Qt::LeftButton, sent);
+            // Before: a second outputs-off and two more pauses, over 2 s.
+            if (how == u"close")
+                QVERIFY2(clock.elapsed() < 3 * frmMain::kShutdownPause.count(),
+                         qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
         }
         QTRY_COMPARE(words(), sent);
         if (how == u"close" || how.startsWith(u"SIG"))
@@ -406,14 +414,20 @@ private slots:
         QTRY_COMPARE(words(), (QStringList{u"0100"_s, u"0000"_s}));
     }
 
-    /// Unticked while its test-mode request waits, the scan stays off once the request returns.
+    /// Unticked while its test-mode request waits, the scan stays off once the request returns;
+    /// the status line says at once that the click waits.
     void scanUntickedWhileWaiting()
     {
         QVERIFY(startOnTestPage());
         QVERIFY(sim().command(u"delay 3000"_s));
-        QTimer::singleShot(RunningProgram::kShortReplyTimeout / 3, page()->chkScanInputs,
-                           &QCheckBox::click);
+        QString told;
+        QTimer::singleShot(RunningProgram::kShortReplyTimeout / 3, page()->chkScanInputs, [&] {
+            page()->chkScanInputs->click();
+            told = status();
+        });
         page()->chkScanInputs->click();
+        QVERIFY2(told.contains(u"Setting the input scan once Tarn has answered\u2026"_s),
+                 qPrintable(told));
         QTRY_VERIFY(WaitDepth::Idle() && WaitDepth::Deferred() == 0);
         QVERIFY(!page()->chkScanInputs->isChecked() && !page()->ScanInputsOn);
         QCOMPARE(enabledGroups(), u"1111"_s);
@@ -421,6 +435,38 @@ private slots:
         m_mark = sim().journal().size();
         QTest::qWait(kSettleMs);
         QCOMPARE(sim().journal().size(), m_mark);
+    }
+
+    /// The test time is set by the slider or in seconds beside it; a held output shows on its
+    /// button; the manual tests say why they are off.
+    void pageShowsItsState()
+    {
+        QVERIFY(startOnTestPage());
+        QCOMPARE(page()->spnRuntime_test->minimum(), TestPage::kRuntimeMinimum);
+        QCOMPARE(page()->spnRuntime_test->maximum(), TestPage::kRuntimeMaximum);
+        page()->spnRuntime_test->setValue(7);
+        QCOMPARE(page()->hsbRuntime_test->value(), 7);
+        page()->hsbRuntime_test->setValue(90);
+        QCOMPARE(page()->spnRuntime_test->value(), 90);
+
+        QPushButton* pump = page()->cmdPump_test;
+        QTest::mousePress(pump, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 1);
+        QCOMPARE(pump->text(), u"Pump ON"_s);
+        QVERIFY(pump->isDown());
+        QTest::mouseRelease(pump, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 2);
+        QCOMPARE(pump->text(), u"Pump"_s);
+        QVERIFY(!pump->isDown());
+
+        QVERIFY(page()->lblManualOff_test->isHidden());
+        page()->chkScanInputs->click();
+        QVERIFY(!page()->fraManual_test->isEnabled());
+        QVERIFY(page()->lblManualOff_test->isVisibleTo(page()));
+        QVERIFY(page()->lblManualOff_test->text().startsWith(
+            u"Off while Tarn is in test mode for the input scan"_s));
+        page()->chkScanInputs->click();
+        QVERIFY(page()->lblManualOff_test->isHidden());
     }
 };
 

@@ -7,11 +7,11 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -71,8 +71,9 @@ frmAbout::frmAbout(MessageBoxes& boxes, QWidget* parent) : QDialog(parent), m_bo
 
     Picture1 = new QLabel;
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(
-        style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(kIconSize, kIconSize));
+    // The program's own icon, as on its windows.
+    Picture1->setPixmap(QIcon(QStringLiteral(":/icons/tarnconf-%1.png").arg(kIconSize))
+                            .pixmap(kIconSize, kIconSize));
 
     lblTitle = new QLabel(QString::fromLatin1(kProgramTitle));
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

@@ -24,6 +24,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 constexpr const char* kSection = "COMMUNICATION";
@@ -147,12 +150,31 @@ void frmComSetup::RefreshPortItems()
 {
     if (m_busy)
         return;
+    // The ports whose device is there now come first (and are searched first), in bold.
     const QList<QSerialPortInfo> systemPorts = QSerialPortInfo::availablePorts();
-    for (int i = 0; i < cboComPorts->count(); ++i) {
-        const QString text = PortDevice::Describe(i + 1, IniPath(), systemPorts).itemText();
-        if (cboComPorts->itemText(i) != text)
-            cboComPorts->setItemText(i, text);
-    }
+    std::vector<PortDevice> devices;
+    for (int port = 1; port <= kMaxCommPort; ++port)
+        devices.push_back(PortDevice::Describe(port, IniPath(), systemPorts));
+    std::stable_partition(devices.begin(), devices.end(),
+                          [](const PortDevice& device) { return device.present; });
+    QStringList texts;
+    for (const PortDevice& device : devices)
+        texts << device.itemText();
+    QStringList shown;
+    for (int i = 0; i < cboComPorts->count(); ++i)
+        shown << cboComPorts->itemText(i);
+    if (texts == shown)
+        return;
+    const int selected =
+        cboComPorts->currentIndex() < 0 ? 0 : PortDevice::NumberOfItem(cboComPorts->currentText());
+    cboComPorts->clear();
+    cboComPorts->addItems(texts);
+    QFont bold = cboComPorts->font();
+    bold.setBold(true);
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].present)
+            cboComPorts->setItemData(static_cast<int>(i), bold, Qt::FontRole);
+    SelectPort(selected);
 }
 
 bool frmComSetup::HasSelection(bool needPort)
@@ -224,9 +246,11 @@ void frmComSetup::reject()
     // its end, and the search ends before the next port.
     if (m_searching && !m_stopSearch) {
         m_stopSearch = true;
-        lblDetectProgress->setText(m_trying.isEmpty()
-                                       ? QStringLiteral("Stopping")
-                                       : m_trying + QStringLiteral(" (stopping after this port)"));
+        // The port being tried is closed: its wait for a reply ends now.
+        if (tarn)
+            tarn->StopCom();
+        lblDetectProgress->setText(m_trying.isEmpty() ? QStringLiteral("Stopping")
+                                                      : m_trying + QStringLiteral(" (stopping)"));
     }
     if (m_busy)
         return;
@@ -242,18 +266,20 @@ void frmComSetup::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
+bool frmComSetup::SaveToIni(int port, const QString& settings) const
+{
+    const std::string path = IniPath().toLocal8Bit().toStdString();
+    const CIniFile ini;
+    return !path.empty() && ini.UT_IniWrite(kSection, "Port", int64_t{port}, "IN", path) &&
+           ini.UT_IniWrite(kSection, "Settings", settings.toLatin1().toStdString(), "ST", path);
+}
+
 void frmComSetup::handleSave()
 {
     if (m_busy || !HasSelection(true))
         return;
-    const std::string path = IniPath().toLocal8Bit().toStdString();
-    const int port = PortDevice::NumberOfItem(cboComPorts->currentText());
-    const QByteArray settings = SettingsText(cboBaudRates->currentText()).toLatin1();
-    const CIniFile ini;
-    const bool saved = !path.empty() &&
-                       ini.UT_IniWrite(kSection, "Port", int64_t{port}, "IN", path) &&
-                       ini.UT_IniWrite(kSection, "Settings", settings.toStdString(), "ST", path);
-    if (saved)
+    if (SaveToIni(PortDevice::NumberOfItem(cboComPorts->currentText()),
+                  SettingsText(cboBaudRates->currentText())))
         m_boxes.info(QStringLiteral("Communication settings saved to INI-file!"));
     else
         m_boxes.critical(QStringLiteral("Could not save communication settings to INI-file!"));
@@ -268,14 +294,31 @@ void frmComSetup::handleAutoDetect()
     if (m_boxes.questionOkCancel(kDetectQuestion))
         result = Search(settings);
     if (result.found >= 0) {
+        // The port found is the one in use, now and from the next start on.
+        const int port = result.attempts.back().port;
         emit statusMessage(QString());
-        m_boxes.info(QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.")
-                         .arg(PortDevice::NumberOfItem(cboComPorts->itemText(result.found))));
+        m_boxes.info(
+            QStringLiteral("Auto detect has succesfully connected to Tarn using COM%1.").arg(port),
+            SaveToIni(port, settings)
+                ? QStringLiteral("COM%1 is saved in Tarn.INI for the next start.").arg(port)
+                : QStringLiteral("COM%1 could not be saved in Tarn.INI: the next start "
+                                 "uses the port saved before.")
+                      .arg(port));
+        return;
+    }
+    // Cancelled: said on the status line, no error.
+    if (result.stopped) {
+        const QString text =
+            QStringLiteral("Auto detect cancelled%1; COM%2 is in use again, as before.")
+                .arg(result.attempts.empty()
+                         ? QString()
+                         : QStringLiteral(" at COM%1").arg(result.attempts.back().port))
+                .arg(tarn->CommPort);
+        lblDetectProgress->setText(text);
+        emit statusMessage(text);
         return;
     }
     QString why;
-    if (result.stopped && !result.attempts.empty())
-        why = QStringLiteral("Stopped after COM%1, as asked.\n\n").arg(result.attempts.back().port);
     if (!result.attempts.empty())
         why += PortSearch::FailureReport(result, settings, IniPath());
     m_boxes.critical(QStringLiteral("Auto detect could not found a working com-port!"), why);

@@ -52,7 +52,7 @@ public:
     QLabel* lblDetectProgress = nullptr;
 
     /// True while OK or Auto detect works on the link; the window takes no input meanwhile
-    /// but Cancel, which stops a search after the port being tried.
+    /// but Cancel, which stops a search at once (the port being tried is closed).
     bool isBusy() const { return m_busy; }
 
     void handleOK();
@@ -87,6 +87,8 @@ private:
     /// The link's start failure with what the user can do about it.
     QString StartFailureText(const QString& errText) const;
     QString IniPath() const;
+    /// Writes port and settings to Tarn.INI's [COMMUNICATION] (only Port and Settings).
+    bool SaveToIni(int port, const QString& settings) const;
 
     MessageBoxes& m_boxes;
     QTimer* m_portRefresh = nullptr;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "eventloop/WaitDepth.h"
+
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class HistoryRecorder;
 class MessageBoxes;
@@ -33,6 +36,14 @@ public:
     virtual bool& abortLogReading() = 0;
     /// Where what is read is archived; null when the program keeps no history.
     virtual HistoryRecorder* history() { return nullptr; }
+    /// Runs `work` now, or once the wait under way has ended; meanwhile `note` says so on the
+    /// status line, and asking again for the same changes nothing. Dropped with `context`.
+    virtual void WhenIdleSaying(QObject* context, const QString& note,
+                                const std::function<void()>& work)
+    {
+        (void)note;
+        WaitDepth::WhenIdle(context, work);
+    }
     /// After a reading during which the controller on the cable could not be told (the line
     /// was lost meanwhile): a status read tells, so that the events go to its history.
     virtual void IdentifyController() {}

@@ -1,5 +1,6 @@
 #include "ui/main/QtMessageBoxes.h"
 
+#include "controller/DisplayFormat.h"
 #include "ui/main/BusyPointer.h"
 
 #include <QAbstractButton>
@@ -13,13 +14,14 @@
 
 namespace {
 
-/// Some texts break their lines with a lone carriage return.
+/// Some texts break their lines with a lone carriage return. A change "30 s → 45 s" is
+/// never wrapped inside.
 QString LineBreaks(const QString& text)
 {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(u'\r', u'\n');
-    return shown;
+    return DisplayFormat::UnbrokenChanges(shown);
 }
 
 } // namespace

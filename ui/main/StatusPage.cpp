@@ -190,8 +190,7 @@ void StatusPage::setOutput(QLabel* indicator, bool on)
 
 bool StatusPage::IsOutputOn(int k) const
 {
-    return shpOutput_sts.at(static_cast<std::size_t>(k))->palette().color(QPalette::Window) ==
-           kOutputOn;
+    return Lamp::Colour(shpOutput_sts.at(static_cast<std::size_t>(k))) == kOutputOn;
 }
 
 void StatusPage::Fill(const Tarn_Inputs& inputs)

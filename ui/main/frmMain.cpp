@@ -2,6 +2,7 @@
 
 #include "TarnVersion.h"
 #include "config/ProgramFolder.h"
+#include "controller/ConnectionBanner.h"
 #include "controller/ConnectionState.h"
 #include "controller/HistoryRecorder.h"
 #include "controller/LinkConfiguration.h"
@@ -16,18 +17,20 @@
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "history/HistorySettings.h"
-#include "link/ConnectionAdvice.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficTrace.h"
 #include "protocol/CommandCodes.h"
 #include "ui/main/DisplayFormat.h"
+#include "ui/main/ElidingLabel.h"
 #include "ui/main/EventLogPage.h"
+#include "ui/main/LinkBanner.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PageScroller.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/StatusPage.h"
 #include "ui/main/StatusReports.h"
+#include "ui/main/WaitIndicator.h"
 #include "ui/tests/TestPage.h"
 
 #include <QCoreApplication>
@@ -36,6 +39,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSessionManager>
 #include <QShortcut>
@@ -52,6 +56,7 @@
 namespace {
 const QColor kErrorBackground(255, 128, 128);
 constexpr int kVersionLabelWidth = 160;
+constexpr int kConnectionWidthPercent = 45;
 
 QString Text(const char* latin1)
 {
@@ -80,6 +85,9 @@ frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_
 
     MSComm1 = new SerialPort(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    m_waitIndicator = new WaitIndicator(*this, this);
+    connect(m_waitIndicator, &WaitIndicator::textChanged, this, &frmMain::PaintStatusLine);
 
     buildMenus();
     buildPages();
@@ -130,6 +138,10 @@ void frmMain::buildPages()
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
+    fraLinkBanner = new LinkBanner;
+    connect(fraLinkBanner->cmdComSettings, &QPushButton::clicked, mnuComSettings,
+            &QAction::trigger);
+    layout->addWidget(fraLinkBanner);
     layout->addWidget(tabCtrl);
     // On a small screen the window can be made smaller than the pages; they scroll.
     auto* scroller = new PageScroller;
@@ -172,9 +184,11 @@ void frmMain::buildPages()
         lblAppStatus[i]->setAutoFillBackground(true);
     }
     lblAppStatus[0]->setMinimumWidth(kVersionLabelWidth);
+    // A long message does not push the connection part out of the window.
+    lblAppStatus[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(lblAppStatus[0]);
     statusBar()->addWidget(lblAppStatus[1], 1);
-    lblConnection = new QLabel(QStringLiteral(" "));
+    lblConnection = new ElidingLabel;
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
     lblConnection->setFrameShape(QFrame::Panel);
     lblConnection->setFrameShadow(QFrame::Sunken);
@@ -222,6 +236,7 @@ bool frmMain::Load()
     tarn->CommTimer = comTimer;
     connect(tarn, &Tarn_Comm::ErrorMessage, this, &frmMain::tarn_ErrorMessage);
     connect(tarn, &Tarn_Comm::linkStateChanged, this, &frmMain::handleLinkStateChanged);
+    m_waitIndicator->setLink(tarn);
     TrafficTrace::FromEnvironment(*tarn, "tarnconf");
 
     ConfigureLink(*tarn, m_iniPath);
@@ -239,9 +254,8 @@ bool frmMain::Load()
         AutoUpdate = true;
         UpdateStatusPage();
     } else {
-        const QString advice = ConnectionAdvice(*MSComm1);
-        m_linkError = startError + QStringLiteral(". Check the communication settings.") +
-                      (advice.isEmpty() ? QString() : u' ' + advice);
+        // The banner across the top gives the advice.
+        m_linkError = startError + QStringLiteral(". Check the communication settings.");
         ShowError(m_linkError);
         handleLinkStateChanged();
     }
@@ -279,7 +293,26 @@ void frmMain::handleLinkStateChanged()
     if (!tarn)
         return;
     const QString text = ConnectionState::Text(*tarn);
-    lblConnection->setText(u' ' + text + u' ');
+    lblConnection->setFullText(u' ' + text + u' ');
+    // The banner's advice looks at the devices present: only when what is wrong changes.
+    const ConnectionBanner::Problem problem = ConnectionBanner::Of(*tarn);
+    const QString bannerFor =
+        problem == ConnectionBanner::Problem::None
+            ? QString()
+            : QString::number(static_cast<int>(problem)) + u'|' + QString::number(tarn->CommPort) +
+                  u'|' +
+                  (MSComm1 ? MSComm1->deviceName() + u'|' + MSComm1->errorText() : QString());
+    if (bannerFor != m_bannerFor) {
+        m_bannerFor = bannerFor;
+        fraLinkBanner->Show(ConnectionBanner::Text(*tarn));
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The messages keep room beside the connection part.
+    lblConnection->setMaximumWidth(width() * kConnectionWidthPercent / 100);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
@@ -317,13 +350,55 @@ void frmMain::ShowError(const QString& msg)
 
 void frmMain::ShowOnStatusLine(const QString& msg, const QPalette& palette)
 {
-    // The same text again (a request retried on a timer) paints nothing.
+    m_lineText = msg;
+    m_lineBackground = palette.color(QPalette::Window);
+    PaintStatusLine();
+}
+
+void frmMain::PaintStatusLine()
+{
     QLabel* line = lblAppStatus[1];
-    if (line->text() == u' ' + msg &&
-        line->palette().color(QPalette::Window) == palette.color(QPalette::Window))
+    QString text = m_lineText;
+    QColor background = m_lineBackground;
+    if (!m_heldBack.isEmpty() || !m_waitIndicator->text().isEmpty()) {
+        QStringList parts = m_heldBack;
+        if (!m_waitIndicator->text().isEmpty())
+            parts.append(m_waitIndicator->text());
+        text = parts.join(u' ');
+        background = line->palette().color(QPalette::Button);
+    }
+    // The same text again (a request retried on a timer) paints nothing.
+    if (line->text() == u' ' + text && line->palette().color(QPalette::Window) == background)
         return;
-    line->setText(u' ' + msg);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, background);
+    line->setText(u' ' + text);
     line->setPalette(palette);
+}
+
+void frmMain::WhenIdleSaying(QObject* context, const QString& note,
+                             const std::function<void()>& work)
+{
+    // The pages live as long as the window.
+    (void)context;
+    WhenIdleSaying(note, work);
+}
+
+void frmMain::WhenIdleSaying(const QString& note, const std::function<void()>& work)
+{
+    if (WaitDepth::Idle() && WaitDepth::Deferred() == 0) {
+        work();
+        return;
+    }
+    if (m_heldBack.contains(note))
+        return;
+    m_heldBack.append(note);
+    PaintStatusLine();
+    WhenIdle([this, note, work] {
+        m_heldBack.removeAll(note);
+        PaintStatusLine();
+        work();
+    });
 }
 
 void frmMain::tarn_ErrorMessage(const QString& MessageText)
@@ -358,12 +433,14 @@ void frmMain::handleTabSelected(int index)
             const QSignalBlocker quiet(tabCtrl);
             tabCtrl->setCurrentIndex(m_pages->currentIndex());
         }
-        WhenIdle([this, index] {
-            if (tabCtrl->currentIndex() == index)
-                handleTabSelected(index);
-            else
-                tabCtrl->setCurrentIndex(index);
-        });
+        WhenIdleSaying(QStringLiteral("Showing the %1 page once Tarn has answered\u2026")
+                           .arg(tabCtrl->tabText(index)),
+                       [this, index] {
+                           if (tabCtrl->currentIndex() == index)
+                               handleTabSelected(index);
+                           else
+                               tabCtrl->setCurrentIndex(index);
+                       });
         return;
     }
     const QString key = tabCtrl->tabData(index).toString();
@@ -442,6 +519,9 @@ void frmMain::ReadStatus(bool periodic)
 {
     StatusCycle::Hooks hooks;
     hooks.versionRead = [this] { ShowStatus(QStringLiteral("Reading Tarn status...")); };
+    // Its requests are waited for as one.
+    m_waitIndicator->setActivity(QStringLiteral("the status read"));
+    const auto endActivity = qScopeGuard([this] { m_waitIndicator->setActivity(QString()); });
     // A periodic read gives up once periodic work stops; one asked for runs to its end.
     if (periodic)
         hooks.check = [this] { return Check(); };

@@ -2,9 +2,11 @@
 
 #include "ui/main/PageHost.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
@@ -13,12 +15,14 @@
 #include <memory>
 #include <string>
 
+class ElidingLabel;
 class EventLogPage;
 class HistoryArchive;
 struct ArchivedChange;
 struct ControllerKey;
 class HistoryRecorder;
 class frmFleet;
+class LinkBanner;
 class frmHistory;
 class MessageBoxes;
 class QAction;
@@ -35,6 +39,7 @@ class StatusReports;
 class Tarn_Comm;
 class TerminationSignals;
 class TestPage;
+class WaitIndicator;
 class frmTraffic;
 
 /// The main window: start-up and shutdown, the three pages, the menus, the periodic update
@@ -98,6 +103,11 @@ public:
     HistoryRecorder* history() override { return m_recorder; }
     HistoryArchive* historyArchive() const { return m_history; }
     void IdentifyController() override;
+    /// Like WhenIdle for what the user asked for: held back by a wait, `note` says so on the
+    /// status line at once, and asking again before it ran changes nothing.
+    void WhenIdleSaying(const QString& note, const std::function<void()>& work);
+    void WhenIdleSaying(QObject* context, const QString& note,
+                        const std::function<void()>& work) override;
     std::string iniPath() const { return m_iniPath; }
 
     /// The one link to the controller, created by Load.
@@ -119,7 +129,9 @@ public:
     EventLogPage* picLog = nullptr;
     std::array<QLabel*, 2> lblAppStatus{};
     /// The third part of the status line: port, device, baud rate and the connection's state.
-    QLabel* lblConnection = nullptr;
+    ElidingLabel* lblConnection = nullptr;
+    /// Across the top while the link is not working.
+    LinkBanner* fraLinkBanner = nullptr;
     QTimer* updTimer = nullptr;
     QTimer* comTimer = nullptr;
     SerialPort* MSComm1 = nullptr;
@@ -147,6 +159,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMenus();
@@ -167,6 +180,10 @@ private:
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);
+    /// The status line: the work held back by a wait and the wait itself while they last,
+    /// else the last message.
+    void PaintStatusLine();
+
     /// Lets pending events run; false when the status read must give up.
     bool Check();
     /// Periodic work after a modal window closed; the status page is read at once if asked.
@@ -201,4 +218,12 @@ private:
     HistoryRecorder* m_recorder = nullptr;
     bool m_historyFaultTold = false;
     std::unique_ptr<StatusReports> m_reports;
+    WaitIndicator* m_waitIndicator = nullptr;
+    /// What the banner was last made for: it is made again only when that changes.
+    QString m_bannerFor;
+    /// The last message and its background, shown once no wait or held-back work is told.
+    QString m_lineText;
+    QColor m_lineBackground;
+    /// What the user asked for that waits for the end of a wait, in the order asked.
+    QStringList m_heldBack;
 };

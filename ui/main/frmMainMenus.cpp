@@ -74,13 +74,21 @@ void frmMain::buildMenus()
     connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::handleMenuOpening);
     // A modal window opened inside a wait would hold the wait (and the outputs-off after a
     // pause) back until it is closed: it opens once the wait has ended.
-    const auto whenIdle = [this](void (frmMain::*handler)()) {
-        return [this, handler] { WhenIdle([this, handler] { (this->*handler)(); }); };
+    // The status line says so at once; asked for again meanwhile, it still opens once.
+    const auto whenIdle = [this](void (frmMain::*handler)(), const char* what) {
+        const QString note =
+            QStringLiteral("Opening %1 once Tarn has answered\u2026").arg(Text(what));
+        return [this, handler, note] {
+            WhenIdleSaying(note, [this, handler] { (this->*handler)(); });
+        };
     };
-    connect(mnuTarnSetup, &QAction::triggered, this, whenIdle(&frmMain::handleTarnSetup));
-    connect(mnuComSettings, &QAction::triggered, this, whenIdle(&frmMain::handleComSettings));
+    connect(mnuTarnSetup, &QAction::triggered, this,
+            whenIdle(&frmMain::handleTarnSetup, "the setup window"));
+    connect(mnuComSettings, &QAction::triggered, this,
+            whenIdle(&frmMain::handleComSettings, "the communication settings"));
     connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
-    connect(mnuHelpAbout, &QAction::triggered, this, whenIdle(&frmMain::handleHelpAbout));
+    connect(mnuHelpAbout, &QAction::triggered, this,
+            whenIdle(&frmMain::handleHelpAbout, "the About box"));
 }
 
 void frmMain::handleMenuOpening()

@@ -66,7 +66,7 @@ void frmMain::closeEvent(QCloseEvent* event)
         if (!m_closeDeferred) {
             m_closeDeferred = true;
             m_closeStopsReading = picLog->isReading();
-            WhenIdle([this] {
+            WhenIdleSaying(QStringLiteral("Closing once Tarn has answered\u2026"), [this] {
                 m_closeDeferred = false;
                 close();
             });

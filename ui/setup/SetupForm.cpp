@@ -1,6 +1,7 @@
 #include "ui/setup/SetupForm.h"
 
 #include "ui/setup/SetupWidgets.h"
+#include "ui/setup/TodayCalendar.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,6 +95,8 @@ QWidget* SetupForm::buildInformation()
     dtpInstallationDate = DatePicker("dtpInstallationDate");
     cmdSetInstallationDate = Button("cmdSetInstallationDate", "Set", kSetToolTip);
     dtpServiceDate = DatePicker("dtpServiceDate");
+    // A service is entered on the day it is done.
+    dtpServiceDate->setCalendarWidget(new TodayCalendar);
     cmdSetServiceDate = Button("cmdSetServiceDate", "Set", kSetToolTip);
     cmdClearLog = Button("cmdClearLog", "Delete all log events", "Deletes all stored log events");
 

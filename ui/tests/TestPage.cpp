@@ -20,10 +20,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr const char* kCaptionProperty = "caption";
 
 QLabel* Hint(const QString& name, const QString& text)
 {
@@ -96,6 +99,9 @@ QGroupBox* TestPage::makeManualFrame()
     fraManual_test->setObjectName(QStringLiteral("fraManual_test"));
     auto* layout = new QVBoxLayout(fraManual_test);
     layout->addWidget(fraOutput_test);
+    lblManualOff_test = Hint(QStringLiteral("lblManualOff_test"), QString());
+    lblManualOff_test->hide();
+    layout->addWidget(lblManualOff_test);
     layout->addWidget(
         Hint(QStringLiteral("lblManualHint_test"),
              QStringLiteral("Press and hold button to activate item. Release button when done.")));
@@ -126,10 +132,14 @@ QGroupBox* TestPage::makeRunTimeFrame()
     hsbRuntime_test->setRange(kRuntimeMinimum, kRuntimeMaximum);
     hsbRuntime_test->setPageStep(kRuntimeLargeStep);
     hsbRuntime_test->setValue(kRuntimeDefault);
-    lblRuntime_test = new QLabel;
-    lblRuntime_test->setObjectName(QStringLiteral("lblRuntime_test"));
-    handleRuntimeChanged(kRuntimeDefault);
-    connect(hsbRuntime_test, &QScrollBar::valueChanged, this, &TestPage::handleRuntimeChanged);
+    spnRuntime_test = new QSpinBox;
+    spnRuntime_test->setObjectName(QStringLiteral("spnRuntime_test"));
+    spnRuntime_test->setRange(kRuntimeMinimum, kRuntimeMaximum);
+    spnRuntime_test->setSuffix(QStringLiteral(" s"));
+    spnRuntime_test->setValue(kRuntimeDefault);
+    spnRuntime_test->setAccessibleName(QStringLiteral("Test time"));
+    connect(hsbRuntime_test, &QScrollBar::valueChanged, spnRuntime_test, &QSpinBox::setValue);
+    connect(spnRuntime_test, &QSpinBox::valueChanged, hsbRuntime_test, &QScrollBar::setValue);
 
     chkPump_test = new QCheckBox(QStringLiteral("Pump"));
     chkPump_test->setObjectName(QStringLiteral("chkPump_test"));
@@ -141,8 +151,15 @@ QGroupBox* TestPage::makeRunTimeFrame()
 
     cmdStartRuntime_test = new QPushButton(QStringLiteral("Start"));
     cmdStartRuntime_test->setObjectName(QStringLiteral("cmdStartRuntime_test"));
-    connect(cmdStartRuntime_test, &QPushButton::clicked, this,
-            [this] { WaitDepth::WhenIdle(this, [this] { handleStartRuntimeClicked(); }); });
+    connect(cmdStartRuntime_test, &QPushButton::clicked, this, [this] {
+        m_host.WhenIdleSaying(this,
+                              m_runtimeRunning
+                                  ? QStringLiteral("Stopping the timed test once Tarn has "
+                                                   "answered\u2026")
+                                  : QStringLiteral("Starting the timed test once Tarn has "
+                                                   "answered\u2026"),
+                              [this] { handleStartRuntimeClicked(); });
+    });
     lblRunningtime_test = new QLabel(QStringLiteral("-"));
     lblRunningtime_test->setObjectName(QStringLiteral("lblRunningtime_test"));
 
@@ -153,7 +170,7 @@ QGroupBox* TestPage::makeRunTimeFrame()
                  "Set test time and select item(s) to test. Then press the Start button.")),
         0, 0, 1, 3);
     layout->addWidget(hsbRuntime_test, 1, 0, 1, 2);
-    layout->addWidget(lblRuntime_test, 1, 2);
+    layout->addWidget(spnRuntime_test, 1, 2);
     layout->addWidget(chkPump_test, 2, 0);
     layout->addWidget(optValve1_test, 2, 1);
     layout->addWidget(optValve2_test, 2, 2);
@@ -169,8 +186,11 @@ QGroupBox* TestPage::makeIOFrame()
     chkScanInputs = new QCheckBox(QStringLiteral("Set Tarn to test mode and scan inputs"));
     chkScanInputs->setObjectName(QStringLiteral("chkScanInputs"));
     // Inside a request's wait, the box's state is taken once the wait has ended.
-    connect(chkScanInputs, &QCheckBox::clicked, this,
-            [this] { WaitDepth::WhenIdle(this, [this] { handleScanInputsClicked(); }); });
+    connect(chkScanInputs, &QCheckBox::clicked, this, [this] {
+        m_host.WhenIdleSaying(this,
+                              QStringLiteral("Setting the input scan once Tarn has answered\u2026"),
+                              [this] { handleScanInputsClicked(); });
+    });
 
     auto* layout = new QGridLayout(fraIO_test);
     layout->addWidget(chkScanInputs, 0, 0, 1, kDetectors + 1);
@@ -213,11 +233,6 @@ bool TestPage::IsShownActive(const QLabel* indicator)
     return Lamp::Colour(indicator) == kInputActive;
 }
 
-void TestPage::handleRuntimeChanged(int value)
-{
-    lblRuntime_test->setText(QStringLiteral("Test time = %1 s").arg(value));
-}
-
 void TestPage::UpdateGroups()
 {
     const bool scan = chkScanInputs->isChecked();
@@ -225,9 +240,17 @@ void TestPage::UpdateGroups()
     fraBuzzer_test->setEnabled(!m_runtimeRunning && !scan);
     fraRunTime_test->setEnabled(m_runtimeRunning || !scan);
     fraIO_test->setEnabled(!m_runtimeRunning);
+    // The group says why its buttons are off.
+    const QString why =
+        m_runtimeRunning ? QStringLiteral("Off while the timed test runs.")
+        : scan ? QStringLiteral("Off while Tarn is in test mode for the input scan: untick \"Set "
+                                "Tarn to test mode and scan inputs\" to use them.")
+               : QString();
+    lblManualOff_test->setText(why);
+    lblManualOff_test->setVisible(!why.isEmpty());
     // A running timed test keeps its settings; only Stop is there to click.
-    for (QWidget* setting : std::initializer_list<QWidget*>{hsbRuntime_test, chkPump_test,
-                                                            optValve1_test, optValve2_test})
+    for (QWidget* setting : std::initializer_list<QWidget*>{
+             hsbRuntime_test, spnRuntime_test, chkPump_test, optValve1_test, optValve2_test})
         setting->setEnabled(!m_runtimeRunning);
     // A disabled button gets no release.
     if (!fraManual_test->isEnabled())
@@ -336,14 +359,27 @@ void TestPage::SwitchOn(OutputItem item)
     if (m_host.link())
         SetOutputItem(m_host.link()->OutPuts, item, 1);
     m_hold.SwitchedOn(item);
+    ShowHeld(item, true);
     SendOutputs();
+}
+
+void TestPage::ShowHeld(OutputItem item, bool on)
+{
+    auto* button = qobject_cast<QPushButton*>(m_holdItems.key(item));
+    if (!button)
+        return;
+    // The caption without the mark is kept the first time.
+    if (!button->property(kCaptionProperty).isValid())
+        button->setProperty(kCaptionProperty, button->text());
+    const QString caption = button->property(kCaptionProperty).toString();
+    button->setText(on ? caption + QStringLiteral(" ON") : caption);
+    button->setDown(on);
 }
 
 void TestPage::SwitchOff(OutputItem item)
 {
     m_hold.SwitchedOff();
-    if (auto* button = qobject_cast<QPushButton*>(m_holdItems.key(item)))
-        button->setDown(false);
+    ShowHeld(item, false);
     if (ReleasesPumpAndValves(item)) {
         m_host.StopPumpAndValves();
         return;
@@ -371,7 +407,24 @@ void TestPage::StopTests()
 void TestPage::EndTests()
 {
     m_hold.End();
-    StopTests();
+    m_hold.Release();
+    // The program's one outputs-off follows at once: what is on is only marked off here, so
+    // that the controller gets the command once.
+    BusyPointer::Reset();
+    OutputItem item{};
+    while (m_hold.Next(item) == HeldOutput::Action::SwitchOff) {
+        m_hold.SwitchedOff();
+        ShowHeld(item, false);
+    }
+    if (m_runtimeRunning && !m_runtimeOff) {
+        m_runtimeTimer->stop();
+        StopRuntimeTest = true;
+        m_runtimeOff = true;
+        lblRunningtime_test->setText(QStringLiteral("-"));
+        cmdStartRuntime_test->setText(QStringLiteral("Start"));
+        m_runtimeRunning = false;
+        UpdateGroups();
+    }
 }
 
 void TestPage::handleStartRuntimeClicked()
@@ -398,7 +451,7 @@ void TestPage::handleStartRuntimeClicked()
     }
     ShowStatus(std::string("Timed test: ") + (optValve1_test->isChecked() ? "Valve 1" : "Valve 2") +
                (chkPump_test->isChecked() ? " and pump" : "") + " on for " +
-               std::to_string(hsbRuntime_test->value()) + " s...");
+               std::to_string(spnRuntime_test->value()) + " s...");
     m_runtimeDuration = std::chrono::seconds(hsbRuntime_test->value());
     lblRunningtime_test->setText(QStringLiteral("%1 s").arg(hsbRuntime_test->value()));
     m_runtimeClock.start();
@@ -458,7 +511,13 @@ void TestPage::ScanInputs()
     if (!m_host.autoUpdate() || !m_host.link())
         return;
     ShowStatus("Scanning inputs...");
-    if (!m_host.link()->Send(TarnCommand::ReadInputs))
+    const bool read = m_host.link()->Send(TarnCommand::ReadInputs);
+    // What the controller no longer tells is greyed, as on the status page.
+    for (QLabel* indicator : shpManualIO_test)
+        indicator->setEnabled(read);
+    for (QLabel* indicator : shpDetectorIO_test)
+        indicator->setEnabled(read);
+    if (!read)
         return;
     Tarn_Inputs& inputs = m_host.link()->Inputs;
     inputs.ResolveInputs(m_host.link()->TarnData);

@@ -18,6 +18,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QSpinBox;
 class QTimer;
 class Tarn_Comm;
 class PageHost;
@@ -67,14 +68,15 @@ public:
     /// (unless their switching off is already under way): before the setup is written or the
     /// link moved.
     void StopTests();
-    /// The program ends: a held output and a running timed test are switched off before this
-    /// returns (unless their switching off is already under way), and nothing is switched on
-    /// any more.
+    /// The program ends: a held output and a running timed test end without a command of
+    /// their own, as the caller's outputs-off follows at once; nothing is switched on any more.
     void EndTests();
     /// True when the indicator shows an active input.
     static bool IsShownActive(const QLabel* indicator);
 
     QGroupBox* fraManual_test = nullptr;
+    /// Why the manual tests are off, while they are.
+    QLabel* lblManualOff_test = nullptr;
     QGroupBox* fraOutput_test = nullptr;
     QPushButton* cmdPump_test = nullptr;
     QPushButton* cmdValve1_test = nullptr;
@@ -85,7 +87,8 @@ public:
     QPushButton* cmdBuzzer_test = nullptr;
     QGroupBox* fraRunTime_test = nullptr;
     QScrollBar* hsbRuntime_test = nullptr;
-    QLabel* lblRuntime_test = nullptr;
+    /// The test time in seconds, beside the slider and kept with it.
+    QSpinBox* spnRuntime_test = nullptr;
     QCheckBox* chkPump_test = nullptr;
     QRadioButton* optValve1_test = nullptr;
     QRadioButton* optValve2_test = nullptr;
@@ -108,7 +111,6 @@ private:
     QLabel* makeIndicator(const QString& name);
     static void setIndicator(QLabel* indicator, bool active);
 
-    void handleRuntimeChanged(int value);
     void handleStartRuntimeClicked();
     /// One step of the timed test's countdown; ends the test when its time is up, Stop was
     /// clicked or the page was left.
@@ -124,6 +126,8 @@ private:
     /// Runs the switchings the hold asks for, one after the other; one run at a time.
     void DriveHeldOutput();
     void SwitchOn(OutputItem item);
+    /// A held output's button shows it on (pressed, with "ON") while it is.
+    void ShowHeld(OutputItem item, bool on);
     void SwitchOff(OutputItem item);
 
     /// One outputs command with the whole output word; false when it failed or there is no link.
