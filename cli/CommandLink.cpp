@@ -111,6 +111,8 @@ void CommandLink::OpenHistory()
     HistorySettings::Open(*m_history, QString::fromStdString(ProgramFolder()),
                           QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *m_link, this);
+    connect(m_recorder, &HistoryRecorder::notice, this,
+            [](const QString& text) { ConsoleOutput::Say(QStringLiteral("tarn: %1").arg(text)); });
 }
 
 bool CommandLink::ReadIdentity()

@@ -54,11 +54,16 @@ HistoryRecorder::~HistoryRecorder()
 {
     if (m_held.empty() || !m_archive.isOpen())
         return;
+    if (!m_link.IdentityStale) {
+        if (const std::optional<qint64> id = Controller(true)) {
+            StoreHeld(*id);
+            return;
+        }
+    }
     ControllerKey unknown;
     unknown.port = KeyOf(m_link).port;
     if (const std::optional<qint64> id = m_archive.ControllerId(unknown))
-        for (ArchivedEvent& event : m_held)
-            Store(*id, std::move(event));
+        StoreHeld(*id);
 }
 
 ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
@@ -67,7 +72,7 @@ ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
     key.firmware = link.Inputs.CPUVersion;
     key.port = QStringLiteral("COM%1").arg(link.CommPort);
     if (link.Inputs.CPUVersion >= kAdminDataVersion)
-        key.serialNumber = Latin1(link.Inputs.SerialNumber);
+        key.serialNumber = ControllerKey{Latin1(link.Inputs.SerialNumber), 0, {}}.SerialName();
     return key;
 }
 
@@ -110,11 +115,52 @@ QString HistoryRecorder::StatusJson(const Tarn_Inputs& inputs, int16_t voltageSw
     return QString::fromUtf8(QJsonDocument(status).toJson(QJsonDocument::Compact));
 }
 
-std::optional<qint64> HistoryRecorder::Controller()
+std::optional<qint64> HistoryRecorder::Controller(bool decide)
 {
     if (!m_archive.isOpen() || m_link.Inputs.CPUVersion <= 0)
         return std::nullopt;
-    return m_archive.ControllerId(KeyOf(m_link));
+    const ControllerKey key = KeyOf(m_link);
+    if (!key.serialNumber.isEmpty())
+        return m_archive.ControllerId(key);
+    if (m_unnamed && m_unnamedFirmware == key.firmware)
+        return m_unnamed;
+    if (m_unnamedFirmware != key.firmware) {
+        ForgetUnnamed();
+        m_unnamedFirmware = key.firmware;
+    }
+    // Without a serial number the controller is told apart by its events: a record that holds
+    // one of the events read is its own, unless another record holds one of them too.
+    for (const ArchivedEvent& event : m_held)
+        if (!event.gap && !m_weighed.contains(event.raw)) {
+            m_weighed.insert(event.raw);
+            for (const qint64 id : m_archive.UnnamedControllers(key.firmware, event.raw))
+                m_evidence.insert(id);
+        }
+    if (m_evidence.size() == 1) {
+        m_unnamed = *m_evidence.begin();
+        m_archive.SeenController(*m_unnamed, key);
+        return m_unnamed;
+    }
+    const bool others = !m_archive.UnnamedControllers(key.firmware).empty();
+    if (others && !decide && m_evidence.empty())
+        return std::nullopt;
+    m_unnamed = m_archive.ControllerId(key);
+    if (m_unnamed && others)
+        emit notice(QStringLiteral("The controller on %1 (firmware %2) has no serial number, "
+                                   "and its events do not tell which controller of the service "
+                                   "history it is: its records go under a new record, number "
+                                   "%3. Records of one controller can be merged (tarn history "
+                                   "merge).")
+                        .arg(key.port, QString::number(key.firmware, 'f', 2))
+                        .arg(*m_unnamed));
+    return m_unnamed;
+}
+
+void HistoryRecorder::ForgetUnnamed()
+{
+    m_unnamed.reset();
+    m_evidence.clear();
+    m_weighed.clear();
 }
 
 void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
@@ -128,12 +174,12 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.temperatureCelsius = event.LogTemperatureCelsius;
     stored.text = Latin1(event.LogText);
     stored.readAt = QDateTime::currentDateTimeUtc();
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
-    if (!id) {
-        m_held.push_back(std::move(stored));
-        return;
-    }
-    Store(*id, std::move(stored));
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
+    m_held.push_back(std::move(stored));
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    if (id)
+        StoreHeld(*id);
 }
 
 void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
@@ -148,6 +194,14 @@ void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
     m_archive.StoreEvent(controllerId, event);
 }
 
+void HistoryRecorder::StoreHeld(qint64 controllerId)
+{
+    std::vector<ArchivedEvent> held;
+    held.swap(m_held);
+    for (ArchivedEvent& event : held)
+        Store(controllerId, std::move(event));
+}
+
 void HistoryRecorder::RecordLost()
 {
     if (!m_archive.isOpen())
@@ -155,12 +209,12 @@ void HistoryRecorder::RecordLost()
     ArchivedEvent gap;
     gap.gap = true;
     gap.readAt = QDateTime::currentDateTimeUtc();
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
-    if (!id) {
-        m_held.push_back(std::move(gap));
-        return;
-    }
-    Store(*id, std::move(gap));
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
+    m_held.push_back(std::move(gap));
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    if (id)
+        StoreHeld(*id);
 }
 
 void HistoryRecorder::RecordStatus()
@@ -168,7 +222,7 @@ void HistoryRecorder::RecordStatus()
     // A read whose version reply told nothing (a refusal) has not named the controller.
     if (m_link.IdentityStale)
         return;
-    const std::optional<qint64> id = Controller();
+    const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
     // The events read while the controller was not known belong to this one.
@@ -176,10 +230,7 @@ void HistoryRecorder::RecordStatus()
         m_rewoundUnknown = false;
         m_rewound = KeyOf(m_link);
     }
-    std::vector<ArchivedEvent> held;
-    held.swap(m_held);
-    for (ArchivedEvent& event : held)
-        Store(*id, std::move(event));
+    StoreHeld(*id);
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
         return;
@@ -202,7 +253,7 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
     ArchivedChange change;
     if (!SetupChange::Describe(command, data, m_link.Inputs, m_link.DetectorVoltageSwitch, change))
         return;
-    const std::optional<qint64> id = Controller();
+    const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
     if (command == TarnCommand::SetZoneProfile)

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <optional>
 #include <string>
@@ -44,12 +45,21 @@ public:
 
     HistoryArchive& archive() { return m_archive; }
 
+signals:
+    /// Something the technician should know: a controller filed under a new record.
+    void notice(const QString& text);
+
 private:
     void handleAcknowledged(int command, const std::string& data);
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
-    std::optional<qint64> Controller();
+    /// The record of the controller on the link. One without a serial number is found by its
+    /// events; while they do not tell, nothing (the events stay held) unless `decide`, which
+    /// gives it a new record and says so.
+    std::optional<qint64> Controller(bool decide);
+    void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
+    void StoreHeld(qint64 controllerId);
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
@@ -62,4 +72,10 @@ private:
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
     std::vector<ArchivedEvent> m_held;
+    /// The record chosen for the controller without a serial number on the link.
+    std::optional<qint64> m_unnamed;
+    double m_unnamedFirmware = 0;
+    /// The records without a serial number holding an event read, and the replies looked up.
+    QSet<qint64> m_evidence;
+    QSet<QString> m_weighed;
 };

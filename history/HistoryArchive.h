@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-/// Which controller a record belongs to: by serial number once it is known; before that (and
-/// for firmware without administrative data) by firmware and port.
+/// The controller a record belongs to. Only a serial number names it; firmware and port are
+/// kept as last seen (the port is the adapter's: it tells nothing about the controller).
 struct ControllerKey
 {
     QString serialNumber; ///< empty when not known
@@ -18,6 +18,16 @@ struct ControllerKey
     QString port;
 
     bool operator==(const ControllerKey&) const = default;
+    /// The serial number that names a controller: "" when none is known or it is 0 (a
+    /// controller never given one).
+    QString SerialName() const
+    {
+        const QString serial = serialNumber.trimmed();
+        for (const QChar c : serial)
+            if (c != u'0')
+                return serial;
+        return QString();
+    }
 };
 
 /// One controller as the archive knows it.
@@ -92,7 +102,7 @@ class HistoryArchive : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr const char* kFileName = "history.sqlite";
     /// How long a write waits for a database locked by another program before giving up.
     static constexpr std::chrono::milliseconds kBusyTimeout{200};
@@ -117,8 +127,8 @@ public:
     /// True while records go to the local queue because the server cannot be reached.
     bool isQueueing() const;
 
-    /// The controller's id, created on first sight; last seen updated. A key with a serial
-    /// number takes over the record kept by firmware and port for the same port, if any.
+    /// The controller's id: with a serial number, the record of that number (created on first
+    /// sight, last seen updated); without one, always a new record (see UnnamedControllers).
     /// While queueing, a controller the server has not given an id yet gets a negative one (its
     /// row in the local file); every call takes both kinds, also after the server is back.
     std::optional<qint64> ControllerId(const ControllerKey& key);
@@ -135,6 +145,16 @@ public:
     /// ("clock" key) left out of the comparison. `stored` tells which happened.
     bool StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored = nullptr);
     bool StoreChange(qint64 controllerId, const ArchivedChange& change);
+
+    /// The records without a serial number of controllers with this firmware, oldest first;
+    /// with `raw`, only those holding an event with that reply.
+    std::vector<qint64> UnnamedControllers(double firmware, const QString& raw = QString());
+    /// Updates the firmware, port and last sighting of a record chosen for a controller.
+    bool SeenController(qint64 controllerId, const ControllerKey& key);
+    /// Files the records of `fromId` under `intoId` and removes `fromId`: the same controller.
+    /// An event both hold is kept once. Two different serial numbers are refused.
+    bool Merge(qint64 intoId, qint64 fromId, QString& errText);
+    std::optional<ArchivedController> ControllerById(qint64 controllerId);
 
     /// While queueing, the queries answer from the local file: the controllers seen (negative
     /// ids) and what waits in the queue for them.

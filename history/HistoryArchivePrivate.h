@@ -55,6 +55,9 @@ public:
 
     bool controllerIdIn(ArchiveConnection& db, const ControllerKey& key, const QString& seenAt,
                         qint64& id, QString& errText);
+    /// Updates the firmware, port and last sighting of a record.
+    bool touchController(ArchiveConnection& db, qint64 id, const ControllerKey& key,
+                         const QString& seenAt, QString& errText);
     bool insertEvent(ArchiveConnection& db, const char* table, qint64 controllerId,
                      const ArchivedEvent& event, bool& duplicate, QString& errText);
     bool insertStatus(ArchiveConnection& db, const char* table, qint64 controllerId,

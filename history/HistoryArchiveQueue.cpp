@@ -84,8 +84,11 @@ bool HistoryArchive::Private::sendQueued(QString& errText)
              query->value(4).toString()});
     query->finish();
     for (const Queued& controller : controllers) {
-        qint64 serverId = 0;
-        if (!controllerIdIn(*main, controller.key, controller.lastSeen, serverId, errText))
+        // A controller the server gave an id before it went away goes back under that id (one
+        // without a serial number could not be found again by its key).
+        qint64 serverId = localIds.key(controller.localId, 0);
+        if (serverId == 0 &&
+            !controllerIdIn(*main, controller.key, controller.lastSeen, serverId, errText))
             return false;
         sentIds.insert(-controller.localId, serverId);
         serverKeys.insert(serverId, controller.key);

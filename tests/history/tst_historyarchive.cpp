@@ -138,22 +138,44 @@ void TestHistoryArchive::controllerKeys()
     QTemporaryDir dir;
     HistoryArchive archive(kProgram);
     QVERIFY(archive.Open(dir.path()));
+    // Without a serial number (or with 0) each call is a record of its own: the port is the
+    // adapter's and firmware is shared by many controllers.
     const auto unnamed = archive.ControllerId({QString(), 2.05, QStringLiteral("COM1")});
-    const auto otherPort = archive.ControllerId({QString(), 2.05, QStringLiteral("COM2")});
-    QVERIFY(unnamed && otherPort && *unnamed != *otherPort);
+    const auto samePort = archive.ControllerId({QString(), 2.05, QStringLiteral("COM1")});
+    const auto zero = archive.ControllerId({QStringLiteral("0"), 2.07, QStringLiteral("COM1")});
+    QVERIFY(unnamed && samePort && zero && *unnamed != *samePort && *zero != *samePort);
+    QVERIFY(!archive.FindController(QStringLiteral("0")));
     QVERIFY(archive.StoreEvent(*unnamed, Event(QStringLiteral("A"), 0)));
-    // Its serial number read later names the same record; another serial is another controller.
-    QCOMPARE(archive.ControllerId({QStringLiteral("S7"), 2.05, QStringLiteral("COM1")}), unnamed);
-    QCOMPARE(archive.ControllerId({QStringLiteral("S7"), 2.07, QStringLiteral("COM3")}), unnamed);
-    const auto other = archive.ControllerId({QStringLiteral("S8"), 2.05, QStringLiteral("COM1")});
-    QVERIFY(other && *other != *unnamed);
+    QVERIFY(archive.StoreEvent(*unnamed, Event(QStringLiteral("B"), 0)));
+    QVERIFY(archive.StoreEvent(*samePort, Event(QStringLiteral("A"), 0)));
+    QVERIFY(archive.StoreEvent(*samePort, Event(QStringLiteral("C"), 0)));
+    QCOMPARE(archive.UnnamedControllers(2.05), (std::vector<qint64>{*unnamed, *samePort}));
+    QCOMPARE(archive.UnnamedControllers(2.05, QStringLiteral("B")), std::vector<qint64>{*unnamed});
+    // A serial number read later is another record, never one found by firmware or port.
+    const auto named = archive.ControllerId({QStringLiteral("S7"), 2.05, QStringLiteral("COM1")});
+    QVERIFY(named && *named != *unnamed);
+    QCOMPARE(archive.ControllerId({QStringLiteral("S7"), 2.07, QStringLiteral("COM3")}), named);
     const auto found = archive.FindController(QStringLiteral("S7"));
     QVERIFY(found);
-    QCOMPARE(found->id, *unnamed);
+    QCOMPARE(found->id, *named);
     QCOMPARE(found->key.firmware, 2.07);
-    QCOMPARE(found->events, qint64(1));
-    QCOMPARE(int(archive.Controllers().size()), 3);
+    QCOMPARE(int(archive.Controllers().size()), 4);
     QVERIFY(!archive.FindController(QStringLiteral("S9")));
+
+    // Merged by hand: the event both hold is kept once, the serial number named.
+    QString errText;
+    QVERIFY2(archive.Merge(*unnamed, *samePort, errText), qPrintable(errText));
+    QVERIFY(!archive.ControllerById(*samePort));
+    QStringList raws;
+    for (const ArchivedEvent& event : archive.Events(*unnamed))
+        raws << event.raw + QString::number(event.ordinal);
+    QCOMPARE(raws.join(u' '), QStringLiteral("A1 B1 C1"));
+    QVERIFY2(archive.Merge(*named, *unnamed, errText), qPrintable(errText));
+    QCOMPARE(archive.ControllerById(*named)->events, qint64(3));
+    const auto other = archive.ControllerId({QStringLiteral("S8"), 2.05, QStringLiteral("COM1")});
+    QVERIFY(!archive.Merge(*named, *other, errText));
+    QVERIFY2(errText.contains(QLatin1String("two controllers")), qPrintable(errText));
+    QVERIFY(!archive.Merge(*named, *named, errText));
 }
 
 void TestHistoryArchive::filtersAndChanges()
@@ -238,7 +260,9 @@ void TestHistoryArchive::schemaVersions()
     HistoryArchive archive(kProgram);
     QSignalSpy faults(&archive, &HistoryArchive::faultChanged);
     QVERIFY(!archive.Open(dir.path()));
-    QVERIFY2(archive.fault().contains(QLatin1String("version 2")), qPrintable(archive.fault()));
+    QVERIFY2(archive.fault().contains(
+                 QStringLiteral("version %1").arg(HistoryArchive::kSchemaVersion + 1)),
+             qPrintable(archive.fault()));
     QCOMPARE(faults.size(), 1);
     QVERIFY(!archive.ControllerId({QStringLiteral("S1"), 3.06, QStringLiteral("COM1")}));
     QCOMPARE(faults.size(), 1);

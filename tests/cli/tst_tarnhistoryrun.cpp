@@ -1,0 +1,100 @@
+#include "ProgramHome.h"
+#include "SimProcess.h"
+#include "TarnRun.h"
+#include "history/HistoryArchive.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+/// tarn log, status and history against tarn-sim, run after run on one program folder: what
+/// the service history holds at the end.
+class tst_TarnHistoryRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scenarios_data();
+    void scenarios();
+};
+
+void tst_TarnHistoryRun::scenarios_data()
+{
+    // Steps: "sim OPTIONS" (re)starts the simulator on COM1 ("{dir}" a folder of the test's
+    // own), "ctl LINE" sends it a line, "tarn=N ARGS" runs tarn, which must end with exit code N.
+    QTest::addColumn<QStringList>("steps");
+    // Per record, oldest first: its serial number ("-" for none) and its events.
+    QTest::addColumn<QString>("records");
+    // A part of the last tarn run's standard error ("" when it must be empty).
+    QTest::addColumn<QString>("said");
+    const QString zeroSerial = u"ctl admin "_s + QString(40, u'0');
+    QTest::newRow("two V2.06 controllers on one port")
+        << QStringList{u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
+                       u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s}
+        << u"-:3 -:2"_s << u"new record, number 2"_s;
+    QTest::newRow("serial number 0 is none")
+        << QStringList{u"sim --events 3 --seed 1"_s, zeroSerial, u"tarn=0 log --all"_s,
+                       u"sim --events 2 --seed 2"_s, zeroSerial, u"tarn=0 log --all"_s}
+        << u"-:3 -:2"_s << u"new record, number 2"_s;
+    QTest::newRow("a controller without serial number known by its events")
+        << QStringList{u"sim --events 3 --store {dir}/a"_s,
+                       zeroSerial,
+                       u"tarn=0 log --all"_s,
+                       u"sim --events 2 --seed 2"_s,
+                       zeroSerial,
+                       u"tarn=0 log --all"_s,
+                       u"sim --store {dir}/a"_s,
+                       zeroSerial,
+                       u"tarn=0 log --all"_s}
+        << u"-:3 -:2"_s << QString();
+    QTest::newRow("records of one controller merged by hand")
+        << QStringList{u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
+                       u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s,
+                       u"tarn=0 history merge 1 2"_s}
+        << u"-:5"_s << QString();
+    QTest::newRow("two serial numbers are never merged")
+        << QStringList{u"sim --events 2 --seed 1"_s, u"tarn=0 log"_s,
+                       u"ctl admin 00000007"_s + QString(32, u'0'), u"tarn=0 status"_s,
+                       u"tarn=1 history merge 1 2"_s}
+        << u"*:2 7:0"_s << u"two controllers"_s;
+}
+
+void tst_TarnHistoryRun::scenarios()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, records);
+    QFETCH(QString, said);
+    ProgramHome home;
+    QTemporaryDir dir;
+    SimProcess sim;
+    TarnRun last;
+    for (const QString& step : steps) {
+        const QString rest = step.section(u' ', 1).replace(u"{dir}"_s, dir.path());
+        if (step.startsWith("sim "_L1)) {
+            QVERIFY(sim.start(rest.split(u' ')) && home.installIni(sim.slavePath()));
+        } else if (step.startsWith("ctl "_L1)) {
+            QVERIFY2(sim.command(rest), qPrintable(step));
+        } else {
+            last = TarnRun::Run(rest.split(u' '));
+            QVERIFY2(last.exitCode == step.section(u' ', 0, 0).section(u'=', 1).toInt(),
+                     qPrintable(step + u": "_s + last.err));
+        }
+    }
+    if (said.isEmpty())
+        QVERIFY2(last.err.isEmpty(), qPrintable(last.err));
+    else
+        QVERIFY2(last.err.contains(said), qPrintable(last.err));
+    HistoryArchive archive(u"test"_s);
+    QVERIFY(archive.Open(home.path()));
+    QStringList got;
+    for (const ArchivedController& controller : archive.Controllers())
+        got << (controller.key.serialNumber.isEmpty() ? u"-"_s : controller.key.serialNumber) +
+                   u':' + QString::number(archive.Events(controller.id).size());
+    if (records.startsWith(u'*') && !got.isEmpty())
+        got.first().replace(0, got.first().indexOf(u':'), u"*"_s);
+    QCOMPARE(got.join(u' '), records);
+}
+
+QTEST_GUILESS_MAIN(tst_TarnHistoryRun)
+#include "tst_tarnhistoryrun.moc"
