@@ -87,8 +87,11 @@ struct ArchivedChange
 /// A gap has no event time nor code: a filter on either leaves gaps out.
 struct EventFilter
 {
-    std::optional<QDateTime> since; ///< event time from (inclusive)
-    std::optional<QDateTime> until; ///< event time to (inclusive)
+    /// Event time from and to (inclusive), compared with the event's own date and time as the
+    /// controller's clock read them (no time zone; give them marked UTC). A day from its start
+    /// is the day at 00:00:00, which every day has there.
+    std::optional<QDateTime> since;
+    std::optional<QDateTime> until;
     std::optional<int> code;
     bool withGaps = true;
 };

@@ -267,9 +267,9 @@ EventFilter frmHistory::Filter() const
 {
     EventFilter filter;
     if (chkFrom->isChecked())
-        filter.since = QDateTime(dtpFrom->date(), QTime(0, 0));
+        filter.since = QDateTime(dtpFrom->date(), QTime(0, 0), Qt::UTC);
     if (chkTo->isChecked())
-        filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59));
+        filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59), Qt::UTC);
     bool isNumber = false;
     const int code = txtCode->text().trimmed().toInt(&isNumber);
     if (isNumber)
