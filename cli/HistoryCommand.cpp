@@ -179,9 +179,18 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
 
-    HistoryArchive archive(QStringLiteral("tarn"));
+    // Tarn.INI tells where the history is: without it, which one would be read is a guess.
     const QString iniPath = QString::fromStdString(FindProgramIni());
-    if (!HistorySettings::Open(archive, QString::fromStdString(ProgramFolder()), iniPath) ||
+    if (iniPath.isEmpty()) {
+        ConsoleOutput::Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !\n") +
+                           ProgramIniSearchedText());
+        return ExitUsage;
+    }
+    HistoryArchive archive(QStringLiteral("tarn"));
+    const QString folder = QString::fromStdString(ProgramFolder());
+    // Only a merge writes: the others read, also a history on read-only media.
+    if (!(merge ? HistorySettings::Open(archive, folder, iniPath)
+                : HistorySettings::OpenForReading(archive, folder, iniPath)) ||
         archive.isQueueing()) {
         ConsoleOutput::Say(archive.fault());
         return ExitController;

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 
 namespace {
 QAtomicInteger<quint64> g_connections;
@@ -65,6 +66,31 @@ bool ArchiveConnection::OpenSqlite(const QString& path, std::chrono::millisecond
         // The checkpoints (which wait for the disk) are the WalCheckpointer's, in a thread.
         !Exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0"), errText)) {
         Close();
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveConnection::OpenSqliteForReading(const QString& path, bool immutable, QString& errText)
+{
+    Close();
+    m_postgres = false;
+    m_where = path;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    if (!db.isValid()) {
+        errText = DriverMissing("SQLite", "libqt6sql6-sqlite");
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    db.setDatabaseName(QStringLiteral("file:%1?mode=ro%2")
+                           .arg(QString::fromLatin1(QUrl::toPercentEncoding(path, "/")),
+                                immutable ? QStringLiteral("&immutable=1") : QString()));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+    if (!db.open()) {
+        errText = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
         return false;
     }
     return true;

@@ -153,6 +153,39 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
     return isOpen();
 }
 
+bool HistoryArchive::OpenForReading(const QString& folder, const QString& database)
+{
+    if (!database.trimmed().isEmpty())
+        return Open(folder, database);
+    Close();
+    d->folder = folder;
+    d->main = std::make_unique<ArchiveConnection>();
+    const QString path = d->localPath();
+    const auto fail = [this, &path](const QString& why) {
+        d->main->Close();
+        d->broken = true;
+        d->setFault(QStringLiteral("The service history (%1) cannot be read: %2.").arg(path, why));
+        return false;
+    };
+    if (!QFileInfo(path).isFile())
+        return fail(QStringLiteral("there is none yet"));
+    QString errText;
+    int version = 0;
+    if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText) ||
+        !HistorySchema::Version(*d->main, version, errText))
+        return fail(errText);
+    if (version == 0)
+        return fail(QStringLiteral("it holds no history"));
+    if (version > kSchemaVersion)
+        return fail(QStringLiteral("it is of version %1, newer than this program knows (%2): "
+                                   "use a newer program with it")
+                        .arg(version)
+                        .arg(kSchemaVersion));
+    d->open = true;
+    d->setFault(QString());
+    return true;
+}
+
 void HistoryArchive::Close()
 {
     d->retry.stop();

@@ -18,3 +18,9 @@ bool HistorySettings::Open(HistoryArchive& archive, const QString& folder, const
 {
     return archive.Open(folder, Database(iniPath));
 }
+
+bool HistorySettings::OpenForReading(HistoryArchive& archive, const QString& folder,
+                                     const QString& iniPath)
+{
+    return archive.OpenForReading(folder, Database(iniPath));
+}

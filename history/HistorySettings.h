@@ -18,4 +18,7 @@ public:
     /// Opens `archive` in the program folder `folder` with the database Tarn.INI names; as
     /// HistoryArchive::Open (false with its fault() set).
     static bool Open(HistoryArchive& archive, const QString& folder, const QString& iniPath);
+    /// The same, for reading only (HistoryArchive::OpenForReading).
+    static bool OpenForReading(HistoryArchive& archive, const QString& folder,
+                               const QString& iniPath);
 };

@@ -351,6 +351,15 @@ void TestHistoryArchive::faults()
     QCOMPARE(faults->front().front().toString(), archive->fault());
     faults.reset();
     archive.reset();
+    // Read-only, it is still read (and left as it is).
+    if (fault == QLatin1String("read-only")) {
+        const QByteArray before = FileBytes(path);
+        HistoryArchive reader(kProgram);
+        QVERIFY2(reader.OpenForReading(folder), qPrintable(reader.fault()));
+        QCOMPARE(int(reader.Events(*reader.FindController(key.serialNumber)->id).size()), stored);
+        QVERIFY(!reader.StoreEvent(*id, Event(QStringLiteral("C"), 0)));
+        QCOMPARE(FileBytes(path), before);
+    }
 
     // The fault gone, everything stored before it is there.
     if (fault == QLatin1String("locked")) {
