@@ -10,8 +10,8 @@
 #include "config/ProgramFolder.h"
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
-#include "controller/StatusCycle.h"
 #include "controller/HistoryRecorder.h"
+#include "controller/StatusCycle.h"
 #include "link/Tarn_Comm.h"
 
 #include <QDateTime>
@@ -113,6 +113,16 @@ int Run(CommandLink& link, const CliOptions& options)
         bool complete = false;
         if (StatusCycle::Read(tarn, link.iniPath(), {}, &complete) && complete)
             recorder->RecordStatus();
+    }
+    // Everything read is in the history (or queued for its server) before tarn ends.
+    if (recorder && !recorder->Settle(HistoryRecorder::kSettleTime)) {
+        failed = true;
+        ConsoleOutput::Say(
+            QStringLiteral("tarn: %1 of what was read could not be kept in the "
+                           "service history.")
+                .arg(recorder->unarchived() == 1
+                         ? QStringLiteral("1 record")
+                         : QStringLiteral("%1 records").arg(recorder->unarchived())));
     }
     const int lost = reader.lostCount();
     if (lost > 0)

@@ -9,9 +9,12 @@
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 namespace {
 
@@ -163,10 +166,31 @@ void HistoryRecorder::ForgetUnnamed()
     m_weighed.clear();
 }
 
+bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
+{
+    const QDeadlineTimer deadline(wait);
+    for (;;) {
+        if (!m_held.empty() && m_archive.isOpen() && !m_link.IdentityStale)
+            if (const std::optional<qint64> id = Controller(true))
+                StoreHeld(*id);
+        if ((m_held.empty() && m_archive.Flush(std::chrono::milliseconds(0))) ||
+            !m_archive.isOpen() || deadline.hasExpired())
+            break;
+        QEventLoop pause;
+        QTimer::singleShot(HistoryArchive::kLockedRetryInterval, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    m_unarchived += m_archive.heldCount();
+    return unarchived() == 0;
+}
+
 void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
 {
-    if (!m_archive.isOpen())
+    if (!m_archive.isOpen()) {
+        if (!m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
+    }
     ArchivedEvent stored;
     stored.raw = Latin1(raw);
     stored.eventTime = ToDateTime(event.LogTime);
@@ -185,13 +209,15 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
 void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
 {
     if (event.gap) {
-        m_archive.StoreGap(controllerId, event.readAt);
+        if (!m_archive.StoreGap(controllerId, event.readAt) && !m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
     }
     // Since a rewind every stored event comes again, oldest first: the n-th time a reply comes
     // is its n-th occurrence. Otherwise each event is new to the archive.
     event.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[event.raw] : 0;
-    m_archive.StoreEvent(controllerId, event);
+    if (!m_archive.StoreEvent(controllerId, event) && !m_archive.fault().isEmpty())
+        ++m_unarchived;
 }
 
 void HistoryRecorder::StoreHeld(qint64 controllerId)
@@ -204,8 +230,11 @@ void HistoryRecorder::StoreHeld(qint64 controllerId)
 
 void HistoryRecorder::RecordLost()
 {
-    if (!m_archive.isOpen())
+    if (!m_archive.isOpen()) {
+        if (!m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
+    }
     ArchivedEvent gap;
     gap.gap = true;
     gap.readAt = QDateTime::currentDateTimeUtc();

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSet>
 
+#include <chrono>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,8 +42,16 @@ public:
     /// The status record after a complete status read; stored when it differs from the last
     /// one. The events held are stored under the controller it names.
     void RecordStatus();
-    /// Events read while the controller on the cable was not known, not yet stored.
+    /// Events read while the controller was not known, not yet stored.
     bool hasHeld() const { return !m_held.empty(); }
+    /// How long a program ending waits for the history to take what was read.
+    static constexpr std::chrono::seconds kSettleTime{10};
+    /// Stores what is held, waiting (the event loop running) up to `wait` for the controller's
+    /// record and the database; true when everything read is archived (or queued for the
+    /// server). False also when the history could not be used while events came.
+    bool Settle(std::chrono::milliseconds wait);
+    /// Records read and not archived (nor queued, nor held by the archive): lost to the history.
+    int unarchived() const { return m_unarchived + int(m_held.size()); }
 
     HistoryArchive& archive() { return m_archive; }
 
@@ -78,4 +88,6 @@ private:
     /// The records without a serial number holding an event read, and the replies looked up.
     QSet<qint64> m_evidence;
     QSet<QString> m_weighed;
+    /// Events read that the history could not take.
+    int m_unarchived = 0;
 };

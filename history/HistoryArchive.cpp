@@ -3,8 +3,11 @@
 #include "history/HistoryArchivePrivate.h"
 #include "history/HistorySchema.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 using namespace ArchiveRows;
 
@@ -108,6 +111,8 @@ HistoryArchive::HistoryArchive(const QString& program, QObject* parent)
     : QObject(parent), d(new Private(this, program))
 {
     connect(&d->retry, &QTimer::timeout, this, [this] { d->startProbe(); });
+    d->resumeTimer.setSingleShot(true);
+    connect(&d->resumeTimer, &QTimer::timeout, this, [this] { d->storeHeld(); });
 }
 
 HistoryArchive::~HistoryArchive()
@@ -181,20 +186,24 @@ bool HistoryArchive::OpenForReading(const QString& folder, const QString& databa
                                    "use a newer program with it")
                         .arg(version)
                         .arg(kSchemaVersion));
-    d->open = true;
+    d->open = d->readOnly = true;
     d->setFault(QString());
     return true;
 }
 
 void HistoryArchive::Close()
 {
+    d->held.clear();
+    d->resumeTimer.stop();
+    d->suspendedFor.invalidate();
+    d->suspensionTold = false;
     d->retry.stop();
     d->stopProbe();
     d->checkpointer.Stop();
     ++d->probes;
     d->main.reset();
     d->local.reset();
-    d->open = d->broken = d->queueing = d->usesServer = false;
+    d->open = d->broken = d->queueing = d->usesServer = d->readOnly = false;
     d->serverKeys.clear();
     d->localIds.clear();
     d->sentIds.clear();
@@ -237,15 +246,15 @@ std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
 
 bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate)
 {
-    bool stored = false;
-    const bool done = d->attempt([&](QString& errText) {
+    auto known = std::make_shared<bool>(false);
+    const bool done = d->keep([this, controllerId, event, known](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
-               d->insertEvent(*into.db, into.tables.events, into.controllerId, event, stored,
+               d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
                               errText);
     });
     if (duplicate)
-        *duplicate = done && stored;
+        *duplicate = done && *known;
     return done;
 }
 
@@ -261,23 +270,115 @@ bool HistoryArchive::StoreGap(qint64 controllerId, const QDateTime& readAt)
 
 bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored)
 {
-    bool inserted = false;
-    const bool done = d->attempt([&](QString& errText) {
+    auto inserted = std::make_shared<bool>(false);
+    const QString readAt = NowText();
+    const bool done = d->keep([this, controllerId, valuesJson, readAt, inserted](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
-               d->insertStatus(*into.db, into.tables.statuses, into.controllerId, NowText(),
-                               d->program, valuesJson, inserted, errText);
+               d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt,
+                               d->program, valuesJson, *inserted, errText);
     });
     if (stored)
-        *stored = done && inserted;
+        *stored = done && *inserted;
     return done;
 }
 
 bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& change)
 {
-    return d->attempt([&](QString& errText) {
+    return d->keep([this, controllerId, change](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
                d->insertChange(*into.db, into.tables.changes, into.controllerId, change, errText);
     });
+}
+
+int HistoryArchive::heldCount() const
+{
+    return int(d->held.size());
+}
+
+bool HistoryArchive::Flush(std::chrono::milliseconds wait)
+{
+    QDeadlineTimer deadline(wait);
+    while (!d->storeHeld() && isOpen() && !deadline.hasExpired()) {
+        QEventLoop pause;
+        QTimer::singleShot(kLockedRetryInterval, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return d->held.empty();
+}
+
+bool HistoryArchive::Private::keep(std::function<bool(QString&)> op)
+{
+    if (!open || broken || readOnly)
+        return false;
+    // Behind what is held: records are stored in the order they came, tried again by the
+    // timer (each try may wait the busy time: not once per record).
+    if (!held.empty()) {
+        if (held.size() >= size_t(kMaxHeld))
+            return false;
+        held.push_back(std::move(op));
+        return true;
+    }
+    QString why;
+    if (run(op, why))
+        return true;
+    if (why.isEmpty())
+        return false;
+    held.push_back(std::move(op));
+    suspend(why);
+    return true;
+}
+
+bool HistoryArchive::Private::storeHeld()
+{
+    while (!held.empty()) {
+        QString why;
+        if (!run(held.front(), why) && !why.isEmpty()) {
+            suspend(why);
+            return false;
+        }
+        // Stored, or refused for no fault of the database (a controller it does not know).
+        held.pop_front();
+    }
+    resume();
+    return true;
+}
+
+void HistoryArchive::Private::suspend(const QString& why)
+{
+    if (!open || broken)
+        return;
+    const bool locked = why.contains(QLatin1String("locked")) ||
+                        why.contains(QLatin1String("busy"), Qt::CaseInsensitive);
+    if (!suspendedFor.isValid())
+        suspendedFor.start();
+    if (!suspensionTold &&
+        (!locked ||
+         suspendedFor.elapsed() >=
+             std::chrono::duration_cast<std::chrono::milliseconds>(kLockPatience).count())) {
+        suspensionTold = true;
+        const QString where = queueing || !usesServer ? localPath() : address;
+        setFault(locked ? QStringLiteral("The service history (%1) is locked by another program: "
+                                         "what is read is kept and stored once it is free.")
+                              .arg(where)
+                        : QStringLiteral("The service history (%1) cannot be written: %2. What "
+                                         "is read is kept and stored once it can be.")
+                              .arg(where, why));
+    }
+    if (held.empty() && !locked)
+        return;
+    resumeTimer.start(locked ? std::chrono::milliseconds(kLockedRetryInterval)
+                             : std::chrono::milliseconds(kFaultRetryInterval));
+}
+
+void HistoryArchive::Private::resume()
+{
+    resumeTimer.stop();
+    suspendedFor.invalidate();
+    if (!suspensionTold)
+        return;
+    suspensionTold = false;
+    if (!queueing)
+        setFault(QString());
 }

@@ -98,8 +98,9 @@ struct EventFilter
 
 /// The service history: every event, status and setup change kept per controller. An SQLite
 /// file by default, or a PostgreSQL server (with a local SQLite queue while it cannot be
-/// reached). It never blocks the program: when the database cannot be used, it says so once
-/// (fault()), and every later call returns at once, false, until it is opened again.
+/// reached). When it cannot be opened, it says so once (fault()), and every later call returns
+/// at once, false. Once open, records the database cannot take (locked, full) are held and
+/// stored later; a lasting fault is said once.
 class HistoryArchive : public QObject
 {
     Q_OBJECT
@@ -107,8 +108,18 @@ class HistoryArchive : public QObject
 public:
     static constexpr int kSchemaVersion = 2;
     static constexpr const char* kFileName = "history.sqlite";
-    /// How long a write waits for a database locked by another program before giving up.
+    /// How long one write waits for a database locked by another program (SQLite's busy
+    /// time-out); the records are then held and tried again.
     static constexpr std::chrono::milliseconds kBusyTimeout{200};
+    /// How often held records are tried again while the database is locked...
+    static constexpr std::chrono::milliseconds kLockedRetryInterval{250};
+    /// ...and after any other fault (a full disk, a server refusing).
+    static constexpr std::chrono::seconds kFaultRetryInterval{5};
+    /// How long a lock is waited for before it is said (a program busy with the file for a
+    /// moment is no news).
+    static constexpr std::chrono::seconds kLockPatience{2};
+    /// The most records held while the database cannot take them; more are not kept.
+    static constexpr int kMaxHeld = 100000;
     /// How often a server that could not be reached is tried again (and the queue sent).
     static constexpr std::chrono::seconds kServerRetryInterval{10};
 
@@ -171,6 +182,13 @@ public:
     std::vector<ArchivedEvent> Events(qint64 controllerId, const EventFilter& filter = {});
     std::vector<ArchivedStatus> Statuses(qint64 controllerId);
     std::vector<ArchivedChange> Changes(qint64 controllerId);
+
+    /// Records held while the database could not take them (a lock, a full disk): stored in
+    /// order once it can, tried again every kLockedRetryInterval or kFaultRetryInterval.
+    int heldCount() const;
+    /// Stores what is held, waiting (the event loop running) up to `wait` for the database;
+    /// true when nothing is held any more.
+    bool Flush(std::chrono::milliseconds wait);
 
     /// Sends what was queued while the server could not be reached; true when the queue is
     /// empty afterwards. Called by the archive itself once the server answers again (tried in

@@ -1,8 +1,10 @@
 #include "ProgramHome.h"
 #include "SimProcess.h"
 #include "TarnRun.h"
+#include "history/ArchiveConnection.h"
 #include "history/HistoryArchive.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,7 +24,9 @@ private slots:
 void tst_TarnHistoryRun::scenarios_data()
 {
     // Steps: "sim OPTIONS" (re)starts the simulator on COM1 ("{dir}" a folder of the test's
-    // own), "ctl LINE" sends it a line, "tarn=N ARGS" runs tarn, which must end with exit code N.
+    // own), "ctl LINE" sends it a line, "tarn=N ARGS" runs tarn, which must end with exit code N;
+    // "tarn& ARGS" starts it, "wait TEXT" waits until it said TEXT, "join=N" until it ended;
+    // "lock" and "unlock" the history's write lock held by another program, "damage" its file.
     QTest::addColumn<QStringList>("steps");
     // Per record, oldest first: its serial number ("-" for none) and its events.
     QTest::addColumn<QString>("records");
@@ -58,6 +62,23 @@ void tst_TarnHistoryRun::scenarios_data()
                        u"ctl admin 00000007"_s + QString(32, u'0'), u"tarn=0 status"_s,
                        u"tarn=1 history merge 1 2"_s}
         << u"*:2 7:0"_s << u"two controllers"_s;
+    QTest::newRow("a lock while reading: held, said, stored")
+        << QStringList{u"sim --events 30"_s,
+                       u"tarn=0 status"_s,
+                       u"lock"_s,
+                       u"tarn& log"_s,
+                       u"wait locked by another program"_s,
+                       u"unlock"_s,
+                       u"join=0"_s}
+        << u"*:30"_s << u"is locked by another program: what is read is kept"_s;
+    QTest::newRow("a lock held for good: not archived, said")
+        << QStringList{u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s,
+                       u"unlock"_s}
+        << u"*:0"_s << u"5 records of what was read could not be kept"_s;
+    QTest::newRow("a damaged history said once")
+        << QStringList{u"sim --events 2"_s, u"tarn=0 status"_s, u"damage"_s, u"tarn=1 log"_s}
+        << QString()
+        << u"cannot be used: file is not a database. The program goes on without it."_s;
 }
 
 void tst_TarnHistoryRun::scenarios()
@@ -69,12 +90,38 @@ void tst_TarnHistoryRun::scenarios()
     QTemporaryDir dir;
     SimProcess sim;
     TarnRun last;
+    const QString history = home.filePath(QLatin1String(HistoryArchive::kFileName));
+    ArchiveConnection locker;
+    QString errText;
+    QProcess background;
+    QString backgroundSaid;
     for (const QString& step : steps) {
         const QString rest = step.section(u' ', 1).replace(u"{dir}"_s, dir.path());
         if (step.startsWith("sim "_L1)) {
             QVERIFY(sim.start(rest.split(u' ')) && home.installIni(sim.slavePath()));
         } else if (step.startsWith("ctl "_L1)) {
             QVERIFY2(sim.command(rest), qPrintable(step));
+        } else if (step == "lock"_L1) {
+            QVERIFY(locker.OpenSqlite(history, HistoryArchive::kBusyTimeout, errText));
+            QVERIFY2(locker.Begin(errText), qPrintable(errText));
+        } else if (step == "unlock"_L1) {
+            locker.Rollback();
+            locker.Close();
+        } else if (step == "damage"_L1) {
+            QFile file(history);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(32, 'x')) == 32);
+        } else if (step.startsWith("tarn& "_L1)) {
+            QVERIFY(TarnRun::Start(background, rest.split(u' ')));
+        } else if (step.startsWith("wait "_L1)) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (backgroundSaid += QString::fromUtf8(background.readAllStandardError()))
+                    .contains(rest),
+                TarnRun::kRunTimeoutMs);
+        } else if (step.startsWith("join="_L1)) {
+            QVERIFY(background.waitForFinished(TarnRun::kRunTimeoutMs));
+            last.exitCode = background.exitCode();
+            last.err = backgroundSaid + QString::fromUtf8(background.readAllStandardError());
+            QVERIFY2(last.exitCode == step.mid(5).toInt(), qPrintable(last.err));
         } else {
             last = TarnRun::Run(rest.split(u' '));
             QVERIFY2(last.exitCode == step.section(u' ', 0, 0).section(u'=', 1).toInt(),
@@ -85,6 +132,11 @@ void tst_TarnHistoryRun::scenarios()
         QVERIFY2(last.err.isEmpty(), qPrintable(last.err));
     else
         QVERIFY2(last.err.contains(said), qPrintable(last.err));
+    // Each state of the history in one sentence, once.
+    QVERIFY2(last.err.count(u"without it"_s) <= 1 && last.err.count(u"locked"_s) <= 1,
+             qPrintable(last.err));
+    if (records.isEmpty())
+        return;
     HistoryArchive archive(u"test"_s);
     QVERIFY(archive.Open(home.path()));
     QStringList got;

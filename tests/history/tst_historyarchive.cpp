@@ -285,8 +285,10 @@ void TestHistoryArchive::faults_data()
     QTest::newRow("damaged file") << "damaged";
 }
 
-/// Each fault: the call that meets it fails within the busy time, the fault is told once,
-/// later calls fail at once, and what was stored before is there once the fault is gone.
+/// A lock or a full disk met while storing: the records are held, a lasting fault is told
+/// once, and once the fault is gone everything is stored, in order, without opening again.
+/// A file that cannot be opened: the fault is told once, later calls fail at once, and what
+/// was stored before is there once the fault is gone.
 void TestHistoryArchive::faults()
 {
     QFETCH(QString, fault);
@@ -310,38 +312,62 @@ void TestHistoryArchive::faults()
     ArchiveConnection locker;
     QString errText;
     QByteArray damaged, header;
-    if (fault == QLatin1String("locked")) {
-        QVERIFY(locker.OpenSqlite(path, HistoryArchive::kBusyTimeout, errText));
-        QVERIFY2(locker.Begin(errText), qPrintable(errText));
-    } else if (fault == QLatin1String("full")) {
-        QVERIFY(disk.fill());
-    } else {
-        archive = std::make_unique<HistoryArchive>(kProgram);
-        faults = std::make_unique<QSignalSpy>(archive.get(), &HistoryArchive::faultChanged);
-        if (fault == QLatin1String("damaged")) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            header = file.read(32);
-            QVERIFY(file.seek(0));
-            file.write(QByteArray(header.size(), '\x5a'));
-            file.close();
-            damaged = FileBytes(path);
-        } else if (disk.mounted()) {
-            QVERIFY(disk.setReadOnly(true));
+    const bool held = fault == QLatin1String("locked") || fault == QLatin1String("full");
+    if (held) {
+        if (fault == QLatin1String("locked")) {
+            QVERIFY(locker.OpenSqlite(path, HistoryArchive::kBusyTimeout, errText));
+            QVERIFY2(locker.Begin(errText), qPrintable(errText));
         } else {
-            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
-            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            QVERIFY(disk.fill());
         }
-        const bool opened = archive->Open(folder);
-        QVERIFY(!opened || fault != QLatin1String("damaged"));
-        if (opened)
-            id = archive->ControllerId(key);
-    }
-    if (archive->isOpen()) {
         // A full disk may still take what fits in space already held.
-        while (archive->StoreEvent(*id, Event(QStringLiteral("A"), 0)) && stored < 10000)
+        while (archive->heldCount() == 0 && stored < 10000) {
+            QVERIFY(archive->StoreEvent(*id, Event(QStringLiteral("A"), 0)));
             ++stored;
+        }
+        QVERIFY(archive->StoreEvent(*id, Event(QStringLiteral("B"), 0)));
+        QVERIFY(archive->StoreStatus(*id, QStringLiteral(R"({"mains":1})")));
+        QCOMPARE(archive->heldCount(), 3);
+        QVERIFY(archive->isOpen());
+        // A lock is no news for a while; anything else is told at once, once.
+        QCOMPARE(faults->size(), fault == QLatin1String("locked") ? 0 : 1);
+        QVERIFY(!archive->Flush(std::chrono::milliseconds(0)));
+        qInfo("%d stored; %s", stored, qPrintable(archive->fault()));
+        if (fault == QLatin1String("locked")) {
+            locker.Rollback();
+            locker.Close();
+        } else {
+            QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
+        }
+        QVERIFY(archive->Flush(std::chrono::seconds(10)));
+        QCOMPARE(archive->heldCount(), 0);
+        QVERIFY(archive->fault().isEmpty());
+        QCOMPARE(faults->size(), fault == QLatin1String("locked") ? 0 : 2);
+        QStringList raws;
+        for (const ArchivedEvent& event : archive->Events(*id))
+            raws << event.raw;
+        QCOMPARE(raws.size(), stored + 1);
+        QCOMPARE(raws.last(), QStringLiteral("B"));
+        QCOMPARE(int(archive->Statuses(*id).size()), 1);
+        return;
     }
+    archive = std::make_unique<HistoryArchive>(kProgram);
+    faults = std::make_unique<QSignalSpy>(archive.get(), &HistoryArchive::faultChanged);
+    if (fault == QLatin1String("damaged")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        header = file.read(32);
+        QVERIFY(file.seek(0));
+        file.write(QByteArray(header.size(), '\x5a'));
+        file.close();
+        damaged = FileBytes(path);
+    } else if (disk.mounted()) {
+        QVERIFY(disk.setReadOnly(true));
+    } else {
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    QVERIFY(!archive->Open(folder));
     QVERIFY(!archive->isOpen());
     QVERIFY(!archive->fault().isEmpty());
     QVERIFY(!archive->StoreEvent(*id, Event(QStringLiteral("B"), 0)));
@@ -356,18 +382,13 @@ void TestHistoryArchive::faults()
         const QByteArray before = FileBytes(path);
         HistoryArchive reader(kProgram);
         QVERIFY2(reader.OpenForReading(folder), qPrintable(reader.fault()));
-        QCOMPARE(int(reader.Events(*reader.FindController(key.serialNumber)->id).size()), stored);
+        QCOMPARE(int(reader.Events(reader.FindController(key.serialNumber)->id).size()), stored);
         QVERIFY(!reader.StoreEvent(*id, Event(QStringLiteral("C"), 0)));
         QCOMPARE(FileBytes(path), before);
     }
 
     // The fault gone, everything stored before it is there.
-    if (fault == QLatin1String("locked")) {
-        locker.Rollback();
-        locker.Close();
-    } else if (fault == QLatin1String("full")) {
-        QVERIFY(QFile::remove(disk.filePath(QStringLiteral(".filler"))));
-    } else if (fault == QLatin1String("damaged")) {
+    if (fault == QLatin1String("damaged")) {
         QCOMPARE(FileBytes(path), damaged);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
