@@ -51,6 +51,7 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     : QObject(parent), m_archive(archive), m_link(link)
 {
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
+    connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
 }
 
 HistoryRecorder::~HistoryRecorder()
@@ -213,9 +214,8 @@ void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
             ++m_unarchived;
         return;
     }
-    // Since a rewind every stored event comes again, oldest first: the n-th time a reply comes
-    // is its n-th occurrence. Otherwise each event is new to the archive.
-    event.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[event.raw] : 0;
+    // The archive numbers it from where the controller's reading stands (MarkRewound).
+    event.ordinal = 0;
     if (!m_archive.StoreEvent(controllerId, event) && !m_archive.fault().isEmpty())
         ++m_unarchived;
 }
@@ -224,8 +224,15 @@ void HistoryRecorder::StoreHeld(qint64 controllerId)
 {
     std::vector<ArchivedEvent> held;
     held.swap(m_held);
-    for (ArchivedEvent& event : held)
-        Store(controllerId, std::move(event));
+    const std::optional<size_t> rewindAt = m_rewindAt;
+    m_rewindAt.reset();
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (rewindAt == i)
+            m_archive.MarkRewound(controllerId);
+        Store(controllerId, std::move(held[i]));
+    }
+    if (rewindAt && *rewindAt >= held.size())
+        m_archive.MarkRewound(controllerId);
 }
 
 void HistoryRecorder::RecordLost()
@@ -254,11 +261,8 @@ void HistoryRecorder::RecordStatus()
     const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
-    // The events read while the controller was not known belong to this one.
-    if (m_rewoundUnknown) {
-        m_rewoundUnknown = false;
-        m_rewound = KeyOf(m_link);
-    }
+    // The events read while the controller was not known belong to this one (and a rewind
+    // sent meanwhile).
     StoreHeld(*id);
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
@@ -267,17 +271,31 @@ void HistoryRecorder::RecordStatus()
         m_lastStatus.insert(*id, json);
 }
 
+void HistoryRecorder::handleRequestSent(int command, const std::string& data)
+{
+    if (command != TarnCommand::LogControl || data != std::string(1, TarnCommand::LogRewind) ||
+        !m_archive.isOpen())
+        return;
+    // Kept in the archive as soon as it is sent: the controller may rewind though its answer is
+    // lost, and any later run must know that its events come again.
+    const std::optional<qint64> id =
+        m_link.IdentityStale || !m_held.empty() ? std::nullopt : Controller(false);
+    if (id)
+        m_archive.MarkRewound(*id);
+    else
+        m_rewindAt = m_held.size();
+}
+
 void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
 {
-    if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind)) {
-        m_rewoundUnknown = m_link.IdentityStale;
-        m_rewound = KeyOf(m_link);
-        m_seenSinceRewind.clear();
+    if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind))
         return;
-    }
-    if (command == TarnCommand::LogControl && data == SetupBlocks::ClearLogData()) {
-        m_rewound.reset();
-        m_seenSinceRewind.clear();
+    if (command == TarnCommand::LogControl && data == SetupBlocks::ClearLogData() &&
+        !m_link.IdentityStale) {
+        if (const std::optional<qint64> id = Controller(true)) {
+            StoreHeld(*id);
+            m_archive.MarkCleared(*id);
+        }
     }
     ArchivedChange change;
     if (!SetupChange::Describe(command, data, m_link.Inputs, m_link.DetectorVoltageSwitch, change))

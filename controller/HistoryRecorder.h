@@ -32,8 +32,9 @@ public:
     /// The status values of the record as one JSON object (the clock under "clock").
     static QString StatusJson(const Tarn_Inputs& inputs, int16_t voltageSwitch);
 
-    /// An event read (before it is listed anywhere). After a rewind the controller sends its
-    /// stored events again: those already archived are recognised and not stored twice.
+    /// An event read (before it is listed anywhere). After a rewind (kept in the archive when
+    /// it is sent) the controller sends its stored events again: those already archived are
+    /// recognised and not stored twice, also by a later run.
     /// While the link cannot tell which controller is on the cable (it was opened again, or a
     /// request went unanswered) the event is held until a status read tells.
     void RecordEvent(const Tarn_Inputs& event, const std::string& raw);
@@ -61,6 +62,7 @@ signals:
 
 private:
     void handleAcknowledged(int command, const std::string& data);
+    void handleRequestSent(int command, const std::string& data);
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     /// The record of the controller on the link. One without a serial number is found by its
@@ -73,12 +75,9 @@ private:
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
-    /// Since a rewind, for the controller rewound: how often each raw reply came again.
-    std::optional<ControllerKey> m_rewound;
-    /// A rewind acknowledged while the controller was not known: it is the one the next
-    /// status read names.
-    bool m_rewoundUnknown = false;
-    QHash<QString, int> m_seenSinceRewind;
+    /// A rewind sent while the controller was not known, after this many of the events held:
+    /// it is the one the events are filed under.
+    std::optional<size_t> m_rewindAt;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
     std::vector<ArchivedEvent> m_held;

@@ -151,11 +151,20 @@ public:
     /// row in the local file); every call takes both kinds, also after the server is back.
     std::optional<qint64> ControllerId(const ControllerKey& key);
 
-    /// Stores an event as it arrives. With `ordinal` 0 the next ordinal for this raw reply is
-    /// given (a new event); otherwise the event is stored unless that ordinal is stored already
-    /// (read again after a rewind). Returns false when not stored because of a fault;
+    /// Stores an event as it arrives. With `ordinal` 0 the archive gives it its ordinal from
+    /// where the controller's reading stands (see MarkRewound): after a rewind the n-th time a
+    /// reply comes again is its n-th occurrence since the log was last cleared; otherwise the
+    /// next ordinal for this raw reply (a new event). With another ordinal the event is stored
+    /// unless that ordinal is stored already. Returns false when neither stored nor held;
     /// `duplicate` (when given) tells that it was stored already.
     bool StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate = nullptr);
+    /// A rewind of the controller's log was sent (acknowledged or not: the controller may have
+    /// acted on it): from now on, and in every later run, each stored event it sends again is
+    /// known, until its log is cleared. Kept in the archive.
+    bool MarkRewound(qint64 controllerId);
+    /// The controller's log was cleared: the events it stores from now on are new, also those
+    /// equal to one archived before.
+    bool MarkCleared(qint64 controllerId);
     /// How many events with this raw reply the controller has stored.
     int StoredCount(qint64 controllerId, const QString& raw);
     bool StoreGap(qint64 controllerId, const QDateTime& readAt);

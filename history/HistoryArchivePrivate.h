@@ -75,6 +75,17 @@ public:
                          const QString& seenAt, QString& errText);
     bool insertEvent(ArchiveConnection& db, const char* table, qint64 controllerId,
                      const ArchivedEvent& event, bool& duplicate, QString& errText);
+    /// Where the controller's reading stands: rewound since its log was cleared, and the last
+    /// event archived before that clearing.
+    bool readingOf(ArchiveConnection& db, qint64 controllerId, bool& rewound, qint64& clearedAfter,
+                   QString& errText);
+    /// An event read again after a rewind, in one transaction: its occurrence counted, stored
+    /// with that ordinal unless stored already.
+    bool insertReread(ArchiveConnection& db, const char* table, qint64 controllerId,
+                      const ArchivedEvent& event, qint64 clearedAfter, bool& duplicate,
+                      QString& errText);
+    /// Rewound (and its counts started again), or cleared.
+    bool markReading(qint64 controllerId, bool rewound);
     bool insertStatus(ArchiveConnection& db, const char* table, qint64 controllerId,
                       const QString& readAt, const QString& by, const QString& valuesJson,
                       bool& stored, QString& errText);

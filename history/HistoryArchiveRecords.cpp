@@ -125,3 +125,51 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
         errText = dbError.isEmpty() ? d->fault : dbError;
     return done;
 }
+
+bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
+{
+    return keep([this, controllerId, rewound](QString& errText) {
+        Target into;
+        if (!target(controllerId, into, errText))
+            return false;
+        // The queue keeps no reading: its events are numbered when sent.
+        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
+            return true;
+        ArchiveConnection& db = *into.db;
+        const QString mark =
+            rewound
+                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 1, 0) ON CONFLICT (controller_id) DO UPDATE "
+                                 "SET rewound = 1")
+                : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 0, (SELECT COALESCE(MAX(id), 0) FROM events WHERE "
+                                 "controller_id = ?)) ON CONFLICT (controller_id) DO UPDATE SET "
+                                 "rewound = 0, cleared_after = excluded.cleared_after");
+        const QVariantList values = rewound ? QVariantList{into.controllerId}
+                                            : QVariantList{into.controllerId, into.controllerId};
+        if (!db.Begin(errText))
+            return false;
+        for (const auto& [sql, bound] :
+             {std::pair{mark, values},
+              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                        QVariantList{into.controllerId}}}) {
+            QSqlQuery* query = db.Run(sql, bound, errText);
+            if (!query) {
+                db.Rollback();
+                return false;
+            }
+            query->finish();
+        }
+        return db.Commit(errText);
+    });
+}
+
+bool HistoryArchive::MarkRewound(qint64 controllerId)
+{
+    return d->markReading(controllerId, true);
+}
+
+bool HistoryArchive::MarkCleared(qint64 controllerId)
+{
+    return d->markReading(controllerId, false);
+}

@@ -92,6 +92,14 @@ bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* tab
         query->finish();
         return true;
     }
+    // Read again after a rewind (by this run or another): its occurrence since the log was
+    // cleared, counted in the archive.
+    bool rewound = false;
+    qint64 clearedAfter = 0;
+    if (!readingOf(db, controllerId, rewound, clearedAfter, errText))
+        return false;
+    if (rewound)
+        return insertReread(db, table, controllerId, event, clearedAfter, duplicate, errText);
     // A new event: the next ordinal for its reply, taken in the same statement; when another
     // program took that ordinal first, the next one.
     const QString next =
@@ -116,6 +124,60 @@ bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* tab
     }
     errText = QStringLiteral("other programs kept taking the event's ordinal");
     return false;
+}
+
+bool HistoryArchive::Private::readingOf(ArchiveConnection& db, qint64 controllerId, bool& rewound,
+                                        qint64& clearedAfter, QString& errText)
+{
+    QSqlQuery* query = db.Run(
+        QStringLiteral("SELECT rewound, cleared_after FROM readings WHERE controller_id = ?"),
+        {controllerId}, errText);
+    if (!query)
+        return false;
+    rewound = false;
+    clearedAfter = 0;
+    if (query->next()) {
+        rewound = query->value(0).toInt() != 0;
+        clearedAfter = query->value(1).toLongLong();
+    }
+    query->finish();
+    return true;
+}
+
+bool HistoryArchive::Private::insertReread(ArchiveConnection& db, const char* table,
+                                           qint64 controllerId, const ArchivedEvent& event,
+                                           qint64 clearedAfter, bool& duplicate, QString& errText)
+{
+    const QString raw = Text(event.raw);
+    if (!db.Begin(errText))
+        return false;
+    const auto failed = [&] {
+        db.Rollback();
+        return false;
+    };
+    QSqlQuery* query = db.Run(
+        QStringLiteral("INSERT INTO rereads (controller_id, raw, seen) VALUES (?, ?, 1) "
+                       "ON CONFLICT (controller_id, raw) DO UPDATE SET seen = rereads.seen + 1 "
+                       "RETURNING seen"),
+        {controllerId, raw}, errText);
+    if (!query)
+        return failed();
+    const int seen = query->next() ? query->value(0).toInt() : 0;
+    query->finish();
+    // The same reply archived before the log was cleared is another event.
+    query = db.Run(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE controller_id = ? AND raw = ? "
+                                  "AND gap = 0 AND id <= ?")
+                       .arg(QLatin1String(table)),
+                   {controllerId, raw, clearedAfter}, errText);
+    if (!query)
+        return failed();
+    const int before = query->next() ? query->value(0).toInt() : 0;
+    query->finish();
+    ArchivedEvent numbered = event;
+    numbered.ordinal = before + seen;
+    if (seen <= 0 || !insertEvent(db, table, controllerId, numbered, duplicate, errText))
+        return failed();
+    return db.Commit(errText);
 }
 
 bool HistoryArchive::Private::insertStatus(ArchiveConnection& db, const char* table,

@@ -108,6 +108,9 @@ signals:
     /// the data sent; emitted before Send returns, while Inputs still holds the values before
     /// the write.
     void acknowledged(int commandName, const std::string& data);
+    /// A request written to the line, before its answer is waited for: the controller may act
+    /// on it even when its answer is lost.
+    void requestSent(int commandName, const std::string& data);
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while

@@ -62,6 +62,26 @@ void tst_TarnHistoryRun::scenarios_data()
                        u"ctl admin 00000007"_s + QString(32, u'0'), u"tarn=0 status"_s,
                        u"tarn=1 history merge 1 2"_s}
         << u"*:2 7:0"_s << u"two controllers"_s;
+    // A reading stopped by a request lost, then the new events only: those the rewind sent
+    // again come again.
+    QTest::newRow("a rewind's reading interrupted, then new events")
+        << QStringList{u"sim --events 40"_s,  u"tarn=0 log"_s,       u"ctl faults 17 0 0"_s,
+                       u"tarn=1 log --all"_s, u"ctl faults 0 0 0"_s, u"tarn=0 log"_s}
+        << u"*:40"_s << QString();
+    // Replies 1-8: the first log; 9-11: version, serial number and the rewind of the second.
+    QTest::newRow("a rewind's answer damaged, then new events")
+        << QStringList{u"sim --events 5 --corrupt-every 11"_s, u"tarn=0 log"_s,
+                       u"tarn=1 log --all"_s, u"ctl faults 0 0 0"_s, u"tarn=0 log"_s}
+        << u"*:5"_s << QString();
+    QTest::newRow("an event as one before the log was deleted is another")
+        << QStringList{u"sim"_s,
+                       u"ctl event A65794900F06"_s,
+                       u"tarn=0 log"_s,
+                       u"tarn=0 delete-log --yes"_s,
+                       u"ctl event A65794900F06"_s,
+                       u"tarn=0 log --all"_s,
+                       u"tarn=0 log --all"_s}
+        << u"*:2"_s << QString();
     QTest::newRow("a lock while reading: held, said, stored")
         << QStringList{u"sim --events 30"_s,
                        u"tarn=0 status"_s,
@@ -97,8 +117,9 @@ void tst_TarnHistoryRun::scenarios()
     QString backgroundSaid;
     for (const QString& step : steps) {
         const QString rest = step.section(u' ', 1).replace(u"{dir}"_s, dir.path());
-        if (step.startsWith("sim "_L1)) {
-            QVERIFY(sim.start(rest.split(u' ')) && home.installIni(sim.slavePath()));
+        if (step.section(u' ', 0, 0) == "sim"_L1) {
+            QVERIFY(sim.start(rest.split(u' ', Qt::SkipEmptyParts)) &&
+                    home.installIni(sim.slavePath()));
         } else if (step.startsWith("ctl "_L1)) {
             QVERIFY2(sim.command(rest), qPrintable(step));
         } else if (step == "lock"_L1) {

@@ -55,7 +55,8 @@ private:
 
 void TestHistoryArchive::ordinals_data()
 {
-    QTest::addColumn<QString>("stores");   // raw:ordinal, ordinal 0 a new event
+    // raw:ordinal, ordinal 0 numbered by the archive; R a rewind sent, C the log cleared
+    QTest::addColumn<QString>("stores");
     QTest::addColumn<QString>("expected"); // what each store gives: the ordinal, or "dup"
     QTest::newRow("new events count up per reply") << "A:0 A:0 B:0 A:0"
                                                    << "A1 A2 B1 A3";
@@ -67,6 +68,10 @@ void TestHistoryArchive::ordinals_data()
                                               << "A1 A2 dup dup A3";
     QTest::newRow("gaps are never doubles") << "-:0 -:0 A:0"
                                             << "gap gap A1";
+    QTest::newRow("a rewind kept in the archive") << "A:0 B:0 R A:0 B:0 A:0"
+                                                  << "A1 B1 dup dup A2";
+    QTest::newRow("after a clearing an equal event is another") << "A:0 C A:0 R A:0 A:0"
+                                                                << "A1 A2 dup A3";
 }
 
 void TestHistoryArchive::ordinals()
@@ -82,6 +87,11 @@ void TestHistoryArchive::ordinals()
     int stored = 0;
     for (const QString& store : stores.split(QLatin1Char(' '))) {
         const QString raw = store.section(QLatin1Char(':'), 0, 0);
+        if (raw == QLatin1String("R") || raw == QLatin1String("C")) {
+            QVERIFY(raw == QLatin1String("R") ? archive.MarkRewound(*id)
+                                              : archive.MarkCleared(*id));
+            continue;
+        }
         bool duplicate = true;
         if (raw == QLatin1String("-"))
             QVERIFY(archive.StoreGap(*id, QDateTime::currentDateTimeUtc()));
