@@ -186,6 +186,12 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
                            ProgramIniSearchedText());
         return ExitUsage;
     }
+    if (HistorySettings::isOff(iniPath)) {
+        ConsoleOutput::Say(QStringLiteral("tarn: no service history is kept ([HISTORY] "
+                                          "Database=off in %1).")
+                               .arg(iniPath));
+        return ExitController;
+    }
     HistoryArchive archive(QStringLiteral("tarn"));
     const QString folder = QString::fromStdString(ProgramFolder());
     // Only a merge writes: the others read, also a history on read-only media.

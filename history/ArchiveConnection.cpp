@@ -133,8 +133,10 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
             db.setPort(address.port);
         if (!address.user.isEmpty())
             db.setUserName(address.user);
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=tarn")
-                                 .arg(kConnectTimeout.count()));
+        const QString parameters = address.ConnectOptions();
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=tarn%2")
+                                 .arg(kConnectTimeout.count())
+                                 .arg(parameters.isEmpty() ? QString() : u';' + parameters));
         if (!db.open()) {
             errText = db.lastError().text().trimmed();
             db = QSqlDatabase();

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -28,6 +29,12 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
 {
     QDir().mkpath(folder);
+    // A new history is its owner's only (SQLite gives its -wal and -shm the same rights).
+    if (!QFileInfo::exists(localPath())) {
+        QFile file(localPath());
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
     if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
         HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
         db.UseWriteAheadLog(errText)) {
@@ -125,7 +132,8 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 {
     Close();
     d->folder = folder;
-    d->address = database.trimmed();
+    // Messages show the address with any password masked.
+    d->address = PostgresAddress::Masked(database.trimmed());
     d->main = std::make_unique<ArchiveConnection>();
     QString errText;
     if (d->address.isEmpty()) {
@@ -138,7 +146,7 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
         return true;
     }
     d->usesServer = true;
-    if (!PostgresAddress::Parse(d->address, d->server, errText)) {
+    if (!PostgresAddress::Parse(database.trimmed(), d->server, errText)) {
         d->breakDown(d->address, errText);
         return false;
     }

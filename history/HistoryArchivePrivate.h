@@ -101,6 +101,7 @@ public:
     HistoryArchive* q;
     QString program;
     QString folder;
+    /// The server's address as messages show it (a password masked).
     QString address;
     PostgresAddress server;
     bool usesServer = false;

@@ -14,8 +14,17 @@ QString HistorySettings::Database(const QString& iniPath)
     return QString::fromLatin1(value.data(), qsizetype(value.size())).trimmed();
 }
 
+bool HistorySettings::isOff(const QString& iniPath)
+{
+    return Database(iniPath).compare(QLatin1String(kOff), Qt::CaseInsensitive) == 0;
+}
+
 bool HistorySettings::Open(HistoryArchive& archive, const QString& folder, const QString& iniPath)
 {
+    if (isOff(iniPath)) {
+        archive.Close();
+        return true;
+    }
     return archive.Open(folder, Database(iniPath));
 }
 

@@ -26,9 +26,11 @@ void tst_TarnHistoryRun::scenarios_data()
     // Steps: "sim OPTIONS" (re)starts the simulator on COM1 ("{dir}" a folder of the test's
     // own), "ctl LINE" sends it a line, "tarn=N ARGS" runs tarn, which must end with exit code N;
     // "tarn& ARGS" starts it, "wait TEXT" waits until it said TEXT, "join=N" until it ended;
-    // "lock" and "unlock" the history's write lock held by another program, "damage" its file.
+    // "lock" and "unlock" the history's write lock held by another program, "damage" its file;
+    // "ini LINE" adds a line to Tarn.INI.
     QTest::addColumn<QStringList>("steps");
-    // Per record, oldest first: its serial number ("-" for none) and its events.
+    // Per record, oldest first: its serial number ("-" for none) and its events; "none" for no
+    // history at all.
     QTest::addColumn<QString>("records");
     // A part of the last tarn run's standard error ("" when it must be empty).
     QTest::addColumn<QString>("said");
@@ -95,6 +97,9 @@ void tst_TarnHistoryRun::scenarios_data()
         << QStringList{u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s,
                        u"unlock"_s}
         << u"*:0"_s << u"5 records of what was read could not be kept"_s;
+    QTest::newRow("history switched off") << QStringList{u"sim --events 2"_s, u"ini [HISTORY]"_s,
+                                                         u"ini Database=off"_s, u"tarn=0 log"_s}
+                                          << u"none"_s << QString();
     QTest::newRow("a damaged history said once")
         << QStringList{u"sim --events 2"_s, u"tarn=0 status"_s, u"damage"_s, u"tarn=1 log"_s}
         << QString()
@@ -128,6 +133,9 @@ void tst_TarnHistoryRun::scenarios()
         } else if (step == "unlock"_L1) {
             locker.Rollback();
             locker.Close();
+        } else if (step.startsWith("ini "_L1)) {
+            QFile ini(home.filePath(u"Tarn.INI"_s));
+            QVERIFY(ini.open(QIODevice::Append) && ini.write((rest + u"\r\n"_s).toLatin1()) > 0);
         } else if (step == "damage"_L1) {
             QFile file(history);
             QVERIFY(file.open(QIODevice::ReadWrite) && file.write(QByteArray(32, 'x')) == 32);
@@ -158,6 +166,10 @@ void tst_TarnHistoryRun::scenarios()
              qPrintable(last.err));
     if (records.isEmpty())
         return;
+    if (records == "none"_L1) {
+        QVERIFY(!QFile::exists(history));
+        return;
+    }
     HistoryArchive archive(u"test"_s);
     QVERIFY(archive.Open(home.path()));
     QStringList got;
