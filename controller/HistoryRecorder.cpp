@@ -52,6 +52,7 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
 {
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
     connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
+    connect(&m_link, &Tarn_Comm::linkStateChanged, this, &HistoryRecorder::handleLinkState);
 }
 
 HistoryRecorder::~HistoryRecorder()
@@ -269,6 +270,14 @@ void HistoryRecorder::RecordStatus()
         return;
     if (m_archive.StoreStatus(*id, json))
         m_lastStatus.insert(*id, json);
+}
+
+void HistoryRecorder::handleLinkState()
+{
+    // Another controller may be on the cable once it is read again: one without a serial
+    // number is then told apart afresh.
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
 }
 
 void HistoryRecorder::handleRequestSent(int command, const std::string& data)

@@ -63,6 +63,7 @@ signals:
 private:
     void handleAcknowledged(int command, const std::string& data);
     void handleRequestSent(int command, const std::string& data);
+    void handleLinkState();
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     /// The record of the controller on the link. One without a serial number is found by its
