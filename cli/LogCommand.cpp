@@ -114,16 +114,6 @@ int Run(CommandLink& link, const CliOptions& options)
         if (StatusCycle::Read(tarn, link.iniPath(), {}, &complete) && complete)
             recorder->RecordStatus();
     }
-    // Everything read is in the history (or queued for its server) before tarn ends.
-    if (recorder && !recorder->Settle(HistoryRecorder::kSettleTime)) {
-        failed = true;
-        ConsoleOutput::Say(
-            QStringLiteral("tarn: %1 of what was read could not be kept in the "
-                           "service history.")
-                .arg(recorder->unarchived() == 1
-                         ? QStringLiteral("1 record")
-                         : QStringLiteral("%1 records").arg(recorder->unarchived())));
-    }
     const int lost = reader.lostCount();
     if (lost > 0)
         ConsoleOutput::Say(lost == 1

@@ -175,8 +175,10 @@ bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
         if (!m_held.empty() && m_archive.isOpen() && !m_link.IdentityStale)
             if (const std::optional<qint64> id = Controller(true))
                 StoreHeld(*id);
+        // Events of a controller not known stay held: no wait tells which one sent them.
         if ((m_held.empty() && m_archive.Flush(std::chrono::milliseconds(0))) ||
-            !m_archive.isOpen() || deadline.hasExpired())
+            !m_archive.isOpen() || deadline.hasExpired() ||
+            (!m_held.empty() && m_link.IdentityStale))
             break;
         QEventLoop pause;
         QTimer::singleShot(HistoryArchive::kLockedRetryInterval, &pause, &QEventLoop::quit);

@@ -96,7 +96,7 @@ void tst_TarnHistoryRun::scenarios_data()
     QTest::newRow("a lock held for good: not archived, said")
         << QStringList{u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s,
                        u"unlock"_s}
-        << u"*:0"_s << u"5 records of what was read could not be kept"_s;
+        << u"*:0"_s << u"5 records of what was read or written could not be kept"_s;
     QTest::newRow("history switched off") << QStringList{u"sim --events 2"_s, u"ini [HISTORY]"_s,
                                                          u"ini Database=off"_s, u"tarn=0 log"_s}
                                           << u"none"_s << QString();
