@@ -95,6 +95,9 @@ public:
     /// Every controller, or the one with `serialNumber` unless that is null.
     std::vector<ArchivedController> controllers(const QString& serialNumber);
     bool sendEvents(QString& errText);
+    /// The ordinal of an event queued as new, from the server's events read before it.
+    bool ordinalAtReadTime(ArchiveConnection& db, qint64 serverId, ArchivedEvent& event,
+                           QString& errText);
     bool sendStatuses(QString& errText);
     bool sendChanges(QString& errText);
 
