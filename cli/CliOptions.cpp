@@ -34,8 +34,8 @@ const char* const kGlobalHelp =
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
     "answer, an event was lost to a damaged reply, setup apply refused a block of the file, the\n"
-    "service history could not be read, or the output could not be written, 2 a usage or\n"
-    "configuration error.\n";
+    "service history could not be read or could not keep what was read or written, or the\n"
+    "output could not be written, 2 a usage or configuration error.\n";
 
 } // namespace
 
