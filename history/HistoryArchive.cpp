@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalBlocker>
 #include <QTimer>
 
 using namespace ArchiveRows;
@@ -201,6 +202,12 @@ bool HistoryArchive::OpenForReading(const QString& folder, const QString& databa
 
 void HistoryArchive::Close()
 {
+    // What is held gets one more try (one busy time at most): kept if the database can now.
+    if (!d->held.empty()) {
+        // No news now: the program may be ending.
+        const QSignalBlocker quiet(this);
+        d->storeHeld();
+    }
     d->held.clear();
     d->resumeTimer.stop();
     d->suspendedFor.invalidate();
