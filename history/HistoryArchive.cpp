@@ -169,24 +169,32 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 
 bool HistoryArchive::OpenForReading(const QString& folder, const QString& database)
 {
-    if (!database.trimmed().isEmpty())
-        return Open(folder, database);
     Close();
     d->folder = folder;
     d->main = std::make_unique<ArchiveConnection>();
-    const QString path = d->localPath();
+    const QString address = database.trimmed();
+    const QString path = address.isEmpty() ? d->localPath() : PostgresAddress::Masked(address);
     const auto fail = [this, &path](const QString& why) {
         d->main->Close();
         d->broken = true;
         d->setFault(QStringLiteral("The service history (%1) cannot be read: %2.").arg(path, why));
         return false;
     };
-    if (!QFileInfo(path).isFile())
-        return fail(QStringLiteral("there is none yet"));
     QString errText;
     int version = 0;
-    if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText) ||
-        !HistorySchema::Version(*d->main, version, errText))
+    if (!address.isEmpty()) {
+        // Read from the server alone: nothing is queued, nothing created or migrated.
+        if (!PostgresAddress::Parse(address, d->server, errText))
+            return fail(errText);
+        if (!d->main->OpenPostgres(d->server, errText))
+            return fail(QStringLiteral("the server cannot be reached: %1").arg(errText));
+    } else {
+        if (!QFileInfo(path).isFile())
+            return fail(QStringLiteral("there is none yet"));
+        if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText))
+            return fail(errText);
+    }
+    if (!HistorySchema::Version(*d->main, version, errText))
         return fail(errText);
     if (version == 0)
         return fail(QStringLiteral("it holds no history"));

@@ -134,9 +134,9 @@ public:
     /// program goes on without it. With a server that cannot be reached it opens the local
     /// queue instead, returns true and says so in fault().
     bool Open(const QString& folder, const QString& database = QString());
-    /// Opens the archive for reading only: the SQLite file is neither created, migrated nor
-    /// written (it may be read-only, or on read-only media); a server as Open. False, with
-    /// fault() set, when there is none or it cannot be read.
+    /// Opens the archive for reading only: the SQLite file or the server is neither created,
+    /// migrated nor written (the file may be read-only, or on read-only media), and nothing is
+    /// queued. False, with fault() set, when there is none or it cannot be read.
     bool OpenForReading(const QString& folder, const QString& database = QString());
     void Close();
     bool isOpen() const;
