@@ -52,7 +52,10 @@ private:
         print(QStringLiteral("open ") + suggested, {});
         return {};
     }
-    bool choosePrinter(QPrinter&) override { return print(QStringLiteral("print"), {}); }
+    bool choosePrinter(QPrinter&, const QString&) override
+    {
+        return print(QStringLiteral("print"), {});
+    }
 
     static bool print(const QString& text, const QString& informative)
     {

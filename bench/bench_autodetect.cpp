@@ -48,7 +48,7 @@ public:
     int choose(const QString&, const QString&, const QStringList&) override { return -1; }
     QString saveFileName(const QString&, const QString&) override { return {}; }
     QString openFileName(const QString&, const QString&) override { return {}; }
-    bool choosePrinter(QPrinter&) override { return false; }
+    bool choosePrinter(QPrinter&, const QString&) override { return false; }
     QString result;
 };
 

@@ -3,17 +3,21 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
-#include "cli/LogOutput.h"
 #include "config/ProgramFolder.h"
+#include "controller/HistoryWords.h"
 #include "controller/LinkConfiguration.h"
+#include "data/CsvWriter.h"
 #include "data/EventLogReport.h"
+#include "data/ExportText.h"
+#include "data/Tarn_Inputs.h"
+#include "history/FleetModel.h"
 #include "history/HistoryArchive.h"
+#include "history/HistoryEventModel.h"
 #include "history/HistorySettings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 #include <vector>
 
@@ -30,7 +34,7 @@ struct Table
     static QString Cell(const QJsonValue& value)
     {
         if (value.isDouble())
-            return QLocale::c().toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+            return QString::fromStdString(ExportText::Number(value.toDouble()));
         if (value.isObject())
             return QString::fromUtf8(
                 QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
@@ -49,32 +53,51 @@ struct Table
             }
             return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
         }
-        const bool csv = format == QLatin1String("csv");
-        const QString separator = csv ? QStringLiteral(",") : QStringLiteral("\t");
-        const QString end = csv ? QStringLiteral("\r\n") : QStringLiteral("\n");
-        QString text = columns.join(separator) + end;
+        if (format == QLatin1String("csv")) {
+            std::vector<std::string> header;
+            for (const QString& column : columns)
+                header.push_back(column.toStdString());
+            CsvWriter csv(header);
+            for (const QJsonArray& row : rows) {
+                std::vector<std::string> cells;
+                for (const QJsonValue& value : row)
+                    cells.push_back(Cell(value).toUtf8().toStdString());
+                csv.AddRow(cells);
+            }
+            return QString::fromStdString(csv.Text());
+        }
+        QString text = columns.join(u'\t') + u'\n';
         for (const QJsonArray& row : rows) {
             QStringList cells;
-            for (const QJsonValue& value : row) {
-                QString cell = Cell(value);
-                if (csv) {
-                    cell = LogOutput::CsvCell(cell);
-                } else {
-                    cell.replace(u'\t', u' ');
-                    cell.replace(u'\n', u' ');
-                    cell.replace(u'\r', u' ');
-                }
-                cells << cell;
-            }
-            text += cells.join(separator) + end;
+            for (const QJsonValue& value : row)
+                cells << QString::fromStdString(
+                    ExportText::TsvCell(Cell(value).toUtf8().toStdString()));
+            text += cells.join(u'\t') + u'\n';
         }
         return text;
     }
 };
 
-QJsonValue Utc(const QDateTime& time)
+/// A time of the PC: local, with its offset from UTC.
+QJsonValue Pc(const QDateTime& time)
 {
-    return time.isValid() ? QJsonValue(time.toUTC().toString(Qt::ISODate)) : QJsonValue();
+    return time.isValid() ? QJsonValue(QString::fromStdString(HistoryEventModel::PcTime(time)))
+                          : QJsonValue();
+}
+
+/// The serial number (null when not known) and firmware that open each row of a controller.
+QJsonArray Identity(const ArchivedController& controller)
+{
+    return {controller.key.serialNumber.isEmpty() ? QJsonValue()
+                                                  : QJsonValue(controller.key.serialNumber),
+            controller.key.firmware};
+}
+
+QJsonArray Joined(QJsonArray row, const QJsonArray& more)
+{
+    for (const QJsonValue& value : more)
+        row.append(value);
+    return row;
 }
 
 /// A JSON object text as an object (as it is, when it is none).
@@ -98,49 +121,76 @@ Table Controllers(HistoryArchive& archive)
             {controller.id,
              controller.key.serialNumber.isEmpty() ? QJsonValue()
                                                    : QJsonValue(controller.key.serialNumber),
-             controller.key.firmware, controller.key.port, Utc(controller.firstSeen),
-             Utc(controller.lastSeen), controller.events});
+             controller.key.firmware, controller.key.port, Pc(controller.firstSeen),
+             Pc(controller.lastSeen), controller.events});
     return table;
 }
 
-Table Events(HistoryArchive& archive, qint64 id, const EventFilter& filter)
+/// The columns of the History window's export, in every format.
+/// The fleet as the Fleet window shows it (FleetModel), due counted today.
+Table Fleet(HistoryArchive& archive, int serviceInterval, bool dueOnly)
 {
-    Table table{{QStringLiteral("time"), QStringLiteral("code"), QStringLiteral("celsius"),
-                 QStringLiteral("text"), QStringLiteral("read_at"), QStringLiteral("program")},
-                {}};
-    for (const ArchivedEvent& event : archive.Events(id, filter)) {
+    FleetModel model;
+    model.setEntries(archive.Fleet(), QDate::currentDate(), serviceInterval);
+    model.setDueOnly(dueOnly);
+    Table table;
+    for (const std::string& name : FleetModel::ValueNames())
+        table.columns << QString::fromStdString(name);
+    for (int row = 0; row < model.rowCount(); ++row)
+        table.rows.push_back(model.Values(row));
+    return table;
+}
+
+Table Events(HistoryArchive& archive, const ArchivedController& controller,
+             const EventFilter& filter)
+{
+    Table table;
+    for (const std::string& column : HistoryEventModel::CsvColumns())
+        table.columns << QString::fromStdString(column);
+    qint64 number = 0;
+    for (const ArchivedEvent& event : archive.Events(controller.id, filter)) {
+        ++number;
         if (event.gap) {
-            table.rows.push_back({QJsonValue(), QJsonValue(), QJsonValue(),
-                                  QLatin1String(EventLogReport::kLostEventText), Utc(event.readAt),
-                                  event.program});
+            table.rows.push_back(Joined(
+                Identity(controller),
+                {number, QJsonValue(), QJsonValue(), QJsonValue(), QJsonValue(),
+                 QLatin1String(EventLogReport::kLostEventText), Pc(event.readAt), event.program}));
             continue;
         }
-        table.rows.push_back(
-            {event.eventTime.isValid()
+        table.rows.push_back(Joined(
+            Identity(controller),
+            {number,
+             event.eventTime.isValid()
                  ? QJsonValue(event.eventTime.toString(QLatin1String(kEventTimeFormat)))
                  : QJsonValue(),
-             event.code, event.temperatureCelsius, event.text, Utc(event.readAt), event.program});
+             event.temperatureCelsius, Tarn_Inputs::CelsiusToFahrenheit(event.temperatureCelsius),
+             event.code, event.text, Pc(event.readAt), event.program}));
     }
     return table;
 }
 
-Table Changes(HistoryArchive& archive, qint64 id)
+Table Changes(HistoryArchive& archive, const ArchivedController& controller)
 {
-    Table table{{QStringLiteral("written_at"), QStringLiteral("program"), QStringLiteral("command"),
-                 QStringLiteral("data"), QStringLiteral("summary"), QStringLiteral("before"),
-                 QStringLiteral("after")},
+    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("written_at"),
+                 QStringLiteral("program"), QStringLiteral("command"), QStringLiteral("data"),
+                 QStringLiteral("summary"), QStringLiteral("before"), QStringLiteral("after")},
                 {}};
-    for (const ArchivedChange& change : archive.Changes(id))
-        table.rows.push_back({Utc(change.writtenAt), change.program, change.command, change.data,
-                              change.summary, Object(change.beforeJson), Object(change.afterJson)});
+    for (const ArchivedChange& change : archive.Changes(controller.id))
+        table.rows.push_back(
+            Joined(Identity(controller), {Pc(change.writtenAt), change.program, change.command,
+                                          change.data, HistoryWords::ChangeText(change),
+                                          Object(change.beforeJson), Object(change.afterJson)}));
     return table;
 }
 
-Table Statuses(HistoryArchive& archive, qint64 id)
+Table Statuses(HistoryArchive& archive, const ArchivedController& controller)
 {
-    Table table{{QStringLiteral("read_at"), QStringLiteral("values")}, {}};
-    for (const ArchivedStatus& status : archive.Statuses(id))
-        table.rows.push_back({Utc(status.readAt), Object(status.valuesJson)});
+    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("read_at"),
+                 QStringLiteral("values")},
+                {}};
+    for (const ArchivedStatus& status : archive.Statuses(controller.id))
+        table.rows.push_back(
+            Joined(Identity(controller), {Pc(status.readAt), Object(status.valuesJson)}));
     return table;
 }
 
@@ -162,8 +212,10 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         const qint64 id = text.toLongLong(&ok);
         return ok && id > 0 ? id : qint64(0);
     };
-    if (!perController && !merge && what != QLatin1String("controllers"))
-        return usage(QStringLiteral("history takes controllers, events, changes, status or merge"));
+    const bool fleet = what == QLatin1String("fleet");
+    if (!perController && !merge && !fleet && what != QLatin1String("controllers"))
+        return usage(
+            QStringLiteral("history takes controllers, fleet, events, changes, status or merge"));
     if (merge && (options.arguments.size() != 3 || !number(options.arguments[1]) ||
                   !number(options.arguments[2])))
         return usage(QStringLiteral("history merge takes two record numbers"));
@@ -172,12 +224,15 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
                          ? QStringLiteral("history %1 takes a serial number, or --id and a "
                                           "record number")
                                .arg(what)
-                         : QStringLiteral("history controllers takes no serial number"));
+                         : QStringLiteral("history %1 takes no serial number").arg(what));
     if (byId && (!perController || !number(options.arguments[1])))
         return usage(QStringLiteral("--id takes a record number, as history controllers lists "
                                     "it"));
     if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
+    const bool dueOnly = options.flags.contains(QLatin1String("due"));
+    if (dueOnly && !fleet)
+        return usage(QStringLiteral("only history fleet takes --due"));
 
     // Tarn.INI tells where the history is: without it, which one would be read is a guess.
     const QString iniPath = QString::fromStdString(FindProgramIni());
@@ -210,7 +265,9 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         return ExitOk;
     }
     Table table;
-    if (!perController) {
+    if (fleet) {
+        table = Fleet(archive, HistorySettings::ServiceInterval(iniPath), dueOnly);
+    } else if (!perController) {
         table = Controllers(archive);
     } else {
         const QString name = options.arguments[1];
@@ -229,11 +286,11 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
             EventFilter filter;
             if (!options.since.isEmpty())
                 filter.since = CliOptions::ParseSince(options.since);
-            table = Events(archive, controller->id, filter);
+            table = Events(archive, *controller, filter);
         } else if (what == QLatin1String("changes")) {
-            table = Changes(archive, controller->id);
+            table = Changes(archive, *controller);
         } else {
-            table = Statuses(archive, controller->id);
+            table = Statuses(archive, *controller);
         }
     }
     if (!archive.isOpen()) {
@@ -247,13 +304,17 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
 
 const CliCommand HistoryCommand::kCommand = {
     .name = "history",
-    .synopsis = "history controllers|events|changes|status|merge [SERIAL | --id N | N M] "
+    .synopsis = "history controllers|fleet|events|changes|status|merge [SERIAL | --id N | N M] "
                 "[options]",
     .help =
         "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
         "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"
         "  controllers     every controller in the history: record number, serial number,\n"
         "                  firmware, port last seen on, first and last seen, events stored\n"
+        "  fleet           every controller with its last contact, firmware, last service, the\n"
+        "                  days since it, and the alarms and faults its last visit brought\n"
+        "    --due         only those due for service: more days since the last service than\n"
+        "                  [HISTORY] ServiceInterval= in Tarn.INI (365 when not set)\n"
         "  events SERIAL   the controller's events in the order they were read\n"
         "    --id N        the controller of record number N instead (for one without a\n"
         "                  serial number); changes and status take it too\n"
@@ -268,8 +329,8 @@ const CliCommand HistoryCommand::kCommand = {
         "A controller without a serial number (firmware before V2.07, or serial number 0) is\n"
         "known by the events it holds; when they do not tell which record is its own, tarn\n"
         "files its records under a new record and says so.\n",
-    .options = "since format",
-    .flags = "id",
+    .options = "since format due id",
+    .flags = "id due",
     .minArguments = 1,
     .maxArguments = 3,
     .link = CliCommand::Link::None,

@@ -11,6 +11,7 @@
 #include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
 #include "controller/HistoryRecorder.h"
+#include "controller/ReportFiles.h"
 #include "controller/StatusCycle.h"
 #include "link/Tarn_Comm.h"
 
@@ -120,6 +121,7 @@ int Run(CommandLink& link, const CliOptions& options)
                                ? QStringLiteral("1 damaged reply: 1 event lost.")
                                : QStringLiteral("%1 damaged replies: %1 events lost.").arg(lost));
 
+    output.Source = ReportFiles::CsvSource(tarn.Inputs, QDateTime::currentDateTime());
     std::string bytes;
     bool latin1 = false;
     if (options.format == QLatin1String("csv")) {

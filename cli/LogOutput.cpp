@@ -1,14 +1,12 @@
 #include "cli/LogOutput.h"
 
-#include "data/CsvCell.h"
+#include "data/ExportText.h"
 
 #include "controller/DisplayFormat.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cstdio>
 
 namespace {
 
@@ -19,17 +17,9 @@ QString Latin1Text(const std::string& bytes)
 
 } // namespace
 
-QString LogOutput::CsvCell(const QString& cell)
-{
-    return QString::fromStdString(::CsvCell(cell.toStdString()));
-}
-
 std::string LogOutput::IsoTime(const TarnDateTime& time)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", time.Year(), time.Month(),
-                  time.Day(), time.Hour(), time.Minute(), time.Second());
-    return text;
+    return ExportText::ControllerTime(time);
 }
 
 std::string LogOutput::Tsv() const
@@ -58,22 +48,11 @@ std::string LogOutput::Tsv() const
 
 std::string LogOutput::Csv() const
 {
-    QString text = QStringLiteral("number,time,celsius,fahrenheit,text\r\n");
-    for (const Event& event : Events) {
-        if (event.lost) {
-            text += QStringLiteral("%1,,,,%2\r\n")
-                        .arg(event.number)
-                        .arg(QLatin1String(EventLogReport::kLostEventText));
-            continue;
-        }
-        text += QStringLiteral("%1,%2,%3,%4,%5\r\n")
-                    .arg(event.number)
-                    .arg(QString::fromStdString(IsoTime(event.time)))
-                    .arg(DisplayFormat::Number(event.celsius, QLocale::c()))
-                    .arg(DisplayFormat::Number(event.fahrenheit, QLocale::c()))
-                    .arg(CsvCell(Latin1Text(event.text)));
-    }
-    return text.toUtf8().toStdString();
+    std::vector<EventListCsv::Event> events;
+    events.reserve(Events.size());
+    for (const Event& event : Events)
+        events.push_back({event.number, event.time, event.celsius, event.text, event.lost});
+    return EventListCsv::Text(Source, events);
 }
 
 std::string LogOutput::Json() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/EventListCsv.h"
 #include "data/EventLogReport.h"
 #include "data/TarnDateTime.h"
 
@@ -26,17 +27,16 @@ public:
     };
 
     std::vector<Event> Events;
+    /// The controller and the time of the read, for the CSV's columns.
+    EventListCsv::Source Source;
 
     /// The tarn.logg bytes: header, one row per event, cells as the window shows them.
     std::string Tsv() const;
-    /// UTF-8; a header line, then number, time, celsius, fahrenheit, text per event (a lost
-    /// event's time and temperatures empty).
+    /// The program's CSV of an event list (EventListCsv).
     std::string Csv() const;
     /// UTF-8; an array of objects with the fields number, time, celsius, fahrenheit, text (a
     /// lost event's time and temperatures null).
     std::string Json() const;
-    /// A CSV cell: quoted when it holds a comma, a quote or a line end.
-    static QString CsvCell(const QString& cell);
-    /// "yyyy-MM-ddTHH:mm:ss".
+    /// "yyyy-MM-ddTHH:mm:ss" (ExportText::ControllerTime); "" for the zero date.
     static std::string IsoTime(const TarnDateTime& time);
 };

@@ -18,7 +18,9 @@ QString Latin1Text(const std::string& bytes)
 
 QJsonValue Date(const TarnDateTime& value)
 {
-    return QString::fromStdString(LogOutput::IsoTime(value));
+    // The zero date is no date: null, as any value not given.
+    return value.IsZero() ? QJsonValue(QJsonValue::Null)
+                          : QJsonValue(QString::fromStdString(LogOutput::IsoTime(value)));
 }
 
 } // namespace

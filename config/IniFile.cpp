@@ -1,6 +1,7 @@
 #include "config/IniFile.h"
 #include "config/AsciiText.h"
 #include "config/FileReplace.h"
+#include "config/IniEncoding.h"
 #include "config/TextLines.h"
 
 #include <cstdio>
@@ -23,7 +24,24 @@ struct Document
 {
     std::vector<Line> lines;
     std::string trailer;
+    /// The UTF-8 byte-order mark the file began with, if any (kept, not part of a line).
+    std::string byteOrderMark;
+    /// Read as UTF-8 (IniEncoding): values are given as Latin-1 and written as UTF-8.
+    bool utf8 = false;
 };
+
+/// The document of a file's bytes.
+Document Parsed(std::string_view bytes)
+{
+    Document document;
+    document.utf8 = IniEncoding::IsUtf8(bytes);
+    if (bytes.substr(0, IniEncoding::kByteOrderMark.size()) == IniEncoding::kByteOrderMark) {
+        document.byteOrderMark = IniEncoding::kByteOrderMark;
+        bytes.remove_prefix(IniEncoding::kByteOrderMark.size());
+    }
+    document.lines = SplitLines(bytes, document.trailer);
+    return document;
+}
 
 /// Line end used for a file that has none yet.
 #ifdef _WIN32
@@ -89,7 +107,7 @@ LoadResult LoadLines(const std::string& path, Document& document)
     content << in.rdbuf();
     if (in.bad())
         return LoadResult::Unreadable;
-    document.lines = SplitLines(content.str(), document.trailer);
+    document = Parsed(content.str());
     return LoadResult::Loaded;
 }
 
@@ -127,7 +145,7 @@ std::size_t SectionEnd(const std::vector<Line>& lines, std::size_t header)
 /// end-of-file mark it had.
 std::string Serialized(const Document& document)
 {
-    std::string bytes;
+    std::string bytes = document.byteOrderMark;
     for (const Line& line : document.lines) {
         bytes += line.text;
         bytes += line.end;
@@ -178,16 +196,23 @@ bool IniFile::Read(const std::string& path, const std::string& section, const st
 {
     value.clear();
     Document document;
-    if (LoadLines(path, document) != LoadResult::Loaded)
+    if (LoadLines(path, document) != LoadResult::Loaded ||
+        !FindValue(document.lines, section, key, value))
         return false;
-    return FindValue(document.lines, section, key, value);
+    if (document.utf8)
+        value = IniEncoding::ToLatin1(value);
+    return true;
 }
 
 bool IniFile::ReadText(std::string_view text, const std::string& section, const std::string& key,
                        std::string& value)
 {
-    std::string trailer;
-    return FindValue(SplitLines(text, trailer), section, key, value);
+    const Document document = Parsed(text);
+    if (!FindValue(document.lines, section, key, value))
+        return false;
+    if (document.utf8)
+        value = IniEncoding::ToLatin1(value);
+    return true;
 }
 
 bool IniFile::ReadLines(const std::vector<TextLine>& lines, const std::string& section,
@@ -200,8 +225,8 @@ namespace {
 
 /// Sets the key's value in the document; false for a section, key or value that would change
 /// the file's structure instead of one value.
-bool SetValue(Document& document, const std::string& section, const std::string& key,
-              const std::string& value)
+bool SetLatin1Value(Document& document, const std::string& section, const std::string& key,
+                    const std::string& value)
 {
     const std::string_view sectionName = Trimmed(section);
     const std::string_view keyName = Trimmed(key);
@@ -248,6 +273,16 @@ bool SetValue(Document& document, const std::string& section, const std::string&
     return true;
 }
 
+/// SetLatin1Value with the Latin-1 texts in the file's own encoding.
+bool SetValue(Document& document, const std::string& section, const std::string& key,
+              const std::string& value)
+{
+    if (!document.utf8)
+        return SetLatin1Value(document, section, key, value);
+    return SetLatin1Value(document, IniEncoding::Latin1ToUtf8(section),
+                          IniEncoding::Latin1ToUtf8(key), IniEncoding::Latin1ToUtf8(value));
+}
+
 } // namespace
 
 bool IniFile::Write(const std::string& path, const std::string& section, const std::string& key,
@@ -262,8 +297,7 @@ bool IniFile::Write(const std::string& path, const std::string& section, const s
 bool IniFile::WriteText(std::string& text, const std::string& section, const std::string& key,
                         const std::string& value)
 {
-    Document document;
-    document.lines = SplitLines(text, document.trailer);
+    Document document = Parsed(text);
     if (!SetValue(document, section, key, value))
         return false;
     text = Serialized(document);

@@ -10,7 +10,8 @@
 /// ASCII case and the first match wins. A missing file reads as empty. A write creates the
 /// file, the section and the key as needed and replaces an existing value in place, leaving
 /// every other line of the file byte for byte as it was (comments, blank lines, list
-/// sections, line endings). Files are 8-bit text. Lines end at CR LF, LF or a CR alone; a
+/// sections, line endings). Texts are 8-bit (Latin-1); a file that is UTF-8 (IniEncoding) is
+/// read and written as UTF-8, its byte-order mark kept. Lines end at CR LF, LF or a CR alone; a
 /// Ctrl-Z at the end of the file is no part of the last value; a value in one matching pair
 /// of double or single quotes reads without them.
 class IniFile

@@ -1,5 +1,6 @@
 #include "controller/HistoryRecorder.h"
 
+#include "controller/HistoryWords.h"
 #include "controller/SetupChange.h"
 #include "data/Catalogues.h"
 #include "data/EventLog.h"
@@ -45,6 +46,13 @@ QJsonArray Bits(int count, const std::function<bool(int16_t)>& bit)
     return bits;
 }
 
+/// The recorder listening to each link, for what only the history knows about its controller.
+QHash<const Tarn_Comm*, HistoryRecorder*>& Recorders()
+{
+    static QHash<const Tarn_Comm*, HistoryRecorder*> recorders;
+    return recorders;
+}
+
 } // namespace
 
 HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObject* parent)
@@ -53,10 +61,13 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
     connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
     connect(&m_link, &Tarn_Comm::linkStateChanged, this, &HistoryRecorder::handleLinkState);
+    Recorders().insert(&m_link, this);
 }
 
 HistoryRecorder::~HistoryRecorder()
 {
+    if (Recorders().value(&m_link) == this)
+        Recorders().remove(&m_link);
     if (m_held.empty() || !m_archive.isOpen())
         return;
     if (!m_link.IdentityStale) {
@@ -314,6 +325,12 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
     const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
+    change.summary = HistoryWords::ChangeText(change);
+    // A write that changed nothing is no change: pressing Set again files no row. A definition
+    // is filed unless it is the one last written to a zone whose definition is confirmed.
+    if (change.summary.isEmpty() ||
+        (command == TarnCommand::SetProfileDefinition && SameDefinition(*id, change)))
+        return;
     if (command == TarnCommand::SetZoneProfile)
         KeepDefinitionBefore(*id, change);
     change.writtenAt = QDateTime::currentDateTimeUtc();
@@ -351,4 +368,48 @@ void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& 
         return;
     before.insert(QStringLiteral("definition"), *definition);
     change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
+}
+
+HistoryRecorder* HistoryRecorder::For(const Tarn_Comm& link)
+{
+    return Recorders().value(&link);
+}
+
+std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
+{
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    if (!id)
+        return {};
+    return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));
+}
+
+bool HistoryRecorder::SameDefinition(qint64 controllerId, const ArchivedChange& change)
+{
+    const QJsonObject written = SetupChange::Fields(change.afterJson);
+    const int zone = written.value(QStringLiteral("zone")).toInt();
+    std::optional<QJsonValue> last;
+    bool confirmed = true;
+    for (const ArchivedChange& earlier : m_archive.Changes(controllerId)) {
+        const QJsonObject after = SetupChange::Fields(earlier.afterJson);
+        if (after.value(QStringLiteral("zone")).toInt() != zone)
+            continue;
+        if (earlier.command == TarnCommand::SetZoneProfile) {
+            confirmed = false;
+        } else if (earlier.command == TarnCommand::SetProfileDefinition) {
+            last = after.value(QStringLiteral("definition"));
+            confirmed = true;
+        }
+    }
+    if (!confirmed)
+        return false;
+    // Never written by the program: the zone runs what Tarn.INI defines for its profile.
+    if (!last) {
+        const Tarn_Profile* profile = ProfileCatalogue.Find(
+            DecimalText(m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1))));
+        const std::string compiled = profile ? CompileProfile(profile->Profile) : std::string();
+        if (compiled.empty())
+            return false;
+        last = QString::fromLatin1(QByteArray::fromStdString(compiled).toHex());
+    }
+    return *last == written.value(QStringLiteral("definition"));
 }

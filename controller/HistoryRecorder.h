@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 
 #include <chrono>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +58,12 @@ public:
 
     HistoryArchive& archive() { return m_archive; }
 
+    /// The recorder of a link, if it has one.
+    static HistoryRecorder* For(const Tarn_Comm& link);
+    /// The zones of the controller on the link whose profile number was acknowledged without
+    /// its definition (see SetupChange::UnconfirmedDefinitions); none while it is not known.
+    std::array<bool, SetupBlocks::kZones> UnconfirmedDefinitions();
+
 signals:
     /// Something the technician should know: a controller filed under a new record.
     void notice(const QString& text);
@@ -66,6 +74,9 @@ private:
     void handleLinkState();
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
+    /// A definition (102) equal to the one last written to its zone, after which no profile
+    /// number went without its definition.
+    bool SameDefinition(qint64 controllerId, const ArchivedChange& change);
     /// The record of the controller on the link. One without a serial number is found by its
     /// events; while they do not tell, nothing (the events stay held) unless `decide`, which
     /// gives it a new record and says so.

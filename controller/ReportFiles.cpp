@@ -2,9 +2,11 @@
 
 #include "controller/DisplayFormat.h"
 #include "controller/StatusCycle.h"
-#include "data/CsvCell.h"
-#include "data/EventLogReport.h"
+#include "data/ExportText.h"
 #include "data/Tarn_Inputs.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 namespace {
 const QByteArray kLineEnd("\r\n");
@@ -18,21 +20,32 @@ QString Stamp(const QDateTime& time)
 {
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
-
-QString Cell(const QString& cell)
-{
-    return QString::fromStdString(CsvCell(cell.toStdString()));
-}
 } // namespace
 
 QString ReportFiles::SuggestedName(const Tarn_Inputs& inputs, const QDate& date,
                                    const QString& kind, const QString& extension)
 {
-    const QString serial =
-        inputs.CPUVersion >= StatusCycle::kAdminDataVersion && !inputs.SerialNumber.empty()
-            ? FromLatin1(inputs.SerialNumber)
-            : QStringLiteral("unknown");
+    return SuggestedName(inputs.CPUVersion >= StatusCycle::kAdminDataVersion
+                             ? FromLatin1(inputs.SerialNumber)
+                             : QString(),
+                         date, kind, extension);
+}
+
+QString ReportFiles::SuggestedName(const QString& serialNumber, const QDate& date,
+                                   const QString& kind, const QString& extension)
+{
+    QString serial = serialNumber.trimmed();
+    if (serial.isEmpty())
+        serial = QStringLiteral("unknown");
+    for (QChar& c : serial)
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = u'_';
     return serial + u'_' + date.toString(Qt::ISODate) + u'_' + kind + u'.' + extension;
+}
+
+QString ReportFiles::SuggestedPath(const QString& name)
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
 }
 
 QString ReportFiles::Identity(const Tarn_Inputs& inputs)
@@ -54,19 +67,15 @@ QByteArray ReportFiles::Headed(const std::string& latin1Report, const QString& i
     return text;
 }
 
-QByteArray ReportFiles::EventsCsv(const EventLogReport& report, const QString& identity,
-                                  const QDateTime& readAt)
+EventListCsv::Source ReportFiles::CsvSource(const Tarn_Inputs& inputs, const QDateTime& readAt)
 {
-    QByteArray text = Cell(identity).toUtf8() + kLineEnd;
-    text += Cell(QStringLiteral("Read at %1").arg(Stamp(readAt))).toUtf8() + kLineEnd;
-    const auto line = [&text](const EventLogReport::Row& row) {
-        QStringList cells;
-        for (const std::string& cell : row)
-            cells << Cell(FromLatin1(cell));
-        text += cells.join(u',').toUtf8() + kLineEnd;
-    };
-    line(EventLogReport::Headers());
-    for (const EventLogReport::Row& row : report.Rows)
-        line(row);
-    return text;
+    return {inputs.CPUVersion >= StatusCycle::kAdminDataVersion ? inputs.SerialNumber
+                                                                : std::string(),
+            inputs.CPUVersion, PcTime(readAt)};
+}
+
+std::string ReportFiles::PcTime(const QDateTime& time)
+{
+    const QDateTime local = time.toLocalTime();
+    return ExportText::PcTime(local.toSecsSinceEpoch(), local.offsetFromUtc());
 }

@@ -1,5 +1,7 @@
 #include "controller/SetupApplyRun.h"
 
+#include "controller/HistoryRecorder.h"
+
 #include "controller/SetupCommands.h"
 #include "controller/StatusCycle.h"
 #include "data/Catalogues.h"
@@ -113,7 +115,23 @@ bool SetupApplyRun::ReadController(Tarn_Comm& link, const std::string& iniPath, 
         return false;
     setup = SetupFile::FromController(link.Inputs, link.DetectorVoltageSwitch, ProfileCatalogue,
                                       TarnDateTime::Now(), kProgram);
+    MarkUnconfirmed(link, setup);
     return true;
+}
+
+void SetupApplyRun::MarkUnconfirmed(const Tarn_Comm& link, SetupFile::Setup& setup)
+{
+    HistoryRecorder* const recorder = HistoryRecorder::For(link);
+    if (!recorder)
+        return;
+    const std::array<bool, SetupBlocks::kZones> unconfirmed = recorder->UnconfirmedDefinitions();
+    for (std::size_t z = 0; z < setup.zones.size(); ++z) {
+        if (!unconfirmed[z])
+            continue;
+        // Tarn.INI's definition is not what the zone runs: none is claimed.
+        setup.zones[z].definitionUnconfirmed = true;
+        setup.zones[z].profileDefinition.reset();
+    }
 }
 
 SetupApplyRun::Report SetupApplyRun::Run(Tarn_Comm& link, const std::string& iniPath,

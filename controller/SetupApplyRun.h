@@ -96,4 +96,8 @@ public:
     /// The controller's setup, read in full (a status read): false when a request failed.
     static bool ReadController(Tarn_Comm& link, const std::string& iniPath, const Hooks& hooks,
                                SetupFile::Setup& setup);
+    /// Marks the zones whose profile number the history saw acknowledged without its
+    /// definition (the controller cannot be asked for one): they differ from every file until
+    /// a definition is acknowledged.
+    static void MarkUnconfirmed(const Tarn_Comm& link, SetupFile::Setup& setup);
 };

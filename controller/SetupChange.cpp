@@ -67,24 +67,6 @@ QJsonObject AdminFields(const Tarn_Inputs& inputs)
             {QLatin1String(kAdminKeys[4]), DateText(inputs.LastService2)}};
 }
 
-/// "detector alarm 30 → 45, zone 2 outputs 1 → 3": the fields that differ.
-QString Summary(const QString& title, const QJsonObject& before, const QJsonObject& after)
-{
-    QStringList parts;
-    for (auto it = after.begin(); it != after.end(); ++it) {
-        const QJsonValue old = before.value(it.key());
-        if (old == it.value())
-            continue;
-        const auto text = [](const QJsonValue& v) {
-            return v.isString() ? v.toString() : QString::number(v.toDouble());
-        };
-        parts << QStringLiteral("%1 %2 → %3").arg(it.key(), text(old), text(it.value()));
-    }
-    if (parts.isEmpty())
-        return title + QStringLiteral(": no change");
-    return title + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
-}
-
 QString Json(const QJsonObject& object)
 {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
@@ -161,7 +143,15 @@ bool SetupChange::Describe(int command, const std::string& data, const Tarn_Inpu
         break;
     }
     case TarnCommand::SetClock:
-        old = {{QStringLiteral("clock"), QStringLiteral("as read")}};
+        // The controller's clock as read right before it was set, when it was.
+        old = {{QStringLiteral("clock"),
+                before.CPUDateTime.IsZero()
+                    ? QJsonValue()
+                    : QJsonValue(DateText(before.CPUDateTime) +
+                                 QStringLiteral("T%1:%2:%3")
+                                     .arg(before.CPUDateTime.Hour(), 2, 10, QLatin1Char('0'))
+                                     .arg(before.CPUDateTime.Minute(), 2, 10, QLatin1Char('0'))
+                                     .arg(before.CPUDateTime.Second(), 2, 10, QLatin1Char('0')))}};
         now = {{QStringLiteral("clock"), Latin1(data.substr(0, 14))}};
         title = QStringLiteral("Clock");
         break;
@@ -178,7 +168,8 @@ bool SetupChange::Describe(int command, const std::string& data, const Tarn_Inpu
     change.data = Latin1(data);
     change.beforeJson = Json(old);
     change.afterJson = Json(now);
-    change.summary = command == TarnCommand::LogControl ? title : Summary(title, old, now);
+    // Told in words by HistoryWords, which the recorder stores with it.
+    change.summary = title;
     return true;
 }
 
@@ -190,4 +181,20 @@ QString SetupChange::ZoneKey(const char* field, int zone)
 QJsonObject SetupChange::Fields(const QString& json)
 {
     return QJsonDocument::fromJson(json.toUtf8()).object();
+}
+
+std::array<bool, SetupBlocks::kZones>
+SetupChange::UnconfirmedDefinitions(const std::vector<ArchivedChange>& changes)
+{
+    std::array<bool, SetupBlocks::kZones> unconfirmed{};
+    for (const ArchivedChange& change : changes) {
+        if (change.command != TarnCommand::SetZoneProfile &&
+            change.command != TarnCommand::SetProfileDefinition)
+            continue;
+        const int zone = Fields(change.afterJson).value(QStringLiteral("zone")).toInt() - 1;
+        if (zone >= 0 && zone < SetupBlocks::kZones)
+            unconfirmed[static_cast<std::size_t>(zone)] =
+                change.command == TarnCommand::SetZoneProfile;
+    }
+    return unconfirmed;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 
 #include <QJsonObject>
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class Tarn_Inputs;
 
@@ -28,4 +31,8 @@ public:
     /// `before` is the status record as it stood when the write was sent.
     static bool Describe(int command, const std::string& data, const Tarn_Inputs& before,
                          int16_t voltageSwitch, ArchivedChange& change);
+    /// Per zone, from a controller's changes in the order written: true where the last write
+    /// was a profile number (104) that no acknowledged definition (102) followed.
+    static std::array<bool, SetupBlocks::kZones>
+    UnconfirmedDefinitions(const std::vector<ArchivedChange>& changes);
 };

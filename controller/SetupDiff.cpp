@@ -66,10 +66,15 @@ std::vector<SetupDiff::Difference> SetupDiff::Compare(const SetupFile::Setup& co
         QString::number(file.detectorVoltageSwitch), Block::Delays, false);
     static constexpr Block kZoneBlocks[] = {Block::Zone1, Block::Zone2, Block::Zone3};
     for (std::size_t z = 0; z < controller.zones.size(); ++z) {
-        if (controller.zones[z].profileId != file.zones[z].profileId)
+        const SetupFile::Zone& was = controller.zones[z];
+        // A definition that may not have arrived differs from any: both are written again.
+        if (was.profileId != file.zones[z].profileId || was.definitionUnconfirmed)
             differences.push_back({QStringLiteral("zone %1 profile").arg(z + 1),
-                                   ProfileText(controller.zones[z]), ProfileText(file.zones[z]),
-                                   kZoneBlocks[z], true});
+                                   was.definitionUnconfirmed
+                                       ? ProfileText(was) + QStringLiteral(" (definition not "
+                                                                           "confirmed)")
+                                       : ProfileText(was),
+                                   ProfileText(file.zones[z]), kZoneBlocks[z], true});
     }
     if (file.hasFactory) {
         if (file.serialNumber)

@@ -53,6 +53,9 @@ public:
         int message = 0;
         /// Output numbers 1 to 4, ascending.
         std::vector<int> outputs;
+        /// The controller's side only, never in a file: the profile number was acknowledged
+        /// without the definition after it, so the zone runs a definition nobody knows.
+        bool definitionUnconfirmed = false;
     };
 
     struct Setup

@@ -1,6 +1,7 @@
 #include "data/Catalogues.h"
 
 #include "config/AsciiText.h"
+#include "config/IniEncoding.h"
 #include "config/IniFile.h"
 #include "config/TextLines.h"
 #include "data/TextNumbers.h"
@@ -67,11 +68,11 @@ int ReadFileText(const std::string& path, std::string& text)
     return 0;
 }
 
-/// Tarn.INI's lines, split once with the line ends of the INI access.
+/// Tarn.INI's lines as Latin-1 (IniEncoding), split once with the line ends of the INI access.
 std::vector<TextLine> Lines(std::string_view text)
 {
     std::string trailer;
-    return SplitLines(text, trailer);
+    return SplitLines(IniEncoding::ToLatin1(text), trailer);
 }
 
 /// Reads a text's lines one after the other.

@@ -1,5 +1,7 @@
 #include "data/EventLogReport.h"
 
+#include "data/ExportText.h"
+
 namespace {
 constexpr const char* kLineEnd = "\r\n";
 constexpr std::size_t kNumberDigits = 3;
@@ -9,7 +11,7 @@ void AppendLine(std::string& text, const EventLogReport::Row& row)
     for (std::size_t i = 0; i < row.size(); ++i) {
         if (i > 0)
             text += '\t';
-        text += row[i];
+        text += ExportText::TsvCell(row[i]);
     }
     text += kLineEnd;
 }

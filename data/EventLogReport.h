@@ -5,7 +5,8 @@
 #include <vector>
 
 /// The event-log report tarn.logg: a header line and one line per list row, cells joined by a
-/// tab, every line ended by carriage return and line feed. Cells are 8-bit text as shown.
+/// tab, every line ended by carriage return and line feed. Cells are 8-bit text as shown; a
+/// tab or line break inside a cell is written as a space (ExportText::TsvCell).
 class EventLogReport
 {
 public:

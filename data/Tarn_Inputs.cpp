@@ -1,6 +1,7 @@
 #include "data/Tarn_Inputs.h"
 
 #include "data/DateCodec.h"
+#include "data/ExportText.h"
 #include "data/TextNumbers.h"
 #include "protocol/WireEncoding.h"
 
@@ -103,6 +104,11 @@ bool Tarn_Inputs::ManualTrigger(int16_t index) const
 void Tarn_Inputs::SetManualTrigger(int16_t index, bool active)
 {
     m_manualTrigger[CheckedIndex(m_manualTrigger, index, "ManualTrigger")] = active;
+}
+
+double Tarn_Inputs::CelsiusToFahrenheit(double celsius)
+{
+    return ExportText::Rounded(celsius * 1.8 + 32);
 }
 
 double Tarn_Inputs::TemperatureFromByte(uint8_t value)

@@ -97,7 +97,8 @@ public:
 
     /// A temperature byte as the controller sends it: a signed 8-bit value (0xFF is -1 °C).
     static double TemperatureFromByte(uint8_t value);
-    static double CelsiusToFahrenheit(double celsius) { return celsius * 1.8 + 32; }
+    /// As a person writes it: 21 °C gives 69.8 °F (not 69.80000000000001).
+    static double CelsiusToFahrenheit(double celsius);
 
 private:
     std::array<std::string, kZones> m_profileName{};

@@ -84,6 +84,20 @@ struct ArchivedChange
     QString summary;    ///< one line for a person: "Delays: detector alarm 30 → 45"
 };
 
+/// One controller of the fleet: when it was last seen, its last service, and the alarms and
+/// faults its last visit brought.
+struct FleetEntry
+{
+    ArchivedController controller; ///< events not counted (0)
+    /// The last service date the controller gave in its last status read; the controller's
+    /// clock, marked UTC only so that it is never converted. Invalid when not known.
+    QDateTime lastService;
+    /// Alarm and fault events (EventKinds) first read during the last visit: within
+    /// HistoryArchive::kVisitLength before the last contact.
+    int alarms = 0;
+    int faults = 0;
+};
+
 /// A gap has no event time nor code: a filter on either leaves gaps out.
 struct EventFilter
 {
@@ -122,6 +136,8 @@ public:
     static constexpr int kMaxHeld = 100000;
     /// How often a server that could not be reached is tried again (and the queue sent).
     static constexpr std::chrono::seconds kServerRetryInterval{10};
+    /// A visit: the readings up to this long before a controller's last contact.
+    static constexpr std::chrono::hours kVisitLength{12};
 
     /// `program` names who writes ("tarnconf", "tarn"); it is stored with each record.
     explicit HistoryArchive(const QString& program, QObject* parent = nullptr);
@@ -191,6 +207,9 @@ public:
     std::vector<ArchivedEvent> Events(qint64 controllerId, const EventFilter& filter = {});
     std::vector<ArchivedStatus> Statuses(qint64 controllerId);
     std::vector<ArchivedChange> Changes(qint64 controllerId);
+    /// Every controller with its last service and what its last visit brought, in the order
+    /// they were first seen (HistoryArchiveFleet.cpp).
+    std::vector<FleetEntry> Fleet();
 
     /// Records held while the database could not take them (a lock, a full disk): stored in
     /// order once it can, tried again every kLockedRetryInterval or kFaultRetryInterval.

@@ -1,7 +1,8 @@
 #include "history/HistoryEventModel.h"
 
-#include "data/CsvCell.h"
+#include "data/CsvWriter.h"
 #include "data/EventLogReport.h"
+#include "data/ExportText.h"
 #include "data/Tarn_Inputs.h"
 
 #include <QLocale>
@@ -13,9 +14,9 @@ namespace {
 
 const char* const kExtraHeaders[] = {"Code", "Read at", "Program"};
 
-QString Csv(const QString& cell)
+std::string Utf8(const QString& text)
 {
-    return QString::fromStdString(CsvCell(cell.toStdString()));
+    return text.toUtf8().toStdString();
 }
 
 } // namespace
@@ -130,18 +131,52 @@ void HistoryEventModel::sort(int column, Qt::SortOrder order)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-QByteArray HistoryEventModel::Csv() const
+std::string HistoryEventModel::PcTime(const QDateTime& time)
 {
-    QStringList lines;
-    QStringList header;
-    for (int c = 0; c < kColumns; ++c)
-        header << ::Csv(headerData(c, Qt::Horizontal).toString());
-    lines << header.join(u',');
+    if (!time.isValid())
+        return {};
+    const QDateTime local = time.toLocalTime();
+    return ExportText::PcTime(local.toSecsSinceEpoch(), local.offsetFromUtc());
+}
+
+const std::vector<std::string>& HistoryEventModel::CsvColumns()
+{
+    static const std::vector<std::string> columns{"serial",  "firmware",   "number", "time",
+                                                  "celsius", "fahrenheit", "code",   "text",
+                                                  "read_at", "program"};
+    return columns;
+}
+
+std::string HistoryEventModel::Csv(const ControllerKey& controller) const
+{
+    CsvWriter csv(CsvColumns());
+    const std::string serial = Utf8(controller.serialNumber);
+    const std::string firmware =
+        controller.firmware > 0 ? ExportText::Number(controller.firmware) : std::string();
     for (int row = 0; row < rowCount(); ++row) {
-        QStringList cells;
-        for (int c = 0; c < kColumns; ++c)
-            cells << ::Csv(Text(row, c));
-        lines << cells.join(u',');
+        const int index = m_order[static_cast<std::size_t>(row)];
+        const ArchivedEvent& e = m_events[static_cast<std::size_t>(index)];
+        const std::string number = std::to_string(index + 1);
+        if (e.gap) {
+            csv.AddRow({serial,
+                        firmware,
+                        number,
+                        {},
+                        {},
+                        {},
+                        {},
+                        EventLogReport::kLostEventText,
+                        PcTime(e.readAt),
+                        Utf8(e.program)});
+            continue;
+        }
+        csv.AddRow({serial, firmware, number,
+                    e.eventTime.isValid()
+                        ? Utf8(e.eventTime.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")))
+                        : std::string(),
+                    ExportText::Number(e.temperatureCelsius),
+                    ExportText::Number(Tarn_Inputs::CelsiusToFahrenheit(e.temperatureCelsius)),
+                    std::to_string(e.code), Utf8(e.text), PcTime(e.readAt), Utf8(e.program)});
     }
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+    return csv.Text();
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <string>
 #include <vector>
 
 /// The archived events of one controller as a table: the event-log page's columns (number,
@@ -39,9 +40,13 @@ public:
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    /// The rows as shown (in their order), with the header line, as CSV (UTF-8, CRLF, fields
-    /// quoted where they hold a comma, a quote or a line break).
-    QByteArray Csv() const;
+    /// The rows as shown (in their order) in the program's CSV (CsvWriter), with the
+    /// controller's serial number and firmware in each row: CsvColumns().
+    std::string Csv(const ControllerKey& controller) const;
+    static const std::vector<std::string>& CsvColumns();
+    /// A time of the PC as the CSV files give it: local, with its offset from UTC; "" when
+    /// not valid.
+    static std::string PcTime(const QDateTime& time);
 
 private:
     QString Text(int row, int column) const;

@@ -19,6 +19,18 @@ bool HistorySettings::isOff(const QString& iniPath)
     return Database(iniPath).compare(QLatin1String(kOff), Qt::CaseInsensitive) == 0;
 }
 
+int HistorySettings::ServiceInterval(const QString& iniPath)
+{
+    std::string value;
+    if (iniPath.isEmpty() || !IniFile::Read(QFile::encodeName(iniPath).toStdString(), kSection,
+                                            kServiceIntervalKey, value))
+        return kDefaultServiceInterval;
+    bool ok = false;
+    const int days =
+        QString::fromLatin1(value.data(), qsizetype(value.size())).trimmed().toInt(&ok);
+    return ok && days > 0 ? days : kDefaultServiceInterval;
+}
+
 bool HistorySettings::Open(HistoryArchive& archive, const QString& folder, const QString& iniPath)
 {
     if (isOff(iniPath)) {

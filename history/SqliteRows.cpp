@@ -10,6 +10,18 @@
 bool SqliteRows::Read(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
                       const std::function<void(sqlite3_stmt* row)>& row, QString& errText)
 {
+    return ReadWhile(
+        db, sql, values,
+        [&row](sqlite3_stmt* r) {
+            row(r);
+            return true;
+        },
+        errText);
+}
+
+bool SqliteRows::ReadWhile(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
+                           const std::function<bool(sqlite3_stmt* row)>& row, QString& errText)
+{
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return false;
@@ -47,7 +59,8 @@ bool SqliteRows::Read(const QSqlDatabase& db, const QString& sql, const QVariant
             errText = QString::fromUtf8(sqlite3_errmsg(connection));
             return false;
         }
-        row(raw);
+        if (!row(raw))
+            return true;
     }
 }
 

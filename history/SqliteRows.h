@@ -19,6 +19,9 @@ public:
     /// no SQLite connection (then `errText` stays empty: use Qt SQL instead).
     static bool Read(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
                      const std::function<void(sqlite3_stmt* row)>& row, QString& errText);
+    /// Read, stopping after the first row for which `row` gives false.
+    static bool ReadWhile(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
+                          const std::function<bool(sqlite3_stmt* row)>& row, QString& errText);
     /// Column `column` of the row as text (UTF-8 in the file); a null string for NULL.
     static QString Text(sqlite3_stmt* row, int column);
 };

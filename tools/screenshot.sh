@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Shows the program against the controller simulator on a virtual X display the size of a
 # 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page, the setup
-# window and auto detect as docs/screenshot-*.png. Builds nothing.
+# window, auto detect, the history and the fleet as docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
 # Needs Xvfb, xwd and ImageMagick's convert (Debian: xvfb x11-apps imagemagick).
 # Modal dialogs opened over the main window come out as black rectangles under Xvfb on this
@@ -110,3 +110,4 @@ grab() {
 grab tst_frmcomsetup "autoDetect:Cancel while a port does not answer" autodetect
 grab tst_frmsetup "files:saved as edited, loaded: those marked" setup
 grab tst_history viewFiltersSortsExports history
+grab tst_history fleetView fleet

@@ -140,6 +140,10 @@ private slots:
         QCOMPARE(applied.exitCode, 0);
         QVERIFY2(applied.out.endsWith("verified\n"), applied.out.constData());
         QVERIFY(applied.out.contains("zone 1 outputs: 1,2 \xE2\x86\x92 1\n"));
+        // The factory values are in the plan it reports, as they are written.
+        QVERIFY2(applied.out.contains("serial number: 654321 \xE2\x86\x92 123456\n") &&
+                     applied.out.contains("serial number (99)"),
+                 applied.out.constData());
         // Read, identified again after the question, the blocks in the setup window's order
         // (zone 2 already runs profile 2), read back.
         QStringList expected = kStatusJournal;
@@ -157,6 +161,37 @@ private slots:
         QCOMPARE(sent, SimProcess::Wildcarded(expected, sent));
 
         QCOMPARE(WithoutSource(dump(m_sim)), WithoutSource(m_file));
+    }
+
+    /// A zone whose profile number was acknowledged without its definition differs from every
+    /// file, in diff and apply, until both are written again.
+    void halfDoneZoneWrite()
+    {
+        QVERIFY(m_sim.command(u"profile 0 2"_s));
+        const QString path = write(u"profile2.json"_s, dump(m_sim));
+        QVERIFY(m_sim.command(u"profile 0 1"_s) && m_sim.command(u"ack 102 NAK"_s));
+        const TarnRun stopped = run(m_sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
+        QCOMPARE(stopped.exitCode, 1);
+        QVERIFY2(stopped.err.contains("command 104 of it was acknowledged, command 102 not"),
+                 qPrintable(stopped.err));
+
+        QVERIFY(m_sim.command(u"ack 102"_s));
+        const TarnRun differs = run(m_sim, {u"setup"_s, u"diff"_s, path});
+        QCOMPARE(differs.exitCode, 1);
+        QVERIFY2(
+            differs.out.contains("zone 1 profile: 2 Continuous 30 min (definition not confirmed) "
+                                 "\xE2\x86\x92 2 Continuous 30 min"),
+            differs.out.constData());
+        const qsizetype before = m_sim.journal().size();
+        const TarnRun applied = run(m_sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
+        QCOMPARE(applied.exitCode, 0);
+        QVERIFY2(applied.out.endsWith("verified\n"), applied.out.constData());
+        const QStringList sent = m_sim.journal().mid(before);
+        // The number again, and this time its definition right after it.
+        const qsizetype zone = sent.indexOf(ZoneProfile(0, "00000002"));
+        QVERIFY(zone >= 0 && zone + 1 < sent.size());
+        QVERIFY(sent[zone + 1].startsWith(u"102 "_s));
+        QCOMPARE(run(m_sim, {u"setup"_s, u"diff"_s, path}).exitCode, 0);
     }
 
     void dumpReadsBack_data()

@@ -326,12 +326,26 @@ private slots:
         file.zones[0].profileId = 2;
         file.zones[0].profileName = "Fast";
         file.installed.reset();
+        file.serviceBefore = Day(u"2025-06-01"_s);
+        file.zones[2].profileId = controller.zones[2].profileId;
+        SetupFile::Setup halfWritten = controller;
+        halfWritten.zones[2].definitionUnconfirmed = true;
         QStringList lines;
-        for (const SetupDiff::Difference& d : SetupDiff::Compare(controller, file))
+        QList<SetupDiff::Block> blocks;
+        for (const SetupDiff::Difference& d : SetupDiff::Compare(halfWritten, file)) {
             lines << d.Line();
-        // A date the file leaves out is not compared.
-        QCOMPARE(lines, (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
-                                     u"zone 1 profile: 1 Standard \u2192 2 Fast"_s}));
+            blocks << d.block;
+        }
+        // A date the file leaves out is not compared; a definition not confirmed differs from
+        // the same profile.
+        QCOMPARE(lines,
+                 (QStringList{u"zone 2 outputs: 2,4 \u2192 2"_s,
+                              u"zone 1 profile: 1 Standard \u2192 2 Fast"_s,
+                              u"zone 3 profile: 9 (definition not confirmed) \u2192 9"_s,
+                              u"service date before: 2025-05-06 \u2192 2025-06-01"_s}));
+        QCOMPARE(blocks, (QList<SetupDiff::Block>{SetupDiff::Block::Delays, SetupDiff::Block::Zone1,
+                                                  SetupDiff::Block::Zone3,
+                                                  SetupDiff::Block::ServiceDates}));
     }
 
     /// What apply writes of a file, what it leaves out and why: a value is checked only where

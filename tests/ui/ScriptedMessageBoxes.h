@@ -1,5 +1,6 @@
 #pragma once
 
+#include "eventloop/WaitDepth.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QList>
@@ -45,6 +46,7 @@ public:
     void expectPrint(const QString& path) { m_prints.append(path); }
     QString saveFileName(const QString& suggested, const QString&) override
     {
+        outsideWaits(QStringLiteral("save dialog"));
         m_suggested = suggested;
         if (m_files.isEmpty())
             QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
@@ -52,12 +54,15 @@ public:
     }
     QString openFileName(const QString&, const QString&) override
     {
+        outsideWaits(QStringLiteral("open dialog"));
         if (m_opens.isEmpty())
             QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
         return m_opens.isEmpty() ? QString() : m_opens.takeFirst();
     }
-    bool choosePrinter(QPrinter& printer) override
+    bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override
     {
+        outsideWaits(QStringLiteral("print dialog"));
+        m_suggested = suggestedPdf;
         if (m_prints.isEmpty()) {
             QTest::qFail("unexpected print dialog", __FILE__, __LINE__);
             return false;
@@ -69,7 +74,7 @@ public:
         printer.setOutputFileName(path);
         return true;
     }
-    /// The path the last save dialog was opened at.
+    /// The path the last save or print dialog suggested.
     QString suggested() const { return m_suggested; }
 
     /// Expectations not met yet.
@@ -140,8 +145,17 @@ private:
         bool answer = false;
         int choice = -1;
     };
+    /// A modal window opened inside a wait holds the wait back (an output's off word among
+    /// it): every box and dialog must wait for the wait's end.
+    static void outsideWaits(const QString& what)
+    {
+        if (!WaitDepth::Idle())
+            QTest::qFail(qPrintable(QStringLiteral("%1 opened inside a wait").arg(what)), __FILE__,
+                         __LINE__);
+    }
     bool answer(Kind kind, const QString& text, const QString& informative)
     {
+        outsideWaits(QStringLiteral("message box \"%1\"").arg(text));
         const Expected expected = m_script.isEmpty() ? Expected{} : m_script.takeFirst();
         const bool matches =
             Matches(text, expected.text) &&

@@ -1,7 +1,12 @@
 // The event-log page against tarn-sim: reading, aborting, sorting and the report file.
 
+#include "CsvReadBack.h"
 #include "RunningProgram.h"
 #include "SmallDisk.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 /// A stored event as the controller sends it: packed time, code, temperature byte.
@@ -140,8 +145,9 @@ private slots:
         QCOMPARE(label(), u"End of log: 30 events"_s);
     }
 
-    /// "Save as..." writes the list as CSV (UTF-8, identity and time of the read on top, cells
-    /// with a comma quoted); "Print..." prints it, here into a PDF file.
+    /// "Save as..." writes the list as the program's CSV, which Python's csv module reads back
+    /// value for value; "Print..." prints it, here into a PDF file. Both suggest the serial
+    /// number, the date and the kind as the name, in the documents folder.
     void savedAsCsvAndPrinted()
     {
         QVERIFY(open(u"V2.07"_s, 0,
@@ -150,21 +156,34 @@ private slots:
         const QString path = m_program->home.filePath(u"events.csv"_s);
         boxes().expectSaveFile(path);
         page()->cmdSaveLogAs->click();
-        QVERIFY(boxes().suggested().endsWith(u"_events.csv"_s));
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(saved.readAll()).split(u"\r\n"_s);
-        QCOMPARE(lines.value(0), u"Tarn V2.07, serial 123456"_s.prepend(u'"').append(u'"'));
-        QVERIFY(lines.value(1).startsWith(u"Read at "_s));
-        QCOMPARE(lines.value(2).count(u','), 3);
-        QVERIFY2(lines.value(3).endsWith(u",\"Pump fault, no pressure\""_s),
-                 qPrintable(lines.value(3)));
-        QVERIFY(lines.value(3).contains(u"-5\u00B0C"_s));
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(boxes().suggested(),
+                 QDir(documents).filePath(
+                     u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_events.csv"_s));
+        // The numbers as the list shows them (000, 001).
+        QList<QStringList> rows = CsvReadBack(ReadAll(path));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].join(u','),
+                 u"serial,firmware,read_at,number,time,celsius,fahrenheit,text"_s);
+        const QString readAt = rows[1][2];
+        QVERIFY2(QDateTime::fromString(readAt, Qt::ISODate).isValid() &&
+                     QRegularExpression(u"T\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"_s)
+                         .match(readAt)
+                         .hasMatch(),
+                 qPrintable(readAt));
+        rows[1].removeAt(2);
+        QCOMPARE(rows[1], (QStringList{u"123456"_s, u"2.07"_s, u"0"_s, u"2026-01-01T10:00:00"_s,
+                                       u"-5"_s, u"23"_s, u"Pump fault, no pressure"_s}));
+        QCOMPARE(rows[2].mid(3), (QStringList{u"1"_s, u"2026-01-02T10:00:00"_s, u"20"_s, u"68"_s,
+                                              u"Alarm detector 1"_s}));
         QVERIFY(!page()->isUnsaved());
 
         const QString pdf = m_program->home.filePath(u"events.pdf"_s);
         boxes().expectPrint(pdf);
         page()->cmdPrintLog->click();
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_events.pdf"_s);
         QFile printed(pdf);
         QVERIFY(printed.open(QIODevice::ReadOnly));
         QVERIFY(printed.read(4) == "%PDF");

@@ -6,6 +6,7 @@
 #include "link/TrafficRecord.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmHistory.h"
 #include "ui/main/SingleInstance.h"
 #include "ui/main/frmTraffic.h"
 #include "ui/setup/frmSetup.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 
 Q_DECLARE_METATYPE(TarnDateTime)
 
@@ -121,7 +123,7 @@ private slots:
         QVERIFY2(connection().startsWith(where + u"No answer since "_s), qPrintable(connection()));
         QVERIFY(page->isStale() && !page->lblTempC_sts->isEnabled());
         QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
-        boxes().expect(Kind::QuestionOkCancel, u"The controller has not answered since *"_s, false);
+        boxes().expect(Kind::QuestionOkCancel, u"*The values shown were read at *"_s, false);
         page->cmdPrint_sts->click();
         QVERIFY(!QFile::exists(m_program->home.filePath(u"tarn.sts"_s)));
 
@@ -158,8 +160,14 @@ private slots:
         frmSetup setup(window()->tarn, boxes(), window(), u"-K"_s);
         frmComSetup comSetup(window()->tarn, boxes(), window());
         frmAbout about(boxes(), window());
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        // Opened inside the screen, whatever room it would like.
+        const QSize room = history->screen()->availableGeometry().size();
+        QVERIFY2(room.boundedTo(history->size()) == history->size(),
+                 qPrintable(u"%1x%2"_s.arg(history->width()).arg(history->height())));
         for (QWidget* shown :
-             std::initializer_list<QWidget*>{window(), &setup, &comSetup, &about}) {
+             std::initializer_list<QWidget*>{window(), &setup, &comSetup, &about, history}) {
             shown->ensurePolished();
             const QSize least = shown->minimumSizeHint().expandedTo(shown->minimumSize());
             QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),
@@ -170,7 +178,8 @@ private slots:
 
     /// "Save as..." writes the status report as UTF-8 under a name made of the serial number,
     /// the date and the kind, with the controller's identity and the time of the read on top;
-    /// "Print..." prints it (here into a PDF file).
+    /// "Print..." prints it (here into a PDF file), a PDF suggested under the same name in the
+    /// documents folder.
     void statusReportSavedAsAndPrinted()
     {
         QVERIFY(startProgram());
@@ -189,6 +198,10 @@ private slots:
         const QString pdf = m_program->home.filePath(u"status.pdf"_s);
         boxes().expectPrint(pdf);
         window()->picSts->cmdPrintDialog_sts->click();
+        QCOMPARE(boxes().suggested(),
+                 QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                     .filePath(u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) +
+                               u"_status.pdf"_s));
         QFile printed(pdf);
         QVERIFY(printed.open(QIODevice::ReadOnly));
         QVERIFY(printed.read(4) == "%PDF");

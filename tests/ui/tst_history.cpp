@@ -1,22 +1,28 @@
 // The service history in the window against tarn-sim: what is read lands once per controller,
 // setup writes are kept and undone, the History view, and a history that cannot be kept.
 
+#include "CsvReadBack.h"
 #include "RunningProgram.h"
 
 #include "data/Catalogues.h"
 #include "data/EventLogReport.h"
 #include "data/ProfileCompiler.h"
 #include "data/SetupBlocks.h"
+#include "history/FleetModel.h"
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
 #include "protocol/CommandCodes.h"
+#include "ui/history/frmFleet.h"
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
 
+#include <QBrush>
 #include <QDateEdit>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 QString EventHex(int minute, int code, int celsius)
@@ -264,7 +270,11 @@ private slots:
                          [&](const ArchivedChange& c) { return c.command == command; });
         QVERIFY(written != changes.end());
         QCOMPARE(written->program, u"tarnconf"_s);
-        QVERIFY2(written->summary.contains(u" → "_s + value), qPrintable(written->summary));
+        // Told in the setup window's words: seconds, the profile's name.
+        const QString words = name == u"cboProfiles0"
+                                  ? ProfileCatalogue.Find(value.toStdString())->Name.c_str()
+                                  : value + (name.endsWith(u"Delay"_s) ? u" s"_s : QString());
+        QVERIFY2(written->summary.endsWith(u" → "_s + words), qPrintable(written->summary));
 
         // Meanwhile the other delays and the zones changed on the controller: an undo leaves
         // them as they are now.
@@ -331,6 +341,13 @@ private slots:
         QCOMPARE(serial(), u"654321"_s);
         window()->mnuViewHistory->trigger();
         frmHistory* history = window()->HistoryWindow;
+        // Refresh keeps the controller chosen, not the one seen last.
+        for (int row = 0; row < 2; ++row) {
+            history->lvControllers->setCurrentItem(history->lvControllers->topLevelItem(row));
+            const QString chosen = history->lvControllers->currentItem()->text(0);
+            history->cmdRefresh->click();
+            QCOMPARE(history->lvControllers->selectedItems().value(0)->text(0), chosen);
+        }
         history->ShowController(id);
         history->lvChanges->topLevelItem(0)->setSelected(true);
         QVERIFY(!history->cmdUndo->isEnabled());
@@ -346,6 +363,56 @@ private slots:
         window()->UndoChange(archive().Changes(id).front(), archive().Controllers().front().key);
         QCOMPARE(sim().codes().mid(sent).mid(0, 3), (QList<int>{64, 51, 55}));
         QVERIFY(!sim().codes().mid(sent).contains(98));
+    }
+
+    /// A write files what it changed: the zone settings send every zone's profile and
+    /// definition again, and only the outputs edited are filed.
+    void unchangedNotFiled()
+    {
+        QVERIFY(open(0));
+        window()->StopAutoUpdate();
+        const qint64 id = controller(serial());
+        frmSetup setup(window()->tarn, boxes(), nullptr);
+        setup.chkOutput[3]->click();
+        boxes().expect(Kind::QuestionOkCancel, u"Send new Zone settings to Tarn?"_s);
+        boxes().expect(Kind::Info, u"Tarn was updated succesfully!"_s);
+        setup.cmdSetZoneSettings->click();
+        QStringList filed;
+        for (const ArchivedChange& change : archive().Changes(id))
+            filed << change.summary;
+        QCOMPARE(filed.size(), 1);
+        QVERIFY2(filed[0].startsWith(u"Zone 1 outputs: "_s), qPrintable(filed[0]));
+    }
+
+    /// The history window, its boxes and its file dialog, and the event-log page's, open once
+    /// a wait has ended (the scripted boxes fail any opened inside one).
+    void windowsWaitForTheWait()
+    {
+        QVERIFY(open(2));
+        window()->StopAutoUpdate();
+        QVERIFY(sim().command(u"delay 400"_s));
+        bool historyInWait = true;
+        QTimer::singleShot(200, window(), [this, &historyInWait] {
+            window()->mnuViewHistory->trigger();
+            historyInWait = window()->HistoryWindow && window()->HistoryWindow->isVisible();
+        });
+        window()->IdentifyController();
+        QVERIFY(!historyInWait);
+        QTRY_VERIFY(window()->HistoryWindow && window()->HistoryWindow->isVisible());
+
+        frmHistory* history = window()->HistoryWindow;
+        history->txtCode->setText(u"x"_s);
+        boxes().expect(Kind::Critical, u"The event code must be a whole number."_s);
+        boxes().expectSaveFile({});
+        boxes().expectSaveFile({});
+        QTimer::singleShot(200, history, [this, history] {
+            QTest::keyClick(history->txtCode, Qt::Key_Return);
+            history->cmdExport->click();
+            window()->picLog->cmdSaveLogAs->click();
+        });
+        window()->IdentifyController();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QVERIFY(sim().command(u"delay 0"_s));
     }
 
     /// The view lists the controller's events, filters them by code and date, sorts them by
@@ -364,6 +431,11 @@ private slots:
         history->txtCode->setText(u"2"_s);
         history->cmdFilter->click();
         QCOMPARE(model->rowCount(), 2);
+        // The event's text as Tarn.INI gives it does as well as its code.
+        history->txtCode->setText(
+            QString::fromStdString(EventCodeCatalogue.Find("2")->Text).toUpper());
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 2);
         QCOMPARE(history->lblEvents->text(), u"2 events"_s);
         history->txtCode->clear();
         history->chkFrom->setChecked(true);
@@ -371,6 +443,12 @@ private slots:
         history->cmdFilter->click();
         QCOMPARE(model->rowCount(), 0);
         history->chkFrom->setChecked(false);
+        // "To" keeps the whole day: the events of 10:00 on it.
+        history->chkTo->setChecked(true);
+        history->dtpTo->setDate(QDate(2026, 1, 1));
+        history->cmdFilter->click();
+        QCOMPARE(model->rowCount(), 6);
+        history->chkTo->setChecked(false);
         history->cmdFilter->click();
         history->tvEvents->sortByColumn(HistoryEventModel::ColumnTemp, Qt::AscendingOrder);
         // Temperatures 20 down to 15: by value, the last read first.
@@ -384,8 +462,11 @@ private slots:
         window()->IdentifyController();
         history->Refresh();
         const int snapshots = history->lvStatus->topLevelItemCount();
-        QCOMPARE(history->lvStatus->topLevelItem(snapshots - 1)->text(1),
-                 u"temperatureCelsius 25 \u2192 26"_s);
+        const QTreeWidgetItem* last = history->lvStatus->topLevelItem(snapshots - 1);
+        QCOMPARE(last->text(1), u"1 changed"_s);
+        QCOMPARE((QStringList{last->child(0)->text(1), last->child(0)->text(2),
+                              last->child(0)->text(3)}),
+                 (QStringList{u"Temperature"_s, u"25 \u00b0C"_s, u"26 \u00b0C"_s}));
 
         // tools/screenshot.sh pictures the view.
         if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty()) {
@@ -398,11 +479,70 @@ private slots:
         const QString path = dir.filePath(u"events.csv"_s);
         boxes().expectSaveFile(path);
         history->cmdExport->click();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.size(), 8); // header, six rows, the empty end
-        QVERIFY(lines[1].startsWith("006,"));
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_history.csv"_s);
+        // As sorted, read back by Python's csv module: the controller in every row.
+        const QList<QStringList> rows = CsvReadBack(ReadAll(path));
+        QCOMPARE(rows.size(), 7);
+        QCOMPARE(rows[0].join(u','), u"serial,firmware,number,time,celsius,fahrenheit,code,text,"
+                                     u"read_at,program"_s);
+        QCOMPARE(rows[1].mid(0, 3), (QStringList{u"123456"_s, u"2.07"_s, u"6"_s}));
+        QCOMPARE(rows[1][4], u"15"_s);
+        QCOMPARE(rows[1][5], u"59"_s);
+        QCOMPARE(rows[1][9], u"tarnconf"_s);
+        QVERIFY(QDateTime::fromString(rows[1][8], Qt::ISODate).isValid());
+    }
+
+    /// View > Fleet: the controller read, with the alarms its visit brought, beside two more
+    /// of the history, the one due for service in red and first; only those due on request;
+    /// the CSV named after the date, read back value for value.
+    void fleetView()
+    {
+        QVERIFY(open(6));
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        const auto due = archive().ControllerId({u"204511"_s, 2.07, u"COM2"_s});
+        QVERIFY(due && archive().StoreStatus(
+                           *due, uR"({"admin":{"lastService":"2020-01-10T09:00:00"}})"_s));
+        QVERIFY(archive().ControllerId({QString(), 2.06, u"COM3"_s}));
+        window()->mnuViewFleet->trigger();
+        frmFleet* fleet = window()->FleetWindow;
+        QVERIFY(fleet && fleet->isVisible());
+        const QAbstractItemModel* model = fleet->tvFleet->model();
+        QCOMPARE(model->rowCount(), 3);
+        // Sorted by the days since the last service, the most first.
+        QCOMPARE(model->index(0, FleetModel::ColumnSerial).data().toString(), u"204511"_s);
+        QCOMPARE(model->index(0, FleetModel::ColumnDaysSince).data(Qt::ForegroundRole),
+                 QVariant(QBrush(Qt::red)));
+        QVERIFY(!model->index(1, FleetModel::ColumnDaysSince).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(model->index(1, FleetModel::ColumnSerial).data().toString(), u"123456"_s);
+        QCOMPARE(model->index(1, FleetModel::ColumnFirmware).data().toString(), u"2.07"_s);
+        // Codes 1, 2, 3: the detector alarms.
+        QCOMPARE(model->index(1, FleetModel::ColumnAlarms).data().toString(), u"6"_s);
+        QCOMPARE(model->index(1, FleetModel::ColumnFaults).data().toString(), u"0"_s);
+        fleet->chkDue->setChecked(true);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(fleet->lblFleet->text(),
+                 u"3 controllers, 1 due for service (more than 365 days since the last)"_s);
+        fleet->chkDue->setChecked(false);
+        QCOMPARE(model->rowCount(), 3);
+        // tools/screenshot.sh pictures the view.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty())
+            fleet->grab().save(folder + u"/screenshot-fleet.png"_s);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"fleet.csv"_s);
+        boxes().expectSaveFile(path);
+        fleet->cmdExport->click();
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 QDate::currentDate().toString(Qt::ISODate) + u"_fleet.csv"_s);
+        const QList<QStringList> rows = CsvReadBack(ReadAll(path));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[1].mid(0, 5), (QStringList{u"204511"_s, u"2.07"_s, u"COM2"_s, rows[1][3],
+                                                 u"2020-01-10T09:00:00"_s}));
+        QCOMPARE(rows[2].mid(0, 3), (QStringList{u"123456"_s, u"2.07"_s, u"COM1"_s}));
+        QCOMPARE(rows[2].mid(6), (QStringList{u"6"_s, u"0"_s}));
+        QCOMPARE(rows[3].mid(0, 3), (QStringList{QString(), u"2.06"_s, u"COM3"_s}));
     }
 
     /// A history file that cannot be used: a red line, one box, and the program goes on.

@@ -1,11 +1,15 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
+#include "controller/HistoryWords.h"
+#include "controller/ReportFiles.h"
 #include "controller/SetupUndo.h"
+#include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -18,8 +22,9 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
@@ -39,43 +44,6 @@ QString FirmwareText(double firmware)
 QString Local(const QDateTime& utc)
 {
     return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
-}
-
-QString ValueText(const QJsonValue& value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isBool())
-        return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
-    if (value.isDouble())
-        return QLocale().toString(value.toDouble());
-    return QString::fromUtf8(value.isArray()
-                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
-                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-}
-
-/// "zones.2.outputs 1 → 3" for every value that differs, the clock left out.
-void Differences(const QJsonValue& before, const QJsonValue& after, const QString& path,
-                 QStringList& changed)
-{
-    if (before.isObject() && after.isObject()) {
-        const QJsonObject a = before.toObject();
-        const QJsonObject b = after.toObject();
-        for (auto it = b.begin(); it != b.end(); ++it)
-            if (it.key() != QLatin1String("clock"))
-                Differences(a.value(it.key()), it.value(),
-                            path.isEmpty() ? it.key() : path + u'.' + it.key(), changed);
-        return;
-    }
-    if (before.isArray() && after.isArray() && before.toArray().size() == after.toArray().size()) {
-        const QJsonArray a = before.toArray();
-        const QJsonArray b = after.toArray();
-        for (qsizetype i = 0; i < b.size(); ++i)
-            Differences(a[i], b[i], path + u'.' + QString::number(i + 1), changed);
-        return;
-    }
-    if (before != after)
-        changed << QStringLiteral("%1 %2 \u2192 %3").arg(path, ValueText(before), ValueText(after));
 }
 
 template <typename T> T* Named(T* widget, const char* name)
@@ -108,8 +76,13 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     for (QDateEdit* date : {dtpFrom, dtpTo})
         date->setCalendarPopup(true);
     txtCode = Named(new QLineEdit, "txtCode");
-    txtCode->setPlaceholderText(QStringLiteral("Code"));
-    txtCode->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+    txtCode->setPlaceholderText(QStringLiteral("Event code or text"));
+    txtCode->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("00 \u2013 Alarm detector 00")));
+    auto* events = new QCompleter(HistoryWords::EventChoices(), txtCode);
+    events->setCaseSensitivity(Qt::CaseInsensitive);
+    events->setFilterMode(Qt::MatchContains);
+    txtCode->setCompleter(events);
     cmdFilter = Named(new QPushButton(QStringLiteral("&Show")), "cmdFilter");
     m_events = new HistoryEventModel(this);
     tvEvents = Named(new QTableView, "tvEvents");
@@ -139,9 +112,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     eventsLayout->addLayout(exportRow);
 
     lvStatus = Named(new QTreeWidget, "lvStatus");
-    lvStatus->setHeaderLabels(
-        {QStringLiteral("Read at"), QStringLiteral("Changed since the read before")});
-    lvStatus->setRootIsDecorated(false);
+    lvStatus->setHeaderLabels({QStringLiteral("Read at"), QStringLiteral("Value"),
+                               QStringLiteral("Before"), QStringLiteral("After")});
 
     lvChanges = Named(new QTreeWidget, "lvChanges");
     lvChanges->setHeaderLabels(
@@ -167,23 +139,30 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(lvControllers);
     leftLayout->addWidget(cmdRefresh);
-    auto* splitter = new QSplitter;
-    splitter->addWidget(left);
-    splitter->addWidget(tabHistory);
-    splitter->setStretchFactor(1, 2);
-    splitter->setSizes({420, 780});
+    m_splitter = new QSplitter;
+    m_splitter->addWidget(left);
+    m_splitter->addWidget(tabHistory);
+    m_splitter->setStretchFactor(1, 2);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
+    layout->addWidget(m_splitter);
 
     connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
             &frmHistory::handleControllerChosen);
-    connect(cmdRefresh, &QPushButton::clicked, this, &frmHistory::Refresh);
-    connect(cmdFilter, &QPushButton::clicked, this, &frmHistory::handleFilter);
-    connect(txtCode, &QLineEdit::returnPressed, this, &frmHistory::handleFilter);
-    connect(cmdExport, &QPushButton::clicked, this, &frmHistory::handleExport);
+    // Its boxes and file dialog would hold back a wait of the main window (an output's off
+    // word among it): they open once the wait has ended.
+    const auto whenIdle = [this](void (frmHistory::*handler)()) {
+        return
+            [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdRefresh, &QPushButton::clicked, this, whenIdle(&frmHistory::Refresh));
+    connect(cmdFilter, &QPushButton::clicked, this, whenIdle(&frmHistory::handleFilter));
+    connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
+    connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
-    resize(1200, 600);
+    // Room for the lists where the screen has it, never more than the screen.
+    if (const QScreen* shown = screen())
+        resize(QSize(kWidth, kHeight).boundedTo(shown->availableGeometry().size()));
 }
 
 void frmHistory::Refresh()
@@ -211,8 +190,16 @@ void frmHistory::Refresh()
         chosen = lvControllers->topLevelItem(0);
     if (chosen)
         chosen->setSelected(true);
-    for (int column = 0; column < lvControllers->columnCount(); ++column)
+    // Every column of the controllers in sight, up to half the window.
+    int width =
+        2 * lvControllers->frameWidth() + lvControllers->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < lvControllers->columnCount(); ++column) {
         lvControllers->resizeColumnToContents(column);
+        width += lvControllers->columnWidth(column);
+    }
+    const int room = m_splitter->width();
+    width = std::min(width, room / 2);
+    m_splitter->setSizes({width, room - width});
     ShowController(chosen ? chosen->data(0, kIdRole).toLongLong() : 0);
 }
 
@@ -236,29 +223,31 @@ void frmHistory::ShowController(qint64 id)
     m_changes.clear();
     if (id == 0)
         return;
-    // Each snapshot as what changed since the one before; the whole record in its tooltip.
+    // Each snapshot as the values that changed since the one before (all of the first), one
+    // row each with the value before and after; the record as stored in the tool tip.
     QJsonObject previous;
     for (const ArchivedStatus& status : m_archive.Statuses(id)) {
         const QJsonObject values = QJsonDocument::fromJson(status.valuesJson.toUtf8()).object();
-        QStringList changed;
-        if (!previous.isEmpty())
-            Differences(previous, values, QString(), changed);
+        const std::vector<HistoryWords::Row> rows = HistoryWords::StatusRows(previous, values);
         auto* item = new QTreeWidgetItem(
-            lvStatus,
-            {Local(status.readAt),
-             previous.isEmpty()
-                 ? QStringLiteral("First read: ") +
-                       QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact))
-                 : changed.join(QStringLiteral(", "))});
-        item->setToolTip(1,
+            lvStatus, {Local(status.readAt), previous.isEmpty()
+                                                 ? QStringLiteral("First read")
+                                                 : QStringLiteral("%1 changed").arg(rows.size())});
+        item->setToolTip(0,
                          QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Indented)));
+        for (const HistoryWords::Row& row : rows)
+            new QTreeWidgetItem(item, {QString(), row.name, row.before, row.after});
         previous = values;
     }
     m_changes = m_archive.Changes(id);
     for (std::size_t i = 0; i < m_changes.size(); ++i) {
         const ArchivedChange& change = m_changes[i];
-        auto* item = new QTreeWidgetItem(lvChanges,
-                                         {Local(change.writtenAt), change.program, change.summary});
+        auto* item = new QTreeWidgetItem(
+            lvChanges, {Local(change.writtenAt), change.program, HistoryWords::ChangeText(change)});
+        // What was sent, for whoever needs it.
+        item->setToolTip(2, QStringLiteral("Command %1: %2\nBefore: %3\nAfter: %4")
+                                .arg(change.command)
+                                .arg(change.data, change.beforeJson, change.afterJson));
         item->setData(0, kIdRole, static_cast<qulonglong>(i));
     }
 }
@@ -270,10 +259,8 @@ EventFilter frmHistory::Filter() const
         filter.since = QDateTime(dtpFrom->date(), QTime(0, 0), Qt::UTC);
     if (chkTo->isChecked())
         filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59), Qt::UTC);
-    bool isNumber = false;
-    const int code = txtCode->text().trimmed().toInt(&isNumber);
-    if (isNumber)
-        filter.code = code;
+    if (const std::optional<int> code = HistoryWords::EventCode(txtCode->text()))
+        filter.code = *code;
     // Gaps have no time and no code: a filter by either leaves them out.
     filter.withGaps = !filter.since && !filter.until && !filter.code;
     return filter;
@@ -293,13 +280,11 @@ void frmHistory::LoadEvents()
 void frmHistory::handleFilter()
 {
     const QString code = txtCode->text().trimmed();
-    bool isNumber = code.isEmpty();
-    if (!isNumber)
-        code.toInt(&isNumber);
-    if (!isNumber) {
-        m_boxes.critical(
-            QStringLiteral("The event code must be a whole number."),
-            QStringLiteral("\"%1\" is not one; leave the field empty for every code.").arg(code));
+    if (!code.isEmpty() && !HistoryWords::EventCode(code)) {
+        m_boxes.critical(QStringLiteral("The event code must be a whole number."),
+                         QStringLiteral("\"%1\" is neither a code nor an event text of Tarn.INI; "
+                                        "leave the field empty for every code.")
+                             .arg(code));
         return;
     }
     LoadEvents();
@@ -307,15 +292,15 @@ void frmHistory::handleFilter()
 
 void frmHistory::handleExport()
 {
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(QStringLiteral("history-events.csv"));
+    const QString suggested = ReportFiles::SuggestedPath(
+        ReportFiles::SuggestedName(m_controllerKey.serialNumber, QDate::currentDate(),
+                                   QStringLiteral("history"), QStringLiteral("csv")));
     const QString path =
         m_boxes.saveFileName(suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
     std::string errText;
-    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv().toStdString(),
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), m_events->Csv(m_controllerKey),
                             errText))
         m_boxes.critical(QStringLiteral("The events could not be saved as %1.")
                              .arg(QDir::toNativeSeparators(path)),

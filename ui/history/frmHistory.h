@@ -14,6 +14,7 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 class QTableView;
 class QTreeWidget;
@@ -26,6 +27,10 @@ class frmHistory : public QWidget
     Q_OBJECT
 
 public:
+    /// The size it opens at where the screen has room.
+    static constexpr int kWidth = 1200;
+    static constexpr int kHeight = 600;
+
     frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* parent = nullptr);
 
     /// Sends a change's old values back to the controller it is filed under; set by the main
@@ -57,6 +62,7 @@ public:
     QPushButton* cmdRefresh = nullptr;
 
 private:
+    QSplitter* m_splitter = nullptr;
     void handleControllerChosen();
     void handleFilter();
     void handleExport();

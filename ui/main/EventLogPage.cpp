@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -41,6 +40,8 @@ constexpr int kIndicatorInset = 2;
 constexpr int kSortRole = Qt::UserRole;
 constexpr int kFallbackRole = Qt::UserRole + 1;
 constexpr int kSequenceRole = Qt::UserRole + 2;
+/// True on the row of an event lost to a damaged reply.
+constexpr int kLostRole = Qt::UserRole + 3;
 
 enum Column
 {
@@ -153,11 +154,18 @@ EventLogPage::EventLogPage(PageHost& host, QWidget* parent) : QWidget(parent), m
     lblLogProgress = new QLabel;
     lblLogProgress->setObjectName(QStringLiteral("lblLogProgress"));
 
-    connect(cmdClearLogList, &QPushButton::clicked, this, &EventLogPage::handleEmptyListClicked);
+    // Their boxes and file dialogs open once a wait has ended, never on top of it.
+    const auto whenIdle = [this](void (EventLogPage::*handler)()) {
+        return
+            [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdClearLogList, &QPushButton::clicked, this,
+            whenIdle(&EventLogPage::handleEmptyListClicked));
     connect(cmdGetLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetLogEvents);
-    connect(cmdSaveLog, &QPushButton::clicked, this, &EventLogPage::handleSaveLog);
-    connect(cmdSaveLogAs, &QPushButton::clicked, this, &EventLogPage::handleSaveLogAs);
-    connect(cmdPrintLog, &QPushButton::clicked, this, &EventLogPage::handlePrintLog);
+    connect(cmdSaveLog, &QPushButton::clicked, this, whenIdle(&EventLogPage::handleSaveLog));
+    connect(cmdSaveLogAs, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleSaveLogAs(); }); });
+    connect(cmdPrintLog, &QPushButton::clicked, this, whenIdle(&EventLogPage::handlePrintLog));
     connect(cmdGetAllLogEvents, &QPushButton::clicked, this, &EventLogPage::handleGetAllLogEvents);
 
     auto* buttons = new QHBoxLayout;
@@ -357,6 +365,7 @@ void EventLogPage::AddLostRow()
     item->setData(ColumnNo, kSequenceRole, m_nextSequence++);
     item->setData(ColumnTime, kSortRole, qlonglong(0));
     item->setData(ColumnTemp, kSortRole, 0.0);
+    item->setData(ColumnNo, kLostRole, true);
     InsertRow(item);
 }
 
@@ -504,6 +513,26 @@ EventLogReport EventLogPage::Report() const
     return report;
 }
 
+std::vector<EventListCsv::Event> EventLogPage::Events() const
+{
+    std::vector<EventListCsv::Event> events;
+    events.reserve(static_cast<std::size_t>(lvLog->topLevelItemCount()));
+    for (int i = 0; i < lvLog->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = lvLog->topLevelItem(i);
+        EventListCsv::Event event;
+        event.number = item->data(ColumnNo, kSortRole).toLongLong();
+        event.lost = item->data(ColumnNo, kLostRole).toBool();
+        if (!event.lost) {
+            event.time =
+                TarnDateTime::FromSecondsSinceZero(item->data(ColumnTime, kSortRole).toLongLong());
+            event.celsius = item->data(ColumnTemp, kSortRole).toDouble();
+        }
+        event.text = item->text(ColumnText).toLatin1().toStdString();
+        events.push_back(std::move(event));
+    }
+    return events;
+}
+
 void EventLogPage::handleSaveLog()
 {
     const std::string file = ProgramFile(kLogReportFileName);
@@ -528,17 +557,15 @@ bool EventLogPage::handleSaveLogAs()
     // The list's controller names the file, whichever answers now.
     const Tarn_Inputs& inputs = m_listIdentity.Known() ? m_listController : m_host.link()->Inputs;
     const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(ReportFiles::SuggestedName(inputs, readAt.date(), QStringLiteral("events"),
-                                                 QStringLiteral("csv")));
+    const QString suggested = ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+        inputs, readAt.date(), QStringLiteral("events"), QStringLiteral("csv")));
     const QString path = m_host.messageBoxes().saveFileName(
         suggested, QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return false;
-    const QByteArray text = ReportFiles::EventsCsv(Report(), ReportFiles::Identity(inputs), readAt);
+    const std::string text = EventListCsv::Text(ReportFiles::CsvSource(inputs, readAt), Events());
     std::string errText;
-    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text.toStdString(), errText)) {
+    if (!ReplaceFileContent(QFile::encodeName(path).toStdString(), text, errText)) {
         m_host.messageBoxes().critical(QStringLiteral("The event log could not be saved as %1.")
                                            .arg(QDir::toNativeSeparators(path)),
                                        QString::fromStdString(errText));
@@ -552,11 +579,14 @@ void EventLogPage::handlePrintLog()
 {
     if (!m_host.link())
         return;
-    const QString identity =
-        ReportFiles::Identity(m_listIdentity.Known() ? m_listController : m_host.link()->Inputs);
+    const Tarn_Inputs& inputs = m_listIdentity.Known() ? m_listController : m_host.link()->Inputs;
+    const QString identity = ReportFiles::Identity(inputs);
     const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
     // The tab-separated lines of tarn.logg, under the controller's identity.
     const std::string report = Report().Text();
-    ReportPrinter::Print(m_host.messageBoxes(), QStringLiteral("Tarn event log"),
-                         QString::fromUtf8(ReportFiles::Headed(report, identity, readAt)));
+    ReportPrinter::Print(
+        m_host.messageBoxes(), QStringLiteral("Tarn event log"),
+        QString::fromUtf8(ReportFiles::Headed(report, identity, readAt)),
+        ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+            inputs, readAt.date(), QStringLiteral("events"), QStringLiteral("pdf"))));
 }

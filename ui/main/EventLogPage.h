@@ -2,6 +2,7 @@
 
 #include "controller/ControllerIdentity.h"
 #include "controller/EventLogReader.h"
+#include "data/EventListCsv.h"
 #include "data/EventLogReport.h"
 #include "data/Tarn_Inputs.h"
 
@@ -54,6 +55,8 @@ public:
     bool sortDescending() const { return m_descending; }
     /// The rows' cells as 8-bit text, in the order shown.
     EventLogReport Report() const;
+    /// The rows as listed, with their values, for the CSV.
+    std::vector<EventListCsv::Event> Events() const;
     /// Enables "Get all events" for the firmware, unless a reading runs.
     void EnableGetAll(bool enable);
 

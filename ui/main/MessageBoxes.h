@@ -38,6 +38,7 @@ public:
     /// The file dialog for opening an existing file, opened at `suggested` (a folder or a
     /// path); empty when cancelled.
     virtual QString openFileName(const QString& suggested, const QString& filter) = 0;
-    /// The print dialog for `printer` (a printer or a PDF file); false when cancelled.
-    virtual bool choosePrinter(QPrinter& printer) = 0;
+    /// The print dialog for `printer` (a printer or a PDF file), a PDF file suggested at the
+    /// path `suggestedPdf`; false when cancelled.
+    virtual bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) = 0;
 };

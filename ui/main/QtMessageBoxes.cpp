@@ -5,8 +5,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 
 namespace {
@@ -100,9 +102,14 @@ QString QtMessageBoxes::openFileName(const QString& suggested, const QString& fi
                                         suggested, filter);
 }
 
-bool QtMessageBoxes::choosePrinter(QPrinter& printer)
+bool QtMessageBoxes::choosePrinter(QPrinter& printer, const QString& suggestedPdf)
 {
     BusyPointer::Reset();
+    // The dialog offers "Print to file" under the document's name; with no printer at all that
+    // is the only choice, and it goes to the suggested folder too.
+    printer.setDocName(QFileInfo(suggestedPdf).completeBaseName());
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        printer.setOutputFileName(suggestedPdf);
     QPrintDialog dialog(&printer, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }

@@ -19,7 +19,7 @@ public:
                const QStringList& choices) override;
     QString saveFileName(const QString& suggested, const QString& filter) override;
     QString openFileName(const QString& suggested, const QString& filter) override;
-    bool choosePrinter(QPrinter& printer) override;
+    bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override;
 
 private:
     static QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text,

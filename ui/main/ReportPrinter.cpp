@@ -6,11 +6,11 @@
 #include <QPrinter>
 #include <QTextDocument>
 
-bool ReportPrinter::Print(MessageBoxes& boxes, const QString& title, const QString& text)
+bool ReportPrinter::Print(MessageBoxes& boxes, const QString& title, const QString& text,
+                          const QString& suggestedPdf)
 {
     QPrinter printer;
-    printer.setDocName(title);
-    if (!boxes.choosePrinter(printer))
+    if (!boxes.choosePrinter(printer, suggestedPdf))
         return false;
     QTextDocument document;
     document.setDefaultFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -10,5 +10,7 @@ class ReportPrinter
 {
 public:
     /// False when the dialog was cancelled or the printing failed (the user has been told).
-    static bool Print(MessageBoxes& boxes, const QString& title, const QString& text);
+    /// `suggestedPdf`: the path offered for printing to a PDF file.
+    static bool Print(MessageBoxes& boxes, const QString& title, const QString& text,
+                      const QString& suggestedPdf);
 };

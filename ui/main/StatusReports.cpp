@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 StatusReports::StatusReports(PageHost& host, const StatusPage& page) : m_host(host), m_page(page) {}
 
@@ -27,10 +26,19 @@ bool StatusReports::ReportText(std::string& text, QDateTime& readAt)
     readAt = m_page.readAt().isValid() ? m_page.readAt() : QDateTime::currentDateTime();
     TarnDateTime when = TarnDateTime::Now();
     if (m_page.isStale()) {
-        const QDateTime since =
-            tarn && tarn->lastAnswerTime().isValid() ? tarn->lastAnswerTime() : m_page.readAt();
-        if (!boxes.questionOkCancel(QStringLiteral("The controller has not answered since %1.")
-                                        .arg(since.time().toString(QStringLiteral("HH:mm:ss")))))
+        // One request that failed makes the page old, not the controller silent: say which
+        // values are old and since when.
+        const QString at = readAt.time().toString(QStringLiteral("HH:mm:ss"));
+        const QString notReadNow = tarn ? StatusText::NotReadNow(tarn->Inputs) : QString();
+        const QString question =
+            notReadNow.isEmpty()
+                ? QStringLiteral("The values shown were read at %1: the last status read did "
+                                 "not complete.")
+                      .arg(at)
+                : QStringLiteral("Not read in the last status read: %1. The values shown were "
+                                 "read at %2.")
+                      .arg(notReadNow, at);
+        if (!boxes.questionOkCancel(question))
             return false;
         when = TarnDateTime::FromParts(readAt.date().year(), readAt.date().month(),
                                        readAt.date().day(), readAt.time().hour(),
@@ -78,10 +86,8 @@ void StatusReports::SaveAs()
     QDateTime readAt;
     if (!tarn || !ReportText(report, readAt))
         return;
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(ReportFiles::SuggestedName(tarn->Inputs, readAt.date(),
-                                                 QStringLiteral("status"), QStringLiteral("txt")));
+    const QString suggested = ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+        tarn->Inputs, readAt.date(), QStringLiteral("status"), QStringLiteral("txt")));
     const QString path =
         boxes.saveFileName(suggested, QStringLiteral("Text files (*.txt);;All files (*)"));
     if (path.isEmpty())
@@ -103,7 +109,9 @@ void StatusReports::Print()
     QDateTime readAt;
     if (!tarn || !ReportText(report, readAt))
         return;
-    ReportPrinter::Print(boxes, QStringLiteral("Tarn status"),
-                         QString::fromUtf8(ReportFiles::Headed(
-                             report, ReportFiles::Identity(tarn->Inputs), readAt)));
+    ReportPrinter::Print(
+        boxes, QStringLiteral("Tarn status"),
+        QString::fromUtf8(ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt)),
+        ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
+            tarn->Inputs, readAt.date(), QStringLiteral("status"), QStringLiteral("pdf"))));
 }

@@ -18,6 +18,7 @@ class HistoryArchive;
 struct ArchivedChange;
 struct ControllerKey;
 class HistoryRecorder;
+class frmFleet;
 class frmHistory;
 class MessageBoxes;
 class QAction;
@@ -132,8 +133,10 @@ public:
     QMenu* mnuView = nullptr;
     QAction* mnuViewTraffic = nullptr;
     QAction* mnuViewHistory = nullptr;
+    QAction* mnuViewFleet = nullptr;
     /// The history window, made when it is first opened.
     frmHistory* HistoryWindow = nullptr;
+    frmFleet* FleetWindow = nullptr;
     /// The traffic monitor, made when it is first opened.
     frmTraffic* TrafficWindow = nullptr;
 
@@ -157,6 +160,7 @@ private:
     void handleHelpAbout();
     void handleViewTraffic();
     void handleViewHistory();
+    void handleViewFleet();
     /// The archive stopped being usable, or its server came and went: a red line, and a box
     /// the first time.
     void handleHistoryFault(const QString& fault);

@@ -1,12 +1,15 @@
 #include "ui/main/frmMain.h"
 
 #include "controller/ControllerIdentity.h"
+#include "controller/HistoryWords.h"
 #include "controller/SetupUndo.h"
 #include "data/SetupFields.h"
 #include "history/HistoryArchive.h"
+#include "history/HistorySettings.h"
 #include "link/Tarn_Comm.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
+#include "ui/history/frmFleet.h"
 #include "ui/history/frmHistory.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/frmTraffic.h"
@@ -53,7 +56,13 @@ void frmMain::buildMenus()
     connect(mnuViewTraffic, &QAction::triggered, this, &frmMain::handleViewTraffic);
     mnuViewHistory = mnuView->addAction(QStringLiteral("&History"));
     mnuViewHistory->setObjectName(QStringLiteral("mnuViewHistory"));
-    connect(mnuViewHistory, &QAction::triggered, this, &frmMain::handleViewHistory);
+    // The history window opens once a wait has ended, as every other window does.
+    connect(mnuViewHistory, &QAction::triggered, this,
+            [this] { WhenIdle([this] { handleViewHistory(); }); });
+    mnuViewFleet = mnuView->addAction(QStringLiteral("&Fleet"));
+    mnuViewFleet->setObjectName(QStringLiteral("mnuViewFleet"));
+    connect(mnuViewFleet, &QAction::triggered, this,
+            [this] { WhenIdle([this] { handleViewFleet(); }); });
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -157,6 +166,16 @@ void frmMain::handleViewHistory()
     HistoryWindow->activateWindow();
 }
 
+void frmMain::handleViewFleet()
+{
+    if (!FleetWindow)
+        FleetWindow = new frmFleet(*m_history, m_boxes, this);
+    FleetWindow->Refresh(HistorySettings::ServiceInterval(QString::fromStdString(m_iniPath)));
+    FleetWindow->show();
+    FleetWindow->raise();
+    FleetWindow->activateWindow();
+}
+
 void frmMain::handleHistoryFault(const QString& fault)
 {
     if (fault.isEmpty()) {
@@ -190,7 +209,7 @@ void frmMain::UndoChange(const ArchivedChange& change, const ControllerKey& owne
             QString::fromLatin1(SetupUndo::Question(change)),
             QStringLiteral("Undo on Tarn %1 of \"%2\", written %3: the values before it are "
                            "sent again.")
-                .arg(meant.Text(), change.summary,
+                .arg(meant.Text(), HistoryWords::ChangeText(change),
                      QLocale().toString(change.writtenAt.toLocalTime(), QLocale::ShortFormat))))
         return;
     // The outputs go off first, as before the setup window.

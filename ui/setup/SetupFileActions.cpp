@@ -4,6 +4,7 @@
 #include "config/FileReplace.h"
 #include "controller/ReportFiles.h"
 #include "controller/SetupApply.h"
+#include "controller/SetupApplyRun.h"
 #include "controller/SetupDiff.h"
 #include "data/Catalogues.h"
 #include "data/SetupFields.h"
@@ -106,8 +107,11 @@ bool SetupFileActions::RecordRead()
 
 SetupFile::Setup SetupFileActions::RecordSetup() const
 {
-    return SetupFile::FromController(m_tarn->Inputs, m_tarn->DetectorVoltageSwitch,
-                                     ProfileCatalogue, TarnDateTime::Now(), kProgram);
+    SetupFile::Setup setup =
+        SetupFile::FromController(m_tarn->Inputs, m_tarn->DetectorVoltageSwitch, ProfileCatalogue,
+                                  TarnDateTime::Now(), kProgram);
+    SetupApplyRun::MarkUnconfirmed(*m_tarn, setup);
+    return setup;
 }
 
 bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setup& edited,
@@ -139,12 +143,16 @@ bool SetupFileActions::EditedSetup(const SetupFile::Setup& read, SetupFile::Setu
     for (int zone = 0; zone < SetupForm::kZones; ++zone) {
         SetupFile::Zone& z = edited.zones[static_cast<std::size_t>(zone)];
         const QComboBox* list = m_form.cboProfiles[zone];
-        if (list->currentIndex() >= 0 && list->currentData().toInt() != z.profileId) {
+        // A zone whose definition may not have arrived gets its number and Tarn.INI's
+        // definition written again.
+        if (list->currentIndex() >= 0 &&
+            (list->currentData().toInt() != z.profileId || z.definitionUnconfirmed)) {
             z.profileId = list->currentData().toInt();
             const Tarn_Profile* profile = ProfileCatalogue.Find(DecimalText(z.profileId));
             z.profileName = profile ? std::optional(profile->Name) : std::nullopt;
             z.profileDefinition = profile ? std::optional(profile->Profile) : std::nullopt;
         }
+        z.definitionUnconfirmed = false;
         std::array<bool, SetupForm::kOutputsPerZone> ticked{};
         for (int j = 0; j < SetupForm::kOutputsPerZone; ++j)
             ticked[j] = m_form.chkOutput[SetupForm::kOutputsPerZone * zone + j]->isChecked();

@@ -1,5 +1,6 @@
 #include "ui/setup/frmSetup.h"
 
+#include "controller/HistoryRecorder.h"
 #include "data/Catalogues.h"
 #include "data/SetupFields.h"
 #include "data/TarnDateTime.h"
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace SetupWidgets;
 
@@ -105,6 +108,11 @@ void frmSetup::FollowRecord()
     m_edits->Fill(tarn->Inputs, true);
     m_shown = ControllerIdentity::Of(tarn->Inputs);
     m_shownDelays = SetupBlocks::DelaysOf(tarn->Inputs, tarn->DetectorVoltageSwitch);
+    HistoryRecorder* const history = HistoryRecorder::For(*tarn);
+    m_unconfirmed = history ? history->UnconfirmedDefinitions() : std::array<bool, kZones>{};
+    for (int zone = 0; zone < kZones; ++zone)
+        Frame1[zone]->setToolTip(m_unconfirmed[zone] ? Text(kDefinitionUnconfirmed) : QString());
+    UpdateButtons();
 }
 
 void frmSetup::LoadInformation()
@@ -129,7 +137,9 @@ void frmSetup::UpdateButtons()
     using Block = SetupEdits::Block;
     const bool information = tarn->Inputs.CPUVersion >= kInformationVersion;
     cmdSetDelays->setEnabled(m_edits->Edited(Block::Delays));
-    cmdSetZoneSettings->setEnabled(m_edits->Edited(Block::Zones));
+    cmdSetZoneSettings->setEnabled(m_edits->Edited(Block::Zones) ||
+                                   std::find(m_unconfirmed.begin(), m_unconfirmed.end(), true) !=
+                                       m_unconfirmed.end());
     cmdSetSerialNumber->setEnabled(information && m_serviceSwitch &&
                                    m_edits->Edited(Block::SerialNumber));
     cmdSetManufactoringDate->setEnabled(information && m_serviceSwitch &&

@@ -41,6 +41,9 @@ public:
     static constexpr const char* kCaption = "Tarn Setup";
     static constexpr const char* kUpdated = "Tarn was updated succesfully!";
     static constexpr const char* kNotUpdated = "Could not update Tarn!";
+    static constexpr const char* kDefinitionUnconfirmed =
+        "Tarn took this zone's profile number but did not confirm its definition: Set all zone "
+        "settings writes both again.";
 
     /// `argumentText`: the program's arguments after its name, joined by blanks; it holds the
     /// service switch that enables the factory functions.
@@ -130,6 +133,9 @@ private:
     SetupFileActions* m_files = nullptr;
     SetupEdits* m_edits = nullptr;
     bool m_serviceSwitch = false;
+    /// The zones whose profile number Tarn acknowledged without the definition after it (the
+    /// history knows): Set all zone settings writes them again.
+    std::array<bool, kZones> m_unconfirmed{};
     /// The controller the window shows, and its delays block: without a serial number the
     /// block is what tells another controller of the same firmware.
     ControllerIdentity m_shown;

@@ -407,10 +407,13 @@ QString frmSetup::ZoneChanges() const
         const int running = list->findData(inputs.ProfileID(zone));
         const QString current = running >= 0 ? list->itemText(running) : list->placeholderText();
         // A zone without a chosen profile keeps the one it runs.
-        const QString profile =
-            list->currentIndex() < 0
-                ? QStringLiteral("Profile: %1 (not written)").arg(current)
-                : Change(QStringLiteral("Profile"), current, list->currentText());
+        QString profile = list->currentIndex() < 0
+                              ? QStringLiteral("Profile: %1 (not written)").arg(current)
+                              : Change(QStringLiteral("Profile"), current, list->currentText());
+        if (m_unconfirmed[zone] && list->currentIndex() >= 0 && list->currentText() == current)
+            profile = QStringLiteral("Profile: %1 (its definition was not confirmed: written "
+                                     "again)")
+                          .arg(current);
         std::array<bool, kOutputsPerZone> ticked{};
         for (int j = 0; j < kOutputsPerZone; ++j)
             ticked[j] = chkOutput[kOutputsPerZone * zone + j]->isChecked();

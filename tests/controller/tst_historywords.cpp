@@ -1,0 +1,149 @@
+#include "controller/HistoryWords.h"
+#include "data/Catalogues.h"
+#include "protocol/CommandCodes.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const std::string kIni = "[EVENT_CODES_1]\nVersion=1.00-9.99\n2=Alarm detector 2\n"
+                         "45=Pump fault, no pressure\n\n[PROFILES]\n"
+                         "1=Continuous 10 min|T,0,F,600,S,600\n5=Cooling 30 s|T,0,F,30,S,30\n\n";
+
+ArchivedChange Change(int command, const char* before, const char* after)
+{
+    ArchivedChange change;
+    change.command = command;
+    change.beforeJson = QString::fromUtf8(before);
+    change.afterJson = QString::fromUtf8(after);
+    return change;
+}
+
+QJsonObject Object(const char* json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+} // namespace
+
+/// The history told as the setup window and the status page tell it.
+class tst_HistoryWords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        std::string errText;
+        QVERIFY(LoadCatalogueText(kIni, errText));
+        QVERIFY(LoadEventCodesText(2.07, kIni, errText));
+    }
+
+    void changeLines_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("delays and outputs")
+            << int(TarnCommand::SetDelays)
+            << QByteArray(R"({"detectorAlarm":30,"manualStop":60,"zone2Outputs":2})")
+            << QByteArray(R"({"detectorAlarm":45,"manualStop":60,"zone2Outputs":10})")
+            << QStringList{u"Detector alarm delay: 30 s \u2192 45 s"_s,
+                           u"Zone 2 outputs: 2 \u2192 2, 4"_s};
+        QTest::newRow("nothing changed")
+            << int(TarnCommand::SetDelays) << QByteArray(R"({"detectorAlarm":30})")
+            << QByteArray(R"({"detectorAlarm":30})") << QStringList{};
+        QTest::newRow("profile by name")
+            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":1,"profileId":1})")
+            << QByteArray(R"({"zone":1,"profileId":5})")
+            << QStringList{u"Zone 1 profile: Continuous 10 min \u2192 Cooling 30 s"_s};
+        QTest::newRow("profile unknown to Tarn.INI")
+            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":3,"profileId":1})")
+            << QByteArray(R"({"zone":3,"profileId":8})")
+            << QStringList{u"Zone 3 profile: Continuous 10 min \u2192 profile 8"_s};
+        QTest::newRow("profile unchanged")
+            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":1,"profileId":5})")
+            << QByteArray(R"({"zone":1,"profileId":5})") << QStringList{};
+        QTest::newRow("clock, the same day")
+            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"2026-12-07T16:17:40"})")
+            << QByteArray(R"({"clock":"202612071618061"})")
+            << QStringList{u"Clock set to 7 Dec 2026 16:18:06 (was 16:17:40)"_s};
+        QTest::newRow("clock, another day")
+            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"2026-12-06T23:59:50"})")
+            << QByteArray(R"({"clock":"202612070000101"})")
+            << QStringList{u"Clock set to 7 Dec 2026 00:00:10 (was 6 Dec 2026 23:59:50)"_s};
+        QTest::newRow("clock of an older record")
+            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"as read"})")
+            << QByteArray(R"({"clock":"202612071618061"})")
+            << QStringList{u"Clock set to 7 Dec 2026 16:18:06"_s};
+        QTest::newRow("dates and serial number")
+            << int(TarnCommand::SetAdminData)
+            << QByteArray(R"({"serialNumber":"123456","installed":""})")
+            << QByteArray(R"({"serialNumber":"654321","installed":"2024-05-02"})")
+            << QStringList{u"Installation date: not set \u2192 2 May 2024"_s,
+                           u"Serial number: 123456 \u2192 654321"_s};
+        QTest::newRow("log deleted")
+            << int(TarnCommand::LogControl) << QByteArray("{}")
+            << QByteArray(R"({"log":"deleted"})") << QStringList{u"Event log deleted"_s};
+    }
+
+    void changeLines()
+    {
+        QFETCH(int, command);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QStringList, lines);
+        QCOMPARE(HistoryWords::ChangeLines(Change(command, before.constData(), after.constData())),
+                 lines);
+    }
+
+    /// A snapshot lists what changed since the one before, the clock left out; the first lists
+    /// every value.
+    void statusRows()
+    {
+        const QJsonObject first =
+            Object(R"({"version":2.07,"clock":"2026-12-07T10:00:00","temperatureCelsius":20.5,)"
+                   R"("delays":{"detectorAlarm":30},"zones":[{"profileId":5,"profileName":"",)"
+                   R"("message":1,"outputs":3}],"inputs":{"detectors":[false,false]}})");
+        QJsonObject second = first;
+        second.insert(u"clock"_s, u"2026-12-07T10:05:00"_s);
+        second.insert(u"temperatureCelsius"_s, 21);
+        second.insert(u"inputs"_s, Object(R"({"detectors":[false,true]})"));
+        QStringList rows;
+        for (const HistoryWords::Row& row : HistoryWords::StatusRows(first, second))
+            rows << row.name + u": "_s + row.before + u" \u2192 "_s + row.after;
+        QCOMPARE(rows, (QStringList{u"Temperature: 20.5 \u00b0C \u2192 21 \u00b0C"_s,
+                                    u"Detector 2: off \u2192 on"_s}));
+        QStringList firstRows;
+        for (const HistoryWords::Row& row : HistoryWords::StatusRows({}, first))
+            if (row.before.isEmpty())
+                firstRows << row.name + u": "_s + row.after;
+        QCOMPARE(firstRows,
+                 (QStringList{u"Firmware: V 2.07"_s, u"Temperature: 20.5 \u00b0C"_s,
+                              u"Detector alarm delay: 30 s"_s, u"Zone 1 profile: Cooling 30 s"_s,
+                              u"Zone 1 message: 1"_s, u"Zone 1 outputs: 1, 2"_s,
+                              u"Detector 1: off"_s, u"Detector 2: off"_s}));
+    }
+
+    void eventCode_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("code"); // -1: none
+        QTest::newRow("number") << u" 45 "_s << 45;
+        QTest::newRow("a choice") << HistoryWords::EventChoices().value(0) << 2;
+        QTest::newRow("the text, another case") << u"pump fault, NO pressure"_s << 45;
+        QTest::newRow("neither") << u"x"_s << -1;
+    }
+
+    void eventCode()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, code);
+        QCOMPARE(HistoryWords::EventCode(text).value_or(-1), code);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_HistoryWords)
+#include "tst_historywords.moc"
