@@ -148,6 +148,16 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
     return Exec(QStringLiteral("SET client_min_messages = error"), errText);
 }
 
+bool ArchiveConnection::IsRefusal(const QString& errText)
+{
+    for (const char* refusal : {"authentication failed", "no password supplied", "does not exist",
+                                "permission denied", "pg_hba.conf", "not permitted to log in"}) {
+        if (errText.contains(QLatin1String(refusal), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 bool ArchiveConnection::Reachable(const PostgresAddress& address)
 {
     ArchiveConnection probe;

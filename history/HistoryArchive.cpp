@@ -158,6 +158,14 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
             d->breakDown(d->address, errText);
             return false;
         }
+        // Refused: no queue would ever be sent.
+        if (ArchiveConnection::IsRefusal(errText)) {
+            d->breakDown(d->address, QStringLiteral("the server refused the connection (%1); "
+                                                    "check the user, its password in PGPASSWORD "
+                                                    "or ~/.pgpass, and its rights")
+                                         .arg(errText.simplified()));
+            return false;
+        }
         return d->startQueueing(errText);
     }
     d->setFault(QString());

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -43,6 +44,7 @@ private slots:
     void concurrentWriters();
     void queueWhileServerAway();
     void queueAfterAnotherReread();
+    void refused();
 
 private:
     PostgresCluster m_cluster;
@@ -199,6 +201,19 @@ void TestHistoryPostgres::queueAfterAnotherReread()
     QStringList raws = Raws(a.Events(*a.ControllerId(key)));
     raws.sort();
     QCOMPARE(raws.join(u' '), QStringLiteral("E1 E2 M1"));
+}
+
+/// A server that refuses (a user it does not know) is said as that, and nothing is queued for it.
+void TestHistoryPostgres::refused()
+{
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QString address = m_cluster.address();
+    address.replace(QRegularExpression(QStringLiteral("://[^@]*@")), QStringLiteral("://nobody@"));
+    QVERIFY(!archive.Open(folder.path(), address));
+    QVERIFY2(archive.fault().contains(QLatin1String("refused")), qPrintable(archive.fault()));
+    QVERIFY(!archive.isQueueing());
+    QVERIFY(!QFile::exists(folder.filePath(QLatin1String(HistoryArchive::kFileName))));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryPostgres)
