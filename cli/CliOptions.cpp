@@ -6,8 +6,8 @@
 
 namespace {
 
-/// The time --since takes besides a date.
-constexpr const char* kSinceTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+/// The time of day --since takes after a date and "T".
+constexpr const char* kSinceTimeFormat = "HH:mm:ss";
 
 /// Whether `name` is an option without a value that one of `commands` declares.
 bool IsFlag(std::span<const CliCommand* const> commands, const QString& name)
@@ -34,8 +34,8 @@ const char* const kGlobalHelp =
     "Tarn.INI is read from the program folder, as the window program reads it. TARN_TRACE=FILE\n"
     "appends the frame trace to FILE. Exit codes: 0 done, 1 the controller refused or did not\n"
     "answer, an event was lost to a damaged reply, setup apply refused a block of the file, the\n"
-    "service history could not be read, or the output could not be written, 2 a usage or\n"
-    "configuration error.\n";
+    "service history could not be read or could not keep what was read or written, or the\n"
+    "output could not be written, 2 a usage or configuration error.\n";
 
 } // namespace
 
@@ -50,11 +50,14 @@ const CliCommand* CliOptions::Find(std::span<const CliCommand* const> commands, 
 
 std::optional<QDateTime> CliOptions::ParseSince(const QString& text)
 {
+    // The controller's clock as it reads, like the events' times: marked UTC so that no time
+    // zone moves it (a day that starts without a midnight in the local zone is still a day).
     const QDate date = QDate::fromString(text, Qt::ISODate);
     if (date.isValid())
-        return QDateTime(date, QTime(0, 0));
-    const QDateTime time = QDateTime::fromString(text, QLatin1String(kSinceTimeFormat));
-    if (time.isValid())
+        return QDateTime(date, QTime(0, 0), Qt::UTC);
+    const QDateTime time(QDate::fromString(text.left(10), Qt::ISODate),
+                         QTime::fromString(text.mid(11), QLatin1String(kSinceTimeFormat)), Qt::UTC);
+    if (text.size() == 19 && text[10] == u'T' && time.isValid())
         return time;
     return std::nullopt;
 }

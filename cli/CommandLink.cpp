@@ -106,11 +106,13 @@ void CommandLink::OpenHistory()
     m_history = new HistoryArchive(QStringLiteral("tarn"), this);
     connect(m_history, &HistoryArchive::faultChanged, this, [](const QString& fault) {
         if (!fault.isEmpty())
-            ConsoleOutput::Say(QStringLiteral("tarn: history: %1 Going on without it.").arg(fault));
+            ConsoleOutput::Say(QStringLiteral("tarn: %1").arg(fault));
     });
     HistorySettings::Open(*m_history, QString::fromStdString(ProgramFolder()),
                           QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *m_link, this);
+    connect(m_recorder, &HistoryRecorder::notice, this,
+            [](const QString& text) { ConsoleOutput::Say(QStringLiteral("tarn: %1").arg(text)); });
 }
 
 bool CommandLink::ReadIdentity()

@@ -112,13 +112,14 @@ QJsonValue Object(const QString& text)
 
 Table Controllers(HistoryArchive& archive)
 {
-    Table table{{QStringLiteral("serial"), QStringLiteral("firmware"), QStringLiteral("port"),
-                 QStringLiteral("first_seen"), QStringLiteral("last_seen"),
+    Table table{{QStringLiteral("id"), QStringLiteral("serial"), QStringLiteral("firmware"),
+                 QStringLiteral("port"), QStringLiteral("first_seen"), QStringLiteral("last_seen"),
                  QStringLiteral("events")},
                 {}};
     for (const ArchivedController& controller : archive.Controllers())
         table.rows.push_back(
-            {controller.key.serialNumber.isEmpty() ? QJsonValue()
+            {controller.id,
+             controller.key.serialNumber.isEmpty() ? QJsonValue()
                                                    : QJsonValue(controller.key.serialNumber),
              controller.key.firmware, controller.key.port, Pc(controller.firstSeen),
              Pc(controller.lastSeen), controller.events});
@@ -198,30 +199,70 @@ Table Statuses(HistoryArchive& archive, const ArchivedController& controller)
 int Run(CommandLink& /*link*/, const CliOptions& options)
 {
     const QString what = options.arguments.value(0);
+    const bool byId = options.flags.contains(QLatin1String("id"));
+    const bool merge = what == QLatin1String("merge");
     const bool perController = what == QLatin1String("events") ||
                                what == QLatin1String("changes") || what == QLatin1String("status");
     const auto usage = [](const QString& text) {
         ConsoleOutput::Say(QStringLiteral("tarn: %1\nTry 'tarn history --help'.").arg(text));
         return int(ExitUsage);
     };
+    const auto number = [](const QString& text) {
+        bool ok = false;
+        const qint64 id = text.toLongLong(&ok);
+        return ok && id > 0 ? id : qint64(0);
+    };
     const bool fleet = what == QLatin1String("fleet");
-    if (!perController && !fleet && what != QLatin1String("controllers"))
-        return usage(QStringLiteral("history takes controllers, fleet, events, changes or status"));
-    if (perController != (options.arguments.size() == 2))
-        return usage(perController ? QStringLiteral("history %1 takes a serial number").arg(what)
-                                   : QStringLiteral("history %1 takes no serial number").arg(what));
+    if (!perController && !merge && !fleet && what != QLatin1String("controllers"))
+        return usage(
+            QStringLiteral("history takes controllers, fleet, events, changes, status or merge"));
+    if (merge && (options.arguments.size() != 3 || !number(options.arguments[1]) ||
+                  !number(options.arguments[2])))
+        return usage(QStringLiteral("history merge takes two record numbers"));
+    if (!merge && perController != (options.arguments.size() == 2))
+        return usage(perController
+                         ? QStringLiteral("history %1 takes a serial number, or --id and a "
+                                          "record number")
+                               .arg(what)
+                         : QStringLiteral("history %1 takes no serial number").arg(what));
+    if (byId && (!perController || !number(options.arguments[1])))
+        return usage(QStringLiteral("--id takes a record number, as history controllers lists "
+                                    "it"));
     if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
     const bool dueOnly = options.flags.contains(QLatin1String("due"));
     if (dueOnly && !fleet)
         return usage(QStringLiteral("only history fleet takes --due"));
 
-    HistoryArchive archive(QStringLiteral("tarn"));
+    // Tarn.INI tells where the history is: without it, which one would be read is a guess.
     const QString iniPath = QString::fromStdString(FindProgramIni());
-    if (!HistorySettings::Open(archive, QString::fromStdString(ProgramFolder()), iniPath) ||
+    if (iniPath.isEmpty()) {
+        ConsoleOutput::Say(QStringLiteral("Can\u00B4t find the configuration file Tarn.INI !\n") +
+                           ProgramIniSearchedText());
+        return ExitUsage;
+    }
+    if (HistorySettings::isOff(iniPath)) {
+        ConsoleOutput::Say(QStringLiteral("tarn: no service history is kept ([HISTORY] "
+                                          "Database=off in %1).")
+                               .arg(iniPath));
+        return ExitController;
+    }
+    HistoryArchive archive(QStringLiteral("tarn"));
+    const QString folder = QString::fromStdString(ProgramFolder());
+    // Only a merge writes: the others read, also a history on read-only media.
+    if (!(merge ? HistorySettings::Open(archive, folder, iniPath)
+                : HistorySettings::OpenForReading(archive, folder, iniPath)) ||
         archive.isQueueing()) {
         ConsoleOutput::Say(archive.fault());
         return ExitController;
+    }
+    if (merge) {
+        QString errText;
+        if (!archive.Merge(number(options.arguments[1]), number(options.arguments[2]), errText)) {
+            ConsoleOutput::Say(QStringLiteral("tarn: the records are not merged: %1").arg(errText));
+            return ExitController;
+        }
+        return ExitOk;
     }
     Table table;
     if (fleet) {
@@ -229,15 +270,16 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     } else if (!perController) {
         table = Controllers(archive);
     } else {
-        const QString serial = options.arguments[1];
-        const auto controller = archive.FindController(serial);
+        const QString name = options.arguments[1];
+        const auto controller =
+            byId ? archive.ControllerById(number(name)) : archive.FindController(name);
         if (!controller) {
             ConsoleOutput::Say(
-                archive.isOpen()
-                    ? QStringLiteral("tarn: the service history holds no controller with the "
-                                     "serial number %1")
-                          .arg(serial)
-                    : archive.fault());
+                !archive.isOpen() ? archive.fault()
+                : byId ? QStringLiteral("tarn: the service history holds no record %1").arg(name)
+                       : QStringLiteral("tarn: the service history holds no controller with the "
+                                        "serial number %1")
+                             .arg(name));
             return ExitController;
         }
         if (what == QLatin1String("events")) {
@@ -262,25 +304,35 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
 
 const CliCommand HistoryCommand::kCommand = {
     .name = "history",
-    .synopsis = "history controllers|fleet|events|changes|status [SERIAL] [options]",
+    .synopsis = "history controllers|fleet|events|changes|status|merge [SERIAL | --id N | N M] "
+                "[options]",
     .help =
         "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
         "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"
-        "  controllers     every controller in the history: serial number, firmware, port,\n"
-        "                  first and last seen, events stored\n"
+        "  controllers     every controller in the history: record number, serial number,\n"
+        "                  firmware, port last seen on, first and last seen, events stored\n"
         "  fleet           every controller with its last contact, firmware, last service, the\n"
         "                  days since it, and the alarms and faults its last visit brought\n"
         "    --due         only those due for service: more days since the last service than\n"
         "                  [HISTORY] ServiceInterval= in Tarn.INI (365 when not set)\n"
         "  events SERIAL   the controller's events in the order they were read\n"
-        "    --since DATE  only events from DATE on (yyyy-mm-dd or yyyy-mm-ddThh:mm:ss)\n"
+        "    --id N        the controller of record number N instead (for one without a\n"
+        "                  serial number); changes and status take it too\n"
+        "    --since DATE  only events from DATE on (yyyy-mm-dd or yyyy-mm-ddThh:mm:ss), by the\n"
+        "                  date and time of each event as the controller showed it\n"
         "  changes SERIAL  the setup writes the controller acknowledged\n"
         "  status SERIAL   the controller's status values, each time they changed\n"
-        "  --format F      tsv (the default), csv or json (an array of objects)\n",
-    .options = "since format due",
-    .flags = "due",
+        "  merge N M       files the records of record M under record N and removes M: for\n"
+        "                  two records of one controller (an event both hold is kept once);\n"
+        "                  records of two serial numbers are never merged\n"
+        "  --format F      tsv (the default), csv or json (an array of objects)\n"
+        "A controller without a serial number (firmware before V2.07, or serial number 0) is\n"
+        "known by the events it holds; when they do not tell which record is its own, tarn\n"
+        "files its records under a new record and says so.\n",
+    .options = "since format due id",
+    .flags = "id due",
     .minArguments = 1,
-    .maxArguments = 2,
+    .maxArguments = 3,
     .link = CliCommand::Link::None,
     .keepsHistory = false,
     .runsUntilStopped = false,

@@ -15,6 +15,7 @@
 #include "cli/StatusCommand.h"
 #include "cli/WatchInputsCommand.h"
 #include "config/FileReplace.h"
+#include "controller/HistoryRecorder.h"
 
 #include <QFile>
 
@@ -70,5 +71,16 @@ int TarnTool::Run(const QStringList& args)
         m_link.OpenHistory();
     if (command.link == CliCommand::Link::Started && !m_link.Start())
         return ExitController;
-    return command.run(m_link, m_options);
+    const int exitCode = command.run(m_link, m_options);
+    // What was read or written is in the history (or queued for its server) before tarn ends.
+    HistoryRecorder* const recorder = m_link.recorder();
+    if (recorder && !recorder->Settle(HistoryRecorder::kSettleTime)) {
+        const int lost = recorder->unarchived();
+        ConsoleOutput::Say(QStringLiteral("tarn: %1 of what was read or written could not be "
+                                          "kept in the service history.")
+                               .arg(lost == 1 ? QStringLiteral("1 record")
+                                              : QStringLiteral("%1 records").arg(lost)));
+        return exitCode == ExitOk ? int(ExitController) : exitCode;
+    }
+    return exitCode;
 }

@@ -10,9 +10,12 @@
 #include "link/Tarn_Comm.h"
 #include "protocol/CommandCodes.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 namespace {
 
@@ -66,6 +69,8 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     : QObject(parent), m_archive(archive), m_link(link)
 {
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
+    connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
+    connect(&m_link, &Tarn_Comm::linkStateChanged, this, &HistoryRecorder::handleLinkState);
     Recorders().insert(&m_link, this);
 }
 
@@ -75,11 +80,16 @@ HistoryRecorder::~HistoryRecorder()
         Recorders().remove(&m_link);
     if (m_held.empty() || !m_archive.isOpen())
         return;
+    if (!m_link.IdentityStale) {
+        if (const std::optional<qint64> id = Controller(true)) {
+            StoreHeld(*id);
+            return;
+        }
+    }
     ControllerKey unknown;
     unknown.port = KeyOf(m_link).port;
     if (const std::optional<qint64> id = m_archive.ControllerId(unknown))
-        for (ArchivedEvent& event : m_held)
-            Store(*id, std::move(event));
+        StoreHeld(*id);
 }
 
 ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
@@ -88,7 +98,7 @@ ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
     key.firmware = link.Inputs.CPUVersion;
     key.port = QStringLiteral("COM%1").arg(link.CommPort);
     if (link.Inputs.CPUVersion >= kAdminDataVersion)
-        key.serialNumber = Latin1(link.Inputs.SerialNumber);
+        key.serialNumber = ControllerKey{Latin1(link.Inputs.SerialNumber), 0, {}}.SerialName();
     return key;
 }
 
@@ -131,17 +141,81 @@ QString HistoryRecorder::StatusJson(const Tarn_Inputs& inputs, int16_t voltageSw
     return QString::fromUtf8(QJsonDocument(status).toJson(QJsonDocument::Compact));
 }
 
-std::optional<qint64> HistoryRecorder::Controller()
+std::optional<qint64> HistoryRecorder::Controller(bool decide)
 {
     if (!m_archive.isOpen() || m_link.Inputs.CPUVersion <= 0)
         return std::nullopt;
-    return m_archive.ControllerId(KeyOf(m_link));
+    const ControllerKey key = KeyOf(m_link);
+    if (!key.serialNumber.isEmpty())
+        return m_archive.ControllerId(key);
+    if (m_unnamed && m_unnamedFirmware == key.firmware)
+        return m_unnamed;
+    if (m_unnamedFirmware != key.firmware) {
+        ForgetUnnamed();
+        m_unnamedFirmware = key.firmware;
+    }
+    // Without a serial number the controller is told apart by its events: a record that holds
+    // one of the events read is its own, unless another record holds one of them too.
+    for (const ArchivedEvent& event : m_held)
+        if (!event.gap && !m_weighed.contains(event.raw)) {
+            m_weighed.insert(event.raw);
+            for (const qint64 id : m_archive.UnnamedControllers(key.firmware, event.raw))
+                m_evidence.insert(id);
+        }
+    if (m_evidence.size() == 1) {
+        m_unnamed = *m_evidence.begin();
+        m_archive.SeenController(*m_unnamed, key);
+        return m_unnamed;
+    }
+    const bool others = !m_archive.UnnamedControllers(key.firmware).empty();
+    if (others && !decide && m_evidence.empty())
+        return std::nullopt;
+    m_unnamed = m_archive.ControllerId(key);
+    if (m_unnamed && others)
+        emit notice(QStringLiteral("The controller on %1 (firmware %2) has no serial number, "
+                                   "and its events do not tell which controller of the service "
+                                   "history it is: its records go under a new record, number "
+                                   "%3. Records of one controller can be merged (tarn history "
+                                   "merge).")
+                        .arg(key.port, QString::number(key.firmware, 'f', 2))
+                        .arg(*m_unnamed));
+    return m_unnamed;
+}
+
+void HistoryRecorder::ForgetUnnamed()
+{
+    m_unnamed.reset();
+    m_evidence.clear();
+    m_weighed.clear();
+}
+
+bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
+{
+    const QDeadlineTimer deadline(wait);
+    for (;;) {
+        if (!m_held.empty() && m_archive.isOpen() && !m_link.IdentityStale)
+            if (const std::optional<qint64> id = Controller(true))
+                StoreHeld(*id);
+        // Events of a controller not known stay held: no wait tells which one sent them.
+        if ((m_held.empty() && m_archive.Flush(std::chrono::milliseconds(0))) ||
+            !m_archive.isOpen() || deadline.hasExpired() ||
+            (!m_held.empty() && m_link.IdentityStale))
+            break;
+        QEventLoop pause;
+        QTimer::singleShot(HistoryArchive::kLockedRetryInterval, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    m_unarchived += m_archive.heldCount();
+    return unarchived() == 0;
 }
 
 void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
 {
-    if (!m_archive.isOpen())
+    if (!m_archive.isOpen()) {
+        if (!m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
+    }
     ArchivedEvent stored;
     stored.raw = Latin1(raw);
     stored.eventTime = ToDateTime(event.LogTime);
@@ -149,39 +223,58 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.temperatureCelsius = event.LogTemperatureCelsius;
     stored.text = Latin1(event.LogText);
     stored.readAt = QDateTime::currentDateTimeUtc();
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
-    if (!id) {
-        m_held.push_back(std::move(stored));
-        return;
-    }
-    Store(*id, std::move(stored));
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
+    m_held.push_back(std::move(stored));
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    if (id)
+        StoreHeld(*id);
 }
 
 void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
 {
     if (event.gap) {
-        m_archive.StoreGap(controllerId, event.readAt);
+        if (!m_archive.StoreGap(controllerId, event.readAt) && !m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
     }
-    // Since a rewind every stored event comes again, oldest first: the n-th time a reply comes
-    // is its n-th occurrence. Otherwise each event is new to the archive.
-    event.ordinal = m_rewound && *m_rewound == KeyOf(m_link) ? ++m_seenSinceRewind[event.raw] : 0;
-    m_archive.StoreEvent(controllerId, event);
+    // The archive numbers it from where the controller's reading stands (MarkRewound).
+    event.ordinal = 0;
+    if (!m_archive.StoreEvent(controllerId, event) && !m_archive.fault().isEmpty())
+        ++m_unarchived;
+}
+
+void HistoryRecorder::StoreHeld(qint64 controllerId)
+{
+    std::vector<ArchivedEvent> held;
+    held.swap(m_held);
+    const std::optional<size_t> rewindAt = m_rewindAt;
+    m_rewindAt.reset();
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (rewindAt == i)
+            m_archive.MarkRewound(controllerId);
+        Store(controllerId, std::move(held[i]));
+    }
+    if (rewindAt && *rewindAt >= held.size())
+        m_archive.MarkRewound(controllerId);
 }
 
 void HistoryRecorder::RecordLost()
 {
-    if (!m_archive.isOpen())
+    if (!m_archive.isOpen()) {
+        if (!m_archive.fault().isEmpty())
+            ++m_unarchived;
         return;
+    }
     ArchivedEvent gap;
     gap.gap = true;
     gap.readAt = QDateTime::currentDateTimeUtc();
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
-    if (!id) {
-        m_held.push_back(std::move(gap));
-        return;
-    }
-    Store(*id, std::move(gap));
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
+    m_held.push_back(std::move(gap));
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    if (id)
+        StoreHeld(*id);
 }
 
 void HistoryRecorder::RecordStatus()
@@ -189,18 +282,12 @@ void HistoryRecorder::RecordStatus()
     // A read whose version reply told nothing (a refusal) has not named the controller.
     if (m_link.IdentityStale)
         return;
-    const std::optional<qint64> id = Controller();
+    const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
-    // The events read while the controller was not known belong to this one.
-    if (m_rewoundUnknown) {
-        m_rewoundUnknown = false;
-        m_rewound = KeyOf(m_link);
-    }
-    std::vector<ArchivedEvent> held;
-    held.swap(m_held);
-    for (ArchivedEvent& event : held)
-        Store(*id, std::move(event));
+    // The events read while the controller was not known belong to this one (and a rewind
+    // sent meanwhile).
+    StoreHeld(*id);
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
         return;
@@ -208,22 +295,44 @@ void HistoryRecorder::RecordStatus()
         m_lastStatus.insert(*id, json);
 }
 
+void HistoryRecorder::handleLinkState()
+{
+    // Another controller may be on the cable once it is read again: one without a serial
+    // number is then told apart afresh.
+    if (m_link.IdentityStale)
+        ForgetUnnamed();
+}
+
+void HistoryRecorder::handleRequestSent(int command, const std::string& data)
+{
+    if (command != TarnCommand::LogControl || data != std::string(1, TarnCommand::LogRewind) ||
+        !m_archive.isOpen())
+        return;
+    // Kept in the archive as soon as it is sent: the controller may rewind though its answer is
+    // lost, and any later run must know that its events come again.
+    const std::optional<qint64> id =
+        m_link.IdentityStale || !m_held.empty() ? std::nullopt : Controller(false);
+    if (id)
+        m_archive.MarkRewound(*id);
+    else
+        m_rewindAt = m_held.size();
+}
+
 void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
 {
-    if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind)) {
-        m_rewoundUnknown = m_link.IdentityStale;
-        m_rewound = KeyOf(m_link);
-        m_seenSinceRewind.clear();
+    if (command == TarnCommand::LogControl && data == std::string(1, TarnCommand::LogRewind))
         return;
-    }
-    if (command == TarnCommand::LogControl && data == SetupBlocks::ClearLogData()) {
-        m_rewound.reset();
-        m_seenSinceRewind.clear();
+    if (command == TarnCommand::LogControl && data == SetupBlocks::ClearLogData() &&
+        !m_link.IdentityStale) {
+        if (const std::optional<qint64> id = Controller(true)) {
+            StoreHeld(*id);
+            m_archive.MarkCleared(*id);
+        }
     }
     ArchivedChange change;
     if (!SetupChange::Describe(command, data, m_link.Inputs, m_link.DetectorVoltageSwitch, change))
         return;
-    const std::optional<qint64> id = Controller();
+    const std::optional<qint64> id = Controller(true);
     if (!id)
         return;
     change.summary = HistoryWords::ChangeText(change);
@@ -264,7 +373,7 @@ HistoryRecorder* HistoryRecorder::For(const Tarn_Comm& link)
 
 std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
 {
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (!id)
         return {};
     return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));

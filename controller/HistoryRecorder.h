@@ -5,6 +5,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
+
+#include <chrono>
 
 #include <array>
 #include <optional>
@@ -31,8 +34,9 @@ public:
     /// The status values of the record as one JSON object (the clock under "clock").
     static QString StatusJson(const Tarn_Inputs& inputs, int16_t voltageSwitch);
 
-    /// An event read (before it is listed anywhere). After a rewind the controller sends its
-    /// stored events again: those already archived are recognised and not stored twice.
+    /// An event read (before it is listed anywhere). After a rewind (kept in the archive when
+    /// it is sent) the controller sends its stored events again: those already archived are
+    /// recognised and not stored twice, also by a later run.
     /// While the link cannot tell which controller is on the cable (it was opened again, or a
     /// request went unanswered) the event is held until a status read tells.
     void RecordEvent(const Tarn_Inputs& event, const std::string& raw);
@@ -41,8 +45,16 @@ public:
     /// The status record after a complete status read; stored when it differs from the last
     /// one. The events held are stored under the controller it names.
     void RecordStatus();
-    /// Events read while the controller on the cable was not known, not yet stored.
+    /// Events read while the controller was not known, not yet stored.
     bool hasHeld() const { return !m_held.empty(); }
+    /// How long a program ending waits for the history to take what was read.
+    static constexpr std::chrono::seconds kSettleTime{10};
+    /// Stores what is held, waiting (the event loop running) up to `wait` for the controller's
+    /// record and the database; true when everything read is archived (or queued for the
+    /// server). False also when the history could not be used while events came.
+    bool Settle(std::chrono::milliseconds wait);
+    /// Records read and not archived (nor queued, nor held by the archive): lost to the history.
+    int unarchived() const { return m_unarchived + int(m_held.size()); }
 
     HistoryArchive& archive() { return m_archive; }
 
@@ -52,25 +64,41 @@ public:
     /// its definition (see SetupChange::UnconfirmedDefinitions); none while it is not known.
     std::array<bool, SetupBlocks::kZones> UnconfirmedDefinitions();
 
+signals:
+    /// Something the technician should know: a controller filed under a new record.
+    void notice(const QString& text);
+
 private:
     void handleAcknowledged(int command, const std::string& data);
+    void handleRequestSent(int command, const std::string& data);
+    void handleLinkState();
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     /// A definition (102) equal to the one last written to its zone, after which no profile
     /// number went without its definition.
     bool SameDefinition(qint64 controllerId, const ArchivedChange& change);
-    std::optional<qint64> Controller();
+    /// The record of the controller on the link. One without a serial number is found by its
+    /// events; while they do not tell, nothing (the events stay held) unless `decide`, which
+    /// gives it a new record and says so.
+    std::optional<qint64> Controller(bool decide);
+    void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
+    void StoreHeld(qint64 controllerId);
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
-    /// Since a rewind, for the controller rewound: how often each raw reply came again.
-    std::optional<ControllerKey> m_rewound;
-    /// A rewind acknowledged while the controller was not known: it is the one the next
-    /// status read names.
-    bool m_rewoundUnknown = false;
-    QHash<QString, int> m_seenSinceRewind;
+    /// A rewind sent while the controller was not known, after this many of the events held:
+    /// it is the one the events are filed under.
+    std::optional<size_t> m_rewindAt;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
     std::vector<ArchivedEvent> m_held;
+    /// The record chosen for the controller without a serial number on the link.
+    std::optional<qint64> m_unnamed;
+    double m_unnamedFirmware = 0;
+    /// The records without a serial number holding an event read, and the replies looked up.
+    QSet<qint64> m_evidence;
+    QSet<QString> m_weighed;
+    /// Events read that the history could not take.
+    int m_unarchived = 0;
 };

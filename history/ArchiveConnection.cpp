@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 
 namespace {
 QAtomicInteger<quint64> g_connections;
@@ -70,6 +71,31 @@ bool ArchiveConnection::OpenSqlite(const QString& path, std::chrono::millisecond
     return true;
 }
 
+bool ArchiveConnection::OpenSqliteForReading(const QString& path, bool immutable, QString& errText)
+{
+    Close();
+    m_postgres = false;
+    m_where = path;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    if (!db.isValid()) {
+        errText = DriverMissing("SQLite", "libqt6sql6-sqlite");
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    db.setDatabaseName(QStringLiteral("file:%1?mode=ro%2")
+                           .arg(QString::fromLatin1(QUrl::toPercentEncoding(path, "/")),
+                                immutable ? QStringLiteral("&immutable=1") : QString()));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+    if (!db.open()) {
+        errText = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    return true;
+}
+
 bool ArchiveConnection::UseWriteAheadLog(QString& errText)
 {
     if (m_postgres)
@@ -107,8 +133,10 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
             db.setPort(address.port);
         if (!address.user.isEmpty())
             db.setUserName(address.user);
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=tarn")
-                                 .arg(kConnectTimeout.count()));
+        const QString parameters = address.ConnectOptions();
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=tarn%2")
+                                 .arg(kConnectTimeout.count())
+                                 .arg(parameters.isEmpty() ? QString() : u';' + parameters));
         if (!db.open()) {
             errText = db.lastError().text().trimmed();
             db = QSqlDatabase();
@@ -118,6 +146,16 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
     }
     // Warnings ("relation already exists, skipping") are no news to anyone.
     return Exec(QStringLiteral("SET client_min_messages = error"), errText);
+}
+
+bool ArchiveConnection::IsRefusal(const QString& errText)
+{
+    for (const char* refusal : {"authentication failed", "no password supplied", "does not exist",
+                                "permission denied", "pg_hba.conf", "not permitted to log in"}) {
+        if (errText.contains(QLatin1String(refusal), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 bool ArchiveConnection::Reachable(const PostgresAddress& address)

@@ -27,7 +27,15 @@ public:
     /// synchronous=NORMAL, foreign keys, no automatic checkpoint (see WalCheckpointer), and
     /// `busyTimeout` for a file locked by another.
     bool OpenSqlite(const QString& path, std::chrono::milliseconds busyTimeout, QString& errText);
+    /// The file for reading only, never written (SQLite's mode=ro); `immutable` where its
+    /// folder cannot be written (WAL's -shm could not be made there): SQLite then reads the
+    /// file alone, which no program may be writing.
+    bool OpenSqliteForReading(const QString& path, bool immutable, QString& errText);
     bool OpenPostgres(const PostgresAddress& address, QString& errText);
+    /// Whether a failed connection was refused by the server (a wrong password, a user or
+    /// database it does not know, no right to connect) rather than not reaching it: waiting
+    /// does not mend that.
+    static bool IsRefusal(const QString& errText);
     /// Whether a connection to the server can be made now; for a thread of its own (it waits
     /// up to kConnectTimeout).
     static bool Reachable(const PostgresAddress& address);

@@ -62,6 +62,12 @@ QVariant EventTimeValue(const QDateTime& time)
     return time.isValid() ? QVariant(time.toString(QLatin1String(kEventTimeFormat))) : NullText();
 }
 
+QString ClockText(const QDateTime& time)
+{
+    return time.date().toString(Qt::ISODate) + u'T' +
+           time.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
 /// Two status texts equal but for the clock.
 bool SameStatus(const QString& a, const QString& b)
 {

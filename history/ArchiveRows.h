@@ -37,6 +37,9 @@ QVariant NullText();
 /// Qt binds a null text as NULL: the archive's text columns take "" instead.
 QString Text(const QString& text);
 QVariant EventTimeValue(const QDateTime& time);
+/// The date and time of day `time` holds, as an event's time is kept, whatever its time zone
+/// (the controller's clock knows none).
+QString ClockText(const QDateTime& time);
 /// Two status texts equal but for the clock.
 bool SameStatus(const QString& a, const QString& b);
 ArchivedEvent EventFrom(const QSqlQuery& query, int first);

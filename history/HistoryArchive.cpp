@@ -3,8 +3,13 @@
 #include "history/HistoryArchivePrivate.h"
 #include "history/HistorySchema.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QSignalBlocker>
+#include <QTimer>
 
 using namespace ArchiveRows;
 
@@ -25,6 +30,12 @@ void HistoryArchive::Private::breakDown(const QString& where, const QString& why
 bool HistoryArchive::Private::openFile(ArchiveConnection& db, QString& errText)
 {
     QDir().mkpath(folder);
+    // A new history is its owner's only (SQLite gives its -wal and -shm the same rights).
+    if (!QFileInfo::exists(localPath())) {
+        QFile file(localPath());
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
     if (db.OpenSqlite(localPath(), kBusyTimeout, errText) &&
         HistorySchema::Migrate(db, HistorySchema::Current(), errText) &&
         db.UseWriteAheadLog(errText)) {
@@ -108,6 +119,8 @@ HistoryArchive::HistoryArchive(const QString& program, QObject* parent)
     : QObject(parent), d(new Private(this, program))
 {
     connect(&d->retry, &QTimer::timeout, this, [this] { d->startProbe(); });
+    d->resumeTimer.setSingleShot(true);
+    connect(&d->resumeTimer, &QTimer::timeout, this, [this] { d->storeHeld(); });
 }
 
 HistoryArchive::~HistoryArchive()
@@ -120,7 +133,8 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 {
     Close();
     d->folder = folder;
-    d->address = database.trimmed();
+    // Messages show the address with any password masked.
+    d->address = PostgresAddress::Masked(database.trimmed());
     d->main = std::make_unique<ArchiveConnection>();
     QString errText;
     if (d->address.isEmpty()) {
@@ -133,7 +147,7 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
         return true;
     }
     d->usesServer = true;
-    if (!PostgresAddress::Parse(d->address, d->server, errText)) {
+    if (!PostgresAddress::Parse(database.trimmed(), d->server, errText)) {
         d->breakDown(d->address, errText);
         return false;
     }
@@ -142,6 +156,14 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
     if (!d->openServer(*d->main, reached, errText)) {
         if (reached) {
             d->breakDown(d->address, errText);
+            return false;
+        }
+        // Refused: no queue would ever be sent.
+        if (ArchiveConnection::IsRefusal(errText)) {
+            d->breakDown(d->address, QStringLiteral("the server refused the connection (%1); "
+                                                    "check the user, its password in PGPASSWORD "
+                                                    "or ~/.pgpass, and its rights")
+                                         .arg(errText.simplified()));
             return false;
         }
         return d->startQueueing(errText);
@@ -153,15 +175,66 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
     return isOpen();
 }
 
+bool HistoryArchive::OpenForReading(const QString& folder, const QString& database)
+{
+    Close();
+    d->folder = folder;
+    d->main = std::make_unique<ArchiveConnection>();
+    const QString address = database.trimmed();
+    const QString path = address.isEmpty() ? d->localPath() : PostgresAddress::Masked(address);
+    const auto fail = [this, &path](const QString& why) {
+        d->main->Close();
+        d->broken = true;
+        d->setFault(QStringLiteral("The service history (%1) cannot be read: %2.").arg(path, why));
+        return false;
+    };
+    QString errText;
+    int version = 0;
+    if (!address.isEmpty()) {
+        // Read from the server alone: nothing is queued, nothing created or migrated.
+        if (!PostgresAddress::Parse(address, d->server, errText))
+            return fail(errText);
+        if (!d->main->OpenPostgres(d->server, errText))
+            return fail(QStringLiteral("the server cannot be reached: %1").arg(errText));
+    } else {
+        if (!QFileInfo(path).isFile())
+            return fail(QStringLiteral("there is none yet"));
+        if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText))
+            return fail(errText);
+    }
+    if (!HistorySchema::Version(*d->main, version, errText))
+        return fail(errText);
+    if (version == 0)
+        return fail(QStringLiteral("it holds no history"));
+    if (version > kSchemaVersion)
+        return fail(QStringLiteral("it is of version %1, newer than this program knows (%2): "
+                                   "use a newer program with it")
+                        .arg(version)
+                        .arg(kSchemaVersion));
+    d->open = d->readOnly = true;
+    d->setFault(QString());
+    return true;
+}
+
 void HistoryArchive::Close()
 {
+    // What is held gets one more try (one busy time at most): kept if the database can now.
+    if (!d->held.empty()) {
+        // No news now: the program may be ending.
+        const QSignalBlocker quiet(this);
+        d->storeHeld();
+    }
+    d->held.clear();
+    d->resumeTimer.stop();
+    d->suspendedFor.invalidate();
+    d->suspensionTold = false;
     d->retry.stop();
     d->stopProbe();
     d->checkpointer.Stop();
     ++d->probes;
     d->main.reset();
     d->local.reset();
-    d->open = d->broken = d->queueing = d->usesServer = false;
+    d->open = d->broken = d->queueing = d->usesServer = d->readOnly = false;
     d->serverKeys.clear();
     d->localIds.clear();
     d->sentIds.clear();
@@ -204,15 +277,15 @@ std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
 
 bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate)
 {
-    bool stored = false;
-    const bool done = d->attempt([&](QString& errText) {
+    auto known = std::make_shared<bool>(false);
+    const bool done = d->keep([this, controllerId, event, known](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
-               d->insertEvent(*into.db, into.tables.events, into.controllerId, event, stored,
+               d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
                               errText);
     });
     if (duplicate)
-        *duplicate = done && stored;
+        *duplicate = done && *known;
     return done;
 }
 
@@ -228,23 +301,115 @@ bool HistoryArchive::StoreGap(qint64 controllerId, const QDateTime& readAt)
 
 bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored)
 {
-    bool inserted = false;
-    const bool done = d->attempt([&](QString& errText) {
+    auto inserted = std::make_shared<bool>(false);
+    const QString readAt = NowText();
+    const bool done = d->keep([this, controllerId, valuesJson, readAt, inserted](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
-               d->insertStatus(*into.db, into.tables.statuses, into.controllerId, NowText(),
-                               d->program, valuesJson, inserted, errText);
+               d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt,
+                               d->program, valuesJson, *inserted, errText);
     });
     if (stored)
-        *stored = done && inserted;
+        *stored = done && *inserted;
     return done;
 }
 
 bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& change)
 {
-    return d->attempt([&](QString& errText) {
+    return d->keep([this, controllerId, change](QString& errText) {
         Target into;
         return d->target(controllerId, into, errText) &&
                d->insertChange(*into.db, into.tables.changes, into.controllerId, change, errText);
     });
+}
+
+int HistoryArchive::heldCount() const
+{
+    return int(d->held.size());
+}
+
+bool HistoryArchive::Flush(std::chrono::milliseconds wait)
+{
+    QDeadlineTimer deadline(wait);
+    while (!d->storeHeld() && isOpen() && !deadline.hasExpired()) {
+        QEventLoop pause;
+        QTimer::singleShot(kLockedRetryInterval, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return d->held.empty();
+}
+
+bool HistoryArchive::Private::keep(std::function<bool(QString&)> op)
+{
+    if (!open || broken || readOnly)
+        return false;
+    // Behind what is held: records are stored in the order they came, tried again by the
+    // timer (each try may wait the busy time: not once per record).
+    if (!held.empty()) {
+        if (held.size() >= size_t(kMaxHeld))
+            return false;
+        held.push_back(std::move(op));
+        return true;
+    }
+    QString why;
+    if (run(op, why))
+        return true;
+    if (why.isEmpty())
+        return false;
+    held.push_back(std::move(op));
+    suspend(why);
+    return true;
+}
+
+bool HistoryArchive::Private::storeHeld()
+{
+    while (!held.empty()) {
+        QString why;
+        if (!run(held.front(), why) && !why.isEmpty()) {
+            suspend(why);
+            return false;
+        }
+        // Stored, or refused for no fault of the database (a controller it does not know).
+        held.pop_front();
+    }
+    resume();
+    return true;
+}
+
+void HistoryArchive::Private::suspend(const QString& why)
+{
+    if (!open || broken)
+        return;
+    const bool locked = why.contains(QLatin1String("locked")) ||
+                        why.contains(QLatin1String("busy"), Qt::CaseInsensitive);
+    if (!suspendedFor.isValid())
+        suspendedFor.start();
+    if (!suspensionTold &&
+        (!locked ||
+         suspendedFor.elapsed() >=
+             std::chrono::duration_cast<std::chrono::milliseconds>(kLockPatience).count())) {
+        suspensionTold = true;
+        const QString where = queueing || !usesServer ? localPath() : address;
+        setFault(locked ? QStringLiteral("The service history (%1) is locked by another program: "
+                                         "what is read is kept and stored once it is free.")
+                              .arg(where)
+                        : QStringLiteral("The service history (%1) cannot be written: %2. What "
+                                         "is read is kept and stored once it can be.")
+                              .arg(where, why));
+    }
+    if (held.empty() && !locked)
+        return;
+    resumeTimer.start(locked ? std::chrono::milliseconds(kLockedRetryInterval)
+                             : std::chrono::milliseconds(kFaultRetryInterval));
+}
+
+void HistoryArchive::Private::resume()
+{
+    resumeTimer.stop();
+    suspendedFor.invalidate();
+    if (!suspensionTold)
+        return;
+    suspensionTold = false;
+    if (!queueing)
+        setFault(QString());
 }

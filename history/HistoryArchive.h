@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-/// Which controller a record belongs to: by serial number once it is known; before that (and
-/// for firmware without administrative data) by firmware and port.
+/// The controller a record belongs to. Only a serial number names it; firmware and port are
+/// kept as last seen (the port is the adapter's: it tells nothing about the controller).
 struct ControllerKey
 {
     QString serialNumber; ///< empty when not known
@@ -18,6 +18,16 @@ struct ControllerKey
     QString port;
 
     bool operator==(const ControllerKey&) const = default;
+    /// The serial number that names a controller: "" when none is known or it is 0 (a
+    /// controller never given one).
+    QString SerialName() const
+    {
+        const QString serial = serialNumber.trimmed();
+        for (const QChar c : serial)
+            if (c != u'0')
+                return serial;
+        return QString();
+    }
 };
 
 /// One controller as the archive knows it.
@@ -91,25 +101,39 @@ struct FleetEntry
 /// A gap has no event time nor code: a filter on either leaves gaps out.
 struct EventFilter
 {
-    std::optional<QDateTime> since; ///< event time from (inclusive)
-    std::optional<QDateTime> until; ///< event time to (inclusive)
+    /// Event time from and to (inclusive), compared with the event's own date and time as the
+    /// controller's clock read them (no time zone; give them marked UTC). A day from its start
+    /// is the day at 00:00:00, which every day has there.
+    std::optional<QDateTime> since;
+    std::optional<QDateTime> until;
     std::optional<int> code;
     bool withGaps = true;
 };
 
 /// The service history: every event, status and setup change kept per controller. An SQLite
 /// file by default, or a PostgreSQL server (with a local SQLite queue while it cannot be
-/// reached). It never blocks the program: when the database cannot be used, it says so once
-/// (fault()), and every later call returns at once, false, until it is opened again.
+/// reached). When it cannot be opened, it says so once (fault()), and every later call returns
+/// at once, false. Once open, records the database cannot take (locked, full) are held and
+/// stored later; a lasting fault is said once.
 class HistoryArchive : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr const char* kFileName = "history.sqlite";
-    /// How long a write waits for a database locked by another program before giving up.
+    /// How long one write waits for a database locked by another program (SQLite's busy
+    /// time-out); the records are then held and tried again.
     static constexpr std::chrono::milliseconds kBusyTimeout{200};
+    /// How often held records are tried again while the database is locked...
+    static constexpr std::chrono::milliseconds kLockedRetryInterval{250};
+    /// ...and after any other fault (a full disk, a server refusing).
+    static constexpr std::chrono::seconds kFaultRetryInterval{5};
+    /// How long a lock is waited for before it is said (a program busy with the file for a
+    /// moment is no news).
+    static constexpr std::chrono::seconds kLockPatience{2};
+    /// The most records held while the database cannot take them; more are not kept.
+    static constexpr int kMaxHeld = 100000;
     /// How often a server that could not be reached is tried again (and the queue sent).
     static constexpr std::chrono::seconds kServerRetryInterval{10};
     /// A visit: the readings up to this long before a controller's last contact.
@@ -126,6 +150,10 @@ public:
     /// program goes on without it. With a server that cannot be reached it opens the local
     /// queue instead, returns true and says so in fault().
     bool Open(const QString& folder, const QString& database = QString());
+    /// Opens the archive for reading only: the SQLite file or the server is neither created,
+    /// migrated nor written (the file may be read-only, or on read-only media), and nothing is
+    /// queued. False, with fault() set, when there is none or it cannot be read.
+    bool OpenForReading(const QString& folder, const QString& database = QString());
     void Close();
     bool isOpen() const;
     /// Why the archive is not used, or "" while all is well.
@@ -133,17 +161,26 @@ public:
     /// True while records go to the local queue because the server cannot be reached.
     bool isQueueing() const;
 
-    /// The controller's id, created on first sight; last seen updated. A key with a serial
-    /// number takes over the record kept by firmware and port for the same port, if any.
+    /// The controller's id: with a serial number, the record of that number (created on first
+    /// sight, last seen updated); without one, always a new record (see UnnamedControllers).
     /// While queueing, a controller the server has not given an id yet gets a negative one (its
     /// row in the local file); every call takes both kinds, also after the server is back.
     std::optional<qint64> ControllerId(const ControllerKey& key);
 
-    /// Stores an event as it arrives. With `ordinal` 0 the next ordinal for this raw reply is
-    /// given (a new event); otherwise the event is stored unless that ordinal is stored already
-    /// (read again after a rewind). Returns false when not stored because of a fault;
+    /// Stores an event as it arrives. With `ordinal` 0 the archive gives it its ordinal from
+    /// where the controller's reading stands (see MarkRewound): after a rewind the n-th time a
+    /// reply comes again is its n-th occurrence since the log was last cleared; otherwise the
+    /// next ordinal for this raw reply (a new event). With another ordinal the event is stored
+    /// unless that ordinal is stored already. Returns false when neither stored nor held;
     /// `duplicate` (when given) tells that it was stored already.
     bool StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate = nullptr);
+    /// A rewind of the controller's log was sent (acknowledged or not: the controller may have
+    /// acted on it): from now on, and in every later run, each stored event it sends again is
+    /// known, until its log is cleared. Kept in the archive.
+    bool MarkRewound(qint64 controllerId);
+    /// The controller's log was cleared: the events it stores from now on are new, also those
+    /// equal to one archived before.
+    bool MarkCleared(qint64 controllerId);
     /// How many events with this raw reply the controller has stored.
     int StoredCount(qint64 controllerId, const QString& raw);
     bool StoreGap(qint64 controllerId, const QDateTime& readAt);
@@ -151,6 +188,16 @@ public:
     /// ("clock" key) left out of the comparison. `stored` tells which happened.
     bool StoreStatus(qint64 controllerId, const QString& valuesJson, bool* stored = nullptr);
     bool StoreChange(qint64 controllerId, const ArchivedChange& change);
+
+    /// The records without a serial number of controllers with this firmware, oldest first;
+    /// with `raw`, only those holding an event with that reply.
+    std::vector<qint64> UnnamedControllers(double firmware, const QString& raw = QString());
+    /// Updates the firmware, port and last sighting of a record chosen for a controller.
+    bool SeenController(qint64 controllerId, const ControllerKey& key);
+    /// Files the records of `fromId` under `intoId` and removes `fromId`: the same controller.
+    /// An event both hold is kept once. Two different serial numbers are refused.
+    bool Merge(qint64 intoId, qint64 fromId, QString& errText);
+    std::optional<ArchivedController> ControllerById(qint64 controllerId);
 
     /// While queueing, the queries answer from the local file: the controllers seen (negative
     /// ids) and what waits in the queue for them.
@@ -163,6 +210,13 @@ public:
     /// Every controller with its last service and what its last visit brought, in the order
     /// they were first seen (HistoryArchiveFleet.cpp).
     std::vector<FleetEntry> Fleet();
+
+    /// Records held while the database could not take them (a lock, a full disk): stored in
+    /// order once it can, tried again every kLockedRetryInterval or kFaultRetryInterval.
+    int heldCount() const;
+    /// Stores what is held, waiting (the event loop running) up to `wait` for the database;
+    /// true when nothing is held any more.
+    bool Flush(std::chrono::milliseconds wait);
 
     /// Sends what was queued while the server could not be reached; true when the queue is
     /// empty afterwards. Called by the archive itself once the server answers again (tried in

@@ -7,9 +7,12 @@
 #include "history/WalCheckpointer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -50,13 +53,39 @@ public:
     void stopProbe();
     bool target(qint64 id, Target& into, QString& errText);
     /// Runs `op` on the database in use; when the server went away meanwhile, runs it again on
-    /// the local queue. A failure with an empty text is no fault of the database.
+    /// the local queue. A failure with an empty text (`why`) is no fault of the database.
+    template <class Op> bool run(Op op, QString& why);
+    /// run, a fault of the database said (suspended) and tried again later.
     template <class Op> bool attempt(Op op);
+    /// Stores a record: at once, or held (in order) while the database cannot take it and
+    /// stored once it can. False when it is neither stored nor held.
+    bool keep(std::function<bool(QString&)> op);
+    /// Stores what is held, in order; true when nothing is left.
+    bool storeHeld();
+    /// The database could not be written (`why`): what comes is held and tried again later. A
+    /// lock is waited for a while before it is said; any other fault is said at once. Said
+    /// once until the records are stored again.
+    void suspend(const QString& why);
+    void resume();
 
     bool controllerIdIn(ArchiveConnection& db, const ControllerKey& key, const QString& seenAt,
                         qint64& id, QString& errText);
+    /// Updates the firmware, port and last sighting of a record.
+    bool touchController(ArchiveConnection& db, qint64 id, const ControllerKey& key,
+                         const QString& seenAt, QString& errText);
     bool insertEvent(ArchiveConnection& db, const char* table, qint64 controllerId,
                      const ArchivedEvent& event, bool& duplicate, QString& errText);
+    /// Where the controller's reading stands: rewound since its log was cleared, and the last
+    /// event archived before that clearing.
+    bool readingOf(ArchiveConnection& db, qint64 controllerId, bool& rewound, qint64& clearedAfter,
+                   QString& errText);
+    /// An event read again after a rewind, in one transaction: its occurrence counted, stored
+    /// with that ordinal unless stored already.
+    bool insertReread(ArchiveConnection& db, const char* table, qint64 controllerId,
+                      const ArchivedEvent& event, qint64 clearedAfter, bool& duplicate,
+                      QString& errText);
+    /// Rewound (and its counts started again), or cleared.
+    bool markReading(qint64 controllerId, bool rewound);
     bool insertStatus(ArchiveConnection& db, const char* table, qint64 controllerId,
                       const QString& readAt, const QString& by, const QString& valuesJson,
                       bool& stored, QString& errText);
@@ -66,18 +95,24 @@ public:
     /// Every controller, or the one with `serialNumber` unless that is null.
     std::vector<ArchivedController> controllers(const QString& serialNumber);
     bool sendEvents(QString& errText);
+    /// The ordinal of an event queued as new, from the server's events read before it.
+    bool ordinalAtReadTime(ArchiveConnection& db, qint64 serverId, ArchivedEvent& event,
+                           QString& errText);
     bool sendStatuses(QString& errText);
     bool sendChanges(QString& errText);
 
     HistoryArchive* q;
     QString program;
     QString folder;
+    /// The server's address as messages show it (a password masked).
     QString address;
     PostgresAddress server;
     bool usesServer = false;
     bool open = false;
     bool broken = false;
     bool queueing = false;
+    /// Opened for reading only: nothing is stored.
+    bool readOnly = false;
     QString fault;
     /// The local file, or the server.
     std::unique_ptr<ArchiveConnection> main;
@@ -95,10 +130,18 @@ public:
     QHash<qint64, qint64> localIds;
     /// Local queue id (negative, as handed out) → the server's id once sent.
     QHash<qint64, qint64> sentIds;
+    /// The records waiting for the database, oldest first.
+    std::deque<std::function<bool(QString&)>> held;
+    /// Tries the held records again.
+    QTimer resumeTimer;
+    /// Since when the database could not be written; whether that was said.
+    QElapsedTimer suspendedFor;
+    bool suspensionTold = false;
 };
 
-template <class Op> bool HistoryArchive::Private::attempt(Op op)
+template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)
 {
+    why.clear();
     if (!open || broken)
         return false;
     QString errText;
@@ -117,6 +160,16 @@ template <class Op> bool HistoryArchive::Private::attempt(Op op)
         if (errText.isEmpty())
             return false;
     }
-    breakDown(queueing || !usesServer ? localPath() : address, errText);
+    why = errText;
+    return false;
+}
+
+template <class Op> bool HistoryArchive::Private::attempt(Op op)
+{
+    QString why;
+    if (run(op, why))
+        return true;
+    if (!why.isEmpty())
+        suspend(why);
     return false;
 }

@@ -92,11 +92,11 @@ std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const Eve
             sql += QStringLiteral(" AND gap = 0");
         if (filter.since) {
             sql += QStringLiteral(" AND event_time >= ?");
-            values << EventTimeValue(*filter.since);
+            values << ClockText(*filter.since);
         }
         if (filter.until) {
             sql += QStringLiteral(" AND event_time <= ?");
-            values << EventTimeValue(*filter.until);
+            values << ClockText(*filter.until);
         }
         if (filter.code) {
             sql += QStringLiteral(" AND code = ?");

@@ -84,8 +84,11 @@ bool HistoryArchive::Private::sendQueued(QString& errText)
              query->value(4).toString()});
     query->finish();
     for (const Queued& controller : controllers) {
-        qint64 serverId = 0;
-        if (!controllerIdIn(*main, controller.key, controller.lastSeen, serverId, errText))
+        // A controller the server gave an id before it went away goes back under that id (one
+        // without a serial number could not be found again by its key).
+        qint64 serverId = localIds.key(controller.localId, 0);
+        if (serverId == 0 &&
+            !controllerIdIn(*main, controller.key, controller.lastSeen, serverId, errText))
             return false;
         sentIds.insert(-controller.localId, serverId);
         serverKeys.insert(serverId, controller.key);
@@ -114,8 +117,13 @@ bool HistoryArchive::Private::sendEvents(QString& errText)
             return true;
         if (!main->Begin(errText))
             return false;
-        for (const auto& [serverId, event] : batch) {
+        for (auto& [serverId, event] : batch) {
             bool duplicate = false;
+            if (!event.gap && event.ordinal <= 0 &&
+                !ordinalAtReadTime(*main, serverId, event, errText)) {
+                main->Rollback();
+                return false;
+            }
             if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText)) {
                 main->Rollback();
                 return false;
@@ -125,6 +133,22 @@ bool HistoryArchive::Private::sendEvents(QString& errText)
             !local->Run(QStringLiteral("DELETE FROM queue_events WHERE id <= ?"), {last}, errText))
             return false;
     }
+}
+
+bool HistoryArchive::Private::ordinalAtReadTime(ArchiveConnection& db, qint64 serverId,
+                                                ArchivedEvent& event, QString& errText)
+{
+    // A new event when it was queued: its occurrence is one after those of its reply the
+    // server holds from reads before it. Another program that read the controller's log again
+    // meanwhile stored it with that ordinal already (read later), so it is not stored twice.
+    QSqlQuery* query = db.Run(QStringLiteral("SELECT COUNT(*) FROM events WHERE controller_id = ? "
+                                             "AND raw = ? AND gap = 0 AND read_at < ?"),
+                              {serverId, Text(event.raw), UtcText(event.readAt)}, errText);
+    if (!query)
+        return false;
+    event.ordinal = (query->next() ? query->value(0).toInt() : 0) + 1;
+    query->finish();
+    return true;
 }
 
 bool HistoryArchive::Private::sendStatuses(QString& errText)

@@ -13,56 +13,58 @@ bool HistoryArchive::Private::controllerIdIn(ArchiveConnection& db, const Contro
         return found;
     };
     const QString bySerial = QStringLiteral("SELECT id FROM controllers WHERE serial_number = ?");
-    const QString unnamed = QStringLiteral(
-        "SELECT id FROM controllers WHERE serial_number IS NULL AND firmware = ? AND port = ?");
     const QString insert = QStringLiteral(
         "INSERT INTO controllers (serial_number, firmware, port, first_seen, last_seen) "
         "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING RETURNING id");
-    const bool named = !key.serialNumber.isEmpty();
+    const QString serialNumber = key.SerialName();
+    const bool named = !serialNumber.isEmpty();
     const QString port = Text(key.port);
-    const QVariant serial = named ? QVariant(key.serialNumber) : NullText();
+    const QVariant serial = named ? QVariant(serialNumber) : NullText();
+    QSqlQuery* query = nullptr;
+    // A controller seen before is found without the write lock (which another program may
+    // hold for a while); only its last sighting waits for it.
+    if (named) {
+        if (!(query = db.Run(bySerial, {serial}, errText)))
+            return false;
+        if (one(query)) {
+            QString ignored;
+            touchController(db, id, key, seenAt, ignored);
+            return true;
+        }
+    }
     if (!db.Begin(errText))
         return false;
     const auto failed = [&] {
         db.Rollback();
         return false;
     };
-    QSqlQuery* query = nullptr;
-    bool found = false;
-    if (named) {
-        if (!(query = db.Run(bySerial, {serial}, errText)))
+    // Without a serial number each call is a controller of its own: which record an unnamed
+    // controller belongs to is told by its events, not here.
+    if (!(query = db.Run(insert, {serial, key.firmware, port, seenAt, seenAt}, errText)))
+        return failed();
+    // Nothing inserted: another program recorded the same serial number meanwhile.
+    if (!one(query)) {
+        if (!named || !(query = db.Run(bySerial, {serial}, errText)))
             return failed();
-        if ((found = one(query)) &&
-            !db.Run(QStringLiteral("UPDATE controllers SET firmware = ?, port = ?, last_seen = ? "
-                                   "WHERE id = ?"),
-                    {key.firmware, port, seenAt, id}, errText))
-            return failed();
-    }
-    if (!found) {
-        if (!(query = db.Run(unnamed, {key.firmware, port}, errText)))
-            return failed();
-        // A serial number read later names the record kept by firmware and port so far.
-        if ((found = one(query)) &&
-            !db.Run(QStringLiteral(
-                        "UPDATE controllers SET serial_number = ?, last_seen = ? WHERE id = ?"),
-                    {serial, seenAt, id}, errText))
-            return failed();
-    }
-    if (!found) {
-        if (!(query = db.Run(insert, {serial, key.firmware, port, seenAt, seenAt}, errText)))
-            return failed();
-        // Nothing inserted: another program did it meanwhile.
         if (!one(query)) {
-            if (!(query = named ? db.Run(bySerial, {serial}, errText)
-                                : db.Run(unnamed, {key.firmware, port}, errText)))
-                return failed();
-            if (!one(query)) {
-                errText = QStringLiteral("the controller could not be recorded");
-                return failed();
-            }
+            errText = QStringLiteral("the controller could not be recorded");
+            return failed();
         }
     }
     return db.Commit(errText);
+}
+
+bool HistoryArchive::Private::touchController(ArchiveConnection& db, qint64 id,
+                                              const ControllerKey& key, const QString& seenAt,
+                                              QString& errText)
+{
+    QSqlQuery* query = db.Run(QStringLiteral("UPDATE controllers SET firmware = ?, port = ?, "
+                                             "last_seen = ? WHERE id = ?"),
+                              {key.firmware, Text(key.port), seenAt, id}, errText);
+    if (!query)
+        return false;
+    query->finish();
+    return true;
 }
 
 bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* table,
@@ -90,6 +92,14 @@ bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* tab
         query->finish();
         return true;
     }
+    // Read again after a rewind (by this run or another): its occurrence since the log was
+    // cleared, counted in the archive.
+    bool rewound = false;
+    qint64 clearedAfter = 0;
+    if (!readingOf(db, controllerId, rewound, clearedAfter, errText))
+        return false;
+    if (rewound)
+        return insertReread(db, table, controllerId, event, clearedAfter, duplicate, errText);
     // A new event: the next ordinal for its reply, taken in the same statement; when another
     // program took that ordinal first, the next one.
     const QString next =
@@ -114,6 +124,60 @@ bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* tab
     }
     errText = QStringLiteral("other programs kept taking the event's ordinal");
     return false;
+}
+
+bool HistoryArchive::Private::readingOf(ArchiveConnection& db, qint64 controllerId, bool& rewound,
+                                        qint64& clearedAfter, QString& errText)
+{
+    QSqlQuery* query = db.Run(
+        QStringLiteral("SELECT rewound, cleared_after FROM readings WHERE controller_id = ?"),
+        {controllerId}, errText);
+    if (!query)
+        return false;
+    rewound = false;
+    clearedAfter = 0;
+    if (query->next()) {
+        rewound = query->value(0).toInt() != 0;
+        clearedAfter = query->value(1).toLongLong();
+    }
+    query->finish();
+    return true;
+}
+
+bool HistoryArchive::Private::insertReread(ArchiveConnection& db, const char* table,
+                                           qint64 controllerId, const ArchivedEvent& event,
+                                           qint64 clearedAfter, bool& duplicate, QString& errText)
+{
+    const QString raw = Text(event.raw);
+    if (!db.Begin(errText))
+        return false;
+    const auto failed = [&] {
+        db.Rollback();
+        return false;
+    };
+    QSqlQuery* query = db.Run(
+        QStringLiteral("INSERT INTO rereads (controller_id, raw, seen) VALUES (?, ?, 1) "
+                       "ON CONFLICT (controller_id, raw) DO UPDATE SET seen = rereads.seen + 1 "
+                       "RETURNING seen"),
+        {controllerId, raw}, errText);
+    if (!query)
+        return failed();
+    const int seen = query->next() ? query->value(0).toInt() : 0;
+    query->finish();
+    // The same reply archived before the log was cleared is another event.
+    query = db.Run(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE controller_id = ? AND raw = ? "
+                                  "AND gap = 0 AND id <= ?")
+                       .arg(QLatin1String(table)),
+                   {controllerId, raw, clearedAfter}, errText);
+    if (!query)
+        return failed();
+    const int before = query->next() ? query->value(0).toInt() : 0;
+    query->finish();
+    ArchivedEvent numbered = event;
+    numbered.ordinal = before + seen;
+    if (seen <= 0 || !insertEvent(db, table, controllerId, numbered, duplicate, errText))
+        return failed();
+    return db.Commit(errText);
 }
 
 bool HistoryArchive::Private::insertStatus(ArchiveConnection& db, const char* table,

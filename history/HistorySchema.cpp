@@ -54,6 +54,21 @@ const HistorySchema::Steps kSteps = {
         QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)"),
         QStringLiteral("INSERT INTO schema_version (version) VALUES (0)"),
     },
+    // 2: controllers without a serial number are no longer told apart by firmware and port
+    //    (the port is the adapter's, not the controller's): each is a record of its own, and a
+    //    serial number 0 is none. Where each controller's reading stands, kept for every run:
+    //    whether the log was rewound since it was last cleared, the last event archived
+    //    before that clearing, and how often each reply came again since the rewind.
+    {
+        QStringLiteral("DROP INDEX controllers_unnamed"),
+        QStringLiteral("UPDATE controllers SET serial_number = NULL WHERE serial_number = '0'"),
+        QStringLiteral("CREATE TABLE readings (controller_id BIGINT PRIMARY KEY "
+                       "REFERENCES controllers (id), rewound INTEGER NOT NULL, "
+                       "cleared_after BIGINT NOT NULL)"),
+        QStringLiteral("CREATE TABLE rereads (controller_id BIGINT NOT NULL "
+                       "REFERENCES controllers (id), raw TEXT NOT NULL, seen INTEGER NOT NULL, "
+                       "PRIMARY KEY (controller_id, raw))"),
+    },
 };
 } // namespace
 

@@ -14,6 +14,11 @@ QString HistorySettings::Database(const QString& iniPath)
     return QString::fromLatin1(value.data(), qsizetype(value.size())).trimmed();
 }
 
+bool HistorySettings::isOff(const QString& iniPath)
+{
+    return Database(iniPath).compare(QLatin1String(kOff), Qt::CaseInsensitive) == 0;
+}
+
 int HistorySettings::ServiceInterval(const QString& iniPath)
 {
     std::string value;
@@ -28,5 +33,15 @@ int HistorySettings::ServiceInterval(const QString& iniPath)
 
 bool HistorySettings::Open(HistoryArchive& archive, const QString& folder, const QString& iniPath)
 {
+    if (isOff(iniPath)) {
+        archive.Close();
+        return true;
+    }
     return archive.Open(folder, Database(iniPath));
+}
+
+bool HistorySettings::OpenForReading(HistoryArchive& archive, const QString& folder,
+                                     const QString& iniPath)
+{
+    return archive.OpenForReading(folder, Database(iniPath));
 }

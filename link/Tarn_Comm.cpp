@@ -147,6 +147,7 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
         comm->write(frame);
+    emit requestSent(commandName, data);
     if (IsTraced())
         Trace(TrafficRecord::Kind::Sent, commandName, data);
     emit replyAwaited(commandName);

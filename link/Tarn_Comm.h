@@ -115,6 +115,9 @@ signals:
     void replyWaitEnded();
     /// The port was closed (internal: ends a waiting Send at once, as no reply can come).
     void portClosed();
+    /// A request written to the line, before its answer is waited for: the controller may act
+    /// on it even when its answer is lost.
+    void requestSent(int commandName, const std::string& data);
     /// A valid frame was stored (internal: wakes a waiting Send).
     void frameStored();
     /// Each frame sent and received, and each request that got no answer. Made only while

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -42,6 +43,8 @@ private slots:
     void initTestCase();
     void concurrentWriters();
     void queueWhileServerAway();
+    void queueAfterAnotherReread();
+    void refused();
 
 private:
     PostgresCluster m_cluster;
@@ -157,6 +160,60 @@ void TestHistoryPostgres::queueWhileServerAway()
     QSqlQuery* queued = local.Run(QStringLiteral("SELECT COUNT(*) FROM queue_events"), {}, errText);
     QVERIFY(queued && queued->next());
     QCOMPARE(queued->value(0).toInt(), 0);
+}
+
+/// A program queues a new event while the server is away; another reads the controller's log
+/// again into the server meanwhile: the queue sent stores nothing twice.
+void TestHistoryPostgres::queueAfterAnotherReread()
+{
+    QTemporaryDir folderA, folderB;
+    const ControllerKey key{QStringLiteral("S5"), 3.06, QStringLiteral("COM1")};
+    const QDateTime readAt = QDateTime::currentDateTimeUtc();
+    ArchivedEvent early = Event(QStringLiteral("E"), 0), fresh = Event(QStringLiteral("M"), 0);
+    early.readAt = readAt.addSecs(-60);
+    fresh.readAt = readAt;
+    QString errText;
+    {
+        HistoryArchive a(kProgram);
+        QVERIFY(a.Open(folderA.path(), m_cluster.address()));
+        const auto id = a.ControllerId(key);
+        ArchivedEvent first = early;
+        first.readAt = readAt.addSecs(-120);
+        QVERIFY(id && a.StoreEvent(*id, first));
+        // The same reply again (another event): queued as new, as is the next.
+        QVERIFY2(m_cluster.stop(errText), qPrintable(errText));
+        QVERIFY(a.StoreEvent(*id, early) && a.StoreEvent(*id, fresh) && a.isQueueing());
+    }
+    QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+    {
+        // The other program's rewind: every stored event again, read after the queued ones.
+        HistoryArchive b(kProgram);
+        QVERIFY(b.Open(folderB.path(), m_cluster.address()) && !b.isQueueing());
+        const auto id = b.ControllerId(key);
+        QVERIFY(id && b.MarkRewound(*id));
+        for (ArchivedEvent event : {early, early, fresh}) {
+            event.readAt = readAt.addSecs(60);
+            QVERIFY(b.StoreEvent(*id, event));
+        }
+    }
+    HistoryArchive a(kProgram);
+    QVERIFY(a.Open(folderA.path(), m_cluster.address()) && !a.isQueueing());
+    QStringList raws = Raws(a.Events(*a.ControllerId(key)));
+    raws.sort();
+    QCOMPARE(raws.join(u' '), QStringLiteral("E1 E2 M1"));
+}
+
+/// A server that refuses (a user it does not know) is said as that, and nothing is queued for it.
+void TestHistoryPostgres::refused()
+{
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QString address = m_cluster.address();
+    address.replace(QRegularExpression(QStringLiteral("://[^@]*@")), QStringLiteral("://nobody@"));
+    QVERIFY(!archive.Open(folder.path(), address));
+    QVERIFY2(archive.fault().contains(QLatin1String("refused")), qPrintable(archive.fault()));
+    QVERIFY(!archive.isQueueing());
+    QVERIFY(!QFile::exists(folder.filePath(QLatin1String(HistoryArchive::kFileName))));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryPostgres)

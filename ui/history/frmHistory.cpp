@@ -256,9 +256,9 @@ EventFilter frmHistory::Filter() const
 {
     EventFilter filter;
     if (chkFrom->isChecked())
-        filter.since = QDateTime(dtpFrom->date(), QTime(0, 0));
+        filter.since = QDateTime(dtpFrom->date(), QTime(0, 0), Qt::UTC);
     if (chkTo->isChecked())
-        filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59));
+        filter.until = QDateTime(dtpTo->date(), QTime(23, 59, 59), Qt::UTC);
     if (const std::optional<int> code = HistoryWords::EventCode(txtCode->text()))
         filter.code = *code;
     // Gaps have no time and no code: a filter by either leaves them out.

@@ -248,6 +248,7 @@ bool frmMain::Load()
     HistorySettings::Open(*m_history, QString::fromStdString(folder),
                           QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *tarn, this);
+    connect(m_recorder, &HistoryRecorder::notice, this, &frmMain::handleHistoryNotice);
 
     QString startError;
     if (tarn->Start(startError)) {

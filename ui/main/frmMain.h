@@ -177,6 +177,8 @@ private:
     /// The archive stopped being usable, or its server came and went: a red line, and a box
     /// the first time.
     void handleHistoryFault(const QString& fault);
+    /// What the history tells the technician (a controller filed under a new record).
+    void handleHistoryNotice(const QString& text);
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);

@@ -184,6 +184,11 @@ void frmMain::handleViewFleet()
     FleetWindow->activateWindow();
 }
 
+void frmMain::handleHistoryNotice(const QString& text)
+{
+    ShowStatus(QStringLiteral("History: ") + text);
+}
+
 void frmMain::handleHistoryFault(const QString& fault)
 {
     if (fault.isEmpty()) {
@@ -197,8 +202,8 @@ void frmMain::handleHistoryFault(const QString& fault)
         return;
     m_historyFaultTold = true;
     WhenIdle([this, fault] {
-        m_boxes.critical(QStringLiteral("The history of the controllers cannot be kept."),
-                         fault + QStringLiteral(" The program goes on without it."));
+        // The fault says what becomes of what is read, in one sentence.
+        m_boxes.critical(QStringLiteral("The history of the controllers cannot be kept."), fault);
     });
 }
 

@@ -1,0 +1,175 @@
+#include "history/HistoryArchivePrivate.h"
+
+using namespace ArchiveRows;
+
+std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QString& raw)
+{
+    std::vector<qint64> found;
+    d->attempt([&](QString& errText) {
+        found.clear();
+        ArchiveConnection& db = d->queueing ? *d->local : *d->main;
+        const char* events = d->queueing ? kQueueTables.events : kArchiveTables.events;
+        QString sql = QStringLiteral(
+            "SELECT c.id FROM controllers c WHERE c.serial_number IS NULL AND c.firmware = ?");
+        QVariantList values{firmware};
+        if (!raw.isEmpty()) {
+            sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM %1 e WHERE e.controller_id = c.id "
+                                  "AND e.raw = ? AND e.gap = 0)")
+                       .arg(QLatin1String(events));
+            values << raw;
+        }
+        QSqlQuery* query = db.Run(sql + QStringLiteral(" ORDER BY c.id"), values, errText);
+        if (!query)
+            return false;
+        while (query->next())
+            found.push_back(d->queueing ? -query->value(0).toLongLong()
+                                        : query->value(0).toLongLong());
+        query->finish();
+        return true;
+    });
+    return found;
+}
+
+bool HistoryArchive::SeenController(qint64 controllerId, const ControllerKey& key)
+{
+    return d->attempt([&](QString& errText) {
+        Target into;
+        return d->target(controllerId, into, errText) &&
+               d->touchController(*into.db, into.controllerId, key, NowText(), errText);
+    });
+}
+
+std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controllerId)
+{
+    for (const ArchivedController& controller : Controllers())
+        if (controller.id == controllerId)
+            return controller;
+    return std::nullopt;
+}
+
+bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
+{
+    errText.clear();
+    if (!isOpen()) {
+        errText = d->fault;
+        return false;
+    }
+    if (d->queueing) {
+        errText = QStringLiteral("records are merged on the server only, and it cannot be "
+                                 "reached now");
+        return false;
+    }
+    const std::optional<ArchivedController> into = ControllerById(intoId);
+    const std::optional<ArchivedController> from = ControllerById(fromId);
+    if (!into || !from || intoId == fromId) {
+        errText = !into   ? QStringLiteral("the history holds no record %1").arg(intoId)
+                  : !from ? QStringLiteral("the history holds no record %1").arg(fromId)
+                          : QStringLiteral("a record is not merged with itself");
+        return false;
+    }
+    const QString serialInto = into->key.SerialName();
+    const QString serialFrom = from->key.SerialName();
+    if (!serialInto.isEmpty() && !serialFrom.isEmpty() && serialInto != serialFrom) {
+        errText = QStringLiteral("records %1 and %2 hold the serial numbers %3 and %4: two "
+                                 "controllers")
+                      .arg(intoId)
+                      .arg(fromId)
+                      .arg(serialInto, serialFrom);
+        return false;
+    }
+    QString dbError;
+    const bool done = d->attempt([&](QString& failure) {
+        ArchiveConnection& db = *d->main;
+        if (!db.Begin(failure))
+            return false;
+        const QVariantList both{intoId, fromId};
+        // The same controller's events read by both: the n-th time a reply came is one event.
+        const QStringList statements{
+            QStringLiteral("DELETE FROM events WHERE controller_id = ? AND gap = 0 AND EXISTS "
+                           "(SELECT 1 FROM events e WHERE e.controller_id = ? AND e.gap = 0 AND "
+                           "e.raw = events.raw AND e.ordinal = events.ordinal)"),
+            QStringLiteral("UPDATE events SET controller_id = ? WHERE controller_id = ?"),
+            QStringLiteral("UPDATE statuses SET controller_id = ? WHERE controller_id = ?"),
+            QStringLiteral("UPDATE changes SET controller_id = ? WHERE controller_id = ?"),
+            QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+            QStringLiteral("DELETE FROM readings WHERE controller_id = ?"),
+            QStringLiteral("DELETE FROM controllers WHERE id = ?"),
+            QStringLiteral("UPDATE controllers SET serial_number = ?, first_seen = ?, "
+                           "last_seen = ? WHERE id = ?"),
+        };
+        const QVariantList values[] = {
+            {fromId, intoId},
+            both,
+            both,
+            both,
+            {fromId},
+            {fromId},
+            {fromId},
+            {serialInto.isEmpty() ? (serialFrom.isEmpty() ? NullText() : QVariant(serialFrom))
+                                  : QVariant(serialInto),
+             UtcText(qMin(into->firstSeen, from->firstSeen)),
+             UtcText(qMax(into->lastSeen, from->lastSeen)), intoId},
+        };
+        for (int i = 0; i < statements.size(); ++i) {
+            QSqlQuery* query = db.Run(statements[i], values[i], failure);
+            if (!query) {
+                dbError = failure;
+                db.Rollback();
+                return false;
+            }
+            query->finish();
+        }
+        return db.Commit(failure);
+    });
+    if (!done)
+        errText = dbError.isEmpty() ? d->fault : dbError;
+    return done;
+}
+
+bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
+{
+    return keep([this, controllerId, rewound](QString& errText) {
+        Target into;
+        if (!target(controllerId, into, errText))
+            return false;
+        // The queue keeps no reading: its events are numbered when sent.
+        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
+            return true;
+        ArchiveConnection& db = *into.db;
+        const QString mark =
+            rewound
+                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 1, 0) ON CONFLICT (controller_id) DO UPDATE "
+                                 "SET rewound = 1")
+                : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 0, (SELECT COALESCE(MAX(id), 0) FROM events WHERE "
+                                 "controller_id = ?)) ON CONFLICT (controller_id) DO UPDATE SET "
+                                 "rewound = 0, cleared_after = excluded.cleared_after");
+        const QVariantList values = rewound ? QVariantList{into.controllerId}
+                                            : QVariantList{into.controllerId, into.controllerId};
+        if (!db.Begin(errText))
+            return false;
+        for (const auto& [sql, bound] :
+             {std::pair{mark, values},
+              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                        QVariantList{into.controllerId}}}) {
+            QSqlQuery* query = db.Run(sql, bound, errText);
+            if (!query) {
+                db.Rollback();
+                return false;
+            }
+            query->finish();
+        }
+        return db.Commit(errText);
+    });
+}
+
+bool HistoryArchive::MarkRewound(qint64 controllerId)
+{
+    return d->markReading(controllerId, true);
+}
+
+bool HistoryArchive::MarkCleared(qint64 controllerId)
+{
+    return d->markReading(controllerId, false);
+}
