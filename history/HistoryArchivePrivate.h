@@ -4,6 +4,7 @@
 #include "history/ArchiveRows.h"
 #include "history/HistoryArchive.h"
 #include "history/PostgresAddress.h"
+#include "history/StatementGuard.h"
 #include "history/WalCheckpointer.h"
 
 #include <QDir>
@@ -145,13 +146,19 @@ template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)
     if (!open || broken)
         return false;
     QString errText;
-    if (op(errText)) {
-        checkpointer.Wrote();
-        return true;
+    bool alive = true;
+    {
+        // A server that stopped answering holds no call longer than the guard's limit.
+        const StatementGuard guard(usesServer && !queueing ? main->connectionName() : QString());
+        if (op(errText)) {
+            checkpointer.Wrote();
+            return true;
+        }
+        if (errText.isEmpty())
+            return false;
+        alive = !usesServer || queueing || (!guard.expired() && main->Alive());
     }
-    if (errText.isEmpty())
-        return false;
-    if (usesServer && !queueing && !main->Alive()) {
+    if (!alive) {
         if (!startQueueing(errText))
             return false;
         errText.clear();

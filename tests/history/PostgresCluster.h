@@ -1,6 +1,10 @@
 #pragma once
 
+#include <csignal>
+#include <sys/types.h>
+
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -119,6 +123,31 @@ public:
                 errText);
         m_server.waitForFinished(int(std::chrono::milliseconds(kStartTimeout).count()));
         return stopped;
+    }
+
+    /// Sends `signal` to the server and every process it started (SIGSTOP: a server that stops
+    /// answering without closing its connections).
+    bool signalAll(int signal) const
+    {
+        QFile pidFile(dataPath() + QStringLiteral("/postmaster.pid"));
+        if (!pidFile.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray postmaster = pidFile.readLine().trimmed();
+        QList<pid_t> pids{static_cast<pid_t>(postmaster.toInt())};
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            // pid (name) state ppid ...
+            if (stat.open(QIODevice::ReadOnly)) {
+                const QByteArray line = stat.readAll();
+                const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+                if (fields.size() > 1 && fields[1] == postmaster)
+                    pids << static_cast<pid_t>(entry.toInt());
+            }
+        }
+        bool all = pids.first() > 0;
+        for (const pid_t pid : pids)
+            all = ::kill(pid, signal) == 0 && all;
+        return all;
     }
 
 private:

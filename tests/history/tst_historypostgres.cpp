@@ -1,14 +1,18 @@
 #include "PostgresCluster.h"
 #include "history/ArchiveConnection.h"
 #include "history/HistoryArchive.h"
+#include "history/StatementGuard.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <set>
+#include <thread>
 
 namespace {
 const QString kProgram = QStringLiteral("tarn");
@@ -45,6 +49,7 @@ private slots:
     void queueWhileServerAway();
     void queueAfterAnotherReread();
     void refused();
+    void serverStopped();
 
 private:
     PostgresCluster m_cluster;
@@ -214,6 +219,36 @@ void TestHistoryPostgres::refused()
     QVERIFY2(archive.fault().contains(QLatin1String("refused")), qPrintable(archive.fault()));
     QVERIFY(!archive.isQueueing());
     QVERIFY(!QFile::exists(folder.filePath(QLatin1String(HistoryArchive::kFileName))));
+}
+
+/// A server whose processes are stopped holds a store no longer than the guard's limit: the
+/// record goes to the local queue and reaches the server once it answers again.
+void TestHistoryPostgres::serverStopped()
+{
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(folder.path(), m_cluster.address()));
+    const auto id = archive.ControllerId({QStringLiteral("S77"), 3.06, QStringLiteral("COM1")});
+    QVERIFY(id && archive.StoreEvent(*id, Event(QStringLiteral("P"), 1)));
+
+    QVERIFY(m_cluster.signalAll(SIGSTOP));
+    // Resumed in any case, so that a store that waits for the server ends too.
+    std::thread resume([this] {
+        std::this_thread::sleep_for(4 * StatementGuard::kLimit);
+        m_cluster.signalAll(SIGCONT);
+    });
+    QElapsedTimer held;
+    held.start();
+    const bool stored = archive.StoreEvent(*id, Event(QStringLiteral("P"), 2));
+    const qint64 heldMs = held.elapsed();
+    const bool queueing = archive.isQueueing();
+    resume.join();
+    QVERIFY(stored && queueing);
+    QVERIFY2(heldMs < 3 * StatementGuard::kLimit.count(), qPrintable(QString::number(heldMs)));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !archive.isQueueing(),
+        int(std::chrono::milliseconds(2 * HistoryArchive::kServerRetryInterval).count()));
+    QCOMPARE(Raws(archive.Events(*id)).join(u' '), QStringLiteral("P1 P2"));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryPostgres)
