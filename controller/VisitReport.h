@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct VisitFacts;
+
+/// A table of the report: a header row and rows of as many cells.
+struct ReportTable
+{
+    QString caption;
+    QStringList header;
+    std::vector<QStringList> rows;
+};
+
+/// A part of the report under its own heading: lines of text, then tables.
+struct ReportSection
+{
+    QString title;
+    QStringList lines;
+    std::vector<ReportTable> tables;
+};
+
+/// The service visit report, as text and tables, without a widget: the controller, the
+/// technician and the visit, the status as read, the setup at the start of the visit and its
+/// changes, the events, and the signatures. A value the controller did not give reads
+/// kNotRead; nothing is made up in its place.
+class VisitReport
+{
+public:
+    static constexpr const char* kNotRead = "not read";
+    static constexpr const char* kTitle = "Service visit report";
+
+    /// "Tarn serial 123456, V2.08", for every page's header.
+    QString controller;
+    std::vector<ReportSection> sections;
+
+    static VisitReport Build(const VisitFacts& facts);
+    /// The whole report as an HTML document for QTextDocument (tables with borders).
+    QString Html() const;
+    /// The section with this title, or none.
+    const ReportSection* Section(const QString& title) const;
+};
