@@ -42,6 +42,8 @@ void frmMain::buildMenus()
     mnuComSettings = mnuFile->addAction(QStringLiteral("&Communication settings"));
     mnuComSettings->setObjectName(QStringLiteral("mnuComSettings"));
     mnuComSettings->setShortcut(QKeySequence(Qt::Key_F3));
+    mnuServiceReport = mnuFile->addAction(QStringLiteral("Service &report\u2026"));
+    mnuServiceReport->setObjectName(QStringLiteral("mnuServiceReport"));
     mnuFileSep = mnuFile->addSeparator();
     mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
@@ -79,6 +81,7 @@ void frmMain::buildMenus()
     };
     connect(mnuTarnSetup, &QAction::triggered, this, whenIdle(&frmMain::handleTarnSetup));
     connect(mnuComSettings, &QAction::triggered, this, whenIdle(&frmMain::handleComSettings));
+    connect(mnuServiceReport, &QAction::triggered, this, whenIdle(&frmMain::handleServiceReport));
     connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
     connect(mnuHelpAbout, &QAction::triggered, this, whenIdle(&frmMain::handleHelpAbout));
 }
