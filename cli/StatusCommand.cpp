@@ -6,10 +6,10 @@
 #include "cli/ExitCode.h"
 #include "cli/StatusJson.h"
 #include "controller/DisplayFormat.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/StatusCycle.h"
 #include "controller/StatusText.h"
 #include "data/TarnDateTime.h"
-#include "controller/HistoryRecorder.h"
 #include "link/Tarn_Comm.h"
 
 namespace {
