@@ -260,11 +260,6 @@ ReportSection EventSection(const VisitFacts& facts)
     return section;
 }
 
-QString Escaped(const QString& text)
-{
-    return text.toHtmlEscaped();
-}
-
 } // namespace
 
 VisitReport VisitReport::Build(const VisitFacts& facts)
@@ -297,35 +292,4 @@ const ReportSection* VisitReport::Section(const QString& title) const
         if (section.title == title)
             return &section;
     return nullptr;
-}
-
-QString VisitReport::Html() const
-{
-    QString html;
-    html.reserve(4096);
-    html += QStringLiteral("<html><body><h1>%1</h1><p><b>%2</b></p>")
-                .arg(QLatin1String(kTitle), Escaped(controller));
-    for (const ReportSection& section : sections) {
-        html += QStringLiteral("<h2>%1</h2>").arg(Escaped(section.title));
-        for (const QString& line : section.lines)
-            html += QStringLiteral("<p>%1</p>").arg(Escaped(line));
-        for (const ReportTable& table : section.tables) {
-            if (!table.caption.isEmpty())
-                html += QStringLiteral("<h3>%1</h3>").arg(Escaped(table.caption));
-            html += QStringLiteral(
-                "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>");
-            for (const QString& cell : table.header)
-                html += QStringLiteral("<th align=\"left\">%1</th>").arg(Escaped(cell));
-            html += QStringLiteral("</tr>");
-            for (const QStringList& row : table.rows) {
-                html += QStringLiteral("<tr>");
-                for (const QString& cell : row)
-                    html += QStringLiteral("<td>%1</td>").arg(Escaped(cell));
-                html += QStringLiteral("</tr>");
-            }
-            html += QStringLiteral("</table>");
-        }
-    }
-    html += QStringLiteral("</body></html>");
-    return html;
 }

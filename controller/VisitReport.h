@@ -38,8 +38,6 @@ public:
     std::vector<ReportSection> sections;
 
     static VisitReport Build(const VisitFacts& facts);
-    /// The whole report as an HTML document for QTextDocument (tables with borders).
-    QString Html() const;
     /// The section with this title, or none.
     const ReportSection* Section(const QString& title) const;
 };

@@ -7,7 +7,7 @@
 
 class VisitReport;
 
-/// The service visit report as a PDF, drawn by Qt: A4, or Letter where the locale's country
+/// The service visit report as a PDF, drawn by Qt (QPainter on QPdfWriter): A4, or Letter where the locale's country
 /// uses it, with the controller and the page number in every page's header. Needs a
 /// QGuiApplication (the offscreen platform will do).
 class VisitReportPdf

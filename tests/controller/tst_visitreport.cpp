@@ -157,13 +157,6 @@ private slots:
         QCOMPARE(table.rows.at(2).value(3), u"Pump fault, no pressure"_s);
         QCOMPARE(table.rows.at(3).value(1), u"2026-11-01 08:02:00"_s);
     }
-
-    void htmlEscapes()
-    {
-        const QString html = VisitReport::Build(KnownVisit()).Html();
-        QVERIFY(html.contains(u"Sprink &amp; Co"_s));
-        QVERIFY(html.indexOf(u"<h2>Controller</h2>"_s) < html.indexOf(u"<h2>Signatures</h2>"_s));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_VisitReport)
