@@ -9,6 +9,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPen>
 
 #include <algorithm>
 #include <string>
@@ -184,7 +185,11 @@ private:
                                    Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, cells[i]);
                 x += widths[i];
             }
+            // A dark rule under the header row, light ones between the rows.
+            m_painter.save();
+            m_painter.setPen(QPen(font.bold() ? Qt::black : Qt::lightGray, 0));
             m_painter.drawLine(QPointF(0, m_y + height), QPointF(m_page.width(), m_y + height));
+            m_painter.restore();
         }
         m_y += height;
     }
