@@ -260,19 +260,47 @@ ReportSection EventSection(const VisitFacts& facts)
     return section;
 }
 
+/// "Tarn serial 123456, V 2.08".
+QString ControllerName(const VisitFacts& facts)
+{
+    const QString serial = facts.key.serialNumber;
+    const double firmware = facts.status.value(u"version").toDouble(facts.key.firmware);
+    return QStringLiteral("Tarn %1%2")
+        .arg(serial.isEmpty() ? QStringLiteral("without a serial number")
+                              : QStringLiteral("serial ") + serial,
+             firmware > 0 ? QStringLiteral(", ") + DisplayFormat::Version(firmware) : QString());
+}
+
 } // namespace
+
+VisitReport VisitReport::Status(const VisitFacts& facts)
+{
+    VisitReport report;
+    report.title = QStringLiteral("Tarn status");
+    report.controller = ControllerName(facts);
+    report.sections.push_back(ControllerSection(facts));
+    report.sections.push_back(StatusSection(facts));
+    return report;
+}
+
+VisitReport VisitReport::Table(const QString& title, const QString& controller, const QString& line,
+                               ReportTable table)
+{
+    VisitReport report;
+    report.title = title;
+    report.controller = controller;
+    ReportSection section;
+    if (!line.isEmpty())
+        section.lines << line;
+    section.tables.push_back(std::move(table));
+    report.sections.push_back(std::move(section));
+    return report;
+}
 
 VisitReport VisitReport::Build(const VisitFacts& facts)
 {
     VisitReport report;
-    const QString serial = facts.key.serialNumber;
-    const double firmware = facts.status.value(u"version").toDouble(facts.key.firmware);
-    report.controller =
-        QStringLiteral("Tarn %1%2")
-            .arg(serial.isEmpty() ? QStringLiteral("without a serial number")
-                                  : QStringLiteral("serial ") + serial,
-                 firmware > 0 ? QStringLiteral(", ") + DisplayFormat::Version(firmware)
-                              : QString());
+    report.controller = ControllerName(facts);
     report.sections.push_back(ControllerSection(facts));
     report.sections.push_back(VisitSection(facts));
     report.sections.push_back(StatusSection(facts));

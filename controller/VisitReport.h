@@ -33,11 +33,18 @@ public:
     static constexpr const char* kNotRead = "not read";
     static constexpr const char* kTitle = "Service visit report";
 
-    /// "Tarn serial 123456, V2.08", for every page's header.
+    /// The first line of the first page, and of every page's header.
+    QString title = QLatin1String(kTitle);
+    /// "Tarn serial 123456, V 2.08", for every page's header.
     QString controller;
     std::vector<ReportSection> sections;
 
     static VisitReport Build(const VisitFacts& facts);
+    /// The status page as printed: the controller and the status as read, in the same tables.
+    static VisitReport Status(const VisitFacts& facts);
+    /// One table under the controller's name, such as the event list as the page shows it.
+    static VisitReport Table(const QString& title, const QString& controller, const QString& line,
+                             ReportTable table);
     /// The section with this title, or none.
     const ReportSection* Section(const QString& title) const;
 };

@@ -41,11 +41,12 @@ QFont Font(int points, bool bold = false)
 class PageLayout
 {
 public:
-    PageLayout(QPdfWriter& writer, QPainter& painter, const QString& title, bool draw, int pages)
+    PageLayout(QPagedPaintDevice& writer, QPainter& painter, const QString& title, bool draw,
+               int pages)
         : m_writer(writer), m_painter(painter), m_title(title), m_draw(draw), m_pages(pages),
           m_body(Font(VisitReportPdf::kFontPoints)), m_bodyMetrics(m_body, &writer),
           m_bold(Font(VisitReportPdf::kFontPoints, true)),
-          m_page(writer.pageLayout().paintRectPixels(kResolution))
+          m_page(writer.pageLayout().paintRectPixels(writer.logicalDpiX()))
     {
         m_page.moveTo(0, 0);
         m_padding = m_bodyMetrics.horizontalAdvance(QLatin1Char('x')) * 0.6;
@@ -140,7 +141,8 @@ private:
         const double least = m_bodyMetrics.horizontalAdvance(QLatin1Char('x')) * kMinColumnChars;
         double total = 0;
         for (double& width : widths) {
-            width = std::max(width, least) + 2 * m_padding;
+            // A little room over the text: drawn, it must not wrap where it was measured.
+            width = std::max(width, least) + 3 * m_padding;
             total += width;
         }
         while (total > m_page.width() + 0.5) {
@@ -194,7 +196,7 @@ private:
         m_y += height;
     }
 
-    QPdfWriter& m_writer;
+    QPagedPaintDevice& m_writer;
     QPainter& m_painter;
     QString m_title;
     bool m_draw;
@@ -212,10 +214,11 @@ private:
 /// Lays the whole report out; the number of pages.
 int Lay(const VisitReport& report, PageLayout& layout)
 {
-    layout.Heading(QLatin1String(VisitReport::kTitle), kTitlePoints);
+    layout.Heading(report.title, kTitlePoints);
     layout.Line(report.controller);
     for (const ReportSection& section : report.sections) {
-        layout.Heading(section.title, kHeadingPoints);
+        if (!section.title.isEmpty())
+            layout.Heading(section.title, kHeadingPoints);
         for (const QString& line : section.lines)
             layout.Line(line);
         for (const ReportTable& table : section.tables) {
@@ -253,29 +256,37 @@ QPageSize::PageSizeId VisitReportPdf::PageSizeFor(const QLocale& locale)
     }
 }
 
+bool VisitReportPdf::Draw(const VisitReport& report, QPagedPaintDevice& device)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const QString title = QStringLiteral("%1 – %2").arg(report.title, report.controller);
+    // First the pages are counted, then drawn, each saying how many there are.
+    PageLayout count(device, painter, title, false, 0);
+    const int pages = Lay(report, count);
+    PageLayout draw(device, painter, title, true, pages);
+    Lay(report, draw);
+    return painter.end();
+}
+
 QByteArray VisitReportPdf::Render(const VisitReport& report, const QLocale& locale)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
+    bool drawn = false;
     {
         QPdfWriter writer(&buffer);
         writer.setResolution(kResolution);
         writer.setPageSize(QPageSize(PageSizeFor(locale)));
         writer.setPageMargins(QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                               QPageLayout::Millimeter);
-        const QString title =
-            QStringLiteral("%1 – %2").arg(QLatin1String(VisitReport::kTitle), report.controller);
-        writer.setTitle(title);
+        writer.setTitle(QStringLiteral("%1 – %2").arg(report.title, report.controller));
         writer.setCreator(QStringLiteral("TarnConf"));
-        QPainter painter(&writer);
-        // First the pages are counted, then drawn, each saying how many there are.
-        PageLayout count(writer, painter, title, false, 0);
-        const int pages = Lay(report, count);
-        PageLayout draw(writer, painter, title, true, pages);
-        Lay(report, draw);
+        drawn = Draw(report, writer);
     }
-    return bytes;
+    return drawn ? bytes : QByteArray();
 }
 
 bool VisitReportPdf::Write(const VisitReport& report, const QString& path, const QLocale& locale,

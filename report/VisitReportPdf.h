@@ -5,11 +5,12 @@
 #include <QPageSize>
 #include <QString>
 
+class QPagedPaintDevice;
 class VisitReport;
 
-/// The service visit report as a PDF, drawn by Qt (QPainter on QPdfWriter): A4, or Letter where the locale's country
-/// uses it, with the controller and the page number in every page's header. Needs a
-/// QGuiApplication (the offscreen platform will do).
+/// The service visit report as a PDF, drawn by Qt (QPainter on QPdfWriter): A4, or Letter where the
+/// locale's country uses it, with the controller and the page number in every page's header. Needs
+/// a QGuiApplication (the offscreen platform will do).
 class VisitReportPdf
 {
 public:
@@ -22,7 +23,10 @@ public:
     /// countries of Central and South America that follow them, the Philippines), A4 for
     /// every other.
     static QPageSize::PageSizeId PageSizeFor(const QLocale& locale);
-    /// The PDF's bytes.
+    /// Draws the report on `device` (a PDF writer or a printer), page after page; false when
+    /// it cannot be drawn on.
+    static bool Draw(const VisitReport& report, QPagedPaintDevice& device);
+    /// The PDF's bytes; empty when it could not be drawn.
     static QByteArray Render(const VisitReport& report, const QLocale& locale);
     /// Writes the PDF to `path`: the old file stays whole when the write fails. False with
     /// `errText` then.

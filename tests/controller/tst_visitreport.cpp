@@ -45,6 +45,18 @@ private slots:
         QCOMPARE(report.controller, u"Tarn serial 123456, V 2.08"_s);
     }
 
+    /// The status page's print: the controller and the status, the same tables.
+    void statusPrint()
+    {
+        VisitFacts facts = KnownVisit();
+        facts.notGiven = QStringList{u"zone3"_s};
+        const VisitReport report = VisitReport::Status(facts);
+        QCOMPARE(report.title, u"Tarn status"_s);
+        QCOMPARE(report.sections.size(), std::size_t(2));
+        QCOMPARE(report.sections.at(1).title, u"Status as read"_s);
+        QCOMPARE(Cell(Table(report, u"Status as read"_s, u"Zones"_s), u"3"_s), u"not read"_s);
+    }
+
     void cells_data()
     {
         QTest::addColumn<QStringList>("notGiven");
