@@ -27,14 +27,22 @@ bool VisitFacts::FromArchive(HistoryArchive& archive, const ArchivedController& 
     const QDateTime visitStart = controller.lastSeen.addSecs(
         -std::chrono::duration_cast<std::chrono::seconds>(HistoryArchive::kVisitLength).count());
     const std::vector<ArchivedStatus> statuses = archive.Statuses(controller.id);
+    facts.changes.clear();
+    for (ArchivedChange& change : archive.Changes(controller.id))
+        if (change.writtenAt >= visitStart)
+            facts.changes.push_back(std::move(change));
     // The setup as it was when the visit began: the first status of the visit, or the last
-    // one before it when the visit read none.
+    // one before it when the visit read none before its first change.
+    const QDateTime firstChange =
+        facts.changes.empty() ? QDateTime() : facts.changes.front().writtenAt;
     const ArchivedStatus* start = nullptr;
     for (const ArchivedStatus& status : statuses) {
-        if (status.readAt < visitStart || !start)
-            start = &status;
-        if (status.readAt >= visitStart)
+        if (status.readAt >= visitStart) {
+            if (!firstChange.isValid() || status.readAt <= firstChange)
+                start = &status;
             break;
+        }
+        start = &status;
     }
     if (start) {
         facts.setupAtStart = Object(start->valuesJson);
@@ -45,10 +53,6 @@ bool VisitFacts::FromArchive(HistoryArchive& archive, const ArchivedController& 
         facts.statusReadAt = statuses.back().readAt;
         facts.notGiven.clear();
     }
-    facts.changes.clear();
-    for (ArchivedChange& change : archive.Changes(controller.id))
-        if (change.writtenAt >= visitStart)
-            facts.changes.push_back(std::move(change));
     facts.events.clear();
     for (ArchivedEvent& event : archive.Events(controller.id))
         if (allEvents || event.readAt >= visitStart)

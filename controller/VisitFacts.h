@@ -27,7 +27,8 @@ struct VisitFacts
     /// Parts of `status` the read did not give: "clock", "inputs", "delays", "zone1", "zone2",
     /// "zone3", "admin".
     QStringList notGiven;
-    /// The status at the start of the visit; empty when the history holds none.
+    /// The status at the start of the visit, read before its first change (the last one of the
+    /// visit before, when the visit read none); empty when the history holds none.
     QJsonObject setupAtStart;
     QDateTime setupReadAt; ///< UTC
     /// The setup writes of the visit, oldest first.

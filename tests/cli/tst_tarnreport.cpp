@@ -46,25 +46,44 @@ private slots:
         QVERIFY(sim.start({}) && home.installIni(sim.slavePath()));
         for (int i = 0; i < 3; ++i)
             QVERIFY(sim.command(u"event "_s + EventHex(i, 1 + i % 3, 20 - i)));
+        // The visit: the status read, a delay changed.
+        QCOMPARE(TarnRun::Run({u"status"_s}).exitCode, 0);
+        QCOMPARE(TarnRun::Run({u"set-delays"_s, u"45"_s, u"5"_s, u"60"_s}).exitCode, 0);
+        const int sent = sim.journal().size();
         const QString visit = home.filePath(u"123456_report.pdf"_s);
         const TarnRun run = TarnRun::Run({u"report"_s, u"--technician"_s, u"Ann Smith"_s,
                                           u"--company"_s, u"Sprink & Co"_s, u"--output"_s, visit});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         // The status read, then the events the controller had not given before.
-        const QStringList journal = sim.journal();
+        const QStringList journal = sim.journal().mid(sent);
         for (const QString& frame : SimProcess::kStatusRead)
             QVERIFY2(journal.contains(frame), qPrintable(journal.join(u' ')));
         QCOMPARE(journal.mid(journal.size() - 4), QStringList(4, u"48"_s));
         QString missing;
         const QString text = PdfText(visit);
-        QVERIFY2(
-            InOrder(text,
-                    {u"Tarn serial 123456, V 2.07"_s, u"Serial number"_s, u"123456"_s,
-                     u"Ann Smith"_s, u"Sprink & Co"_s, u"Status as read"_s, u"Controller clock"_s,
-                     u"Zones"_s, u"Inputs"_s, u"The events read during the visit: 3."_s,
-                     u"2026-01-01 10:00:00"_s, u"2026-01-01 10:02:00"_s, u"Signatures"_s},
-                    missing),
-            qPrintable(missing + u"\n"_s + text));
+        QVERIFY2(InOrder(text,
+                         {u"Tarn serial 123456, V 2.07"_s,
+                          u"Serial number"_s,
+                          u"123456"_s,
+                          u"Ann Smith"_s,
+                          u"Sprink & Co"_s,
+                          u"Status as read"_s,
+                          u"Controller clock"_s,
+                          u"Detector alarm delay"_s,
+                          u"45 s"_s,
+                          u"Zones"_s,
+                          u"Inputs"_s,
+                          u"Setup and changes"_s,
+                          u"Detector alarm delay"_s,
+                          u"30 s"_s,
+                          u"Changes written during the visit"_s,
+                          u"Detector alarm delay: 30 s → 45 s"_s,
+                          u"The events read during the visit: 3."_s,
+                          u"2026-01-01 10:00:00"_s,
+                          u"2026-01-01 10:02:00"_s,
+                          u"Signatures"_s},
+                         missing),
+                 qPrintable(missing + u"\n"_s + text));
         QVERIFY(!text.contains(u"not read"_s));
 
         // From the history alone, the controller gone: who signs is kept.
