@@ -104,6 +104,15 @@ private slots:
         QTRY_COMPARE(boxes().pending(), 0);
     }
 
+    /// Nothing read, nothing to report: no question is asked.
+    void nothingRead()
+    {
+        QVERIFY(m_program->load({u"/nonexistent/tty"_s}));
+        boxes().expect(Kind::Critical, u"No controller has been read yet."_s);
+        window()->mnuServiceReport->trigger();
+        QTRY_COMPARE(boxes().pending(), 0);
+    }
+
     void failedWriteTold()
     {
         QVERIFY(startProgram());
