@@ -121,8 +121,16 @@ int Run(CommandLink& link, const CliOptions& options)
         ConsoleOutput::Say(QStringLiteral("tarn: the service history cannot be read: ") + errText);
         return ExitController;
     }
-    if (options.serial.isEmpty())
-        VisitFacts::TakeStatus(link.link().Inputs, link.link().DetectorVoltageSwitch, facts);
+    if (options.serial.isEmpty()) {
+        const Tarn_Inputs& inputs = link.link().Inputs;
+        VisitFacts::TakeStatus(inputs, link.link().DetectorVoltageSwitch, facts);
+        // Firmware before 2.07 has no administrative data to give.
+        QStringList notGiven = facts.notGiven;
+        if (inputs.CPUVersion < StatusCycle::kAdminDataVersion)
+            notGiven.removeAll(QStringLiteral("admin"));
+        if (!notGiven.isEmpty())
+            everythingRead = false;
+    }
     QSettings settings;
     facts.technician = GivenOrKept(settings, kTechnicianKey, options.technician);
     facts.company = GivenOrKept(settings, kCompanyKey, options.company);

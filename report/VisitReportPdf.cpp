@@ -31,6 +31,8 @@ QFont Font(int points, bool bold = false)
 {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
+    // Without ligatures: "off" and "Profile" are copied and searched in the PDF as written.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     font.setPointSize(points);
     font.setBold(bold);
     return font;

@@ -99,6 +99,28 @@ private slots:
                  qPrintable(missing));
     }
 
+    /// A part of the status the controller refused is "not read" in the report, which is
+    /// still written; the exit code says that not everything was read.
+    void partNotGiven()
+    {
+        ProgramHome home;
+        SimProcess sim;
+        QVERIFY(sim.start({u"--nak"_s, u"55"_s}) && home.installIni(sim.slavePath()));
+        const QString path = home.filePath(u"r.pdf"_s);
+        const TarnRun run = TarnRun::Run({u"report"_s, u"--output"_s, path});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(u"not read"_s), qPrintable(run.err));
+        QString missing;
+        const QString text = PdfText(path);
+        QVERIFY2(InOrder(text,
+                         {u"Status as read"_s, u"Controller clock"_s, u"2026-"_s,
+                          u"Detector alarm delay"_s, u"not read"_s, u"Manual release stop delay"_s,
+                          u"not read"_s, u"Zones"_s, u"Continuous"_s, u"not read"_s, u"Inputs"_s,
+                          u"Detector 1"_s, u"off"_s},
+                         missing),
+                 qPrintable(missing + u"\n"_s + text));
+    }
+
     void refused_data()
     {
         QTest::addColumn<QStringList>("args");
