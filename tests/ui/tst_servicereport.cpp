@@ -96,12 +96,20 @@ private slots:
                  qPrintable(missing + u"\n"_s + text));
         QVERIFY(!text.contains(u"not read"_s));
 
-        // Asked once: the next report knows who signs it. Cancelled, nothing is written.
+        // Asked once: the next report knows who signs it, and asks again when told to.
+        // Cancelled, nothing is written.
         QCOMPARE(QSettings().value(u"report/technician"_s).toString(), u"Ann Smith"_s);
-        boxes().expectChoice(u"Which events go into the service report?"_s, 1);
+        boxes().expectChoice(u"Which events go into the service report?"_s, 2,
+                             u"The report is signed by Ann Smith, Sprink & Co."_s);
+        boxes().expectInput(u"The technician's name*"_s, u"Bo Lund"_s);
+        boxes().expectInput(u"The technician's company*"_s, u""_s);
+        boxes().expectChoice(u"Which events go into the service report?"_s, 1,
+                             u"The report is signed by Bo Lund."_s);
         boxes().expectSaveFile(QString());
         window()->mnuServiceReport->trigger();
         QTRY_COMPARE(boxes().pending(), 0);
+        QCOMPARE(QSettings().value(u"report/technician"_s).toString(), u"Bo Lund"_s);
+        QVERIFY(QSettings().contains(u"report/company"_s));
     }
 
     /// Nothing read, nothing to report: no question is asked.

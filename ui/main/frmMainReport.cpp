@@ -13,6 +13,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSettings>
 
@@ -24,6 +25,8 @@ namespace {
 /// The user's settings that keep who signs the reports.
 constexpr const char* kTechnicianKey = "report/technician";
 constexpr const char* kCompanyKey = "report/company";
+/// The answer of the events' question that asks who signs again.
+constexpr int kAnotherTechnician = 2;
 
 /// The value kept under `key`, asked for the first time; false when the box was cancelled.
 bool KeptOrAsked(MessageBoxes& boxes, QSettings& settings, const char* key, const QString& text,
@@ -67,16 +70,30 @@ void frmMain::handleServiceReport()
     const auto resume = qScopeGuard([this] { ResumeAfterModal(false); });
     QSettings settings;
     VisitFacts facts;
-    if (!KeptOrAsked(m_boxes, settings, kTechnicianKey,
-                     QStringLiteral("The technician's name, for the service reports:"),
-                     facts.technician) ||
-        !KeptOrAsked(m_boxes, settings, kCompanyKey,
-                     QStringLiteral("The technician's company, for the service reports:"),
-                     facts.company))
-        return;
-    const int events =
-        m_boxes.choose(QStringLiteral("Which events go into the service report?"), QString(),
-                       {QStringLiteral("The events of this visit"), QStringLiteral("All events")});
+    int events = kAnotherTechnician;
+    while (events == kAnotherTechnician) {
+        if (!KeptOrAsked(m_boxes, settings, kTechnicianKey,
+                         QStringLiteral("The technician's name, for the service reports:"),
+                         facts.technician) ||
+            !KeptOrAsked(m_boxes, settings, kCompanyKey,
+                         QStringLiteral("The technician's company, for the service reports:"),
+                         facts.company))
+            return;
+        const QString signer = QStringList{facts.technician, facts.company}
+                                   .filter(QRegularExpression(QStringLiteral("\\S")))
+                                   .join(QStringLiteral(", "));
+        events = m_boxes.choose(
+            QStringLiteral("Which events go into the service report?"),
+            signer.isEmpty() ? QStringLiteral("The report names no technician.")
+                             : QStringLiteral("The report is signed by %1.").arg(signer),
+            {QStringLiteral("The events of this visit"), QStringLiteral("All events"),
+             QStringLiteral("Another technician...")});
+        // Asked again, and kept for the next reports.
+        if (events == kAnotherTechnician) {
+            settings.remove(QLatin1String(kTechnicianKey));
+            settings.remove(QLatin1String(kCompanyKey));
+        }
+    }
     if (events < 0)
         return;
     const QString path = m_boxes.saveFileName(
