@@ -56,6 +56,11 @@ private:
     {
         return print(QStringLiteral("print"), {});
     }
+    QString inputText(const QString& text, const QString&, bool& ok) override
+    {
+        ok = print(text, {});
+        return {};
+    }
 
     static bool print(const QString& text, const QString& informative)
     {

@@ -49,6 +49,11 @@ public:
     QString saveFileName(const QString&, const QString&) override { return {}; }
     QString openFileName(const QString&, const QString&) override { return {}; }
     bool choosePrinter(QPrinter&, const QString&) override { return false; }
+    QString inputText(const QString&, const QString&, bool& ok) override
+    {
+        ok = false;
+        return {};
+    }
     QString result;
 };
 

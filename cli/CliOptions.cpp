@@ -181,6 +181,18 @@ bool CliOptions::Parse(const QStringList& args, std::span<const CliCommand* cons
             }
             options.output = value;
             commandOptions << QStringLiteral("output");
+        } else if (name == QLatin1String("--serial") || name == QLatin1String("--technician") ||
+                   name == QLatin1String("--company")) {
+            if (!takeValue())
+                return false;
+            if (name == QLatin1String("--serial") && value.isEmpty()) {
+                error = QStringLiteral("--serial needs a serial number");
+                return false;
+            }
+            (name == QLatin1String("--serial")       ? options.serial
+             : name == QLatin1String("--technician") ? options.technician
+                                                     : options.company) = value;
+            commandOptions << name.mid(2);
         } else if (name == QLatin1String("--only")) {
             if (!takeValue())
                 return false;

@@ -33,6 +33,12 @@ struct CliOptions
     /// setup apply --only: the names of the blocks to write, as given.
     QString only;
 
+    /// report --serial: the controller's serial number, from the service history.
+    QString serial;
+    /// report --technician and --company: null when not given.
+    QString technician;
+    QString company;
+
     /// outputs --for: seconds until the outputs are switched off again; 0 for none.
     int forSeconds = 0;
 

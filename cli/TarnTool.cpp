@@ -9,6 +9,7 @@
 #include "cli/InterruptFlag.h"
 #include "cli/LogCommand.h"
 #include "cli/OutputsCommand.h"
+#include "cli/ReportCommand.h"
 #include "cli/SetClockCommand.h"
 #include "cli/SetDelaysCommand.h"
 #include "cli/SetupCommand.h"
@@ -21,17 +22,25 @@
 
 namespace {
 
-const CliCommand* const kCommands[] = {&StatusCommand::kCommand,   &LogCommand::kCommand,
-                                       &SetClockCommand::kCommand, &SetDelaysCommand::kCommand,
-                                       &OutputsCommand::kCommand,  &WatchInputsCommand::kCommand,
-                                       &DetectCommand::kCommand,   &DeleteLogCommand::kCommand,
-                                       &SetupCommand::kCommand,    &HistoryCommand::kCommand};
+const CliCommand* const kCommands[] = {
+    &StatusCommand::kCommand,    &LogCommand::kCommand,       &SetClockCommand::kCommand,
+    &SetDelaysCommand::kCommand, &OutputsCommand::kCommand,   &WatchInputsCommand::kCommand,
+    &DetectCommand::kCommand,    &DeleteLogCommand::kCommand, &SetupCommand::kCommand,
+    &HistoryCommand::kCommand,   &ReportCommand::kCommand};
 
 } // namespace
 
 std::span<const CliCommand* const> TarnTool::Commands()
 {
     return kCommands;
+}
+
+bool TarnTool::NeedsGui(const QStringList& args)
+{
+    CliOptions options;
+    QString error;
+    return CliOptions::Parse(args, Commands(), options, error) && !options.help &&
+           options.command == QLatin1String(ReportCommand::kCommand.name);
 }
 
 int TarnTool::Run(const QStringList& args)

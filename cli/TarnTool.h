@@ -18,6 +18,10 @@ public:
     /// Every command of tarn, in the order of the help.
     static std::span<const CliCommand* const> Commands();
 
+    /// Whether the command line `args` (without the program name) runs a command that draws
+    /// with Qt GUI (the report), which needs a QGuiApplication.
+    static bool NeedsGui(const QStringList& args);
+
     /// Runs the command line (without the program name); the exit code.
     int Run(const QStringList& args);
 

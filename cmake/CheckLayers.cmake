@@ -15,16 +15,18 @@ set(layer_fuzz 3)
 # The history's storage needs no link: beside it, so that it cannot include it.
 set(layer_history 3)
 set(layer_controller 4)
-set(layer_ui 5)
-set(layer_cli 5)
-set(layer_app 6)
-set(layer_bench 6)
+# The report's drawing needs Qt GUI: above the controller, below the windows and tarn.
+set(layer_report 5)
+set(layer_ui 6)
+set(layer_cli 6)
+set(layer_app 7)
+set(layer_bench 7)
 
 set(faults "")
 # "<folder>|<includer>|<included>" for each file that includes a header of its own folder,
 # by name without the extension; "via_<edge>" names the file.
 set(edges "")
-foreach(folder protocol config data eventloop link sim fuzz history controller ui cli app bench)
+foreach(folder protocol config data eventloop link sim fuzz history controller report ui cli app bench)
     file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
     foreach(source IN LISTS sources)
         file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")

@@ -3,9 +3,11 @@
 # Usage: tools/ensure-deps.sh [extra Debian packages...]
 set -euo pipefail
 # The service history's database drivers (Qt SQL plugins) and the PostgreSQL server its tests
-# run; the validator the tests check setup files with against docs/setup-file.schema.json.
+# run; the validator the tests check setup files with against docs/setup-file.schema.json;
+# pdftotext and pdftoppm (poppler-utils), which read the service report back in the tests and
+# picture its first page.
 packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libsqlite3-dev libqt6sql6-sqlite libqt6sql6-psql
-    postgresql python3-jsonschema "$@")
+    postgresql python3-jsonschema poppler-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Shows the program against the controller simulator on a virtual X display the size of a
 # 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page, the setup
-# window, auto detect, the history and the fleet as docs/screenshot-*.png. Builds nothing.
+# window, auto detect, the history, the fleet and the service report's first page as
+# docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
-# Needs Xvfb, xwd and ImageMagick's convert (Debian: xvfb x11-apps imagemagick).
+# Needs Xvfb, xwd, ImageMagick's convert and pdftoppm (Debian: xvfb x11-apps imagemagick
+# poppler-utils).
 # Modal dialogs opened over the main window come out as black rectangles under Xvfb on this
 # machine, those of a minimal Qt program too; the about box and the communication settings are
 # therefore not pictured here, nor is the setup window any more (it came out whole only while it
@@ -18,12 +20,12 @@ screen_size=1366x768x24
 scale=1.25
 wait_steps=200 # of 0.05 s
 
-for f in tarnconf tarn-sim Tarn.INI; do
+for f in tarnconf tarn tarn-sim Tarn.INI; do
     [ -e "$bin/$f" ] || { echo "$bin/$f is missing: build the project first." >&2; exit 1; }
 done
-for t in Xvfb xwd convert; do
+for t in Xvfb xwd convert pdftoppm; do
     command -v "$t" >/dev/null || {
-        echo "$t is missing (Debian: apt-get install xvfb x11-apps imagemagick)." >&2
+        echo "$t is missing (Debian: apt-get install xvfb x11-apps imagemagick poppler-utils)." >&2
         exit 1
     }
 done
@@ -112,3 +114,13 @@ grab tst_frmsetup "files:saved as edited, loaded: those marked" setup
 grab tst_history viewFiltersSortsExports history
 grab tst_history fleetView fleet
 grab tst_windowstate bannerAtStart banner
+
+# The service report's first page: tarn report on the same simulator once the window has let
+# the port go, drawn at 80 dpi.
+kill "$prog_pid" 2>/dev/null || true
+wait "$prog_pid" 2>/dev/null || true
+prog_pid=''
+TARN_HOME=$work XDG_CONFIG_HOME=$work XDG_RUNTIME_DIR=$work "$bin/tarn" report \
+    --technician "Ann Smith" --company "Tarn Service Ltd" --output "$work/report.pdf"
+pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$work/report.pdf" "$docs/screenshot-report"
+echo "Saved $docs/screenshot-report.png"

@@ -74,6 +74,29 @@ public:
         printer.setOutputFileName(path);
         return true;
     }
+    /// Expects a text input box whose text is `text` ("*" as in expect()), and answers `answer`
+    /// (a null answer: cancelled).
+    void expectInput(const QString& text, const QString& answer)
+    {
+        m_inputs.append({text, answer});
+    }
+    QString inputText(const QString& text, const QString& initial, bool& ok) override
+    {
+        outsideWaits(QStringLiteral("input box \"%1\"").arg(text));
+        m_offered = initial;
+        if (m_inputs.isEmpty() || !Matches(text, m_inputs.first().first)) {
+            QTest::qFail(qPrintable(QStringLiteral("unexpected input box: %1").arg(text)), __FILE__,
+                         __LINE__);
+            ok = false;
+            return {};
+        }
+        const QString answer = m_inputs.takeFirst().second;
+        ok = !answer.isNull();
+        return answer;
+    }
+    /// What the last input box offered.
+    QString offered() const { return m_offered; }
+
     /// The path the last save or print dialog suggested.
     QString suggested() const { return m_suggested; }
 
@@ -81,7 +104,7 @@ public:
     int pending() const
     {
         return static_cast<int>(m_script.size() + m_files.size() + m_opens.size() +
-                                m_prints.size());
+                                m_prints.size() + m_inputs.size());
     }
 
     void info(const QString& text, const QString& informative = {}) override
@@ -174,5 +197,7 @@ private:
     QStringList m_files;
     QStringList m_opens;
     QStringList m_prints;
+    QList<QPair<QString, QString>> m_inputs;
+    QString m_offered;
     QString m_suggested;
 };

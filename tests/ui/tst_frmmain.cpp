@@ -1,3 +1,4 @@
+#include "PdfText.h"
 #include "RunningProgram.h"
 #include "TarnRun.h"
 
@@ -151,9 +152,14 @@ private slots:
                  QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                      .filePath(u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) +
                                u"_status.pdf"_s));
-        QFile printed(pdf);
-        QVERIFY(printed.open(QIODevice::ReadOnly));
-        QVERIFY(printed.read(4) == "%PDF");
+        // As the page shows it, in tables.
+        QString missing;
+        QVERIFY2(InOrder(PdfText(pdf),
+                         {u"Tarn status – Tarn serial 123456, V 2.07"_s, u"Serial number"_s,
+                          u"123456"_s, u"Status as read"_s, u"Controller clock"_s,
+                          u"Detector alarm delay"_s, u"Zones"_s, u"Inputs"_s, u"Detector 1"_s},
+                         missing),
+                 qPrintable(missing));
         // Cancelled, nothing is written.
         boxes().expectSaveFile(QString());
         window()->picSts->cmdSaveAs_sts->click();

@@ -4,6 +4,7 @@
 #include "config/ProgramFolder.h"
 #include "controller/HistoryRecorder.h"
 #include "controller/ReportFiles.h"
+#include "controller/VisitReport.h"
 #include "data/EventLog.h"
 #include "eventloop/EventWait.h"
 #include "eventloop/WaitDepth.h"
@@ -582,11 +583,24 @@ void EventLogPage::handlePrintLog()
     const Tarn_Inputs& inputs = m_listIdentity.Known() ? m_listController : m_host.link()->Inputs;
     const QString identity = ReportFiles::Identity(inputs);
     const QDateTime readAt = m_readAt.isValid() ? m_readAt : QDateTime::currentDateTime();
-    // The tab-separated lines of tarn.logg, under the controller's identity.
-    const std::string report = Report().Text();
+    // The list as the page shows it (its order too), as a table of aligned columns.
+    ReportTable table;
+    for (int c = 0; c < lvLog->columnCount(); ++c)
+        table.header << lvLog->headerItem()->text(c);
+    table.rows.reserve(lvLog->topLevelItemCount());
+    for (int i = 0; i < lvLog->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = lvLog->topLevelItem(i);
+        QStringList cells;
+        for (int c = 0; c < lvLog->columnCount(); ++c)
+            cells << item->text(c);
+        table.rows.push_back(std::move(cells));
+    }
+    const QString line = QStringLiteral("%1 events, read at %2.")
+                             .arg(table.rows.size())
+                             .arg(QLocale().toString(readAt, QLocale::ShortFormat));
     ReportPrinter::Print(
-        m_host.messageBoxes(), QStringLiteral("Tarn event log"),
-        QString::fromUtf8(ReportFiles::Headed(report, identity, readAt)),
+        m_host.messageBoxes(),
+        VisitReport::Table(QStringLiteral("Tarn event log"), identity, line, std::move(table)),
         ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
             inputs, readAt.date(), QStringLiteral("events"), QStringLiteral("pdf"))));
 }

@@ -41,4 +41,6 @@ public:
     /// The print dialog for `printer` (a printer or a PDF file), a PDF file suggested at the
     /// path `suggestedPdf`; false when cancelled.
     virtual bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) = 0;
+    /// A line of text asked for under `text`, `initial` offered; `ok` false when cancelled.
+    virtual QString inputText(const QString& text, const QString& initial, bool& ok) = 0;
 };

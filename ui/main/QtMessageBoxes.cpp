@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -114,4 +116,11 @@ bool QtMessageBoxes::choosePrinter(QPrinter& printer, const QString& suggestedPd
         printer.setOutputFileName(suggestedPdf);
     QPrintDialog dialog(&printer, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString QtMessageBoxes::inputText(const QString& text, const QString& initial, bool& ok)
+{
+    BusyPointer::Reset();
+    return QInputDialog::getText(QApplication::activeWindow(), QString::fromLatin1(kTitle), text,
+                                 QLineEdit::Normal, initial, &ok);
 }

@@ -20,6 +20,7 @@ public:
     QString saveFileName(const QString& suggested, const QString& filter) override;
     QString openFileName(const QString& suggested, const QString& filter) override;
     bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override;
+    QString inputText(const QString& text, const QString& initial, bool& ok) override;
 
 private:
     static QMessageBox::StandardButton show(QMessageBox::Icon icon, const QString& text,

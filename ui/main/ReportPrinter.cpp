@@ -1,23 +1,20 @@
 #include "ui/main/ReportPrinter.h"
 
+#include "controller/VisitReport.h"
+#include "report/VisitReportPdf.h"
 #include "ui/main/MessageBoxes.h"
 
-#include <QFontDatabase>
 #include <QPrinter>
-#include <QTextDocument>
 
-bool ReportPrinter::Print(MessageBoxes& boxes, const QString& title, const QString& text,
+bool ReportPrinter::Print(MessageBoxes& boxes, const VisitReport& report,
                           const QString& suggestedPdf)
 {
     QPrinter printer;
+    printer.setPageSize(QPageSize(VisitReportPdf::PageSizeFor(QLocale())));
     if (!boxes.choosePrinter(printer, suggestedPdf))
         return false;
-    QTextDocument document;
-    document.setDefaultFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    document.setPlainText(text);
-    document.setMetaInformation(QTextDocument::DocumentTitle, title);
-    document.print(&printer);
-    if (printer.printerState() == QPrinter::Error) {
+    printer.setDocName(QStringLiteral("%1 – %2").arg(report.title, report.controller));
+    if (!VisitReportPdf::Draw(report, printer) || printer.printerState() == QPrinter::Error) {
         boxes.critical(QStringLiteral("The report could not be printed."));
         return false;
     }

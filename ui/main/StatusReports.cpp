@@ -2,8 +2,11 @@
 
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/ReportFiles.h"
 #include "controller/StatusText.h"
+#include "controller/VisitFacts.h"
+#include "controller/VisitReport.h"
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
@@ -109,9 +112,14 @@ void StatusReports::Print()
     QDateTime readAt;
     if (!tarn || !ReportText(report, readAt))
         return;
+    // The page's values in the service report's tables, "not read" where the last read did
+    // not give them.
+    VisitFacts facts;
+    facts.key = HistoryRecorder::KeyOf(*tarn);
+    VisitFacts::TakeStatus(tarn->Inputs, tarn->DetectorVoltageSwitch, facts);
+    facts.statusReadAt = readAt.toUTC();
     ReportPrinter::Print(
-        boxes, QStringLiteral("Tarn status"),
-        QString::fromUtf8(ReportFiles::Headed(report, ReportFiles::Identity(tarn->Inputs), readAt)),
+        boxes, VisitReport::Status(facts),
         ReportFiles::SuggestedPath(ReportFiles::SuggestedName(
             tarn->Inputs, readAt.date(), QStringLiteral("status"), QStringLiteral("pdf"))));
 }

@@ -139,6 +139,7 @@ public:
     QMenu* mnuHelp = nullptr;
     QAction* mnuTarnSetup = nullptr;
     QAction* mnuComSettings = nullptr;
+    QAction* mnuServiceReport = nullptr;
     QAction* mnuFileSep = nullptr;
     QAction* mnuFileExit = nullptr;
     QAction* mnuHelpAbout = nullptr;
@@ -174,6 +175,8 @@ private:
     void handleViewTraffic();
     void handleViewHistory();
     void handleViewFleet();
+    /// File > Service report...: the visit's report as a PDF (frmMainReport.cpp).
+    void handleServiceReport();
     /// The archive stopped being usable, or its server came and went: a red line, and a box
     /// the first time.
     void handleHistoryFault(const QString& fault);

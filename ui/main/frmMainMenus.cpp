@@ -42,6 +42,8 @@ void frmMain::buildMenus()
     mnuComSettings = mnuFile->addAction(QStringLiteral("&Communication settings"));
     mnuComSettings->setObjectName(QStringLiteral("mnuComSettings"));
     mnuComSettings->setShortcut(QKeySequence(Qt::Key_F3));
+    mnuServiceReport = mnuFile->addAction(QStringLiteral("Service &report\u2026"));
+    mnuServiceReport->setObjectName(QStringLiteral("mnuServiceReport"));
     mnuFileSep = mnuFile->addSeparator();
     mnuFileSep->setObjectName(QStringLiteral("mnuFileSep"));
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
@@ -86,6 +88,8 @@ void frmMain::buildMenus()
             whenIdle(&frmMain::handleTarnSetup, "the setup window"));
     connect(mnuComSettings, &QAction::triggered, this,
             whenIdle(&frmMain::handleComSettings, "the communication settings"));
+    connect(mnuServiceReport, &QAction::triggered, this,
+            whenIdle(&frmMain::handleServiceReport, "the service report"));
     connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
     connect(mnuHelpAbout, &QAction::triggered, this,
             whenIdle(&frmMain::handleHelpAbout, "the About box"));

@@ -1,0 +1,175 @@
+#include "controller/VisitReport.h"
+#include "tests/controller/VisitFixture.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const ReportTable* Table(const VisitReport& report, const QString& section, const QString& caption)
+{
+    const ReportSection* found = report.Section(section);
+    if (!found)
+        return nullptr;
+    for (const ReportTable& table : found->tables)
+        if (table.caption == caption)
+            return &table;
+    return nullptr;
+}
+
+QString Cell(const ReportTable* table, const QString& name)
+{
+    if (!table)
+        return u"(no table)"_s;
+    for (const QStringList& row : table->rows)
+        if (row.value(0) == name)
+            return row.value(1);
+    return u"(no row)"_s;
+}
+} // namespace
+
+/// The visit report's content, without a widget: which sections, rows and marks.
+class tst_VisitReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sectionsInOrder()
+    {
+        const VisitReport report = VisitReport::Build(KnownVisit());
+        QStringList titles;
+        for (const ReportSection& section : report.sections)
+            titles << section.title;
+        QCOMPARE(titles, (QStringList{u"Controller"_s, u"Visit"_s, u"Status as read"_s,
+                                      u"Setup and changes"_s, u"Events"_s, u"Signatures"_s}));
+        QCOMPARE(report.controller, u"Tarn serial 123456, V 2.08"_s);
+    }
+
+    /// The status page's print: the controller and the status, the same tables.
+    void statusPrint()
+    {
+        VisitFacts facts = KnownVisit();
+        facts.notGiven = QStringList{u"zone3"_s};
+        const VisitReport report = VisitReport::Status(facts);
+        QCOMPARE(report.title, u"Tarn status"_s);
+        QCOMPARE(report.sections.size(), std::size_t(2));
+        QCOMPARE(report.sections.at(1).title, u"Status as read"_s);
+        QCOMPARE(Cell(Table(report, u"Status as read"_s, u"Zones"_s), u"3"_s), u"not read"_s);
+    }
+
+    void cells_data()
+    {
+        QTest::addColumn<QStringList>("notGiven");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("serial number")
+            << QStringList() << u"Controller"_s << QString() << u"Serial number"_s << u"123456"_s;
+        QTest::newRow("manufactured") << QStringList() << u"Controller"_s << QString()
+                                      << u"Manufacturing date"_s << u"14 Mar 2019"_s;
+        QTest::newRow("a zero date is not set") << QStringList() << u"Controller"_s << QString()
+                                                << u"Service date before"_s << u"not set"_s;
+        QTest::newRow("admin not given") << QStringList{u"admin"_s} << u"Controller"_s << QString()
+                                         << u"Installation date"_s << u"not read"_s;
+        QTest::newRow("technician")
+            << QStringList() << u"Visit"_s << QString() << u"Company"_s << u"Sprink & Co"_s;
+        QTest::newRow("clock") << QStringList() << u"Status as read"_s << u"General"_s
+                               << u"Controller clock"_s << u"2026-12-07 14:29:10"_s;
+        QTest::newRow("clock not given") << QStringList{u"clock"_s} << u"Status as read"_s
+                                         << u"General"_s << u"Controller clock"_s << u"not read"_s;
+        QTest::newRow("temperature") << QStringList() << u"Status as read"_s << u"General"_s
+                                     << u"Temperature"_s << u"21 °C / 69.8 °F"_s;
+        QTest::newRow("temperature not given") << QStringList{u"inputs"_s} << u"Status as read"_s
+                                               << u"General"_s << u"Temperature"_s << u"not read"_s;
+        QTest::newRow("delay as read") << QStringList() << u"Status as read"_s << u"Delays"_s
+                                       << u"Detector alarm delay"_s << u"45 s"_s;
+        QTest::newRow("delays not given")
+            << QStringList{u"delays"_s} << u"Status as read"_s << u"Delays"_s
+            << u"Manual release stop delay"_s << u"not read"_s;
+        QTest::newRow("delay at the start")
+            << QStringList() << u"Setup and changes"_s << u"Delays"_s << u"Detector alarm delay"_s
+            << u"30 s"_s;
+        QTest::newRow("a zone's profile")
+            << QStringList() << u"Status as read"_s << u"Zones"_s << u"2"_s << u"Cooling 30 s"_s;
+        QTest::newRow("a zone not given") << QStringList{u"zone2"_s} << u"Status as read"_s
+                                          << u"Zones"_s << u"2"_s << u"not read"_s;
+        QTest::newRow("a profile without a name")
+            << QStringList() << u"Status as read"_s << u"Zones"_s << u"3"_s << u"profile 8"_s;
+        QTest::newRow("input") << QStringList() << u"Status as read"_s << u"Inputs"_s
+                               << u"Manual release 3"_s << u"on"_s;
+        QTest::newRow("inputs not given") << QStringList{u"inputs"_s} << u"Status as read"_s
+                                          << u"Inputs"_s << u"Detector 1"_s << u"not read"_s;
+        QTest::newRow("change old to new")
+            << QStringList() << u"Setup and changes"_s << u"Changes written during the visit"_s
+            << QDateTime(QDate(2026, 12, 7), QTime(14, 20), Qt::UTC)
+                   .toLocalTime()
+                   .toString(u"yyyy-MM-dd HH:mm"_s)
+            << u"Detector alarm delay: 30 s \u2192 45 s"_s;
+    }
+    void cells()
+    {
+        QFETCH(QStringList, notGiven);
+        QFETCH(QString, section);
+        QFETCH(QString, caption);
+        QFETCH(QString, row);
+        QFETCH(QString, value);
+        VisitFacts facts = KnownVisit();
+        facts.notGiven = notGiven;
+        const VisitReport report = VisitReport::Build(facts);
+        QCOMPARE(Cell(Table(report, section, caption), row), value);
+    }
+
+    void zoneOutputsAndMessages()
+    {
+        const VisitReport report = VisitReport::Build(KnownVisit());
+        const ReportTable* zones = Table(report, u"Status as read"_s, u"Zones"_s);
+        QVERIFY(zones);
+        QCOMPARE(zones->rows.at(1), (QStringList{u"2"_s, u"Cooling 30 s"_s, u"0"_s, u"2, 4"_s}));
+    }
+
+    void nothingReadIsSaid()
+    {
+        VisitFacts facts = KnownVisit(0);
+        facts.status = QJsonObject();
+        facts.setupAtStart = QJsonObject();
+        facts.changes.clear();
+        facts.key.firmware = 0;
+        const VisitReport report = VisitReport::Build(facts);
+        QCOMPARE(report.Section(u"Status as read"_s)->lines,
+                 QStringList{u"No status was read from this controller."_s});
+        QVERIFY(report.Section(u"Status as read"_s)->tables.empty());
+        QVERIFY(report.Section(u"Setup and changes"_s)
+                    ->lines.contains(u"No changes were written during the visit."_s));
+        QCOMPARE(Cell(Table(report, u"Controller"_s, QString()), u"Firmware"_s), u"not read"_s);
+        QCOMPARE(Cell(Table(report, u"Controller"_s, QString()), u"Last service date"_s),
+                 u"not read"_s);
+        QCOMPARE(report.Section(u"Events"_s)->lines,
+                 QStringList{u"The events read during the visit: 0."_s});
+    }
+
+    void eventsInOrder()
+    {
+        VisitFacts facts = KnownVisit(3);
+        ArchivedEvent gap;
+        gap.gap = true;
+        facts.events.insert(facts.events.begin() + 1, gap);
+        facts.allEvents = true;
+        const VisitReport report = VisitReport::Build(facts);
+        const ReportSection* events = report.Section(u"Events"_s);
+        QCOMPARE(events->lines, QStringList{u"Every event the history holds: 4."_s});
+        const ReportTable& table = events->tables.at(0);
+        QCOMPARE(table.header, (QStringList{u"No."_s, u"Controller time"_s, u"Code"_s, u"Event"_s,
+                                            u"°C"_s, u"°F"_s}));
+        QCOMPARE(table.rows.size(), std::size_t(4));
+        QCOMPARE(table.rows.at(0), (QStringList{u"1"_s, u"2026-11-01 08:00:00"_s, u"2"_s,
+                                                u"Alarm detector 2"_s, u"20"_s, u"68"_s}));
+        QCOMPARE(table.rows.at(1).value(3), u"(an event lost to a damaged reply)"_s);
+        QCOMPARE(table.rows.at(1).value(4), QString());
+        QCOMPARE(table.rows.at(2).value(3), u"Pump fault, no pressure"_s);
+        QCOMPARE(table.rows.at(3).value(1), u"2026-11-01 08:02:00"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_VisitReport)
+#include "tst_visitreport.moc"

@@ -1,0 +1,185 @@
+#include "controller/VisitReport.h"
+#include "report/VisitReportPdf.h"
+#include "tests/controller/VisitFixture.h"
+
+#include "PdfText.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+/// The visit report as a PDF: its text read back with pdftotext, its page size, its pages.
+class tst_VisitReportPdf : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pageSize_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<int>("size");
+        QTest::newRow("United States")
+            << QLocale(QLocale::English, QLocale::UnitedStates) << int(QPageSize::Letter);
+        QTest::newRow("Canada") << QLocale(QLocale::French, QLocale::Canada)
+                                << int(QPageSize::Letter);
+        QTest::newRow("Mexico") << QLocale(QLocale::Spanish, QLocale::Mexico)
+                                << int(QPageSize::Letter);
+        QTest::newRow("United Kingdom")
+            << QLocale(QLocale::English, QLocale::UnitedKingdom) << int(QPageSize::A4);
+        QTest::newRow("Germany") << QLocale(QLocale::German, QLocale::Germany)
+                                 << int(QPageSize::A4);
+        QTest::newRow("C") << QLocale::c() << int(QPageSize::A4);
+    }
+    void pageSize()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(int, size);
+        QCOMPARE(int(VisitReportPdf::PageSizeFor(locale)), size);
+    }
+
+    void mediaBox_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("mediaBox");
+        QTest::newRow("A4") << QLocale(QLocale::German, QLocale::Germany)
+                            << u"0 0 595.000000 842.000000"_s;
+        QTest::newRow("Letter") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                << u"0 0 612.000000 792.000000"_s;
+    }
+    void mediaBox()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, mediaBox);
+        const QByteArray pdf = VisitReportPdf::Render(VisitReport::Build(KnownVisit()), locale);
+        QVERIFY(pdf.startsWith("%PDF"));
+        QVERIFY2(pdf.contains("/MediaBox [" + mediaBox.toLatin1() + "]"),
+                 pdf.mid(pdf.indexOf("/MediaBox"), 40).constData());
+    }
+
+    void textInOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"123456_2026-12-07_report.pdf"_s);
+        QString errText;
+        QVERIFY2(
+            VisitReportPdf::Write(VisitReport::Build(KnownVisit(3)), path, QLocale::c(), errText),
+            qPrintable(errText));
+        const QString text = PdfText(path);
+        QVERIFY2(!text.isEmpty(), "pdftotext gave nothing (is poppler-utils installed?)");
+        QString missing;
+        QVERIFY2(InOrder(text,
+                         {u"Service visit report"_s,
+                          u"Serial number"_s,
+                          u"123456"_s,
+                          u"Firmware"_s,
+                          u"V 2.08"_s,
+                          u"Port"_s,
+                          u"COM1"_s,
+                          u"Manufacturing date"_s,
+                          u"14 Mar 2019"_s,
+                          u"Technician"_s,
+                          u"Ann Smith"_s,
+                          u"Company"_s,
+                          u"Sprink & Co"_s,
+                          u"Status as read"_s,
+                          u"Controller clock"_s,
+                          u"2026-12-07 14:29:10"_s,
+                          u"Temperature"_s,
+                          u"21 °C / 69.8 °F"_s,
+                          u"Detector alarm delay"_s,
+                          u"45 s"_s,
+                          u"Zones"_s,
+                          u"Profile"_s,
+                          u"Cooling 30 s"_s,
+                          u"Inputs"_s,
+                          u"Manual release 3"_s,
+                          u"on"_s,
+                          u"Universal I/O 1"_s,
+                          u"off"_s,
+                          u"Setup and changes"_s,
+                          u"Detector alarm delay"_s,
+                          u"30 s"_s,
+                          u"Detector alarm delay: 30 s → 45 s"_s,
+                          u"Events"_s,
+                          u"2026-11-01 08:00:00"_s,
+                          u"Alarm detector 2"_s,
+                          u"2026-11-01 08:01:00"_s,
+                          u"Pump fault, no pressure"_s,
+                          u"2026-11-01 08:02:00"_s,
+                          u"Signatures"_s,
+                          u"Technician:"_s,
+                          u"Customer:"_s},
+                         missing),
+                 qPrintable(u"missing or out of order: "_s + missing + u"\n"_s + text));
+    }
+
+    void alignedEventRows()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"events.pdf"_s);
+        QString errText;
+        QVERIFY(
+            VisitReportPdf::Write(VisitReport::Build(KnownVisit(12)), path, QLocale::c(), errText));
+        const QStringList lines = PdfText(path).split(u'\n');
+        // Every event's row: its time, code and text start in the same columns.
+        QList<qsizetype> textColumns;
+        static const QRegularExpression row(u"^\\s*\\d+\\s+2026-11-01 08:\\d\\d:00\\s+\\d+\\s+"_s);
+        for (const QString& line : lines) {
+            const QRegularExpressionMatch match = row.match(line);
+            if (match.hasMatch())
+                textColumns << match.capturedLength();
+        }
+        QCOMPARE(textColumns.size(), 12);
+        for (qsizetype column : textColumns)
+            QCOMPARE(column, textColumns.first());
+    }
+
+    void everyPageHeaded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"long.pdf"_s);
+        QString errText;
+        QVERIFY(VisitReportPdf::Write(VisitReport::Build(KnownVisit(300)), path, QLocale::c(),
+                                      errText));
+        const QStringList pages = PdfText(path).split(u'\f', Qt::SkipEmptyParts);
+        QVERIFY2(pages.size() > 3, qPrintable(QString::number(pages.size())));
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            if (pages.at(i).trimmed().isEmpty())
+                continue;
+            QVERIFY2(pages.at(i).contains(u"Tarn serial 123456, V 2.08"_s),
+                     qPrintable(pages.at(i)));
+            QVERIFY(pages.at(i).contains(u"Page %1 of %2"_s.arg(i + 1).arg(pages.size())));
+        }
+        // Every event once, the last on the last pages.
+        QVERIFY(pages.join(QString()).contains(u"\n 300 "_s) ||
+                pages.join(QString()).contains(u"300   "_s));
+    }
+
+    void failedWriteKeepsOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"old.pdf"_s);
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old report");
+        }
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        QString errText;
+        QVERIFY(
+            !VisitReportPdf::Write(VisitReport::Build(KnownVisit()), path, QLocale::c(), errText));
+        QVERIFY(!errText.isEmpty());
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old report"));
+        QVERIFY(!VisitReportPdf::Write(VisitReport::Build(KnownVisit()),
+                                       dir.filePath(u"no such folder/report.pdf"_s), QLocale::c(),
+                                       errText));
+    }
+};
+
+QTEST_MAIN(tst_VisitReportPdf)
+#include "tst_visitreportpdf.moc"
