@@ -202,7 +202,9 @@ void TestHistoryArchive::filtersAndChanges()
     const QDateTime day(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
     QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("A"), 0, 5, day)));
     QVERIFY(archive.StoreGap(*id, QDateTime::currentDateTimeUtc()));
-    QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("B"), 0, 6, day.addDays(1))));
+    ArchivedEvent accented = Event(QStringLiteral("B"), 0, 6, day.addDays(1));
+    accented.text = QStringLiteral("D\u00e9tecteur 2");
+    QVERIFY(archive.StoreEvent(*id, accented));
     QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("C"), 0, 5, day.addDays(2))));
     const auto raws = [&](const EventFilter& filter) {
         QStringList got;
@@ -212,6 +214,10 @@ void TestHistoryArchive::filtersAndChanges()
     };
     EventFilter filter;
     QCOMPARE(raws(filter), QStringLiteral("A-BC"));
+    // Text beyond ASCII comes back as it went in.
+    QCOMPARE(archive.Events(*id).at(2).text, QStringLiteral("D\u00e9tecteur 2"));
+    // A gap stands for an event lost, not one stored: the controllers' count leaves it out.
+    QCOMPARE(archive.Controllers().at(0).events, 3);
     filter.withGaps = false;
     QCOMPARE(raws(filter), QStringLiteral("ABC"));
     filter = {};
