@@ -304,8 +304,7 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
 
 const CliCommand HistoryCommand::kCommand = {
     .name = "history",
-    .synopsis = "history controllers|fleet|events|changes|status|merge [SERIAL | --id N | N M] "
-                "[options]",
+    .synopsis = "history WHAT [SERIAL | --id N | N M] [options]",
     .help =
         "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
         "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"

@@ -152,8 +152,7 @@ int Run(CommandLink& link, const CliOptions& options)
 
 const CliCommand ReportCommand::kCommand = {
     .name = "report",
-    .synopsis = "report [--serial N] [--all] [--technician NAME] [--company NAME] --output "
-                "FILE.pdf",
+    .synopsis = "report [options] --output FILE.pdf",
     .help =
         "Writes the service visit report as a PDF: the controller, the technician, the status\n"
         "as read, the setup at the start of the visit and the changes written during it, the\n"
