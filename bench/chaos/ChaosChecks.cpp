@@ -25,6 +25,9 @@ constexpr double kOffMargin = 1.0;
 /// Length of the delays in command 98's data: ten two-digit fields.
 constexpr std::size_t kDelaysDigits = 20;
 constexpr int kOutputBits = 16;
+/// The simulator's journal gives its times rounded to the millisecond: a word sent right
+/// after its start may read as a little before it.
+constexpr double kJournalResolution = 0.001;
 
 std::string Format(const char* format, double a, double b = 0, double c = 0)
 {
@@ -143,7 +146,7 @@ std::vector<std::string> CheckOutputs(const Round& round, Figures& figures)
             // timed test's own.
             const OutputStart* start = nullptr;
             for (const OutputStart& s : round.starts)
-                if (s.at <= on && (!start || s.at >= start->at))
+                if (s.at <= on + kJournalResolution && (!start || s.at >= start->at))
                     start = &s;
             const double began = start ? start->at : on;
             double end = -1;

@@ -48,8 +48,10 @@ ChaosPlan::Step DeskStep(Dice& dice)
         step.a = dice.in(0, 2);
     } else if (pick < 11) {
         step.desk = Desk::GetNew;
+        step.a = dice.oneIn(3) ? dice.in(0, 400) : -1;
     } else if (pick < 12) {
         step.desk = Desk::GetAll;
+        step.a = dice.oneIn(3) ? dice.in(0, 400) : -1;
     } else if (pick < 13) {
         step.desk = Desk::About;
         step.a = dice.in(50, 400);
@@ -87,6 +89,8 @@ void FieldChange(Dice& dice, ChaosPlan::Step& step)
         step.fa = dice.oneIn(2) ? 0 : dice.in(2, 6);
         step.fb = dice.oneIn(2) ? 0 : dice.in(2, 6);
         step.fc = dice.oneIn(2) ? 0 : dice.in(2, 6);
+        if (step.fa == 0 && step.fb == 0 && step.fc == 0)
+            step.fb = dice.in(2, 6);
         step.fd = dice.in(300, 2500);
         break;
     case 2:
@@ -157,10 +161,10 @@ std::string ChaosPlan::text() const
             out += "tab " + to_string(s.a);
             break;
         case Desk::GetNew:
-            out += "Get new events";
-            break;
         case Desk::GetAll:
-            out += "Get all events";
+            out += s.desk == Desk::GetNew ? "Get new events" : "Get all events";
+            if (s.a >= 0)
+                out += ", Abort after " + to_string(s.a) + " ms";
             break;
         case Desk::About:
             out += "About " + to_string(s.a) + " ms";

@@ -208,6 +208,11 @@ private:
             EventLogPage& log = *m_window.picLog;
             QPushButton* button =
                 step.desk == Desk::GetNew ? log.cmdGetLogEvents : log.cmdGetAllLogEvents;
+            if (step.a >= 0)
+                QTimer::singleShot(step.a, &m_scope, [&log] {
+                    if (log.cmdGetLogEvents->text() == QLatin1String(EventLogPage::kCaptionAbort))
+                        log.cmdGetLogEvents->click();
+                });
             if (button->isEnabled())
                 button->click();
             return;

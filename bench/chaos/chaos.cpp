@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -151,6 +152,34 @@ void CountFaults(const ChaosPlan& plan, std::map<std::string, int>& faults)
         ++faults["ended by a signal"];
 }
 
+/// What the checks saw of a failed round: the technician's starts and ends, the field, and the
+/// outputs words and writes the controller received.
+void PrintTimeline(const ChaosChecks::Round& record)
+{
+    std::vector<std::pair<double, std::string>> lines;
+    for (const ChaosChecks::OutputStart& start : record.starts)
+        lines.push_back({start.at, start.runtime > 0 ? "timed test started" : "hold started"});
+    for (const double end : record.ends)
+        lines.push_back({end, "end"});
+    for (const double kill : record.kills)
+        lines.push_back({kill, "controller killed"});
+    for (const auto& [from, to] : record.faultSpans)
+        lines.push_back({from, "field fault until " + std::to_string(to)});
+    for (const ChaosChecks::Identity& identity : record.identities)
+        lines.push_back({identity.from, "serial " + identity.serial});
+    for (const ChaosChecks::WriteAsk& ask : record.asks)
+        lines.push_back({ask.at, "write asked, window shows serial " + ask.shownSerial});
+    for (const ChaosChecks::Request& request : record.requests)
+        if (request.command == 100 || ChaosChecks::IsWrite(request))
+            lines.push_back({request.at, "received " + std::to_string(request.command) + " " +
+                                             request.data + (request.answered ? "" : " (ignored)") +
+                                             (request.clean ? "" : " (reply faulty)")});
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [at, text] : lines)
+        std::printf("  %8.3f %s\n", at, text.c_str());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -210,6 +239,7 @@ int main(int argc, char* argv[])
                 std::printf("  %s\n", failure.c_str());
             for (const QString& box : round.boxes())
                 std::printf("  box: %s\n", qPrintable(box));
+            PrintTimeline(record);
             std::printf("  replay: bench_chaos --seed %u --rounds 1\n", seed);
         }
         std::fflush(stdout);

@@ -92,6 +92,10 @@ private slots:
             << pumpOn + QStringList{u"r 1.7 100 0000 muted"_s} << u"never switched off"_s;
         QTest::newRow("timed test runs out")
             << QStringList{u"s 0.9 1"_s, u"r 1.0 100 0500"_s, u"r 2.6 100 0000"_s, u"e 9"_s} << "";
+        QTest::newRow("timed test's word at its start, rounded to before it")
+            << QStringList{u"s 0.5 0"_s,          u"e 0.6"_s,          u"s 0.9004 1"_s,
+                           u"r 0.900 100 0400"_s, u"r 2.4 100 0000"_s, u"e 9"_s}
+            << "";
         QTest::newRow("timed test overruns")
             << QStringList{u"s 0.9 1"_s, u"r 1.0 100 0400"_s, u"r 4.0 100 0000"_s, u"e 9"_s}
             << late;
