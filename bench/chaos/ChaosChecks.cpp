@@ -166,11 +166,13 @@ std::vector<std::string> CheckOutputs(const Round& round, Figures& figures)
             }
             ++figures.outputsOff;
             figures.worstOff = std::max(figures.worstOff, off - end);
+            // Each request without a clean reply costs its time-out, and the pause the program
+            // keeps after an outputs command before it tries again.
             double allowed = end + round.pause + kOffMargin;
             for (const Request& request : requests)
                 if (request.at >= end - round.replyTimeout && request.at <= off &&
                     (!request.answered || !request.clean || InFault(round, request.at)))
-                    allowed += round.replyTimeout;
+                    allowed += round.replyTimeout + round.pause;
             if (off > allowed)
                 failures.push_back(what + Format(", ended at %.3f s, off only at %.3f s (allowed "
                                                  "%.3f s)",

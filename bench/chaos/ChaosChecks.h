@@ -102,8 +102,8 @@ struct Figures
 bool IsWrite(const Request& request);
 
 /// Every output switched on went off (an outputs word without it, or the controller's power)
-/// within the pause + 1 s of the end of its hold or test, plus the reply time-out for every
-/// request around it that got no clean reply. Failures as text, one a line.
+/// within the pause + 1 s of the end of its hold or test, plus the reply time-out and the pause
+/// for every request around it that got no clean reply. Failures as text, one a line.
 std::vector<std::string> CheckOutputs(const Round& round, Figures& figures);
 /// Every write went to the controller the window showed when it was asked for, and carries
 /// only what was typed and what that controller held.

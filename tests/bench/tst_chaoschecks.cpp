@@ -88,6 +88,10 @@ private slots:
         QTest::newRow("power lost counts as off") << pumpOn + QStringList{u"k 1.5"_s} << "";
         QTest::newRow("off word muted, sent again")
             << pumpOn + QStringList{u"r 1.7 100 0000 muted"_s, u"r 3.3 100 0000"_s} << "";
+        QTest::newRow("off word muted twice, late")
+            << pumpOn + QStringList{u"r 1.7 100 0000 muted"_s, u"r 3.7 100 0000 muted"_s,
+                                    u"r 6.8 100 0000"_s}
+            << late;
         QTest::newRow("off word muted, never again")
             << pumpOn + QStringList{u"r 1.7 100 0000 muted"_s} << u"never switched off"_s;
         QTest::newRow("timed test runs out")
