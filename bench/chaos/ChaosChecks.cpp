@@ -187,7 +187,8 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures)
     std::vector<std::string> failures;
     std::string delays = round.delaysBefore;
     double delaysSetAt = 0;
-    for (const Request& request : Sorted(round)) {
+    const std::vector<Request> requests = Sorted(round);
+    for (const Request& request : requests) {
         if (!IsWrite(request))
             continue;
         // A controller started again holds its delays as it starts.
@@ -204,8 +205,18 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures)
             failures.push_back(what + ": nobody asked for it");
             continue;
         }
-        const std::set<std::string> serials = SerialsAt(round, request.at);
-        if (!serials.count(ask->shownSerial)) {
+        // The controller is identified again between the question and the write. One swapped
+        // after that, in the fraction of a second before the write, no program can see.
+        const Request* identified = nullptr;
+        for (const Request& r : requests)
+            if (r.command == kReadAdmin && r.answered && r.clean && r.at > ask->at &&
+                r.at < request.at)
+                identified = &r;
+        if (!identified) {
+            failures.push_back(what + ": written without identifying the controller after it "
+                                      "was asked for");
+        } else if (const std::set<std::string> serials = SerialsAt(round, identified->at);
+                   !serials.count(ask->shownSerial)) {
             std::string to;
             for (const std::string& serial : serials)
                 to += (to.empty() ? "" : " or ") + serial;

@@ -105,8 +105,9 @@ bool IsWrite(const Request& request);
 /// within the pause + 1 s of the end of its hold or test, plus the reply time-out and the pause
 /// for every request around it that got no clean reply. Failures as text, one a line.
 std::vector<std::string> CheckOutputs(const Round& round, Figures& figures);
-/// Every write went to the controller the window showed when it was asked for, and carries
-/// only what was typed and what that controller held.
+/// Every write was asked for, the controller was identified again after the question and
+/// before it, as the one the window showed when it was asked for, and the write carries only
+/// what was typed and what that controller held.
 std::vector<std::string> CheckWrites(const Round& round, Figures& figures);
 /// Every event handed out is in the history at most once, under the controller last identified
 /// before it, and at least once when it was handed out without a fault; the history holds

@@ -389,9 +389,18 @@ qint64 ChaosRound::SimulatorPid()
     return g_simulatorPid;
 }
 
+QString ChaosRound::keep()
+{
+    if (!m_folder)
+        return {};
+    m_folder->setAutoRemove(false);
+    return m_folder->path();
+}
+
 bool ChaosRound::run(ChaosChecks::Round& record, QString& error)
 {
-    QTemporaryDir folder;
+    m_folder = std::make_unique<QTemporaryDir>();
+    const QTemporaryDir& folder = *m_folder;
     QElapsedTimer clock;
     clock.start();
     record.replyTimeout = kReplyTimeoutMs / 1000.0;

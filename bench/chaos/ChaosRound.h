@@ -5,6 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
 
 /// One round of the chaos run: a fresh program folder with its history, the controller on a
 /// pseudo-terminal, the main window driven through the plan while the field changes under it,
@@ -23,10 +26,14 @@ public:
     bool run(ChaosChecks::Round& record, QString& error);
     /// The boxes the program showed.
     const QStringList& boxes() const { return m_boxes; }
+    /// Keeps the round's folder (the controller's journals and log memory, the program's
+    /// files and history) after the round; its path.
+    QString keep();
     /// The simulator's process, for a watchdog that must end it.
     static qint64 SimulatorPid();
 
 private:
     const ChaosPlan& m_plan;
     QStringList m_boxes;
+    std::unique_ptr<QTemporaryDir> m_folder;
 };

@@ -170,7 +170,8 @@ void PrintTimeline(const ChaosChecks::Round& record)
     for (const ChaosChecks::WriteAsk& ask : record.asks)
         lines.push_back({ask.at, "write asked, window shows serial " + ask.shownSerial});
     for (const ChaosChecks::Request& request : record.requests)
-        if (request.command == 100 || ChaosChecks::IsWrite(request))
+        if (request.command == 100 || request.command == 51 || request.command == 48 ||
+            request.command == 66 || ChaosChecks::IsWrite(request))
             lines.push_back({request.at, "received " + std::to_string(request.command) + " " +
                                              request.data + (request.answered ? "" : " (ignored)") +
                                              (request.clean ? "" : " (reply faulty)")});
@@ -240,6 +241,7 @@ int main(int argc, char* argv[])
             for (const QString& box : round.boxes())
                 std::printf("  box: %s\n", qPrintable(box));
             PrintTimeline(record);
+            std::printf("  journals and history kept in %s\n", qPrintable(round.keep()));
             std::printf("  replay: bench_chaos --seed %u --rounds 1\n", seed);
         }
         std::fflush(stdout);

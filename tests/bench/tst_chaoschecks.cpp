@@ -104,23 +104,33 @@ private slots:
             << QStringList{u"s 0.9 1"_s, u"r 1.0 100 0400"_s, u"r 4.0 100 0000"_s, u"e 9"_s}
             << late;
         const QStringList asked{u"i 0 0 123"_s, u"a 1.0 123 98 0 45"_s};
+        const QString identified = u"r 1.2 51 -"_s;
+        const QString write = u"r 1.5 98 2D0A053C01020301020400"_s;
         QTest::newRow("write to the controller shown")
-            << asked + QStringList{u"r 1.5 98 2D0A053C01020301020400"_s} << "";
-        QTest::newRow("write after a swap")
-            << asked + QStringList{u"i 1.1 1.2 456"_s, u"r 1.5 98 2D0A053C01020301020400"_s}
+            << asked + QStringList{identified, write} << "";
+        QTest::newRow("another controller at the question")
+            << asked + QStringList{u"i 1.1 1.15 456"_s, identified, write}
             << u"reached serial 456, the window showed serial 123"_s;
-        QTest::newRow("write during a swap")
-            << asked + QStringList{u"i 1.4 1.6 456"_s, u"r 1.5 98 2D0A053C01020301020400"_s} << "";
+        QTest::newRow("controller swapped while identified")
+            << asked + QStringList{u"i 1.15 1.25 456"_s, identified, write} << "";
+        QTest::newRow("controller swapped after its identification")
+            << asked + QStringList{identified, u"i 1.3 1.35 456"_s, write} << "";
+        QTest::newRow("identified before the question only")
+            << QStringList{u"i 0 0 123"_s, u"r 0.9 51 -"_s, u"a 1.0 123 98 0 45"_s, write}
+            << u"without identifying"_s;
+        QTest::newRow("identification with a damaged reply")
+            << asked + QStringList{u"r 1.2 51 - noise"_s, write} << u"without identifying"_s;
         QTest::newRow("write nobody asked for")
             << QStringList{u"i 0 0 123"_s, u"r 1.5 65 260101120000"_s} << u"nobody asked"_s;
         QTest::newRow("log deletion nobody asked for")
             << QStringList{u"i 0 0 123"_s, u"r 1.5 66 \\0"_s} << u"nobody asked"_s;
         QTest::newRow("a rewind is no write") << QStringList{u"r 1.5 66 \\1"_s} << "";
         QTest::newRow("a value neither typed nor held")
-            << asked + QStringList{u"r 1.5 98 2D0A053D01020301020400"_s}
+            << asked + QStringList{identified, u"r 1.5 98 2D0A053D01020301020400"_s}
             << u"field 3 sent 3D, neither typed nor held (3C)"_s;
         QTest::newRow("typed value not sent")
-            << asked + QStringList{u"r 1.5 98 2E0A053C01020301020400"_s} << u"field 0 sent 2E"_s;
+            << asked + QStringList{identified, u"r 1.5 98 2E0A053C01020301020400"_s}
+            << u"field 0 sent 2E"_s;
         const QString eventA = QString::fromStdString(kEventA);
         const QString eventB = QString::fromStdString(kEventB);
         const QStringList read{u"i 0 0 123"_s, u"st "_s + eventA,     u"r 1 51 -"_s,
