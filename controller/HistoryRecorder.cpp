@@ -54,11 +54,21 @@ HistoryRecorder::~HistoryRecorder()
 {
     if (m_held.empty() || !m_archive.isOpen())
         return;
+    if (const std::optional<qint64> id = UnknownController())
+        for (HeldEvent& held : m_held)
+            Store(*id, std::move(held.event));
+}
+
+std::optional<qint64> HistoryRecorder::UnknownController()
+{
     ControllerKey unknown;
     unknown.port = KeyOf(m_link).port;
-    if (const std::optional<qint64> id = m_archive.ControllerId(unknown))
-        for (ArchivedEvent& event : m_held)
-            Store(*id, std::move(event));
+    return m_archive.ControllerId(unknown);
+}
+
+void HistoryRecorder::Hold(ArchivedEvent event)
+{
+    m_held.push_back({std::move(event), m_link.LineFailures});
 }
 
 ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
@@ -130,7 +140,7 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.readAt = QDateTime::currentDateTimeUtc();
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
     if (!id) {
-        m_held.push_back(std::move(stored));
+        Hold(std::move(stored));
         return;
     }
     Store(*id, std::move(stored));
@@ -157,7 +167,7 @@ void HistoryRecorder::RecordLost()
     gap.readAt = QDateTime::currentDateTimeUtc();
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller();
     if (!id) {
-        m_held.push_back(std::move(gap));
+        Hold(std::move(gap));
         return;
     }
     Store(*id, std::move(gap));
@@ -171,15 +181,21 @@ void HistoryRecorder::RecordStatus()
     const std::optional<qint64> id = Controller();
     if (!id)
         return;
-    // The events read while the controller was not known belong to this one.
+    // The events read while the controller was not known belong to this one, unless the line
+    // failed after them: another controller may answer since. Those stay with the port.
     if (m_rewoundUnknown) {
         m_rewoundUnknown = false;
         m_rewound = KeyOf(m_link);
     }
-    std::vector<ArchivedEvent> held;
+    std::vector<HeldEvent> held;
     held.swap(m_held);
-    for (ArchivedEvent& event : held)
-        Store(*id, std::move(event));
+    std::optional<qint64> unknown;
+    for (HeldEvent& event : held) {
+        if (event.lineFailures == m_link.LineFailures)
+            Store(*id, std::move(event.event));
+        else if (unknown || (unknown = UnknownController()))
+            Store(*unknown, std::move(event.event));
+    }
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
         return;

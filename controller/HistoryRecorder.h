@@ -50,6 +50,9 @@ private:
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     std::optional<qint64> Controller();
     void Store(qint64 controllerId, ArchivedEvent event);
+    void Hold(ArchivedEvent event);
+    /// An unknown controller on the link's port, for events whose controller cannot be told.
+    std::optional<qint64> UnknownController();
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
@@ -61,5 +64,11 @@ private:
     QHash<QString, int> m_seenSinceRewind;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
-    std::vector<ArchivedEvent> m_held;
+    /// An event read while the controller was not known, with the link's LineFailures then.
+    struct HeldEvent
+    {
+        ArchivedEvent event;
+        unsigned lineFailures = 0;
+    };
+    std::vector<HeldEvent> m_held;
 };

@@ -92,6 +92,7 @@ void Figures::add(const Figures& other)
     writes += other.writes;
     eventsChecked += other.eventsChecked;
     eventsLost += other.eventsLost;
+    eventsUnattributed += other.eventsUnattributed;
 }
 
 bool IsWrite(const Request& request)
@@ -209,8 +210,7 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures)
         // after that, in the fraction of a second before the write, no program can see.
         const Request* identified = nullptr;
         for (const Request& r : requests)
-            if (r.command == kReadAdmin && r.answered && r.clean && r.at > ask->at &&
-                r.at < request.at)
+            if (r.command == kReadAdmin && !r.damaged && r.at > ask->at && r.at < request.at)
                 identified = &r;
         if (!identified) {
             failures.push_back(what + ": written without identifying the controller after it "
@@ -295,6 +295,11 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
         const std::string what = "event " + key.second + " under serial " + key.first;
         if (count > 1)
             failures.push_back(what + Format(": in the history %.0f times", count));
+        // Kept under an unknown controller on the port: not misfiled, not lost.
+        if (key.first.empty()) {
+            figures.eventsUnattributed += count;
+            continue;
+        }
         const bool given = std::any_of(deliveries.begin(), deliveries.end(), [&](const auto& d) {
             return d.raw == key.second && d.serials.count(key.first);
         });
@@ -312,7 +317,8 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
         const bool inHistory = std::any_of(delivery.serials.begin(), delivery.serials.end(),
                                            [&](const std::string& s) {
                                                return archived.count({s, delivery.raw}) > 0;
-                                           });
+                                           }) ||
+                               archived.count({std::string(), delivery.raw}) > 0;
         if (inHistory)
             continue;
         if (delivery.clean)
@@ -374,6 +380,7 @@ std::vector<Request> ParseJournal(const std::vector<std::string>& lines,
         if (fault != faults.end()) {
             request.clean = false;
             request.answered = fault->second != "muted" && fault->second != "dropped";
+            request.damaged = fault->second != "noise";
         }
         requests.push_back(request);
     }

@@ -21,6 +21,8 @@ struct Request
     bool answered = true;
     /// False when its reply did not leave whole (corrupted, noise before it) or was not sent.
     bool clean = true;
+    /// True when its reply was corrupted or not sent; noise before a whole reply is not that.
+    bool damaged = false;
 };
 
 /// The controller's serial number from `from` on. A change made while the program was running
@@ -95,6 +97,9 @@ struct Figures
     int writes = 0;
     int eventsChecked = 0;
     int eventsLost = 0; ///< handed out under a fault and not in the history (allowed)
+    /// Kept under an unknown controller: the line failed between their reading and the
+    /// controller's identification (allowed).
+    int eventsUnattributed = 0;
     void add(const Figures& other);
 };
 
@@ -110,8 +115,8 @@ std::vector<std::string> CheckOutputs(const Round& round, Figures& figures);
 /// what was typed and what that controller held.
 std::vector<std::string> CheckWrites(const Round& round, Figures& figures);
 /// Every event handed out is in the history at most once, under the controller last identified
-/// before it, and at least once when it was handed out without a fault; the history holds
-/// nothing the controller did not store.
+/// before it or under an unknown controller, and at least once when it was handed out without
+/// a fault; the history holds nothing the controller did not store.
 std::vector<std::string> CheckEvents(const Round& round, Figures& figures);
 /// The round ended within its limit.
 std::vector<std::string> CheckTime(const Round& round);

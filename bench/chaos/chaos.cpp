@@ -252,8 +252,10 @@ int main(int argc, char* argv[])
                 seconds, seconds / double(arguments.seeds.size()), unusable);
     std::printf("  outputs switched on %d, switched off %d, worst end to off %.3f s\n",
                 figures.outputsOn, figures.outputsOff, figures.worstOff);
-    std::printf("  writes checked %d, events checked %d (lost to a fault, allowed: %d)\n",
-                figures.writes, figures.eventsChecked, figures.eventsLost);
+    std::printf("  writes checked %d, events checked %d (lost to a fault: %d; under an unknown "
+                "controller: %d)\n",
+                figures.writes, figures.eventsChecked, figures.eventsLost,
+                figures.eventsUnattributed);
     for (const auto& [kind, count] : faults)
         std::printf("  %-34s %d\n", kind.c_str(), count);
     std::printf("  failures %zu", failed.size());

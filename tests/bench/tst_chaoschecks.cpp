@@ -13,11 +13,10 @@ const std::string kEventA = "A1B2C3D40114";
 const std::string kEventB = "A1B2C3E00114";
 
 /// A round from a script, one item a line:
-///   "r AT CODE DATA[ muted|noise]"  a request (DATA as text, "-" none, "\0" and "\1" bytes)
-///   "k AT" killed, "s AT RUNTIME" hold or test started, "e AT" ended,
-///   "i FROM UNTIL SERIAL" identity, "a AT SERIAL CODE FIELD VALUE" write asked,
-///   "f FROM TO" field fault, "st RAW" stored before, "ap AT RAW" appended,
-///   "h SERIAL RAW" in the history, "d SECONDS" duration.
+///   "r AT CODE DATA[ muted|corrupted|noise]"  a request (DATA as text, "-" none, "\0" and "\1"
+///   bytes) "k AT" killed, "s AT RUNTIME" hold or test started, "e AT" ended, "i FROM UNTIL SERIAL"
+///   identity, "a AT SERIAL CODE FIELD VALUE" write asked, "f FROM TO" field fault, "st RAW" stored
+///   before, "ap AT RAW" appended, "h SERIAL RAW" in the history, "d SECONDS" duration.
 Round Script(const QStringList& lines)
 {
     Round round;
@@ -36,6 +35,7 @@ Round Script(const QStringList& lines)
                 request.data = std::string(1, '\1');
             request.answered = w.value(4) != u"muted";
             request.clean = w.size() < 5;
+            request.damaged = !request.clean && w.value(4) != u"noise";
             round.requests.push_back(request);
         } else if (w[0] == u"k") {
             round.kills.push_back(n(1));
@@ -119,7 +119,9 @@ private slots:
             << QStringList{u"i 0 0 123"_s, u"r 0.9 51 -"_s, u"a 1.0 123 98 0 45"_s, write}
             << u"without identifying"_s;
         QTest::newRow("identification with a damaged reply")
-            << asked + QStringList{u"r 1.2 51 - noise"_s, write} << u"without identifying"_s;
+            << asked + QStringList{u"r 1.2 51 - corrupted"_s, write} << u"without identifying"_s;
+        QTest::newRow("identification with noise before its reply")
+            << asked + QStringList{u"r 1.2 51 - noise"_s, write} << "";
         QTest::newRow("write nobody asked for")
             << QStringList{u"i 0 0 123"_s, u"r 1.5 65 260101120000"_s} << u"nobody asked"_s;
         QTest::newRow("log deletion nobody asked for")
@@ -145,6 +147,8 @@ private slots:
         QTest::newRow("event lost to a fault") << read + QStringList{u"f 2.9 3.1"_s, a} << "";
         QTest::newRow("event under another controller")
             << read + QStringList{a, u"h 456 "_s + eventB, b} << u"never handed it out"_s;
+        QTest::newRow("event under an unknown controller")
+            << read + QStringList{a, u"h  "_s + eventB} << "";
         QTest::newRow("event the controller never stored")
             << read + QStringList{a, b, u"h 123 FFFFFFFF0114"_s} << u"never stored it"_s;
         QTest::newRow("a round over its limit") << QStringList{u"d 61"_s} << u"over its limit"_s;
