@@ -257,7 +257,6 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
     std::set<std::string> everStored(store.begin(), store.end());
     std::size_t pointer = round.readPointerBefore;
     std::size_t appended = 0;
-    std::set<std::string> identified;
     const std::vector<Request> requests = Sorted(round);
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const Request& request = requests[i];
@@ -268,9 +267,7 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
         }
         if (!request.answered)
             continue;
-        if (request.command == kReadAdmin) {
-            identified = SerialsAt(round, request.at);
-        } else if (request.command == kLogControl && request.data == std::string(1, kLogRewind)) {
+        if (request.command == kLogControl && request.data == std::string(1, kLogRewind)) {
             pointer = 0;
         } else if (request.command == kLogControl &&
                    request.data == std::string(1, kLogDeleteAll)) {
@@ -282,9 +279,11 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
                 std::any_of(round.kills.begin(), round.kills.end(), [&](double kill) {
                     return kill >= request.at && kill <= request.at + round.replyTimeout;
                 });
-            deliveries.push_back({request.at, store[pointer++], identified,
+            // Its controller is the one on the cable when it was handed out.
+            const std::set<std::string> serials = SerialsAt(round, request.at);
+            deliveries.push_back({request.at, store[pointer++], serials,
                                   request.clean && !InFault(round, request.at) && !killedAfter &&
-                                      identified.size() == 1});
+                                      serials.size() == 1});
         }
     }
 

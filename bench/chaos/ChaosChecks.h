@@ -114,8 +114,8 @@ std::vector<std::string> CheckOutputs(const Round& round, Figures& figures);
 /// before it, as the one the window showed when it was asked for, and the write carries only
 /// what was typed and what that controller held.
 std::vector<std::string> CheckWrites(const Round& round, Figures& figures);
-/// Every event handed out is in the history at most once, under the controller last identified
-/// before it or under an unknown controller, and at least once when it was handed out without
+/// Every event handed out is in the history at most once, under the controller that handed it
+/// out or under an unknown controller, and at least once when it was handed out without
 /// a fault; the history holds nothing the controller did not store.
 std::vector<std::string> CheckEvents(const Round& round, Figures& figures);
 /// The round ended within its limit.

@@ -85,12 +85,28 @@ bool ChaosController::command(const QByteArray& line)
     return alive() && BenchSim::Command(m_process, line);
 }
 
-bool ChaosController::swap(int serial)
+bool ChaosController::swap(int serial, bool silent)
 {
     if (!alive())
         return false;
     const double from = now();
-    const bool ok = command(AdminLine(serial));
+    bool ok = false;
+    if (silent) {
+        // Both lines in one write: the simulator takes them before the next request.
+        m_process.write(AdminLine(serial) + "\nmute 1\n");
+        QDeadlineTimer deadline(BenchSim::kStartTimeoutMs);
+        QList<QByteArray> answers;
+        while (answers.size() < 2 && !deadline.hasExpired()) {
+            if (!m_process.canReadLine() &&
+                !m_process.waitForReadyRead(int(deadline.remainingTime())))
+                break;
+            while (m_process.canReadLine())
+                answers << m_process.readLine().trimmed();
+        }
+        ok = answers == QList<QByteArray>{"OK", "OK"};
+    } else {
+        ok = command(AdminLine(serial));
+    }
     if (ok) {
         m_serial = serial;
         m_round.identities.push_back({from, now(), std::to_string(serial)});

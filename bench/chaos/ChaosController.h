@@ -34,8 +34,9 @@ public:
     bool alive() const { return m_process.state() == QProcess::Running; }
     /// A control line; false when the controller is away or refused it.
     bool command(const QByteArray& line);
-    /// Another serial number, while it runs.
-    bool swap(int serial);
+    /// Another serial number, while it runs; when `silent`, the first request after it gets no
+    /// answer, as when a cable is moved to another controller while requests run.
+    bool swap(int serial, bool silent);
     /// A new event in its log memory.
     bool append(const std::string& hex12);
     /// Ends the run (as a quit) and reads every run's journal into the round.

@@ -118,7 +118,8 @@ public:
         m_boxes.beforeAnswer = [this](const QString& text) {
             if (m_swapAtPrompt && text.startsWith(QLatin1String("Send new"))) {
                 m_swapAtPrompt = false;
-                swap(m_serial == m_plan.serial ? m_plan.serial + 1 : m_plan.serial);
+                // No request runs at the question: nothing can tell the cable moved.
+                swap(m_serial == m_plan.serial ? m_plan.serial + 1 : m_plan.serial, false);
             }
         };
     }
@@ -163,9 +164,9 @@ private:
     void span(double seconds) { m_record.faultSpans.push_back({now(), now() + seconds}); }
     double timeout() const { return ChaosRound::kReplyTimeoutMs / 1000.0; }
 
-    void swap(int serial)
+    void swap(int serial, bool silent)
     {
-        if (m_controller.swap(serial))
+        if (m_controller.swap(serial, silent))
             m_serial = serial;
     }
 
@@ -344,7 +345,9 @@ private:
             });
             return;
         case Field::Swap:
-            swap(step.fa);
+            // The cable moved to another controller: a request meets silence meanwhile.
+            span(kSpanTimeouts * timeout());
+            swap(step.fa, true);
             return;
         }
     }
