@@ -86,9 +86,7 @@ HistoryRecorder::~HistoryRecorder()
             return;
         }
     }
-    ControllerKey unknown;
-    unknown.port = KeyOf(m_link).port;
-    if (const std::optional<qint64> id = m_archive.ControllerId(unknown))
+    if (const std::optional<qint64> id = UnknownController())
         StoreHeld(*id);
 }
 
@@ -156,8 +154,8 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
     }
     // Without a serial number the controller is told apart by its events: a record that holds
     // one of the events read is its own, unless another record holds one of them too.
-    for (const ArchivedEvent& event : m_held)
-        if (!event.gap && !m_weighed.contains(event.raw)) {
+    for (const HeldEvent& held : m_held)
+        if (const ArchivedEvent& event = held.event; !event.gap && !m_weighed.contains(event.raw)) {
             m_weighed.insert(event.raw);
             for (const qint64 id : m_archive.UnnamedControllers(key.firmware, event.raw))
                 m_evidence.insert(id);
@@ -225,7 +223,7 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.readAt = QDateTime::currentDateTimeUtc();
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back(std::move(stored));
+    m_held.push_back({std::move(stored), m_link.LineFailures});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);
@@ -246,17 +244,28 @@ void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
 
 void HistoryRecorder::StoreHeld(qint64 controllerId)
 {
-    std::vector<ArchivedEvent> held;
+    std::vector<HeldEvent> held;
     held.swap(m_held);
     const std::optional<size_t> rewindAt = m_rewindAt;
     m_rewindAt.reset();
+    std::optional<qint64> unknown;
     for (size_t i = 0; i < held.size(); ++i) {
         if (rewindAt == i)
             m_archive.MarkRewound(controllerId);
-        Store(controllerId, std::move(held[i]));
+        if (held[i].lineFailures == m_link.LineFailures)
+            Store(controllerId, std::move(held[i].event));
+        else if (unknown || (unknown = UnknownController()))
+            Store(*unknown, std::move(held[i].event));
     }
     if (rewindAt && *rewindAt >= held.size())
         m_archive.MarkRewound(controllerId);
+}
+
+std::optional<qint64> HistoryRecorder::UnknownController()
+{
+    ControllerKey unknown;
+    unknown.port = KeyOf(m_link).port;
+    return m_archive.ControllerId(unknown);
 }
 
 void HistoryRecorder::RecordLost()
@@ -271,7 +280,7 @@ void HistoryRecorder::RecordLost()
     gap.readAt = QDateTime::currentDateTimeUtc();
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back(std::move(gap));
+    m_held.push_back({std::move(gap), m_link.LineFailures});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);

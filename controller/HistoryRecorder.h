@@ -83,7 +83,11 @@ private:
     std::optional<qint64> Controller(bool decide);
     void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
+    /// Stores the events held under `controllerId`, but those read before the line last failed:
+    /// another controller may answer since, so they go under an unknown one on the port.
     void StoreHeld(qint64 controllerId);
+    /// An unknown controller on the link's port, for events whose controller cannot be told.
+    std::optional<qint64> UnknownController();
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
@@ -92,7 +96,13 @@ private:
     std::optional<size_t> m_rewindAt;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
-    std::vector<ArchivedEvent> m_held;
+    /// An event read while the controller was not known, with the link's LineFailures then.
+    struct HeldEvent
+    {
+        ArchivedEvent event;
+        unsigned lineFailures = 0;
+    };
+    std::vector<HeldEvent> m_held;
     /// The record chosen for the controller without a serial number on the link.
     std::optional<qint64> m_unnamed;
     double m_unnamedFirmware = 0;

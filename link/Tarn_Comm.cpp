@@ -77,6 +77,7 @@ bool Tarn_Comm::Start(QString& errText)
     CommTimer->start();
     IsStarted = true;
     IdentityStale = true;
+    ++LineFailures;
     m_failing = false;
     m_deviceGone = false;
     m_lastAnswer = QDateTime();
@@ -119,6 +120,7 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     // so the link recovers by itself once the controller is back.
     if (comm && comm->deviceLost()) {
         IdentityStale = true;
+        ++LineFailures;
         if (m_deviceGone && m_sinceReopen.isValid() &&
             m_sinceReopen.elapsed() < kReopenInterval.count())
             return false;
@@ -144,6 +146,7 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
             return false;
         }
     }
+    m_bytesInAtRequest = m_bytesIn;
     // A failed write (a vanished device) brings no reply: the wait ends in the time-out.
     if (comm)
         comm->write(frame);
@@ -172,6 +175,8 @@ bool Tarn_Comm::WaitForReply(int code)
 {
     if (!WaitForCommand(code)) {
         IdentityStale = true;
+        if (m_bytesIn == m_bytesInAtRequest)
+            ++LineFailures;
         LastError = kTimeoutText;
         if (IsTraced())
             Trace(TrafficRecord::Kind::TimeOut, code, {});
@@ -191,6 +196,8 @@ bool Tarn_Comm::WaitForAck(int code)
 {
     if (!WaitForCommand(code)) {
         IdentityStale = true;
+        if (m_bytesIn == m_bytesInAtRequest)
+            ++LineFailures;
         LastError = kTimeoutText;
         if (IsTraced())
             Trace(TrafficRecord::Kind::TimeOut, code, {});
@@ -259,6 +266,7 @@ void Tarn_Comm::ReadPort()
         CommTimer->stop();
     if (comm && comm->inBufferCount() > 0) {
         const std::string bytes = comm->readAll();
+        m_bytesIn += bytes.size();
         for (const char byte : bytes) {
             const FrameCutter::Result cut = RxBuffer.feed(byte);
             if (cut.kind == FrameCutter::Result::Kind::Frame)

@@ -42,6 +42,10 @@ public:
     /// Set when the port was opened (again) or a request went unanswered: the controller at
     /// the other end may have changed since Inputs was read. The status read clears it.
     bool IdentityStale = true;
+    /// How often the line failed so far (the port opened again, a request that met silence):
+    /// each time another controller may have come. A reply that came damaged is no failure:
+    /// a controller was there.
+    unsigned LineFailures = 0;
     Tarn_Outputs OutPuts;
     /// Assigned by the owner before Start; not owned.
     SerialPort* comm = nullptr;
@@ -153,6 +157,9 @@ private:
     QElapsedTimer m_sinceReopen;
     /// True while ReadPort runs; readyRead and the poll timer must not nest it.
     bool m_reading = false;
+    /// Bytes received so far, and when the request under way was written.
+    std::size_t m_bytesIn = 0;
+    std::size_t m_bytesInAtRequest = 0;
     /// The port and timer that Start wired up; null once their owner has destroyed them.
     QPointer<SerialPort> m_wiredPort;
     QPointer<QTimer> m_wiredTimer;

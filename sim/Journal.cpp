@@ -24,6 +24,12 @@ void Journal::badFrame(double seconds, std::string_view frame)
     writeLine(FormatSeconds(seconds) + " BAD " + BytesToHex(frame));
 }
 
+void Journal::fault(double seconds, int command, std::string_view data, std::string_view what)
+{
+    writeLine(FormatSeconds(seconds) + " " + std::to_string(command) + " " + BytesToHex(data) +
+              " " + std::string(what));
+}
+
 std::string Journal::FormatSeconds(double seconds)
 {
     char text[32];

@@ -14,6 +14,9 @@ public:
 
     void frame(double seconds, int command, std::string_view data);
     void badFrame(double seconds, std::string_view frame);
+    /// A request whose reply was not sent as it should: "<seconds> <command> <data hex> <what>",
+    /// `what` one of "muted", "dropped", "corrupted", "noise".
+    void fault(double seconds, int command, std::string_view data, std::string_view what);
 
     /// "<seconds with 3 decimals>"
     static std::string FormatSeconds(double seconds);

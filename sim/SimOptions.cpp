@@ -27,9 +27,9 @@ bool SimOptions::Parse(const std::vector<std::string>& args, SimOptions& options
             continue;
         }
         static const std::string_view kValueOptions[] = {
-            "--link",          "--version",     "--journal",     "--events",
-            "--seed",          "--line-rate",   "--reply-delay", "--drop-every",
-            "--corrupt-every", "--noise-every", "--nak",         "--store"};
+            "--link",      "--version",     "--journal",      "--events",        "--seed",
+            "--line-rate", "--reply-delay", "--drop-every",   "--corrupt-every", "--noise-every",
+            "--nak",       "--store",       "--fault-journal"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) ==
             std::end(kValueOptions)) {
             error = "unknown option " + name;
@@ -54,6 +54,8 @@ bool SimOptions::Parse(const std::vector<std::string>& args, SimOptions& options
             options.version = value;
         } else if (name == "--journal") {
             options.journalPath = value;
+        } else if (name == "--fault-journal") {
+            options.faultJournalPath = value;
         } else if (name == "--store") {
             options.storePath = value;
         } else if (name == "--events") {
@@ -122,6 +124,9 @@ Options:
   --journal FILE       one line per received frame:
                          <seconds> <command> <data as hex>   or
                          <seconds> BAD <whole frame as hex>
+  --fault-journal FILE one line per request whose reply was muted, dropped,
+                       corrupted or preceded by noise:
+                         <seconds> <command> <data as hex> <muted|dropped|corrupted|noise>
   --help               this text
 
 Commands on standard input, one a line, each answered with OK or ERR <reason>:

@@ -23,6 +23,8 @@ struct SimOptions
     int noiseEvery = 0;
     std::vector<int> nakCodes;
     std::string journalPath;
+    /// Where the requests whose reply was muted, dropped, corrupted or preceded by noise go.
+    std::string faultJournalPath;
     std::string storePath;
     bool help = false;
 

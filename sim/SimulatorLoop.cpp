@@ -151,6 +151,9 @@ bool SimulatorLoop::setUp(std::string& error)
         return false;
     if (!m_options.journalPath.empty() && !m_journal.open(m_options.journalPath, error))
         return false;
+    if (!m_options.faultJournalPath.empty() &&
+        !m_faultJournal.open(m_options.faultJournalPath, error))
+        return false;
     if (!m_options.storePath.empty()) {
         struct stat existing
         {
@@ -274,18 +277,23 @@ void SimulatorLoop::handleLineBytes(std::string_view bytes, Clock::time_point no
 void SimulatorLoop::handleFrame(const std::string& frame, Clock::time_point receivedAt)
 {
     const CheckedFrame checked = CheckFrame(frame);
+    // One time for the frame's lines in both journals, so that they can be matched.
+    const double seconds = secondsSinceStart();
     if (checked.status != CheckedFrame::Status::Ok) {
-        m_journal.badFrame(secondsSinceStart(), frame);
+        m_journal.badFrame(seconds, frame);
         return;
     }
-    m_journal.frame(secondsSinceStart(), checked.command, checked.data);
+    m_journal.frame(seconds, checked.command, checked.data);
     ++m_requests;
     if (m_mute > 0 && (m_muteCommand < 0 || m_muteCommand == checked.command)) {
         --m_mute;
+        m_faultJournal.fault(seconds, checked.command, checked.data, "muted");
         return;
     }
-    if (m_options.dropEvery > 0 && m_requests % m_options.dropEvery == 0)
+    if (m_options.dropEvery > 0 && m_requests % m_options.dropEvery == 0) {
+        m_faultJournal.fault(seconds, checked.command, checked.data, "dropped");
         return;
+    }
 
     const std::string data = m_state.reply(checked.command, checked.data);
     // Stored before the reply leaves, as the controller does before it answers.
@@ -294,11 +302,15 @@ void SimulatorLoop::handleFrame(const std::string& frame, Clock::time_point rece
         std::fprintf(stderr, "tarn-sim: %s\n", error.c_str());
     ++m_replies;
     std::string bytes;
-    if (m_options.noiseEvery > 0 && m_replies % m_options.noiseEvery == 0)
+    if (m_options.noiseEvery > 0 && m_replies % m_options.noiseEvery == 0) {
         bytes = noiseBurst();
+        m_faultJournal.fault(seconds, checked.command, checked.data, "noise");
+    }
     std::string reply = BuildRequestFrame(kPcAddress, kControllerAddress, checked.command, data);
-    if (m_options.corruptEvery > 0 && m_replies % m_options.corruptEvery == 0)
+    if (m_options.corruptEvery > 0 && m_replies % m_options.corruptEvery == 0) {
         reply = CorruptChecksum(std::move(reply));
+        m_faultJournal.fault(seconds, checked.command, checked.data, "corrupted");
+    }
     bytes += reply;
     schedule(std::move(bytes), receivedAt + replyDelay());
 }

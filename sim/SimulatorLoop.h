@@ -67,6 +67,7 @@ private:
     ControllerState m_state;
     PtyLine m_line;
     Journal m_journal;
+    Journal m_faultJournal;
     FrameCutter m_cutter;
     std::mt19937 m_random;
     Clock::time_point m_start;

@@ -4,6 +4,7 @@
 #include "CsvReadBack.h"
 #include "RunningProgram.h"
 
+#include "controller/HistoryRecorder.h"
 #include "data/Catalogues.h"
 #include "data/EventLogReport.h"
 #include "data/ProfileCompiler.h"
@@ -212,6 +213,64 @@ private slots:
                 events = archive.Events(controller.id);
         QCOMPARE(events.size(), std::size_t(2));
         QCOMPARE(events[1].raw.toUpper(), EventHex(4, 2, 20).toUpper());
+    }
+
+    /// Events read while the controller could not be told belong to the controller the next
+    /// status read names only when the line has not failed since: after a failure another
+    /// controller may answer, and they are kept under an unknown controller on the port.
+    void heldThenLineFails_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("the same controller after the reading") << false;
+        QTest::newRow("another controller after the reading") << true;
+    }
+
+    void heldThenLineFails()
+    {
+        QFETCH(bool, replaced);
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(m_program->startSim({u"--link"_s, device}));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        // The line fails in the reading: the events after it are held; then the controller
+        // is replaced, or not, in the middle of the reading.
+        QVERIFY(m_program->startSim(
+            {u"--link"_s, device},
+            {u"event "_s + EventHex(3, 1, 20), u"event "_s + EventHex(4, 2, 20), u"mute 1 48"_s}));
+        bool held = false;
+        whenRows(1, [&] {
+            held = window()->history()->hasHeld();
+            if (replaced)
+                QVERIFY(m_program->startSim({u"--link"_s, device},
+                                            {u"admin 000003E7"_s + u"00000000"_s.repeated(4)}));
+        });
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        QVERIFY(held);
+        // The status read may need a second try once the device is back.
+        window()->AutoUpdate = true;
+        QTRY_VERIFY_WITH_TIMEOUT((window()->UpdateStatusPage(), !window()->history()->hasHeld()),
+                                 10000);
+        window()->AutoUpdate = false;
+        const auto events = [this](qint64 id) {
+            std::size_t count = 0;
+            for (const ArchivedEvent& event : archive().Events(id))
+                count += event.gap ? 0 : 1;
+            return count;
+        };
+        if (replaced) {
+            QCOMPARE(serial(), u"999"_s);
+            QCOMPARE(events(controller(u"999"_s)), std::size_t(0));
+            // Read before the replacement (one or both): none lost, none under the new one.
+            std::size_t unknown = 0;
+            for (const ArchivedController& known : archive().Controllers())
+                if (known.key.serialNumber.isEmpty())
+                    unknown += events(known.id);
+            QVERIFY(unknown > 0);
+            QCOMPARE(unknown + events(controller(u"123456"_s)), std::size_t(2));
+        } else {
+            QCOMPARE(events(controller(u"123456"_s)), std::size_t(2));
+        }
     }
 
     void setupChangeUndone_data()

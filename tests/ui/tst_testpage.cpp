@@ -414,6 +414,24 @@ private slots:
         QTRY_COMPARE(words(), (QStringList{u"0100"_s, u"0000"_s}));
     }
 
+    /// An outputs-off the controller does not answer is sent again by the close: the program
+    /// does not end with the output on.
+    void offUnansweredAtClose()
+    {
+        QVERIFY(startOnTestPage());
+        QTest::mousePress(page()->cmdPump_test, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 1);
+        // The release's outputs-off and the close's first one get no answer.
+        QVERIFY(sim().command(u"mute 2 100"_s));
+        QTest::mouseRelease(page()->cmdPump_test, Qt::LeftButton);
+        QTRY_VERIFY(window()->OutputsOffOwed);
+        window()->updTimer->stop();
+        boxes().expect(Kind::QuestionYesNo, u"End application?"_s, true);
+        QVERIFY(window()->close());
+        QCOMPARE(words(), (QStringList{u"0100"_s, u"0000"_s, u"0000"_s, u"0000"_s}));
+        QVERIFY(!window()->OutputsOffOwed);
+    }
+
     /// Unticked while its test-mode request waits, the scan stays off once the request returns;
     /// the status line says at once that the click waits.
     void scanUntickedWhileWaiting()

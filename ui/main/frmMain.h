@@ -63,6 +63,8 @@ public:
     /// Pauses of the shutdown around the outputs-off command, and of StopPumpAndValves.
     static constexpr std::chrono::milliseconds kShutdownPause{500};
     static constexpr std::chrono::milliseconds kOutputsPause{500};
+    /// How often the shutdown sends the outputs-off while the controller does not answer it.
+    static constexpr int kShutdownOffAttempts = 3;
     /// Firmware from which the controller reports administrative data and all log events.
     static constexpr double kAdminDataVersion = 2.07;
 

@@ -119,7 +119,13 @@ void frmMain::Shutdown()
     StopAutoUpdate();
     Pause(kShutdownPause);
     picTest->EndTests();
-    SwitchOffOutputs();
+    // The program must not end on an outputs-off lost on the line: while the controller gives
+    // no answer, it is sent again (a controller that is gone fails at once).
+    for (int attempt = 0; attempt < kShutdownOffAttempts; ++attempt) {
+        NoteOutputsOffSent(tarn && OutputControl::AllOff(*tarn));
+        if (!OutputsOffOwed)
+            break;
+    }
     Pause(kShutdownPause);
     m_shutDown = true;
 }
