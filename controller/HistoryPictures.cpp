@@ -17,6 +17,15 @@ int HistoryPictures::MonthCount::Total() const
     return std::accumulate(counts.begin(), counts.end(), 0);
 }
 
+HistoryPictures::Series HistoryPictures::Build(const std::vector<ArchivedEvent>& events)
+{
+    Series series;
+    series.marks = Timeline(events);
+    series.temperatures = Temperatures(events);
+    series.months = Months(series.marks);
+    return series;
+}
+
 std::vector<HistoryPictures::Mark>
 HistoryPictures::Timeline(const std::vector<ArchivedEvent>& events)
 {

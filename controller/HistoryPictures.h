@@ -40,6 +40,15 @@ public:
         int Total() const;
     };
 
+    /// All three, from one reading of the archive.
+    struct Series
+    {
+        std::vector<Mark> marks;
+        std::vector<TemperaturePoint> temperatures;
+        std::vector<MonthCount> months;
+    };
+    static Series Build(const std::vector<ArchivedEvent>& events);
+
     /// The events' marks, oldest first.
     static std::vector<Mark> Timeline(const std::vector<ArchivedEvent>& events);
     /// The temperature of every event, oldest first.

@@ -6,6 +6,7 @@
 #include "controller/SetupUndo.h"
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
+#include "ui/history/PicturesTab.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -133,6 +134,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     tabHistory->addTab(eventsPage, QStringLiteral("Events"));
     tabHistory->addTab(lvStatus, QStringLiteral("Status"));
     tabHistory->addTab(changesPage, QStringLiteral("Setup changes"));
+    tabPictures = new PicturesTab(m_boxes);
+    tabHistory->addTab(tabPictures, QStringLiteral("Pictures"));
 
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -221,6 +224,8 @@ void frmHistory::ShowController(qint64 id)
     lvStatus->clear();
     lvChanges->clear();
     m_changes.clear();
+    tabPictures->SetEvents(id == 0 ? std::vector<ArchivedEvent>() : m_archive.Events(id),
+                           m_controllerKey);
     if (id == 0)
         return;
     // Each snapshot as the values that changed since the one before (all of the first), one
