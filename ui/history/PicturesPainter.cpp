@@ -12,6 +12,7 @@ using Kind = EventKinds::Kind;
 
 constexpr double kMargin = 8;
 constexpr double kAxisWidth = 56;
+constexpr double kWidestBar = 48;
 /// Around a lone event, the timeline shows this much time either side.
 constexpr qint64 kLoneEventSpanMs = 30LL * 60 * 1000;
 constexpr Kind kKinds[] = {Kind::Alarm, Kind::Fault, Kind::Service, Kind::Power, Kind::Other};
@@ -175,13 +176,13 @@ void Months(QPainter& painter, const QRectF& area, const HistoryPictures::Series
     const int labelEvery =
         std::max(1, int(std::ceil((metrics.horizontalAdvance(widest) + 6) / slot)));
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        const double x = plot.left() + i * slot + slot * 0.15;
+        const double bar = std::min(slot * 0.7, kWidestBar);
+        const double x = plot.left() + i * slot + (slot - bar) / 2;
         double y = plot.bottom();
         for (const Kind kind : kKinds) {
             const double height = shown[i]->Count(kind) * yScale;
             if (height > 0) {
-                painter.fillRect(QRectF(x, y - height, slot * 0.7, height),
-                                 PicturesPainter::Colour(kind));
+                painter.fillRect(QRectF(x, y - height, bar, height), PicturesPainter::Colour(kind));
                 y -= height;
             }
         }
