@@ -8,7 +8,7 @@
 
 #include "controller/HistoryPictures.h"
 #include "ui/history/PicturesCanvas.h"
-#include "ui/history/PicturesPainter.h"
+#include "report/PicturesPainter.h"
 #include "ui/history/PicturesTab.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/history/PicturesCanvas.h"
 
-#include "ui/history/PicturesPainter.h"
+#include "report/PicturesPainter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -4,7 +4,7 @@
 #include "controller/ReportFiles.h"
 #include "eventloop/WaitDepth.h"
 #include "ui/history/PicturesCanvas.h"
-#include "ui/history/PicturesPainter.h"
+#include "report/PicturesPainter.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QBuffer>

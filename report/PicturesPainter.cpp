@@ -1,4 +1,4 @@
-#include "ui/history/PicturesPainter.h"
+#include "report/PicturesPainter.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -10,12 +10,25 @@ namespace {
 
 using Kind = EventKinds::Kind;
 
-constexpr double kMargin = 8;
-constexpr double kAxisWidth = 56;
-constexpr double kWidestBar = 48;
 /// Around a lone event, the timeline shows this much time either side.
 constexpr qint64 kLoneEventSpanMs = 30LL * 60 * 1000;
 constexpr Kind kKinds[] = {Kind::Alarm, Kind::Fault, Kind::Service, Kind::Power, Kind::Other};
+
+/// The room left of each chart for its labels: the longest kind's name, in the painter's font
+/// (on a 300 dpi page as on the screen).
+double AxisWidth(const QPainter& painter)
+{
+    const QFontMetricsF metrics(painter.font());
+    return metrics.horizontalAdvance(QStringLiteral("Service")) + metrics.height() * 0.5;
+}
+
+double Margin(const QPainter& painter)
+{
+    return QFontMetricsF(painter.font()).height() * 0.5;
+}
+
+/// A month's bar is no wider than this many lines of text are high.
+constexpr double kWidestBarLines = 3;
 
 qint64 Ms(const QDateTime& time)
 {
@@ -31,10 +44,11 @@ QString Day(const QDateTime& time)
 QRectF Frame(QPainter& painter, const QRectF& area, const QString& title)
 {
     const QFontMetricsF metrics(painter.font());
+    const double axis = AxisWidth(painter);
     painter.setPen(Qt::black);
     painter.drawText(QPointF(area.left(), area.top() + metrics.ascent()), title);
-    const QRectF plot(area.left() + kAxisWidth, area.top() + metrics.height() + 2,
-                      area.width() - kAxisWidth - kMargin,
+    const QRectF plot(area.left() + axis, area.top() + metrics.height() + 2,
+                      area.width() - axis - Margin(painter),
                       area.height() - 2 * metrics.height() - 4);
     painter.setPen(QColor(160, 160, 160));
     painter.drawRect(plot);
@@ -58,8 +72,9 @@ void Timeline(QPainter& painter, const QRectF& area, const HistoryPictures::Seri
     const double lane = plot.height() / std::size(kKinds);
     for (std::size_t i = 0; i < std::size(kKinds); ++i) {
         painter.setPen(PicturesPainter::Colour(kKinds[i]));
-        painter.drawText(QRectF(area.left(), plot.top() + i * lane, kAxisWidth - 4, lane),
-                         Qt::AlignRight | Qt::AlignVCenter, HistoryPictures::KindName(kKinds[i]));
+        painter.drawText(
+            QRectF(area.left(), plot.top() + i * lane, AxisWidth(painter) - Margin(painter), lane),
+            Qt::AlignRight | Qt::AlignVCenter, HistoryPictures::KindName(kKinds[i]));
     }
     const auto& marks = series.marks;
     auto first = std::lower_bound(
@@ -108,11 +123,12 @@ void Temperature(QPainter& painter, const QRectF& area, const HistoryPictures::S
     high = std::ceil(high) + 1;
     const QFontMetricsF metrics(painter.font());
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(area.left(), plot.top(), kAxisWidth - 4, metrics.height()),
-                     Qt::AlignRight, QString::number(high));
     painter.drawText(
-        QRectF(area.left(), plot.bottom() - metrics.height(), kAxisWidth - 4, metrics.height()),
-        Qt::AlignRight, QString::number(low));
+        QRectF(area.left(), plot.top(), AxisWidth(painter) - Margin(painter), metrics.height()),
+        Qt::AlignRight, QString::number(high));
+    painter.drawText(QRectF(area.left(), plot.bottom() - metrics.height(),
+                            AxisWidth(painter) - Margin(painter), metrics.height()),
+                     Qt::AlignRight, QString::number(low));
     const double xScale = plot.width() / double(std::max<qint64>(1, to - from));
     const double yScale = plot.height() / (high - low);
     std::vector<QPointF> line;
@@ -166,8 +182,9 @@ void Months(QPainter& painter, const QRectF& area, const HistoryPictures::Series
         }
     const QFontMetricsF metrics(painter.font());
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(area.left(), plot.top(), kAxisWidth - 4, metrics.height()),
-                     Qt::AlignRight, QString::number(most));
+    painter.drawText(
+        QRectF(area.left(), plot.top(), AxisWidth(painter) - Margin(painter), metrics.height()),
+        Qt::AlignRight, QString::number(most));
     if (shown.empty())
         return;
     const double slot = plot.width() / shown.size();
@@ -176,7 +193,7 @@ void Months(QPainter& painter, const QRectF& area, const HistoryPictures::Series
     const int labelEvery =
         std::max(1, int(std::ceil((metrics.horizontalAdvance(widest) + 6) / slot)));
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        const double bar = std::min(slot * 0.7, kWidestBar);
+        const double bar = std::min(slot * 0.7, metrics.height() * kWidestBarLines);
         const double x = plot.left() + i * slot + (slot - bar) / 2;
         double y = plot.bottom();
         for (const Kind kind : kKinds) {
@@ -202,7 +219,8 @@ void PicturesPainter::Draw(QPainter& painter, const QRectF& area,
 {
     painter.save();
     painter.fillRect(area, Qt::white);
-    const QRectF inner = area.adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    const double margin = Margin(painter);
+    const QRectF inner = area.adjusted(margin, margin, -margin, -margin);
     const double timeline = inner.height() * kTimeShare * 0.45;
     const double curve = inner.height() * kTimeShare * 0.55;
     const qint64 start = Ms(from), end = Ms(to);

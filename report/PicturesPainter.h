@@ -11,7 +11,8 @@ class QPainter;
 /// Draws a controller's pictures, one above the other: the timeline (a mark per event in a
 /// lane of its kind), the temperature curve, and the events per month as stacked bars. The
 /// timeline and the curve show the time from `from` to `to`; the bars the months they touch.
-/// The same drawing goes on the screen, into PNG and SVG files and onto the report's page.
+/// The same drawing goes on the History window's screen, into its PNG and SVG files and onto
+/// the visit report's page.
 class PicturesPainter
 {
 public:
