@@ -3,19 +3,15 @@
 #include "config/FileReplace.h"
 #include "controller/ReportFiles.h"
 #include "eventloop/WaitDepth.h"
+#include "report/PicturesFile.h"
 #include "ui/history/PicturesCanvas.h"
-#include "report/PicturesPainter.h"
 #include "ui/main/MessageBoxes.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 
 PicturesTab::PicturesTab(MessageBoxes& boxes, QWidget* parent) : QWidget(parent), m_boxes(boxes)
@@ -56,40 +52,18 @@ void PicturesTab::SetEvents(const std::vector<ArchivedEvent>& events, const Cont
 void PicturesTab::handleExportPng()
 {
     Export(QStringLiteral("png"), QStringLiteral("PNG images (*.png);;All files (*)"), [this] {
-        QImage image(kExportWidth, kExportHeight, QImage::Format_RGB32);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            PicturesPainter::Draw(painter, image.rect(), picCanvas->series(),
-                                  picCanvas->shownFrom(), picCanvas->shownTo());
-        }
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        return image.save(&buffer, "PNG") ? bytes : QByteArray();
+        return PicturesFile::Png(picCanvas->series(), picCanvas->shownFrom(), picCanvas->shownTo());
     });
 }
 
 void PicturesTab::handleExportSvg()
 {
     Export(QStringLiteral("svg"), QStringLiteral("SVG images (*.svg);;All files (*)"), [this] {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(QSize(kExportWidth, kExportHeight));
-        svg.setViewBox(QRect(0, 0, kExportWidth, kExportHeight));
-        svg.setTitle(m_key.SerialName().isEmpty()
-                         ? QStringLiteral("Tarn controller")
-                         : QStringLiteral("Tarn controller %1").arg(m_key.SerialName()));
-        QPainter painter;
-        if (!painter.begin(&svg))
-            return QByteArray();
-        PicturesPainter::Draw(painter, QRectF(0, 0, kExportWidth, kExportHeight),
-                              picCanvas->series(), picCanvas->shownFrom(), picCanvas->shownTo());
-        painter.end();
-        return bytes;
+        return PicturesFile::Svg(
+            picCanvas->series(), picCanvas->shownFrom(), picCanvas->shownTo(),
+            m_key.SerialName().isEmpty()
+                ? QStringLiteral("Tarn controller")
+                : QStringLiteral("Tarn controller %1").arg(m_key.SerialName()));
     });
 }
 

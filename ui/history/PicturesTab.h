@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryArchive.h"
+#include "report/PicturesFile.h"
 
 #include <QWidget>
 
@@ -20,8 +21,8 @@ class PicturesTab : public QWidget
 
 public:
     /// The size of an exported picture, in pixels.
-    static constexpr int kExportWidth = 1600;
-    static constexpr int kExportHeight = 1000;
+    static constexpr int kExportWidth = PicturesFile::kWidth;
+    static constexpr int kExportHeight = PicturesFile::kHeight;
 
     PicturesTab(MessageBoxes& boxes, QWidget* parent = nullptr);
 
