@@ -508,8 +508,10 @@ private slots:
         window()->mnuViewHistory->trigger();
         frmHistory* history = window()->HistoryWindow;
         history->lvControllers->topLevelItem(0)->setSelected(true);
-        history->tabHistory->setCurrentWidget(history->tabPictures);
+        // Their events are read once the tab is shown.
         PicturesCanvas* canvas = history->tabPictures->picCanvas;
+        QVERIFY(canvas->series().marks.empty());
+        history->tabHistory->setCurrentWidget(history->tabPictures);
         const std::vector<HistoryPictures::Mark>& marks = canvas->series().marks;
         QCOMPARE(marks.size(), 6u);
         QCOMPARE(marks.front().time, QDateTime(QDate(2026, 1, 1), QTime(10, 0), Qt::UTC));

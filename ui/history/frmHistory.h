@@ -72,11 +72,14 @@ private:
     void handleChangeChosen();
     EventFilter Filter() const;
     void LoadEvents();
+    /// The chosen controller's pictures, when their tab is shown and they are not yet drawn.
+    void LoadPictures();
 
     HistoryArchive& m_archive;
     MessageBoxes& m_boxes;
     HistoryEventModel* m_events = nullptr;
     qint64 m_controller = 0;
+    bool m_picturesShown = false;
     ControllerKey m_controllerKey;
     std::vector<ArchivedChange> m_changes;
 };
