@@ -4,6 +4,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
 #include "config/ProgramFolder.h"
+#include "controller/HistoryPictures.h"
 #include "controller/HistoryWords.h"
 #include "controller/LinkConfiguration.h"
 #include "data/CsvWriter.h"
@@ -14,6 +15,7 @@
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
 #include "history/HistorySettings.h"
+#include "report/PicturesFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -201,7 +203,8 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     const QString what = options.arguments.value(0);
     const bool byId = options.flags.contains(QLatin1String("id"));
     const bool merge = what == QLatin1String("merge");
-    const bool perController = what == QLatin1String("events") ||
+    const bool plot = what == QLatin1String("plot");
+    const bool perController = plot || what == QLatin1String("events") ||
                                what == QLatin1String("changes") || what == QLatin1String("status");
     const auto usage = [](const QString& text) {
         ConsoleOutput::Say(QStringLiteral("tarn: %1\nTry 'tarn history --help'.").arg(text));
@@ -214,8 +217,8 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     };
     const bool fleet = what == QLatin1String("fleet");
     if (!perController && !merge && !fleet && what != QLatin1String("controllers"))
-        return usage(
-            QStringLiteral("history takes controllers, fleet, events, changes, status or merge"));
+        return usage(QStringLiteral(
+            "history takes controllers, fleet, events, changes, status, plot or merge"));
     if (merge && (options.arguments.size() != 3 || !number(options.arguments[1]) ||
                   !number(options.arguments[2])))
         return usage(QStringLiteral("history merge takes two record numbers"));
@@ -230,6 +233,11 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
                                     "it"));
     if (!options.since.isEmpty() && what != QLatin1String("events"))
         return usage(QStringLiteral("only history events takes --since"));
+    if (plot != !options.output.isEmpty())
+        return usage(plot ? QStringLiteral("history plot needs --output FILE.png or FILE.svg")
+                          : QStringLiteral("only history plot takes --output"));
+    if (plot && !PicturesFile::Drawable(options.output))
+        return usage(QStringLiteral("history plot draws FILE.png or FILE.svg"));
     const bool dueOnly = options.flags.contains(QLatin1String("due"));
     if (dueOnly && !fleet)
         return usage(QStringLiteral("only history fleet takes --due"));
@@ -282,6 +290,25 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
                              .arg(name));
             return ExitController;
         }
+        if (plot) {
+            const std::vector<ArchivedEvent> events = archive.Events(controller->id);
+            if (!archive.isOpen()) {
+                ConsoleOutput::Say(archive.fault());
+                return ExitController;
+            }
+            QString errText;
+            const QString serial = controller->key.SerialName();
+            if (!PicturesFile::Write(HistoryPictures::Build(events), options.output,
+                                     serial.isEmpty()
+                                         ? QStringLiteral("Tarn controller")
+                                         : QStringLiteral("Tarn controller %1").arg(serial),
+                                     errText)) {
+                ConsoleOutput::Say(
+                    QStringLiteral("tarn: %1 cannot be written: %2").arg(options.output, errText));
+                return ExitOutput;
+            }
+            return ExitOk;
+        }
         if (what == QLatin1String("events")) {
             EventFilter filter;
             if (!options.since.isEmpty())
@@ -321,6 +348,9 @@ const CliCommand HistoryCommand::kCommand = {
         "                  date and time of each event as the controller showed it\n"
         "  changes SERIAL  the setup writes the controller acknowledged\n"
         "  status SERIAL   the controller's status values, each time they changed\n"
+        "  plot SERIAL --output FILE.png|FILE.svg\n"
+        "                  draws the controller's events as the History window's Pictures tab\n"
+        "                  does: timeline by kind, temperature, events per month (1600x1000)\n"
         "  merge N M       files the records of record M under record N and removes M: for\n"
         "                  two records of one controller (an event both hold is kept once);\n"
         "                  records of two serial numbers are never merged\n"
@@ -328,7 +358,7 @@ const CliCommand HistoryCommand::kCommand = {
         "A controller without a serial number (firmware before V2.07, or serial number 0) is\n"
         "known by the events it holds; when they do not tell which record is its own, tarn\n"
         "files its records under a new record and says so.\n",
-    .options = "since format due id",
+    .options = "since format due id output",
     .flags = "id due",
     .minArguments = 1,
     .maxArguments = 3,

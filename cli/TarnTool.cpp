@@ -39,8 +39,11 @@ bool TarnTool::NeedsGui(const QStringList& args)
 {
     CliOptions options;
     QString error;
+    // The report and the history's pictures.
     return CliOptions::Parse(args, Commands(), options, error) && !options.help &&
-           options.command == QLatin1String(ReportCommand::kCommand.name);
+           (options.command == QLatin1String(ReportCommand::kCommand.name) ||
+            (options.command == QLatin1String(HistoryCommand::kCommand.name) &&
+             options.arguments.value(0) == QLatin1String("plot")));
 }
 
 int TarnTool::Run(const QStringList& args)

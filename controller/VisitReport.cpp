@@ -257,6 +257,7 @@ ReportSection EventSection(const VisitFacts& facts)
                               Number(Tarn_Inputs::CelsiusToFahrenheit(event.temperatureCelsius))});
     }
     section.tables.push_back(std::move(table));
+    section.pictures = HistoryPictures::Build(facts.events);
     return section;
 }
 

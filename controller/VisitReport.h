@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controller/HistoryPictures.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,12 +17,14 @@ struct ReportTable
     std::vector<QStringList> rows;
 };
 
-/// A part of the report under its own heading: lines of text, then tables.
+/// A part of the report under its own heading: lines of text, then tables, then the pictures
+/// of the events when it has them (marks).
 struct ReportSection
 {
     QString title;
     QStringList lines;
     std::vector<ReportTable> tables;
+    HistoryPictures::Series pictures;
 };
 
 /// The service visit report, as text and tables, without a widget: the controller, the

@@ -2,6 +2,7 @@
 
 #include "config/FileReplace.h"
 #include "controller/VisitReport.h"
+#include "report/PicturesPainter.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -24,6 +25,8 @@ constexpr int kHeadingPoints = 12;
 constexpr int kCaptionPoints = 10;
 /// A table's narrowest column, in widths of the letter "x": narrower ones would only wrap.
 constexpr int kMinColumnChars = 6;
+/// The pictures of the events are this share of the page's width high.
+constexpr double kPicturesHeightShare = 0.6;
 /// A heading goes to the next page unless this many lines fit under it.
 constexpr int kLinesUnderHeading = 3;
 
@@ -98,6 +101,21 @@ public:
             Row(cells, widths, m_body, height);
         }
         m_y += m_padding;
+    }
+
+    /// The pictures of the events across the page, as the History window draws them.
+    void Pictures(const HistoryPictures::Series& series)
+    {
+        const double height = m_page.width() * kPicturesHeightShare;
+        if (!Fits(height))
+            NewPage();
+        if (m_draw) {
+            m_painter.setFont(m_body);
+            const auto [from, to] = PicturesPainter::FullRange(series);
+            PicturesPainter::Draw(m_painter, QRectF(0, m_y, m_page.width(), height), series, from,
+                                  to);
+        }
+        m_y += height + m_padding;
     }
 
 private:
@@ -228,6 +246,8 @@ int Lay(const VisitReport& report, PageLayout& layout)
                 layout.Heading(table.caption, kCaptionPoints);
             layout.Table(table);
         }
+        if (!section.pictures.marks.empty())
+            layout.Pictures(section.pictures);
     }
     return layout.pages();
 }

@@ -124,7 +124,8 @@ Options:
   --journal FILE       one line per received frame:
                          <seconds> <command> <data as hex>   or
                          <seconds> BAD <whole frame as hex>
-  --fault-journal FILE one line per request whose reply was muted, dropped,
+  --fault-journal FILE
+                       one line per request whose reply was muted, dropped,
                        corrupted or preceded by noise:
                          <seconds> <command> <data as hex> <muted|dropped|corrupted|noise>
   --help               this text

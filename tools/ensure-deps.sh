@@ -5,8 +5,8 @@ set -euo pipefail
 # The service history's database drivers (Qt SQL plugins) and the PostgreSQL server its tests
 # run; the validator the tests check setup files with against docs/setup-file.schema.json;
 # pdftotext and pdftoppm (poppler-utils), which read the service report back in the tests and
-# picture its first page.
-packages=(cmake make g++ qt6-base-dev qt6-serialport-dev libsqlite3-dev libqt6sql6-sqlite libqt6sql6-psql
+# picture its first page; Qt SVG, which writes the History window's pictures as SVG.
+packages=(cmake make g++ qt6-base-dev qt6-serialport-dev qt6-svg-dev libsqlite3-dev libqt6sql6-sqlite libqt6sql6-psql
     postgresql python3-jsonschema poppler-utils "$@")
 missing=()
 for p in "${packages[@]}"; do

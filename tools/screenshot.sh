@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Shows the program against the controller simulator on a virtual X display the size of a
 # 1366x768 laptop screen, at 125 % scaling, and saves pictures of the status page, the setup
-# window, auto detect, the history, the fleet and the service report's first page as
+# window, auto detect, the history, its pictures, the fleet and the service report's first page as
 # docs/screenshot-*.png. Builds nothing.
 # Usage: tools/screenshot.sh [build-dir]      (default: build)
 # Needs Xvfb, xwd, ImageMagick's convert and pdftoppm (Debian: xvfb x11-apps imagemagick
@@ -113,6 +113,7 @@ grab tst_frmcomsetup "autoDetect:Cancel while a port does not answer" autodetect
 grab tst_frmsetup "files:saved as edited, loaded: those marked" setup
 grab tst_history viewFiltersSortsExports history
 grab tst_history fleetView fleet
+grab tst_history picturesExported pictures
 grab tst_windowstate bannerAtStart banner
 
 # The service report's first page: tarn report on the same simulator once the window has let

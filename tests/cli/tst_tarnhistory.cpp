@@ -2,12 +2,17 @@
 #include "SmallDisk.h"
 #include "history/HistoryArchive.h"
 
+#include "TestFiles.h"
+#include "report/PicturesFile.h"
+
 #include <QFile>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTest>
+#include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +28,8 @@ class tst_TarnHistory : public QObject
 private slots:
     void history_data();
     void history();
+    void plot_data();
+    void plot();
 };
 
 void tst_TarnHistory::history_data()
@@ -113,6 +120,14 @@ void tst_TarnHistory::history_data()
         << QStringList{u"history"_s, u"events"_s} << 2 << QString() << QString() << QString();
     QTest::newRow("unknown subcommand") << QStringList{u"history"_s, u"delete"_s, u"S1"_s} << 2
                                         << QString() << QString() << QString();
+    QTest::newRow("plot without --output") << QStringList{u"history"_s, u"plot"_s, u"S1"_s} << 2
+                                           << u"needs --output"_s << QString() << QString();
+    QTest::newRow("plot into a PDF")
+        << QStringList{u"history"_s, u"plot"_s, u"S1"_s, u"--output"_s, u"x.pdf"_s} << 2
+        << u"FILE.png or FILE.svg"_s << QString() << QString();
+    QTest::newRow("--output elsewhere")
+        << QStringList{u"history"_s, u"events"_s, u"S1"_s, u"--output"_s, u"x.png"_s} << 2
+        << u"only history plot"_s << QString() << QString();
     QTest::newRow("--since elsewhere")
         << QStringList{u"history"_s, u"status"_s, u"S1"_s, u"--since"_s, u"2026-03-02"_s} << 2
         << QString() << QString() << QString();
@@ -218,6 +233,65 @@ void tst_TarnHistory::history()
     // Reading never makes a history.
     if (tag == "no history yet"_L1)
         QVERIFY(!QFile::exists(history));
+}
+
+void tst_TarnHistory::plot_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("PNG") << u"life.png"_s;
+    QTest::newRow("SVG") << u"life.SVG"_s;
+}
+
+/// `tarn history plot` draws the controller's pictures headless: a PNG of the pictures' size,
+/// an SVG that is well-formed XML; the old file stays when the controller is not known.
+void tst_TarnHistory::plot()
+{
+    QFETCH(QString, name);
+    ProgramHome home;
+    QVERIFY(home.installIni(u"/dev/null"_s));
+    {
+        HistoryArchive archive(u"tarn"_s);
+        QVERIFY(archive.Open(home.path()));
+        const auto id = archive.ControllerId({u"S1"_s, 3.06, u"COM1"_s});
+        QVERIFY(id);
+        for (int month = 1; month <= 3; ++month) {
+            ArchivedEvent event;
+            event.raw = QString::number(month);
+            event.eventTime = QDateTime(QDate(2026, month, 10), QTime(8, 0), Qt::UTC);
+            event.code = 12;
+            event.temperatureCelsius = 20 + month;
+            event.text = month == 2 ? u"Pump fault"_s : u"Alarm, zone 1"_s;
+            event.readAt = QDateTime(QDate(2026, 3, 12), QTime(10, 0), Qt::UTC);
+            QVERIFY(archive.StoreEvent(*id, event));
+        }
+    }
+    const QString path = home.filePath(name);
+    const auto run = [&](const QString& serial) {
+        QProcess tarn;
+        tarn.start(qEnvironmentVariable("TARN_BIN") + u"/tarn"_s,
+                   {u"history"_s, u"plot"_s, serial, u"--output"_s, path});
+        return tarn.waitForFinished(kRunTimeoutMs) && tarn.exitStatus() == QProcess::NormalExit
+                   ? tarn.exitCode()
+                   : -1;
+    };
+    QCOMPARE(run(u"S1"_s), 0);
+    const QByteArray drawn = ReadAll(path);
+    if (name.endsWith(u".png"_s)) {
+        QImageReader reader(path);
+        QCOMPARE(reader.size(), QSize(PicturesFile::kWidth, PicturesFile::kHeight));
+        QVERIFY(!reader.read().isNull());
+    } else {
+        QXmlStreamReader xml(drawn);
+        QString root;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && root.isEmpty())
+                root = xml.name().toString();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(root, u"svg"_s);
+        QVERIFY(drawn.contains("Tarn controller S1"));
+    }
+    QCOMPARE(run(u"S9"_s), 1);
+    QCOMPARE(ReadAll(path), drawn);
 }
 
 QTEST_GUILESS_MAIN(tst_TarnHistory)

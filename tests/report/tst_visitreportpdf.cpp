@@ -70,6 +70,7 @@ private slots:
         const QString text = PdfText(path);
         QVERIFY2(!text.isEmpty(), "pdftotext gave nothing (is poppler-utils installed?)");
         QString missing;
+        // The pictures of the events (their lanes, curve and months) under the events' table.
         QVERIFY2(InOrder(text,
                          {u"Service visit report"_s,
                           u"Serial number"_s,
@@ -109,6 +110,11 @@ private slots:
                           u"2026-11-01 08:01:00"_s,
                           u"Pump fault, no pressure"_s,
                           u"2026-11-01 08:02:00"_s,
+                          u"Alarm"_s,
+                          u"Fault"_s,
+                          u"Temperature (°C)"_s,
+                          u"Events per month"_s,
+                          u"2026-11"_s,
                           u"Signatures"_s,
                           u"Technician:"_s,
                           u"Customer:"_s},

@@ -13,6 +13,8 @@
 #include "history/HistoryArchive.h"
 #include "history/HistoryEventModel.h"
 #include "protocol/CommandCodes.h"
+#include "ui/history/PicturesCanvas.h"
+#include "ui/history/PicturesTab.h"
 #include "ui/history/frmFleet.h"
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
@@ -20,10 +22,13 @@
 #include <QBrush>
 #include <QDateEdit>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QXmlStreamReader>
 
 namespace {
 QString EventHex(int minute, int code, int celsius)
@@ -553,6 +558,82 @@ private slots:
         QCOMPARE(rows[1][5], u"59"_s);
         QCOMPARE(rows[1][9], u"tarnconf"_s);
         QVERIFY(QDateTime::fromString(rows[1][8], Qt::ISODate).isValid());
+    }
+
+    /// The Pictures tab draws the controller's events, zooms and pans their time, and exports
+    /// them as shown: a PNG of the export size and an SVG that is well-formed XML.
+    void picturesExported()
+    {
+        QVERIFY(open(6));
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        history->lvControllers->topLevelItem(0)->setSelected(true);
+        // Their events are read once the tab is shown.
+        PicturesCanvas* canvas = history->tabPictures->picCanvas;
+        QVERIFY(canvas->series().marks.empty());
+        history->tabHistory->setCurrentWidget(history->tabPictures);
+        const std::vector<HistoryPictures::Mark>& marks = canvas->series().marks;
+        QCOMPARE(marks.size(), 6u);
+        QCOMPARE(marks.front().time, QDateTime(QDate(2026, 1, 1), QTime(10, 0), Qt::UTC));
+        QCOMPARE(marks.back().time, QDateTime(QDate(2026, 1, 1), QTime(10, 5), Qt::UTC));
+        QCOMPARE(canvas->series().months.size(), 1u);
+        QCOMPARE(canvas->series().months.front().Total(), 6);
+
+        // Two wheel steps in around the middle, a drag to later times, a double click for all.
+        const QDateTime from = canvas->shownFrom(), to = canvas->shownTo();
+        const QPoint middle(canvas->width() / 2, canvas->height() / 2);
+        QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, {0, 240}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(canvas, &wheel);
+        const qint64 span = canvas->shownFrom().msecsTo(canvas->shownTo());
+        QCOMPARE(span,
+                 qint64(from.msecsTo(to) * PicturesCanvas::kZoomStep * PicturesCanvas::kZoomStep));
+        QTest::mousePress(canvas, Qt::LeftButton, {}, middle);
+        QTest::mouseMove(canvas, middle - QPoint(50, 0));
+        QMouseEvent drag(QEvent::MouseMove, middle - QPoint(50, 0),
+                         canvas->mapToGlobal(middle - QPoint(50, 0)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(canvas, &drag);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, middle - QPoint(50, 0));
+        QVERIFY(canvas->shownFrom() > from);
+        QCOMPARE(canvas->shownFrom().msecsTo(canvas->shownTo()), span);
+        QTest::mouseDClick(canvas, Qt::LeftButton, {}, middle);
+        QCOMPARE(canvas->shownFrom(), from);
+        QCOMPARE(canvas->shownTo(), to);
+
+        // tools/screenshot.sh pictures the tab.
+        if (const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            history->resize(1200, 600);
+            history->grab().save(folder + u"/screenshot-pictures.png"_s);
+        }
+
+        QTemporaryDir dir;
+        const QString png = dir.filePath(u"pictures.png"_s);
+        boxes().expectSaveFile(png);
+        history->tabPictures->cmdExportPng->click();
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_pictures.png"_s);
+        QImageReader reader(png);
+        QCOMPARE(reader.format(), QByteArray("png"));
+        QCOMPARE(reader.size(), QSize(PicturesTab::kExportWidth, PicturesTab::kExportHeight));
+        QVERIFY(!reader.read().isNull());
+
+        const QString svg = dir.filePath(u"pictures.svg"_s);
+        boxes().expectSaveFile(svg);
+        history->tabPictures->cmdExportSvg->click();
+        QCOMPARE(QFileInfo(boxes().suggested()).fileName(),
+                 u"123456_"_s + QDate::currentDate().toString(Qt::ISODate) + u"_pictures.svg"_s);
+        QXmlStreamReader xml(ReadAll(svg));
+        int elements = 0;
+        QString root;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && elements++ == 0)
+                root = xml.name().toString();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(root, u"svg"_s);
+        QVERIFY(elements > 10);
     }
 
     /// View > Fleet: the controller read, with the alarms its visit brought, beside two more

@@ -6,6 +6,7 @@
 #include "controller/SetupUndo.h"
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryEventModel.h"
+#include "ui/history/PicturesTab.h"
 #include "ui/main/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -133,6 +134,8 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     tabHistory->addTab(eventsPage, QStringLiteral("Events"));
     tabHistory->addTab(lvStatus, QStringLiteral("Status"));
     tabHistory->addTab(changesPage, QStringLiteral("Setup changes"));
+    tabPictures = new PicturesTab(m_boxes);
+    tabHistory->addTab(tabPictures, QStringLiteral("Pictures"));
 
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -159,6 +162,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
     connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
+    connect(tabHistory, &QTabWidget::currentChanged, this, &frmHistory::LoadPictures);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
     // Room for the lists where the screen has it, never more than the screen.
     if (const QScreen* shown = screen())
@@ -221,6 +225,9 @@ void frmHistory::ShowController(qint64 id)
     lvStatus->clear();
     lvChanges->clear();
     m_changes.clear();
+    // The pictures read the controller's events once their tab is shown.
+    m_picturesShown = false;
+    LoadPictures();
     if (id == 0)
         return;
     // Each snapshot as the values that changed since the one before (all of the first), one
@@ -305,6 +312,16 @@ void frmHistory::handleExport()
         m_boxes.critical(QStringLiteral("The events could not be saved as %1.")
                              .arg(QDir::toNativeSeparators(path)),
                          QString::fromStdString(errText));
+}
+
+void frmHistory::LoadPictures()
+{
+    if (m_picturesShown || tabHistory->currentWidget() != tabPictures)
+        return;
+    m_picturesShown = true;
+    tabPictures->SetEvents(m_controller == 0 ? std::vector<ArchivedEvent>()
+                                             : m_archive.Events(m_controller),
+                           m_controllerKey);
 }
 
 void frmHistory::handleChangeChosen()

@@ -9,6 +9,7 @@
 
 class HistoryEventModel;
 class MessageBoxes;
+class PicturesTab;
 class QCheckBox;
 class QDateEdit;
 class QLabel;
@@ -21,7 +22,7 @@ class QTreeWidget;
 
 /// The service history: the controllers the archive knows, and for the one chosen its events
 /// (sortable, filtered by date and code, exported as CSV), its status snapshots and its setup
-/// changes, each of which can be undone.
+/// changes, each of which can be undone, and the pictures of its events.
 class frmHistory : public QWidget
 {
     Q_OBJECT
@@ -59,6 +60,7 @@ public:
     QTreeWidget* lvStatus = nullptr;
     QTreeWidget* lvChanges = nullptr;
     QPushButton* cmdUndo = nullptr;
+    PicturesTab* tabPictures = nullptr;
     QPushButton* cmdRefresh = nullptr;
 
 private:
@@ -70,11 +72,14 @@ private:
     void handleChangeChosen();
     EventFilter Filter() const;
     void LoadEvents();
+    /// The chosen controller's pictures, when their tab is shown and they are not yet drawn.
+    void LoadPictures();
 
     HistoryArchive& m_archive;
     MessageBoxes& m_boxes;
     HistoryEventModel* m_events = nullptr;
     qint64 m_controller = 0;
+    bool m_picturesShown = false;
     ControllerKey m_controllerKey;
     std::vector<ArchivedChange> m_changes;
 };
