@@ -45,10 +45,18 @@ void FunctionTest::NoteInputs(const Tarn_Inputs& inputs)
             m_inputs << input;
 }
 
+void FunctionTest::Stop()
+{
+    if (!m_milliseconds && m_clock.isValid())
+        m_milliseconds = m_clock.elapsed();
+}
+
 ArchivedChange FunctionTest::Finish() const
 {
-    return Make(m_outputs, m_startedAt, m_clock.isValid() ? m_clock.elapsed() : 0, m_inputs,
-                m_read);
+    const qint64 milliseconds = m_milliseconds      ? *m_milliseconds
+                                : m_clock.isValid() ? m_clock.elapsed()
+                                                    : 0;
+    return Make(m_outputs, m_startedAt, milliseconds, m_inputs, m_read);
 }
 
 QStringList FunctionTest::ActiveInputs(const Tarn_Inputs& inputs)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class Tarn_Inputs;
 
 /// One function test of the outputs as the history keeps it: which outputs were on, from when
@@ -23,7 +25,9 @@ public:
     bool isRunning() const { return !m_outputs.isEmpty(); }
     /// An input read (scan or status) while the test runs: its active inputs are kept.
     void NoteInputs(const Tarn_Inputs& inputs);
-    /// The record once the outputs went off (now).
+    /// The outputs went off now: the duration ends here, even when the record is made later.
+    void Stop();
+    /// The record once the outputs went off (at Stop, or now).
     ArchivedChange Finish() const;
 
     const QStringList& outputs() const { return m_outputs; }
@@ -56,6 +60,7 @@ private:
     QStringList m_outputs;
     QDateTime m_startedAt;
     QElapsedTimer m_clock;
+    std::optional<qint64> m_milliseconds;
     QStringList m_inputs;
     bool m_read = false;
 };

@@ -51,6 +51,9 @@ public:
     /// The inputs of the record were read (a scan): kept with the running test, if any.
     /// A complete status read is noted by RecordStatus.
     void NoteInputsRead();
+    /// The test's outputs went off now; it is filed later by EndFunctionTest (once the
+    /// controller is known).
+    void FunctionTestOff() { m_test.Stop(); }
     /// The test's outputs went off: called once their off word has gone out, it files the
     /// test under the controller on the link.
     void EndFunctionTest();

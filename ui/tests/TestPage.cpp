@@ -466,8 +466,6 @@ void TestPage::handleStartRuntimeClicked()
                std::to_string(spnRuntime_test->value()) + " s...");
     m_runtimeDuration = std::chrono::seconds(hsbRuntime_test->value());
     lblRunningtime_test->setText(QStringLiteral("%1 s").arg(hsbRuntime_test->value()));
-    m_runtimeClock.start();
-    m_runtimeTimer->start();
     if (HistoryRecorder* history = m_host.history()) {
         QStringList outputs{optValve1_test->isChecked() ? QStringLiteral("Valve 1")
                                                         : QStringLiteral("Valve 2")};
@@ -475,6 +473,8 @@ void TestPage::handleStartRuntimeClicked()
             outputs.prepend(QStringLiteral("Pump"));
         history->BeginFunctionTest(outputs);
     }
+    m_runtimeClock.start();
+    m_runtimeTimer->start();
 }
 
 void TestPage::handleRuntimeTick()
