@@ -5,6 +5,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitCode.h"
 #include "cli/InterruptFlag.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/OutputControl.h"
 #include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
@@ -43,7 +44,16 @@ int Run(CommandLink& link, const CliOptions& options)
     }
     Tarn_Outputs none;
     const bool anyOn = outputs.STU_Data() != none.STU_Data();
+    // A timed test is a function test: the history keeps it (filed once the outputs are off).
+    if (options.forSeconds > 0 && anyOn)
+        link.OpenHistory();
     const bool sent = OutputControl::SendOutputs(tarn);
+    if (sent && link.recorder()) {
+        QStringList names;
+        for (const std::string& name : OutputControl::OnNames(outputs))
+            names << QString::fromStdString(name);
+        link.recorder()->BeginFunctionTest(names);
+    }
     if (options.forSeconds == 0) {
         if (sent && anyOn)
             ConsoleOutput::Say(
@@ -74,6 +84,12 @@ int Run(CommandLink& link, const CliOptions& options)
     if (countdown)
         ConsoleOutput::WriteStream(stderr, '\r' + QByteArray(line.size(), ' ') + '\r');
     const bool off = OutputControl::AllOff(tarn);
+    // The history files the test under the controller that ran it: asked after the off word.
+    if (HistoryRecorder* recorder = link.recorder(); recorder && recorder->functionTestRunning()) {
+        recorder->FunctionTestOff();
+        if (link.ReadIdentity())
+            recorder->EndFunctionTest();
+    }
     if (InterruptFlag::IsSet()) {
         const auto elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start);

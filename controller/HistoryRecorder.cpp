@@ -286,8 +286,30 @@ void HistoryRecorder::RecordLost()
         StoreHeld(*id);
 }
 
+void HistoryRecorder::BeginFunctionTest(const QStringList& outputs)
+{
+    m_test = FunctionTest(outputs);
+}
+
+void HistoryRecorder::NoteInputsRead()
+{
+    m_test.NoteInputs(m_link.Inputs);
+}
+
+void HistoryRecorder::EndFunctionTest()
+{
+    if (!m_test.isRunning())
+        return;
+    ArchivedChange change = m_test.Finish();
+    m_test = FunctionTest();
+    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(true);
+    if (id)
+        m_archive.StoreChange(*id, change);
+}
+
 void HistoryRecorder::RecordStatus()
 {
+    m_test.NoteInputs(m_link.Inputs);
     // A read whose version reply told nothing (a refusal) has not named the controller.
     if (m_link.IdentityStale)
         return;

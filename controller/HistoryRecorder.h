@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/FunctionTest.h"
 #include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 
@@ -45,6 +46,18 @@ public:
     /// The status record after a complete status read; stored when it differs from the last
     /// one. The events held are stored under the controller it names.
     void RecordStatus();
+    /// A function test began: `outputs` went on now (after their word was acknowledged).
+    void BeginFunctionTest(const QStringList& outputs);
+    /// The inputs of the record were read (a scan): kept with the running test, if any.
+    /// A complete status read is noted by RecordStatus.
+    void NoteInputsRead();
+    /// The test's outputs went off now; it is filed later by EndFunctionTest (once the
+    /// controller is known).
+    void FunctionTestOff() { m_test.Stop(); }
+    /// The test's outputs went off: called once their off word has gone out, it files the
+    /// test under the controller on the link.
+    void EndFunctionTest();
+    bool functionTestRunning() const { return m_test.isRunning(); }
     /// Events read while the controller was not known, not yet stored.
     bool hasHeld() const { return !m_held.empty(); }
     /// How long a program ending waits for the history to take what was read.
@@ -109,6 +122,7 @@ private:
     /// The records without a serial number holding an event read, and the replies looked up.
     QSet<qint64> m_evidence;
     QSet<QString> m_weighed;
+    FunctionTest m_test;
     /// Events read that the history could not take.
     int m_unarchived = 0;
 };

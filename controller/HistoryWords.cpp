@@ -1,6 +1,7 @@
 #include "controller/HistoryWords.h"
 
 #include "controller/DisplayFormat.h"
+#include "controller/FunctionTest.h"
 #include "controller/SetupChange.h"
 #include "data/Catalogues.h"
 #include "data/TextNumbers.h"
@@ -128,6 +129,12 @@ QStringList HistoryWords::ChangeLines(const ArchivedChange& change)
     const QJsonObject after = SetupChange::Fields(change.afterJson);
     const int zone = after.value(QStringLiteral("zone")).toInt();
     QStringList lines;
+    if (change.isFunctionTest()) {
+        const FunctionTest::Fields test = FunctionTest::Read(change);
+        return {
+            QStringLiteral("Function test: ") +
+            FunctionTest::Text(test.outputs, test.milliseconds, test.inputsSeen, test.inputsRead)};
+    }
     switch (change.command) {
     case TarnCommand::SetZoneProfile: {
         const QJsonValue was = before.value(QStringLiteral("profileId"));

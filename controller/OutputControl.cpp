@@ -1,8 +1,9 @@
 #include "controller/OutputControl.h"
 
+#include "data/OutputTests.h"
 #include "data/Tarn_Outputs.h"
-#include "protocol/CommandCodes.h"
 #include "link/Tarn_Comm.h"
+#include "protocol/CommandCodes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -62,6 +63,23 @@ bool OutputControl::SetByName(Tarn_Outputs& outputs, std::string_view name, std:
     else
         return false;
     return true;
+}
+
+std::vector<std::string> OutputControl::OnNames(const Tarn_Outputs& outputs)
+{
+    std::vector<std::string> names;
+    const auto add = [&names](bool on, OutputItem item) {
+        if (on)
+            names.push_back(OutputName(item));
+    };
+    add(outputs.Pump != 0, OutputItem::Pump);
+    add(outputs.Valve1 != 0, OutputItem::Valve1);
+    add(outputs.Valve2 != 0, OutputItem::Valve2);
+    add(outputs.AlarmRelay != 0, OutputItem::AlarmRelay);
+    add(outputs.Buzzer != 0, OutputItem::Buzzer);
+    for (int16_t i = 0; i < Tarn_Outputs::kExtraOutputs; ++i)
+        add(outputs.ExtraOutPut(i) != 0, ExtraOutputItem(i));
+    return names;
 }
 
 std::string OutputControl::Names()

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class Tarn_Comm;
 class Tarn_Outputs;
@@ -29,6 +30,9 @@ public:
     /// Sets one output of `outputs` by its name: pump, valve1, valve2, buzzer, alarm, extra1 to
     /// extra4 (any case). False for an unknown name or a value other than 0 or 1.
     static bool SetByName(Tarn_Outputs& outputs, std::string_view name, std::string_view value);
+    /// The outputs of the record that are on, as the test page names them ("Pump", "Valve 1",
+    /// "Output 2"), for the history.
+    static std::vector<std::string> OnNames(const Tarn_Outputs& outputs);
     /// The names SetByName takes, for help texts.
     static std::string Names();
 };

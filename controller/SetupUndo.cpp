@@ -68,6 +68,9 @@ ControllerIdentity SetupUndo::Owner(const ArchivedChange& change, const Controll
 
 QString SetupUndo::WhyNot(const ArchivedChange& change, bool serviceSwitch)
 {
+    if (change.isFunctionTest())
+        return QStringLiteral("A function test wrote nothing to the setup: there is nothing to "
+                              "undo.");
     const QJsonObject old = SetupChange::Fields(change.beforeJson);
     const QJsonObject now = SetupChange::Fields(change.afterJson);
     switch (change.command) {
@@ -99,6 +102,11 @@ QString SetupUndo::WhyNot(const ArchivedChange& change, bool serviceSwitch)
 SetupWriter::Result SetupUndo::Undo(Tarn_Comm& link, const ArchivedChange& change,
                                     const ControllerKey& filedUnder)
 {
+    if (change.isFunctionTest()) {
+        SetupWriter::Result refused;
+        refused.refusal = WhyNot(change, false);
+        return refused;
+    }
     const QJsonObject old = SetupChange::Fields(change.beforeJson);
     const QJsonObject now = SetupChange::Fields(change.afterJson);
     SetupWriter::Target target;

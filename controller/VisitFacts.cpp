@@ -28,9 +28,11 @@ bool VisitFacts::FromArchive(HistoryArchive& archive, const ArchivedController& 
         -std::chrono::duration_cast<std::chrono::seconds>(HistoryArchive::kVisitLength).count());
     const std::vector<ArchivedStatus> statuses = archive.Statuses(controller.id);
     facts.changes.clear();
+    facts.functionTests.clear();
     for (ArchivedChange& change : archive.Changes(controller.id))
         if (change.writtenAt >= visitStart)
-            facts.changes.push_back(std::move(change));
+            (change.isFunctionTest() ? facts.functionTests : facts.changes)
+                .push_back(std::move(change));
     // The setup as it was when the visit began: the first status of the visit, or the last
     // one before it when the visit read none before its first change.
     const QDateTime firstChange =

@@ -33,6 +33,8 @@ struct VisitFacts
     QDateTime setupReadAt; ///< UTC
     /// The setup writes of the visit, oldest first.
     std::vector<ArchivedChange> changes;
+    /// The function tests of the visit (ArchivedChange::isFunctionTest), oldest first.
+    std::vector<ArchivedChange> functionTests;
     /// The events of the report, oldest first: those first read during the visit, or all.
     std::vector<ArchivedEvent> events;
     bool allEvents = false;

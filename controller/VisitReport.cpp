@@ -1,6 +1,7 @@
 #include "controller/VisitReport.h"
 
 #include "controller/DisplayFormat.h"
+#include "controller/FunctionTest.h"
 #include "controller/HistoryWords.h"
 #include "controller/VisitFacts.h"
 #include "data/Tarn_Inputs.h"
@@ -225,6 +226,33 @@ ReportSection SetupSection(const VisitFacts& facts)
     return section;
 }
 
+ReportSection FunctionTestSection(const VisitFacts& facts)
+{
+    ReportSection section{QStringLiteral("Function tests"), {}, {}};
+    if (facts.functionTests.empty()) {
+        section.lines << QStringLiteral("No function tests were done during the visit.");
+        return section;
+    }
+    ReportTable table{QString(),
+                      {QStringLiteral("Output"), QStringLiteral("Started"),
+                       QStringLiteral("Duration"), QStringLiteral("Inputs seen")},
+                      {}};
+    for (const ArchivedChange& change : facts.functionTests) {
+        const FunctionTest::Fields test = FunctionTest::Read(change);
+        table.rows.push_back(
+            {test.outputs.join(QStringLiteral(" and ")),
+             test.startedAt.isValid()
+                 ? test.startedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                 : kNotRead,
+             FunctionTest::Duration(test.milliseconds),
+             !test.inputsSeen.isEmpty() ? test.inputsSeen.join(QStringLiteral(", "))
+             : test.inputsRead          ? QStringLiteral("none")
+                                        : QStringLiteral("none (not read)")});
+    }
+    section.tables.push_back(std::move(table));
+    return section;
+}
+
 ReportSection EventSection(const VisitFacts& facts)
 {
     ReportSection section{QStringLiteral("Events"), {}, {}};
@@ -306,6 +334,7 @@ VisitReport VisitReport::Build(const VisitFacts& facts)
     report.sections.push_back(VisitSection(facts));
     report.sections.push_back(StatusSection(facts));
     report.sections.push_back(SetupSection(facts));
+    report.sections.push_back(FunctionTestSection(facts));
     report.sections.push_back(EventSection(facts));
     report.sections.push_back(
         {QStringLiteral("Signatures"),

@@ -19,22 +19,27 @@ std::string DeferredHoldText(OutputItem item)
     return text.substr(name, text.size() - name - 3) + " goes on once Tarn has answered...";
 }
 
-std::string HoldText(OutputItem item)
+std::string OutputName(OutputItem item)
 {
     switch (item) {
     case OutputItem::Pump:
-        return "Testing Pump...";
+        return "Pump";
     case OutputItem::Valve1:
-        return "Testing Valve 1...";
+        return "Valve 1";
     case OutputItem::Valve2:
-        return "Testing Valve 2...";
+        return "Valve 2";
     case OutputItem::AlarmRelay:
-        return "Testing Alarm relay...";
+        return "Alarm relay";
     case OutputItem::Buzzer:
-        return "Testing Buzzer...";
+        return "Buzzer";
     default:
-        return "Testing Output " + std::to_string(static_cast<int>(item) - kFirstExtra + 1) + "...";
+        return "Output " + std::to_string(static_cast<int>(item) - kFirstExtra + 1);
     }
+}
+
+std::string HoldText(OutputItem item)
+{
+    return "Testing " + OutputName(item) + "...";
 }
 
 bool ReleasesPumpAndValves(OutputItem item)

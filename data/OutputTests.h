@@ -21,6 +21,8 @@ enum class OutputItem
 
 /// Extra output `index` 0..3.
 OutputItem ExtraOutputItem(int index);
+/// The item's name as its button and the history show it: "Pump", "Valve 1", "Output 2".
+std::string OutputName(OutputItem item);
 /// Status text while the item's button is held, e.g. "Testing Pump...".
 std::string HoldText(OutputItem item);
 /// "Pump goes on once Tarn has answered...": a hold pressed while another request waits.

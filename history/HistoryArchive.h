@@ -71,9 +71,12 @@ struct ArchivedStatus
     QString valuesJson;
 };
 
-/// One setup write the controller acknowledged.
+/// One setup write the controller acknowledged, or a function test of the outputs (command
+/// kFunctionTest: nothing was written, it is never undone; see controller/FunctionTest).
 struct ArchivedChange
 {
+    static constexpr int kFunctionTest = -1;
+
     qint64 id = 0;
     QDateTime writtenAt; ///< UTC
     QString program;
@@ -82,6 +85,8 @@ struct ArchivedChange
     QString beforeJson; ///< the fields the write changes, as they were before (JSON object)
     QString afterJson;  ///< the same fields as written (JSON object)
     QString summary;    ///< one line for a person: "Delays: detector alarm 30 → 45"
+
+    bool isFunctionTest() const { return command == kFunctionTest; }
 };
 
 /// One controller of the fleet: when it was last seen, its last service, and the alarms and

@@ -5,6 +5,7 @@
 #include "TarnRun.h"
 #include "TarnVersion.h"
 #include "TestFiles.h"
+#include "controller/FunctionTest.h"
 #include "history/HistoryArchive.h"
 
 #include <QDir>
@@ -205,7 +206,8 @@ private slots:
     }
 
     /// The outputs go off after the time, or at once on Ctrl+C or a termination. On a
-    /// terminal the seconds left count down; into a pipe nothing is said.
+    /// terminal the seconds left count down; into a pipe nothing is said. The history keeps
+    /// the test, its controller asked for only after the off word.
     void outputsFor_data()
     {
         QTest::addColumn<QString>("seconds");
@@ -260,7 +262,24 @@ private slots:
         QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
         QCOMPARE(tarn.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tarn.exitCode(), 0);
-        QCOMPARE(sim.journal(), (QStringList{on, Line(100, "0000")}));
+        const QStringList journal = sim.journal();
+        QCOMPARE(journal.mid(0, 2), (QStringList{on, Line(100, "0000")}));
+        for (const QString& line : journal.mid(2))
+            QVERIFY2(!line.startsWith(u"100 "_s), qPrintable(line));
+        HistoryArchive archive(u"test"_s);
+        QVERIFY(archive.Open(home.path()));
+        QCOMPARE(archive.Controllers().size(), std::size_t(1));
+        const std::vector<ArchivedChange> tests = archive.Changes(archive.Controllers()[0].id);
+        QCOMPARE(tests.size(), std::size_t(1));
+        QVERIFY(tests[0].isFunctionTest());
+        QCOMPARE(tests[0].program, u"tarn"_s);
+        const FunctionTest::Fields test = FunctionTest::Read(tests[0]);
+        QCOMPARE(test.outputs, (QStringList{u"Pump"_s, u"Valve 1"_s}));
+        QVERIFY(!test.inputsRead);
+        if (signal == 0)
+            QVERIFY2(test.milliseconds >= seconds.toInt() * 1000 &&
+                         test.milliseconds < seconds.toInt() * 1000 + kRunTimeoutMs,
+                     qPrintable(QString::number(test.milliseconds)));
         QString err = QString::fromUtf8(tarn.readAllStandardError());
         if (terminal) {
             QByteArray bytes(4096, '\0');

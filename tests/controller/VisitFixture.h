@@ -1,11 +1,13 @@
 #pragma once
 
+#include "controller/FunctionTest.h"
 #include "controller/VisitFacts.h"
 #include "protocol/CommandCodes.h"
 
 #include <QJsonDocument>
 
-/// A visit of a known controller: a status with every part, a delay change, and events.
+/// A visit of a known controller: a status with every part, a delay change, a held pump and a
+/// timed test, and events.
 inline VisitFacts KnownVisit(int events = 3)
 {
     VisitFacts facts;
@@ -38,6 +40,12 @@ inline VisitFacts KnownVisit(int events = 3)
     change.beforeJson = QStringLiteral(R"({"detectorAlarm":30})");
     change.afterJson = QStringLiteral(R"({"detectorAlarm":45})");
     facts.changes.push_back(change);
+    facts.functionTests.push_back(FunctionTest::Make(
+        {QStringLiteral("Pump")}, QDateTime(QDate(2026, 12, 7), QTime(14, 10, 5), Qt::UTC), 4600,
+        {QStringLiteral("Detector 1")}, true));
+    facts.functionTests.push_back(FunctionTest::Make(
+        {QStringLiteral("Pump"), QStringLiteral("Valve 1")},
+        QDateTime(QDate(2026, 12, 7), QTime(14, 12), Qt::UTC), 65000, {}, false));
     for (int i = 0; i < events; ++i) {
         ArchivedEvent event;
         event.code = i % 2 ? 45 : 2;

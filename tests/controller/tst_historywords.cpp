@@ -1,4 +1,7 @@
+#include "controller/FunctionTest.h"
 #include "controller/HistoryWords.h"
+#include "controller/SetupChange.h"
+#include "controller/SetupUndo.h"
 #include "data/Catalogues.h"
 #include "protocol/CommandCodes.h"
 
@@ -87,6 +90,16 @@ private slots:
         QTest::newRow("log deleted")
             << int(TarnCommand::LogControl) << QByteArray("{}")
             << QByteArray(R"({"log":"deleted"})") << QStringList{u"Event log deleted"_s};
+        QTest::newRow("function test")
+            << ArchivedChange::kFunctionTest << QByteArray("{}")
+            << QByteArray(R"({"outputs":["Pump"],"milliseconds":5020,)"
+                          R"("inputsSeen":["Detector 1"],"inputsRead":true})")
+            << QStringList{u"Function test: Pump on for 5 s; inputs seen: Detector 1"_s};
+        QTest::newRow("function test, inputs not read")
+            << ArchivedChange::kFunctionTest << QByteArray("{}")
+            << QByteArray(R"({"outputs":["Pump","Valve 2"],"milliseconds":400})")
+            << QStringList{
+                   u"Function test: Pump and Valve 2 on for 0.4 s; inputs seen: none (inputs not read)"_s};
     }
 
     void changeLines()
@@ -97,6 +110,20 @@ private slots:
         QFETCH(QStringList, lines);
         QCOMPARE(HistoryWords::ChangeLines(Change(command, before.constData(), after.constData())),
                  lines);
+    }
+
+    /// A function test is never undone, and leaves the zones' definitions as they were.
+    void functionTestIsNoSetupChange()
+    {
+        const ArchivedChange test =
+            FunctionTest::Make({u"Pump"_s}, QDateTime::currentDateTimeUtc(), 1000, {}, true);
+        QVERIFY(test.isFunctionTest());
+        QVERIFY(!SetupUndo::WhyNot(test, true).isEmpty());
+        ArchivedChange definition = Change(int(TarnCommand::SetProfileDefinition), "{}",
+                                           R"({"zone":1,"definition":"0102"})");
+        const std::vector<ArchivedChange> changes{definition, test};
+        QVERIFY(!SetupChange::UnconfirmedDefinitions(changes)[0]);
+        QCOMPARE(SetupChange::LastDefinition(changes, 1).definition, u"0102"_s);
     }
 
     /// A snapshot lists what changed since the one before, the clock left out; the first lists

@@ -41,7 +41,8 @@ private slots:
         for (const ReportSection& section : report.sections)
             titles << section.title;
         QCOMPARE(titles, (QStringList{u"Controller"_s, u"Visit"_s, u"Status as read"_s,
-                                      u"Setup and changes"_s, u"Events"_s, u"Signatures"_s}));
+                                      u"Setup and changes"_s, u"Function tests"_s, u"Events"_s,
+                                      u"Signatures"_s}));
         QCOMPARE(report.controller, u"Tarn serial 123456, V 2.08"_s);
     }
 
@@ -118,6 +119,38 @@ private slots:
         facts.notGiven = notGiven;
         const VisitReport report = VisitReport::Build(facts);
         QCOMPARE(Cell(Table(report, section, caption), row), value);
+    }
+
+    /// Each test with its outputs, start, duration and the inputs seen while it ran; a test
+    /// is no change of the setup.
+    void functionTests()
+    {
+        const VisitReport report = VisitReport::Build(KnownVisit());
+        const ReportSection* tests = report.Section(u"Function tests"_s);
+        QVERIFY(tests);
+        QCOMPARE(tests->tables.size(), std::size_t(1));
+        const ReportTable& table = tests->tables.at(0);
+        QCOMPARE(table.header,
+                 (QStringList{u"Output"_s, u"Started"_s, u"Duration"_s, u"Inputs seen"_s}));
+        const auto local = [](QTime time) {
+            return QDateTime(QDate(2026, 12, 7), time, Qt::UTC)
+                .toLocalTime()
+                .toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        };
+        QCOMPARE(table.rows.size(), std::size_t(2));
+        QCOMPARE(table.rows.at(0),
+                 (QStringList{u"Pump"_s, local(QTime(14, 10, 5)), u"5 s"_s, u"Detector 1"_s}));
+        QCOMPARE(table.rows.at(1), (QStringList{u"Pump and Valve 1"_s, local(QTime(14, 12)),
+                                                u"1 min 5 s"_s, u"none (not read)"_s}));
+        const ReportTable* changes =
+            Table(report, u"Setup and changes"_s, u"Changes written during the visit"_s);
+        QVERIFY(changes);
+        QCOMPARE(changes->rows.size(), std::size_t(1));
+
+        VisitFacts none = KnownVisit();
+        none.functionTests.clear();
+        QCOMPARE(VisitReport::Build(none).Section(u"Function tests"_s)->lines,
+                 QStringList{u"No function tests were done during the visit."_s});
     }
 
     void zoneOutputsAndMessages()

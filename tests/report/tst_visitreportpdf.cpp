@@ -104,6 +104,11 @@ private slots:
                           u"Detector alarm delay"_s,
                           u"30 s"_s,
                           u"Detector alarm delay: 30 s → 45 s"_s,
+                          u"Function tests"_s,
+                          u"Pump"_s,
+                          u"Detector 1"_s,
+                          u"Pump and Valve 1"_s,
+                          u"1 min 5 s"_s,
                           u"Events"_s,
                           u"2026-11-01 08:00:00"_s,
                           u"Alarm detector 2"_s,
@@ -130,17 +135,26 @@ private slots:
         QVERIFY(
             VisitReportPdf::Write(VisitReport::Build(KnownVisit(12)), path, QLocale::c(), errText));
         const QStringList lines = PdfText(path).split(u'\n');
-        // Every event's row: its time, code and text start in the same columns.
-        QList<qsizetype> textColumns;
+        // Every event's row: its time, code and text start in the same columns, on each page
+        // (pdftotext lays out every page's characters by itself; a page begins with a form feed).
+        QList<QList<qsizetype>> textColumns{{}};
         static const QRegularExpression row(u"^\\s*\\d+\\s+2026-11-01 08:\\d\\d:00\\s+\\d+\\s+"_s);
-        for (const QString& line : lines) {
+        for (QString line : lines) {
+            if (line.startsWith(u'\f')) {
+                textColumns.append(QList<qsizetype>());
+                line.remove(0, 1);
+            }
             const QRegularExpressionMatch match = row.match(line);
             if (match.hasMatch())
-                textColumns << match.capturedLength();
+                textColumns.last() << match.capturedLength();
         }
-        QCOMPARE(textColumns.size(), 12);
-        for (qsizetype column : textColumns)
-            QCOMPARE(column, textColumns.first());
+        qsizetype rows = 0;
+        for (const QList<qsizetype>& page : textColumns) {
+            rows += page.size();
+            for (qsizetype column : page)
+                QCOMPARE(column, page.first());
+        }
+        QCOMPARE(rows, 12);
     }
 
     void everyPageHeaded()

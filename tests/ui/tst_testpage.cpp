@@ -1,6 +1,11 @@
 #include "RunningProgram.h"
 
+#include "controller/FunctionTest.h"
+#include "controller/SetupUndo.h"
+#include "controller/VisitFacts.h"
+#include "controller/VisitReport.h"
 #include "eventloop/WaitDepth.h"
+#include "history/HistoryArchive.h"
 #include "ui/main/PageHost.h"
 
 #include <QDialog>
@@ -19,6 +24,8 @@ namespace {
 constexpr int kSettleMs = 1300;
 /// Into the release pause.
 constexpr int kInPauseMs = 100;
+/// How long the test holds the pump.
+constexpr int kHeldMs = 600;
 /// The simulator's journal gives its times to the millisecond.
 constexpr double kJournalResolution = 0.001;
 
@@ -329,11 +336,68 @@ private slots:
                          qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
         }
         QTRY_COMPARE(words(), sent);
-        if (how == u"close" || how.startsWith(u"SIG"))
+        if (how == u"close" || how.startsWith(u"SIG")) {
+            // A test ended by the program's end is kept as well, after the outputs-off.
+            HistoryArchive& archive = *window()->historyArchive();
+            QTRY_VERIFY(!archive.Controllers().empty());
+            const std::vector<ArchivedChange> tests =
+                archive.Changes(archive.Controllers().front().id);
+            QCOMPARE(tests.size(), std::size_t(1));
+            QCOMPARE(FunctionTest::Read(tests[0]).outputs, QStringList{u"Valve 2"_s});
             return;
+        }
         QTRY_COMPARE(page()->cmdStartRuntime_test->text(), u"Start"_s);
         QCOMPARE(page()->lblRunningtime_test->text(), u"-"_s);
         QCOMPARE(enabledGroups(), u"1111"_s);
+    }
+
+    /// A held pump and a timed test are kept in the history once their outputs are off, with
+    /// their outputs and durations, and the visit report lists them as function tests.
+    void testsInTheHistory()
+    {
+        QVERIFY(startOnTestPage());
+        HistoryArchive& archive = *window()->historyArchive();
+        QVERIFY(archive.isOpen());
+        QTest::mousePress(page()->cmdPump_test, Qt::LeftButton);
+        QTRY_COMPARE(words().size(), 1);
+        QTest::qWait(kHeldMs);
+        QTest::mouseRelease(page()->cmdPump_test, Qt::LeftButton);
+        QTRY_COMPARE(words(), (QStringList{u"0100"_s, u"0000"_s}));
+
+        page()->hsbRuntime_test->setValue(1);
+        page()->optValve1_test->setChecked(true);
+        page()->chkPump_test->setChecked(true);
+        QTest::mouseClick(page()->cmdStartRuntime_test, Qt::LeftButton);
+        QTRY_COMPARE(page()->cmdStartRuntime_test->text(), u"Start"_s);
+        QCOMPARE(words(), (QStringList{u"0100"_s, u"0000"_s, u"0300"_s, u"0000"_s}));
+
+        QCOMPARE(archive.Controllers().size(), std::size_t(1));
+        const ArchivedController controller = archive.Controllers().front();
+        std::vector<FunctionTest::Fields> tests;
+        for (const ArchivedChange& change : archive.Changes(controller.id)) {
+            QVERIFY(change.isFunctionTest());
+            QVERIFY(!SetupUndo::WhyNot(change, true).isEmpty());
+            tests.push_back(FunctionTest::Read(change));
+        }
+        QCOMPARE(tests.size(), std::size_t(2));
+        QCOMPARE(tests[0].outputs, QStringList{u"Pump"_s});
+        QVERIFY2(tests[0].milliseconds >= kHeldMs,
+                 qPrintable(QString::number(tests[0].milliseconds)));
+        QCOMPARE(tests[1].outputs, (QStringList{u"Pump"_s, u"Valve 1"_s}));
+        QVERIFY2(tests[1].milliseconds >= 1000, qPrintable(QString::number(tests[1].milliseconds)));
+        QVERIFY(tests[0].startedAt <= tests[1].startedAt);
+        // The manual and timed tests run without the input scan.
+        QCOMPARE(tests[1].inputsRead, false);
+
+        VisitFacts facts;
+        QString errText;
+        QVERIFY2(VisitFacts::FromArchive(archive, controller, false, facts, errText),
+                 qPrintable(errText));
+        QCOMPARE(facts.functionTests.size(), std::size_t(2));
+        QVERIFY(facts.changes.empty());
+        const ReportSection* section = VisitReport::Build(facts).Section(u"Function tests"_s);
+        QVERIFY(section && section->tables.size() == 1);
+        QCOMPARE(section->tables[0].rows.at(1).value(0), u"Pump and Valve 1"_s);
     }
 
     /// The indicators follow the inputs as they change; test mode is renewed on the eleventh

@@ -1,5 +1,6 @@
 #include "ui/main/frmMain.h"
 
+#include "controller/HistoryRecorder.h"
 #include "controller/OutputControl.h"
 #include "eventloop/EventWait.h"
 #include "eventloop/WaitDepth.h"
@@ -126,6 +127,9 @@ void frmMain::Shutdown()
         if (!OutputsOffOwed)
             break;
     }
+    // A test under way ends with the outputs-off just sent: filed now, after it went out.
+    if (m_recorder)
+        m_recorder->EndFunctionTest();
     Pause(kShutdownPause);
     m_shutDown = true;
 }

@@ -1,5 +1,6 @@
 #include "ui/tests/TestPage.h"
 
+#include "controller/HistoryRecorder.h"
 #include "data/Tarn_Inputs.h"
 #include "eventloop/EventWait.h"
 #include "eventloop/WaitDepth.h"
@@ -360,7 +361,9 @@ void TestPage::SwitchOn(OutputItem item)
         SetOutputItem(m_host.link()->OutPuts, item, 1);
     m_hold.SwitchedOn(item);
     ShowHeld(item, true);
-    SendOutputs();
+    if (SendOutputs())
+        if (HistoryRecorder* history = m_host.history())
+            history->BeginFunctionTest({QString::fromStdString(OutputName(item))});
 }
 
 void TestPage::ShowHeld(OutputItem item, bool on)
@@ -382,6 +385,7 @@ void TestPage::SwitchOff(OutputItem item)
     ShowHeld(item, false);
     if (ReleasesPumpAndValves(item)) {
         m_host.StopPumpAndValves();
+        EndFunctionTest();
         return;
     }
     BusyPointer::Reset();
@@ -389,7 +393,15 @@ void TestPage::SwitchOff(OutputItem item)
     if (m_host.link())
         SetOutputItem(m_host.link()->OutPuts, item, 0);
     m_host.NoteOutputsOffSent(SendOutputs());
+    EndFunctionTest();
     ShowStatus({});
+}
+
+void TestPage::EndFunctionTest()
+{
+    // Filed once the off word has gone out: the history never holds an output up.
+    if (HistoryRecorder* history = m_host.history())
+        history->EndFunctionTest();
 }
 
 void TestPage::StopTests()
@@ -454,6 +466,13 @@ void TestPage::handleStartRuntimeClicked()
                std::to_string(spnRuntime_test->value()) + " s...");
     m_runtimeDuration = std::chrono::seconds(hsbRuntime_test->value());
     lblRunningtime_test->setText(QStringLiteral("%1 s").arg(hsbRuntime_test->value()));
+    if (HistoryRecorder* history = m_host.history()) {
+        QStringList outputs{optValve1_test->isChecked() ? QStringLiteral("Valve 1")
+                                                        : QStringLiteral("Valve 2")};
+        if (chkPump_test->isChecked())
+            outputs.prepend(QStringLiteral("Pump"));
+        history->BeginFunctionTest(outputs);
+    }
     m_runtimeClock.start();
     m_runtimeTimer->start();
 }
@@ -476,6 +495,7 @@ void TestPage::EndRuntimeTest()
     if (!m_runtimeOff) {
         m_runtimeOff = true;
         m_host.StopPumpAndValves();
+        EndFunctionTest();
     }
     cmdStartRuntime_test->setText(QStringLiteral("Start"));
     m_runtimeRunning = false;
@@ -521,6 +541,8 @@ void TestPage::ScanInputs()
         return;
     Tarn_Inputs& inputs = m_host.link()->Inputs;
     inputs.ResolveInputs(m_host.link()->TarnData);
+    if (HistoryRecorder* history = m_host.history())
+        history->NoteInputsRead();
     for (int16_t i = 0; i < kManualReleases; ++i)
         setIndicator(shpManualIO_test[i], inputs.ManualTrigger(i));
     for (int16_t i = 0; i < kDetectors; ++i)

@@ -129,6 +129,8 @@ private:
     /// A held output's button shows it on (pressed, with "ON") while it is.
     void ShowHeld(OutputItem item, bool on);
     void SwitchOff(OutputItem item);
+    /// Files the test whose outputs just went off in the history.
+    void EndFunctionTest();
 
     /// One outputs command with the whole output word; false when it failed or there is no link.
     bool SendOutputs();
