@@ -189,6 +189,23 @@ bool FindValue(const std::vector<Line>& lines, const std::string& section, const
     return false;
 }
 
+/// The file's text in its own encoding for Latin-1 text.
+std::string Encoded(const Document& document, const std::string& latin1)
+{
+    return document.utf8 ? IniEncoding::Latin1ToUtf8(latin1) : latin1;
+}
+
+/// FindValue with Latin-1 names and value, whatever the file's encoding.
+bool FindLatin1Value(const Document& document, const std::string& section, const std::string& key,
+                     std::string& value)
+{
+    if (!FindValue(document.lines, Encoded(document, section), Encoded(document, key), value))
+        return false;
+    if (document.utf8)
+        value = IniEncoding::ToLatin1(value);
+    return true;
+}
+
 } // namespace
 
 bool IniFile::Read(const std::string& path, const std::string& section, const std::string& key,
@@ -196,23 +213,14 @@ bool IniFile::Read(const std::string& path, const std::string& section, const st
 {
     value.clear();
     Document document;
-    if (LoadLines(path, document) != LoadResult::Loaded ||
-        !FindValue(document.lines, section, key, value))
-        return false;
-    if (document.utf8)
-        value = IniEncoding::ToLatin1(value);
-    return true;
+    return LoadLines(path, document) == LoadResult::Loaded &&
+           FindLatin1Value(document, section, key, value);
 }
 
 bool IniFile::ReadText(std::string_view text, const std::string& section, const std::string& key,
                        std::string& value)
 {
-    const Document document = Parsed(text);
-    if (!FindValue(document.lines, section, key, value))
-        return false;
-    if (document.utf8)
-        value = IniEncoding::ToLatin1(value);
-    return true;
+    return FindLatin1Value(Parsed(text), section, key, value);
 }
 
 bool IniFile::ReadLines(const std::vector<TextLine>& lines, const std::string& section,
@@ -273,14 +281,25 @@ bool SetLatin1Value(Document& document, const std::string& section, const std::s
     return true;
 }
 
-/// SetLatin1Value with the Latin-1 texts in the file's own encoding.
+/// SetLatin1Value with the Latin-1 texts in the file's own encoding. A Latin-1 file that the
+/// write would turn into valid UTF-8 (its 8-bit bytes all in the new text, and they form
+/// UTF-8) gets the text as UTF-8 instead, so that it reads back as it was given.
 bool SetValue(Document& document, const std::string& section, const std::string& key,
               const std::string& value)
 {
-    if (!document.utf8)
-        return SetLatin1Value(document, section, key, value);
-    return SetLatin1Value(document, IniEncoding::Latin1ToUtf8(section),
-                          IniEncoding::Latin1ToUtf8(key), IniEncoding::Latin1ToUtf8(value));
+    Document changed = document;
+    if (!SetLatin1Value(changed, Encoded(changed, section), Encoded(changed, key),
+                        Encoded(changed, value)))
+        return false;
+    if (!changed.utf8 && IniEncoding::IsUtf8(Serialized(changed))) {
+        changed = document;
+        changed.utf8 = true;
+        if (!SetLatin1Value(changed, Encoded(changed, section), Encoded(changed, key),
+                            Encoded(changed, value)))
+            return false;
+    }
+    document = std::move(changed);
+    return true;
 }
 
 } // namespace
@@ -316,7 +335,8 @@ bool IniFile::DeleteSection(const std::string& path, const std::string& section)
     case LoadResult::Loaded:
         break;
     }
-    const std::string_view name = Trimmed(section);
+    const std::string encodedName = Encoded(document, section);
+    const std::string_view name = Trimmed(encodedName);
     // Every header of that name goes, so that a repeated section cannot come to light
     // once the first one is removed.
     bool changed = false;

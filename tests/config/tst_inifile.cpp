@@ -155,6 +155,54 @@ private slots:
                  QStringList{"Tarn.INI"});
     }
 
+    /// Names and values are Latin-1 whatever the file's encoding; what a write puts in the
+    /// file reads back, in a file read as UTF-8 and in one that the write could make one.
+    void writeReadsBack_data()
+    {
+        using B = QByteArray;
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("after");
+
+        const B utf8 = "[Z\xC3\x96NE]\nName=J\xC3\xB6rg\n";
+        QTest::newRow("UTF-8 file, section of 8-bit name")
+            << utf8 << B("Z\xD6NE") << B("\xB0") << B(utf8).replace("rg\n", "rg\nk=\xC2\xB0\n");
+        QTest::newRow("UTF-8 file, new section of 8-bit name")
+            << utf8 << B("C\xEF\xFB\xBFM") << B("1")
+            << utf8 + "\n[C\xC3\xAF\xC3\xBB\xC2\xBFM]\nk=1\n";
+        QTest::newRow("ASCII file, value whose bytes form UTF-8")
+            << B("[A]\nx=1\n") << B("A") << B("\xC3\xA9") << B("[A]\nx=1\nk=\xC3\x83\xC2\xA9\n");
+        QTest::newRow("Latin-1 file, its only 8-bit value replaced by bytes forming UTF-8")
+            << B("[A]\nk=J\xF6rg\n") << B("A") << B("\xC3\xA9") << B("[A]\nk=\xC3\x83\xC2\xA9\n");
+        QTest::newRow("Latin-1 file stays Latin-1")
+            << B("[A]\nx=J\xF6rg\n") << B("A") << B("\xC3\xA9")
+            << B("[A]\nx=J\xF6rg\nk=\xC3\xA9\n");
+    }
+
+    void writeReadsBack()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, after);
+
+        std::string text = before.toStdString();
+        QVERIFY(IniFile::WriteText(text, section.toStdString(), "k", value.toStdString()));
+        QCOMPARE(QByteArray::fromStdString(text), after);
+        std::string back;
+        QVERIFY(IniFile::ReadText(text, section.toStdString(), "k", back));
+        QCOMPARE(QByteArray::fromStdString(back), value);
+
+        QVERIFY(WriteAll(m_path, before));
+        QVERIFY(IniFile::Write(Std(m_path), section.toStdString(), "k", value.toStdString()));
+        QCOMPARE(ReadAll(m_path), after);
+        QVERIFY(IniFile::Read(Std(m_path), section.toStdString(), "k", back));
+        QCOMPARE(QByteArray::fromStdString(back), value);
+        QVERIFY(IniFile::DeleteSection(Std(m_path), section.toStdString()));
+        QVERIFY(!IniFile::Read(Std(m_path), section.toStdString(), "k", back));
+    }
+
     void writeRefusals()
     {
         QVERIFY(WriteAll(m_path, kCrlfSample));
