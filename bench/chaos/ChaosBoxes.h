@@ -2,6 +2,9 @@
 
 #include "ui/main/MessageBoxes.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 
@@ -9,13 +12,15 @@
 
 /// Message boxes of a chaos round: every box is kept as text; questions are answered Yes or OK
 /// (the round ends the program when asked, sends what it typed, drops edits not sent), a choice
-/// and every file or print dialog cancelled. `beforeAnswer` runs before a question is answered:
+/// and the open dialog cancelled; a file is saved in `folder` under the name suggested, a print
+/// goes to a PDF file there. `beforeAnswer` runs before a question is answered:
 /// what the field does while the technician reads it.
 class ChaosBoxes : public MessageBoxes
 {
 public:
     std::function<void(const QString& text)> beforeAnswer;
     QStringList shown;
+    QString folder;
 
     void info(const QString& text, const QString& informative = {}) override
     {
@@ -49,9 +54,17 @@ public:
     }
 
 private:
-    QString saveFileName(const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString& suggested, const QString&) override
+    {
+        return QDir(folder).filePath(QFileInfo(suggested).fileName());
+    }
     QString openFileName(const QString&, const QString&) override { return {}; }
-    bool choosePrinter(QPrinter&, const QString&) override { return false; }
+    bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QDir(folder).filePath(QFileInfo(suggestedPdf).fileName()));
+        return true;
+    }
     QString inputText(const QString& text, const QString&, bool& ok) override
     {
         note(text, {});

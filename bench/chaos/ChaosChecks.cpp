@@ -93,6 +93,8 @@ void Figures::add(const Figures& other)
     eventsChecked += other.eventsChecked;
     eventsLost += other.eventsLost;
     eventsUnattributed += other.eventsUnattributed;
+    waitsEnded += other.waitsEnded;
+    worstKey = std::max(worstKey, other.worstKey);
 }
 
 bool IsWrite(const Request& request)
@@ -330,6 +332,19 @@ std::vector<std::string> CheckEvents(const Round& round, Figures& figures)
     return failures;
 }
 
+std::vector<std::string> CheckKeys(const Round& round, Figures& figures)
+{
+    std::vector<std::string> failures;
+    for (const auto& [at, took] : round.keyAnswers) {
+        ++figures.waitsEnded;
+        figures.worstKey = std::max(figures.worstKey, took);
+        if (took > kKeyAnswer)
+            failures.push_back(Format("the window took a key only %.3f s after a wait", took) +
+                               Format(" ended at %.3f s", at));
+    }
+    return failures;
+}
+
 std::vector<std::string> CheckTime(const Round& round)
 {
     if (!round.ended)
@@ -343,7 +358,7 @@ std::vector<std::string> CheckTime(const Round& round)
 std::vector<std::string> CheckAll(const Round& round, Figures& figures)
 {
     std::vector<std::string> failures = CheckOutputs(round, figures);
-    for (auto* check : {&CheckWrites, &CheckEvents}) {
+    for (auto* check : {&CheckWrites, &CheckEvents, &CheckKeys}) {
         const std::vector<std::string> more = check(round, figures);
         failures.insert(failures.end(), more.begin(), more.end());
     }

@@ -79,6 +79,9 @@ struct Round
     /// The controller's delays block (command 98's data) at the start.
     std::string delaysBefore;
     std::vector<ArchivedEvent> history;
+    /// A wait of the program ended (as seen between two turns of the event loop), and how long
+    /// the window then took to take a key.
+    std::vector<std::pair<double, double>> keyAnswers;
     /// Seconds the program waits for a reply, and the pause before an outputs-off.
     double replyTimeout = 1.5;
     double pause = 0.5;
@@ -100,6 +103,8 @@ struct Figures
     /// Kept under an unknown controller: the line failed between their reading and the
     /// controller's identification (allowed).
     int eventsUnattributed = 0;
+    int waitsEnded = 0;
+    double worstKey = 0; ///< seconds from a wait's end to the window taking a key
     void add(const Figures& other);
 };
 
@@ -118,6 +123,9 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures);
 /// out or under an unknown controller, and at least once when it was handed out without
 /// a fault; the history holds nothing the controller did not store.
 std::vector<std::string> CheckEvents(const Round& round, Figures& figures);
+/// The window takes a key within kKeyAnswer of every wait's end.
+std::vector<std::string> CheckKeys(const Round& round, Figures& figures);
+constexpr double kKeyAnswer = 1.0;
 /// The round ended within its limit.
 std::vector<std::string> CheckTime(const Round& round);
 /// All of the above.

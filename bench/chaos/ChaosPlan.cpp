@@ -10,6 +10,13 @@ constexpr int kMaxStoredEvents = 6;
 constexpr int kSerials = 900000;
 /// One step in this many has something happen in the field.
 constexpr int kFieldOdds = 2;
+/// After one step in this many comes a step of the second draw (keys, saving, undo), which
+/// leaves the first draw, and so the plans of the seeds kept in the suite, as they were.
+constexpr int kExtraOdds = 3;
+/// One step of the second draw in this many has the history go away meanwhile.
+constexpr int kArchiveAwayOdds = 2;
+/// Mixed into the seed for the second draw.
+constexpr uint32_t kExtraSalt = 0x5eed1e55;
 const char* const kOutputNames[ChaosPlan::kOutputs] = {
     "pump", "valve1", "valve2", "relay", "buzzer", "out1", "out2", "out3", "out4"};
 
@@ -113,11 +120,40 @@ void FieldChange(Dice& dice, ChaosPlan::Step& step)
     }
 }
 
+ChaosPlan::Step ExtraStep(Dice& dice)
+{
+    using Desk = ChaosPlan::Desk;
+    ChaosPlan::Step step;
+    switch (dice.in(0, 2)) {
+    case 0:
+        step.desk = Desk::Key;
+        step.a = dice.in(1, 3);
+        step.b = dice.in(50, 400);
+        step.c = dice.in(0, 600);
+        break;
+    case 1:
+        step.desk = Desk::Save;
+        step.a = dice.in(0, 2);
+        break;
+    default:
+        step.desk = Desk::Undo;
+        step.a = dice.in(100, 600);
+        break;
+    }
+    if (dice.oneIn(kArchiveAwayOdds)) {
+        step.field = ChaosPlan::Field::ArchiveAway;
+        step.fieldAfter = dice.in(0, 300);
+        step.fd = dice.in(300, 3000);
+    }
+    return step;
+}
+
 } // namespace
 
 ChaosPlan ChaosPlan::Draw(uint32_t seed)
 {
     Dice dice(seed);
+    Dice extra(seed ^ kExtraSalt);
     ChaosPlan plan;
     plan.seed = seed;
     plan.serial = kFirstSerial + dice.in(0, kSerials - 1);
@@ -128,6 +164,8 @@ ChaosPlan ChaosPlan::Draw(uint32_t seed)
         if (dice.oneIn(kFieldOdds))
             FieldChange(dice, step);
         plan.steps.push_back(step);
+        if (extra.oneIn(kExtraOdds))
+            plan.steps.push_back(ExtraStep(extra));
     }
     const int end = dice.in(0, 7);
     plan.end = end < 5    ? End::Close
@@ -188,6 +226,16 @@ std::string ChaosPlan::text() const
         case Desk::Wait:
             out += "wait " + to_string(s.a) + " ms";
             break;
+        case Desk::Key:
+            out += "F" + to_string(s.a) + " at +" + to_string(s.c) + " ms, closed after " +
+                   to_string(s.b) + " ms";
+            break;
+        case Desk::Save:
+            out += s.a == 0 ? "Save" : s.a == 1 ? "Save as" : "Print";
+            break;
+        case Desk::Undo:
+            out += "undo in the History window, closed after " + to_string(s.a) + " ms";
+            break;
         }
         const std::string at = " at +" + to_string(s.fieldAfter) + " ms";
         switch (s.field) {
@@ -208,6 +256,9 @@ std::string ChaosPlan::text() const
             break;
         case Field::Swap:
             out += " [serial " + to_string(s.fa) + at + "]";
+            break;
+        case Field::ArchiveAway:
+            out += " [history away " + to_string(s.fd) + " ms" + at + "]";
             break;
         }
     }

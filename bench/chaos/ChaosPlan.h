@@ -25,6 +25,10 @@ struct ChaosPlan
                  ///< prompt when `b`
         Events,  ///< `a` new events stored by the controller
         Wait,    ///< nothing for `a` ms
+        Key,     ///< F`a` pressed `c` ms after the step began (inside whatever runs then), the
+                 ///< window it opens closed after `b` ms
+        Save,    ///< the event list saved (`a` 0), saved as a file (1) or printed to PDF (2)
+        Undo,    ///< the newest delays change undone from the History window, closed after `a` ms
     };
     enum class Field
     {
@@ -34,6 +38,9 @@ struct ChaosPlan
         Mute,   ///< the next `a` requests unanswered
         Kill,   ///< the controller killed, back after `d` ms
         Swap,   ///< another serial number, `a`
+        /// The history away for `d` ms: its SQLite file locked by another program, or its
+        /// PostgreSQL server stopped (SIGSTOP) and resumed.
+        ArchiveAway,
     };
     enum class End
     {

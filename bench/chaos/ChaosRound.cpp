@@ -4,8 +4,10 @@
 #include "ChaosBoxes.h"
 #include "ChaosController.h"
 
+#include "config/IniFile.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
+#include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "link/Tarn_Comm.h"
 #include "ui/history/frmHistory.h"
@@ -21,14 +23,21 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <atomic>
 #include <csignal>
@@ -55,6 +64,13 @@ constexpr int kSpanTimeouts = 2;
 /// The first event's time; each later one a minute on.
 constexpr int kEventYear = 2026;
 const char* const kEventTail = "0114";
+/// How often the driver looks whether a wait of the program has ended.
+constexpr std::chrono::milliseconds kWaitPoll{10};
+/// The key posted to the window once a wait ended: it does nothing there.
+const QString kProbeText = QStringLiteral("chaos-probe");
+const char* const kLockConnection = "chaos-history-lock";
+/// How long the lock waits for the program to end a write under way.
+constexpr std::chrono::milliseconds kLockWait{1000};
 
 std::atomic<qint64> g_simulatorPid{0};
 
@@ -106,15 +122,56 @@ void CloseModal(QWidget* modal)
         modal->close();
 }
 
+/// Takes the probe key when the window gets it, and says how long after the wait's end.
+class KeyProbe : public QObject
+{
+public:
+    std::function<void()> taken;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->text() == kProbeText) {
+            if (taken)
+                taken();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 /// The driver of one round.
 class Driver
 {
 public:
     Driver(const ChaosPlan& plan, ChaosChecks::Round& record, ChaosController& controller,
-           frmMain& window, ChaosBoxes& boxes, const QElapsedTimer& clock)
+           frmMain& window, ChaosBoxes& boxes, const QElapsedTimer& clock,
+           std::function<bool(bool away)> archiveAway)
         : m_plan(plan), m_record(record), m_controller(controller), m_window(window),
-          m_boxes(boxes), m_clock(clock), m_serial(plan.serial), m_events(plan.storedEvents)
+          m_boxes(boxes), m_clock(clock), m_archiveAway(std::move(archiveAway)),
+          m_serial(plan.serial), m_events(plan.storedEvents)
     {
+        // Once a wait has ended, a key posted to the window: when it is taken tells whether
+        // anything holds the window after the wait.
+        m_probe.taken = [this] {
+            m_record.keyAnswers.push_back({m_waitEnded, now() - m_waitEnded});
+            m_keyPosted = false;
+        };
+        m_window.installEventFilter(&m_probe);
+        auto* poll = new QTimer(&m_scope);
+        QObject::connect(poll, &QTimer::timeout, &m_scope, [this] {
+            const int depth = WaitDepth::Current();
+            if (m_depth > 0 && depth == 0 && !m_keyPosted) {
+                m_keyPosted = true;
+                m_waitEnded = now();
+                QCoreApplication::postEvent(
+                    &m_window,
+                    new QKeyEvent(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, kProbeText));
+            }
+            m_depth = depth;
+        });
+        poll->start(kWaitPoll);
         m_boxes.beforeAnswer = [this](const QString& text) {
             if (m_swapAtPrompt && text.startsWith(QLatin1String("Send new"))) {
                 m_swapAtPrompt = false;
@@ -132,6 +189,12 @@ public:
             desk(step);
             BenchSim::RunFor(kBetweenSteps);
         }
+    }
+
+    ~Driver()
+    {
+        if (m_away)
+            m_archiveAway(false);
     }
 
     void end()
@@ -249,7 +312,72 @@ private:
         case Desk::Wait:
             BenchSim::RunFor(std::chrono::milliseconds(step.a));
             return;
+        case Desk::Key:
+            return key(step);
+        case Desk::Save: {
+            if (m_window.tabCtrl->currentIndex() != kEventLogTab)
+                tab(kEventLogTab);
+            EventLogPage& log = *m_window.picLog;
+            QPushButton* button = step.a == 0   ? log.cmdSaveLog
+                                  : step.a == 1 ? log.cmdSaveLogAs
+                                                : log.cmdPrintLog;
+            if (button->isEnabled())
+                button->click();
+            return;
         }
+        case Desk::Undo:
+            return undo(step);
+        }
+    }
+
+    /// F1 the About box, F2 the setup window, F3 the communication settings: pressed while
+    /// whatever the steps before started still runs.
+    void key(const ChaosPlan::Step& step)
+    {
+        const Qt::Key key = step.a == 1 ? Qt::Key_F1 : step.a == 2 ? Qt::Key_F2 : Qt::Key_F3;
+        OnModal(&m_scope, [ms = step.b](QWidget* modal) {
+            QTimer::singleShot(ms, modal, [modal] { CloseModal(modal); });
+        });
+        QTimer::singleShot(step.c, &m_scope, [this, key] {
+            if (key != Qt::Key_F1)
+                m_record.ends.push_back(now());
+            QTest::keyClick(&m_window, key);
+        });
+        BenchSim::RunFor(std::chrono::milliseconds(step.c + step.b));
+    }
+
+    /// The newest delays change of the controller the History window shows, undone: the
+    /// detector alarm delay it had before is what the technician asked for.
+    void undo(const ChaosPlan::Step& step)
+    {
+        m_window.mnuViewHistory->trigger();
+        if (!WaitUntil(
+                [this] { return m_window.HistoryWindow && m_window.HistoryWindow->isVisible(); },
+                kModalTimeout))
+            return;
+        frmHistory& history = *m_window.HistoryWindow;
+        HistoryArchive* archive = m_window.historyArchive();
+        const std::vector<ArchivedChange> changes =
+            archive ? archive->Changes(history.shownController()) : std::vector<ArchivedChange>{};
+        for (int i = int(changes.size()) - 1; i >= 0; --i) {
+            const QJsonObject before =
+                QJsonDocument::fromJson(changes[std::size_t(i)].beforeJson.toUtf8()).object();
+            QTreeWidgetItem* item = history.lvChanges->topLevelItem(i);
+            if (changes[std::size_t(i)].command != 98 || !item ||
+                !before.contains(QLatin1String("detectorAlarm")))
+                continue;
+            history.lvChanges->setCurrentItem(item);
+            const std::optional<ArchivedController> owner =
+                archive->ControllerById(history.shownController());
+            m_record.asks.push_back({now(), owner ? owner->key.serialNumber.toStdString() : "", 98,
+                                     0, before.value(QLatin1String("detectorAlarm")).toInt()});
+            if (history.cmdUndo->isEnabled())
+                history.cmdUndo->click();
+            break;
+        }
+        BenchSim::RunFor(std::chrono::milliseconds(step.a));
+        if (m_window.HistoryWindow)
+            m_window.HistoryWindow->close();
     }
 
     void hold(const ChaosPlan::Step& step)
@@ -349,6 +477,15 @@ private:
             span(kSpanTimeouts * timeout());
             swap(step.fa, true);
             return;
+        case Field::ArchiveAway:
+            if (m_away || !m_archiveAway(true))
+                return;
+            m_away = true;
+            QTimer::singleShot(step.fd, &m_scope, [this] {
+                m_archiveAway(false);
+                m_away = false;
+            });
+            return;
         }
     }
 
@@ -367,9 +504,15 @@ private:
     frmMain& m_window;
     ChaosBoxes& m_boxes;
     const QElapsedTimer& m_clock;
+    std::function<bool(bool away)> m_archiveAway;
     int m_serial;
     int m_events;
     bool m_swapAtPrompt = false;
+    bool m_away = false;
+    KeyProbe m_probe;
+    int m_depth = 0;
+    bool m_keyPosted = false;
+    double m_waitEnded = 0;
     /// Parent of the round's timers: they die with the round.
     QObject m_scope;
 };
@@ -421,8 +564,35 @@ bool ChaosRound::run(ChaosChecks::Round& record, QString& error)
     }
     g_simulatorPid = controller.pid();
     qputenv("TARN_HOME", folder.path().toLocal8Bit());
+    if (!m_database.isEmpty() &&
+        !IniFile::Write(folder.filePath(QStringLiteral("Tarn.INI")).toStdString(), "HISTORY",
+                        "Database", m_database.toStdString())) {
+        error = QStringLiteral("the history's server could not be set");
+        return false;
+    }
+    // The history away: its server stopped, or its file locked by another program.
+    const QString historyFile = folder.filePath(QLatin1String(HistoryArchive::kFileName));
+    const auto archiveAway = [this, historyFile](bool away) {
+        if (m_serverSignal)
+            return m_serverSignal(away ? SIGSTOP : SIGCONT);
+        if (!away) {
+            {
+                QSqlDatabase lock = QSqlDatabase::database(QLatin1String(kLockConnection));
+                QSqlQuery(lock).exec(QStringLiteral("COMMIT"));
+                lock.close();
+            }
+            QSqlDatabase::removeDatabase(QLatin1String(kLockConnection));
+            return true;
+        }
+        QSqlDatabase lock =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kLockConnection));
+        lock.setDatabaseName(historyFile);
+        lock.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLockWait.count()));
+        return lock.open() && QSqlQuery(lock).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    };
 
     ChaosBoxes boxes;
+    boxes.folder = folder.path();
     {
         auto window = std::make_unique<frmMain>(boxes);
         if (!window->Load() || !window->tarn) {
@@ -433,7 +603,7 @@ bool ChaosRound::run(ChaosChecks::Round& record, QString& error)
         window->show();
         window->activateWindow();
         {
-            Driver driver(m_plan, record, controller, *window, boxes, clock);
+            Driver driver(m_plan, record, controller, *window, boxes, clock, archiveAway);
             driver.runSteps();
             driver.end();
         }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 /// One round of the chaos run: a fresh program folder with its history, the controller on a
@@ -21,6 +22,14 @@ public:
 
     explicit ChaosRound(const ChaosPlan& plan) : m_plan(plan) {}
 
+    /// The history on a PostgreSQL server at `database`, which `signalServer` stops (SIGSTOP)
+    /// and resumes (SIGCONT); without, the history is the SQLite file.
+    void useServer(const QString& database, std::function<bool(int signal)> signalServer)
+    {
+        m_database = database;
+        m_serverSignal = std::move(signalServer);
+    }
+
     /// Runs the round into `record`. False when the round could not be set up (the program
     /// is not at fault then), with the reason in `error`.
     bool run(ChaosChecks::Round& record, QString& error);
@@ -34,6 +43,8 @@ public:
 
 private:
     const ChaosPlan& m_plan;
+    QString m_database;
+    std::function<bool(int signal)> m_serverSignal;
     QStringList m_boxes;
     std::unique_ptr<QTemporaryDir> m_folder;
 };

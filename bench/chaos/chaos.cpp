@@ -2,7 +2,10 @@
 // random steps of the technician while the field misbehaves; after each round the program's
 // promises are checked from the controller's journal and the history (ChaosChecks).
 //
-//   bench_chaos [--rounds N] [--seed S] [--seeds S1,S2,...] [--verbose]
+//   bench_chaos [--rounds N] [--seed S] [--seeds S1,S2,...] [--postgres] [--verbose]
+//
+// With --postgres the history is a PostgreSQL server of its own (a database a round), which the
+// field stops with SIGSTOP and resumes; without, the SQLite file, which the field locks.
 //
 // Round i runs the plan of seed S + i (default S: the time); --seeds runs the plans of those
 // seeds. A failed round prints its seed, its plan and what failed: bench_chaos --seed S
@@ -15,9 +18,14 @@
 #include "ChaosPlan.h"
 #include "ChaosRound.h"
 
+#include "tests/history/PostgresCluster.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <atomic>
@@ -41,9 +49,10 @@ namespace {
 constexpr std::chrono::seconds kWatchdogGrace{30};
 
 const char* const kUsage =
-    "usage: bench_chaos [--rounds N] [--seed S] [--seeds S1,S2,...] [--verbose]\n"
+    "usage: bench_chaos [--rounds N] [--seed S] [--seeds S1,S2,...] [--postgres] [--verbose]\n"
     "  rounds of random steps of the technician and faults in the field against tarn-sim;\n"
-    "  a failed round prints its seed: --seed S --rounds 1 replays it\n";
+    "  a failed round prints its seed: --seed S --rounds 1 replays it;\n"
+    "  --postgres keeps the history on a PostgreSQL server of its own\n";
 
 /// Ends the process when a round hangs, naming its seed and plan.
 class Watchdog
@@ -96,6 +105,45 @@ struct Arguments
     std::vector<uint32_t> seeds;
     /// Every round's plan, boxes and figures, not only a failed round's.
     bool verbose = false;
+    bool postgres = false;
+};
+
+/// The history's server for the run: a cluster of its own, a fresh database for each round.
+class ChaosServer
+{
+public:
+    bool start(QString& errText)
+    {
+        if (!m_cluster.init(errText) || !m_cluster.start(errText))
+            return false;
+        const QString address = m_cluster.address();
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kAdmin);
+        admin.setHostName(address.section(u'@', 1).section(u'/', 0, -2));
+        admin.setUserName(QLatin1String(PostgresCluster::kUser));
+        admin.setDatabaseName(QStringLiteral("postgres"));
+        if (!admin.open()) {
+            errText = admin.lastError().text();
+            return false;
+        }
+        return true;
+    }
+    /// A new database's address.
+    QString database(uint32_t seed, QString& errText)
+    {
+        const QString name = QStringLiteral("chaos_%1_%2").arg(seed).arg(++m_databases);
+        QSqlQuery create(QSqlDatabase::database(kAdmin));
+        if (!create.exec(QStringLiteral("CREATE DATABASE ") + name)) {
+            errText = create.lastError().text();
+            return {};
+        }
+        return m_cluster.address().section(u'/', 0, -2) + u'/' + name;
+    }
+    bool signal(int number) const { return m_cluster.signalAll(number); }
+
+private:
+    static constexpr const char* kAdmin = "chaos-admin";
+    PostgresCluster m_cluster;
+    int m_databases = 0;
 };
 
 bool Read(int argc, char* argv[], Arguments& arguments)
@@ -108,6 +156,10 @@ bool Read(int argc, char* argv[], Arguments& arguments)
         }
         if (name == "--verbose") {
             arguments.verbose = true;
+            continue;
+        }
+        if (name == "--postgres") {
+            arguments.postgres = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -140,8 +192,9 @@ bool Read(int argc, char* argv[], Arguments& arguments)
 /// Field faults of each kind drawn, over all rounds.
 void CountFaults(const ChaosPlan& plan, std::map<std::string, int>& faults)
 {
-    const char* const names[] = {"none", "line faults",          "slow replies",
-                                 "mute", "killed and restarted", "another serial number"};
+    const char* const names[] = {"none",        "line faults",          "slow replies",
+                                 "mute",        "killed and restarted", "another serial number",
+                                 "history away"};
     for (const ChaosPlan::Step& step : plan.steps) {
         if (step.field != ChaosPlan::Field::None)
             ++faults[names[int(step.field)]];
@@ -200,6 +253,14 @@ int main(int argc, char* argv[])
     std::printf("Chaos run: %zu rounds, seeds %u..\n", arguments.seeds.size(),
                 arguments.seeds.front());
 
+    ChaosServer server;
+    if (arguments.postgres) {
+        QString error;
+        if (!server.start(error)) {
+            std::printf("the history's server did not start: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
     Watchdog watchdog;
     ChaosChecks::Figures figures;
     std::map<std::string, int> faults;
@@ -214,7 +275,10 @@ int main(int argc, char* argv[])
         ChaosRound round(plan);
         ChaosChecks::Round record;
         QString error;
-        const bool ran = round.run(record, error);
+        if (arguments.postgres)
+            round.useServer(server.database(seed, error),
+                            [&server](int number) { return server.signal(number); });
+        const bool ran = error.isEmpty() && round.run(record, error);
         watchdog.disarm();
         if (!ran) {
             ++unusable;
@@ -256,6 +320,8 @@ int main(int argc, char* argv[])
                 "controller: %d)\n",
                 figures.writes, figures.eventsChecked, figures.eventsLost,
                 figures.eventsUnattributed);
+    std::printf("  waits ended %d, worst time from a wait's end to a key taken %.3f s\n",
+                figures.waitsEnded, figures.worstKey);
     for (const auto& [kind, count] : faults)
         std::printf("  %-34s %d\n", kind.c_str(), count);
     std::printf("  failures %zu", failed.size());

@@ -16,7 +16,8 @@ const std::string kEventB = "A1B2C3E00114";
 ///   "r AT CODE DATA[ muted|corrupted|noise]"  a request (DATA as text, "-" none, "\0" and "\1"
 ///   bytes) "k AT" killed, "s AT RUNTIME" hold or test started, "e AT" ended, "i FROM UNTIL SERIAL"
 ///   identity, "a AT SERIAL CODE FIELD VALUE" write asked, "f FROM TO" field fault, "st RAW" stored
-///   before, "ap AT RAW" appended, "h SERIAL RAW" in the history, "d SECONDS" duration.
+///   before, "ap AT RAW" appended, "h SERIAL RAW" in the history, "d SECONDS" duration,
+///   "w AT TOOK" a wait ended and the window took a key TOOK s later.
 Round Script(const QStringList& lines)
 {
     Round round;
@@ -55,6 +56,8 @@ Round Script(const QStringList& lines)
             round.appended.push_back({n(1), s(2)});
         } else if (w[0] == u"h") {
             round.history.push_back({s(1), s(2)});
+        } else if (w[0] == u"w") {
+            round.keyAnswers.push_back({n(1), n(2)});
         } else if (w[0] == u"d") {
             round.duration = n(1);
         }
@@ -151,6 +154,9 @@ private slots:
             << read + QStringList{a, u"h  "_s + eventB} << "";
         QTest::newRow("event the controller never stored")
             << read + QStringList{a, b, u"h 123 FFFFFFFF0114"_s} << u"never stored it"_s;
+        QTest::newRow("key taken soon after a wait") << QStringList{u"w 2 0.02"_s} << "";
+        QTest::newRow("key taken late after a wait")
+            << QStringList{u"w 2 0.02"_s, u"w 3 1.4"_s} << u"only 1.400 s after a wait"_s;
         QTest::newRow("a round over its limit") << QStringList{u"d 61"_s} << u"over its limit"_s;
     }
 
@@ -191,7 +197,15 @@ private slots:
         const ChaosPlan plan = ChaosPlan::Draw(7);
         QCOMPARE(ChaosPlan::Draw(7).text(), plan.text());
         QVERIFY(ChaosPlan::Draw(8).text() != plan.text());
-        QVERIFY(plan.steps.size() >= 3 && plan.steps.size() <= 6);
+        QVERIFY(plan.steps.size() >= 3 && plan.steps.size() <= 12);
+        // The second draw only adds steps: the first draw's plan of a seed stays as it was.
+        std::vector<ChaosPlan::Desk> firstDraw;
+        for (const ChaosPlan::Step& step : ChaosPlan::Draw(4).steps)
+            if (step.desk != ChaosPlan::Desk::Key && step.desk != ChaosPlan::Desk::Save &&
+                step.desk != ChaosPlan::Desk::Undo)
+                firstDraw.push_back(step.desk);
+        using D = ChaosPlan::Desk;
+        QCOMPARE(firstDraw, (std::vector<D>{D::Hold, D::History, D::Hold, D::Tab, D::Hold}));
     }
 };
 
