@@ -177,7 +177,15 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
                                    "merge).")
                         .arg(key.port, QString::number(key.firmware, 'f', 2))
                         .arg(*m_unnamed));
+    if (m_unnamed && others)
+        emit unnamedUnsure(*m_unnamed);
     return m_unnamed;
+}
+
+void HistoryRecorder::Refiled(qint64 from, qint64 into)
+{
+    if (m_unnamed == from)
+        m_unnamed = into;
 }
 
 void HistoryRecorder::ForgetUnnamed()

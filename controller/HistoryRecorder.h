@@ -70,6 +70,8 @@ public:
     int unarchived() const { return m_unarchived + int(m_held.size()); }
 
     HistoryArchive& archive() { return m_archive; }
+    /// The records of `from` were merged into `into`: what is read from now on goes there.
+    void Refiled(qint64 from, qint64 into);
 
     /// The recorder of a link, if it has one.
     static HistoryRecorder* For(const Tarn_Comm& link);
@@ -80,6 +82,9 @@ public:
 signals:
     /// Something the technician should know: a controller filed under a new record.
     void notice(const QString& text);
+    /// A controller without a serial number was filed under the new record `recordId`, though
+    /// records of other such controllers of its firmware exist: it may be one of them.
+    void unnamedUnsure(qint64 recordId);
 
 private:
     void handleAcknowledged(int command, const std::string& data);

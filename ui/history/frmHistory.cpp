@@ -66,9 +66,13 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
                                     QStringLiteral("Port"), QStringLiteral("Last seen"),
                                     QStringLiteral("Events")});
     lvControllers->setRootIsDecorated(false);
+    lvControllers->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvControllers->setSortingEnabled(true);
     lvControllers->sortByColumn(3, Qt::DescendingOrder);
     cmdRefresh = Named(new QPushButton(QStringLiteral("&Refresh")), "cmdRefresh");
+    cmdMerge = Named(new QPushButton(QStringLiteral("&Merge...")), "cmdMerge");
+    cmdMerge->setToolTip(QStringLiteral("Choose two records of one Tarn to file them as one"));
+    cmdMerge->setEnabled(false);
 
     chkFrom = Named(new QCheckBox(QStringLiteral("&From")), "chkFrom");
     dtpFrom = Named(new QDateEdit(QDate::currentDate().addMonths(-1)), "dtpFrom");
@@ -141,7 +145,10 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(lvControllers);
-    leftLayout->addWidget(cmdRefresh);
+    auto* recordsRow = new QHBoxLayout;
+    recordsRow->addWidget(cmdRefresh);
+    recordsRow->addWidget(cmdMerge);
+    leftLayout->addLayout(recordsRow);
     m_splitter = new QSplitter;
     m_splitter->addWidget(left);
     m_splitter->addWidget(tabHistory);
@@ -161,6 +168,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     connect(cmdFilter, &QPushButton::clicked, this, whenIdle(&frmHistory::handleFilter));
     connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
     connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
+    connect(cmdMerge, &QPushButton::clicked, this, whenIdle(&frmHistory::handleMerge));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(tabHistory, &QTabWidget::currentChanged, this, &frmHistory::LoadPictures);
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
@@ -210,7 +218,50 @@ void frmHistory::Refresh()
 void frmHistory::handleControllerChosen()
 {
     const QList<QTreeWidgetItem*> items = lvControllers->selectedItems();
-    ShowController(items.isEmpty() ? 0 : items.first()->data(0, kIdRole).toLongLong());
+    cmdMerge->setEnabled(items.size() == 2);
+    const QTreeWidgetItem* shown = lvControllers->currentItem();
+    if (!shown || !shown->isSelected())
+        shown = items.isEmpty() ? nullptr : items.first();
+    ShowController(shown ? shown->data(0, kIdRole).toLongLong() : 0);
+}
+
+void frmHistory::handleMerge()
+{
+    const QList<QTreeWidgetItem*> items = lvControllers->selectedItems();
+    if (items.size() != 2)
+        return;
+    // Into the record with a serial number, else into the older one.
+    ArchivedController first;
+    ArchivedController second;
+    for (ArchivedController* record : {&first, &second}) {
+        const QTreeWidgetItem* item = items[record == &first ? 0 : 1];
+        record->id = item->data(0, kIdRole).toLongLong();
+        record->key = item->data(0, kKeyRole).value<ControllerKey>();
+    }
+    const bool swap = (first.key.SerialName().isEmpty() && !second.key.SerialName().isEmpty()) ||
+                      (first.key.SerialName().isEmpty() == second.key.SerialName().isEmpty() &&
+                       second.id < first.id);
+    const ArchivedController& into = swap ? second : first;
+    const ArchivedController& from = swap ? first : second;
+    const auto name = [](const ArchivedController& record) {
+        return QStringLiteral("record %1 (%2, %3)")
+            .arg(record.id)
+            .arg(record.key.SerialName().isEmpty()
+                     ? QStringLiteral("no serial number")
+                     : QStringLiteral("serial %1").arg(record.key.SerialName()))
+            .arg(FirmwareText(record.key.firmware));
+    };
+    if (!m_boxes.questionOkCancelDefaultCancel(
+            QStringLiteral("File the records of %1 under %2?").arg(name(from), name(into)),
+            QStringLiteral("Do this only for records of one Tarn: it cannot be undone.")))
+        return;
+    QString errText;
+    if (!m_archive.Merge(into.id, from.id, errText)) {
+        m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
+        return;
+    }
+    m_controller = into.id;
+    Refresh();
 }
 
 void frmHistory::ShowController(qint64 id)

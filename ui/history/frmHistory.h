@@ -62,6 +62,8 @@ public:
     QPushButton* cmdUndo = nullptr;
     PicturesTab* tabPictures = nullptr;
     QPushButton* cmdRefresh = nullptr;
+    /// Files the records of one of two chosen controllers under the other: one controller.
+    QPushButton* cmdMerge = nullptr;
 
 private:
     QSplitter* m_splitter = nullptr;
@@ -69,6 +71,7 @@ private:
     void handleFilter();
     void handleExport();
     void handleUndo();
+    void handleMerge();
     void handleChangeChosen();
     EventFilter Filter() const;
     void LoadEvents();

@@ -249,6 +249,7 @@ bool frmMain::Load()
                           QString::fromStdString(m_iniPath));
     m_recorder = new HistoryRecorder(*m_history, *tarn, this);
     connect(m_recorder, &HistoryRecorder::notice, this, &frmMain::handleHistoryNotice);
+    connect(m_recorder, &HistoryRecorder::unnamedUnsure, this, &frmMain::handleUnnamedUnsure);
 
     QString startError;
     if (tarn->Start(startError)) {

@@ -184,6 +184,9 @@ private:
     void handleHistoryFault(const QString& fault);
     /// What the history tells the technician (a controller filed under a new record).
     void handleHistoryNotice(const QString& text);
+    /// Asks which controller of the history a controller without a serial number is, when its
+    /// events could not tell, and files its records there.
+    void handleUnnamedUnsure(qint64 recordId);
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);

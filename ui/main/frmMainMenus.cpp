@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "controller/ControllerIdentity.h"
+#include "controller/HistoryRecorder.h"
 #include "controller/HistoryWords.h"
 #include "controller/SetupUndo.h"
 #include "data/SetupFields.h"
@@ -191,6 +192,52 @@ void frmMain::handleViewFleet()
 void frmMain::handleHistoryNotice(const QString& text)
 {
     ShowStatus(QStringLiteral("History: ") + text);
+}
+
+void frmMain::handleUnnamedUnsure(qint64 recordId)
+{
+    WhenIdle([this, recordId] {
+        if (!m_history || !m_recorder)
+            return;
+        const std::optional<ArchivedController> filed = m_history->ControllerById(recordId);
+        if (!filed)
+            return;
+        QStringList choices{
+            QStringLiteral("A Tarn not in the history yet (record %1)").arg(recordId)};
+        std::vector<qint64> records;
+        for (const qint64 id : m_history->UnnamedControllers(filed->key.firmware)) {
+            const std::optional<ArchivedController> known = m_history->ControllerById(id);
+            if (id == recordId || !known)
+                continue;
+            records.push_back(id);
+            choices << QStringLiteral("Record %1: last seen %2, %3 events")
+                           .arg(id)
+                           .arg(QLocale().toString(known->lastSeen.toLocalTime(),
+                                                   QLocale::ShortFormat))
+                           .arg(known->events);
+        }
+        if (records.empty())
+            return;
+        const int chosen = m_boxes.choose(
+            QStringLiteral("Which Tarn is this?"),
+            QStringLiteral("The Tarn on %1 (firmware %2) has no serial number, and the events it "
+                           "holds do not tell which Tarn of the service history it is.")
+                .arg(filed->key.port, QString::number(filed->key.firmware, 'f', 2)),
+            choices);
+        if (chosen < 1 || chosen > int(records.size()))
+            return;
+        const qint64 into = records[std::size_t(chosen - 1)];
+        QString errText;
+        if (!m_history->Merge(into, recordId, errText)) {
+            m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
+            return;
+        }
+        m_recorder->Refiled(recordId, into);
+        ShowStatus(
+            QStringLiteral("History: this Tarn's records are filed under record %1.").arg(into));
+        if (HistoryWindow)
+            HistoryWindow->Refresh();
+    });
 }
 
 void frmMain::handleHistoryFault(const QString& fault)

@@ -1,0 +1,158 @@
+// Records of the service history in the window: a controller without a serial number whose
+// events do not tell which record is its own is asked about, and records merged by hand.
+
+#include "RunningProgram.h"
+
+#include "data/DateCodec.h"
+#include "data/TarnDateTime.h"
+#include "history/HistoryArchive.h"
+#include "ui/history/frmHistory.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+QString EventHex(int minute)
+{
+    return QString::fromStdString(EncodePackedDate(
+               TarnDateTime::FromParts(2026, 1, 1, 10, 0, 0).AddSeconds(60 * minute))) +
+           u"0114"_s;
+}
+
+QStringList Events(int from, int count)
+{
+    QStringList lines;
+    for (int i = from; i < from + count; ++i)
+        lines << u"event "_s + EventHex(i);
+    return lines;
+}
+} // namespace
+
+class tst_HistoryRecords : public ProgramTest
+{
+    Q_OBJECT
+    HistoryArchive& archive() const { return *window()->historyArchive(); }
+
+    /// The number of events of each record, oldest record first.
+    QList<qint64> counts() const
+    {
+        QList<qint64> events;
+        for (const ArchivedController& record : archive().Controllers())
+            events << qint64(archive().Events(record.id).size());
+        std::sort(events.begin(), events.end());
+        return events;
+    }
+
+    void readNew() const
+    {
+        setTab(kEventLogTab);
+        window()->picLog->cmdGetLogEvents->click();
+    }
+
+private slots:
+    void unnamedAsked_data()
+    {
+        QTest::addColumn<int>("choice"); // -1: the box cancelled
+        QTest::addColumn<QList<qint64>>("records");
+        QTest::newRow("a Tarn not in the history yet") << 0 << QList<qint64>{3, 3};
+        QTest::newRow("cancelled: a new record as before") << -1 << QList<qint64>{3, 3};
+        QTest::newRow("the Tarn read before") << 1 << QList<qint64>{6};
+    }
+
+    /// Two V2.06 controllers on one device, one after the other: the second one's events are
+    /// in no record, so the technician is asked; what is read later goes where was answered.
+    void unnamedAsked()
+    {
+        QFETCH(int, choice);
+        QFETCH(QList<qint64>, records);
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        const QStringList options{u"--link"_s, device, u"--version"_s, u"V2.06"_s};
+        QVERIFY(m_program->startSim(options, Events(0, 3)));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        readNew();
+        QCOMPARE(counts(), QList<qint64>{3});
+
+        QVERIFY(m_program->startSim(options, Events(10, 2)));
+        boxes().expectChoice(u"Which Tarn is this?"_s, choice,
+                             u"The Tarn on COM1 (firmware 2.06) has no serial number, and the "
+                             "events it holds do not tell which Tarn of the service history it "
+                             "is."_s);
+        readNew();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QVERIFY(sim().command(u"event "_s + EventHex(20)));
+        readNew();
+        QCOMPARE(counts(), records);
+    }
+
+    void mergeByHand_data()
+    {
+        QTest::addColumn<QStringList>("serials"); // of the two records, "" for none
+        QTest::addColumn<QString>("question");    // empty: refused
+        QTest::addColumn<QList<qint64>>("records");
+        QTest::newRow("two without a serial number: into the older")
+            << QStringList{u""_s, u""_s}
+            << u"File the records of record 3 (no serial number, V2.06) under record 2 "
+               "(no serial number, V2.06)?"_s
+            << QList<qint64>{0, 3};
+        QTest::newRow("into the one with a serial number")
+            << QStringList{u""_s, u"4711"_s}
+            << u"File the records of record 2 (no serial number, V2.06) under record 3 "
+               "(serial 4711, V2.06)?"_s
+            << QList<qint64>{0, 3};
+        QTest::newRow("two serial numbers: refused")
+            << QStringList{u"4711"_s, u"4712"_s} << QString() << QList<qint64>{0, 1, 2};
+    }
+
+    /// The simulator's controller (serial 123456) is the first record; the two are the next.
+    void mergeByHand()
+    {
+        QFETCH(QStringList, serials);
+        QFETCH(QString, question);
+        QFETCH(QList<qint64>, records);
+        QVERIFY(startProgram());
+        window()->updTimer->stop();
+        int minute = 0;
+        for (int record = 0; record < 2; ++record) {
+            const std::optional<qint64> id =
+                archive().ControllerId(ControllerKey{serials[record], 2.06, u"COM9"_s});
+            QVERIFY(id);
+            for (int i = 0; i <= record; ++i) {
+                ArchivedEvent event;
+                event.raw = EventHex(minute++);
+                event.eventTime = QDateTime::currentDateTimeUtc();
+                event.code = 1;
+                event.readAt = QDateTime::currentDateTimeUtc();
+                event.program = u"tarnconf"_s;
+                QVERIFY(archive().StoreEvent(*id, event));
+            }
+        }
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        QVERIFY(history);
+        QTreeWidget* list = history->lvControllers;
+        QCOMPARE(list->topLevelItemCount(), 3);
+        list->clearSelection();
+        QList<QTreeWidgetItem*> two;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(0) != u"123456"_s)
+                two << list->topLevelItem(i);
+        QCOMPARE(two.size(), 2);
+        two[0]->setSelected(true);
+        QVERIFY(!history->cmdMerge->isEnabled());
+        two[1]->setSelected(true);
+        QVERIFY(history->cmdMerge->isEnabled());
+        if (question.isEmpty()) {
+            boxes().expect(Kind::QuestionOkCancelDefaultCancel, u"File the records of *"_s);
+            boxes().expect(Kind::Critical, u"The records could not be merged."_s);
+        } else {
+            boxes().expect(Kind::QuestionOkCancelDefaultCancel, question);
+        }
+        history->cmdMerge->click();
+        QCOMPARE(counts(), records);
+        QCOMPARE(list->topLevelItemCount(), records.size());
+    }
+};
+
+QTEST_MAIN(tst_HistoryRecords)
+#include "tst_historyrecords.moc"
