@@ -191,8 +191,12 @@ bool ArchiveConnection::isOpen() const
 QString ArchiveConnection::ErrorText(const QSqlQuery& query)
 {
     const QSqlError error = query.lastError();
-    const QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
-    return text.trimmed();
+    QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    // The PostgreSQL driver appends the error's code in brackets, "()" when there is none; the
+    // server's text comes on several indented lines: one line, for a box or a status line.
+    if (text.endsWith(QLatin1String("()")))
+        text.chop(2);
+    return text.simplified();
 }
 
 QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values, QString& errText)
