@@ -95,7 +95,10 @@ frmMain::frmMain(MessageBoxes& boxes, QWidget* parent) : QMainWindow(parent), m_
 
 frmMain::~frmMain()
 {
-    // The recorder stores what it still holds: while the link and the archive are there.
+    // The recorder stores what it still holds: while the link and the archive are there. The
+    // window asks nothing any more.
+    if (m_recorder)
+        m_recorder->disconnect(this);
     delete m_recorder;
     m_recorder = nullptr;
     // The link drives the port and the poll timer: it goes before them.
