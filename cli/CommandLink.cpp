@@ -133,6 +133,20 @@ bool CommandLink::ReadIdentity()
     return true;
 }
 
+bool CommandLink::ReadStatus()
+{
+    StatusCycle::Hooks hooks;
+    hooks.catalogueError = [](const std::string& errText) {
+        ConsoleOutput::Say(DisplayFormat::Text(errText));
+    };
+    bool complete = false;
+    if (!StatusCycle::Read(*m_link, m_iniPath, hooks, &complete))
+        return false;
+    if (complete && m_recorder)
+        m_recorder->RecordStatus();
+    return true;
+}
+
 int CommandLink::Write(const SetupWriter::Build& build)
 {
     const SetupWriter::Result result = SetupWriter::Run(*m_link, {}, build);

@@ -6,7 +6,6 @@
 #include "cli/ExitCode.h"
 #include "cli/InterruptFlag.h"
 #include "controller/ControllerIdentity.h"
-#include "controller/DisplayFormat.h"
 #include "controller/EventLogReader.h"
 #include "controller/HistoryRecorder.h"
 #include "controller/StatusCycle.h"
@@ -38,17 +37,9 @@ bool ReadController(CommandLink& link)
 {
     Tarn_Comm& tarn = link.link();
     HistoryRecorder* const recorder = link.recorder();
-    StatusCycle::Hooks hooks;
-    hooks.catalogueError = [](const std::string& errText) {
-        ConsoleOutput::Say(DisplayFormat::Text(errText));
-    };
     const int errorsBefore = link.errors();
-    bool complete = false;
-    if (!link.ReadVersion() || !link.ReadIdentity() ||
-        !StatusCycle::Read(tarn, link.iniPath(), hooks, &complete))
+    if (!link.ReadVersion() || !link.ReadIdentity() || !link.ReadStatus())
         return false;
-    if (complete && recorder)
-        recorder->RecordStatus();
     EventLogReader reader;
     bool failed = false;
     reader.event = [&](const Tarn_Inputs& event, const std::string& raw) {

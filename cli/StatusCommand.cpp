@@ -6,8 +6,6 @@
 #include "cli/ExitCode.h"
 #include "cli/StatusJson.h"
 #include "controller/DisplayFormat.h"
-#include "controller/HistoryRecorder.h"
-#include "controller/StatusCycle.h"
 #include "controller/StatusText.h"
 #include "data/TarnDateTime.h"
 #include "link/Tarn_Comm.h"
@@ -17,17 +15,9 @@ namespace {
 int Run(CommandLink& link, const CliOptions& options)
 {
     Tarn_Comm& tarn = link.link();
-    HistoryRecorder* const recorder = link.recorder();
-    StatusCycle::Hooks hooks;
-    hooks.catalogueError = [](const std::string& errText) {
-        ConsoleOutput::Say(DisplayFormat::Text(errText));
-    };
     const int errorsBefore = link.errors();
-    bool complete = false;
-    if (!StatusCycle::Read(tarn, link.iniPath(), hooks, &complete))
+    if (!link.ReadStatus())
         return ExitController;
-    if (complete && recorder)
-        recorder->RecordStatus();
     bool written = false;
     if (options.json) {
         written = ConsoleOutput::Emit(options.output, StatusJson::Text(tarn.Inputs), false);
