@@ -236,6 +236,7 @@ void HistoryArchive::Close()
     d->local.reset();
     d->open = d->broken = d->queueing = d->usesServer = d->readOnly = false;
     d->serverKeys.clear();
+    d->touched.clear();
     d->localIds.clear();
     d->sentIds.clear();
 }

@@ -13,8 +13,11 @@ class ArchiveConnection;
 class HistorySchema
 {
 public:
-    /// Step n (from 1) takes a database from version n - 1 to n. "%ID" in a statement stands
-    /// for the dialect's generated primary key.
+    static constexpr const char* kPostgresOnly = "pg:";
+    static constexpr const char* kSqliteOnly = "lite:";
+    /// Step n (from 1) takes a database from version n - 1 to n. A statement is in
+    /// ArchiveConnection::Dialect; one that starts with kPostgresOnly or kSqliteOnly runs on
+    /// that database only.
     using Steps = std::vector<QStringList>;
     static const Steps& Current();
 
