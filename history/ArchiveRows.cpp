@@ -96,10 +96,8 @@ QDateTime TimeFrom(const QVariant& value)
     if (value.isNull())
         return QDateTime();
     if (value.typeId() == QMetaType::QDateTime) {
-        const QDateTime time = value.toDateTime();
-        // The session's zone is UTC: a time read without its offset is UTC's.
-        return time.timeSpec() == Qt::LocalTime ? QDateTime(time.date(), time.time(), Qt::UTC)
-                                                : time.toUTC();
+        // The driver gives the instant (in the PC's zone).
+        return value.toDateTime().toUTC();
     }
     return ParseTime(value.toString(), Qt::UTC);
 }

@@ -111,8 +111,8 @@ const HistorySchema::Steps kSteps = {
         QStringLiteral("pg:UPDATE events SET code = NULL WHERE gap"),
         QStringLiteral("pg:ALTER TABLE events ADD CONSTRAINT events_gap_or_event CHECK (CASE "
                        "WHEN gap THEN code IS NULL AND raw = '' AND ordinal = 0 AND "
-                       "event_time IS NULL ELSE code BETWEEN 0 AND 255 AND ordinal >= 1 AND "
-                       "raw <> '' END)"),
+                       "event_time IS NULL ELSE code IS NOT NULL AND code BETWEEN 0 AND 255 AND "
+                       "ordinal >= 1 AND raw <> '' END)"),
         QStringLiteral("pg:CREATE UNIQUE INDEX events_once ON events (controller_id, raw, "
                        "ordinal) WHERE NOT gap"),
         QStringLiteral("pg:ALTER TABLE statuses "
