@@ -73,6 +73,8 @@ struct TableReads
             if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
                 continue;
             sqlite3* db = *static_cast<sqlite3* const*>(handle.data());
+            if (!db)
+                continue;
             sqlite3_set_authorizer(db, on ? &TableReads::Authorize : nullptr, this);
         }
     }
