@@ -7,9 +7,10 @@
 
 class ArchiveConnection;
 
-/// The archive's tables, the same on SQLite and PostgreSQL, and the steps that bring a
-/// database from any earlier version to the current one. The version is kept in the table
-/// schema_version; a database of a later version than the steps know is refused untouched.
+/// The archive's tables and the steps that bring a database from any earlier version to the
+/// current one. The tables and columns are the same on SQLite and PostgreSQL; a server has
+/// columns of their own types and checks (step 3) and no queue tables. The version is kept in the
+/// table schema_version; a database of a later version than the steps know is refused untouched.
 class HistorySchema
 {
 public:

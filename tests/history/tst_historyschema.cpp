@@ -94,6 +94,8 @@ private slots:
     void counts();
     void gapReplaced_data();
     void gapReplaced();
+    void visits_data();
+    void visits();
     void listingReadsNoEvent();
 };
 
@@ -212,6 +214,47 @@ void TestHistorySchema::gapReplaced()
     Store(archive, *id, reread);
     QCOMPARE(Read(archive, *id), expected);
     QCOMPARE(archive.Controllers().at(0).events, qint64(expected.count(u'1')));
+}
+
+void TestHistorySchema::visits_data()
+{
+    QTest::addColumn<QList<int>>("hours"); ///< read times, from the contact
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("alarms");
+    QTest::addColumn<int>("faults");
+    QTest::newRow("an earlier visit's not counted")
+        << QList<int>{-720, -1} << QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs} << 0
+        << 1;
+    QTest::newRow("read up to 12 h before the contact")
+        << QList<int>{-11, 0} << QStringList{u"Alarm detector 1"_qs, u"Pump fault"_qs} << 1 << 1;
+    QTest::newRow("read over 12 h later: a visit of its own")
+        << QList<int>{1, 13} << QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs} << 0 << 1;
+    QTest::newRow("a reset is no alarm")
+        << QList<int>{0, 0} << QStringList{u"Alarm reset"_qs, u"Alarm detector 2"_qs} << 1 << 0;
+}
+
+/// The alarms and faults of the last visit, counted in the controller's row as events come.
+void TestHistorySchema::visits()
+{
+    QFETCH(QList<int>, hours);
+    QFETCH(QStringList, texts);
+    QFETCH(int, alarms);
+    QFETCH(int, faults);
+    QTemporaryDir dir;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(dir.path()));
+    const QDateTime contact = QDateTime::currentDateTimeUtc();
+    const auto id = archive.ControllerId({QStringLiteral("S1"), 2.07, QStringLiteral("COM1")});
+    QVERIFY(id);
+    for (int i = 0; i < hours.size(); ++i) {
+        ArchivedEvent event = Event(QString(QChar(u'A' + i)), 1);
+        event.text = texts[i];
+        event.readAt = contact.addSecs(qint64(hours[i]) * 3600);
+        QVERIFY(archive.StoreEvent(*id, event));
+    }
+    const std::vector<FleetEntry> fleet = archive.Fleet();
+    QCOMPARE(fleet.at(0).alarms, alarms);
+    QCOMPARE(fleet.at(0).faults, faults);
 }
 
 /// The controllers list and the fleet read no event row and no status, however many there are.
