@@ -82,16 +82,16 @@ const HistorySchema::Steps kSteps = {
     {
         QStringLiteral("pg:DROP TABLE IF EXISTS queue_events, queue_statuses, queue_changes"),
         QStringLiteral("pg:UPDATE controllers SET serial_number = NULL "
-                       "WHERE btrim(serial_number, ' 0') = ''"),
+                       "WHERE btrim(btrim(serial_number), '0') = ''"),
         QStringLiteral("lite:UPDATE controllers SET serial_number = NULL "
-                       "WHERE trim(serial_number, ' 0') = ''"),
+                       "WHERE trim(trim(serial_number), '0') = ''"),
         QStringLiteral("pg:ALTER TABLE controllers "
                        "ALTER COLUMN firmware TYPE INTEGER USING round(firmware * 100), "
                        "ALTER COLUMN first_seen TYPE timestamptz USING first_seen::timestamptz, "
                        "ALTER COLUMN last_seen TYPE timestamptz USING last_seen::timestamptz, "
                        "ADD CONSTRAINT controllers_firmware CHECK (firmware >= 0), "
                        "ADD CONSTRAINT controllers_serial_named CHECK "
-                       "(serial_number IS NULL OR btrim(serial_number, ' 0') <> '')"),
+                       "(serial_number IS NULL OR btrim(btrim(serial_number), '0') <> '')"),
         QStringLiteral("pg:COMMENT ON COLUMN controllers.firmware IS "
                        "'firmware version in hundredths: 206 is V2.06'"),
         QStringLiteral("ALTER TABLE controllers ADD COLUMN events_stored BIGINT NOT NULL "
