@@ -144,8 +144,10 @@ bool ArchiveConnection::OpenPostgres(const PostgresAddress& address, QString& er
             return false;
         }
     }
-    // Warnings ("relation already exists, skipping") are no news to anyone.
-    return Exec(QStringLiteral("SET client_min_messages = error"), errText);
+    // Warnings ("relation already exists, skipping") are no news to anyone; times are given
+    // and read in UTC, whatever the server's own zone.
+    return Exec(QStringLiteral("SET client_min_messages = error"), errText) &&
+           Exec(QStringLiteral("SET TIME ZONE 'UTC'"), errText);
 }
 
 bool ArchiveConnection::IsRefusal(const QString& errText)
@@ -199,6 +201,30 @@ QString ArchiveConnection::ErrorText(const QSqlQuery& query)
     return text.simplified();
 }
 
+QString ArchiveConnection::Dialect(QString sql) const
+{
+    if (!sql.contains(u'%'))
+        return sql;
+    struct Word
+    {
+        const char* token;
+        const char* postgres;
+        const char* sqlite;
+    };
+    // Longer tokens first: %TSTZ before %TS.
+    static constexpr Word kWords[] = {
+        {"%ID", "BIGSERIAL PRIMARY KEY", "INTEGER PRIMARY KEY"},
+        {"%TSTZ", "TIMESTAMPTZ", "TEXT"},
+        {"%TS", "TIMESTAMP", "TEXT"},
+        {"%EVENT", "NOT gap", "gap = 0"},
+        {"%GAP", "gap", "gap <> 0"},
+    };
+    for (const Word& word : kWords)
+        sql.replace(QLatin1String(word.token),
+                    QLatin1String(m_postgres ? word.postgres : word.sqlite));
+    return sql;
+}
+
 QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values, QString& errText)
 {
     if (!isOpen()) {
@@ -209,7 +235,7 @@ QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values
     if (found == m_prepared.end()) {
         auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
         query->setForwardOnly(true);
-        if (!query->prepare(sql)) {
+        if (!query->prepare(Dialect(sql))) {
             errText = ErrorText(*query);
             return nullptr;
         }
@@ -234,7 +260,7 @@ bool ArchiveConnection::Exec(const QString& sql, QString& errText)
         return false;
     }
     QSqlQuery query(QSqlDatabase::database(m_name, false));
-    if (!query.exec(sql)) {
+    if (!query.exec(Dialect(sql))) {
         errText = ErrorText(query);
         return false;
     }
@@ -243,14 +269,23 @@ bool ArchiveConnection::Exec(const QString& sql, QString& errText)
 
 bool ArchiveConnection::Begin(QString& errText)
 {
+    if (m_inTransaction) {
+        ++m_nested;
+        return true;
+    }
     if (!Exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"), errText))
         return false;
     m_inTransaction = true;
+    m_nested = 0;
     return true;
 }
 
 bool ArchiveConnection::Commit(QString& errText)
 {
+    if (m_inTransaction && m_nested > 0) {
+        --m_nested;
+        return true;
+    }
     m_inTransaction = false;
     if (Exec(QStringLiteral("COMMIT"), errText))
         return true;
@@ -260,7 +295,9 @@ bool ArchiveConnection::Commit(QString& errText)
 
 void ArchiveConnection::Rollback()
 {
+    // An inner failure undoes the whole (the outer part's own Rollback then finds none).
     m_inTransaction = false;
+    m_nested = 0;
     for (auto& [sql, query] : m_prepared)
         query->finish();
     QString ignored;

@@ -50,13 +50,20 @@ public:
     /// Where it is, for messages: the file's path or the server's address.
     QString where() const { return m_where; }
 
-    /// Runs `sql` prepared once per connection with `values` bound in order; the query stays
-    /// the connection's (read it before the next call with the same text).
+    /// The statement in this connection's dialect: %ID (a generated primary key), %TSTZ (a
+    /// time with its zone), %TS (a time without one: the controller's clock), %EVENT and %GAP
+    /// (an event row, a gap row). SQLite keeps times as text in the archive's own format.
+    QString Dialect(QString sql) const;
+    /// Runs `sql` (in Dialect) prepared once per connection with `values` bound in order; the
+    /// query stays the connection's (read it before the next call with the same text).
     QSqlQuery* Run(const QString& sql, const QVariantList& values, QString& errText);
     /// Runs a statement once, unprepared.
     bool Exec(const QString& sql, QString& errText);
     /// A write transaction: SQLite takes the write lock at once (waiting up to its busy time).
+    /// Within a transaction, Begin and Commit only count: the outer Commit commits, and a
+    /// Rollback at any depth undoes the whole.
     bool Begin(QString& errText);
+    bool inTransaction() const { return m_inTransaction; }
     bool Commit(QString& errText);
     void Rollback();
     /// False when the server went away (a failed statement then says nothing about the data).
@@ -69,5 +76,6 @@ private:
     QString m_where;
     bool m_postgres = false;
     bool m_inTransaction = false;
+    int m_nested = 0;
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -81,32 +81,80 @@ bool SameStatus(const QString& a, const QString& b)
     return objectA == objectB;
 }
 
+QVariant FirmwareValue(const ArchiveConnection& db, double firmware)
+{
+    return db.isPostgres() ? QVariant(qRound(firmware * 100)) : QVariant(firmware);
+}
+
+double FirmwareFrom(const QVariant& value, bool postgres)
+{
+    return postgres ? value.toLongLong() / 100.0 : value.toDouble();
+}
+
+QDateTime TimeFrom(const QVariant& value)
+{
+    if (value.isNull())
+        return QDateTime();
+    if (value.typeId() == QMetaType::QDateTime) {
+        // The driver gives the instant (in the PC's zone).
+        return value.toDateTime().toUTC();
+    }
+    return ParseTime(value.toString(), Qt::UTC);
+}
+
+QDateTime ClockFrom(const QVariant& value)
+{
+    if (value.isNull())
+        return QDateTime();
+    if (value.typeId() == QMetaType::QDateTime) {
+        const QDateTime time = value.toDateTime();
+        return QDateTime(time.date(), time.time(), Qt::UTC);
+    }
+    return ParseTime(value.toString(), Qt::UTC);
+}
+
+QString Flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QVariant CodeValue(const ArchiveConnection& db, const ArchivedEvent& event)
+{
+    if (!event.gap)
+        return event.code;
+    return db.isPostgres() ? QVariant(QMetaType::fromType<int>()) : QVariant(-1);
+}
+
+QVariant JsonValue(const ArchiveConnection& db, const QString& json)
+{
+    return db.isPostgres() && json.isEmpty() ? NullText() : QVariant(Text(json));
+}
+
 ArchivedEvent EventFrom(const QSqlQuery& query, int first)
 {
     ArchivedEvent event;
-    event.gap = query.value(first).toInt() != 0;
+    event.gap = query.value(first).toBool();
     event.raw = query.value(first + 1).toString();
     event.ordinal = query.value(first + 2).toInt();
-    const QVariant time = query.value(first + 3);
-    if (!time.isNull())
-        event.eventTime = ParseTime(time.toString(), Qt::UTC);
-    event.code = query.value(first + 4).toInt();
+    event.eventTime = ClockFrom(query.value(first + 3));
+    const QVariant code = query.value(first + 4);
+    event.code = code.isNull() ? -1 : code.toInt();
     event.temperatureCelsius = query.value(first + 5).toDouble();
     event.text = query.value(first + 6).toString();
-    event.readAt = FromUtcText(query.value(first + 7).toString());
+    event.readAt = TimeFrom(query.value(first + 7));
     event.program = query.value(first + 8).toString();
     return event;
 }
 
-ArchivedController ControllerFrom(const QSqlQuery& query)
+ArchivedController ControllerFrom(const QSqlQuery& query, bool postgres)
 {
     ArchivedController controller;
     controller.id = query.value(0).toLongLong();
     controller.key.serialNumber = query.value(1).toString();
-    controller.key.firmware = query.value(2).toDouble();
+    controller.key.firmware = FirmwareFrom(query.value(2), postgres);
     controller.key.port = query.value(3).toString();
-    controller.firstSeen = FromUtcText(query.value(4).toString());
-    controller.lastSeen = FromUtcText(query.value(5).toString());
+    controller.firstSeen = TimeFrom(query.value(4));
+    controller.lastSeen = TimeFrom(query.value(5));
     controller.events = query.value(6).toLongLong();
     return controller;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/ArchiveConnection.h"
 #include "history/HistoryArchive.h"
 
 #include <QSqlQuery>
@@ -42,6 +43,24 @@ QVariant EventTimeValue(const QDateTime& time);
 QString ClockText(const QDateTime& time);
 /// Two status texts equal but for the clock.
 bool SameStatus(const QString& a, const QString& b);
+/// The firmware as the database keeps it: on a server in hundredths (206 for V2.06), an
+/// integer that compares exactly; in the SQLite file as the number.
+QVariant FirmwareValue(const ArchiveConnection& db, double firmware);
+double FirmwareFrom(const QVariant& value, bool postgres);
+/// A time read back: the server's column gives a date and time (the session is in UTC), the
+/// SQLite file the archive's text. TimeFrom gives the instant in UTC; ClockFrom the date and
+/// time of day as kept (the controller's clock), marked UTC only so that it is never
+/// converted. Invalid for NULL.
+QDateTime TimeFrom(const QVariant& value);
+QDateTime ClockFrom(const QVariant& value);
+/// A flag bound as "1" or "0": a boolean on the server, an integer in the SQLite file.
+QString Flag(bool value);
+/// An event's code: a gap has none (NULL on the server, -1 in the SQLite file).
+QVariant CodeValue(const ArchiveConnection& db, const ArchivedEvent& event);
+/// A JSON text: on the server a missing one ("") is NULL, which reads back as "".
+QVariant JsonValue(const ArchiveConnection& db, const QString& json);
+/// The columns from `first` on: id first, then kEventColumns but the controller's.
 ArchivedEvent EventFrom(const QSqlQuery& query, int first);
-ArchivedController ControllerFrom(const QSqlQuery& query);
+/// id, serial_number, firmware, port, first_seen, last_seen, events_stored.
+ArchivedController ControllerFrom(const QSqlQuery& query, bool postgres);
 } // namespace ArchiveRows

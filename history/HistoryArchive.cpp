@@ -190,22 +190,47 @@ bool HistoryArchive::OpenForReading(const QString& folder, const QString& databa
     };
     QString errText;
     int version = 0;
-    if (!address.isEmpty()) {
-        // Read from the server alone: nothing is queued, nothing created or migrated.
-        if (!PostgresAddress::Parse(address, d->server, errText))
-            return fail(errText);
-        if (!d->main->OpenPostgres(d->server, errText))
-            return fail(QStringLiteral("the server cannot be reached: %1").arg(errText));
-    } else {
-        if (!QFileInfo(path).isFile())
-            return fail(QStringLiteral("there is none yet"));
-        if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText))
-            return fail(errText);
-    }
-    if (!HistorySchema::Version(*d->main, version, errText))
+    // Read from the server or file alone: nothing is queued, nothing created.
+    const auto openRead = [&] {
+        if (!address.isEmpty()) {
+            if (!PostgresAddress::Parse(address, d->server, errText))
+                return false;
+            if (!d->main->OpenPostgres(d->server, errText)) {
+                errText = QStringLiteral("the server cannot be reached: %1").arg(errText);
+                return false;
+            }
+        } else {
+            if (!QFileInfo(path).isFile()) {
+                errText = QStringLiteral("there is none yet");
+                return false;
+            }
+            if (!d->main->OpenSqliteForReading(path, !QFileInfo(folder).isWritable(), errText))
+                return false;
+        }
+        return HistorySchema::Version(*d->main, version, errText);
+    };
+    if (!openRead())
         return fail(errText);
     if (version == 0)
         return fail(QStringLiteral("it holds no history"));
+    // An archive of an earlier version is brought up to date first, as when it is opened for
+    // writing (its records kept), and then read.
+    if (version < kSchemaVersion) {
+        d->main->Close();
+        ArchiveConnection db;
+        const bool updated = (address.isEmpty() ? db.OpenSqlite(path, kBusyTimeout, errText)
+                                                : db.OpenPostgres(d->server, errText)) &&
+                             HistorySchema::Migrate(db, HistorySchema::Current(), errText);
+        db.Close();
+        if (!updated)
+            return fail(QStringLiteral("it is of version %1, older than this program reads (%2), "
+                                       "and could not be updated: %3")
+                            .arg(version)
+                            .arg(kSchemaVersion)
+                            .arg(errText));
+        if (!openRead())
+            return fail(errText);
+    }
     if (version > kSchemaVersion)
         return fail(QStringLiteral("it is of version %1, newer than this program knows (%2): "
                                    "use a newer program with it")
@@ -236,6 +261,7 @@ void HistoryArchive::Close()
     d->local.reset();
     d->open = d->broken = d->queueing = d->usesServer = d->readOnly = false;
     d->serverKeys.clear();
+    d->touched.clear();
     d->localIds.clear();
     d->sentIds.clear();
 }

@@ -93,12 +93,13 @@ struct ArchivedChange
 /// faults its last visit brought.
 struct FleetEntry
 {
-    ArchivedController controller; ///< events not counted (0)
+    ArchivedController controller;
     /// The last service date the controller gave in its last status read; the controller's
     /// clock, marked UTC only so that it is never converted. Invalid when not known.
     QDateTime lastService;
-    /// Alarm and fault events (EventKinds) first read during the last visit: within
-    /// HistoryArchive::kVisitLength before the last contact.
+    /// Alarm and fault events (EventKinds) first read during the last visit: the visit began
+    /// with a contact more than HistoryArchive::kVisitLength after the one before began, and
+    /// holds the events read from kVisitLength before its beginning on (ControllerSummary).
     int alarms = 0;
     int faults = 0;
 };
@@ -125,7 +126,7 @@ class HistoryArchive : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr const char* kFileName = "history.sqlite";
     /// How long one write waits for a database locked by another program (SQLite's busy
     /// time-out); the records are then held and tried again.

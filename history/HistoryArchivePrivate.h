@@ -74,17 +74,32 @@ public:
     /// Updates the firmware, port and last sighting of a record.
     bool touchController(ArchiveConnection& db, qint64 id, const ControllerKey& key,
                          const QString& seenAt, QString& errText);
+    /// Stores an event or gap and counts it in the controller's summary: one transaction, one
+    /// update of the controller's row (none for a gap).
     bool insertEvent(ArchiveConnection& db, const char* table, qint64 controllerId,
                      const ArchivedEvent& event, bool& duplicate, QString& errText);
-    /// Where the controller's reading stands: rewound since its log was cleared, and the last
-    /// event archived before that clearing.
-    bool readingOf(ArchiveConnection& db, qint64 controllerId, bool& rewound, qint64& clearedAfter,
-                   QString& errText);
-    /// An event read again after a rewind, in one transaction: its occurrence counted, stored
-    /// with that ordinal unless stored already.
+    /// Where the controller's reading stands.
+    struct Reading
+    {
+        /// Rewound since its log was cleared.
+        bool rewound = false;
+        /// The last event archived before that clearing.
+        qint64 clearedAfter = 0;
+        /// The last record archived when the rewind was sent, and the last of those the
+        /// reading after it found again: a gap right after that one stands for the event that
+        /// comes next, if that is new.
+        qint64 rewoundAt = 0;
+        qint64 rereadAfter = 0;
+    };
+    bool readingOf(ArchiveConnection& db, qint64 controllerId, Reading& reading, QString& errText);
+    /// An event read again after a rewind: its occurrence counted, stored with that ordinal
+    /// unless stored already (in place of the gap that stood for it, if any).
     bool insertReread(ArchiveConnection& db, const char* table, qint64 controllerId,
-                      const ArchivedEvent& event, qint64 clearedAfter, bool& duplicate,
+                      const ArchivedEvent& event, const Reading& reading, bool& stored,
                       QString& errText);
+    /// Inserts the row (ON CONFLICT DO NOTHING); `stored` false when it was there already.
+    bool insertRow(ArchiveConnection& db, const char* table, qint64 controllerId,
+                   const ArchivedEvent& event, bool& stored, QString& errText);
     /// Rewound (and its counts started again), or cleared.
     bool markReading(qint64 controllerId, bool rewound);
     bool insertStatus(ArchiveConnection& db, const char* table, qint64 controllerId,
@@ -131,6 +146,15 @@ public:
     QHash<qint64, qint64> localIds;
     /// Local queue id (negative, as handed out) → the server's id once sent.
     QHash<qint64, qint64> sentIds;
+    /// When each controller's row was last updated for a contact, and with which key (a
+    /// controller asked for at every event updates its row once per kTouchInterval).
+    struct Touched
+    {
+        ControllerKey key;
+        QElapsedTimer since;
+    };
+    QHash<QString, Touched> touched;
+    static constexpr std::chrono::seconds kTouchInterval{60};
     /// The records waiting for the database, oldest first.
     std::deque<std::function<bool(QString&)>> held;
     /// Tries the held records again.

@@ -17,7 +17,7 @@ int HistoryArchive::StoredCount(qint64 controllerId, const QString& raw)
             return false;
         QSqlQuery* query = into.db->Run(
             QStringLiteral("SELECT COUNT(*) FROM %1 WHERE controller_id = ? AND raw = ? AND "
-                           "gap = 0")
+                           "%EVENT")
                 .arg(QLatin1String(into.tables.events)),
             {into.controllerId, raw}, errText);
         if (!query)
@@ -35,18 +35,17 @@ std::vector<ArchivedController> HistoryArchive::Private::controllers(const QStri
     attempt([&](QString& errText) {
         found.clear();
         ArchiveConnection& db = queueing ? *local : *main;
+        // Each controller's count is kept in its row: no event is read.
         QSqlQuery* query = db.Run(
-            QStringLiteral("SELECT c.id, c.serial_number, c.firmware, c.port, c.first_seen, "
-                           "c.last_seen, (SELECT COUNT(*) FROM %1 e WHERE e.controller_id = c.id "
-                           "AND e.gap = 0) FROM controllers c%2 ORDER BY c.id")
-                .arg(QLatin1String(queueing ? kQueueTables.events : kArchiveTables.events),
-                     serialNumber.isNull() ? QString()
-                                           : QStringLiteral(" WHERE c.serial_number = ?")),
+            QStringLiteral("SELECT id, serial_number, firmware, port, first_seen, last_seen, "
+                           "events_stored FROM controllers%1 ORDER BY id")
+                .arg(serialNumber.isNull() ? QString()
+                                           : QStringLiteral(" WHERE serial_number = ?")),
             serialNumber.isNull() ? QVariantList{} : QVariantList{serialNumber}, errText);
         if (!query)
             return false;
         while (query->next()) {
-            ArchivedController controller = ControllerFrom(*query);
+            ArchivedController controller = ControllerFrom(*query, db.isPostgres());
             if (queueing)
                 controller.id = -controller.id;
             else if (usesServer)
@@ -89,7 +88,7 @@ std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const Eve
         QVariantList values{into.controllerId};
         // A gap has no event time nor code: a filter on either leaves gaps out.
         if (!filter.withGaps || filter.since || filter.until || filter.code)
-            sql += QStringLiteral(" AND gap = 0");
+            sql += QStringLiteral(" AND %EVENT");
         if (filter.since) {
             sql += QStringLiteral(" AND event_time >= ?");
             values << ClockText(*filter.since);
@@ -121,8 +120,8 @@ std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const Eve
                 event.program = SqliteRows::Text(r, 9);
                 events.push_back(std::move(event));
             };
-            if (SqliteRows::Read(QSqlDatabase::database(into.db->connectionName(), false), sql,
-                                 values, row, errText))
+            if (SqliteRows::Read(QSqlDatabase::database(into.db->connectionName(), false),
+                                 into.db->Dialect(sql), values, row, errText))
                 return true;
             if (!errText.isEmpty())
                 return false;
@@ -158,8 +157,7 @@ std::vector<ArchivedStatus> HistoryArchive::Statuses(qint64 controllerId)
         if (!query)
             return false;
         while (query->next())
-            statuses.push_back({query->value(0).toLongLong(),
-                                FromUtcText(query->value(1).toString()),
+            statuses.push_back({query->value(0).toLongLong(), TimeFrom(query->value(1)),
                                 query->value(2).toString()});
         query->finish();
         return true;
@@ -185,7 +183,7 @@ std::vector<ArchivedChange> HistoryArchive::Changes(qint64 controllerId)
         while (query->next()) {
             ArchivedChange change;
             change.id = query->value(0).toLongLong();
-            change.writtenAt = FromUtcText(query->value(1).toString());
+            change.writtenAt = TimeFrom(query->value(1));
             change.program = query->value(2).toString();
             change.command = query->value(3).toInt();
             change.data = query->value(4).toString();

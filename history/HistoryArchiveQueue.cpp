@@ -113,8 +113,11 @@ bool HistoryArchive::Private::sendEvents(QString& errText)
             batch.emplace_back(sentIds.value(-query->value(1).toLongLong()), EventFrom(*query, 2));
         }
         query->finish();
+        // Sent: the local file's controllers count what waits for the server, now nothing.
         if (batch.empty())
-            return true;
+            return local->Exec(QStringLiteral("UPDATE controllers SET events_stored = 0 "
+                                              "WHERE events_stored > 0"),
+                               errText);
         if (!main->Begin(errText))
             return false;
         for (auto& [serverId, event] : batch) {
@@ -142,7 +145,7 @@ bool HistoryArchive::Private::ordinalAtReadTime(ArchiveConnection& db, qint64 se
     // server holds from reads before it. Another program that read the controller's log again
     // meanwhile stored it with that ordinal already (read later), so it is not stored twice.
     QSqlQuery* query = db.Run(QStringLiteral("SELECT COUNT(*) FROM events WHERE controller_id = ? "
-                                             "AND raw = ? AND gap = 0 AND read_at < ?"),
+                                             "AND raw = ? AND %EVENT AND read_at < ?"),
                               {serverId, Text(event.raw), UtcText(event.readAt)}, errText);
     if (!query)
         return false;

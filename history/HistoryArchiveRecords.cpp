@@ -1,5 +1,7 @@
 #include "history/HistoryArchivePrivate.h"
 
+#include "history/ControllerSummary.h"
+
 using namespace ArchiveRows;
 
 std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QString& raw)
@@ -11,10 +13,10 @@ std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QS
         const char* events = d->queueing ? kQueueTables.events : kArchiveTables.events;
         QString sql = QStringLiteral(
             "SELECT c.id FROM controllers c WHERE c.serial_number IS NULL AND c.firmware = ?");
-        QVariantList values{firmware};
+        QVariantList values{FirmwareValue(db, firmware)};
         if (!raw.isEmpty()) {
             sql += QStringLiteral(" AND EXISTS (SELECT 1 FROM %1 e WHERE e.controller_id = c.id "
-                                  "AND e.raw = ? AND e.gap = 0)")
+                                  "AND e.raw = ? AND %EVENT)")
                        .arg(QLatin1String(events));
             values << raw;
         }
@@ -85,8 +87,8 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
         const QVariantList both{intoId, fromId};
         // The same controller's events read by both: the n-th time a reply came is one event.
         const QStringList statements{
-            QStringLiteral("DELETE FROM events WHERE controller_id = ? AND gap = 0 AND EXISTS "
-                           "(SELECT 1 FROM events e WHERE e.controller_id = ? AND e.gap = 0 AND "
+            QStringLiteral("DELETE FROM events WHERE controller_id = ? AND %EVENT AND EXISTS "
+                           "(SELECT 1 FROM events e WHERE e.controller_id = ? AND %EVENT AND "
                            "e.raw = events.raw AND e.ordinal = events.ordinal)"),
             QStringLiteral("UPDATE events SET controller_id = ? WHERE controller_id = ?"),
             QStringLiteral("UPDATE statuses SET controller_id = ? WHERE controller_id = ?"),
@@ -119,6 +121,12 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
             }
             query->finish();
         }
+        // The merged record's count, last service and visit, from its records.
+        if (!ControllerSummary::Rebuild(db, intoId, failure)) {
+            dbError = failure;
+            db.Rollback();
+            return false;
+        }
         return db.Commit(failure);
     });
     if (!done)
@@ -138,15 +146,18 @@ bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
         ArchiveConnection& db = *into.db;
         const QString mark =
             rewound
-                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
-                                 "VALUES (?, 1, 0) ON CONFLICT (controller_id) DO UPDATE "
-                                 "SET rewound = 1")
+                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after, "
+                                 "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
+                                 "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
+                                 "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
+                                 "rewound_at = excluded.rewound_at, "
+                                 "reread_after = readings.cleared_after")
                 : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
-                                 "VALUES (?, 0, (SELECT COALESCE(MAX(id), 0) FROM events WHERE "
-                                 "controller_id = ?)) ON CONFLICT (controller_id) DO UPDATE SET "
-                                 "rewound = 0, cleared_after = excluded.cleared_after");
-        const QVariantList values = rewound ? QVariantList{into.controllerId}
-                                            : QVariantList{into.controllerId, into.controllerId};
+                                 "VALUES (?, FALSE, (SELECT COALESCE(MAX(id), 0) FROM events "
+                                 "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
+                                 "UPDATE SET rewound = FALSE, "
+                                 "cleared_after = excluded.cleared_after");
+        const QVariantList values{into.controllerId, into.controllerId};
         if (!db.Begin(errText))
             return false;
         for (const auto& [sql, bound] :

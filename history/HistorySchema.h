@@ -7,14 +7,18 @@
 
 class ArchiveConnection;
 
-/// The archive's tables, the same on SQLite and PostgreSQL, and the steps that bring a
-/// database from any earlier version to the current one. The version is kept in the table
-/// schema_version; a database of a later version than the steps know is refused untouched.
+/// The archive's tables and the steps that bring a database from any earlier version to the
+/// current one. The tables and columns are the same on SQLite and PostgreSQL; a server has
+/// columns of their own types and checks (step 3) and no queue tables. The version is kept in the
+/// table schema_version; a database of a later version than the steps know is refused untouched.
 class HistorySchema
 {
 public:
-    /// Step n (from 1) takes a database from version n - 1 to n. "%ID" in a statement stands
-    /// for the dialect's generated primary key.
+    static constexpr const char* kPostgresOnly = "pg:";
+    static constexpr const char* kSqliteOnly = "lite:";
+    /// Step n (from 1) takes a database from version n - 1 to n. A statement is in
+    /// ArchiveConnection::Dialect; one that starts with kPostgresOnly or kSqliteOnly runs on
+    /// that database only.
     using Steps = std::vector<QStringList>;
     static const Steps& Current();
 

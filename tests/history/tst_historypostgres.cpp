@@ -1,6 +1,8 @@
 #include "PostgresCluster.h"
+#include "SchemaVersion2.h"
 #include "history/ArchiveConnection.h"
 #include "history/HistoryArchive.h"
+#include "history/PostgresAddress.h"
 #include "history/StatementGuard.h"
 
 #include <QCoreApplication>
@@ -50,8 +52,14 @@ private slots:
     void queueAfterAnotherReread();
     void refused();
     void serverStopped();
+    void fromVersion2();
+    void checks_data();
+    void checks();
+    void gapReplaced();
 
 private:
+    /// A new database of the cluster, its address in `address`.
+    bool createDatabase(const QString& name, QString& address, QString& errText);
     PostgresCluster m_cluster;
 };
 
@@ -249,6 +257,153 @@ void TestHistoryPostgres::serverStopped()
         !archive.isQueueing(),
         int(std::chrono::milliseconds(2 * HistoryArchive::kServerRetryInterval).count()));
     QCOMPARE(Raws(archive.Events(*id)).join(u' '), QStringLiteral("P1 P2"));
+}
+
+bool TestHistoryPostgres::createDatabase(const QString& name, QString& address, QString& errText)
+{
+    ArchiveConnection admin;
+    PostgresAddress server;
+    if (!PostgresAddress::Parse(m_cluster.address(), server, errText) ||
+        !admin.OpenPostgres(server, errText) ||
+        !admin.Exec(QStringLiteral("CREATE DATABASE %1").arg(name), errText))
+        return false;
+    address = m_cluster.address();
+    address.replace(QRegularExpression(QStringLiteral("/postgres$")), u'/' + name);
+    return true;
+}
+
+/// A server's archive of version 2 (made with that version's statements, its records as it
+/// wrote them), opened by this program: brought to the current version with the columns of
+/// their own types, the queue's tables gone, and every record kept and read as written.
+void TestHistoryPostgres::fromVersion2()
+{
+    QString address, errText;
+    QVERIFY2(createDatabase(QStringLiteral("version2"), address, errText), qPrintable(errText));
+    PostgresAddress server;
+    QVERIFY(PostgresAddress::Parse(address, server, errText));
+    {
+        ArchiveConnection db;
+        QVERIFY2(db.OpenPostgres(server, errText), qPrintable(errText));
+        QVERIFY2(SchemaVersion2::Write(db, errText), qPrintable(errText));
+    }
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QVERIFY2(archive.Open(folder.path(), address), qPrintable(archive.fault()));
+    QVERIFY(!archive.isQueueing());
+    SchemaVersion2::Verify(archive);
+    bool duplicate = false;
+    const qint64 s1 = archive.Controllers().at(0).id;
+    QVERIFY(archive.StoreEvent(s1, Event(QStringLiteral("A"), 0), &duplicate));
+    QVERIFY(duplicate);
+
+    ArchiveConnection db;
+    QVERIFY(db.OpenPostgres(server, errText));
+    QSqlQuery* query = db.Run(
+        QStringLiteral("SELECT table_name || '.' || column_name || ' ' || data_type FROM "
+                       "information_schema.columns WHERE table_schema = current_schema() AND "
+                       "(data_type <> 'text' OR column_name LIKE '%json%' OR column_name LIKE "
+                       "'%_at' OR column_name LIKE '%seen' OR column_name = 'event_time') AND "
+                       "column_name NOT IN ('id', 'controller_id', 'version')"),
+        {}, errText);
+    QVERIFY2(query, qPrintable(errText));
+    QStringList columns;
+    while (query->next())
+        columns << query->value(0).toString();
+    columns.sort();
+    const QStringList expected{
+        u"changes.after_json jsonb"_qs,
+        u"changes.before_json jsonb"_qs,
+        u"changes.command integer"_qs,
+        u"changes.written_at timestamp with time zone"_qs,
+        u"controllers.events_stored bigint"_qs,
+        u"controllers.firmware integer"_qs,
+        u"controllers.first_seen timestamp with time zone"_qs,
+        u"controllers.last_seen timestamp with time zone"_qs,
+        u"controllers.last_service timestamp without time zone"_qs,
+        u"controllers.visit_alarms integer"_qs,
+        u"controllers.visit_faults integer"_qs,
+        u"controllers.visit_start timestamp with time zone"_qs,
+        u"events.code integer"_qs,
+        u"events.event_time timestamp without time zone"_qs,
+        u"events.gap boolean"_qs,
+        u"events.ordinal integer"_qs,
+        u"events.read_at timestamp with time zone"_qs,
+        u"events.temperature double precision"_qs,
+        u"readings.cleared_after bigint"_qs,
+        u"readings.reread_after bigint"_qs,
+        u"readings.rewound boolean"_qs,
+        u"readings.rewound_at bigint"_qs,
+        u"rereads.seen integer"_qs,
+        u"statuses.read_at timestamp with time zone"_qs,
+        u"statuses.values_json jsonb"_qs,
+    };
+    QCOMPARE(columns, expected);
+    query = db.Run(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE "
+                                  "table_schema = current_schema() AND table_name LIKE 'queue%'"),
+                   {}, errText);
+    QVERIFY(query && query->next());
+    QCOMPARE(query->value(0).toInt(), 0);
+    query = db.Run(QStringLiteral("SELECT firmware FROM controllers WHERE id = 1"), {}, errText);
+    QVERIFY(query && query->next());
+    QCOMPARE(query->value(0).toInt(), 206);
+}
+
+void TestHistoryPostgres::checks_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::newRow("gap with a code") << u"TRUE, '', 0, NULL, 5"_qs;
+    QTest::newRow("gap with a reply") << u"TRUE, 'A', 0, NULL, NULL"_qs;
+    QTest::newRow("event without a code") << u"FALSE, 'A', 1, NULL, NULL"_qs;
+    QTest::newRow("event of ordinal 0") << u"FALSE, 'A', 0, NULL, 5"_qs;
+    QTest::newRow("code beyond a byte") << u"FALSE, 'A', 1, NULL, 256"_qs;
+}
+
+/// What no row may hold is refused by the server itself.
+void TestHistoryPostgres::checks()
+{
+    QFETCH(QString, row);
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(folder.path(), m_cluster.address()));
+    const auto id = archive.ControllerId({QStringLiteral("S9"), 2.07, QStringLiteral("COM1")});
+    QVERIFY(id);
+    QString errText;
+    PostgresAddress server;
+    ArchiveConnection db;
+    QVERIFY(PostgresAddress::Parse(m_cluster.address(), server, errText) &&
+            db.OpenPostgres(server, errText));
+    const QString insert = QStringLiteral("INSERT INTO events (controller_id, gap, raw, ordinal, "
+                                          "event_time, code, temperature, text, read_at, "
+                                          "program) VALUES (%1, %2, 20, '', now(), 'tarn') "
+                                          "ON CONFLICT DO NOTHING");
+    QVERIFY2(db.Exec(insert.arg(*id).arg(u"FALSE, 'OK', 1, NULL, 5"_qs), errText),
+             qPrintable(errText));
+    QVERIFY(!db.Exec(insert.arg(*id).arg(row), errText));
+    QVERIFY2(errText.contains(QLatin1String("check constraint")), qPrintable(errText));
+}
+
+/// An event lost to a damaged reply, found by the next run's reread: it takes its gap's place,
+/// and the controller's count (kept in its row) counts it once.
+void TestHistoryPostgres::gapReplaced()
+{
+    QTemporaryDir folder;
+    const ControllerKey key{QStringLiteral("S11"), 2.07, QStringLiteral("COM1")};
+    {
+        HistoryArchive archive(kProgram);
+        QVERIFY(archive.Open(folder.path(), m_cluster.address()));
+        const auto id = archive.ControllerId(key);
+        QVERIFY(id && archive.StoreEvent(*id, Event(QStringLiteral("A"), 0)) &&
+                archive.StoreGap(*id, QDateTime::currentDateTimeUtc()) &&
+                archive.StoreEvent(*id, Event(QStringLiteral("C"), 0)) && archive.MarkRewound(*id));
+    }
+    HistoryArchive archive(kProgram);
+    QVERIFY(archive.Open(folder.path(), m_cluster.address()));
+    const auto id = archive.ControllerId(key);
+    QVERIFY(id);
+    for (const QString& raw : {u"A"_qs, u"B"_qs, u"C"_qs})
+        QVERIFY(archive.StoreEvent(*id, Event(raw, 0)));
+    QCOMPARE(Raws(archive.Events(*id)).join(u' '), QStringLiteral("A1 B1 C1"));
+    QCOMPARE(archive.FindController(key.serialNumber)->events, qint64(3));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryPostgres)
