@@ -65,6 +65,9 @@ public:
     static constexpr std::chrono::milliseconds kOutputsPause{500};
     /// How often the shutdown sends the outputs-off while the controller does not answer it.
     static constexpr int kShutdownOffAttempts = 3;
+    /// How often an outputs-off that got no answer goes again as soon as the line is free;
+    /// after that, with the update timer's ticks.
+    static constexpr int kOffResends = 3;
     /// Firmware from which the controller reports administrative data and all log events.
     static constexpr double kAdminDataVersion = 2.07;
 
@@ -216,6 +219,8 @@ private:
     std::string m_iniPath;
     std::unique_ptr<SingleInstance> m_instance;
     bool m_closing = false;
+    /// Outputs-off sent again at once since the last one the controller answered.
+    int m_offResends = 0;
     /// Why the port is not open, shown until it is.
     QString m_linkError;
     bool m_closeDeferred = false;

@@ -42,6 +42,22 @@ void frmMain::StopPumpAndValves()
 void frmMain::NoteOutputsOffSent(bool sent)
 {
     OutputsOffOwed = !sent && tarn && !tarn->answered();
+    if (!OutputsOffOwed) {
+        m_offResends = 0;
+        return;
+    }
+    // Lost on the line: it goes again as soon as the wait under way (the pause after it, or
+    // whatever the technician started) has ended, not at the update timer's next free tick.
+    // The shutdown sends it again itself.
+    if (m_closing || m_offResends >= kOffResends)
+        return;
+    ++m_offResends;
+    QTimer::singleShot(0, this, [this] {
+        WaitDepth::WhenIdle(this, [this] {
+            if (OutputsOffOwed && tarn && !m_closing)
+                NoteOutputsOffSent(OutputControl::SendOutputs(*tarn));
+        });
+    });
 }
 
 void frmMain::Pause(std::chrono::milliseconds duration)
