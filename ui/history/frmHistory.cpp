@@ -145,10 +145,9 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(lvControllers);
-    auto* recordsRow = new QHBoxLayout;
-    recordsRow->addWidget(cmdRefresh);
-    recordsRow->addWidget(cmdMerge);
-    leftLayout->addLayout(recordsRow);
+    // One under the other: the list keeps its narrow width on a small screen.
+    leftLayout->addWidget(cmdRefresh);
+    leftLayout->addWidget(cmdMerge);
     m_splitter = new QSplitter;
     m_splitter->addWidget(left);
     m_splitter->addWidget(tabHistory);
