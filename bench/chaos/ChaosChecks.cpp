@@ -1,7 +1,9 @@
 #include "ChaosChecks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <set>
 #include <sstream>
 
@@ -224,6 +226,24 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures)
                 to += (to.empty() ? "" : " or ") + serial;
             failures.push_back(what + ": reached serial " + to + ", the window showed serial " +
                                ask->shownSerial);
+        }
+        if (request.command == kSetClock && round.wallStart > 0) {
+            // The PC's own time, as the controller's clock text "YYYYMMDDhhmmssD" has it.
+            std::tm written{};
+            written.tm_isdst = -1;
+            if (std::sscanf(request.data.c_str(), "%4d%2d%2d%2d%2d%2d", &written.tm_year,
+                            &written.tm_mon, &written.tm_mday, &written.tm_hour, &written.tm_min,
+                            &written.tm_sec) != 6) {
+                failures.push_back(what + ": clock sent as \"" + request.data + "\"");
+            } else {
+                written.tm_year -= 1900;
+                written.tm_mon -= 1;
+                const double pc = round.wallStart + request.at;
+                const double off = double(std::mktime(&written)) - pc;
+                if (std::abs(off) > kClockSkew)
+                    failures.push_back(what + ": clock sent " + request.data +
+                                       Format(", %.1f s from the PC's clock", off));
+            }
         }
         if (request.command == kSetDelays && request.data.size() >= kDelaysDigits) {
             for (std::size_t field = 0; field * 2 < kDelaysDigits; ++field) {

@@ -78,6 +78,8 @@ struct Round
     std::size_t readPointerBefore = 0;
     /// The controller's delays block (command 98's data) at the start.
     std::string delaysBefore;
+    /// The PC's clock (seconds since 1970) when the round's clock began; 0 when not known.
+    double wallStart = 0;
     std::vector<ArchivedEvent> history;
     /// A wait of the program ended (as seen between two turns of the event loop), and how long
     /// the window then took to take a key.
@@ -123,6 +125,9 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures);
 /// out or under an unknown controller, and at least once when it was handed out without
 /// a fault; the history holds nothing the controller did not store.
 std::vector<std::string> CheckEvents(const Round& round, Figures& figures);
+/// A clock written may differ this much from the PC's clock at the moment it was received.
+constexpr double kClockSkew = 2.0;
+
 /// The window takes a key within kKeyAnswer of every wait's end.
 std::vector<std::string> CheckKeys(const Round& round, Figures& figures);
 constexpr double kKeyAnswer = 1.0;

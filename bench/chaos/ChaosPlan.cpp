@@ -17,6 +17,10 @@ constexpr int kExtraOdds = 3;
 constexpr int kArchiveAwayOdds = 2;
 /// Mixed into the seed for the second draw.
 constexpr uint32_t kExtraSalt = 0x5eed1e55;
+/// Mixed into the seed for the third draw: what a step of the first draw does besides.
+constexpr uint32_t kBesidesSalt = 0xc10c5e7;
+/// One setup step in this many sets the clock too.
+constexpr int kClockOdds = 2;
 const char* const kOutputNames[ChaosPlan::kOutputs] = {
     "pump", "valve1", "valve2", "relay", "buzzer", "out1", "out2", "out3", "out4"};
 
@@ -154,6 +158,7 @@ ChaosPlan ChaosPlan::Draw(uint32_t seed)
 {
     Dice dice(seed);
     Dice extra(seed ^ kExtraSalt);
+    Dice besides(seed ^ kBesidesSalt);
     ChaosPlan plan;
     plan.seed = seed;
     plan.serial = kFirstSerial + dice.in(0, kSerials - 1);
@@ -163,6 +168,8 @@ ChaosPlan ChaosPlan::Draw(uint32_t seed)
         Step step = DeskStep(dice);
         if (dice.oneIn(kFieldOdds))
             FieldChange(dice, step);
+        if (step.desk == Desk::Setup)
+            step.c = besides.oneIn(kClockOdds) ? 1 : 0;
         plan.steps.push_back(step);
         if (extra.oneIn(kExtraOdds))
             plan.steps.push_back(ExtraStep(extra));
@@ -218,7 +225,8 @@ std::string ChaosPlan::text() const
             break;
         case Desk::Setup:
             out += "setup: detector alarm delay " + to_string(s.a) + " written" +
-                   (s.b ? ", another controller at the prompt" : "");
+                   (s.b ? ", another controller at the prompt" : "") +
+                   (s.c ? ", then the clock set" : "");
             break;
         case Desk::Events:
             out += to_string(s.a) + " new events";

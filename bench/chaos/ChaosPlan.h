@@ -22,7 +22,7 @@ struct ChaosPlan
         Traffic, ///< the traffic monitor, closed after `a` ms
         Comm,    ///< the communication settings, cancelled after `a` ms
         Setup,   ///< a delay `a` written in the setup window; another controller at the
-                 ///< prompt when `b`
+                 ///< prompt when `b`; the clock set after it when `c`
         Events,  ///< `a` new events stored by the controller
         Wait,    ///< nothing for `a` ms
         Key,     ///< F`a` pressed `c` ms after the step began (inside whatever runs then), the

@@ -432,6 +432,11 @@ private:
             m_swapAtPrompt = step.b != 0;
             setup->cmdSetDelays->click();
             m_swapAtPrompt = false;
+            if (step.c && setup->cmdSetTarnClock->isEnabled()) {
+                m_record.asks.push_back(
+                    {now(), setup->txtSerialNumber->text().toStdString(), 65, -1, 0});
+                setup->cmdSetTarnClock->click();
+            }
             CloseModal(setup);
         });
         m_window.mnuTarnSetup->trigger();
@@ -549,6 +554,7 @@ bool ChaosRound::run(ChaosChecks::Round& record, QString& error)
     const QTemporaryDir& folder = *m_folder;
     QElapsedTimer clock;
     clock.start();
+    record.wallStart = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     record.replyTimeout = kReplyTimeoutMs / 1000.0;
     record.pause = std::chrono::duration<double>(TestPage::kSwitchPause).count();
     record.limit = kLimitSeconds;

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 using namespace ChaosChecks;
 
@@ -12,12 +14,27 @@ namespace {
 const std::string kEventA = "A1B2C3D40114";
 const std::string kEventB = "A1B2C3E00114";
 
+/// Seconds since 1970 of a time on the PC's clock.
+double LocalEpoch(int year, int month, int day, int hour, int minute, int second)
+{
+    std::tm time{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_isdst = -1;
+    return double(std::mktime(&time));
+}
+
 /// A round from a script, one item a line:
 ///   "r AT CODE DATA[ muted|corrupted|noise]"  a request (DATA as text, "-" none, "\0" and "\1"
 ///   bytes) "k AT" killed, "s AT RUNTIME" hold or test started, "e AT" ended, "i FROM UNTIL SERIAL"
 ///   identity, "a AT SERIAL CODE FIELD VALUE" write asked, "f FROM TO" field fault, "st RAW" stored
 ///   before, "ap AT RAW" appended, "h SERIAL RAW" in the history, "d SECONDS" duration,
-///   "w AT TOOK" a wait ended and the window took a key TOOK s later.
+///   "w AT TOOK" a wait ended and the window took a key TOOK s later, "c EPOCH" the PC's clock
+///   when the round began.
 Round Script(const QStringList& lines)
 {
     Round round;
@@ -56,6 +73,8 @@ Round Script(const QStringList& lines)
             round.appended.push_back({n(1), s(2)});
         } else if (w[0] == u"h") {
             round.history.push_back({s(1), s(2)});
+        } else if (w[0] == u"c") {
+            round.wallStart = n(1);
         } else if (w[0] == u"w") {
             round.keyAnswers.push_back({n(1), n(2)});
         } else if (w[0] == u"d") {
@@ -136,6 +155,16 @@ private slots:
         QTest::newRow("typed value not sent")
             << asked + QStringList{identified, u"r 1.5 98 2E0A053C01020301020400"_s}
             << u"field 0 sent 2E"_s;
+        // 2026-01-01 12:00:00 on the PC's clock, when the round began.
+        const QString wall = u"c "_s + QString::number(qint64(LocalEpoch(2026, 1, 1, 12, 0, 0)));
+        const QStringList clockAsked{u"i 0 0 123"_s, wall, u"a 1.0 123 65 -1 0"_s, identified};
+        QTest::newRow("clock as the PC's")
+            << clockAsked + QStringList{u"r 1.5 65 202601011200014"_s} << "";
+        QTest::newRow("clock a minute off")
+            << clockAsked + QStringList{u"r 1.5 65 202601011201014"_s}
+            << u"59.5 s from the PC's clock"_s;
+        QTest::newRow("clock unreadable")
+            << clockAsked + QStringList{u"r 1.5 65 20260101"_s} << u"clock sent as"_s;
         const QString eventA = QString::fromStdString(kEventA);
         const QString eventB = QString::fromStdString(kEventB);
         const QStringList read{u"i 0 0 123"_s, u"st "_s + eventA,     u"r 1 51 -"_s,
