@@ -37,6 +37,7 @@ QDateTime LastService(const QString& valuesJson)
 
 std::vector<FleetEntry> HistoryArchive::Fleet()
 {
+    d->awaitWriter();
     std::vector<FleetEntry> fleet;
     d->attempt([&](QString& errText) {
         fleet.clear();
