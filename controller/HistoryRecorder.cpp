@@ -72,6 +72,9 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
     connect(&m_link, &Tarn_Comm::linkStateChanged, this, &HistoryRecorder::handleLinkState);
     Recorders().insert(&m_link, this);
+    // The records are stored beside the link, not in its way: a database that does not answer
+    // holds no request, no output's off word, no signal.
+    m_archive.StoreInBackground();
 }
 
 HistoryRecorder::~HistoryRecorder()
@@ -144,8 +147,15 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
     if (!m_archive.isOpen() || m_link.Inputs.CPUVersion <= 0)
         return std::nullopt;
     const ControllerKey key = KeyOf(m_link);
-    if (!key.serialNumber.isEmpty())
-        return m_archive.ControllerId(key);
+    if (!key.serialNumber.isEmpty()) {
+        // Asked once per run: every event read would otherwise wait for the database.
+        if (const auto known = m_ids.constFind(key.serialNumber); known != m_ids.constEnd())
+            return *known;
+        const std::optional<qint64> id = m_archive.ControllerId(key);
+        if (id)
+            m_ids.insert(key.serialNumber, *id);
+        return id;
+    }
     if (m_unnamed && m_unnamedFirmware == key.firmware)
         return m_unnamed;
     if (m_unnamedFirmware != key.firmware) {
@@ -211,6 +221,10 @@ bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
         QTimer::singleShot(HistoryArchive::kLockedRetryInterval, &pause, &QEventLoop::quit);
         pause.exec();
     }
+    // What was queued for a server that is back meanwhile goes to it before the program ends.
+    if (m_held.empty() && m_archive.isQueueing())
+        m_archive.Flush(qMin(kQueueSendTime, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 deadline.remainingTimeAsDuration())));
     m_unarchived += m_archive.heldCount();
     return unarchived() == 0;
 }
@@ -327,6 +341,9 @@ void HistoryRecorder::RecordStatus()
     // The events read while the controller was not known belong to this one (and a rewind
     // sent meanwhile).
     StoreHeld(*id);
+    // Its last sighting (the record was found once for the run).
+    if (const QString serial = KeyOf(m_link).serialNumber; !serial.isEmpty())
+        m_archive.SeenController(*id, KeyOf(m_link));
     const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
     if (m_lastStatus.value(*id) == json)
         return;

@@ -62,12 +62,14 @@ public:
     bool hasHeld() const { return !m_held.empty(); }
     /// How long a program ending waits for the history to take what was read.
     static constexpr std::chrono::seconds kSettleTime{10};
+    /// Of that, how long it gives a local queue to reach a server that is back.
+    static constexpr std::chrono::milliseconds kQueueSendTime{5000};
     /// Stores what is held, waiting (the event loop running) up to `wait` for the controller's
     /// record and the database; true when everything read is archived (or queued for the
     /// server). False also when the history could not be used while events came.
     bool Settle(std::chrono::milliseconds wait);
     /// Records read and not archived (nor queued, nor held by the archive): lost to the history.
-    int unarchived() const { return m_unarchived + int(m_held.size()); }
+    int unarchived() const { return m_unarchived + int(m_held.size()) + m_archive.lostCount(); }
 
     HistoryArchive& archive() { return m_archive; }
     /// The records of `from` were merged into `into`: what is read from now on goes there.
@@ -130,4 +132,6 @@ private:
     FunctionTest m_test;
     /// Events read that the history could not take.
     int m_unarchived = 0;
+    /// The records of the controllers with a serial number, by that number, as found this run.
+    QHash<QString, qint64> m_ids;
 };

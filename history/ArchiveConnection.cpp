@@ -1,6 +1,7 @@
 #include "history/ArchiveConnection.h"
 
 #include "history/PostgresAddress.h"
+#include "history/StatementGuard.h"
 
 #include <QAtomicInteger>
 #include <QSqlDatabase>
@@ -28,6 +29,31 @@ QString DriverMissing(const char* driver, const char* package)
         .arg(QLatin1String(driver), QLatin1String(package));
 }
 } // namespace
+
+ArchiveConnection::Guarded::Guarded(ArchiveConnection* connection) : m_connection(connection)
+{
+    if (!m_connection)
+        return;
+    m_connection->m_guarded = true;
+    m_connection->m_expired = false;
+}
+
+ArchiveConnection::Guarded::~Guarded()
+{
+    if (m_connection)
+        m_connection->m_guarded = false;
+}
+
+template <class Statement> bool ArchiveConnection::Bounded(Statement statement)
+{
+    if (!m_guarded || !m_postgres)
+        return statement();
+    const StatementGuard guard(m_name);
+    const bool done = statement();
+    if (guard.expired())
+        m_expired = true;
+    return done;
+}
 
 ArchiveConnection::ArchiveConnection()
     : m_name(QStringLiteral("tarn_history_%1").arg(g_connections.fetchAndAddRelaxed(1)))
@@ -160,11 +186,10 @@ bool ArchiveConnection::IsRefusal(const QString& errText)
     return false;
 }
 
-bool ArchiveConnection::Reachable(const PostgresAddress& address)
+bool ArchiveConnection::Reachable(const PostgresAddress& address, QString& errText)
 {
     ArchiveConnection probe;
-    QString ignored;
-    return probe.OpenPostgres(address, ignored);
+    return probe.OpenPostgres(address, errText);
 }
 
 void ArchiveConnection::Close()
@@ -175,7 +200,7 @@ void ArchiveConnection::Close()
         qInstallMessageHandler(g_previousHandler);
     }
     m_prepared.clear();
-    m_inTransaction = false;
+    m_depth = 0;
     if (!QSqlDatabase::contains(m_name))
         return;
     {
@@ -235,7 +260,7 @@ QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values
     if (found == m_prepared.end()) {
         auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_name, false));
         query->setForwardOnly(true);
-        if (!query->prepare(Dialect(sql))) {
+        if (!Bounded([&] { return query->prepare(Dialect(sql)); })) {
             errText = ErrorText(*query);
             return nullptr;
         }
@@ -245,7 +270,7 @@ QSqlQuery* ArchiveConnection::Run(const QString& sql, const QVariantList& values
     int position = 0;
     for (const QVariant& value : values)
         query->bindValue(position++, value);
-    if (!query->exec()) {
+    if (!Bounded([query] { return query->exec(); })) {
         errText = ErrorText(*query);
         query->finish();
         return nullptr;
@@ -260,7 +285,7 @@ bool ArchiveConnection::Exec(const QString& sql, QString& errText)
         return false;
     }
     QSqlQuery query(QSqlDatabase::database(m_name, false));
-    if (!query.exec(Dialect(sql))) {
+    if (!Bounded([&] { return query.exec(Dialect(sql)); })) {
         errText = ErrorText(query);
         return false;
     }
@@ -269,38 +294,46 @@ bool ArchiveConnection::Exec(const QString& sql, QString& errText)
 
 bool ArchiveConnection::Begin(QString& errText)
 {
-    if (m_inTransaction) {
-        ++m_nested;
-        return true;
-    }
-    if (!Exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"), errText))
+    const QString begin = m_depth > 0  ? QStringLiteral("SAVEPOINT nested_%1").arg(m_depth)
+                          : m_postgres ? QStringLiteral("BEGIN")
+                                       : QStringLiteral("BEGIN IMMEDIATE");
+    if (!Exec(begin, errText))
         return false;
-    m_inTransaction = true;
-    m_nested = 0;
+    ++m_depth;
     return true;
 }
 
 bool ArchiveConnection::Commit(QString& errText)
 {
-    if (m_inTransaction && m_nested > 0) {
-        --m_nested;
-        return true;
+    if (m_depth > 1) {
+        if (Exec(QStringLiteral("RELEASE SAVEPOINT nested_%1").arg(m_depth - 1), errText)) {
+            --m_depth;
+            return true;
+        }
+        Rollback();
+        return false;
     }
-    m_inTransaction = false;
+    m_depth = 0;
     if (Exec(QStringLiteral("COMMIT"), errText))
         return true;
+    m_depth = 1;
     Rollback();
     return false;
 }
 
 void ArchiveConnection::Rollback()
 {
-    // An inner failure undoes the whole (the outer part's own Rollback then finds none).
-    m_inTransaction = false;
-    m_nested = 0;
     for (auto& [sql, query] : m_prepared)
         query->finish();
     QString ignored;
+    if (m_depth > 1) {
+        --m_depth;
+        const QString savepoint = QStringLiteral("nested_%1").arg(m_depth);
+        Exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint, ignored);
+        Exec(QStringLiteral("RELEASE SAVEPOINT ") + savepoint, ignored);
+        return;
+    }
+    m_depth = 0;
     Exec(QStringLiteral("ROLLBACK"), ignored);
 }
 
@@ -308,7 +341,7 @@ bool ArchiveConnection::Alive()
 {
     if (!m_postgres)
         return isOpen();
-    if (m_inTransaction)
+    while (m_depth > 0)
         Rollback();
     QString ignored;
     return Exec(QStringLiteral("SELECT 1"), ignored);

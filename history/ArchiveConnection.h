@@ -19,6 +19,23 @@ public:
     /// least is 2 s).
     static constexpr std::chrono::seconds kConnectTimeout{2};
 
+    /// While it stands, each statement of `connection` (a server's) is bounded by
+    /// StatementGuard: a server that stopped answering or a lock held by another session
+    /// fails the statement after StatementGuard::kLimit. Nothing for null.
+    class Guarded
+    {
+    public:
+        explicit Guarded(ArchiveConnection* connection);
+        ~Guarded();
+        Guarded(const Guarded&) = delete;
+        Guarded& operator=(const Guarded&) = delete;
+        /// A statement ran out of time (its connection is then cut).
+        bool expired() const { return m_connection && m_connection->m_expired; }
+
+    private:
+        ArchiveConnection* m_connection;
+    };
+
     ArchiveConnection();
     ~ArchiveConnection();
     ArchiveConnection(const ArchiveConnection&) = delete;
@@ -37,8 +54,8 @@ public:
     /// does not mend that.
     static bool IsRefusal(const QString& errText);
     /// Whether a connection to the server can be made now; for a thread of its own (it waits
-    /// up to kConnectTimeout).
-    static bool Reachable(const PostgresAddress& address);
+    /// up to kConnectTimeout). `errText` tells why not.
+    static bool Reachable(const PostgresAddress& address, QString& errText);
     /// Sets the SQLite file's journal to WAL (which writes to the file: done only once its
     /// schema is known to be ours).
     bool UseWriteAheadLog(QString& errText);
@@ -60,10 +77,9 @@ public:
     /// Runs a statement once, unprepared.
     bool Exec(const QString& sql, QString& errText);
     /// A write transaction: SQLite takes the write lock at once (waiting up to its busy time).
-    /// Within a transaction, Begin and Commit only count: the outer Commit commits, and a
-    /// Rollback at any depth undoes the whole.
+    /// Within another, a savepoint: its Rollback undoes only what came after it.
     bool Begin(QString& errText);
-    bool inTransaction() const { return m_inTransaction; }
+    bool inTransaction() const { return m_depth > 0; }
     bool Commit(QString& errText);
     void Rollback();
     /// False when the server went away (a failed statement then says nothing about the data).
@@ -71,11 +87,15 @@ public:
 
 private:
     static QString ErrorText(const QSqlQuery& query);
+    /// Runs `statement` under a StatementGuard while guarded.
+    template <class Statement> bool Bounded(Statement statement);
 
     QString m_name;
     QString m_where;
     bool m_postgres = false;
-    bool m_inTransaction = false;
-    int m_nested = 0;
+    /// Transactions begun and not ended: beyond the first, savepoints.
+    int m_depth = 0;
+    bool m_guarded = false;
+    bool m_expired = false;
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -1,5 +1,6 @@
 #include "history/HistoryArchive.h"
 
+#include "history/ArchiveWriter.h"
 #include "history/HistoryArchivePrivate.h"
 #include "history/HistorySchema.h"
 
@@ -12,6 +13,13 @@
 #include <QTimer>
 
 using namespace ArchiveRows;
+
+HistoryArchive::Private::Private(HistoryArchive* owner, const QString& name)
+    : q(owner), program(name)
+{
+}
+
+HistoryArchive::Private::~Private() = default;
 
 void HistoryArchive::Private::breakDown(const QString& where, const QString& why)
 {
@@ -69,8 +77,15 @@ bool HistoryArchive::Private::target(qint64 id, Target& into, QString& errText)
             into = {main.get(), id, kArchiveTables};
             return true;
         }
-        if (id == 0 || !usesServer || !local)
+        if (id == 0 || !usesServer)
             return false;
+        // Given by another archive of this program that was queueing (see StoreInBackground).
+        if (!local || !local->isOpen()) {
+            auto file = std::make_unique<ArchiveConnection>();
+            if (!openFile(*file, errText))
+                return false;
+            local = std::move(file);
+        }
         // A controller first seen while the server was away.
         if (const auto sent = sentIds.constFind(id); sent != sentIds.constEnd()) {
             into = {main.get(), *sent, kArchiveTables};
@@ -133,6 +148,7 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
 {
     Close();
     d->folder = folder;
+    d->database = database;
     // Messages show the address with any password masked.
     d->address = PostgresAddress::Masked(database.trimmed());
     d->main = std::make_unique<ArchiveConnection>();
@@ -243,6 +259,8 @@ bool HistoryArchive::OpenForReading(const QString& folder, const QString& databa
 
 void HistoryArchive::Close()
 {
+    // The writer stores what it was given (what it holds gets one more try) before it ends.
+    d->writer.reset();
     // What is held gets one more try (one busy time at most): kept if the database can now.
     if (!d->held.empty()) {
         // No news now: the program may be ending.
@@ -278,7 +296,21 @@ QString HistoryArchive::fault() const
 
 bool HistoryArchive::isQueueing() const
 {
-    return isOpen() && d->queueing;
+    return isOpen() && (d->queueing || (d->writer && d->writer->queueing()));
+}
+
+bool HistoryArchive::StoreInBackground()
+{
+    if (!isOpen() || d->readOnly)
+        return false;
+    if (!d->writer)
+        d->writer = std::make_unique<ArchiveWriter>(*this, d->program, d->folder, d->database);
+    return true;
+}
+
+int HistoryArchive::lostCount() const
+{
+    return d->writer ? d->writer->lost() : 0;
 }
 
 std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
@@ -304,12 +336,14 @@ std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
 bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate)
 {
     auto known = std::make_shared<bool>(false);
-    const bool done = d->keep([this, controllerId, event, known](QString& errText) {
-        Target into;
-        return d->target(controllerId, into, errText) &&
-               d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
-                              errText);
-    });
+    const bool done = d->keep(
+        [controllerId, event, known](HistoryArchive& a, QString& errText) {
+            Target into;
+            return a.d->target(controllerId, into, errText) &&
+                   a.d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
+                                    errText);
+        },
+        controllerId);
     if (duplicate)
         *duplicate = done && *known;
     return done;
@@ -329,12 +363,15 @@ bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson,
 {
     auto inserted = std::make_shared<bool>(false);
     const QString readAt = NowText();
-    const bool done = d->keep([this, controllerId, valuesJson, readAt, inserted](QString& errText) {
-        Target into;
-        return d->target(controllerId, into, errText) &&
-               d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt,
-                               d->program, valuesJson, *inserted, errText);
-    });
+    const QString by = d->program;
+    const bool done = d->keep(
+        [controllerId, valuesJson, readAt, by, inserted](HistoryArchive& a, QString& errText) {
+            Target into;
+            return a.d->target(controllerId, into, errText) &&
+                   a.d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt, by,
+                                     valuesJson, *inserted, errText);
+        },
+        controllerId);
     if (stored)
         *stored = done && *inserted;
     return done;
@@ -342,33 +379,112 @@ bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson,
 
 bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& change)
 {
-    return d->keep([this, controllerId, change](QString& errText) {
-        Target into;
-        return d->target(controllerId, into, errText) &&
-               d->insertChange(*into.db, into.tables.changes, into.controllerId, change, errText);
-    });
+    return d->keep(
+        [controllerId, change](HistoryArchive& a, QString& errText) {
+            Target into;
+            return a.d->target(controllerId, into, errText) &&
+                   a.d->insertChange(*into.db, into.tables.changes, into.controllerId, change,
+                                     errText);
+        },
+        controllerId);
 }
 
 int HistoryArchive::heldCount() const
 {
-    return int(d->held.size());
+    return int(d->held.size()) + (d->writer ? d->writer->pending() + d->writer->held() : 0);
 }
 
 bool HistoryArchive::Flush(std::chrono::milliseconds wait)
 {
     QDeadlineTimer deadline(wait);
-    while (!d->storeHeld() && isOpen() && !deadline.hasExpired()) {
+    bool sendAsked = false;
+    const auto taken = [this] {
+        return d->held.empty() &&
+               (!d->writer || (d->writer->pending() == 0 && d->writer->held() == 0));
+    };
+    for (;;) {
+        const bool stored = d->storeHeld() && taken();
+        // Given time, a local queue goes to the server before the program ends, when it is
+        // back (tried once: a server still away is tried by the next run).
+        if (stored && !sendAsked && isQueueing() && wait.count() > 0) {
+            sendAsked = true;
+            if (d->writer)
+                d->writer->Poke(true);
+            else if (d->queueing)
+                SendQueue();
+        } else if (stored && !(d->writer && d->writer->sending())) {
+            return true;
+        } else if (d->writer && !stored) {
+            d->writer->Poke(false);
+        }
+        if (!isOpen() || deadline.hasExpired())
+            break;
         QEventLoop pause;
         QTimer::singleShot(kLockedRetryInterval, &pause, &QEventLoop::quit);
         pause.exec();
     }
-    return d->held.empty();
+    // Queued for the server counts as kept.
+    return taken();
 }
 
-bool HistoryArchive::Private::keep(std::function<bool(QString&)> op)
+void HistoryArchive::Private::awaitWriter()
+{
+    if (writer)
+        writer->WaitTaken(kReadWait);
+}
+
+int HistoryArchive::Private::keepAll(std::vector<Record>& ops)
+{
+    int lost = 0;
+    const auto one = [&](Record& op) {
+        if (!keep(std::move(op)) && !fault.isEmpty())
+            ++lost;
+    };
+    if (ops.size() > 1 && held.empty() && open && !broken && !readOnly) {
+        // One transaction for them all: a server far away costs one commit, not one per record.
+        QString why;
+        const bool done = run(
+            [this, &ops](QString& errText) {
+                ArchiveConnection& db = queueing ? *local : *main;
+                if (!db.Begin(errText))
+                    return false;
+                for (Record& op : ops) {
+                    QString failed;
+                    if (!op(*q, failed) && !failed.isEmpty()) {
+                        errText = failed;
+                        db.Rollback();
+                        return false;
+                    }
+                }
+                return db.Commit(errText);
+            },
+            why);
+        if (done)
+            return 0;
+    }
+    // One by one: held, queued or said as each would be alone.
+    for (Record& op : ops)
+        one(op);
+    return lost;
+}
+
+bool HistoryArchive::Private::keep(Record op, qint64 controllerId)
 {
     if (!open || broken || readOnly)
         return false;
+    if (writer) {
+        // The writer's archive may be queueing while this one handed out the server's id: it
+        // then queues the record under the controller's key.
+        if (const auto found = serverKeys.constFind(controllerId);
+            controllerId > 0 && found != serverKeys.constEnd())
+            op = [controllerId, key = *found, op = std::move(op)](HistoryArchive& a, QString& e) {
+                if (!a.d->serverKeys.contains(controllerId))
+                    a.d->serverKeys.insert(controllerId, key);
+                return op(a, e);
+            };
+        writer->Add(std::move(op));
+        return true;
+    }
     // Behind what is held: records are stored in the order they came, tried again by the
     // timer (each try may wait the busy time: not once per record).
     if (!held.empty()) {
@@ -378,7 +494,7 @@ bool HistoryArchive::Private::keep(std::function<bool(QString&)> op)
         return true;
     }
     QString why;
-    if (run(op, why))
+    if (run([&](QString& errText) { return op(*q, errText); }, why))
         return true;
     if (why.isEmpty())
         return false;
@@ -391,7 +507,8 @@ bool HistoryArchive::Private::storeHeld()
 {
     while (!held.empty()) {
         QString why;
-        if (!run(held.front(), why) && !why.isEmpty()) {
+        if (!run([this](QString& errText) { return held.front()(*q, errText); }, why) &&
+            !why.isEmpty()) {
             suspend(why);
             return false;
         }

@@ -144,6 +144,9 @@ public:
     static constexpr std::chrono::seconds kServerRetryInterval{10};
     /// A visit: the readings up to this long before a controller's last contact.
     static constexpr std::chrono::hours kVisitLength{12};
+    /// How long a query waits for the records given to the background writer before it
+    /// (StoreInBackground): what it reads then includes them.
+    static constexpr std::chrono::milliseconds kReadWait{2000};
 
     /// `program` names who writes ("tarnconf", "tarn"); it is stored with each record.
     explicit HistoryArchive(const QString& program, QObject* parent = nullptr);
@@ -166,6 +169,15 @@ public:
     QString fault() const;
     /// True while records go to the local queue because the server cannot be reached.
     bool isQueueing() const;
+    /// From now on the records (events, gaps, statuses, changes, rewinds and clearings, last
+    /// sightings) are stored by a writer in a thread of its own, on a connection of its own:
+    /// the Store and Mark calls return at once (true: taken), and a database that does not
+    /// answer or is locked holds no call of this thread. Queries first wait (up to kReadWait)
+    /// for the records given before them. Ends with Close. False when the archive is not open
+    /// for writing.
+    bool StoreInBackground();
+    /// Records the background writer could neither store nor hold (lost to the history).
+    int lostCount() const;
 
     /// The controller's id: with a serial number, the record of that number (created on first
     /// sight, last seen updated); without one, always a new record (see UnnamedControllers).
@@ -218,10 +230,12 @@ public:
     std::vector<FleetEntry> Fleet();
 
     /// Records held while the database could not take them (a lock, a full disk): stored in
-    /// order once it can, tried again every kLockedRetryInterval or kFaultRetryInterval.
+    /// order once it can, tried again every kLockedRetryInterval or kFaultRetryInterval. With
+    /// a background writer, also those it has not stored yet.
     int heldCount() const;
     /// Stores what is held, waiting (the event loop running) up to `wait` for the database;
-    /// true when nothing is held any more.
+    /// true when nothing is held any more. With a background writer, waits for it, and has it
+    /// send its local queue when the server is back meanwhile.
     bool Flush(std::chrono::milliseconds wait);
 
     /// Sends what was queued while the server could not be reached; true when the queue is
@@ -235,6 +249,7 @@ signals:
     void faultChanged(const QString& fault);
 
 private:
+    friend class ArchiveWriter;
     class Private;
     Private* d;
 };

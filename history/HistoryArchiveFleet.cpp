@@ -4,6 +4,7 @@ using namespace ArchiveRows;
 
 std::vector<FleetEntry> HistoryArchive::Fleet()
 {
+    d->awaitWriter();
     std::vector<FleetEntry> fleet;
     d->attempt([&](QString& errText) {
         fleet.clear();

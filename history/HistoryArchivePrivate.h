@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class ArchiveWriter;
 class QThread;
 
 /// The archive's inner state, shared by the files of its jobs: HistoryArchive.cpp (opening,
@@ -34,7 +35,11 @@ struct Target
 class HistoryArchive::Private
 {
 public:
-    Private(HistoryArchive* owner, const QString& name) : q(owner), program(name) {}
+    /// A record to store, run against an archive: this one, or the background writer's.
+    using Record = std::function<bool(HistoryArchive&, QString&)>;
+
+    Private(HistoryArchive* owner, const QString& name);
+    ~Private();
 
     QString localPath() const { return QDir(folder).filePath(QLatin1String(kFileName)); }
     void setFault(const QString& text)
@@ -59,8 +64,14 @@ public:
     /// run, a fault of the database said (suspended) and tried again later.
     template <class Op> bool attempt(Op op);
     /// Stores a record: at once, or held (in order) while the database cannot take it and
-    /// stored once it can. False when it is neither stored nor held.
-    bool keep(std::function<bool(QString&)> op);
+    /// stored once it can; with a background writer, handed to it. False when it is neither
+    /// stored nor held.
+    bool keep(Record op, qint64 controllerId = 0);
+    /// Stores records in one transaction, each as keep would when they cannot all go in one;
+    /// how many were neither stored nor held.
+    int keepAll(std::vector<Record>& ops);
+    /// Before a query: waits (up to kReadWait) for the records given to the background writer.
+    void awaitWriter();
     /// Stores what is held, in order; true when nothing is left.
     bool storeHeld();
     /// The database could not be written (`why`): what comes is held and tried again later. A
@@ -156,7 +167,10 @@ public:
     QHash<QString, Touched> touched;
     static constexpr std::chrono::seconds kTouchInterval{60};
     /// The records waiting for the database, oldest first.
-    std::deque<std::function<bool(QString&)>> held;
+    std::deque<Record> held;
+    /// The raw database address given to Open (for the background writer's own archive).
+    QString database;
+    std::unique_ptr<ArchiveWriter> writer;
     /// Tries the held records again.
     QTimer resumeTimer;
     /// Since when the database could not be written; whether that was said.
@@ -172,15 +186,15 @@ template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)
     QString errText;
     bool alive = true;
     {
-        // A server that stopped answering holds no call longer than the guard's limit.
-        const StatementGuard guard(usesServer && !queueing ? main->connectionName() : QString());
+        // A server that stopped answering holds no statement longer than the guard's limit.
+        const ArchiveConnection::Guarded guarded(usesServer && !queueing ? main.get() : nullptr);
         if (op(errText)) {
             checkpointer.Wrote();
             return true;
         }
         if (errText.isEmpty())
             return false;
-        alive = !usesServer || queueing || (!guard.expired() && main->Alive());
+        alive = !usesServer || queueing || (!guarded.expired() && main->Alive());
     }
     if (!alive) {
         if (!startQueueing(errText))

@@ -10,6 +10,7 @@ using namespace ArchiveRows;
 
 int HistoryArchive::StoredCount(qint64 controllerId, const QString& raw)
 {
+    d->awaitWriter();
     int count = 0;
     d->attempt([&](QString& errText) {
         Target into;
@@ -31,6 +32,7 @@ int HistoryArchive::StoredCount(qint64 controllerId, const QString& raw)
 
 std::vector<ArchivedController> HistoryArchive::Private::controllers(const QString& serialNumber)
 {
+    awaitWriter();
     std::vector<ArchivedController> found;
     attempt([&](QString& errText) {
         found.clear();
@@ -75,6 +77,7 @@ std::optional<ArchivedController> HistoryArchive::FindController(const QString& 
 
 std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const EventFilter& filter)
 {
+    d->awaitWriter();
     std::vector<ArchivedEvent> events;
     d->attempt([&](QString& errText) {
         events.clear();
@@ -143,6 +146,7 @@ std::vector<ArchivedEvent> HistoryArchive::Events(qint64 controllerId, const Eve
 
 std::vector<ArchivedStatus> HistoryArchive::Statuses(qint64 controllerId)
 {
+    d->awaitWriter();
     std::vector<ArchivedStatus> statuses;
     d->attempt([&](QString& errText) {
         statuses.clear();
@@ -167,6 +171,7 @@ std::vector<ArchivedStatus> HistoryArchive::Statuses(qint64 controllerId)
 
 std::vector<ArchivedChange> HistoryArchive::Changes(qint64 controllerId)
 {
+    d->awaitWriter();
     std::vector<ArchivedChange> changes;
     d->attempt([&](QString& errText) {
         changes.clear();

@@ -34,17 +34,34 @@ void HistoryArchive::Private::startProbe()
 {
     if (probe || !queueing)
         return;
-    auto reached = std::make_shared<std::atomic<bool>>(false);
-    const PostgresAddress address = server;
+    struct Answer
+    {
+        std::atomic<bool> reached{false};
+        QString why;
+    };
+    auto answer = std::make_shared<Answer>();
+    const PostgresAddress to = server;
     const int number = ++probes;
-    probe =
-        QThread::create([address, reached] { *reached = ArchiveConnection::Reachable(address); });
-    QObject::connect(probe, &QThread::finished, q, [this, number, reached] {
+    probe = QThread::create(
+        [to, answer] { answer->reached = ArchiveConnection::Reachable(to, answer->why); });
+    QObject::connect(probe, &QThread::finished, q, [this, number, answer] {
         if (number != probes)
             return;
         stopProbe();
-        if (*reached && open && !broken && queueing)
+        if (!open || broken || !queueing)
+            return;
+        if (answer->reached) {
             q->SendQueue();
+            return;
+        }
+        // A server that answers and refuses (a password changed, a role that may no longer log
+        // in) is said as such: it is no matter of reaching it.
+        if (ArchiveConnection::IsRefusal(answer->why))
+            setFault(QStringLiteral("The history server (%1) refused the connection (%2); check "
+                                    "the user, its password in PGPASSWORD or ~/.pgpass, and its "
+                                    "rights. What is read is kept in %3 and sent once it is "
+                                    "accepted.")
+                         .arg(this->address, answer->why.simplified(), localPath()));
     });
     probe->start();
 }
@@ -250,8 +267,17 @@ bool HistoryArchive::SendQueue()
             d->main->Close();
         return false;
     }
-    if (!d->sendQueued(errText)) {
-        if (d->main->Alive()) {
+    bool sent = false;
+    bool alive = true;
+    {
+        // A server that stops answering, or a table another session keeps locked, holds no
+        // statement longer than the guard's limit: the queue waits for the next try.
+        const ArchiveConnection::Guarded guarded(d->main.get());
+        sent = d->sendQueued(errText);
+        alive = sent || (!guarded.expired() && d->main->Alive());
+    }
+    if (!sent) {
+        if (alive) {
             d->breakDown(d->address, errText);
             return false;
         }

@@ -6,6 +6,7 @@ using namespace ArchiveRows;
 
 std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QString& raw)
 {
+    d->awaitWriter();
     std::vector<qint64> found;
     d->attempt([&](QString& errText) {
         found.clear();
@@ -34,11 +35,14 @@ std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QS
 
 bool HistoryArchive::SeenController(qint64 controllerId, const ControllerKey& key)
 {
-    return d->attempt([&](QString& errText) {
-        Target into;
-        return d->target(controllerId, into, errText) &&
-               d->touchController(*into.db, into.controllerId, key, NowText(), errText);
-    });
+    const QString seenAt = NowText();
+    return d->keep(
+        [controllerId, key, seenAt](HistoryArchive& a, QString& errText) {
+            Target into;
+            return a.d->target(controllerId, into, errText) &&
+                   a.d->touchController(*into.db, into.controllerId, key, seenAt, errText);
+        },
+        controllerId);
 }
 
 std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controllerId)
@@ -52,6 +56,7 @@ std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controll
 bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 {
     errText.clear();
+    d->awaitWriter();
     if (!isOpen()) {
         errText = d->fault;
         return false;
@@ -136,43 +141,46 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 
 bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
 {
-    return keep([this, controllerId, rewound](QString& errText) {
-        Target into;
-        if (!target(controllerId, into, errText))
-            return false;
-        // The queue keeps no reading: its events are numbered when sent.
-        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
-            return true;
-        ArchiveConnection& db = *into.db;
-        const QString mark =
-            rewound
-                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after, "
-                                 "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
-                                 "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
-                                 "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
-                                 "rewound_at = excluded.rewound_at, "
-                                 "reread_after = readings.cleared_after")
-                : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
-                                 "VALUES (?, FALSE, (SELECT COALESCE(MAX(id), 0) FROM events "
-                                 "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
-                                 "UPDATE SET rewound = FALSE, "
-                                 "cleared_after = excluded.cleared_after");
-        const QVariantList values{into.controllerId, into.controllerId};
-        if (!db.Begin(errText))
-            return false;
-        for (const auto& [sql, bound] :
-             {std::pair{mark, values},
-              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
-                        QVariantList{into.controllerId}}}) {
-            QSqlQuery* query = db.Run(sql, bound, errText);
-            if (!query) {
-                db.Rollback();
+    return keep(
+        [controllerId, rewound](HistoryArchive& a, QString& errText) {
+            Target into;
+            if (!a.d->target(controllerId, into, errText))
                 return false;
+            // The queue keeps no reading: its events are numbered when sent.
+            if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
+                return true;
+            ArchiveConnection& db = *into.db;
+            const QString mark =
+                rewound
+                    ? QStringLiteral(
+                          "INSERT INTO readings (controller_id, rewound, cleared_after, "
+                          "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
+                          "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
+                          "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
+                          "rewound_at = excluded.rewound_at, "
+                          "reread_after = readings.cleared_after")
+                    : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                     "VALUES (?, FALSE, (SELECT COALESCE(MAX(id), 0) FROM events "
+                                     "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
+                                     "UPDATE SET rewound = FALSE, "
+                                     "cleared_after = excluded.cleared_after");
+            const QVariantList values{into.controllerId, into.controllerId};
+            if (!db.Begin(errText))
+                return false;
+            for (const auto& [sql, bound] :
+                 {std::pair{mark, values},
+                  std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                            QVariantList{into.controllerId}}}) {
+                QSqlQuery* query = db.Run(sql, bound, errText);
+                if (!query) {
+                    db.Rollback();
+                    return false;
+                }
+                query->finish();
             }
-            query->finish();
-        }
-        return db.Commit(errText);
-    });
+            return db.Commit(errText);
+        },
+        controllerId);
 }
 
 bool HistoryArchive::MarkRewound(qint64 controllerId)
