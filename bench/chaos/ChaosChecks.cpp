@@ -202,9 +202,11 @@ std::vector<std::string> CheckWrites(const Round& round, Figures& figures)
             delays = round.delaysBefore;
         ++figures.writes;
         const std::string what = Format("write %.0f at %.3f s", request.command, request.at);
+        // The question of this write: the last one asked for its command (the journal's clock
+        // and the round's differ by milliseconds, and the next question may come that close).
         const WriteAsk* ask = nullptr;
         for (const WriteAsk& a : round.asks)
-            if (a.at <= request.at && (!ask || a.at >= ask->at))
+            if (a.command == request.command && a.at <= request.at && (!ask || a.at >= ask->at))
                 ask = &a;
         if (!ask) {
             failures.push_back(what + ": nobody asked for it");

@@ -163,6 +163,8 @@ private slots:
         QTest::newRow("clock a minute off")
             << clockAsked + QStringList{u"r 1.5 65 202601011201014"_s}
             << u"59.5 s from the PC's clock"_s;
+        QTest::newRow("clock asked for as the delays went out")
+            << asked + QStringList{wall, identified, u"a 1.49 123 65 -1 0"_s, write} << "";
         QTest::newRow("clock unreadable")
             << clockAsked + QStringList{u"r 1.5 65 20260101"_s} << u"clock sent as"_s;
         const QString eventA = QString::fromStdString(kEventA);
