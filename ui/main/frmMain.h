@@ -65,6 +65,9 @@ public:
     static constexpr std::chrono::milliseconds kOutputsPause{500};
     /// How often the shutdown sends the outputs-off while the controller does not answer it.
     static constexpr int kShutdownOffAttempts = 3;
+    /// How long the shutdown gives the history, once the outputs are off, to store what was
+    /// read and send a queue to a server that is back.
+    static constexpr std::chrono::milliseconds kShutdownHistoryWait{2000};
     /// How often an outputs-off that got no answer goes again as soon as the line is free;
     /// after that, with the update timer's ticks.
     static constexpr int kOffResends = 3;

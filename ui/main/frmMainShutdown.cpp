@@ -143,9 +143,12 @@ void frmMain::Shutdown()
         if (!OutputsOffOwed)
             break;
     }
-    // A test under way ends with the outputs-off just sent: filed now, after it went out.
-    if (m_recorder)
+    // A test under way ends with the outputs-off just sent: filed now, after it went out. Then
+    // what was read is stored, and a queue for a server that is back sent, for a moment.
+    if (m_recorder) {
         m_recorder->EndFunctionTest();
+        m_recorder->Settle(kShutdownHistoryWait);
+    }
     Pause(kShutdownPause);
     m_shutDown = true;
 }
