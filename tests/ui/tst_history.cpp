@@ -171,13 +171,17 @@ private slots:
         setTab(kEventLogTab);
         window()->picLog->cmdGetLogEvents->click();
         QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 2);
+        const QString port = u"COM%1"_s.arg(window()->tarn->CommPort);
         m_program->window.reset();
         HistoryArchive archive(u"test"_s);
         QVERIFY(archive.Open(m_program->home.path()));
+        // Filed under an unknown controller on the port they came from.
         std::vector<ArchivedEvent> events;
         for (const ArchivedController& controller : archive.Controllers())
-            if (controller.key.serialNumber.isEmpty() && controller.key.firmware == 0)
+            if (controller.key.serialNumber.isEmpty() && controller.key.firmware == 0) {
+                QCOMPARE(controller.key.port, port);
                 events = archive.Events(controller.id);
+            }
         QCOMPARE(events.size(), std::size_t(2));
         QCOMPARE(events[1].raw.toUpper(), EventHex(4, 2, 20).toUpper());
     }
