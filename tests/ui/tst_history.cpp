@@ -108,11 +108,9 @@ private slots:
     void controllerSwap()
     {
         QFETCH(bool, restart);
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}, {u"event "_s + EventHex(0, 1, 20),
-                                                            u"event "_s + EventHex(1, 1, 20)}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device =
+            startOnDevice({u"event "_s + EventHex(0, 1, 20), u"event "_s + EventHex(1, 1, 20)});
+        QVERIFY(!device.isEmpty());
         const QString first = serial();
         setTab(kEventLogTab);
         window()->picLog->cmdGetLogEvents->click();
@@ -155,10 +153,8 @@ private slots:
     /// ends, are kept under an unknown controller on the port: not lost, not misfiled.
     void heldUntilTheEnd()
     {
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device = startOnDevice();
+        QVERIFY(!device.isEmpty());
         // The line is lost in the reading, and from then the controller refuses the version
         // request: the status read after the reading cannot tell who it is, and must not take
         // it for the one before.
@@ -199,10 +195,8 @@ private slots:
     void heldThenLineFails()
     {
         QFETCH(bool, replaced);
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device = startOnDevice();
+        QVERIFY(!device.isEmpty());
         // The line fails in the reading: the events after it are held; then the controller
         // is replaced, or not, in the middle of the reading.
         QVERIFY(m_program->startSim(
