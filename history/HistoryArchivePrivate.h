@@ -19,7 +19,7 @@
 class ArchiveWriter;
 class QThread;
 
-/// The archive's inner state, shared by the files of its jobs: HistoryArchive.cpp (opening,
+/// The archive's inner state, shared by the files of its jobs: HistoryArchiveOpen.cpp (opening,
 /// faults, where a record goes), HistoryArchiveStore.cpp (writing records),
 /// HistoryArchiveQueue.cpp (the local queue and its sending to the server) and
 /// HistoryArchiveQueries.cpp (reading records).

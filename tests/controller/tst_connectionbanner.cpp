@@ -1,9 +1,11 @@
-// The banner's sentence for each way the link does not work.
+// The banner's sentence and the connection's state line for each way the link does or does
+// not work.
 
 #include "ProgramHome.h"
 #include "SimProcess.h"
 
 #include "controller/ConnectionBanner.h"
+#include "controller/ConnectionState.h"
 #include "link/SerialPort.h"
 #include "link/Tarn_Comm.h"
 
@@ -21,20 +23,27 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("text"); ///< %1 the device; ends in * for "starts with"
-        QTest::newRow("working") << u"answered"_s << QString();
+        QTest::addColumn<QString>("line"); ///< the state line after "COM1 %1, 9600 baud — "
+        QTest::newRow("working") << u"answered"_s << QString() << u"Connected"_s;
+        // Open, but the controller has never been asked: not connected yet.
+        QTest::newRow("not asked yet") << u"opened"_s << QString() << u"No answer yet"_s;
         QTest::newRow("not answering")
             << u"mute"_s
             << u"Tarn does not answer on COM1 (%1): is it switched on, its cable plugged in and "
-               u"the baud rate (9600) the controller's?"_s;
-        QTest::newRow("device missing") << u"missing"_s << u"COM1 (%1) does not exist. *"_s;
+               u"the baud rate (9600) the controller's?"_s
+            << u"No answer yet"_s;
+        QTest::newRow("device missing") << u"missing"_s << u"COM1 (%1) does not exist. *"_s
+                                        << u"Not open: Device %1 does not exist"_s;
         QTest::newRow("device gone")
-            << u"gone"_s << u"COM1 (%1) has gone: is the adapter unplugged? *"_s;
+            << u"gone"_s << u"COM1 (%1) has gone: is the adapter unplugged? *"_s
+            << u"Device gone: %1"_s;
     }
 
     void sentence()
     {
         QFETCH(QString, state);
         QFETCH(QString, text);
+        QFETCH(QString, line);
         ProgramHome home;
         SimProcess sim;
         const QString device = home.filePath(u"tty"_s);
@@ -57,7 +66,7 @@ private slots:
             sim.stop();
             QTRY_VERIFY(port.deviceLost());
         }
-        if (state != u"missing"_s)
+        if (state != u"missing"_s && state != u"opened"_s)
             QCOMPARE(link.Send(64), state == u"answered"_s);
         const QString shown = ConnectionBanner::Text(link);
         const QString expected = text.contains(u"%1"_s) ? text.arg(device) : text;
@@ -66,6 +75,9 @@ private slots:
         else
             QCOMPARE(shown, expected);
         QCOMPARE(ConnectionBanner::Of(link) == ConnectionBanner::Problem::None, text.isEmpty());
+        const QString where = u"COM1 %1, 9600 baud \u2014 "_s.arg(device);
+        QCOMPARE(ConnectionState::Text(link),
+                 where + (line.contains(u"%1"_s) ? line.arg(device) : line));
     }
 };
 

@@ -99,6 +99,16 @@ protected:
     {
         return m_program->startSim(options, lines) && m_program->load();
     }
+    /// The simulator with `lines` on the device ttyTarn in the program's home, and the program
+    /// loaded on that device with its update timer stopped; the device, or nothing on failure.
+    QString startOnDevice(const QStringList& lines = {})
+    {
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        if (!m_program->startSim({u"--link"_s, device}, lines) || !m_program->load({device}))
+            return {};
+        window()->updTimer->stop();
+        return device;
+    }
 
     /// Runs `action` from inside the loop that is waiting once the event list holds `rows`.
     void whenRows(int rows, const std::function<void()>& action)

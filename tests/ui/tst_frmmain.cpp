@@ -202,11 +202,8 @@ private slots:
     void anotherControllerOnTheCable()
     {
         QFETCH(QString, how);
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device},
-                                    {u"admin 000BDE31"_s + u"0"_s.repeated(32)}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device = startOnDevice({u"admin 000BDE31"_s + u"0"_s.repeated(32)});
+        QVERIFY(!device.isEmpty());
         QCOMPARE(window()->picSts->lblSerialNo_sts->text(), u"777777"_s);
         QVERIFY(window()->picLog->cmdGetAllLogEvents->isEnabled());
         if (how == u"version") {

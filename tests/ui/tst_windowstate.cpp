@@ -36,10 +36,8 @@ private slots:
     /// saving them asks first; a device that went away is said to have gone.
     void connectionAndFreshness()
     {
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device = startOnDevice();
+        QVERIFY(!device.isEmpty());
         const auto connection = [this] { return window()->lblConnection->text().trimmed(); };
         const QString where = u"COM1 "_s + device + u", 9600 baud \u2014 "_s;
         QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
@@ -194,10 +192,8 @@ private slots:
     /// and leads to the communication settings; it goes once Tarn answers again.
     void bannerComesAndGoes()
     {
-        const QString device = m_program->home.filePath(u"ttyTarn"_s);
-        QVERIFY(m_program->startSim({u"--link"_s, device}));
-        QVERIFY(m_program->load({device}));
-        window()->updTimer->stop();
+        const QString device = startOnDevice();
+        QVERIFY(!device.isEmpty());
         const LinkBanner* banner = window()->fraLinkBanner;
         QVERIFY(banner->text().isEmpty());
 

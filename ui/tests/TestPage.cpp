@@ -304,7 +304,7 @@ void TestPage::PressHold(OutputItem item)
     if (!m_host.LinkReady())
         return;
     if (m_hold.Press(item))
-        QMetaObject::invokeMethod(this, &TestPage::DriveHeldOutput, Qt::QueuedConnection);
+        QueueDrive();
 }
 
 void TestPage::ReleaseHold()
@@ -313,7 +313,25 @@ void TestPage::ReleaseHold()
         return;
     m_hold.Release();
     // Not from inside the event that told: the switching waits and lets events run.
-    QMetaObject::invokeMethod(this, &TestPage::DriveHeldOutput, Qt::QueuedConnection);
+    QueueDrive();
+}
+
+void TestPage::QueueDrive()
+{
+    ++m_drivesQueued;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            --m_drivesQueued;
+            DriveHeldOutput();
+        },
+        Qt::QueuedConnection);
+}
+
+bool TestPage::Idle() const
+{
+    return !m_hold.Active() && !m_driving && !m_driveDeferred && m_drivesQueued == 0 &&
+           !m_runtimeRunning;
 }
 
 void TestPage::DriveHeldOutput()

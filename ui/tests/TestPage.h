@@ -73,6 +73,9 @@ public:
     void EndTests();
     /// True when the indicator shows an active input.
     static bool IsShownActive(const QLabel* indicator);
+    /// True when no held output and no timed test is under way: nothing on, no switching
+    /// queued, waiting for another request or in its pause.
+    bool Idle() const;
 
     QGroupBox* fraManual_test = nullptr;
     /// Why the manual tests are off, while they are.
@@ -121,6 +124,8 @@ private:
     void UpdateGroups();
 
     void PressHold(OutputItem item);
+    /// DriveHeldOutput from the event loop, not from inside the event that asks for it.
+    void QueueDrive();
     /// The hold has ended, whether its button's release came or not.
     void ReleaseHold();
     /// Runs the switchings the hold asks for, one after the other; one run at a time.
@@ -143,6 +148,8 @@ private:
     bool m_driving = false;
     /// DriveHeldOutput waits for the end of a request under way.
     bool m_driveDeferred = false;
+    /// DriveHeldOutput calls queued and not yet run.
+    int m_drivesQueued = 0;
     QTimer* m_runtimeTimer = nullptr;
     QElapsedTimer m_runtimeClock;
     std::chrono::milliseconds m_runtimeDuration{0};
