@@ -36,7 +36,7 @@ ArchiveWriter::ArchiveWriter(HistoryArchive& archive, const QString& program, co
             m_archive->Open(folder, database);
             Note(*m_archive);
         },
-        Qt::BlockingQueuedConnection);
+        Qt::QueuedConnection);
 }
 
 ArchiveWriter::~ArchiveWriter()

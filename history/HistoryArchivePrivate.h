@@ -171,6 +171,8 @@ template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)
         if (errText.isEmpty())
             return false;
         alive = !usesServer || queueing || (!guarded.expired() && main->Alive());
+        if (guarded.expired())
+            errText = StatementGuard::Silence();
     }
     if (!alive) {
         if (!startQueueing(errText))
