@@ -319,7 +319,8 @@ bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* 
         },
         controllerId);
     if (duplicate)
-        *duplicate = done && *known;
+        // Not known yet when the writer stores it.
+        *duplicate = done && !d->writer && *known;
     return done;
 }
 
@@ -347,7 +348,7 @@ bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson,
         },
         controllerId);
     if (stored)
-        *stored = done && *inserted;
+        *stored = done && !d->writer && *inserted;
     return done;
 }
 
