@@ -34,13 +34,12 @@ std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QS
 bool HistoryArchive::SeenController(qint64 controllerId, const ControllerKey& key)
 {
     const QString seenAt = NowText();
-    return d->keep(
-        [controllerId, key, seenAt](HistoryArchive& a, QString& errText) {
-            Target into;
-            return a.d->target(controllerId, into, errText) &&
-                   a.d->touchController(*into.db, into.controllerId, key, seenAt, errText);
-        },
-        controllerId);
+    d->adopt(controllerId);
+    return d->keep([controllerId, key, seenAt](HistoryArchive& a, QString& errText) {
+        Target into;
+        return a.d->target(controllerId, into, errText) &&
+               a.d->touchController(*into.db, into.controllerId, key, seenAt, errText);
+    });
 }
 
 std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controllerId)
@@ -133,44 +132,41 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 
 bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
 {
-    return keep(
-        [controllerId, rewound](HistoryArchive& a, QString& errText) {
-            Target into;
-            if (!a.d->target(controllerId, into, errText))
-                return false;
-            // The queue keeps no reading: its events are numbered when sent.
-            if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
-                return true;
-            ArchiveConnection& db = *into.db;
-            const QString mark =
-                rewound
-                    ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
-                                     "VALUES (?, 1, 0) ON CONFLICT (controller_id) DO UPDATE "
-                                     "SET rewound = 1")
-                    : QStringLiteral(
-                          "INSERT INTO readings (controller_id, rewound, cleared_after) "
-                          "VALUES (?, 0, (SELECT COALESCE(MAX(id), 0) FROM events WHERE "
-                          "controller_id = ?)) ON CONFLICT (controller_id) DO UPDATE SET "
-                          "rewound = 0, cleared_after = excluded.cleared_after");
-            const QVariantList values = rewound
-                                            ? QVariantList{into.controllerId}
+    adopt(controllerId);
+    return keep([controllerId, rewound](HistoryArchive& a, QString& errText) {
+        Target into;
+        if (!a.d->target(controllerId, into, errText))
+            return false;
+        // The queue keeps no reading: its events are numbered when sent.
+        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
+            return true;
+        ArchiveConnection& db = *into.db;
+        const QString mark =
+            rewound
+                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 1, 0) ON CONFLICT (controller_id) DO UPDATE "
+                                 "SET rewound = 1")
+                : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, 0, (SELECT COALESCE(MAX(id), 0) FROM events WHERE "
+                                 "controller_id = ?)) ON CONFLICT (controller_id) DO UPDATE SET "
+                                 "rewound = 0, cleared_after = excluded.cleared_after");
+        const QVariantList values = rewound ? QVariantList{into.controllerId}
                                             : QVariantList{into.controllerId, into.controllerId};
-            if (!db.Begin(errText))
+        if (!db.Begin(errText))
+            return false;
+        for (const auto& [sql, bound] :
+             {std::pair{mark, values},
+              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                        QVariantList{into.controllerId}}}) {
+            QSqlQuery* query = db.Run(sql, bound, errText);
+            if (!query) {
+                db.Rollback();
                 return false;
-            for (const auto& [sql, bound] :
-                 {std::pair{mark, values},
-                  std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
-                            QVariantList{into.controllerId}}}) {
-                QSqlQuery* query = db.Run(sql, bound, errText);
-                if (!query) {
-                    db.Rollback();
-                    return false;
-                }
-                query->finish();
             }
-            return db.Commit(errText);
-        },
-        controllerId);
+            query->finish();
+        }
+        return db.Commit(errText);
+    });
 }
 
 bool HistoryArchive::MarkRewound(qint64 controllerId)
