@@ -21,8 +21,12 @@ ArchiveWriter::ArchiveWriter(HistoryArchive& archive, const QString& program, co
         m_worker,
         [this, &archive, program, folder, database] {
             m_archive = new HistoryArchive(program, m_worker);
+            // Said by `archive` while this is its writer (not once it was closed meanwhile).
             QObject::connect(m_archive, &HistoryArchive::faultChanged, &archive,
-                             [&archive](const QString& fault) { archive.d->setFault(fault); });
+                             [this, &archive](const QString& fault) {
+                                 if (archive.d->writer.get() == this)
+                                     archive.d->setFault(fault);
+                             });
             // While it holds records, what it holds is looked at again.
             auto* check = new QTimer(m_worker);
             check->setInterval(kHeldCheckInterval);
@@ -36,7 +40,7 @@ ArchiveWriter::ArchiveWriter(HistoryArchive& archive, const QString& program, co
             m_archive->Open(folder, database);
             Note(*m_archive);
         },
-        Qt::BlockingQueuedConnection);
+        Qt::QueuedConnection);
 }
 
 ArchiveWriter::~ArchiveWriter()

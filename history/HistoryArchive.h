@@ -190,7 +190,7 @@ public:
     /// reply comes again is its n-th occurrence since the log was last cleared; otherwise the
     /// next ordinal for this raw reply (a new event). With another ordinal the event is stored
     /// unless that ordinal is stored already. Returns false when neither stored nor held;
-    /// `duplicate` (when given) tells that it was stored already.
+    /// `duplicate` (when given) tells that it was stored already (never with a background writer).
     bool StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate = nullptr);
     /// A rewind of the controller's log was sent (acknowledged or not: the controller may have
     /// acted on it): from now on, and in every later run, each stored event it sends again is

@@ -336,16 +336,16 @@ std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
 bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* duplicate)
 {
     auto known = std::make_shared<bool>(false);
-    const bool done = d->keep(
-        [controllerId, event, known](HistoryArchive& a, QString& errText) {
-            Target into;
-            return a.d->target(controllerId, into, errText) &&
-                   a.d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
-                                    errText);
-        },
-        controllerId);
+    d->adopt(controllerId);
+    const bool done = d->keep([controllerId, event, known](HistoryArchive& a, QString& errText) {
+        Target into;
+        return a.d->target(controllerId, into, errText) &&
+               a.d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
+                                errText);
+    });
     if (duplicate)
-        *duplicate = done && *known;
+        // Not known yet when the writer stores it.
+        *duplicate = done && !d->writer && *known;
     return done;
 }
 
@@ -364,29 +364,26 @@ bool HistoryArchive::StoreStatus(qint64 controllerId, const QString& valuesJson,
     auto inserted = std::make_shared<bool>(false);
     const QString readAt = NowText();
     const QString by = d->program;
-    const bool done = d->keep(
-        [controllerId, valuesJson, readAt, by, inserted](HistoryArchive& a, QString& errText) {
-            Target into;
-            return a.d->target(controllerId, into, errText) &&
-                   a.d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt, by,
-                                     valuesJson, *inserted, errText);
-        },
-        controllerId);
+    d->adopt(controllerId);
+    const bool done = d->keep([=](HistoryArchive& a, QString& errText) {
+        Target into;
+        return a.d->target(controllerId, into, errText) &&
+               a.d->insertStatus(*into.db, into.tables.statuses, into.controllerId, readAt, by,
+                                 valuesJson, *inserted, errText);
+    });
     if (stored)
-        *stored = done && *inserted;
+        *stored = done && !d->writer && *inserted;
     return done;
 }
 
 bool HistoryArchive::StoreChange(qint64 controllerId, const ArchivedChange& change)
 {
-    return d->keep(
-        [controllerId, change](HistoryArchive& a, QString& errText) {
-            Target into;
-            return a.d->target(controllerId, into, errText) &&
-                   a.d->insertChange(*into.db, into.tables.changes, into.controllerId, change,
-                                     errText);
-        },
-        controllerId);
+    d->adopt(controllerId);
+    return d->keep([controllerId, change](HistoryArchive& a, QString& errText) {
+        Target into;
+        return a.d->target(controllerId, into, errText) &&
+               a.d->insertChange(*into.db, into.tables.changes, into.controllerId, change, errText);
+    });
 }
 
 int HistoryArchive::heldCount() const
@@ -468,20 +465,25 @@ int HistoryArchive::Private::keepAll(std::vector<Record>& ops)
     return lost;
 }
 
-bool HistoryArchive::Private::keep(Record op, qint64 controllerId)
+void HistoryArchive::Private::adopt(qint64 controllerId)
+{
+    // The writer's archive may be queueing while this one handed out the server's id: it then
+    // queues the records under the controller's key.
+    const auto found = serverKeys.constFind(controllerId);
+    if (!writer || controllerId <= 0 || found == serverKeys.constEnd())
+        return;
+    writer->Add([controllerId, key = *found](HistoryArchive& a, QString&) {
+        if (!a.d->serverKeys.contains(controllerId))
+            a.d->serverKeys.insert(controllerId, key);
+        return true;
+    });
+}
+
+bool HistoryArchive::Private::keep(Record op)
 {
     if (!open || broken || readOnly)
         return false;
     if (writer) {
-        // The writer's archive may be queueing while this one handed out the server's id: it
-        // then queues the record under the controller's key.
-        if (const auto found = serverKeys.constFind(controllerId);
-            controllerId > 0 && found != serverKeys.constEnd())
-            op = [controllerId, key = *found, op = std::move(op)](HistoryArchive& a, QString& e) {
-                if (!a.d->serverKeys.contains(controllerId))
-                    a.d->serverKeys.insert(controllerId, key);
-                return op(a, e);
-            };
         writer->Add(std::move(op));
         return true;
     }

@@ -66,7 +66,10 @@ public:
     /// Stores a record: at once, or held (in order) while the database cannot take it and
     /// stored once it can; with a background writer, handed to it. False when it is neither
     /// stored nor held.
-    bool keep(Record op, qint64 controllerId = 0);
+    bool keep(Record op);
+    /// Before a record for `controllerId` goes to the background writer: the controller's key
+    /// goes with it, for the writer's archive to queue it by.
+    void adopt(qint64 controllerId);
     /// Stores records in one transaction, each as keep would when they cannot all go in one;
     /// how many were neither stored nor held.
     int keepAll(std::vector<Record>& ops);
@@ -195,6 +198,8 @@ template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)
         if (errText.isEmpty())
             return false;
         alive = !usesServer || queueing || (!guarded.expired() && main->Alive());
+        if (guarded.expired())
+            errText = StatementGuard::Silence();
     }
     if (!alive) {
         if (!startQueueing(errText))

@@ -240,8 +240,16 @@ bool HistoryArchive::SendQueue()
     if (d->queueing) {
         auto server = std::make_unique<ArchiveConnection>();
         bool reached = false;
-        if (!d->openServer(*server, reached, errText)) {
-            if (reached)
+        bool expired = false;
+        bool opened = false;
+        {
+            // A table another session keeps locked holds the schema's check no longer either.
+            const ArchiveConnection::Guarded guarded(server.get());
+            opened = d->openServer(*server, reached, errText);
+            expired = guarded.expired();
+        }
+        if (!opened) {
+            if (reached && !expired)
                 d->breakDown(d->address, errText);
             return false;
         }
@@ -275,6 +283,8 @@ bool HistoryArchive::SendQueue()
         const ArchiveConnection::Guarded guarded(d->main.get());
         sent = d->sendQueued(errText);
         alive = sent || (!guarded.expired() && d->main->Alive());
+        if (guarded.expired())
+            errText = StatementGuard::Silence();
     }
     if (!sent) {
         if (alive) {

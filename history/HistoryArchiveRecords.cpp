@@ -36,13 +36,12 @@ std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QS
 bool HistoryArchive::SeenController(qint64 controllerId, const ControllerKey& key)
 {
     const QString seenAt = NowText();
-    return d->keep(
-        [controllerId, key, seenAt](HistoryArchive& a, QString& errText) {
-            Target into;
-            return a.d->target(controllerId, into, errText) &&
-                   a.d->touchController(*into.db, into.controllerId, key, seenAt, errText);
-        },
-        controllerId);
+    d->adopt(controllerId);
+    return d->keep([controllerId, key, seenAt](HistoryArchive& a, QString& errText) {
+        Target into;
+        return a.d->target(controllerId, into, errText) &&
+               a.d->touchController(*into.db, into.controllerId, key, seenAt, errText);
+    });
 }
 
 std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controllerId)
@@ -141,6 +140,7 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 
 bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
 {
+    adopt(controllerId);
     return keep(
         [controllerId, rewound](HistoryArchive& a, QString& errText) {
             Target into;

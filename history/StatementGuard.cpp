@@ -31,6 +31,13 @@ int SocketOf(const QString& connectionName)
 
 } // namespace
 
+QString StatementGuard::Silence()
+{
+    return QStringLiteral("it did not answer within %1 s (stopped, or a table locked by another "
+                          "session)")
+        .arg(double(kLimit.count()) / 1000.0);
+}
+
 StatementGuard::StatementGuard(const QString& connectionName) : m_socket(SocketOf(connectionName))
 {
     if (m_socket < 0)

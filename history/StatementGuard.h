@@ -27,6 +27,8 @@ public:
 
     /// The socket was shut down: the call ran out of time.
     bool expired() const { return m_expired; }
+    /// Why a call that ran out of time failed, for messages.
+    static QString Silence();
 
 private:
     int m_socket = -1;

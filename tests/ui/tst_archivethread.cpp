@@ -1,0 +1,229 @@
+// The window on a PostgreSQL history server that stops answering (its processes stopped) or
+// whose events table another session keeps locked: the link, the outputs' off words and the
+// reading go on as if nothing were wrong, and what was read meanwhile reaches the server once,
+// after it answers again.
+
+#include "RunningProgram.h"
+
+#include "history/HistoryArchive.h"
+#include "tests/history/PostgresCluster.h"
+
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <csignal>
+
+namespace {
+/// Events the controller holds.
+constexpr int kEvents = 40;
+/// The timed test's time, in seconds.
+constexpr int kTestSeconds = 2;
+/// How late an off word may go out after its time, and the longest silence on the line while
+/// the program reads (a request waiting for the database would make one of over a second).
+constexpr double kSlackSeconds = 1.0;
+/// Readings continued after the fault's box stopped one.
+constexpr int kContinues = 3;
+/// How long the server may take to have what was queued once it answers again: its retry
+/// interval twice.
+constexpr int kResumedMs = 25000;
+
+QString EventHex(int minute)
+{
+    return QString::fromStdString(EncodePackedDate(
+               TarnDateTime::FromParts(2026, 3, 1, 8, 0, 0).AddSeconds(60 * minute))) +
+           u"01%1"_s.arg(20, 2, 16, QChar(u'0'));
+}
+} // namespace
+
+class tst_ArchiveThread : public ProgramTest
+{
+    Q_OBJECT
+    PostgresCluster m_cluster;
+    QString m_lockName = u"locker"_s;
+    /// The history's address for the case.
+    QString m_address;
+    int m_cases = 0;
+
+    HistoryArchive& archive() const { return *window()->historyArchive(); }
+
+    /// The program on the simulator, its history on the cluster's server.
+    bool startOnServer()
+    {
+        QStringList lines;
+        for (int i = 0; i < kEvents; ++i)
+            lines << u"event "_s + EventHex(i);
+        RunningProgram& program = *m_program;
+        if (!program.startSim({}, lines) || !program.home.installIni(program.sim.slavePath()))
+            return false;
+        QFile ini(program.home.filePath(u"Tarn.INI"_s));
+        if (!ini.open(QIODevice::Append))
+            return false;
+        ini.write("[HISTORY]\r\nDatabase=" + m_address.toUtf8() + "\r\n");
+        ini.close();
+        program.window = std::make_unique<frmMain>(program.boxes);
+        if (!program.window->Load())
+            return false;
+        program.window->tarn->replyTimeout = RunningProgram::kShortReplyTimeout;
+        window()->show();
+        window()->activateWindow();
+        return QTest::qWaitForWindowActive(window());
+    }
+    /// A session of the cluster's server on `database`, as m_lockName.
+    QSqlDatabase session(const QString& database) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_lockName);
+        db.setHostName(m_cluster.address().section(u'@', 1).section(u"/postgres"_s, 0, 0));
+        db.setUserName(QLatin1String(PostgresCluster::kUser));
+        db.setDatabaseName(database);
+        return db;
+    }
+    /// A database of its own for the case (another case's events would be read again).
+    bool freshDatabase()
+    {
+        const QString name = u"case_%1"_s.arg(++m_cases);
+        {
+            QSqlDatabase db = session(u"postgres"_s);
+            if (!db.open() || !QSqlQuery(db).exec(u"CREATE DATABASE "_s + name))
+                return false;
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_lockName);
+        m_address = m_cluster.address().replace(u"/postgres"_s, u'/' + name);
+        return true;
+    }
+    /// Another session of the server holding `LOCK TABLE events` until unlock().
+    bool lock()
+    {
+        QSqlDatabase db = session(m_address.section(u'/', -1));
+        QSqlQuery query(db);
+        return db.open() && query.exec(u"BEGIN"_s) && query.exec(u"LOCK TABLE events"_s);
+    }
+    void unlock()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_lockName, false);
+            if (db.isOpen())
+                QSqlQuery(db).exec(u"COMMIT"_s);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_lockName);
+    }
+    /// The events the server holds for the controller on the link, as their replies.
+    QStringList archived() const
+    {
+        const std::optional<ArchivedController> found =
+            archive().FindController(QString::fromStdString(window()->tarn->Inputs.SerialNumber));
+        QStringList raws;
+        if (found)
+            for (const ArchivedEvent& event : archive().Events(found->id))
+                if (!event.gap)
+                    raws << event.raw.toUpper();
+        return raws;
+    }
+
+private slots:
+    void initTestCase() override
+    {
+        ProgramTest::initTestCase();
+        if (!m_cluster.missing().isEmpty())
+            QSKIP(qPrintable(m_cluster.missing()));
+        QString errText;
+        QVERIFY2(m_cluster.init(errText), qPrintable(errText));
+        QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+    }
+
+    void cleanup() override
+    {
+        m_cluster.signalAll(SIGCONT);
+        unlock();
+        ProgramTest::cleanup();
+    }
+
+    void serverInTrouble_data()
+    {
+        QTest::addColumn<bool>("stopped"); // else the events table locked
+        QTest::newRow("server stopped") << true;
+        QTest::newRow("events table locked") << false;
+    }
+
+    /// All events read and a timed test run while the server does not take what is stored:
+    /// no request waits for it, the off word goes out on time, and every event reaches the
+    /// server once after it takes them again.
+    void serverInTrouble()
+    {
+        QFETCH(bool, stopped);
+        QVERIFY(freshDatabase());
+        QVERIFY(startOnServer());
+        QVERIFY2(archive().isOpen() && archive().fault().isEmpty(), qPrintable(archive().fault()));
+        // The controller is on the server: later runs of the window know it.
+        QTRY_VERIFY2(
+            archive().FindController(QString::fromStdString(window()->tarn->Inputs.SerialNumber)),
+            qPrintable(archive().fault()));
+        QVERIFY(stopped ? m_cluster.signalAll(SIGSTOP) : lock());
+        // Said once, when the reading is over: what is read is kept locally meanwhile.
+        boxes().expect(Kind::Critical, u"The history of the controllers cannot be kept."_s, true,
+                       u"The history server (*) cannot be reached: it did not answer within "
+                       u"1.5 s (stopped, or a table locked by another session). What is read "
+                       u"is kept in * and sent when it is back."_s);
+
+        const qsizetype mark = sim().journal().size();
+        setTab(kEventLogTab);
+        EventLogPage* log = window()->picLog;
+        log->cmdGetAllLogEvents->click();
+        // The fault's box stops the reading at its next turn (it opens once the reading ends):
+        // it is continued, as the technician would.
+        for (int more = 0; more < kContinues && log->lvLog->topLevelItemCount() < kEvents; ++more)
+            log->cmdGetLogEvents->click();
+        QCOMPARE(log->lvLog->topLevelItemCount(), kEvents);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes().pending(), 0, kResumedMs);
+
+        setTab(kTestTab);
+        TestPage* page = window()->picTest;
+        page->hsbRuntime_test->setValue(kTestSeconds);
+        page->optValve2_test->setChecked(true);
+        page->chkPump_test->setChecked(false);
+        QTest::mouseClick(page->cmdStartRuntime_test, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(page->cmdStartRuntime_test->text(), u"Start"_s,
+                                  (kTestSeconds + 10) * 1000);
+
+        const QStringList journal = sim().journal();
+        const QList<double> seconds = sim().journalSeconds();
+        QStringList words;
+        QList<double> at;
+        double silence = 0;
+        for (qsizetype i = mark; i < journal.size() && i < seconds.size(); ++i) {
+            // Between two requests of a reading, each event read is stored.
+            if (i > mark && journal[i] == u"48"_s && journal[i - 1] == u"48"_s)
+                silence = qMax(silence, seconds[i] - seconds[i - 1]);
+            if (journal[i].startsWith(u"100 "_s)) {
+                words << QString::fromLatin1(QByteArray::fromHex(journal[i].mid(4).toLatin1()));
+                at << seconds[i];
+            }
+        }
+        QCOMPARE(words, (QStringList{u"0400"_s, u"0000"_s}));
+        QVERIFY2(at[1] - at[0] <= kTestSeconds + kSlackSeconds,
+                 qPrintable(u"off after %1 s"_s.arg(at[1] - at[0])));
+        QVERIFY2(silence <= kSlackSeconds, qPrintable(u"%1 s without a request"_s.arg(silence)));
+
+        // Taking records again, the server gets each event read once.
+        if (stopped)
+            QVERIFY(m_cluster.signalAll(SIGCONT));
+        else
+            unlock();
+        QStringList expected;
+        for (int i = 0; i < kEvents; ++i)
+            expected << EventHex(i).toUpper();
+        QTRY_COMPARE_WITH_TIMEOUT(archived().size(), qsizetype(kEvents), kResumedMs);
+        QVERIFY(archive().Flush(std::chrono::seconds(10)));
+        QStringList got = archived();
+        got.sort();
+        QCOMPARE(got, expected);
+        QTRY_VERIFY_WITH_TIMEOUT(archive().fault().isEmpty(), kResumedMs);
+    }
+};
+
+QTEST_MAIN(tst_ArchiveThread)
+#include "tst_archivethread.moc"
