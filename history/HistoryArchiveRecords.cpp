@@ -141,46 +141,43 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
 {
     adopt(controllerId);
-    return keep(
-        [controllerId, rewound](HistoryArchive& a, QString& errText) {
-            Target into;
-            if (!a.d->target(controllerId, into, errText))
+    return keep([controllerId, rewound](HistoryArchive& a, QString& errText) {
+        Target into;
+        if (!a.d->target(controllerId, into, errText))
+            return false;
+        // The queue keeps no reading: its events are numbered when sent.
+        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
+            return true;
+        ArchiveConnection& db = *into.db;
+        const QString mark =
+            rewound
+                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after, "
+                                 "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
+                                 "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
+                                 "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
+                                 "rewound_at = excluded.rewound_at, "
+                                 "reread_after = readings.cleared_after")
+                : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
+                                 "VALUES (?, FALSE, (SELECT COALESCE(MAX(id), 0) FROM events "
+                                 "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
+                                 "UPDATE SET rewound = FALSE, "
+                                 "cleared_after = excluded.cleared_after");
+        const QVariantList values{into.controllerId, into.controllerId};
+        if (!db.Begin(errText))
+            return false;
+        for (const auto& [sql, bound] :
+             {std::pair{mark, values},
+              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                        QVariantList{into.controllerId}}}) {
+            QSqlQuery* query = db.Run(sql, bound, errText);
+            if (!query) {
+                db.Rollback();
                 return false;
-            // The queue keeps no reading: its events are numbered when sent.
-            if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
-                return true;
-            ArchiveConnection& db = *into.db;
-            const QString mark =
-                rewound
-                    ? QStringLiteral(
-                          "INSERT INTO readings (controller_id, rewound, cleared_after, "
-                          "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
-                          "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
-                          "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
-                          "rewound_at = excluded.rewound_at, "
-                          "reread_after = readings.cleared_after")
-                    : QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after) "
-                                     "VALUES (?, FALSE, (SELECT COALESCE(MAX(id), 0) FROM events "
-                                     "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
-                                     "UPDATE SET rewound = FALSE, "
-                                     "cleared_after = excluded.cleared_after");
-            const QVariantList values{into.controllerId, into.controllerId};
-            if (!db.Begin(errText))
-                return false;
-            for (const auto& [sql, bound] :
-                 {std::pair{mark, values},
-                  std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
-                            QVariantList{into.controllerId}}}) {
-                QSqlQuery* query = db.Run(sql, bound, errText);
-                if (!query) {
-                    db.Rollback();
-                    return false;
-                }
-                query->finish();
             }
-            return db.Commit(errText);
-        },
-        controllerId);
+            query->finish();
+        }
+        return db.Commit(errText);
+    });
 }
 
 bool HistoryArchive::MarkRewound(qint64 controllerId)
