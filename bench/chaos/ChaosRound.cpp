@@ -613,15 +613,17 @@ bool ChaosRound::run(ChaosChecks::Round& record, QString& error)
             driver.runSteps();
             driver.end();
         }
-        if (HistoryArchive* archive = window->historyArchive()) {
-            for (const ArchivedController& known : archive->Controllers())
-                for (const ArchivedEvent& event : archive->Events(known.id))
-                    if (!event.gap)
-                        record.history.push_back({known.key.serialNumber.toStdString(),
-                                                  event.raw.toLatin1().toStdString()});
-        }
         if (window->tarn)
             window->tarn->StopCom();
+    }
+    // The history as the program left it: what it still held is stored as its window goes.
+    HistoryArchive archive(QStringLiteral("chaos"));
+    if (archive.OpenForReading(folder.path(), m_database)) {
+        for (const ArchivedController& known : archive.Controllers())
+            for (const ArchivedEvent& event : archive.Events(known.id))
+                if (!event.gap)
+                    record.history.push_back(
+                        {known.key.serialNumber.toStdString(), event.raw.toLatin1().toStdString()});
     }
     controller.finish();
     m_boxes = boxes.shown;
