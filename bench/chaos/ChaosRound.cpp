@@ -295,6 +295,13 @@ private:
         case Desk::Traffic: {
             (step.desk == Desk::History ? m_window.mnuViewHistory : m_window.mnuViewTraffic)
                 ->trigger();
+            // In the History window: its filter by an event's code, then Export CSV.
+            if (frmHistory* history = m_window.HistoryWindow;
+                step.desk == Desk::History && history && history->isVisible()) {
+                history->txtCode->setText(QStringLiteral("1"));
+                history->cmdFilter->click();
+                history->cmdExport->click();
+            }
             BenchSim::RunFor(std::chrono::milliseconds(step.a));
             QWidget* shown = step.desk == Desk::History
                                  ? static_cast<QWidget*>(m_window.HistoryWindow)
