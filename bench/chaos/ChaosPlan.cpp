@@ -21,6 +21,8 @@ constexpr uint32_t kExtraSalt = 0x5eed1e55;
 constexpr uint32_t kBesidesSalt = 0xc10c5e7;
 /// One setup step in this many sets the clock too.
 constexpr int kClockOdds = 2;
+/// One History step in this many opens the fleet and the service report too.
+constexpr int kFleetOdds = 2;
 const char* const kOutputNames[ChaosPlan::kOutputs] = {
     "pump", "valve1", "valve2", "relay", "buzzer", "out1", "out2", "out3", "out4"};
 
@@ -170,6 +172,8 @@ ChaosPlan ChaosPlan::Draw(uint32_t seed)
             FieldChange(dice, step);
         if (step.desk == Desk::Setup)
             step.c = besides.oneIn(kClockOdds) ? 1 : 0;
+        else if (step.desk == Desk::History)
+            step.c = besides.oneIn(kFleetOdds) ? 1 : 0;
         plan.steps.push_back(step);
         if (extra.oneIn(kExtraOdds))
             plan.steps.push_back(ExtraStep(extra));
@@ -215,7 +219,7 @@ std::string ChaosPlan::text() const
             out += "About " + to_string(s.a) + " ms";
             break;
         case Desk::History:
-            out += "History " + to_string(s.a) + " ms";
+            out += "History " + to_string(s.a) + " ms" + (s.c ? ", the fleet and the report" : "");
             break;
         case Desk::Traffic:
             out += "traffic monitor " + to_string(s.a) + " ms";

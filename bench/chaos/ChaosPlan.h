@@ -18,7 +18,8 @@ struct ChaosPlan
         GetNew,  ///< Get new events
         GetAll,  ///< Get all events
         About,   ///< the About box, closed after `a` ms
-        History, ///< the History window, filtered and exported, closed after `a` ms
+        History, ///< the History window, filtered and exported, closed after `a` ms; then the
+                 ///< fleet and the service report when `c`
         Traffic, ///< the traffic monitor, closed after `a` ms
         Comm,    ///< the communication settings, cancelled after `a` ms
         Setup,   ///< a delay `a` written in the setup window; another controller at the

@@ -10,6 +10,7 @@
 #include "eventloop/WaitDepth.h"
 #include "history/HistoryArchive.h"
 #include "link/Tarn_Comm.h"
+#include "ui/history/frmFleet.h"
 #include "ui/history/frmHistory.h"
 #include "ui/main/EventLogPage.h"
 #include "ui/main/frmMain.h"
@@ -308,6 +309,15 @@ private:
                                  : m_window.TrafficWindow;
             if (shown)
                 shown->close();
+            if (step.desk == Desk::History && step.c) {
+                m_window.mnuViewFleet->trigger();
+                BenchSim::RunFor(std::chrono::milliseconds(step.a));
+                if (m_window.FleetWindow)
+                    m_window.FleetWindow->close();
+                // The report asks who the technician is (cancelled here) and where to save it.
+                m_window.mnuServiceReport->trigger();
+                BenchSim::RunFor(std::chrono::milliseconds(step.a));
+            }
             return;
         }
         case Desk::Setup:
