@@ -110,7 +110,7 @@ int Run(CommandLink& link, const CliOptions& options)
         ConsoleOutput::Say(QStringLiteral("Stopped: %1 events read.").arg(reader.count()));
     // The line was lost during the reading: which controller sent the events held is known
     // once a status read tells.
-    if (recorder && recorder->hasHeld()) {
+    if (recorder && recorder->needsIdentity()) {
         bool complete = false;
         if (StatusCycle::Read(tarn, link.iniPath(), {}, &complete) && complete)
             recorder->RecordStatus();

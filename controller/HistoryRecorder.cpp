@@ -17,6 +17,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 /// Firmware from which the controller reports its serial number.
@@ -71,6 +73,7 @@ HistoryRecorder::HistoryRecorder(HistoryArchive& archive, Tarn_Comm& link, QObje
     connect(&m_link, &Tarn_Comm::acknowledged, this, &HistoryRecorder::handleAcknowledged);
     connect(&m_link, &Tarn_Comm::requestSent, this, &HistoryRecorder::handleRequestSent);
     connect(&m_link, &Tarn_Comm::linkStateChanged, this, &HistoryRecorder::handleLinkState);
+    connect(&m_archive, &HistoryArchive::answered, this, &HistoryRecorder::handleAnswered);
     Recorders().insert(&m_link, this);
     // The records are stored beside the link, not in its way: a database that does not answer
     // holds no request, no output's off word, no signal.
@@ -81,7 +84,17 @@ HistoryRecorder::~HistoryRecorder()
 {
     if (Recorders().value(&m_link) == this)
         Recorders().remove(&m_link);
-    if (m_held.empty() || !m_archive.isOpen())
+    if (!m_archive.isOpen())
+        return;
+    // Records whose controller's record was still being looked up: looked up now.
+    m_ending = true;
+    const QHash<quint64, ControllerKey> lookups = std::exchange(m_lookups, {});
+    for (const ControllerKey& key : lookups)
+        if (const std::optional<qint64> id = m_archive.ControllerId(key)) {
+            m_ids.insert(key.serialNumber, *id);
+            FileHeld(key.serialNumber, *id);
+        }
+    if (m_held.empty())
         return;
     if (!m_link.IdentityStale) {
         if (const std::optional<qint64> id = Controller(true)) {
@@ -151,6 +164,19 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
         // Asked once per run: every event read would otherwise wait for the database.
         if (const auto known = m_ids.constFind(key.serialNumber); known != m_ids.constEnd())
             return *known;
+        if (LookingUp(key.serialNumber))
+            return std::nullopt;
+        // By the writer: a server that does not answer now holds the records, not the program.
+        if (!m_ending) {
+            const quint64 asked = m_archive.Ask([key](HistoryArchive& archive) {
+                const std::optional<qint64> id = archive.ControllerId(key);
+                return id ? QVariant(*id) : QVariant();
+            });
+            if (asked) {
+                m_lookups.insert(asked, key);
+                return std::nullopt;
+            }
+        }
         const std::optional<qint64> id = m_archive.ControllerId(key);
         if (id)
             m_ids.insert(key.serialNumber, *id);
@@ -209,11 +235,13 @@ bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
 {
     const QDeadlineTimer deadline(wait);
     for (;;) {
-        if (!m_held.empty() && m_archive.isOpen() && !m_link.IdentityStale)
+        if ((!m_held.empty() || !m_heldStatus.isEmpty() || !m_heldChanges.empty()) &&
+            m_archive.isOpen() && !m_link.IdentityStale)
             if (const std::optional<qint64> id = Controller(true))
-                StoreHeld(*id);
+                FileHeld(KeyOf(m_link).serialNumber, *id);
         // Events of a controller not known stay held: no wait tells which one sent them.
-        if ((m_held.empty() && m_archive.Flush(std::chrono::milliseconds(0))) ||
+        if ((m_held.empty() && m_lookups.isEmpty() &&
+             m_archive.Flush(std::chrono::milliseconds(0))) ||
             !m_archive.isOpen() || deadline.hasExpired() ||
             (!m_held.empty() && m_link.IdentityStale))
             break;
@@ -268,12 +296,14 @@ void HistoryRecorder::StoreHeld(qint64 controllerId)
 {
     std::vector<HeldEvent> held;
     held.swap(m_held);
-    const std::optional<size_t> rewindAt = m_rewindAt;
-    m_rewindAt.reset();
+    const std::optional<size_t> rewindAt = std::exchange(m_rewindAt, std::nullopt);
+    const std::optional<size_t> clearedAt = std::exchange(m_clearedAt, std::nullopt);
     std::optional<qint64> unknown;
     for (size_t i = 0; i < held.size(); ++i) {
         if (rewindAt == i)
             m_archive.MarkRewound(controllerId);
+        if (clearedAt == i)
+            m_archive.MarkCleared(controllerId);
         if (held[i].lineFailures == m_link.LineFailures)
             Store(controllerId, std::move(held[i].event));
         else if (unknown || (unknown = UnknownController()))
@@ -281,6 +311,8 @@ void HistoryRecorder::StoreHeld(qint64 controllerId)
     }
     if (rewindAt && *rewindAt >= held.size())
         m_archive.MarkRewound(controllerId);
+    if (clearedAt && *clearedAt >= held.size())
+        m_archive.MarkCleared(controllerId);
 }
 
 std::optional<qint64> HistoryRecorder::UnknownController()
@@ -324,9 +356,12 @@ void HistoryRecorder::EndFunctionTest()
         return;
     ArchivedChange change = m_test.Finish();
     m_test = FunctionTest();
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(true);
-    if (id)
+    if (m_link.IdentityStale)
+        return;
+    if (const std::optional<qint64> id = Controller(true))
         m_archive.StoreChange(*id, change);
+    else if (const QString serial = KeyOf(m_link).serialNumber; LookingUp(serial))
+        m_heldChanges.push_back({serial, -1, change});
 }
 
 void HistoryRecorder::RecordStatus()
@@ -335,20 +370,75 @@ void HistoryRecorder::RecordStatus()
     // A read whose version reply told nothing (a refusal) has not named the controller.
     if (m_link.IdentityStale)
         return;
+    const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
+    const QString serial = KeyOf(m_link).serialNumber;
     const std::optional<qint64> id = Controller(true);
-    if (!id)
+    if (!id) {
+        if (LookingUp(serial))
+            m_heldStatus.insert(serial, json);
         return;
+    }
     // The events read while the controller was not known belong to this one (and a rewind
     // sent meanwhile).
     StoreHeld(*id);
     // Its last sighting (the record was found once for the run).
-    if (const QString serial = KeyOf(m_link).serialNumber; !serial.isEmpty())
+    if (!serial.isEmpty())
         m_archive.SeenController(*id, KeyOf(m_link));
-    const QString json = StatusJson(m_link.Inputs, m_link.DetectorVoltageSwitch);
-    if (m_lastStatus.value(*id) == json)
+    FileStatus(*id, json);
+}
+
+void HistoryRecorder::FileStatus(qint64 controllerId, const QString& json)
+{
+    if (m_lastStatus.value(controllerId) == json)
         return;
-    if (m_archive.StoreStatus(*id, json))
-        m_lastStatus.insert(*id, json);
+    if (m_archive.StoreStatus(controllerId, json))
+        m_lastStatus.insert(controllerId, json);
+}
+
+bool HistoryRecorder::needsIdentity() const
+{
+    return !m_held.empty() && (m_link.IdentityStale || m_link.Inputs.CPUVersion <= 0 ||
+                               !LookingUp(KeyOf(m_link).serialNumber));
+}
+
+bool HistoryRecorder::LookingUp(const QString& serialNumber) const
+{
+    if (serialNumber.isEmpty())
+        return false;
+    for (const ControllerKey& key : m_lookups)
+        if (key.serialNumber == serialNumber)
+            return true;
+    return false;
+}
+
+void HistoryRecorder::handleAnswered(quint64 number, const QVariant& answer)
+{
+    const auto asked = m_lookups.constFind(number);
+    if (asked == m_lookups.constEnd())
+        return;
+    const QString serial = asked->serialNumber;
+    m_lookups.erase(asked);
+    // Not found (the database could not say): asked again by the next record, or Settle.
+    if (!answer.isValid())
+        return;
+    m_ids.insert(serial, answer.toLongLong());
+    FileHeld(serial, answer.toLongLong());
+}
+
+void HistoryRecorder::FileHeld(const QString& serialNumber, qint64 controllerId)
+{
+    if (!m_link.IdentityStale && KeyOf(m_link).serialNumber == serialNumber)
+        StoreHeld(controllerId);
+    if (const QString status = m_heldStatus.take(serialNumber); !status.isEmpty())
+        FileStatus(controllerId, status);
+    std::vector<HeldChange> changes;
+    changes.swap(m_heldChanges);
+    for (HeldChange& held : changes) {
+        if (held.serialNumber == serialNumber)
+            FileChange(controllerId, held.command, std::move(held.change));
+        else
+            m_heldChanges.push_back(std::move(held));
+    }
 }
 
 void HistoryRecorder::handleLinkState()
@@ -383,24 +473,33 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
         if (const std::optional<qint64> id = Controller(true)) {
             StoreHeld(*id);
             m_archive.MarkCleared(*id);
+        } else if (LookingUp(KeyOf(m_link).serialNumber)) {
+            m_clearedAt = m_held.size();
         }
     }
     ArchivedChange change;
     if (!SetupChange::Describe(command, data, m_link.Inputs, m_link.DetectorVoltageSwitch, change))
         return;
-    const std::optional<qint64> id = Controller(true);
-    if (!id)
-        return;
     change.summary = HistoryWords::ChangeText(change);
-    // A write that changed nothing is no change: pressing Set again files no row. A definition
-    // is filed unless it is the one last written to a zone whose definition is confirmed.
-    if (change.summary.isEmpty() ||
-        (command == TarnCommand::SetProfileDefinition && SameDefinition(*id, change)))
+    // A write that changed nothing is no change: pressing Set again files no row.
+    if (change.summary.isEmpty())
+        return;
+    change.writtenAt = QDateTime::currentDateTimeUtc();
+    if (const std::optional<qint64> id = Controller(true))
+        FileChange(*id, command, std::move(change));
+    else if (const QString serial = KeyOf(m_link).serialNumber; LookingUp(serial))
+        m_heldChanges.push_back({serial, command, std::move(change)});
+}
+
+void HistoryRecorder::FileChange(qint64 controllerId, int command, ArchivedChange change)
+{
+    // A definition is filed unless it is the one last written to a zone whose definition is
+    // confirmed.
+    if (command == TarnCommand::SetProfileDefinition && SameDefinition(controllerId, change))
         return;
     if (command == TarnCommand::SetZoneProfile)
-        KeepDefinitionBefore(*id, change);
-    change.writtenAt = QDateTime::currentDateTimeUtc();
-    m_archive.StoreChange(*id, change);
+        KeepDefinitionBefore(controllerId, change);
+    m_archive.StoreChange(controllerId, change);
 }
 
 void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change)

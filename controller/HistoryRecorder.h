@@ -58,8 +58,11 @@ public:
     /// test under the controller on the link.
     void EndFunctionTest();
     bool functionTestRunning() const { return m_test.isRunning(); }
-    /// Events read while the controller was not known, not yet stored.
+    /// Events read while the controller or its record was not known, not yet stored.
     bool hasHeld() const { return !m_held.empty(); }
+    /// Events are held because nothing tells which controller sent them (not while only its
+    /// record is being looked up): a status read would tell.
+    bool needsIdentity() const;
     /// How long a program ending waits for the history to take what was read.
     static constexpr std::chrono::seconds kSettleTime{10};
     /// Of that, how long it gives a local queue to reach a server that is back.
@@ -69,7 +72,11 @@ public:
     /// server). False also when the history could not be used while events came.
     bool Settle(std::chrono::milliseconds wait);
     /// Records read and not archived (nor queued, nor held by the archive): lost to the history.
-    int unarchived() const { return m_unarchived + int(m_held.size()) + m_archive.lostCount(); }
+    int unarchived() const
+    {
+        return m_unarchived + int(m_held.size()) + int(m_heldStatus.size()) +
+               int(m_heldChanges.size()) + m_archive.lostCount();
+    }
 
     HistoryArchive& archive() { return m_archive; }
     /// The records of `from` were merged into `into`: what is read from now on goes there.
@@ -92,6 +99,13 @@ private:
     void handleAcknowledged(int command, const std::string& data);
     void handleRequestSent(int command, const std::string& data);
     void handleLinkState();
+    void handleAnswered(quint64 number, const QVariant& answer);
+    bool LookingUp(const QString& serialNumber) const;
+    /// What waited for the record of the controller with this serial number, now known.
+    void FileHeld(const QString& serialNumber, qint64 controllerId);
+    void FileStatus(qint64 controllerId, const QString& json);
+    /// `command` -1: a function test.
+    void FileChange(qint64 controllerId, int command, ArchivedChange change);
     /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
     void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
     /// A definition (102) equal to the one last written to its zone, after which no profile
@@ -99,7 +113,8 @@ private:
     bool SameDefinition(qint64 controllerId, const ArchivedChange& change);
     /// The record of the controller on the link. One without a serial number is found by its
     /// events; while they do not tell, nothing (the events stay held) unless `decide`, which
-    /// gives it a new record and says so.
+    /// gives it a new record and says so. One with a serial number is looked up by the
+    /// archive's writer (nothing until it answers; the records wait) unless the recorder ends.
     std::optional<qint64> Controller(bool decide);
     void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
@@ -114,6 +129,22 @@ private:
     /// A rewind sent while the controller was not known, after this many of the events held:
     /// it is the one the events are filed under.
     std::optional<size_t> m_rewindAt;
+    /// The same for a log deletion acknowledged while the controller's record was looked up.
+    std::optional<size_t> m_clearedAt;
+    /// The lookups the archive's writer has not answered, by question number.
+    QHash<quint64, ControllerKey> m_lookups;
+    /// What waits for a record being looked up, by serial number: the last status read...
+    QHash<QString, QString> m_heldStatus;
+    /// ...and the setup writes acknowledged, in order.
+    struct HeldChange
+    {
+        QString serialNumber;
+        int command = 0;
+        ArchivedChange change;
+    };
+    std::vector<HeldChange> m_heldChanges;
+    /// The recorder is ending: records are looked up at once.
+    bool m_ending = false;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
     /// An event read while the controller was not known, with the link's LineFailures then.

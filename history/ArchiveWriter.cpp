@@ -132,3 +132,23 @@ void ArchiveWriter::Poke(bool sendQueue)
         },
         Qt::QueuedConnection);
 }
+
+void ArchiveWriter::Ask(quint64 number, Question question)
+{
+    // Counted with the records: a query waiting for them reads what the answer created.
+    ++m_pending;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, number, question = std::move(question)] {
+            Take();
+            const QVariant answer = question(*m_archive);
+            Note(*m_archive);
+            {
+                std::lock_guard lock(m_mutex);
+                --m_pending;
+            }
+            m_taken.notify_all();
+            emit answered(number, answer);
+        },
+        Qt::QueuedConnection);
+}

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 
 #include <atomic>
 #include <chrono>
@@ -24,6 +25,8 @@ class ArchiveWriter : public QObject
 public:
     /// A record as the archive stores it, run against the writer's own archive.
     using Record = std::function<bool(HistoryArchive&, QString&)>;
+    /// A question to the writer's archive (a lookup that may create a record).
+    using Question = std::function<QVariant(HistoryArchive&)>;
     /// The most records stored in one transaction.
     static constexpr int kBatchSize = 500;
     /// How often what the writer's archive holds is looked at while it holds records.
@@ -51,6 +54,13 @@ public:
     /// Asks the writer's archive to store what it holds now, and to send its local queue when
     /// it has one.
     void Poke(bool sendQueue);
+    /// Has the writer's archive answer `question` after the records given before it; told by
+    /// `answered` under `number`.
+    void Ask(quint64 number, Question question);
+
+signals:
+    /// Emitted from the writer's thread.
+    void answered(quint64 number, const QVariant& answer);
 
 private:
     void Take();

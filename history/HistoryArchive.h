@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -184,6 +186,12 @@ public:
     /// While queueing, a controller the server has not given an id yet gets a negative one (its
     /// row in the local file); every call takes both kinds, also after the server is back.
     std::optional<qint64> ControllerId(const ControllerKey& key);
+    /// A question for the database that may take its time (ControllerId, a lookup).
+    using Question = std::function<QVariant(HistoryArchive&)>;
+    /// With a background writer, `question` is answered in its thread, against its archive,
+    /// after the records given before it: `answered` tells the answer under the number returned.
+    /// 0 without one: ask this archive at once.
+    quint64 Ask(Question question);
 
     /// Stores an event as it arrives. With `ordinal` 0 the archive gives it its ordinal from
     /// where the controller's reading stands (see MarkRewound): after a rewind the n-th time a
@@ -247,6 +255,8 @@ signals:
     /// The archive stopped being usable, or the server became unreachable or reachable again:
     /// fault() tells what. Emitted once per change, not per failed call.
     void faultChanged(const QString& fault);
+    /// The answer to a question given to Ask.
+    void answered(quint64 number, const QVariant& answer);
 
 private:
     friend class ArchiveWriter;

@@ -303,9 +303,20 @@ bool HistoryArchive::StoreInBackground()
 {
     if (!isOpen() || d->readOnly)
         return false;
-    if (!d->writer)
+    if (!d->writer) {
         d->writer = std::make_unique<ArchiveWriter>(*this, d->program, d->folder, d->database);
+        connect(d->writer.get(), &ArchiveWriter::answered, this, &HistoryArchive::answered);
+    }
     return true;
+}
+
+quint64 HistoryArchive::Ask(Question question)
+{
+    if (!d->writer || !isOpen())
+        return 0;
+    const quint64 number = ++d->questions;
+    d->writer->Ask(number, std::move(question));
+    return number;
 }
 
 int HistoryArchive::lostCount() const

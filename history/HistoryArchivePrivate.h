@@ -174,6 +174,8 @@ public:
     /// The raw database address given to Open (for the background writer's own archive).
     QString database;
     std::unique_ptr<ArchiveWriter> writer;
+    /// The questions given to the writer so far (Ask).
+    quint64 questions = 0;
     /// Tries the held records again.
     QTimer resumeTimer;
     /// Since when the database could not be written; whether that was said.

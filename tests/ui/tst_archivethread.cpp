@@ -145,8 +145,11 @@ private slots:
     void serverInTrouble_data()
     {
         QTest::addColumn<bool>("stopped"); // else the events table locked
-        QTest::newRow("server stopped") << true;
-        QTest::newRow("events table locked") << false;
+        QTest::addColumn<bool>("another"); // another controller on the cable meanwhile
+        QTest::newRow("server stopped") << true << false;
+        QTest::newRow("events table locked") << false << false;
+        // Its record is looked up while the server does not answer.
+        QTest::newRow("server stopped, another controller") << true << true;
     }
 
     /// All events read and a timed test run while the server does not take what is stored:
@@ -155,6 +158,7 @@ private slots:
     void serverInTrouble()
     {
         QFETCH(bool, stopped);
+        QFETCH(bool, another);
         QVERIFY(freshDatabase());
         QVERIFY(startOnServer());
         QVERIFY2(archive().isOpen() && archive().fault().isEmpty(), qPrintable(archive().fault()));
@@ -163,6 +167,8 @@ private slots:
             archive().FindController(QString::fromStdString(window()->tarn->Inputs.SerialNumber)),
             qPrintable(archive().fault()));
         QVERIFY(stopped ? m_cluster.signalAll(SIGSTOP) : lock());
+        if (another)
+            QVERIFY(sim().command(u"admin 000003E7"_s + u"00000000"_s.repeated(4)));
         // Said once, when the reading is over: what is read is kept locally meanwhile.
         boxes().expect(Kind::Critical, u"The history of the controllers cannot be kept."_s, true,
                        u"The history server (*) cannot be reached: it did not answer within "

@@ -112,6 +112,8 @@ private slots:
         QFETCH(QList<qint64>, records);
         QVERIFY(startProgram());
         window()->updTimer->stop();
+        // Looked up by the archive's writer: first, as the reading came first.
+        QVERIFY(archive().FindController(u"123456"_s));
         int minute = 0;
         for (int record = 0; record < 2; ++record) {
             const std::optional<qint64> id =

@@ -337,7 +337,7 @@ void EventLogPage::ReadLogEvents()
     m_host.ShowStatus(QString());
     // Only after a reading that ran to its end: one stopped for the close or a dead line must
     // not be held up by a status read. The next one tells otherwise.
-    if (HistoryRecorder* history = m_host.history(); ended && history && history->hasHeld())
+    if (HistoryRecorder* history = m_host.history(); ended && history && history->needsIdentity())
         m_host.IdentifyController();
 }
 
