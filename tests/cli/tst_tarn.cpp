@@ -47,16 +47,17 @@ class tst_Tarn : public QObject
 {
     Q_OBJECT
 
-    static bool start(QProcess& tarn, const QStringList& args)
+    /// The simulator with `simOptions`, and Tarn.INI with COM1 on it.
+    static bool onSim(SimProcess& sim, ProgramHome& home, const QStringList& simOptions = {})
     {
-        return TarnRun::Start(tarn, args);
+        return sim.start(simOptions) && home.installIni(sim.slavePath());
     }
     /// The simulator with `simOptions` and `simLines`, Tarn.INI on it, then tarn to its end.
     static TarnRun run(SimProcess& sim, ProgramHome& home, const QStringList& args,
                        const QStringList& simOptions = {}, const QStringList& simLines = {},
                        const QByteArray& input = {})
     {
-        bool ready = sim.start(simOptions) && home.installIni(sim.slavePath());
+        bool ready = onSim(sim, home, simOptions);
         for (const QString& line : simLines)
             ready = ready && sim.command(line);
         return ready ? TarnRun::Run(args, input) : TarnRun();
@@ -233,7 +234,7 @@ private slots:
         QFETCH(bool, terminal);
         SimProcess sim;
         ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
+        QVERIFY(onSim(sim, home));
         QProcess tarn;
         int master = -1;
         int slave = -1;
@@ -250,7 +251,8 @@ private slots:
             QVERIFY(slave >= 0);
             tarn.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
         }
-        QVERIFY(start(tarn, {u"outputs"_s, u"pump=1"_s, u"valve1=1"_s, u"--for"_s, seconds}));
+        QVERIFY(
+            TarnRun::Start(tarn, {u"outputs"_s, u"pump=1"_s, u"valve1=1"_s, u"--for"_s, seconds}));
         const QString on = Line(100, "0300");
         if (signal != 0) {
             QTRY_VERIFY_WITH_TIMEOUT(sim.journal().contains(on), kLineTimeoutMs);
@@ -412,10 +414,9 @@ private slots:
     {
         SimProcess sim;
         ProgramHome home;
-        QVERIFY(sim.start({u"--events"_s, u"500"_s, u"--reply-delay"_s, u"50"_s}) &&
-                home.installIni(sim.slavePath()));
+        QVERIFY(onSim(sim, home, {u"--events"_s, u"500"_s, u"--reply-delay"_s, u"50"_s}));
         QProcess tarn;
-        QVERIFY(start(tarn, {u"log"_s, u"--all"_s, u"--format"_s, u"csv"_s}));
+        QVERIFY(TarnRun::Start(tarn, {u"log"_s, u"--all"_s, u"--format"_s, u"csv"_s}));
         QTRY_VERIFY_WITH_TIMEOUT(sim.journal().count(u"48"_s) >= 3, 20000);
         QCOMPARE(::kill(static_cast<pid_t>(tarn.processId()), SIGINT), 0);
         QVERIFY(tarn.waitForFinished(kRunTimeoutMs));
@@ -466,8 +467,7 @@ private slots:
             QSKIP(SmallDisk::skipReason());
         SimProcess sim;
         ProgramHome home;
-        QVERIFY(sim.start({u"--events"_s, QString::number(kEvents)}) &&
-                home.installIni(sim.slavePath()));
+        QVERIFY(onSim(sim, home, {u"--events"_s, QString::number(kEvents)}));
         QString folder = home.path();
         const QString file = disk.filePath(u"events.tsv"_s);
         const QByteArray old = "No\tTime\tTemp\tMessage\r\n";
@@ -538,7 +538,7 @@ private slots:
     {
         SimProcess sim;
         ProgramHome home;
-        QVERIFY(sim.start({u"--events"_s, u"3"_s}) && home.installIni(sim.slavePath()));
+        QVERIFY(onSim(sim, home, {u"--events"_s, u"3"_s}));
         const QList<QStringList> runs{{u"log"_s},
                                       {u"log"_s, u"--all"_s},
                                       {u"log"_s, u"--all"_s},
@@ -562,9 +562,9 @@ private slots:
     {
         SimProcess sim;
         ProgramHome home;
-        QVERIFY(sim.start() && home.installIni(sim.slavePath()));
+        QVERIFY(onSim(sim, home));
         QProcess tarn;
-        QVERIFY(start(tarn, {u"watch-inputs"_s}));
+        QVERIFY(TarnRun::Start(tarn, {u"watch-inputs"_s}));
         const auto nextStates = [&tarn] {
             if (!QTest::qWaitFor([&tarn] { return tarn.canReadLine(); }, kLineTimeoutMs))
                 return QString();

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -46,18 +47,12 @@ public:
     void expectPrint(const QString& path) { m_prints.append(path); }
     QString saveFileName(const QString& suggested, const QString&) override
     {
-        outsideWaits(QStringLiteral("save dialog"));
         m_suggested = suggested;
-        if (m_files.isEmpty())
-            QTest::qFail("unexpected save dialog", __FILE__, __LINE__);
-        return m_files.isEmpty() ? QString() : m_files.takeFirst();
+        return TakePath(m_files, "save dialog");
     }
     QString openFileName(const QString&, const QString&) override
     {
-        outsideWaits(QStringLiteral("open dialog"));
-        if (m_opens.isEmpty())
-            QTest::qFail("unexpected open dialog", __FILE__, __LINE__);
-        return m_opens.isEmpty() ? QString() : m_opens.takeFirst();
+        return TakePath(m_opens, "open dialog");
     }
     bool choosePrinter(QPrinter& printer, const QString& suggestedPdf) override
     {
@@ -142,21 +137,12 @@ public:
     /// True when `text` is `pattern`, each "*" in it standing for any text.
     static bool Matches(const QString& text, const QString& pattern)
     {
-        const QStringList pieces = pattern.split(u'*');
-        if (pieces.size() == 1)
-            return text == pattern;
-        if (!text.startsWith(pieces.first()) || !text.endsWith(pieces.last()) ||
-            text.size() < pieces.first().size() + pieces.last().size())
-            return false;
-        qsizetype from = pieces.first().size();
-        const qsizetype end = text.size() - pieces.last().size();
-        for (qsizetype i = 1; i + 1 < pieces.size(); ++i) {
-            from = text.indexOf(pieces[i], from);
-            if (from < 0 || from + pieces[i].size() > end)
-                return false;
-            from += pieces[i].size();
-        }
-        return true;
+        const QString any = QRegularExpression::escape(pattern).replace(QStringLiteral("\\*"),
+                                                                        QStringLiteral(".*"));
+        return QRegularExpression(QRegularExpression::anchoredPattern(any),
+                                  QRegularExpression::DotMatchesEverythingOption)
+            .match(text)
+            .hasMatch();
     }
 
 private:
@@ -175,6 +161,14 @@ private:
         if (!WaitDepth::Idle())
             QTest::qFail(qPrintable(QStringLiteral("%1 opened inside a wait").arg(what)), __FILE__,
                          __LINE__);
+    }
+    /// The answer scripted for a file dialog; the test fails when none is.
+    static QString TakePath(QStringList& paths, const char* dialog)
+    {
+        outsideWaits(QString::fromLatin1(dialog));
+        if (paths.isEmpty())
+            QTest::qFail(qPrintable(QStringLiteral("unexpected ") + dialog), __FILE__, __LINE__);
+        return paths.isEmpty() ? QString() : paths.takeFirst();
     }
     bool answer(Kind kind, const QString& text, const QString& informative)
     {
