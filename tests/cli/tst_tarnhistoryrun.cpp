@@ -10,6 +10,15 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+/// A row of scenarios().
+void Scenario(const char* name, const QStringList& steps, const QString& records,
+              const QString& said)
+{
+    QTest::newRow(name) << steps << records << said;
+}
+} // namespace
+
 /// tarn log, status and history against tarn-sim, run after run on one program folder: what
 /// the service history holds at the end.
 class tst_TarnHistoryRun : public QObject
@@ -35,75 +44,57 @@ void tst_TarnHistoryRun::scenarios_data()
     // A part of the last tarn run's standard error ("" when it must be empty).
     QTest::addColumn<QString>("said");
     const QString zeroSerial = u"ctl admin "_s + QString(40, u'0');
-    QTest::newRow("two V2.06 controllers on one port")
-        << QStringList{u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
-                       u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s}
-        << u"-:3 -:2"_s << u"new record, number 2"_s;
-    QTest::newRow("serial number 0 is none")
-        << QStringList{u"sim --events 3 --seed 1"_s, zeroSerial, u"tarn=0 log --all"_s,
-                       u"sim --events 2 --seed 2"_s, zeroSerial, u"tarn=0 log --all"_s}
-        << u"-:3 -:2"_s << u"new record, number 2"_s;
-    QTest::newRow("a controller without serial number known by its events")
-        << QStringList{u"sim --events 3 --store {dir}/a"_s,
-                       zeroSerial,
-                       u"tarn=0 log --all"_s,
-                       u"sim --events 2 --seed 2"_s,
-                       zeroSerial,
-                       u"tarn=0 log --all"_s,
-                       u"sim --store {dir}/a"_s,
-                       zeroSerial,
-                       u"tarn=0 log --all"_s}
-        << u"-:3 -:2"_s << QString();
-    QTest::newRow("records of one controller merged by hand")
-        << QStringList{u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
-                       u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s,
-                       u"tarn=0 history merge 1 2"_s}
-        << u"-:5"_s << QString();
-    QTest::newRow("two serial numbers are never merged")
-        << QStringList{u"sim --events 2 --seed 1"_s, u"tarn=0 log"_s,
-                       u"ctl admin 00000007"_s + QString(32, u'0'), u"tarn=0 status"_s,
-                       u"tarn=1 history merge 1 2"_s}
-        << u"*:2 7:0"_s << u"two controllers"_s;
+    Scenario("two V2.06 controllers on one port",
+             {u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
+              u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s},
+             u"-:3 -:2"_s, u"new record, number 2"_s);
+    Scenario("serial number 0 is none",
+             {u"sim --events 3 --seed 1"_s, zeroSerial, u"tarn=0 log --all"_s,
+              u"sim --events 2 --seed 2"_s, zeroSerial, u"tarn=0 log --all"_s},
+             u"-:3 -:2"_s, u"new record, number 2"_s);
+    Scenario("a controller without serial number known by its events",
+             {u"sim --events 3 --store {dir}/a"_s, zeroSerial, u"tarn=0 log --all"_s,
+              u"sim --events 2 --seed 2"_s, zeroSerial, u"tarn=0 log --all"_s,
+              u"sim --store {dir}/a"_s, zeroSerial, u"tarn=0 log --all"_s},
+             u"-:3 -:2"_s, QString());
+    Scenario("records of one controller merged by hand",
+             {u"sim --version V2.06 --events 3 --seed 1"_s, u"tarn=0 log"_s,
+              u"sim --version V2.06 --events 2 --seed 2"_s, u"tarn=0 log"_s,
+              u"tarn=0 history merge 1 2"_s},
+             u"-:5"_s, QString());
+    Scenario("two serial numbers are never merged",
+             {u"sim --events 2 --seed 1"_s, u"tarn=0 log"_s,
+              u"ctl admin 00000007"_s + QString(32, u'0'), u"tarn=0 status"_s,
+              u"tarn=1 history merge 1 2"_s},
+             u"*:2 7:0"_s, u"two controllers"_s);
     // A reading stopped by a request lost, then the new events only: those the rewind sent
     // again come again.
-    QTest::newRow("a rewind's reading interrupted, then new events")
-        << QStringList{u"sim --events 40"_s,  u"tarn=0 log"_s,       u"ctl faults 17 0 0"_s,
-                       u"tarn=1 log --all"_s, u"ctl faults 0 0 0"_s, u"tarn=0 log"_s}
-        << u"*:40"_s << QString();
+    Scenario("a rewind's reading interrupted, then new events",
+             {u"sim --events 40"_s, u"tarn=0 log"_s, u"ctl faults 17 0 0"_s, u"tarn=1 log --all"_s,
+              u"ctl faults 0 0 0"_s, u"tarn=0 log"_s},
+             u"*:40"_s, QString());
     // Replies 1-8: the first log; 9-11: version, serial number and the rewind of the second.
-    QTest::newRow("a rewind's answer damaged, then new events")
-        << QStringList{u"sim --events 5 --corrupt-every 11"_s, u"tarn=0 log"_s,
-                       u"tarn=1 log --all"_s, u"ctl faults 0 0 0"_s, u"tarn=0 log"_s}
-        << u"*:5"_s << QString();
-    QTest::newRow("an event as one before the log was deleted is another")
-        << QStringList{u"sim"_s,
-                       u"ctl event A65794900F06"_s,
-                       u"tarn=0 log"_s,
-                       u"tarn=0 delete-log --yes"_s,
-                       u"ctl event A65794900F06"_s,
-                       u"tarn=0 log --all"_s,
-                       u"tarn=0 log --all"_s}
-        << u"*:2"_s << QString();
-    QTest::newRow("a lock while reading: held, said, stored")
-        << QStringList{u"sim --events 30"_s,
-                       u"tarn=0 status"_s,
-                       u"lock"_s,
-                       u"tarn& log"_s,
-                       u"wait locked by another program"_s,
-                       u"unlock"_s,
-                       u"join=0"_s}
-        << u"*:30"_s << u"is locked by another program: what is read is kept"_s;
-    QTest::newRow("a lock held for good: not archived, said")
-        << QStringList{u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s,
-                       u"unlock"_s}
-        << u"*:0"_s << u"5 records of what was read or written could not be kept"_s;
-    QTest::newRow("history switched off") << QStringList{u"sim --events 2"_s, u"ini [HISTORY]"_s,
-                                                         u"ini Database=off"_s, u"tarn=0 log"_s}
-                                          << u"none"_s << QString();
-    QTest::newRow("a damaged history said once")
-        << QStringList{u"sim --events 2"_s, u"tarn=0 status"_s, u"damage"_s, u"tarn=1 log"_s}
-        << QString()
-        << u"cannot be used: file is not a database. The program goes on without it."_s;
+    Scenario("a rewind's answer damaged, then new events",
+             {u"sim --events 5 --corrupt-every 11"_s, u"tarn=0 log"_s, u"tarn=1 log --all"_s,
+              u"ctl faults 0 0 0"_s, u"tarn=0 log"_s},
+             u"*:5"_s, QString());
+    Scenario("an event as one before the log was deleted is another",
+             {u"sim"_s, u"ctl event A65794900F06"_s, u"tarn=0 log"_s, u"tarn=0 delete-log --yes"_s,
+              u"ctl event A65794900F06"_s, u"tarn=0 log --all"_s, u"tarn=0 log --all"_s},
+             u"*:2"_s, QString());
+    Scenario("a lock while reading: held, said, stored",
+             {u"sim --events 30"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn& log"_s,
+              u"wait locked by another program"_s, u"unlock"_s, u"join=0"_s},
+             u"*:30"_s, u"is locked by another program: what is read is kept"_s);
+    Scenario("a lock held for good: not archived, said",
+             {u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s, u"unlock"_s},
+             u"*:0"_s, u"5 records of what was read or written could not be kept"_s);
+    Scenario("history switched off",
+             {u"sim --events 2"_s, u"ini [HISTORY]"_s, u"ini Database=off"_s, u"tarn=0 log"_s},
+             u"none"_s, QString());
+    Scenario("a damaged history said once",
+             {u"sim --events 2"_s, u"tarn=0 status"_s, u"damage"_s, u"tarn=1 log"_s}, QString(),
+             u"cannot be used: file is not a database. The program goes on without it."_s);
 }
 
 void tst_TarnHistoryRun::scenarios()

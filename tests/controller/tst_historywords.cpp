@@ -24,6 +24,12 @@ ArchivedChange Change(int command, const char* before, const char* after)
     return change;
 }
 
+void ChangeRow(const char* name, int command, const char* before, const char* after,
+               const QStringList& lines)
+{
+    QTest::newRow(name) << command << QByteArray(before) << QByteArray(after) << lines;
+}
+
 QJsonObject Object(const char* json)
 {
     return QJsonDocument::fromJson(json).object();
@@ -49,57 +55,44 @@ private slots:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("delays and outputs")
-            << int(TarnCommand::SetDelays)
-            << QByteArray(R"({"detectorAlarm":30,"manualStop":60,"zone2Outputs":2})")
-            << QByteArray(R"({"detectorAlarm":45,"manualStop":60,"zone2Outputs":10})")
-            << QStringList{u"Detector alarm delay: 30 s \u2192 45 s"_s,
-                           u"Zone 2 outputs: 2 \u2192 2, 4"_s};
-        QTest::newRow("nothing changed")
-            << int(TarnCommand::SetDelays) << QByteArray(R"({"detectorAlarm":30})")
-            << QByteArray(R"({"detectorAlarm":30})") << QStringList{};
-        QTest::newRow("profile by name")
-            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":1,"profileId":1})")
-            << QByteArray(R"({"zone":1,"profileId":5})")
-            << QStringList{u"Zone 1 profile: Continuous 10 min \u2192 Cooling 30 s"_s};
-        QTest::newRow("profile unknown to Tarn.INI")
-            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":3,"profileId":1})")
-            << QByteArray(R"({"zone":3,"profileId":8})")
-            << QStringList{u"Zone 3 profile: Continuous 10 min \u2192 profile 8"_s};
-        QTest::newRow("profile unchanged")
-            << int(TarnCommand::SetZoneProfile) << QByteArray(R"({"zone":1,"profileId":5})")
-            << QByteArray(R"({"zone":1,"profileId":5})") << QStringList{};
-        QTest::newRow("clock, the same day")
-            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"2026-12-07T16:17:40"})")
-            << QByteArray(R"({"clock":"202612071618061"})")
-            << QStringList{u"Clock set to 7 Dec 2026 16:18:06 (was 16:17:40)"_s};
-        QTest::newRow("clock, another day")
-            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"2026-12-06T23:59:50"})")
-            << QByteArray(R"({"clock":"202612070000101"})")
-            << QStringList{u"Clock set to 7 Dec 2026 00:00:10 (was 6 Dec 2026 23:59:50)"_s};
-        QTest::newRow("clock of an older record")
-            << int(TarnCommand::SetClock) << QByteArray(R"({"clock":"as read"})")
-            << QByteArray(R"({"clock":"202612071618061"})")
-            << QStringList{u"Clock set to 7 Dec 2026 16:18:06"_s};
-        QTest::newRow("dates and serial number")
-            << int(TarnCommand::SetAdminData)
-            << QByteArray(R"({"serialNumber":"123456","installed":""})")
-            << QByteArray(R"({"serialNumber":"654321","installed":"2024-05-02"})")
-            << QStringList{u"Installation date: not set \u2192 2 May 2024"_s,
-                           u"Serial number: 123456 \u2192 654321"_s};
-        QTest::newRow("log deleted")
-            << int(TarnCommand::LogControl) << QByteArray("{}")
-            << QByteArray(R"({"log":"deleted"})") << QStringList{u"Event log deleted"_s};
-        QTest::newRow("function test")
-            << ArchivedChange::kFunctionTest << QByteArray("{}")
-            << QByteArray(R"({"outputs":["Pump"],"milliseconds":5020,)"
-                          R"("inputsSeen":["Detector 1"],"inputsRead":true})")
-            << QStringList{u"Function test: Pump on for 5 s; inputs seen: Detector 1"_s};
-        QTest::newRow("function test, inputs not read")
-            << ArchivedChange::kFunctionTest << QByteArray("{}")
-            << QByteArray(R"({"outputs":["Pump","Valve 2"],"milliseconds":400})")
-            << QStringList{
-                   u"Function test: Pump and Valve 2 on for 0.4 s; inputs seen: none (inputs not read)"_s};
+        ChangeRow(
+            "delays and outputs", int(TarnCommand::SetDelays),
+            R"({"detectorAlarm":30,"manualStop":60,"zone2Outputs":2})",
+            R"({"detectorAlarm":45,"manualStop":60,"zone2Outputs":10})",
+            {u"Detector alarm delay: 30 s \u2192 45 s"_s, u"Zone 2 outputs: 2 \u2192 2, 4"_s});
+        ChangeRow("nothing changed", int(TarnCommand::SetDelays), R"({"detectorAlarm":30})",
+                  R"({"detectorAlarm":30})", {});
+        ChangeRow("profile by name", int(TarnCommand::SetZoneProfile),
+                  R"({"zone":1,"profileId":1})", R"({"zone":1,"profileId":5})",
+                  {u"Zone 1 profile: Continuous 10 min \u2192 Cooling 30 s"_s});
+        ChangeRow("profile unknown to Tarn.INI", int(TarnCommand::SetZoneProfile),
+                  R"({"zone":3,"profileId":1})", R"({"zone":3,"profileId":8})",
+                  {u"Zone 3 profile: Continuous 10 min \u2192 profile 8"_s});
+        ChangeRow("profile unchanged", int(TarnCommand::SetZoneProfile),
+                  R"({"zone":1,"profileId":5})", R"({"zone":1,"profileId":5})", {});
+        ChangeRow("clock, the same day", int(TarnCommand::SetClock),
+                  R"({"clock":"2026-12-07T16:17:40"})", R"({"clock":"202612071618061"})",
+                  {u"Clock set to 7 Dec 2026 16:18:06 (was 16:17:40)"_s});
+        ChangeRow("clock, another day", int(TarnCommand::SetClock),
+                  R"({"clock":"2026-12-06T23:59:50"})", R"({"clock":"202612070000101"})",
+                  {u"Clock set to 7 Dec 2026 00:00:10 (was 6 Dec 2026 23:59:50)"_s});
+        ChangeRow("clock of an older record", int(TarnCommand::SetClock), R"({"clock":"as read"})",
+                  R"({"clock":"202612071618061"})", {u"Clock set to 7 Dec 2026 16:18:06"_s});
+        ChangeRow("dates and serial number", int(TarnCommand::SetAdminData),
+                  R"({"serialNumber":"123456","installed":""})",
+                  R"({"serialNumber":"654321","installed":"2024-05-02"})",
+                  {u"Installation date: not set \u2192 2 May 2024"_s,
+                   u"Serial number: 123456 \u2192 654321"_s});
+        ChangeRow("log deleted", int(TarnCommand::LogControl), "{}", R"({"log":"deleted"})",
+                  {u"Event log deleted"_s});
+        ChangeRow("function test", ArchivedChange::kFunctionTest, "{}",
+                  R"({"outputs":["Pump"],"milliseconds":5020,)"
+                  R"("inputsSeen":["Detector 1"],"inputsRead":true})",
+                  {u"Function test: Pump on for 5 s; inputs seen: Detector 1"_s});
+        ChangeRow(
+            "function test, inputs not read", ArchivedChange::kFunctionTest, "{}",
+            R"({"outputs":["Pump","Valve 2"],"milliseconds":400})",
+            {u"Function test: Pump and Valve 2 on for 0.4 s; inputs seen: none (inputs not read)"_s});
     }
 
     void changeLines()

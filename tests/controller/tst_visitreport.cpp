@@ -26,6 +26,14 @@ QString Cell(const ReportTable* table, const QString& name)
             return row.value(1);
     return u"(no row)"_s;
 }
+
+/// A row of cells(): the value of the row named `row` in the table; the parts of the status in
+/// `notGiven` not given.
+void CellRow(const char* name, const QString& section, const QString& caption, const QString& row,
+             const QString& value, const QStringList& notGiven = {})
+{
+    QTest::newRow(name) << notGiven << section << caption << row << value;
+}
 } // namespace
 
 /// The visit report's content, without a widget: which sections, rows and marks.
@@ -65,48 +73,41 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("value");
-        QTest::newRow("serial number")
-            << QStringList() << u"Controller"_s << QString() << u"Serial number"_s << u"123456"_s;
-        QTest::newRow("manufactured") << QStringList() << u"Controller"_s << QString()
-                                      << u"Manufacturing date"_s << u"14 Mar 2019"_s;
-        QTest::newRow("a zero date is not set") << QStringList() << u"Controller"_s << QString()
-                                                << u"Service date before"_s << u"not set"_s;
-        QTest::newRow("admin not given") << QStringList{u"admin"_s} << u"Controller"_s << QString()
-                                         << u"Installation date"_s << u"not read"_s;
-        QTest::newRow("technician")
-            << QStringList() << u"Visit"_s << QString() << u"Company"_s << u"Sprink & Co"_s;
-        QTest::newRow("clock") << QStringList() << u"Status as read"_s << u"General"_s
-                               << u"Controller clock"_s << u"2026-12-07 14:29:10"_s;
-        QTest::newRow("clock not given") << QStringList{u"clock"_s} << u"Status as read"_s
-                                         << u"General"_s << u"Controller clock"_s << u"not read"_s;
-        QTest::newRow("temperature") << QStringList() << u"Status as read"_s << u"General"_s
-                                     << u"Temperature"_s << u"21 °C / 69.8 °F"_s;
-        QTest::newRow("temperature not given") << QStringList{u"inputs"_s} << u"Status as read"_s
-                                               << u"General"_s << u"Temperature"_s << u"not read"_s;
-        QTest::newRow("delay as read") << QStringList() << u"Status as read"_s << u"Delays"_s
-                                       << u"Detector alarm delay"_s << u"45 s"_s;
-        QTest::newRow("delays not given")
-            << QStringList{u"delays"_s} << u"Status as read"_s << u"Delays"_s
-            << u"Manual release stop delay"_s << u"not read"_s;
-        QTest::newRow("delay at the start")
-            << QStringList() << u"Setup and changes"_s << u"Delays"_s << u"Detector alarm delay"_s
-            << u"30 s"_s;
-        QTest::newRow("a zone's profile")
-            << QStringList() << u"Status as read"_s << u"Zones"_s << u"2"_s << u"Cooling 30 s"_s;
-        QTest::newRow("a zone not given") << QStringList{u"zone2"_s} << u"Status as read"_s
-                                          << u"Zones"_s << u"2"_s << u"not read"_s;
-        QTest::newRow("a profile without a name")
-            << QStringList() << u"Status as read"_s << u"Zones"_s << u"3"_s << u"profile 8"_s;
-        QTest::newRow("input") << QStringList() << u"Status as read"_s << u"Inputs"_s
-                               << u"Manual release 3"_s << u"on"_s;
-        QTest::newRow("inputs not given") << QStringList{u"inputs"_s} << u"Status as read"_s
-                                          << u"Inputs"_s << u"Detector 1"_s << u"not read"_s;
-        QTest::newRow("change old to new")
-            << QStringList() << u"Setup and changes"_s << u"Changes written during the visit"_s
-            << QDateTime(QDate(2026, 12, 7), QTime(14, 20), Qt::UTC)
-                   .toLocalTime()
-                   .toString(u"yyyy-MM-dd HH:mm"_s)
-            << u"Detector alarm delay: 30 s \u2192 45 s"_s;
+        CellRow("serial number", u"Controller"_s, QString(), u"Serial number"_s, u"123456"_s);
+        CellRow("manufactured", u"Controller"_s, QString(), u"Manufacturing date"_s,
+                u"14 Mar 2019"_s);
+        CellRow("a zero date is not set", u"Controller"_s, QString(), u"Service date before"_s,
+                u"not set"_s);
+        CellRow("admin not given", u"Controller"_s, QString(), u"Installation date"_s,
+                u"not read"_s, QStringList{u"admin"_s});
+        CellRow("technician", u"Visit"_s, QString(), u"Company"_s, u"Sprink & Co"_s);
+        CellRow("clock", u"Status as read"_s, u"General"_s, u"Controller clock"_s,
+                u"2026-12-07 14:29:10"_s);
+        CellRow("clock not given", u"Status as read"_s, u"General"_s, u"Controller clock"_s,
+                u"not read"_s, QStringList{u"clock"_s});
+        CellRow("temperature", u"Status as read"_s, u"General"_s, u"Temperature"_s,
+                u"21 °C / 69.8 °F"_s);
+        CellRow("temperature not given", u"Status as read"_s, u"General"_s, u"Temperature"_s,
+                u"not read"_s, QStringList{u"inputs"_s});
+        CellRow("delay as read", u"Status as read"_s, u"Delays"_s, u"Detector alarm delay"_s,
+                u"45 s"_s);
+        CellRow("delays not given", u"Status as read"_s, u"Delays"_s,
+                u"Manual release stop delay"_s, u"not read"_s, QStringList{u"delays"_s});
+        CellRow("delay at the start", u"Setup and changes"_s, u"Delays"_s,
+                u"Detector alarm delay"_s, u"30 s"_s);
+        CellRow("a zone's profile", u"Status as read"_s, u"Zones"_s, u"2"_s, u"Cooling 30 s"_s);
+        CellRow("a zone not given", u"Status as read"_s, u"Zones"_s, u"2"_s, u"not read"_s,
+                QStringList{u"zone2"_s});
+        CellRow("a profile without a name", u"Status as read"_s, u"Zones"_s, u"3"_s,
+                u"profile 8"_s);
+        CellRow("input", u"Status as read"_s, u"Inputs"_s, u"Manual release 3"_s, u"on"_s);
+        CellRow("inputs not given", u"Status as read"_s, u"Inputs"_s, u"Detector 1"_s,
+                u"not read"_s, QStringList{u"inputs"_s});
+        CellRow("change old to new", u"Setup and changes"_s, u"Changes written during the visit"_s,
+                QDateTime(QDate(2026, 12, 7), QTime(14, 20), Qt::UTC)
+                    .toLocalTime()
+                    .toString(u"yyyy-MM-dd HH:mm"_s),
+                u"Detector alarm delay: 30 s \u2192 45 s"_s);
     }
     void cells()
     {

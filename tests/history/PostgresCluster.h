@@ -61,6 +61,9 @@ public:
             .arg(QLatin1String(kUser), m_dir.path());
     }
 
+    /// A new cluster, started.
+    bool ready(QString& errText) { return init(errText) && start(errText); }
+
     bool init(QString& errText)
     {
         if (!m_dir.isValid() || !missing().isEmpty()) {

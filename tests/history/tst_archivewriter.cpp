@@ -39,8 +39,7 @@ private slots:
         if (!m_cluster.missing().isEmpty())
             QSKIP(qPrintable(m_cluster.missing()));
         QString errText;
-        QVERIFY2(m_cluster.init(errText), qPrintable(errText));
-        QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+        QVERIFY2(m_cluster.ready(errText), qPrintable(errText));
     }
     void cleanup() { m_cluster.signalAll(SIGCONT); }
 

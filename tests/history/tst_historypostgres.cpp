@@ -1,8 +1,5 @@
+#include "ArchiveRecords.h"
 #include "PostgresCluster.h"
-#include "SchemaVersion2.h"
-#include "history/ArchiveConnection.h"
-#include "history/HistoryArchive.h"
-#include "history/PostgresAddress.h"
 #include "history/StatementGuard.h"
 
 #include <QCoreApplication>
@@ -16,27 +13,18 @@
 #include <set>
 #include <thread>
 
+using namespace ArchiveRecords;
+
 namespace {
-const QString kProgram = QStringLiteral("tarn");
 /// How long the writers may take together.
 constexpr std::chrono::seconds kWritersTimeout{120};
 
-ArchivedEvent Event(const QString& raw, int ordinal)
+/// The replies and ordinals of `events`, sorted: either program may send first.
+QString Sorted(const std::vector<ArchivedEvent>& events)
 {
-    ArchivedEvent event;
-    event.raw = raw;
-    event.ordinal = ordinal;
-    event.code = 7;
-    event.eventTime = QDateTime(QDate(2026, 3, 1), QTime(8, 0));
-    return event;
-}
-
-QStringList Raws(const std::vector<ArchivedEvent>& events)
-{
-    QStringList raws;
-    for (const ArchivedEvent& event : events)
-        raws << event.raw + QString::number(event.ordinal);
-    return raws;
+    QStringList raws = Raws(events).split(u' ');
+    raws.sort();
+    return raws.join(u' ');
 }
 } // namespace
 
@@ -52,14 +40,10 @@ private slots:
     void queueAfterAnotherReread();
     void refused();
     void serverStopped();
-    void fromVersion2();
     void checks_data();
     void checks();
-    void gapReplaced();
 
 private:
-    /// A new database of the cluster, its address in `address`.
-    bool createDatabase(const QString& name, QString& address, QString& errText);
     PostgresCluster m_cluster;
 };
 
@@ -68,8 +52,7 @@ void TestHistoryPostgres::initTestCase()
     if (!m_cluster.missing().isEmpty())
         QSKIP(qPrintable(m_cluster.missing()));
     QString errText;
-    QVERIFY2(m_cluster.init(errText), qPrintable(errText));
-    QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+    QVERIFY2(m_cluster.ready(errText), qPrintable(errText));
 }
 
 /// Programs that read the same events at once, into an archive none of them made yet: each
@@ -98,7 +81,7 @@ void TestHistoryPostgres::concurrentWriters()
     const auto controller = archive.FindController(QStringLiteral("S1"));
     QVERIFY(controller);
     QCOMPARE(controller->events, qint64(kEvents + kWriters * kNew));
-    const QStringList raws = Raws(archive.Events(controller->id));
+    const QStringList raws = Raws(archive.Events(controller->id)).split(u' ');
     const std::set<QString> distinct(raws.begin(), raws.end());
     QCOMPARE(int(distinct.size()), raws.size());
     QCOMPARE(archive.StoredCount(controller->id, QStringLiteral("NEW")), kWriters * kNew);
@@ -157,13 +140,10 @@ void TestHistoryPostgres::queueWhileServerAway()
     QVERIFY(b.SendQueue());
     QVERIFY(a.fault().isEmpty());
     QCOMPARE(faults.size(), 2);
-    // Either program may send first.
-    QStringList raws = Raws(a.Events(*id));
-    raws.sort();
-    QCOMPARE(raws.join(u' '), QStringLiteral("N1 Q1 Q2 Q3 Q4"));
+    QCOMPARE(Sorted(a.Events(*id)), QStringLiteral("N1 Q1 Q2 Q3 Q4"));
     QCOMPARE(int(a.Statuses(*id).size()), 2);
     QCOMPARE(a.Changes(*id).at(0).summary, change.summary);
-    QCOMPARE(Raws(a.Events(*unnamed)).join(u' '), QStringLiteral("U1"));
+    QCOMPARE(Raws(a.Events(*unnamed)), QStringLiteral("U1"));
     // Stored on the server as it goes again, and the local queue empty.
     QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("Q"), 5)));
     QCOMPARE(a.StoredCount(*id, QStringLiteral("Q")), 5);
@@ -211,9 +191,7 @@ void TestHistoryPostgres::queueAfterAnotherReread()
     }
     HistoryArchive a(kProgram);
     QVERIFY(a.Open(folderA.path(), m_cluster.address()) && !a.isQueueing());
-    QStringList raws = Raws(a.Events(*a.ControllerId(key)));
-    raws.sort();
-    QCOMPARE(raws.join(u' '), QStringLiteral("E1 E2 M1"));
+    QCOMPARE(Sorted(a.Events(*a.ControllerId(key))), QStringLiteral("E1 E2 M1"));
 }
 
 /// A server that refuses (a user it does not know) is said as that, and nothing is queued for it.
@@ -256,96 +234,7 @@ void TestHistoryPostgres::serverStopped()
     QTRY_VERIFY_WITH_TIMEOUT(
         !archive.isQueueing(),
         int(std::chrono::milliseconds(2 * HistoryArchive::kServerRetryInterval).count()));
-    QCOMPARE(Raws(archive.Events(*id)).join(u' '), QStringLiteral("P1 P2"));
-}
-
-bool TestHistoryPostgres::createDatabase(const QString& name, QString& address, QString& errText)
-{
-    ArchiveConnection admin;
-    PostgresAddress server;
-    if (!PostgresAddress::Parse(m_cluster.address(), server, errText) ||
-        !admin.OpenPostgres(server, errText) ||
-        !admin.Exec(QStringLiteral("CREATE DATABASE %1").arg(name), errText))
-        return false;
-    address = m_cluster.address();
-    address.replace(QRegularExpression(QStringLiteral("/postgres$")), u'/' + name);
-    return true;
-}
-
-/// A server's archive of version 2 (made with that version's statements, its records as it
-/// wrote them), opened by this program: brought to the current version with the columns of
-/// their own types, the queue's tables gone, and every record kept and read as written.
-void TestHistoryPostgres::fromVersion2()
-{
-    QString address, errText;
-    QVERIFY2(createDatabase(QStringLiteral("version2"), address, errText), qPrintable(errText));
-    PostgresAddress server;
-    QVERIFY(PostgresAddress::Parse(address, server, errText));
-    {
-        ArchiveConnection db;
-        QVERIFY2(db.OpenPostgres(server, errText), qPrintable(errText));
-        QVERIFY2(SchemaVersion2::Write(db, errText), qPrintable(errText));
-    }
-    QTemporaryDir folder;
-    HistoryArchive archive(kProgram);
-    QVERIFY2(archive.Open(folder.path(), address), qPrintable(archive.fault()));
-    QVERIFY(!archive.isQueueing());
-    SchemaVersion2::Verify(archive);
-    bool duplicate = false;
-    const qint64 s1 = archive.Controllers().at(0).id;
-    QVERIFY(archive.StoreEvent(s1, Event(QStringLiteral("A"), 0), &duplicate));
-    QVERIFY(duplicate);
-
-    ArchiveConnection db;
-    QVERIFY(db.OpenPostgres(server, errText));
-    QSqlQuery* query = db.Run(
-        QStringLiteral("SELECT table_name || '.' || column_name || ' ' || data_type FROM "
-                       "information_schema.columns WHERE table_schema = current_schema() AND "
-                       "(data_type <> 'text' OR column_name LIKE '%json%' OR column_name LIKE "
-                       "'%_at' OR column_name LIKE '%seen' OR column_name = 'event_time') AND "
-                       "column_name NOT IN ('id', 'controller_id', 'version')"),
-        {}, errText);
-    QVERIFY2(query, qPrintable(errText));
-    QStringList columns;
-    while (query->next())
-        columns << query->value(0).toString();
-    columns.sort();
-    const QStringList expected{
-        u"changes.after_json jsonb"_qs,
-        u"changes.before_json jsonb"_qs,
-        u"changes.command integer"_qs,
-        u"changes.written_at timestamp with time zone"_qs,
-        u"controllers.events_stored bigint"_qs,
-        u"controllers.firmware integer"_qs,
-        u"controllers.first_seen timestamp with time zone"_qs,
-        u"controllers.last_seen timestamp with time zone"_qs,
-        u"controllers.last_service timestamp without time zone"_qs,
-        u"controllers.visit_alarms integer"_qs,
-        u"controllers.visit_faults integer"_qs,
-        u"controllers.visit_start timestamp with time zone"_qs,
-        u"events.code integer"_qs,
-        u"events.event_time timestamp without time zone"_qs,
-        u"events.gap boolean"_qs,
-        u"events.ordinal integer"_qs,
-        u"events.read_at timestamp with time zone"_qs,
-        u"events.temperature double precision"_qs,
-        u"readings.cleared_after bigint"_qs,
-        u"readings.reread_after bigint"_qs,
-        u"readings.rewound boolean"_qs,
-        u"readings.rewound_at bigint"_qs,
-        u"rereads.seen integer"_qs,
-        u"statuses.read_at timestamp with time zone"_qs,
-        u"statuses.values_json jsonb"_qs,
-    };
-    QCOMPARE(columns, expected);
-    query = db.Run(QStringLiteral("SELECT COUNT(*) FROM information_schema.tables WHERE "
-                                  "table_schema = current_schema() AND table_name LIKE 'queue%'"),
-                   {}, errText);
-    QVERIFY(query && query->next());
-    QCOMPARE(query->value(0).toInt(), 0);
-    query = db.Run(QStringLiteral("SELECT firmware FROM controllers WHERE id = 1"), {}, errText);
-    QVERIFY(query && query->next());
-    QCOMPARE(query->value(0).toInt(), 206);
+    QCOMPARE(Raws(archive.Events(*id)), QStringLiteral("P1 P2"));
 }
 
 void TestHistoryPostgres::checks_data()
@@ -380,30 +269,6 @@ void TestHistoryPostgres::checks()
              qPrintable(errText));
     QVERIFY(!db.Exec(insert.arg(*id).arg(row), errText));
     QVERIFY2(errText.contains(QLatin1String("check constraint")), qPrintable(errText));
-}
-
-/// An event lost to a damaged reply, found by the next run's reread: it takes its gap's place,
-/// and the controller's count (kept in its row) counts it once.
-void TestHistoryPostgres::gapReplaced()
-{
-    QTemporaryDir folder;
-    const ControllerKey key{QStringLiteral("S11"), 2.07, QStringLiteral("COM1")};
-    {
-        HistoryArchive archive(kProgram);
-        QVERIFY(archive.Open(folder.path(), m_cluster.address()));
-        const auto id = archive.ControllerId(key);
-        QVERIFY(id && archive.StoreEvent(*id, Event(QStringLiteral("A"), 0)) &&
-                archive.StoreGap(*id, QDateTime::currentDateTimeUtc()) &&
-                archive.StoreEvent(*id, Event(QStringLiteral("C"), 0)) && archive.MarkRewound(*id));
-    }
-    HistoryArchive archive(kProgram);
-    QVERIFY(archive.Open(folder.path(), m_cluster.address()));
-    const auto id = archive.ControllerId(key);
-    QVERIFY(id);
-    for (const QString& raw : {u"A"_qs, u"B"_qs, u"C"_qs})
-        QVERIFY(archive.StoreEvent(*id, Event(raw, 0)));
-    QCOMPARE(Raws(archive.Events(*id)).join(u' '), QStringLiteral("A1 B1 C1"));
-    QCOMPARE(archive.FindController(key.serialNumber)->events, qint64(3));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryPostgres)

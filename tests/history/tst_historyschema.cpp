@@ -1,7 +1,7 @@
+#include "ArchiveRecords.h"
+#include "PostgresCluster.h"
 #include "SchemaVersion2.h"
 
-#include "history/ArchiveConnection.h"
-#include "history/HistoryArchive.h"
 #include "history/HistorySchema.h"
 
 #include <QSqlDatabase>
@@ -14,46 +14,9 @@
 #include <map>
 #include <string>
 
+using namespace ArchiveRecords;
+
 namespace {
-const QString kProgram = QStringLiteral("tarn");
-
-ArchivedEvent Event(const QString& raw, int ordinal = 0)
-{
-    ArchivedEvent event;
-    event.raw = raw;
-    event.ordinal = ordinal;
-    event.code = 3;
-    event.eventTime = QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
-    event.text = QStringLiteral("Alarm detector ") + raw;
-    return event;
-}
-
-/// Stores "A B - C": an event per letter (its ordinal given by the archive), a gap per "-".
-void Store(HistoryArchive& archive, qint64 id, const QString& sequence)
-{
-    for (const QString& token : sequence.split(u' ', Qt::SkipEmptyParts))
-        QVERIFY(token == u'-' ? archive.StoreGap(id, QDateTime::currentDateTimeUtc())
-                              : archive.StoreEvent(id, Event(token)));
-}
-
-QString Read(HistoryArchive& archive, qint64 id)
-{
-    QStringList got;
-    for (const ArchivedEvent& e : archive.Events(id))
-        got << (e.gap ? QStringLiteral("-") : e.raw + QString::number(e.ordinal));
-    return got.join(u' ');
-}
-
-qint64 Count(const QString& file, const QString& sql)
-{
-    ArchiveConnection db;
-    QString errText;
-    if (!db.OpenSqlite(file, HistoryArchive::kBusyTimeout, errText))
-        return -1;
-    QSqlQuery* query = db.Run(sql, {}, errText);
-    return query && query->next() ? query->value(0).toLongLong() : -1;
-}
-
 /// The rows of each table SQLite reads for the archive's connections (its authorizer).
 struct TableReads
 {
@@ -81,13 +44,15 @@ struct TableReads
 };
 } // namespace
 
-/// The archive's schema: version 2 brought to the current one with every record kept, the
-/// counts and fleet kept per controller, a gap replaced when its event comes again.
+/// The archive's schema, on its file and on a server's database: version 2 brought to the
+/// current one with every record kept, the counts and fleet kept per controller, a gap replaced
+/// when its event comes again.
 class TestHistorySchema : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void fromVersion2_data();
     void fromVersion2();
     void counts_data();
@@ -97,25 +62,62 @@ private slots:
     void visits_data();
     void visits();
     void listingReadsNoEvent();
+
+private:
+    /// The row on the archive's file, and on a server's database when there is a server.
+    template <class... Values> void bothRows(const char* name, const Values&... values)
+    {
+        for (const QString& backend : {u"file"_qs, u"server"_qs})
+            if (backend == u"file" || m_server)
+                (QTest::addRow("%s: %s", qPrintable(backend), name) << backend << ... << values);
+    }
+    /// Where the row's archive is: "" for the file, else a new database of the cluster.
+    bool where(QString& address, QString& errText);
+
+    PostgresCluster m_cluster;
+    bool m_server = false;
+    int m_databases = 0;
 };
+
+void TestHistorySchema::initTestCase()
+{
+    QString errText = m_cluster.missing();
+    m_server = errText.isEmpty() && m_cluster.ready(errText);
+    if (!m_server)
+        qInfo("No server rows: %s", qPrintable(errText));
+}
+
+bool TestHistorySchema::where(QString& address, QString& errText)
+{
+    QFETCH(QString, backend);
+    address.clear();
+    return backend == u"file" ||
+           CreateDatabase(m_cluster.address(), u"archive%1"_qs.arg(++m_databases), address,
+                          errText);
+}
 
 void TestHistorySchema::fromVersion2_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<bool>("forReading");
-    QTest::newRow("opened") << false;
+    bothRows("opened", false);
     // tarn history reads without writing: an older archive is brought up to date first.
-    QTest::newRow("opened for reading") << true;
+    QTest::newRow("file: opened for reading") << u"file"_qs << true;
 }
 
+/// Version 2's archive (made with that version's statements, its records as it wrote them):
+/// brought to the current version, on a server with the columns of their own types and the
+/// queue's tables gone, and every record kept and read as written.
 void TestHistorySchema::fromVersion2()
 {
     QFETCH(bool, forReading);
+    QString address, errText;
+    QVERIFY2(where(address, errText), qPrintable(errText));
     QTemporaryDir dir;
     const QString file = dir.filePath(QLatin1String(HistoryArchive::kFileName));
     {
         ArchiveConnection db;
-        QString errText;
-        QVERIFY(db.OpenSqlite(file, HistoryArchive::kBusyTimeout, errText));
+        QVERIFY2(Connect(db, file, address, errText), qPrintable(errText));
         QVERIFY2(SchemaVersion2::Write(db, errText), qPrintable(errText));
     }
     HistoryArchive archive(kProgram);
@@ -124,30 +126,70 @@ void TestHistorySchema::fromVersion2()
         SchemaVersion2::Verify(archive);
         archive.Close();
     }
-    QVERIFY2(archive.Open(dir.path()), qPrintable(archive.fault()));
+    QVERIFY2(archive.Open(dir.path(), address), qPrintable(archive.fault()));
+    QVERIFY(!archive.isQueueing());
     SchemaVersion2::Verify(archive);
-    QCOMPARE(Count(file, QStringLiteral("SELECT MAX(version) FROM schema_version")),
+    ArchiveConnection db;
+    QVERIFY2(Connect(db, file, address, errText), qPrintable(errText));
+    QCOMPARE(Count(db, u"SELECT MAX(version) FROM schema_version"_qs),
              qint64(HistoryArchive::kSchemaVersion));
     // The reading stands where it stood: the rewind's second "A" is the one stored.
     bool duplicate = false;
     const qint64 s1 = archive.Controllers().at(0).id;
     QVERIFY(archive.StoreEvent(s1, Event(QStringLiteral("A")), &duplicate));
     QVERIFY(duplicate);
-    // The file keeps the queue's tables, for a server away.
-    QCOMPARE(Count(file, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name LIKE "
-                                        "'queue_%' AND type = 'table'")),
-             qint64(3));
+    if (address.isEmpty()) {
+        // The file keeps the queue's tables, for a server away.
+        QCOMPARE(Count(db, u"SELECT COUNT(*) FROM sqlite_master WHERE name LIKE 'queue_%' AND "
+                           "type = 'table'"_qs),
+                 qint64(3));
+        return;
+    }
+    QCOMPARE(Count(db, u"SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
+                       "current_schema() AND table_name LIKE 'queue%'"_qs),
+             qint64(0));
+    QCOMPARE(Count(db, u"SELECT firmware FROM controllers WHERE id = 1"_qs), qint64(206));
+    QSqlQuery* query = db.Run(
+        QStringLiteral("SELECT table_name || '.' || column_name || ' ' || data_type FROM "
+                       "information_schema.columns WHERE table_schema = current_schema() AND "
+                       "(data_type <> 'text' OR column_name LIKE '%json%' OR column_name LIKE "
+                       "'%_at' OR column_name LIKE '%seen' OR column_name = 'event_time') AND "
+                       "column_name NOT IN ('id', 'controller_id', 'version')"),
+        {}, errText);
+    QVERIFY2(query, qPrintable(errText));
+    QStringList columns;
+    while (query->next())
+        columns << query->value(0).toString();
+    columns.sort();
+    // The columns that are not plain text, by table.
+    const QStringList expected =
+        (u"changes.after_json jsonb|changes.before_json jsonb|changes.command integer|"
+         u"changes.written_at timestamp with time zone|controllers.events_stored bigint|"
+         u"controllers.firmware integer|controllers.first_seen timestamp with time zone|"
+         u"controllers.last_seen timestamp with time zone|"
+         u"controllers.last_service timestamp without time zone|"
+         u"controllers.visit_alarms integer|controllers.visit_faults integer|"
+         u"controllers.visit_start timestamp with time zone|events.code integer|"
+         u"events.event_time timestamp without time zone|events.gap boolean|"
+         u"events.ordinal integer|events.read_at timestamp with time zone|"
+         u"events.temperature double precision|readings.cleared_after bigint|"
+         u"readings.reread_after bigint|readings.rewound boolean|readings.rewound_at bigint|"
+         u"rereads.seen integer|statuses.read_at timestamp with time zone|"
+         u"statuses.values_json jsonb"_qs)
+            .split(u'|');
+    QCOMPARE(columns, expected);
 }
 
 void TestHistorySchema::counts_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second"); ///< after a rewind
     QTest::addColumn<qint64>("expected");
-    QTest::newRow("gaps not counted") << u"A - B -"_qs << QString() << qint64(2);
-    QTest::newRow("the same reply twice") << u"A A"_qs << QString() << qint64(2);
-    QTest::newRow("read again after a rewind") << u"A B"_qs << u"A B C"_qs << qint64(3);
-    QTest::newRow("a gap's event found") << u"A - C"_qs << u"A B C"_qs << qint64(3);
+    bothRows("gaps not counted", u"A - B -"_qs, QString(), qint64(2));
+    bothRows("the same reply twice", u"A A"_qs, QString(), qint64(2));
+    bothRows("read again after a rewind", u"A B"_qs, u"A B C"_qs, qint64(3));
+    bothRows("a gap's event found", u"A - C"_qs, u"A B C"_qs, qint64(3));
 }
 
 void TestHistorySchema::counts()
@@ -155,82 +197,83 @@ void TestHistorySchema::counts()
     QFETCH(QString, first);
     QFETCH(QString, second);
     QFETCH(qint64, expected);
-    QTemporaryDir dir;
-    HistoryArchive archive(kProgram);
-    QVERIFY(archive.Open(dir.path()));
-    const auto id = archive.ControllerId({QStringLiteral("S1"), 2.07, QStringLiteral("COM1")});
-    QVERIFY(id);
-    Store(archive, *id, first);
+    QString address, errText;
+    QVERIFY2(where(address, errText), qPrintable(errText));
+    OpenArchive opened;
+    QVERIFY2(opened.open(address), qPrintable(opened.archive.fault()));
+    HistoryArchive& archive = opened.archive;
+    Store(archive, opened.id, first);
     if (!second.isEmpty()) {
-        QVERIFY(archive.MarkRewound(*id));
-        Store(archive, *id, second);
+        QVERIFY(archive.MarkRewound(opened.id));
+        Store(archive, opened.id, second);
     }
     QCOMPARE(archive.Controllers().at(0).events, expected);
     QCOMPARE(archive.FindController(QStringLiteral("S1"))->events, expected);
-    const QString file = dir.filePath(QLatin1String(HistoryArchive::kFileName));
-    QCOMPARE(Count(file, QStringLiteral("SELECT COUNT(*) FROM events WHERE gap = 0")), expected);
+    ArchiveConnection db;
+    QVERIFY2(Connect(db, opened.file(), address, errText), qPrintable(errText));
+    QCOMPARE(Count(db, u"SELECT COUNT(*) FROM events WHERE %EVENT"_qs), expected);
     // Merged, the record counts the events of both, one both hold once.
     const auto other = archive.ControllerId({QString(), 2.07, QStringLiteral("COM1")});
     QVERIFY(other);
     Store(archive, *other, u"A Z"_qs);
-    QString errText;
-    QVERIFY2(archive.Merge(*id, *other, errText), qPrintable(errText));
-    QCOMPARE(archive.ControllerById(*id)->events, expected + 1);
+    QVERIFY2(archive.Merge(opened.id, *other, errText), qPrintable(errText));
+    QCOMPARE(archive.ControllerById(opened.id)->events, expected + 1);
 }
 
 void TestHistorySchema::gapReplaced_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("reread"); ///< after a rewind
     QTest::addColumn<QString>("expected");
-    QTest::newRow("lost between") << u"A - C"_qs << u"A B C"_qs << u"A1 B1 C1"_qs;
-    QTest::newRow("lost first") << u"- B"_qs << u"A B"_qs << u"A1 B1"_qs;
-    QTest::newRow("two lost") << u"A - - D"_qs << u"A B C D"_qs << u"A1 B1 C1 D1"_qs;
-    QTest::newRow("lost last, then a new one") << u"A -"_qs << u"A B N"_qs << u"A1 B1 N1"_qs;
+    bothRows("lost between", u"A - C"_qs, u"A B C"_qs, u"A1 B1 C1"_qs);
+    bothRows("lost first", u"- B"_qs, u"A B"_qs, u"A1 B1"_qs);
+    bothRows("two lost", u"A - - D"_qs, u"A B C D"_qs, u"A1 B1 C1 D1"_qs);
+    bothRows("lost last, then a new one", u"A -"_qs, u"A B N"_qs, u"A1 B1 N1"_qs);
     // A gap of the reread itself stands for an event not read yet: it stays.
-    QTest::newRow("lost again") << u"A - C"_qs << u"A - C"_qs << u"A1 - C1 -"_qs;
-    QTest::newRow("new events, no gap") << u"A B"_qs << u"A B C"_qs << u"A1 B1 C1"_qs;
+    bothRows("lost again", u"A - C"_qs, u"A - C"_qs, u"A1 - C1 -"_qs);
+    bothRows("new events, no gap", u"A B"_qs, u"A B C"_qs, u"A1 B1 C1"_qs);
 }
 
+/// An event lost to a damaged reply, found by the next run's reread: it takes its gap's place,
+/// and the controller's count (kept in its row) counts it once.
 void TestHistorySchema::gapReplaced()
 {
     QFETCH(QString, first);
     QFETCH(QString, reread);
     QFETCH(QString, expected);
-    QTemporaryDir dir;
-    {
-        HistoryArchive archive(kProgram);
-        QVERIFY(archive.Open(dir.path()));
-        const auto id = archive.ControllerId({QStringLiteral("S1"), 2.07, QStringLiteral("COM1")});
-        QVERIFY(id);
-        Store(archive, *id, first);
-        QVERIFY(archive.MarkRewound(*id));
-    }
+    QString address, errText;
+    QVERIFY2(where(address, errText), qPrintable(errText));
+    OpenArchive opened;
+    QVERIFY(opened.open(address));
+    Store(opened.archive, opened.id, first);
+    QVERIFY(opened.archive.MarkRewound(opened.id));
+    opened.archive.Close();
     // Another run reads the log again.
     HistoryArchive archive(kProgram);
-    QVERIFY(archive.Open(dir.path()));
-    const auto id = archive.ControllerId({QStringLiteral("S1"), 2.07, QStringLiteral("COM1")});
+    QVERIFY(archive.Open(opened.dir.path(), address));
+    const auto id = archive.ControllerId(kS1);
     QVERIFY(id);
     Store(archive, *id, reread);
-    QCOMPARE(Read(archive, *id), expected);
+    QCOMPARE(Raws(archive.Events(*id)), expected);
     QCOMPARE(archive.Controllers().at(0).events, qint64(expected.count(u'1')));
 }
 
 void TestHistorySchema::visits_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QList<int>>("hours"); ///< read times, from the contact
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<int>("alarms");
     QTest::addColumn<int>("faults");
-    QTest::newRow("an earlier visit's not counted")
-        << QList<int>{-720, -1} << QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs} << 0
-        << 1;
-    QTest::newRow("read up to 12 h before the contact")
-        << QList<int>{-11, 0} << QStringList{u"Alarm detector 1"_qs, u"Pump fault"_qs} << 1 << 1;
-    QTest::newRow("read over 12 h later: a visit of its own")
-        << QList<int>{1, 13} << QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs} << 0 << 1;
-    QTest::newRow("a reset is no alarm")
-        << QList<int>{0, 0} << QStringList{u"Alarm reset"_qs, u"Alarm detector 2"_qs} << 1 << 0;
+    bothRows("an earlier visit's not counted", QList<int>{-720, -1},
+             QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs}, 0, 1);
+    bothRows("read up to 12 h before the contact", QList<int>{-11, 0},
+             QStringList{u"Alarm detector 1"_qs, u"Pump fault"_qs}, 1, 1);
+    bothRows("read over 12 h later: a visit of its own", QList<int>{1, 13},
+             QStringList{u"Alarm detector 1"_qs, u"Battery fault"_qs}, 0, 1);
+    bothRows("a reset is no alarm", QList<int>{0, 0},
+             QStringList{u"Alarm reset"_qs, u"Alarm detector 2"_qs}, 1, 0);
 }
 
 /// The alarms and faults of the last visit, counted in the controller's row as events come.
@@ -240,19 +283,18 @@ void TestHistorySchema::visits()
     QFETCH(QStringList, texts);
     QFETCH(int, alarms);
     QFETCH(int, faults);
-    QTemporaryDir dir;
-    HistoryArchive archive(kProgram);
-    QVERIFY(archive.Open(dir.path()));
+    QString address, errText;
+    QVERIFY2(where(address, errText), qPrintable(errText));
+    OpenArchive opened;
+    QVERIFY(opened.open(address));
     const QDateTime contact = QDateTime::currentDateTimeUtc();
-    const auto id = archive.ControllerId({QStringLiteral("S1"), 2.07, QStringLiteral("COM1")});
-    QVERIFY(id);
     for (int i = 0; i < hours.size(); ++i) {
         ArchivedEvent event = Event(QString(QChar(u'A' + i)), 1);
         event.text = texts[i];
         event.readAt = contact.addSecs(qint64(hours[i]) * 3600);
-        QVERIFY(archive.StoreEvent(*id, event));
+        QVERIFY(opened.archive.StoreEvent(opened.id, event));
     }
-    const std::vector<FleetEntry> fleet = archive.Fleet();
+    const std::vector<FleetEntry> fleet = opened.archive.Fleet();
     QCOMPARE(fleet.at(0).alarms, alarms);
     QCOMPARE(fleet.at(0).faults, faults);
 }

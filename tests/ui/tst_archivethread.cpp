@@ -3,9 +3,9 @@
 // reading go on as if nothing were wrong, and what was read meanwhile reaches the server once,
 // after it answers again.
 
-#include "RunningProgram.h"
+#include "HistoryProgramTest.h"
 
-#include "history/HistoryArchive.h"
+#include "tests/history/ArchiveRecords.h"
 #include "tests/history/PostgresCluster.h"
 
 #include <QRadioButton>
@@ -29,16 +29,9 @@ constexpr int kContinues = 3;
 /// How long the server may take to have what was queued once it answers again: its retry
 /// interval twice.
 constexpr int kResumedMs = 25000;
-
-QString EventHex(int minute)
-{
-    return QString::fromStdString(EncodePackedDate(
-               TarnDateTime::FromParts(2026, 3, 1, 8, 0, 0).AddSeconds(60 * minute))) +
-           u"01%1"_s.arg(20, 2, 16, QChar(u'0'));
-}
 } // namespace
 
-class tst_ArchiveThread : public ProgramTest
+class tst_ArchiveThread : public HistoryProgramTest
 {
     Q_OBJECT
     PostgresCluster m_cluster;
@@ -47,14 +40,12 @@ class tst_ArchiveThread : public ProgramTest
     QString m_address;
     int m_cases = 0;
 
-    HistoryArchive& archive() const { return *window()->historyArchive(); }
-
     /// The program on the simulator, its history on the cluster's server.
     bool startOnServer()
     {
         QStringList lines;
         for (int i = 0; i < kEvents; ++i)
-            lines << u"event "_s + EventHex(i);
+            lines << u"event "_s + EventHex(i, 1, 20);
         RunningProgram& program = *m_program;
         if (!program.startSim({}, lines) || !program.home.installIni(program.sim.slavePath()))
             return false;
@@ -83,16 +74,9 @@ class tst_ArchiveThread : public ProgramTest
     /// A database of its own for the case (another case's events would be read again).
     bool freshDatabase()
     {
-        const QString name = u"case_%1"_s.arg(++m_cases);
-        {
-            QSqlDatabase db = session(u"postgres"_s);
-            if (!db.open() || !QSqlQuery(db).exec(u"CREATE DATABASE "_s + name))
-                return false;
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_lockName);
-        m_address = m_cluster.address().replace(u"/postgres"_s, u'/' + name);
-        return true;
+        QString errText;
+        return ArchiveRecords::CreateDatabase(m_cluster.address(), u"case_%1"_s.arg(++m_cases),
+                                              m_address, errText);
     }
     /// Another session of the server holding `LOCK TABLE events` until unlock().
     bool lock()
@@ -131,8 +115,7 @@ private slots:
         if (!m_cluster.missing().isEmpty())
             QSKIP(qPrintable(m_cluster.missing()));
         QString errText;
-        QVERIFY2(m_cluster.init(errText), qPrintable(errText));
-        QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+        QVERIFY2(m_cluster.ready(errText), qPrintable(errText));
     }
 
     void cleanup() override
@@ -221,7 +204,7 @@ private slots:
             unlock();
         QStringList expected;
         for (int i = 0; i < kEvents; ++i)
-            expected << EventHex(i).toUpper();
+            expected << EventHex(i, 1, 20).toUpper();
         QTRY_COMPARE_WITH_TIMEOUT(archived().size(), qsizetype(kEvents), kResumedMs);
         QVERIFY(archive().Flush(std::chrono::seconds(10)));
         QStringList got = archived();

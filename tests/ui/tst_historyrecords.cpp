@@ -1,37 +1,26 @@
 // Records of the service history in the window: a controller without a serial number whose
 // events do not tell which record is its own is asked about, and records merged by hand.
 
-#include "RunningProgram.h"
+#include "HistoryProgramTest.h"
 
-#include "data/DateCodec.h"
-#include "data/TarnDateTime.h"
-#include "history/HistoryArchive.h"
 #include "ui/history/frmHistory.h"
 
 #include <QPushButton>
 #include <QTreeWidget>
 
 namespace {
-QString EventHex(int minute)
-{
-    return QString::fromStdString(EncodePackedDate(
-               TarnDateTime::FromParts(2026, 1, 1, 10, 0, 0).AddSeconds(60 * minute))) +
-           u"0114"_s;
-}
-
 QStringList Events(int from, int count)
 {
     QStringList lines;
     for (int i = from; i < from + count; ++i)
-        lines << u"event "_s + EventHex(i);
+        lines << u"event "_s + EventHex(i, 1, 20);
     return lines;
 }
 } // namespace
 
-class tst_HistoryRecords : public ProgramTest
+class tst_HistoryRecords : public HistoryProgramTest
 {
     Q_OBJECT
-    HistoryArchive& archive() const { return *window()->historyArchive(); }
 
     /// The number of events of each record, oldest record first.
     QList<qint64> counts() const
@@ -80,7 +69,7 @@ private slots:
                              "is."_s);
         readNew();
         QTRY_COMPARE(boxes().pending(), 0);
-        QVERIFY(sim().command(u"event "_s + EventHex(20)));
+        QVERIFY(sim().command(u"event "_s + EventHex(20, 1, 20)));
         readNew();
         QCOMPARE(counts(), records);
     }
@@ -121,7 +110,7 @@ private slots:
             QVERIFY(id);
             for (int i = 0; i <= record; ++i) {
                 ArchivedEvent event;
-                event.raw = EventHex(minute++);
+                event.raw = EventHex(minute++, 1, 20);
                 event.eventTime = QDateTime::currentDateTimeUtc();
                 event.code = 1;
                 event.readAt = QDateTime::currentDateTimeUtc();

@@ -104,15 +104,6 @@ private slots:
         QCOMPARE(rows[1][5], u"59"_s);
         QCOMPARE(rows[1][9], u"tarnconf"_s);
         QVERIFY(QDateTime::fromString(rows[1][8], Qt::ISODate).isValid());
-
-        // With another controller, the one chosen below the first stays chosen on a refresh.
-        QVERIFY(archive().ControllerId({u"204511"_s, 2.07, u"COM2"_s}));
-        history->Refresh();
-        QCOMPARE(history->lvControllers->topLevelItemCount(), 2);
-        const QString chosen = history->lvControllers->topLevelItem(1)->text(0);
-        history->lvControllers->setCurrentItem(history->lvControllers->topLevelItem(1));
-        history->Refresh();
-        QCOMPARE(history->lvControllers->selectedItems().value(0)->text(0), chosen);
     }
 
     /// The Pictures tab draws the controller's events, zooms and pans their time, and exports
