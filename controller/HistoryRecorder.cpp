@@ -201,7 +201,10 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
         m_archive.SeenController(*m_unnamed, key);
         return m_unnamed;
     }
-    const bool others = !m_archive.UnnamedControllers(key.firmware).empty();
+    // Asked once per controller on the cable, not per event read.
+    if (!m_others)
+        m_others = !m_archive.UnnamedControllers(key.firmware).empty();
+    const bool others = *m_others;
     if (others && !decide && m_evidence.empty())
         return std::nullopt;
     m_unnamed = m_archive.ControllerId(key);
@@ -227,6 +230,7 @@ void HistoryRecorder::Refiled(qint64 from, qint64 into)
 void HistoryRecorder::ForgetUnnamed()
 {
     m_unnamed.reset();
+    m_others.reset();
     m_evidence.clear();
     m_weighed.clear();
 }
@@ -526,9 +530,26 @@ HistoryRecorder* HistoryRecorder::For(const Tarn_Comm& link)
     return Recorders().value(&link);
 }
 
+std::optional<qint64> HistoryRecorder::ControllerNow()
+{
+    if (m_link.IdentityStale)
+        return std::nullopt;
+    const QString serial = KeyOf(m_link).serialNumber;
+    const bool waited = LookingUp(serial);
+    // The writer's answer, when it comes, is not needed any more.
+    for (auto it = m_lookups.begin(); it != m_lookups.end();)
+        it = it->serialNumber == serial ? m_lookups.erase(it) : std::next(it);
+    const bool ending = std::exchange(m_ending, true);
+    const std::optional<qint64> id = Controller(false);
+    m_ending = ending;
+    if (id && waited)
+        FileHeld(serial, *id);
+    return id;
+}
+
 std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
 {
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
+    const std::optional<qint64> id = ControllerNow();
     if (!id)
         return {};
     return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));

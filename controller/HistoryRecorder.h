@@ -116,6 +116,9 @@ private:
     /// gives it a new record and says so. One with a serial number is looked up by the
     /// archive's writer (nothing until it answers; the records wait) unless the recorder ends.
     std::optional<qint64> Controller(bool decide);
+    /// The record of the controller on the link, looked up at once (on this thread) when the
+    /// writer has not answered yet, what waited for it filed: for a read of its records.
+    std::optional<qint64> ControllerNow();
     void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
     /// Stores the events held under `controllerId`, but those read before the line last failed:
@@ -160,6 +163,8 @@ private:
     /// The records without a serial number holding an event read, and the replies looked up.
     QSet<qint64> m_evidence;
     QSet<QString> m_weighed;
+    /// Whether records of other controllers without a serial number of its firmware exist.
+    std::optional<bool> m_others;
     FunctionTest m_test;
     /// Events read that the history could not take.
     int m_unarchived = 0;
