@@ -27,6 +27,9 @@ struct Tables
 };
 inline constexpr Tables kArchiveTables{"events", "statuses", "changes"};
 inline constexpr Tables kQueueTables{"queue_events", "queue_statuses", "queue_changes"};
+/// The ordinal of a queued event read again after a rewind: numbered by the server's reading
+/// when sent.
+inline constexpr int kQueuedReread = -1;
 
 QString UtcText(const QDateTime& time);
 /// "yyyy-MM-ddTHH:mm:ss[.zzz]", as the archive writes it (QDateTime::fromString takes many

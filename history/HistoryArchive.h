@@ -128,7 +128,7 @@ class HistoryArchive : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     static constexpr const char* kFileName = "history.sqlite";
     /// How long one write waits for a database locked by another program (SQLite's busy
     /// time-out); the records are then held and tried again.

@@ -350,8 +350,22 @@ bool HistoryArchive::StoreEvent(qint64 controllerId, ArchivedEvent event, bool* 
     d->adopt(controllerId);
     const bool done = d->keep([controllerId, event, known](HistoryArchive& a, QString& errText) {
         Target into;
-        return a.d->target(controllerId, into, errText) &&
-               a.d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
+        if (!a.d->target(controllerId, into, errText))
+            return false;
+        if (qstrcmp(into.tables.events, kArchiveTables.events) == 0) {
+            bool rewound = false;
+            const bool numbered = event.gap || event.ordinal > 0;
+            if (!a.d->insertEvent(*into.db, into.tables.events, into.controllerId, event, *known,
+                                  errText, &rewound))
+                return false;
+            if (!numbered)
+                a.d->rewoundKnown.insert(controllerId, rewound);
+            return true;
+        }
+        ArchivedEvent queued = event;
+        if (!queued.gap && queued.ordinal <= 0 && a.d->rewoundKnown.value(controllerId))
+            queued.ordinal = kQueuedReread;
+        return a.d->insertEvent(*into.db, into.tables.events, into.controllerId, queued, *known,
                                 errText);
     });
     if (duplicate)

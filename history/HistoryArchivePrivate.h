@@ -90,8 +90,11 @@ public:
                          const QString& seenAt, QString& errText);
     /// Stores an event or gap and counts it in the controller's summary: one transaction, one
     /// update of the controller's row (none for a gap).
+    /// `rewound` (when given) tells where the controller's reading stood for an event given the
+    /// next ordinal.
     bool insertEvent(ArchiveConnection& db, const char* table, qint64 controllerId,
-                     const ArchivedEvent& event, bool& duplicate, QString& errText);
+                     const ArchivedEvent& event, bool& duplicate, QString& errText,
+                     bool* rewound = nullptr);
     /// Where the controller's reading stands.
     struct Reading
     {
@@ -114,8 +117,10 @@ public:
     /// Inserts the row (ON CONFLICT DO NOTHING); `stored` false when it was there already.
     bool insertRow(ArchiveConnection& db, const char* table, qint64 controllerId,
                    const ArchivedEvent& event, bool& stored, QString& errText);
-    /// Rewound (and its counts started again), or cleared.
+    /// Rewound (and its counts started again), or cleared; in the queue, a mark after the
+    /// events queued so far.
     bool markReading(qint64 controllerId, bool rewound);
+    bool markReadingIn(ArchiveConnection& db, qint64 controllerId, bool rewound, QString& errText);
     bool insertStatus(ArchiveConnection& db, const char* table, qint64 controllerId,
                       const QString& readAt, const QString& by, const QString& valuesJson,
                       bool& stored, QString& errText);
@@ -125,6 +130,8 @@ public:
     /// Every controller, or the one with `serialNumber` unless that is null.
     std::vector<ArchivedController> controllers(const QString& serialNumber);
     bool sendEvents(QString& errText);
+    /// Sends the queued events up to `lastId`, in batches.
+    bool sendEventsUpTo(qint64 lastId, QString& errText);
     /// The ordinal of an event queued as new, from the server's events read before it.
     bool ordinalAtReadTime(ArchiveConnection& db, qint64 serverId, ArchivedEvent& event,
                            QString& errText);
@@ -158,6 +165,10 @@ public:
     QHash<qint64, ControllerKey> serverKeys;
     /// Server id → the same controller's id in the local file.
     QHash<qint64, qint64> localIds;
+    /// Whether each controller's log (by the id handed out) was rewound since it was last
+    /// cleared, as this program marked it or last found it: an event queued as new while it
+    /// was is one read again, and is sent as such.
+    QHash<qint64, bool> rewoundKnown;
     /// Local queue id (negative, as handed out) → the server's id once sent.
     QHash<qint64, qint64> sentIds;
     /// When each controller's row was last updated for a contact, and with which key (a

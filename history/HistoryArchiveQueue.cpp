@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <limits>
 
 using namespace ArchiveRows;
 
@@ -82,6 +83,7 @@ bool HistoryArchive::Private::sendQueued(QString& errText)
     QSqlQuery* query = local->Run(
         QStringLiteral("SELECT id, serial_number, firmware, port, last_seen FROM controllers "
                        "WHERE id IN (SELECT controller_id FROM queue_events UNION "
+                       "SELECT controller_id FROM queue_readings UNION "
                        "SELECT controller_id FROM queue_statuses UNION "
                        "SELECT controller_id FROM queue_changes)"),
         {}, errText);
@@ -115,12 +117,44 @@ bool HistoryArchive::Private::sendQueued(QString& errText)
 
 bool HistoryArchive::Private::sendEvents(QString& errText)
 {
+    // The marks of rewinds and clearings in their places among the events.
     for (;;) {
-        QSqlQuery* query =
-            local->Run(QStringLiteral("SELECT id, %1 FROM queue_events ORDER BY id LIMIT %2")
-                           .arg(QLatin1String(kEventColumns))
-                           .arg(kSendBatch),
-                       {}, errText);
+        QSqlQuery* query = local->Run(QStringLiteral("SELECT id, controller_id, rewound, "
+                                                     "queued_after FROM queue_readings "
+                                                     "ORDER BY id LIMIT 1"),
+                                      {}, errText);
+        if (!query)
+            return false;
+        if (!query->next()) {
+            query->finish();
+            break;
+        }
+        const qint64 markId = query->value(0).toLongLong();
+        const qint64 serverId = sentIds.value(-query->value(1).toLongLong());
+        const bool rewound = query->value(2).toBool();
+        const qint64 after = query->value(3).toLongLong();
+        query->finish();
+        if (!sendEventsUpTo(after, errText) || !markReadingIn(*main, serverId, rewound, errText) ||
+            !local->Run(QStringLiteral("DELETE FROM queue_readings WHERE id = ?"), {markId},
+                        errText))
+            return false;
+    }
+    if (!sendEventsUpTo(std::numeric_limits<qint64>::max(), errText))
+        return false;
+    // Sent: the local file's controllers count what waits for the server, now nothing.
+    return local->Exec(QStringLiteral("UPDATE controllers SET events_stored = 0 "
+                                      "WHERE events_stored > 0"),
+                       errText);
+}
+
+bool HistoryArchive::Private::sendEventsUpTo(qint64 lastId, QString& errText)
+{
+    for (;;) {
+        QSqlQuery* query = local->Run(
+            QStringLiteral("SELECT id, %1 FROM queue_events WHERE id <= ? ORDER BY id LIMIT %2")
+                .arg(QLatin1String(kEventColumns))
+                .arg(kSendBatch),
+            {lastId}, errText);
         if (!query)
             return false;
         std::vector<std::pair<qint64, ArchivedEvent>> batch;
@@ -130,24 +164,30 @@ bool HistoryArchive::Private::sendEvents(QString& errText)
             batch.emplace_back(sentIds.value(-query->value(1).toLongLong()), EventFrom(*query, 2));
         }
         query->finish();
-        // Sent: the local file's controllers count what waits for the server, now nothing.
         if (batch.empty())
-            return local->Exec(QStringLiteral("UPDATE controllers SET events_stored = 0 "
-                                              "WHERE events_stored > 0"),
-                               errText);
+            return true;
         if (!main->Begin(errText))
             return false;
+        const auto failed = [&] {
+            main->Rollback();
+            return false;
+        };
         for (auto& [serverId, event] : batch) {
             bool duplicate = false;
-            if (!event.gap && event.ordinal <= 0 &&
-                !ordinalAtReadTime(*main, serverId, event, errText)) {
-                main->Rollback();
-                return false;
+            if (!event.gap && event.ordinal <= 0) {
+                // Read again after a rewind: numbered by the server's reading when that still
+                // stands rewound (another program may have cleared the log meanwhile).
+                Reading reading;
+                const bool reread = event.ordinal == kQueuedReread;
+                event.ordinal = 0;
+                if (reread && !readingOf(*main, serverId, reading, errText))
+                    return failed();
+                if (!(reread && reading.rewound) &&
+                    !ordinalAtReadTime(*main, serverId, event, errText))
+                    return failed();
             }
-            if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText)) {
-                main->Rollback();
-                return false;
-            }
+            if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText))
+                return failed();
         }
         if (!main->Commit(errText) ||
             !local->Run(QStringLiteral("DELETE FROM queue_events WHERE id <= ?"), {last}, errText))

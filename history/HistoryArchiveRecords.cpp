@@ -145,13 +145,30 @@ bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
         Target into;
         if (!a.d->target(controllerId, into, errText))
             return false;
-        // The queue keeps no reading: its events are numbered when sent.
-        if (qstrcmp(into.tables.events, kArchiveTables.events) != 0)
-            return true;
-        ArchiveConnection& db = *into.db;
-        const QString mark =
-            rewound
-                ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after, "
+        if (qstrcmp(into.tables.events, kArchiveTables.events) == 0) {
+            if (!a.d->markReadingIn(*into.db, into.controllerId, rewound, errText))
+                return false;
+        } else {
+            // The queue keeps the mark after the events queued before it; the server's reading
+            // is marked when they are sent.
+            QSqlQuery* query = into.db->Run(
+                QStringLiteral("INSERT INTO queue_readings (controller_id, rewound, "
+                               "queued_after) SELECT ?, ?, COALESCE(MAX(id), 0) FROM queue_events"),
+                {into.controllerId, Flag(rewound)}, errText);
+            if (!query)
+                return false;
+            query->finish();
+        }
+        a.d->rewoundKnown.insert(controllerId, rewound);
+        return true;
+    });
+}
+
+bool HistoryArchive::Private::markReadingIn(ArchiveConnection& db, qint64 controllerId,
+                                            bool rewound, QString& errText)
+{
+    const QString mark =
+        rewound ? QStringLiteral("INSERT INTO readings (controller_id, rewound, cleared_after, "
                                  "rewound_at, reread_after) VALUES (?, TRUE, 0, (SELECT "
                                  "COALESCE(MAX(id), 0) FROM events WHERE controller_id = ?), 0) "
                                  "ON CONFLICT (controller_id) DO UPDATE SET rewound = TRUE, "
@@ -162,22 +179,21 @@ bool HistoryArchive::Private::markReading(qint64 controllerId, bool rewound)
                                  "WHERE controller_id = ?)) ON CONFLICT (controller_id) DO "
                                  "UPDATE SET rewound = FALSE, "
                                  "cleared_after = excluded.cleared_after");
-        const QVariantList values{into.controllerId, into.controllerId};
-        if (!db.Begin(errText))
+    const QVariantList values{controllerId, controllerId};
+    if (!db.Begin(errText))
+        return false;
+    for (const auto& [sql, bound] :
+         {std::pair{mark, values},
+          std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
+                    QVariantList{controllerId}}}) {
+        QSqlQuery* query = db.Run(sql, bound, errText);
+        if (!query) {
+            db.Rollback();
             return false;
-        for (const auto& [sql, bound] :
-             {std::pair{mark, values},
-              std::pair{QStringLiteral("DELETE FROM rereads WHERE controller_id = ?"),
-                        QVariantList{into.controllerId}}}) {
-            QSqlQuery* query = db.Run(sql, bound, errText);
-            if (!query) {
-                db.Rollback();
-                return false;
-            }
-            query->finish();
         }
-        return db.Commit(errText);
-    });
+        query->finish();
+    }
+    return db.Commit(errText);
 }
 
 bool HistoryArchive::MarkRewound(qint64 controllerId)

@@ -84,9 +84,11 @@ bool HistoryArchive::Private::insertRow(ArchiveConnection& db, const char* table
                               "ON CONFLICT DO NOTHING")
                    .arg(QLatin1String(table), QLatin1String(kEventColumns)),
                {controllerId, Flag(event.gap), Text(event.gap ? QString() : event.raw),
-                event.gap ? 0 : qMax(event.ordinal, 0), EventTimeValue(event.eventTime),
-                CodeValue(db, event), event.temperatureCelsius, Text(event.text),
-                UtcText(event.readAt), Text(event.program)},
+                event.gap                                  ? 0
+                : qstrcmp(table, kQueueTables.events) == 0 ? qMax(event.ordinal, kQueuedReread)
+                                                           : qMax(event.ordinal, 0),
+                EventTimeValue(event.eventTime), CodeValue(db, event), event.temperatureCelsius,
+                Text(event.text), UtcText(event.readAt), Text(event.program)},
                errText);
     if (!query)
         return false;
@@ -97,7 +99,7 @@ bool HistoryArchive::Private::insertRow(ArchiveConnection& db, const char* table
 
 bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* table,
                                           qint64 controllerId, const ArchivedEvent& given,
-                                          bool& duplicate, QString& errText)
+                                          bool& duplicate, QString& errText, bool* rewound)
 {
     duplicate = false;
     ArchivedEvent event = given;
@@ -124,6 +126,8 @@ bool HistoryArchive::Private::insertEvent(ArchiveConnection& db, const char* tab
         Reading reading;
         if (!readingOf(db, controllerId, reading, errText))
             return failed();
+        if (rewound)
+            *rewound = reading.rewound;
         if (reading.rewound) {
             if (!insertReread(db, table, controllerId, event, reading, stored, errText))
                 return failed();

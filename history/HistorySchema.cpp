@@ -134,6 +134,14 @@ const HistorySchema::Steps kSteps = {
         QStringLiteral("ALTER TABLE readings ADD COLUMN rewound_at BIGINT NOT NULL DEFAULT 0"),
         QStringLiteral("ALTER TABLE readings ADD COLUMN reread_after BIGINT NOT NULL DEFAULT 0"),
     },
+    // 4: the local queue keeps the rewinds and clearings of a controller's log marked while the
+    //    server was away, after the queued events they followed, so that the events read again
+    //    are sent as such (a queued event's ordinal -1: read again after a rewind).
+    {
+        QStringLiteral("lite:CREATE TABLE queue_readings (id %ID, "
+                       "controller_id BIGINT NOT NULL REFERENCES controllers (id), "
+                       "rewound INTEGER NOT NULL, queued_after BIGINT NOT NULL)"),
+    },
 };
 } // namespace
 

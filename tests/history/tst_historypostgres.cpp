@@ -38,6 +38,8 @@ private slots:
     void concurrentWriters();
     void queueWhileServerAway();
     void queueAfterAnotherReread();
+    void queueAfterOwnRewind_data();
+    void queueAfterOwnRewind();
     void refused();
     void serverStopped();
     void checks_data();
@@ -192,6 +194,50 @@ void TestHistoryPostgres::queueAfterAnotherReread()
     HistoryArchive a(kProgram);
     QVERIFY(a.Open(folderA.path(), m_cluster.address()) && !a.isQueueing());
     QCOMPARE(Sorted(a.Events(*a.ControllerId(key))), QStringLiteral("E1 E2 M1"));
+}
+
+void TestHistoryPostgres::queueAfterOwnRewind_data()
+{
+    QTest::addColumn<bool>("rewoundOnServer");
+    QTest::addColumn<bool>("clearedMeanwhile");
+    QTest::addColumn<QString>("archived");
+    QTest::newRow("rewound while the server was away") << false << false << u"E1 E2 M1 N1"_qs;
+    QTest::newRow("server gone during the reread") << true << false << u"E1 E2 M1 N1"_qs;
+    QTest::newRow("log cleared after the reread") << true << true << u"E1 E2 E3 M1 N1"_qs;
+}
+
+/// A program rewinds a controller's log and reads it again while the server is away (or goes
+/// away while it reads): the events read again are sent as such, not as new ones.
+void TestHistoryPostgres::queueAfterOwnRewind()
+{
+    QFETCH(bool, rewoundOnServer);
+    QFETCH(bool, clearedMeanwhile);
+    QFETCH(QString, archived);
+    static int controllers = 0;
+    const ControllerKey key{u"R%1"_qs.arg(++controllers), 3.06, QStringLiteral("COM1")};
+    QTemporaryDir folder;
+    HistoryArchive a(kProgram);
+    QVERIFY(a.Open(folder.path(), m_cluster.address()));
+    const auto id = a.ControllerId(key);
+    QVERIFY(id);
+    for (const QString& raw : {u"E"_qs, u"E"_qs, u"M"_qs})
+        QVERIFY(a.StoreEvent(*id, Event(raw)));
+    QStringList reread{u"E"_qs, u"E"_qs, u"M"_qs};
+    if (rewoundOnServer)
+        QVERIFY(a.MarkRewound(*id) && a.StoreEvent(*id, Event(reread.takeFirst())));
+    QString errText;
+    QVERIFY2(m_cluster.stop(errText), qPrintable(errText));
+    if (!rewoundOnServer)
+        QVERIFY(a.MarkRewound(*id));
+    for (const QString& raw : reread)
+        QVERIFY(a.StoreEvent(*id, Event(raw)));
+    // Cleared by the next reading: what comes after is new, also a reply archived before.
+    if (clearedMeanwhile)
+        QVERIFY(a.MarkCleared(*id) && a.StoreEvent(*id, Event(u"E"_qs)));
+    QVERIFY(a.StoreEvent(*id, Event(u"N"_qs)) && a.isQueueing());
+    QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+    QVERIFY(a.SendQueue());
+    QCOMPARE(Sorted(a.Events(*id)), archived);
 }
 
 /// A server that refuses (a user it does not know) is said as that, and nothing is queued for it.
