@@ -8,11 +8,13 @@
 #include "tests/history/ArchiveRecords.h"
 #include "tests/history/PostgresCluster.h"
 
+#include <QElapsedTimer>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <csignal>
 
@@ -211,6 +213,53 @@ private slots:
         got.sort();
         QCOMPARE(got, expected);
         QTRY_VERIFY_WITH_TIMEOUT(archive().fault().isEmpty(), kResumedMs);
+    }
+
+    /// The History and Fleet windows opened during a timed test while the server does not
+    /// answer: each opens without holding the program, and the off word goes out on time.
+    void windowsWhileServerStopped()
+    {
+        QVERIFY(freshDatabase());
+        QVERIFY(startOnServer());
+        QTRY_VERIFY2(
+            archive().FindController(QString::fromStdString(window()->tarn->Inputs.SerialNumber)),
+            qPrintable(archive().fault()));
+        QVERIFY(m_cluster.signalAll(SIGSTOP));
+        const qsizetype mark = sim().journal().size();
+        setTab(kTestTab);
+        TestPage* page = window()->picTest;
+        page->hsbRuntime_test->setValue(kTestSeconds);
+        page->optValve2_test->setChecked(true);
+        page->chkPump_test->setChecked(false);
+        QTest::mouseClick(page->cmdStartRuntime_test, Qt::LeftButton);
+        QTest::qWait(200);
+        // The longest time the event loop stood still while the windows read the history.
+        QElapsedTimer sinceTick;
+        qint64 stall = 0;
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, this, [&] { stall = qMax(stall, sinceTick.restart()); });
+        sinceTick.start();
+        ticks.start(10);
+        boxes().expect(Kind::Critical, u"The history of the controllers cannot be kept."_s, true,
+                       u"The history server (*) cannot be reached: *"_s);
+        window()->mnuViewHistory->trigger();
+        window()->mnuViewFleet->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(page->cmdStartRuntime_test->text(), u"Start"_s,
+                                  (kTestSeconds + 10) * 1000);
+        ticks.stop();
+        qInfo("longest stall while the windows read: %lld ms", stall);
+        QVERIFY2(stall <= kSlackSeconds * 1000, qPrintable(u"%1 ms stalled"_s.arg(stall)));
+        QVERIFY(window()->HistoryWindow && window()->FleetWindow);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes().pending(), 0, kResumedMs);
+        const QStringList journal = sim().journal();
+        const QList<double> seconds = sim().journalSeconds();
+        QList<double> at;
+        for (qsizetype i = mark; i < journal.size() && i < seconds.size(); ++i)
+            if (journal[i].startsWith(u"100 "_s))
+                at << seconds[i];
+        QCOMPARE(at.size(), 2);
+        QVERIFY2(at[1] - at[0] <= kTestSeconds + kSlackSeconds,
+                 qPrintable(u"off after %1 s"_s.arg(at[1] - at[0])));
     }
 };
 

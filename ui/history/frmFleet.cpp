@@ -1,7 +1,9 @@
 #include "ui/history/frmFleet.h"
 
 #include "config/FileReplace.h"
+#include "controller/ArchiveRead.h"
 #include "controller/ReportFiles.h"
+#include "eventloop/WaitDepth.h"
 #include "history/FleetModel.h"
 #include "history/HistoryArchive.h"
 #include "ui/history/FleetColors.h"
@@ -62,14 +64,20 @@ frmFleet::frmFleet(HistoryArchive& archive, MessageBoxes& boxes, QWidget* parent
     resize(900, 420);
 
     connect(chkDue, &QCheckBox::toggled, this, &frmFleet::handleDue);
-    connect(cmdExport, &QPushButton::clicked, this, &frmFleet::handleExport);
-    connect(cmdRefresh, &QPushButton::clicked, this, &frmFleet::handleRefresh);
+    // Its file dialog and its read of the history would hold back a wait of the main window:
+    // they start once the wait has ended.
+    connect(cmdExport, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleExport(); }); });
+    connect(cmdRefresh, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleRefresh(); }); });
 }
 
 void frmFleet::Refresh(int serviceInterval)
 {
     m_serviceInterval = serviceInterval;
-    m_fleet->setEntries(m_archive.Fleet(), QDate::currentDate(), serviceInterval);
+    m_fleet->setEntries(ArchiveRead::Read<std::vector<FleetEntry>>(
+                            m_archive, [](HistoryArchive& archive) { return archive.Fleet(); }),
+                        QDate::currentDate(), serviceInterval);
     tvFleet->resizeColumnsToContents();
     ShowCount();
 }

@@ -1,6 +1,7 @@
 #include "ui/history/frmHistory.h"
 
 #include "config/FileReplace.h"
+#include "controller/ArchiveRead.h"
 #include "controller/HistoryWords.h"
 #include "controller/ReportFiles.h"
 #include "controller/SetupUndo.h"
@@ -155,21 +156,22 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_splitter);
 
-    connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
-            &frmHistory::handleControllerChosen);
     // Its boxes and file dialog would hold back a wait of the main window (an output's off
-    // word among it): they open once the wait has ended.
+    // word among it), and so would its reads, which wait for the history: they start once the
+    // wait has ended.
     const auto whenIdle = [this](void (frmHistory::*handler)()) {
         return
             [this, handler] { WaitDepth::WhenIdle(this, [this, handler] { (this->*handler)(); }); };
     };
+    connect(lvControllers, &QTreeWidget::itemSelectionChanged, this,
+            whenIdle(&frmHistory::handleControllerChosen));
     connect(cmdRefresh, &QPushButton::clicked, this, whenIdle(&frmHistory::Refresh));
     connect(cmdFilter, &QPushButton::clicked, this, whenIdle(&frmHistory::handleFilter));
     connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
     connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(cmdMerge, &QPushButton::clicked, this, whenIdle(&frmHistory::handleMerge));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
-    connect(tabHistory, &QTabWidget::currentChanged, this, &frmHistory::LoadPictures);
+    connect(tabHistory, &QTabWidget::currentChanged, this, whenIdle(&frmHistory::LoadPictures));
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
     // Room for the lists where the screen has it, never more than the screen.
     if (const QScreen* shown = screen())
@@ -182,7 +184,10 @@ void frmHistory::Refresh()
     const QSignalBlocker quiet(lvControllers);
     lvControllers->clear();
     QTreeWidgetItem* chosen = nullptr;
-    for (const ArchivedController& controller : m_archive.Controllers()) {
+    const std::vector<ArchivedController> controllers =
+        ArchiveRead::Read<std::vector<ArchivedController>>(
+            m_archive, [](HistoryArchive& archive) { return archive.Controllers(); });
+    for (const ArchivedController& controller : controllers) {
         auto* item = new QTreeWidgetItem(
             lvControllers,
             {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
@@ -282,8 +287,18 @@ void frmHistory::ShowController(qint64 id)
         return;
     // Each snapshot as the values that changed since the one before (all of the first), one
     // row each with the value before and after; the record as stored in the tool tip.
+    struct Records
+    {
+        std::vector<ArchivedStatus> statuses;
+        std::vector<ArchivedChange> changes;
+    };
+    const Records records = ArchiveRead::Read<Records>(m_archive, [id](HistoryArchive& archive) {
+        return Records{archive.Statuses(id), archive.Changes(id)};
+    });
+    if (id != m_controller)
+        return;
     QJsonObject previous;
-    for (const ArchivedStatus& status : m_archive.Statuses(id)) {
+    for (const ArchivedStatus& status : records.statuses) {
         const QJsonObject values = QJsonDocument::fromJson(status.valuesJson.toUtf8()).object();
         const std::vector<HistoryWords::Row> rows = HistoryWords::StatusRows(previous, values);
         auto* item = new QTreeWidgetItem(
@@ -296,7 +311,7 @@ void frmHistory::ShowController(qint64 id)
             new QTreeWidgetItem(item, {QString(), row.name, row.before, row.after});
         previous = values;
     }
-    m_changes = m_archive.Changes(id);
+    m_changes = records.changes;
     for (std::size_t i = 0; i < m_changes.size(); ++i) {
         const ArchivedChange& change = m_changes[i];
         auto* item = new QTreeWidgetItem(
@@ -323,10 +338,17 @@ EventFilter frmHistory::Filter() const
     return filter;
 }
 
+std::vector<ArchivedEvent> frmHistory::EventsOf(qint64 id, const EventFilter& filter)
+{
+    if (id == 0)
+        return {};
+    return ArchiveRead::Read<std::vector<ArchivedEvent>>(
+        m_archive, [id, filter](HistoryArchive& archive) { return archive.Events(id, filter); });
+}
+
 void frmHistory::LoadEvents()
 {
-    m_events->setEvents(m_controller ? m_archive.Events(m_controller, Filter())
-                                     : std::vector<ArchivedEvent>{});
+    m_events->setEvents(EventsOf(m_controller, Filter()));
     const QHeaderView* header = tvEvents->horizontalHeader();
     m_events->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
     // The widths of the rows in view; the others are not looked at.
@@ -369,9 +391,8 @@ void frmHistory::LoadPictures()
     if (m_picturesShown || tabHistory->currentWidget() != tabPictures)
         return;
     m_picturesShown = true;
-    tabPictures->SetEvents(m_controller == 0 ? std::vector<ArchivedEvent>()
-                                             : m_archive.Events(m_controller),
-                           m_controllerKey);
+    const ControllerKey key = m_controllerKey;
+    tabPictures->SetEvents(EventsOf(m_controller, EventFilter()), key);
 }
 
 void frmHistory::handleChangeChosen()

@@ -74,6 +74,8 @@ private:
     void handleMerge();
     void handleChangeChosen();
     EventFilter Filter() const;
+    /// The record's events, none for no record (0).
+    std::vector<ArchivedEvent> EventsOf(qint64 id, const EventFilter& filter);
     void LoadEvents();
     /// The chosen controller's pictures, when their tab is shown and they are not yet drawn.
     void LoadPictures();
