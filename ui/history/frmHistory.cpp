@@ -259,9 +259,19 @@ void frmHistory::handleMerge()
             QStringLiteral("File the records of %1 under %2?").arg(name(from), name(into)),
             QStringLiteral("Do this only for records of one Tarn: it cannot be undone.")))
         return;
-    QString errText;
-    if (!m_archive.Merge(into.id, from.id, errText)) {
-        m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
+    struct Merged
+    {
+        bool done = false;
+        QString errText = QStringLiteral("the history did not answer");
+    };
+    const Merged merged = ArchiveRead::Read<Merged>(
+        m_archive, [intoId = into.id, fromId = from.id](HistoryArchive& archive) {
+            Merged result;
+            result.done = archive.Merge(intoId, fromId, result.errText);
+            return result;
+        });
+    if (!merged.done) {
+        m_boxes.critical(QStringLiteral("The records could not be merged."), merged.errText);
         return;
     }
     m_controller = into.id;
