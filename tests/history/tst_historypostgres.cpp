@@ -198,20 +198,27 @@ void TestHistoryPostgres::queueAfterAnotherReread()
 
 void TestHistoryPostgres::queueAfterOwnRewind_data()
 {
-    QTest::addColumn<bool>("rewoundOnServer");
-    QTest::addColumn<bool>("clearedMeanwhile");
+    // Letters are events, "-" a gap, "R" a rewind sent, "C" the log cleared.
+    QTest::addColumn<QString>("onServer");
+    QTest::addColumn<QString>("whileAway");
     QTest::addColumn<QString>("archived");
-    QTest::newRow("rewound while the server was away") << false << false << u"E1 E2 M1 N1"_qs;
-    QTest::newRow("server gone during the reread") << true << false << u"E1 E2 M1 N1"_qs;
-    QTest::newRow("log cleared after the reread") << true << true << u"E1 E2 E3 M1 N1"_qs;
+    QTest::newRow("rewound while the server was away")
+        << u"E E M"_qs << u"R E E M N"_qs << u"E1 E2 M1 N1"_qs;
+    QTest::newRow("server gone during the reread")
+        << u"E E M R E"_qs << u"E M N"_qs << u"E1 E2 M1 N1"_qs;
+    QTest::newRow("log cleared after the reread")
+        << u"E E M R E"_qs << u"M C E N"_qs << u"E1 E2 E3 M1 N1"_qs;
+    QTest::newRow("a queued gap's event read again")
+        << u"E"_qs << u"- R E M N"_qs << u"E1 M1 N1"_qs;
 }
 
 /// A program rewinds a controller's log and reads it again while the server is away (or goes
-/// away while it reads): the events read again are sent as such, not as new ones.
+/// away while it reads): the events read again are sent as such, not as new ones, and one
+/// lost to a damaged reply takes its gap's place.
 void TestHistoryPostgres::queueAfterOwnRewind()
 {
-    QFETCH(bool, rewoundOnServer);
-    QFETCH(bool, clearedMeanwhile);
+    QFETCH(QString, onServer);
+    QFETCH(QString, whileAway);
     QFETCH(QString, archived);
     static int controllers = 0;
     const ControllerKey key{u"R%1"_qs.arg(++controllers), 3.06, QStringLiteral("COM1")};
@@ -220,21 +227,21 @@ void TestHistoryPostgres::queueAfterOwnRewind()
     QVERIFY(a.Open(folder.path(), m_cluster.address()));
     const auto id = a.ControllerId(key);
     QVERIFY(id);
-    for (const QString& raw : {u"E"_qs, u"E"_qs, u"M"_qs})
-        QVERIFY(a.StoreEvent(*id, Event(raw)));
-    QStringList reread{u"E"_qs, u"E"_qs, u"M"_qs};
-    if (rewoundOnServer)
-        QVERIFY(a.MarkRewound(*id) && a.StoreEvent(*id, Event(reread.takeFirst())));
+    const auto read = [&](const QString& sequence) {
+        for (const QString& token : sequence.split(u' ')) {
+            if (token == u"R" || token == u"C")
+                QVERIFY(token == u"R" ? a.MarkRewound(*id) : a.MarkCleared(*id));
+            else
+                Store(a, *id, token);
+        }
+    };
+    read(onServer);
+    if (QTest::currentTestFailed())
+        return;
     QString errText;
     QVERIFY2(m_cluster.stop(errText), qPrintable(errText));
-    if (!rewoundOnServer)
-        QVERIFY(a.MarkRewound(*id));
-    for (const QString& raw : reread)
-        QVERIFY(a.StoreEvent(*id, Event(raw)));
-    // Cleared by the next reading: what comes after is new, also a reply archived before.
-    if (clearedMeanwhile)
-        QVERIFY(a.MarkCleared(*id) && a.StoreEvent(*id, Event(u"E"_qs)));
-    QVERIFY(a.StoreEvent(*id, Event(u"N"_qs)) && a.isQueueing());
+    read(whileAway);
+    QVERIFY(a.isQueueing());
     QVERIFY2(m_cluster.start(errText), qPrintable(errText));
     QVERIFY(a.SendQueue());
     QCOMPARE(Sorted(a.Events(*id)), archived);
