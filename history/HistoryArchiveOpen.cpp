@@ -168,8 +168,19 @@ bool HistoryArchive::Open(const QString& folder, const QString& database)
         return false;
     }
     bool reached = false;
+    bool expired = false;
+    bool opened = false;
     d->open = true;
-    if (!d->openServer(*d->main, reached, errText)) {
+    {
+        // A table another session keeps locked, or a server that stops answering once
+        // connected, holds the schema's check no longer than the guard's limit.
+        const ArchiveConnection::Guarded guarded(d->main.get());
+        opened = d->openServer(*d->main, reached, errText);
+        expired = guarded.expired();
+    }
+    if (!opened) {
+        if (expired)
+            return d->startQueueing(StatementGuard::Silence());
         if (reached) {
             d->breakDown(d->address, errText);
             return false;
@@ -225,7 +236,14 @@ bool HistoryArchive::OpenForReading(const QString& folder, const QString& databa
         }
         return HistorySchema::Version(*d->main, version, errText);
     };
-    if (!openRead())
+    bool opened = false;
+    {
+        const ArchiveConnection::Guarded guarded(address.isEmpty() ? nullptr : d->main.get());
+        opened = openRead();
+        if (guarded.expired())
+            errText = StatementGuard::Silence();
+    }
+    if (!opened)
         return fail(errText);
     if (version == 0)
         return fail(QStringLiteral("it holds no history"));

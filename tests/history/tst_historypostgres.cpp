@@ -1,5 +1,6 @@
 #include "ArchiveRecords.h"
 #include "PostgresCluster.h"
+#include "history/PostgresAddress.h"
 #include "history/StatementGuard.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -42,6 +44,8 @@ private slots:
     void queueAfterOwnRewind();
     void refused();
     void serverStopped();
+    void schemaLocked_data();
+    void schemaLocked();
     void checks_data();
     void checks();
 
@@ -288,6 +292,59 @@ void TestHistoryPostgres::serverStopped()
         !archive.isQueueing(),
         int(std::chrono::milliseconds(2 * HistoryArchive::kServerRetryInterval).count()));
     QCOMPARE(Raws(archive.Events(*id)), QStringLiteral("P1 P2"));
+}
+
+void TestHistoryPostgres::schemaLocked_data()
+{
+    QTest::addColumn<bool>("forReading");
+    QTest::newRow("opened for writing: queued") << false;
+    QTest::newRow("opened for reading: said") << true;
+}
+
+/// Another session keeps the schema's table locked: opening the archive holds the program no
+/// longer than the statement guard. What is stored meanwhile is queued and sent afterwards; a
+/// reader is told why it cannot read.
+void TestHistoryPostgres::schemaLocked()
+{
+    QFETCH(bool, forReading);
+    PostgresAddress address;
+    QString errText;
+    QVERIFY2(PostgresAddress::Parse(m_cluster.address(), address, errText), qPrintable(errText));
+    QTemporaryDir folder;
+    QVERIFY(HistoryArchive(kProgram).Open(folder.path(), m_cluster.address()));
+    std::atomic<int> locked{0};
+    std::thread locker([&] {
+        ArchiveConnection session;
+        QString why;
+        const bool held = session.OpenPostgres(address, why) && session.Begin(why) &&
+                          session.Exec(u"LOCK TABLE schema_version"_qs, why);
+        locked = held ? 1 : -1;
+        if (held)
+            std::this_thread::sleep_for(4 * StatementGuard::kLimit);
+    });
+    while (locked == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    HistoryArchive archive(kProgram);
+    QElapsedTimer held;
+    held.start();
+    const bool opened = forReading ? archive.OpenForReading(folder.path(), m_cluster.address())
+                                   : archive.Open(folder.path(), m_cluster.address());
+    const qint64 heldMs = held.elapsed();
+    const bool queueing = archive.isQueueing();
+    const QString fault = archive.fault();
+    const auto id = archive.ControllerId({QStringLiteral("S88"), 3.06, QStringLiteral("COM1")});
+    const bool stored = id && archive.StoreEvent(*id, Event(QStringLiteral("L"), 1));
+    locker.join();
+    QCOMPARE(locked.load(), 1);
+    QVERIFY2(heldMs < 2 * StatementGuard::kLimit.count(), qPrintable(QString::number(heldMs)));
+    if (forReading) {
+        QVERIFY(!opened && !stored);
+        QVERIFY2(fault.contains(StatementGuard::Silence()), qPrintable(fault));
+        return;
+    }
+    QVERIFY(opened && queueing && stored);
+    QVERIFY(archive.SendQueue());
+    QCOMPARE(Raws(archive.Events(*id)), QStringLiteral("L1"));
 }
 
 void TestHistoryPostgres::checks_data()
