@@ -1,5 +1,6 @@
 #include "controller/HistoryRecorder.h"
 
+#include "controller/ArchiveRead.h"
 #include "controller/HistoryWords.h"
 #include "controller/SetupChange.h"
 #include "data/Catalogues.h"
@@ -552,7 +553,10 @@ std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
     const std::optional<qint64> id = ControllerNow();
     if (!id)
         return {};
-    return SetupChange::UnconfirmedDefinitions(m_archive.Changes(*id));
+    // Read by the writer, after the changes filed before: a server that does not answer holds
+    // the writer, not this thread.
+    return SetupChange::UnconfirmedDefinitions(ArchiveRead::Read<std::vector<ArchivedChange>>(
+        m_archive, [record = *id](HistoryArchive& archive) { return archive.Changes(record); }));
 }
 
 bool HistoryRecorder::SameDefinition(qint64 controllerId, const ArchivedChange& change)
