@@ -109,7 +109,13 @@ void frmSetup::FollowRecord()
     m_shown = ControllerIdentity::Of(tarn->Inputs);
     m_shownDelays = SetupBlocks::DelaysOf(tarn->Inputs, tarn->DetectorVoltageSwitch);
     HistoryRecorder* const history = HistoryRecorder::For(*tarn);
+    // The history is read in a wait: no write starts meanwhile.
+    const bool idle = !m_busy;
+    if (idle)
+        SetButtonsBusy(true);
     m_unconfirmed = history ? history->UnconfirmedDefinitions() : std::array<bool, kZones>{};
+    if (idle)
+        SetButtonsBusy(false);
     for (int zone = 0; zone < kZones; ++zone)
         Frame1[zone]->setToolTip(m_unconfirmed[zone] ? Text(kDefinitionUnconfirmed) : QString());
     UpdateButtons();
