@@ -191,12 +191,53 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
     }
     // Without a serial number the controller is told apart by its events: a record that holds
     // one of the events read is its own, unless another record holds one of them too.
+    if (m_weighing != 0) {
+        if (!m_ending) {
+            m_decideWhenWeighed = m_decideWhenWeighed || decide;
+            return std::nullopt;
+        }
+        // Weighed here instead: the writer's answer is not waited for.
+        for (const QString& raw : std::exchange(m_weighingRaws, {}))
+            m_weighed.remove(raw);
+        m_weighing = 0;
+        m_creating = false;
+    }
+    QStringList raws;
     for (const HeldEvent& held : m_held)
         if (const ArchivedEvent& event = held.event; !event.gap && !m_weighed.contains(event.raw)) {
             m_weighed.insert(event.raw);
-            for (const qint64 id : m_archive.UnnamedControllers(key.firmware, event.raw))
-                m_evidence.insert(id);
+            raws << event.raw;
         }
+    if (!m_ending && (!raws.isEmpty() || !m_others)) {
+        // By the writer: a server that does not answer holds the records, not the program.
+        const double firmware = key.firmware;
+        const bool askOthers = !m_others;
+        const quint64 asked = m_archive.Ask([firmware, raws, askOthers](HistoryArchive& archive) {
+            QVariantList evidence;
+            for (const QString& raw : raws)
+                for (const qint64 id : archive.UnnamedControllers(firmware, raw))
+                    evidence << id;
+            QVariantMap answer{{QStringLiteral("evidence"), evidence}};
+            if (askOthers)
+                answer.insert(QStringLiteral("others"),
+                              !archive.UnnamedControllers(firmware).empty());
+            return QVariant(answer);
+        });
+        if (asked != 0) {
+            m_weighing = asked;
+            m_weighingRaws = raws;
+            m_decideWhenWeighed = decide;
+            return std::nullopt;
+        }
+    }
+    for (const QString& raw : raws)
+        for (const qint64 id : m_archive.UnnamedControllers(key.firmware, raw))
+            m_evidence.insert(id);
+    return Weighed(key, decide);
+}
+
+std::optional<qint64> HistoryRecorder::Weighed(const ControllerKey& key, bool decide)
+{
     if (m_evidence.size() == 1) {
         m_unnamed = *m_evidence.begin();
         m_archive.SeenController(*m_unnamed, key);
@@ -208,7 +249,25 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
     const bool others = *m_others;
     if (others && !decide && m_evidence.empty())
         return std::nullopt;
-    m_unnamed = m_archive.ControllerId(key);
+    if (!m_ending) {
+        // A new record, made by the writer too.
+        const quint64 asked = m_archive.Ask([key](HistoryArchive& archive) {
+            const std::optional<qint64> id = archive.ControllerId(key);
+            return id ? QVariant(*id) : QVariant();
+        });
+        if (asked != 0) {
+            m_weighing = asked;
+            m_creating = true;
+            return std::nullopt;
+        }
+    }
+    return NewUnnamed(key, m_archive.ControllerId(key), others);
+}
+
+std::optional<qint64> HistoryRecorder::NewUnnamed(const ControllerKey& key,
+                                                  std::optional<qint64> id, bool others)
+{
+    m_unnamed = id;
     if (m_unnamed && others)
         emit notice(QStringLiteral("The controller on %1 (firmware %2) has no serial number, "
                                    "and its events do not tell which controller of the service "
@@ -232,6 +291,11 @@ void HistoryRecorder::ForgetUnnamed()
 {
     m_unnamed.reset();
     m_others.reset();
+    // An answer still to come weighs for another controller.
+    m_weighing = 0;
+    m_weighingRaws.clear();
+    m_decideWhenWeighed = false;
+    m_creating = false;
     m_evidence.clear();
     m_weighed.clear();
 }
@@ -245,7 +309,7 @@ bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
             if (const std::optional<qint64> id = Controller(true))
                 FileHeld(KeyOf(m_link).serialNumber, *id);
         // Events of a controller not known stay held: no wait tells which one sent them.
-        if ((m_held.empty() && m_lookups.isEmpty() &&
+        if ((m_held.empty() && m_lookups.isEmpty() && m_weighing == 0 &&
              m_archive.Flush(std::chrono::milliseconds(0))) ||
             !m_archive.isOpen() || deadline.hasExpired() ||
             (!m_held.empty() && m_link.IdentityStale))
@@ -406,10 +470,37 @@ bool HistoryRecorder::needsIdentity() const
                                !LookingUp(KeyOf(m_link).serialNumber));
 }
 
+void HistoryRecorder::Weighed(const QVariant& answer)
+{
+    m_weighing = 0;
+    m_weighingRaws.clear();
+    const bool decide = std::exchange(m_decideWhenWeighed, false);
+    if (std::exchange(m_creating, false)) {
+        if (!answer.isValid() || m_link.IdentityStale)
+            return;
+        const std::optional<qint64> id =
+            NewUnnamed(KeyOf(m_link), answer.toLongLong(), m_others.value_or(false));
+        if (id)
+            FileHeld(QString(), *id);
+        return;
+    }
+    const QVariantMap weighed = answer.toMap();
+    for (const QVariant& id : weighed.value(QStringLiteral("evidence")).toList())
+        m_evidence.insert(id.toLongLong());
+    if (const QVariant others = weighed.value(QStringLiteral("others")); others.isValid())
+        m_others = others.toBool();
+    if (m_link.IdentityStale || !m_archive.isOpen())
+        return;
+    // What waited for the weighing: the events, and a status read or a write meanwhile.
+    if (const std::optional<qint64> id = Controller(decide || m_heldStatus.contains(QString())))
+        FileHeld(QString(), *id);
+}
+
 bool HistoryRecorder::LookingUp(const QString& serialNumber) const
 {
+    // One without a serial number: while the writer weighs its events.
     if (serialNumber.isEmpty())
-        return false;
+        return m_weighing != 0;
     for (const ControllerKey& key : m_lookups)
         if (key.serialNumber == serialNumber)
             return true;
@@ -418,6 +509,10 @@ bool HistoryRecorder::LookingUp(const QString& serialNumber) const
 
 void HistoryRecorder::handleAnswered(quint64 number, const QVariant& answer)
 {
+    if (number != 0 && number == m_weighing) {
+        Weighed(answer);
+        return;
+    }
     const auto asked = m_lookups.constFind(number);
     if (asked == m_lookups.constEnd())
         return;

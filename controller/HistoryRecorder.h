@@ -116,6 +116,14 @@ private:
     /// gives it a new record and says so. One with a serial number is looked up by the
     /// archive's writer (nothing until it answers; the records wait) unless the recorder ends.
     std::optional<qint64> Controller(bool decide);
+    /// The rest of Controller for one without a serial number, its events weighed.
+    std::optional<qint64> Weighed(const ControllerKey& key, bool decide);
+    /// The writer's answer: the events weighed, or the new record made.
+    void Weighed(const QVariant& answer);
+    /// The new record `id` of the controller without a serial number, said when `others` could
+    /// have been it.
+    std::optional<qint64> NewUnnamed(const ControllerKey& key, std::optional<qint64> id,
+                                     bool others);
     /// The record of the controller on the link, looked up at once (on this thread) when the
     /// writer has not answered yet, what waited for it filed: for a read of its records.
     std::optional<qint64> ControllerNow();
@@ -165,6 +173,13 @@ private:
     QSet<QString> m_weighed;
     /// Whether records of other controllers without a serial number of its firmware exist.
     std::optional<bool> m_others;
+    /// The writer's weighing of events not answered yet (its question number, 0 for none), the
+    /// replies it weighs, and whether a record must be decided once it answers.
+    quint64 m_weighing = 0;
+    QStringList m_weighingRaws;
+    bool m_decideWhenWeighed = false;
+    /// The question is the making of its new record.
+    bool m_creating = false;
     FunctionTest m_test;
     /// Events read that the history could not take.
     int m_unarchived = 0;
