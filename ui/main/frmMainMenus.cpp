@@ -1,5 +1,6 @@
 #include "ui/main/frmMain.h"
 
+#include "controller/ArchiveRead.h"
 #include "controller/ControllerIdentity.h"
 #include "controller/HistoryRecorder.h"
 #include "controller/HistoryWords.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
+#include <algorithm>
 
 // The main window's menus and the windows they open: the setup, the communication settings,
 // the traffic monitor, the history with its undo, and the about box.
@@ -199,22 +201,29 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
     WhenIdle([this, recordId] {
         if (!m_history || !m_recorder)
             return;
-        const std::optional<ArchivedController> filed = m_history->ControllerById(recordId);
-        if (!filed)
+        // Read and merged by the history's writer, the event loop running.
+        const std::vector<ArchivedController> controllers =
+            ArchiveRead::Read<std::vector<ArchivedController>>(
+                *m_history, [](HistoryArchive& archive) { return archive.Controllers(); });
+        const auto filed = std::find_if(
+            controllers.begin(), controllers.end(),
+            [recordId](const ArchivedController& controller) { return controller.id == recordId; });
+        if (filed == controllers.end())
             return;
         QStringList choices{
             QStringLiteral("A Tarn not in the history yet (record %1)").arg(recordId)};
         std::vector<qint64> records;
-        for (const qint64 id : m_history->UnnamedControllers(filed->key.firmware)) {
-            const std::optional<ArchivedController> known = m_history->ControllerById(id);
-            if (id == recordId || !known)
+        // The other records without a serial number of its firmware, oldest first.
+        for (const ArchivedController& known : controllers) {
+            if (known.id == recordId || !known.key.SerialName().isEmpty() ||
+                known.key.firmware != filed->key.firmware)
                 continue;
-            records.push_back(id);
+            records.push_back(known.id);
             choices << QStringLiteral("Record %1: last seen %2, %3 events")
-                           .arg(id)
-                           .arg(QLocale().toString(known->lastSeen.toLocalTime(),
+                           .arg(known.id)
+                           .arg(QLocale().toString(known.lastSeen.toLocalTime(),
                                                    QLocale::ShortFormat))
-                           .arg(known->events);
+                           .arg(known.events);
         }
         if (records.empty())
             return;
@@ -227,9 +236,14 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
         if (chosen < 1 || chosen > int(records.size()))
             return;
         const qint64 into = records[std::size_t(chosen - 1)];
-        QString errText;
-        if (!m_history->Merge(into, recordId, errText)) {
-            m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
+        const auto merged = ArchiveRead::Read<std::pair<bool, QString>>(
+            *m_history, [into, recordId](HistoryArchive& archive) {
+                QString errText = QStringLiteral("the history did not answer");
+                const bool done = archive.Merge(into, recordId, errText);
+                return std::pair{done, errText};
+            });
+        if (!merged.first) {
+            m_boxes.critical(QStringLiteral("The records could not be merged."), merged.second);
             return;
         }
         m_recorder->Refiled(recordId, into);
