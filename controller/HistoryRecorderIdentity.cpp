@@ -5,6 +5,18 @@
 
 #include "link/Tarn_Comm.h"
 
+namespace {
+/// Asks the archive's writer for the record of `key` (made when there is none): its id, or
+/// nothing when the database could not say. 0 without a writer.
+quint64 AskControllerId(HistoryArchive& archive, const ControllerKey& key)
+{
+    return archive.Ask([key](HistoryArchive& writers) {
+        const std::optional<qint64> id = writers.ControllerId(key);
+        return id ? QVariant(*id) : QVariant();
+    });
+}
+} // namespace
+
 std::optional<qint64> HistoryRecorder::Controller(bool decide)
 {
     if (!m_archive.isOpen() || m_link.Inputs.CPUVersion <= 0)
@@ -18,10 +30,7 @@ std::optional<qint64> HistoryRecorder::Controller(bool decide)
             return std::nullopt;
         // By the writer: a server that does not answer now holds the records, not the program.
         if (!m_ending) {
-            const quint64 asked = m_archive.Ask([key](HistoryArchive& archive) {
-                const std::optional<qint64> id = archive.ControllerId(key);
-                return id ? QVariant(*id) : QVariant();
-            });
+            const quint64 asked = AskControllerId(m_archive, key);
             if (asked) {
                 m_lookups.insert(asked, key);
                 return std::nullopt;
@@ -100,10 +109,7 @@ std::optional<qint64> HistoryRecorder::Weighed(const ControllerKey& key, bool de
         return std::nullopt;
     if (!m_ending) {
         // A new record, made by the writer too.
-        const quint64 asked = m_archive.Ask([key](HistoryArchive& archive) {
-            const std::optional<qint64> id = archive.ControllerId(key);
-            return id ? QVariant(*id) : QVariant();
-        });
+        const quint64 asked = AskControllerId(m_archive, key);
         if (asked != 0) {
             m_weighing = asked;
             m_creating = true;
