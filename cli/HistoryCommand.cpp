@@ -116,7 +116,7 @@ Table Controllers(HistoryArchive& archive)
 {
     Table table{{QStringLiteral("id"), QStringLiteral("serial"), QStringLiteral("firmware"),
                  QStringLiteral("port"), QStringLiteral("first_seen"), QStringLiteral("last_seen"),
-                 QStringLiteral("events")},
+                 QStringLiteral("events"), QStringLiteral("name")},
                 {}};
     for (const ArchivedController& controller : archive.Controllers())
         table.rows.push_back(
@@ -124,7 +124,8 @@ Table Controllers(HistoryArchive& archive)
              controller.key.serialNumber.isEmpty() ? QJsonValue()
                                                    : QJsonValue(controller.key.serialNumber),
              controller.key.firmware, controller.key.port, Pc(controller.firstSeen),
-             Pc(controller.lastSeen), controller.events});
+             Pc(controller.lastSeen), controller.events,
+             controller.name.isEmpty() ? QJsonValue() : QJsonValue(controller.name)});
     return table;
 }
 
@@ -203,6 +204,7 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     const QString what = options.arguments.value(0);
     const bool byId = options.flags.contains(QLatin1String("id"));
     const bool merge = what == QLatin1String("merge");
+    const bool naming = what == QLatin1String("name");
     const bool plot = what == QLatin1String("plot");
     const bool perController = plot || what == QLatin1String("events") ||
                                what == QLatin1String("changes") || what == QLatin1String("status");
@@ -216,13 +218,16 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         return ok && id > 0 ? id : qint64(0);
     };
     const bool fleet = what == QLatin1String("fleet");
-    if (!perController && !merge && !fleet && what != QLatin1String("controllers"))
+    if (!perController && !merge && !naming && !fleet && what != QLatin1String("controllers"))
         return usage(QStringLiteral(
-            "history takes controllers, fleet, events, changes, status, plot or merge"));
+            "history takes controllers, fleet, events, changes, status, plot, merge or name"));
     if (merge && (options.arguments.size() != 3 || !number(options.arguments[1]) ||
                   !number(options.arguments[2])))
         return usage(QStringLiteral("history merge takes two record numbers"));
-    if (!merge && perController != (options.arguments.size() == 2))
+    if (naming && (options.arguments.size() != 3 || !number(options.arguments[1])))
+        return usage(QStringLiteral("history name takes a record number and a name (\"\" for "
+                                    "none)"));
+    if (!merge && !naming && perController != (options.arguments.size() == 2))
         return usage(perController
                          ? QStringLiteral("history %1 takes a serial number, or --id and a "
                                           "record number")
@@ -257,9 +262,9 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
     }
     HistoryArchive archive(QStringLiteral("tarn"));
     const QString folder = QString::fromStdString(ProgramFolder());
-    // Only a merge writes: the others read, also a history on read-only media.
-    if (!(merge ? HistorySettings::Open(archive, folder, iniPath)
-                : HistorySettings::OpenForReading(archive, folder, iniPath)) ||
+    // Only a merge and a name write: the others read, also a history on read-only media.
+    if (!(merge || naming ? HistorySettings::Open(archive, folder, iniPath)
+                          : HistorySettings::OpenForReading(archive, folder, iniPath)) ||
         archive.isQueueing()) {
         ConsoleOutput::Say(archive.fault());
         return ExitController;
@@ -268,6 +273,14 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
         QString errText;
         if (!archive.Merge(number(options.arguments[1]), number(options.arguments[2]), errText)) {
             ConsoleOutput::Say(QStringLiteral("tarn: the records are not merged: %1").arg(errText));
+            return ExitController;
+        }
+        return ExitOk;
+    }
+    if (naming) {
+        QString errText;
+        if (!archive.Name(number(options.arguments[1]), options.arguments[2], errText)) {
+            ConsoleOutput::Say(QStringLiteral("tarn: the record is not named: %1").arg(errText));
             return ExitController;
         }
         return ExitOk;
@@ -331,12 +344,12 @@ int Run(CommandLink& /*link*/, const CliOptions& options)
 
 const CliCommand HistoryCommand::kCommand = {
     .name = "history",
-    .synopsis = "history WHAT [SERIAL | --id N | N M] [options]",
+    .synopsis = "history WHAT [SERIAL | --id N | N M | N TEXT] [options]",
     .help =
         "The service history kept by tarnconf and tarn: history.sqlite in the program folder, or\n"
         "the PostgreSQL server named by [HISTORY] Database= in Tarn.INI. No controller needed.\n"
         "  controllers     every controller in the history: record number, serial number,\n"
-        "                  firmware, port last seen on, first and last seen, events stored\n"
+        "                  firmware, port last seen on, first and last seen, events stored, name\n"
         "  fleet           every controller with its last contact, firmware, last service, the\n"
         "                  days since it, and the alarms and faults its last visit brought\n"
         "    --due         only those due for service: more days since the last service than\n"
@@ -354,6 +367,9 @@ const CliCommand HistoryCommand::kCommand = {
         "  merge N M       files the records of record M under record N and removes M: for\n"
         "                  two records of one controller (an event both hold is kept once);\n"
         "                  records of two serial numbers are never merged\n"
+        "  name N TEXT     gives record N a name (\"\" takes it away), to tell a controller\n"
+        "                  without a serial number from another: at most 60 characters, one\n"
+        "                  name per record\n"
         "  --format F      tsv (the default), csv or json (an array of objects)\n"
         "A controller without a serial number (firmware before V2.07, or serial number 0) is\n"
         "known by the events it holds; when they do not tell which record is its own, tarn\n"

@@ -57,6 +57,17 @@ QString Text(const QString& text)
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+QVariant CommandData(const ArchiveConnection& db, const QString& data)
+{
+    return db.isPostgres() ? QVariant(data.toLatin1()) : QVariant(Text(data));
+}
+
+QString CommandDataFrom(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray())
+                                                   : value.toString();
+}
+
 QVariant EventTimeValue(const QDateTime& time)
 {
     return time.isValid() ? QVariant(time.toString(QLatin1String(kEventTimeFormat))) : NullText();
@@ -156,6 +167,7 @@ ArchivedController ControllerFrom(const QSqlQuery& query, bool postgres)
     controller.firstSeen = TimeFrom(query.value(4));
     controller.lastSeen = TimeFrom(query.value(5));
     controller.events = query.value(6).toLongLong();
+    controller.name = query.value(7).toString();
     return controller;
 }
 } // namespace ArchiveRows

@@ -40,6 +40,11 @@ QString NowText();
 QVariant NullText();
 /// Qt binds a null text as NULL: the archive's text columns take "" instead.
 QString Text(const QString& text);
+/// A command's data (Latin-1, any byte) as the database takes it: on a server as `bytea`, where
+/// text may hold no NUL byte (the first zone is 0).
+QVariant CommandData(const ArchiveConnection& db, const QString& data);
+/// The data as CommandData stored it.
+QString CommandDataFrom(const QVariant& value);
 QVariant EventTimeValue(const QDateTime& time);
 /// The date and time of day `time` holds, as an event's time is kept, whatever its time zone
 /// (the controller's clock knows none).
@@ -64,6 +69,6 @@ QVariant CodeValue(const ArchiveConnection& db, const ArchivedEvent& event);
 QVariant JsonValue(const ArchiveConnection& db, const QString& json);
 /// The columns from `first` on: id first, then kEventColumns but the controller's.
 ArchivedEvent EventFrom(const QSqlQuery& query, int first);
-/// id, serial_number, firmware, port, first_seen, last_seen, events_stored.
+/// id, serial_number, firmware, port, first_seen, last_seen, events_stored, name.
 ArchivedController ControllerFrom(const QSqlQuery& query, bool postgres);
 } // namespace ArchiveRows

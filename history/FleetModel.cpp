@@ -104,7 +104,10 @@ QVariant FleetModel::data(const QModelIndex& index, int role) const
     const QLocale locale;
     switch (index.column()) {
     case ColumnSerial:
-        return e.controller.key.serialNumber;
+        // A controller without one is shown by the name it was given.
+        return e.controller.key.serialNumber.isEmpty() && !e.controller.name.isEmpty()
+                   ? QStringLiteral("\"%1\"").arg(e.controller.name)
+                   : e.controller.key.serialNumber;
     case ColumnFirmware:
         return e.controller.key.firmware > 0
                    ? QString::fromStdString(ExportText::Number(e.controller.key.firmware))

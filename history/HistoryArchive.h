@@ -40,6 +40,9 @@ struct ArchivedController
     QDateTime firstSeen; ///< UTC
     QDateTime lastSeen;  ///< UTC
     qint64 events = 0;   ///< events stored, gaps not counted
+    /// What the technician calls it ("" when not named): how a record without a serial number
+    /// is told apart in the lists.
+    QString name;
 };
 
 /// One event read from a controller, or a gap (an event lost to a damaged reply).
@@ -128,7 +131,9 @@ class HistoryArchive : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
+    /// The longest name a record may be given (Name).
+    static constexpr int kMaxNameLength = 60;
     static constexpr const char* kFileName = "history.sqlite";
     /// How long one write waits for a database locked by another program (SQLite's busy
     /// time-out); the records are then held and tried again.
@@ -224,6 +229,10 @@ public:
     /// An event both hold is kept once. Two different serial numbers are refused.
     bool Merge(qint64 intoId, qint64 fromId, QString& errText);
     std::optional<ArchivedController> ControllerById(qint64 controllerId);
+    /// Gives the record a name (trimmed; "" takes it away). A name another record has, one of
+    /// more than kMaxNameLength characters or with a control character is refused; on a server,
+    /// only while it can be reached.
+    bool Name(qint64 controllerId, const QString& name, QString& errText);
 
     /// While queueing, the queries answer from the local file: the controllers seen (negative
     /// ids) and what waits in the queue for them.

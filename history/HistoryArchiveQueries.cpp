@@ -40,7 +40,7 @@ std::vector<ArchivedController> HistoryArchive::Private::controllers(const QStri
         // Each controller's count is kept in its row: no event is read.
         QSqlQuery* query = db.Run(
             QStringLiteral("SELECT id, serial_number, firmware, port, first_seen, last_seen, "
-                           "events_stored FROM controllers%1 ORDER BY id")
+                           "events_stored, name FROM controllers%1 ORDER BY id")
                 .arg(serialNumber.isNull() ? QString()
                                            : QStringLiteral(" WHERE serial_number = ?")),
             serialNumber.isNull() ? QVariantList{} : QVariantList{serialNumber}, errText);
@@ -191,7 +191,7 @@ std::vector<ArchivedChange> HistoryArchive::Changes(qint64 controllerId)
             change.writtenAt = TimeFrom(query->value(1));
             change.program = query->value(2).toString();
             change.command = query->value(3).toInt();
-            change.data = query->value(4).toString();
+            change.data = CommandDataFrom(query->value(4));
             change.beforeJson = query->value(5).toString();
             change.afterJson = query->value(6).toString();
             change.summary = query->value(7).toString();

@@ -2,6 +2,8 @@
 
 #include "history/ControllerSummary.h"
 
+#include <algorithm>
+
 using namespace ArchiveRows;
 
 std::vector<qint64> HistoryArchive::UnnamedControllers(double firmware, const QString& raw)
@@ -101,7 +103,7 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
             QStringLiteral("DELETE FROM readings WHERE controller_id = ?"),
             QStringLiteral("DELETE FROM controllers WHERE id = ?"),
             QStringLiteral("UPDATE controllers SET serial_number = ?, first_seen = ?, "
-                           "last_seen = ? WHERE id = ?"),
+                           "last_seen = ?, name = ? WHERE id = ?"),
         };
         const QVariantList values[] = {
             {fromId, intoId},
@@ -114,7 +116,12 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
             {serialInto.isEmpty() ? (serialFrom.isEmpty() ? NullText() : QVariant(serialFrom))
                                   : QVariant(serialInto),
              UtcText(qMin(into->firstSeen, from->firstSeen)),
-             UtcText(qMax(into->lastSeen, from->lastSeen)), intoId},
+             UtcText(qMax(into->lastSeen, from->lastSeen)),
+             // Its own name, else the other's.
+             !into->name.isEmpty()   ? QVariant(into->name)
+             : !from->name.isEmpty() ? QVariant(from->name)
+                                     : NullText(),
+             intoId},
         };
         for (int i = 0; i < statements.size(); ++i) {
             QSqlQuery* query = db.Run(statements[i], values[i], failure);
@@ -132,6 +139,65 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
             return false;
         }
         return db.Commit(failure);
+    });
+    if (!done)
+        errText = dbError.isEmpty() ? d->fault : dbError;
+    return done;
+}
+
+bool HistoryArchive::Name(qint64 controllerId, const QString& name, QString& errText)
+{
+    errText.clear();
+    d->awaitWriter();
+    if (!isOpen()) {
+        errText = d->fault;
+        return false;
+    }
+    if (d->queueing) {
+        errText = QStringLiteral("records are named on the server only, and it cannot be "
+                                 "reached now");
+        return false;
+    }
+    const QString given = name.trimmed();
+    if (given.size() > kMaxNameLength) {
+        errText = QStringLiteral("a name has at most %1 characters").arg(kMaxNameLength);
+        return false;
+    }
+    if (std::any_of(given.begin(), given.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; })) {
+        errText = QStringLiteral("a name is one line of text");
+        return false;
+    }
+    const std::vector<ArchivedController> records = Controllers();
+    if (!isOpen()) {
+        errText = d->fault;
+        return false;
+    }
+    if (std::none_of(records.begin(), records.end(), [controllerId](const ArchivedController& r) {
+            return r.id == controllerId;
+        })) {
+        errText = QStringLiteral("the history holds no record %1").arg(controllerId);
+        return false;
+    }
+    // Two records of one name would tell nothing apart.
+    for (const ArchivedController& other : records)
+        if (other.id != controllerId && !given.isEmpty() &&
+            other.name.compare(given, Qt::CaseInsensitive) == 0) {
+            errText =
+                QStringLiteral("record %1 is called \"%2\" already").arg(other.id).arg(other.name);
+            return false;
+        }
+    QString dbError;
+    const bool done = d->attempt([&](QString& failure) {
+        QSqlQuery* query =
+            d->main->Run(QStringLiteral("UPDATE controllers SET name = ? WHERE id = ?"),
+                         {given.isEmpty() ? NullText() : QVariant(given), controllerId}, failure);
+        if (!query) {
+            dbError = failure;
+            return false;
+        }
+        query->finish();
+        return true;
     });
     if (!done)
         errText = dbError.isEmpty() ? d->fault : dbError;

@@ -314,8 +314,8 @@ bool HistoryArchive::Private::insertChange(ArchiveConnection& db, const char* ta
         {controllerId,
          UtcText(change.writtenAt.isValid() ? change.writtenAt : QDateTime::currentDateTimeUtc()),
          Text(change.program.isEmpty() ? program : change.program), change.command,
-         Text(change.data), JsonValue(db, change.beforeJson), JsonValue(db, change.afterJson),
-         Text(change.summary)},
+         CommandData(db, change.data), JsonValue(db, change.beforeJson),
+         JsonValue(db, change.afterJson), Text(change.summary)},
         errText);
     if (!query)
         return false;

@@ -142,6 +142,15 @@ const HistorySchema::Steps kSteps = {
                        "controller_id BIGINT NOT NULL REFERENCES controllers (id), "
                        "rewound INTEGER NOT NULL, queued_after BIGINT NOT NULL)"),
     },
+    // 5: a record's name, given by the technician (a controller without a serial number is
+    //    told apart by it). On a server, a command's data as bytes: a text cannot hold the
+    //    NUL byte that names the first zone.
+    {
+        QStringLiteral("ALTER TABLE controllers ADD COLUMN name TEXT "
+                       "CHECK (name IS NULL OR (trim(name) = name AND name <> ''))"),
+        QStringLiteral("pg:ALTER TABLE changes ALTER COLUMN data TYPE BYTEA "
+                       "USING convert_to(data, 'LATIN1')"),
+    },
 };
 } // namespace
 

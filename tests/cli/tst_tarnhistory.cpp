@@ -49,6 +49,11 @@ void tst_TarnHistory::history_data()
     QTest::addColumn<QString>("database"); // [HISTORY] Database= in Tarn.INI
     QTest::addColumn<QString>("timeZone"); // TZ of the run; Europe/Berlin when empty
     Row("controllers", u"controllers"_s, 0, u"S1\t3.06\tCOM1\t"_s);
+    Row("controllers with a name", u"controllers"_s, 0, u"\t0\tDepot\n"_s);
+    Row("a record named", u"name 1 Barn"_s, 0);
+    Row("a name another record has", u"name 1 depot"_s, 1, u"record 2 is called \"Depot\""_s);
+    Row("name without a name", u"name 1"_s, 2);
+    Row("name of no record", u"name 9 Barn"_s, 1, u"no record 9"_s);
     Row("events as TSV, a lost one too", u"events S1"_s, 0,
         u"\t\t\tEvent could not be read (damaged reply)\t"_s);
     Row("events as TSV, a tab in a text written as a space", u"events S1"_s, 0,
@@ -140,6 +145,8 @@ void tst_TarnHistory::history()
         const auto due = archive.ControllerId({u"S2"_s, 3.06, u"COM2"_s});
         QVERIFY(due);
         QVERIFY(archive.StoreStatus(*due, uR"({"admin":{"lastService":"2020-01-01T00:00:00"}})"_s));
+        QString errText;
+        QVERIFY(archive.Name(*due, u"Depot"_s, errText));
     }
     if (QTest::currentDataTag() == "damaged archive"_L1) {
         QFile file(home.filePath(QLatin1String(HistoryArchive::kFileName)));
@@ -196,6 +203,11 @@ void tst_TarnHistory::history()
     // Reading never makes a history.
     if (tag == "no history yet"_L1)
         QVERIFY(!QFile::exists(history));
+    if (tag == "a record named"_L1) {
+        HistoryArchive archive(u"tarn"_s);
+        QVERIFY(archive.OpenForReading(home.path()));
+        QCOMPARE(archive.ControllerById(1)->name, u"Barn"_s);
+    }
 }
 
 void tst_TarnHistory::plot_data()

@@ -74,7 +74,7 @@ inline bool Write(ArchiveConnection& db, QString& errText)
             .arg(Utc(kFirstSeen), Utc(kLastSeen), kStatus),
         QStringLiteral("INSERT INTO changes (controller_id, written_at, program, command, data, "
                        "before_json, after_json, summary) VALUES "
-                       "(1, '%1', 'tarnconf', 12, 'x1', '{\"delay\":30}', '{\"delay\":45}', "
+                       "(1, '%1', 'tarnconf', 12, 'x1ø', '{\"delay\":30}', '{\"delay\":45}', "
                        "'Delays: 30 → 45'), (1, '%1', 'tarnconf', -1, '', '', '{\"outputs\":[1]}', "
                        "'Function test')")
             .arg(Utc(kLastSeen)),
@@ -145,7 +145,7 @@ inline void Verify(HistoryArchive& archive)
     QCOMPARE(changes.size(), std::size_t(2));
     QCOMPARE(changes[0].writtenAt, kLastSeen);
     QCOMPARE(changes[0].command, 12);
-    QCOMPARE(changes[0].data, QStringLiteral("x1"));
+    QCOMPARE(changes[0].data, QStringLiteral("x1\u00f8"));
     QVERIFY(SameJson(changes[0].afterJson, QStringLiteral(R"({"delay":45})")));
     QCOMPARE(changes[0].summary, QStringLiteral("Delays: 30 → 45"));
     QVERIFY(changes[1].isFunctionTest());

@@ -8,6 +8,7 @@
 #include <QTest>
 
 using namespace ArchiveRecords;
+using namespace Qt::StringLiterals;
 
 namespace {
 /// A row of serverAddresses() that is no address.
@@ -33,6 +34,8 @@ private slots:
     void statusOnlyWhenChanged_data();
     void statusOnlyWhenChanged();
     void controllerKeys();
+    void names_data();
+    void names();
     void filtersAndChanges();
     void schemaVersions();
     void faults_data();
@@ -162,17 +165,65 @@ void TestHistoryArchive::controllerKeys()
     QCOMPARE(int(archive.Controllers().size()), 4);
     QVERIFY(!archive.FindController(QStringLiteral("S9")));
 
-    // Merged by hand: the event both hold is kept once, the serial number named.
+    // Merged by hand: the event both hold is kept once, the serial number named, and a name
+    // given to either kept.
     QString errText;
+    QVERIFY2(archive.Name(*samePort, QStringLiteral("Barn"), errText), qPrintable(errText));
     QVERIFY2(archive.Merge(*unnamed, *samePort, errText), qPrintable(errText));
     QVERIFY(!archive.ControllerById(*samePort));
     QCOMPARE(Raws(archive.Events(*unnamed)), QStringLiteral("A1 B1 C1"));
     QVERIFY2(archive.Merge(*named, *unnamed, errText), qPrintable(errText));
     QCOMPARE(archive.ControllerById(*named)->events, qint64(3));
+    QCOMPARE(archive.ControllerById(*named)->name, QStringLiteral("Barn"));
     const auto other = archive.ControllerId({QStringLiteral("S8"), 2.05, QStringLiteral("COM1")});
     QVERIFY(!archive.Merge(*named, *other, errText));
     QVERIFY2(errText.contains(QLatin1String("two controllers")), qPrintable(errText));
     QVERIFY(!archive.Merge(*named, *named, errText));
+}
+
+void TestHistoryArchive::names_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("refusal"); // part of the reason, empty when named
+    QTest::addColumn<QString>("held");    // the record's name afterwards
+    const QString old = QStringLiteral("Old pump house");
+    QTest::newRow("trimmed") << u"  Field 7, north  "_s << QString() << u"Field 7, north"_s;
+    QTest::newRow("its own name again") << old << QString() << old;
+    QTest::newRow("empty takes it away") << u""_s << QString() << QString();
+    QTest::newRow("blank takes it away") << u"   "_s << QString() << QString();
+    QTest::newRow("60 characters") << QString(60, u'x') << QString() << QString(60, u'x');
+    QTest::newRow("61 characters") << QString(61, u'x') << u"at most 60"_s << old;
+    QTest::newRow("two lines") << u"Barn\nField"_s << u"one line"_s << old;
+    QTest::newRow("another record's name, other case")
+        << u"depot"_s << u"is called \"Depot\" already"_s << old;
+    QTest::newRow("non-ASCII kept") << u"Grünfeld Süd"_s << QString() << u"Grünfeld Süd"_s;
+}
+
+/// A record without a serial number is told apart by the name the technician gives it, also
+/// by the next program that opens the history.
+void TestHistoryArchive::names()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, refusal);
+    QFETCH(QString, held);
+    QTemporaryDir dir;
+    std::optional<qint64> id;
+    {
+        HistoryArchive archive(kProgram);
+        QVERIFY(archive.Open(dir.path()));
+        id = archive.ControllerId({QString(), 2.05, QStringLiteral("COM1")});
+        const auto other = archive.ControllerId({QString(), 2.05, QStringLiteral("COM1")});
+        QString errText;
+        QVERIFY(id && other && archive.Name(*other, QStringLiteral("Depot"), errText));
+        QVERIFY(archive.Name(*id, QStringLiteral("Old pump house"), errText));
+        QCOMPARE(archive.Name(*id, given, errText), refusal.isEmpty());
+        QVERIFY2(errText.contains(refusal), qPrintable(errText));
+        QVERIFY(!archive.Name(*other + 1, QStringLiteral("Nowhere"), errText));
+        QCOMPARE(errText, QStringLiteral("the history holds no record %1").arg(*other + 1));
+    }
+    HistoryArchive reader(kProgram);
+    QVERIFY(reader.OpenForReading(dir.path()));
+    QCOMPARE(reader.ControllerById(*id)->name, held);
 }
 
 void TestHistoryArchive::filtersAndChanges()

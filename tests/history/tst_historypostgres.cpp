@@ -118,9 +118,13 @@ void TestHistoryPostgres::queueWhileServerAway()
     QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("N"), 0)));
     bool stored = false;
     QVERIFY(a.StoreStatus(*id, QStringLiteral(R"({"mains":0})"), &stored) && stored);
+    // A zone's command: its data starts with the zone, 0 for the first, and holds any byte.
     ArchivedChange change;
-    change.command = 9;
-    change.summary = QStringLiteral("Clock set");
+    change.command = 104;
+    change.data = QString::fromLatin1(QByteArray("\x00"
+                                                 "00000008\xf8",
+                                                 10));
+    change.summary = QStringLiteral("Zone 1 profile");
     QVERIFY(a.StoreChange(*id, change));
     // A controller first seen now, and another program that opens while the server is away.
     const auto unnamed = a.ControllerId({QString(), 2.05, QStringLiteral("COM4")});
@@ -131,6 +135,8 @@ void TestHistoryPostgres::queueWhileServerAway()
     QVERIFY(idB && b.StoreEvent(*idB, Event(QStringLiteral("Q"), 4)));
     QVERIFY(!a.SendQueue());
     QCOMPARE(faults.size(), 1);
+    QVERIFY(!a.Name(*id, QStringLiteral("Depot"), errText));
+    QVERIFY2(errText.contains(QLatin1String("on the server only")), qPrintable(errText));
 
     // The programs find the server back by themselves; one is told to send as well.
     QVERIFY2(m_cluster.start(errText), qPrintable(errText));
@@ -149,7 +155,14 @@ void TestHistoryPostgres::queueWhileServerAway()
     QCOMPARE(Sorted(a.Events(*id)), QStringLiteral("N1 Q1 Q2 Q3 Q4"));
     QCOMPARE(int(a.Statuses(*id).size()), 2);
     QCOMPARE(a.Changes(*id).at(0).summary, change.summary);
+    QCOMPARE(a.Changes(*id).at(0).data, change.data);
+    // Stored on the server directly, the same.
+    change.data[0] = QChar(2);
+    QVERIFY(a.StoreChange(*id, change) && a.Flush(std::chrono::seconds(5)));
+    QCOMPARE(a.Changes(*id).at(1).data, change.data);
     QCOMPARE(Raws(a.Events(*unnamed)), QStringLiteral("U1"));
+    QVERIFY2(a.Name(*id, QStringLiteral("Depot"), errText), qPrintable(errText));
+    QCOMPARE(b.ControllerById(*id)->name, QStringLiteral("Depot"));
     // Stored on the server as it goes again, and the local queue empty.
     QVERIFY(a.StoreEvent(*id, Event(QStringLiteral("Q"), 5)));
     QCOMPARE(a.StoredCount(*id, QStringLiteral("Q")), 5);

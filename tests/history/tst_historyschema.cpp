@@ -164,6 +164,7 @@ void TestHistorySchema::fromVersion2()
     // The columns that are not plain text, by table.
     const QStringList expected =
         (u"changes.after_json jsonb|changes.before_json jsonb|changes.command integer|"
+         u"changes.data bytea|"
          u"changes.written_at timestamp with time zone|controllers.events_stored bigint|"
          u"controllers.firmware integer|controllers.first_seen timestamp with time zone|"
          u"controllers.last_seen timestamp with time zone|"

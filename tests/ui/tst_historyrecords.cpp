@@ -38,6 +38,44 @@ class tst_HistoryRecords : public HistoryProgramTest
         window()->picLog->cmdGetLogEvents->click();
     }
 
+    /// The program started with the simulator's controller (serial 123456) as the first record,
+    /// and two more of V2.06 with one and two events; the History window opened, nothing chosen.
+    /// The rows of the two.
+    QList<QTreeWidgetItem*> twoRecords(const QStringList& serials)
+    {
+        if (!startProgram())
+            return {};
+        window()->updTimer->stop();
+        // Looked up by the archive's writer: first, as the reading came first.
+        if (!archive().FindController(u"123456"_s))
+            return {};
+        int minute = 0;
+        for (int record = 0; record < 2; ++record) {
+            const std::optional<qint64> id =
+                archive().ControllerId(ControllerKey{serials[record], 2.06, u"COM9"_s});
+            for (int i = 0; id && i <= record; ++i) {
+                ArchivedEvent event;
+                event.raw = EventHex(minute++, 1, 20);
+                event.eventTime = QDateTime::currentDateTimeUtc();
+                event.code = 1;
+                event.readAt = QDateTime::currentDateTimeUtc();
+                event.program = u"tarnconf"_s;
+                archive().StoreEvent(*id, event);
+            }
+        }
+        window()->mnuViewHistory->trigger();
+        frmHistory* history = window()->HistoryWindow;
+        QList<QTreeWidgetItem*> two;
+        if (!history)
+            return two;
+        QTreeWidget* list = history->lvControllers;
+        list->clearSelection();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(0) != u"123456"_s)
+                two << list->topLevelItem(i);
+        return two;
+    }
+
 private slots:
     void unnamedAsked_data()
     {
@@ -99,36 +137,11 @@ private slots:
         QFETCH(QStringList, serials);
         QFETCH(QString, question);
         QFETCH(QList<qint64>, records);
-        QVERIFY(startProgram());
-        window()->updTimer->stop();
-        // Looked up by the archive's writer: first, as the reading came first.
-        QVERIFY(archive().FindController(u"123456"_s));
-        int minute = 0;
-        for (int record = 0; record < 2; ++record) {
-            const std::optional<qint64> id =
-                archive().ControllerId(ControllerKey{serials[record], 2.06, u"COM9"_s});
-            QVERIFY(id);
-            for (int i = 0; i <= record; ++i) {
-                ArchivedEvent event;
-                event.raw = EventHex(minute++, 1, 20);
-                event.eventTime = QDateTime::currentDateTimeUtc();
-                event.code = 1;
-                event.readAt = QDateTime::currentDateTimeUtc();
-                event.program = u"tarnconf"_s;
-                QVERIFY(archive().StoreEvent(*id, event));
-            }
-        }
-        window()->mnuViewHistory->trigger();
-        frmHistory* history = window()->HistoryWindow;
-        QVERIFY(history);
-        QTreeWidget* list = history->lvControllers;
-        QCOMPARE(list->topLevelItemCount(), 3);
-        list->clearSelection();
-        QList<QTreeWidgetItem*> two;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->text(0) != u"123456"_s)
-                two << list->topLevelItem(i);
+        const QList<QTreeWidgetItem*> two = twoRecords(serials);
         QCOMPARE(two.size(), 2);
+        QCOMPARE(counts(), (QList<qint64>{0, 1, 2}));
+        frmHistory* history = window()->HistoryWindow;
+        QTreeWidget* list = history->lvControllers;
         two[0]->setSelected(true);
         QVERIFY(!history->cmdMerge->isEnabled());
         two[1]->setSelected(true);
@@ -142,6 +155,53 @@ private slots:
         history->cmdMerge->click();
         QCOMPARE(counts(), records);
         QCOMPARE(list->topLevelItemCount(), records.size());
+    }
+
+    /// Each of two Tarns without a serial number given a name in the History window: the list,
+    /// the merge's question and the archive show it; one name for two records is refused.
+    void nameByHand()
+    {
+        QList<QTreeWidgetItem*> two = twoRecords({QString(), QString()});
+        QCOMPARE(two.size(), 2);
+        frmHistory* history = window()->HistoryWindow;
+        QVERIFY(!history->cmdName->isEnabled());
+        const qint64 first = two[0]->data(0, Qt::UserRole).toLongLong();
+        two[0]->setSelected(true);
+        QVERIFY(history->cmdName->isEnabled());
+        boxes().expectInput(u"The name of record %1, *"_s.arg(first), u" Field 7 "_s);
+        history->cmdName->click();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QCOMPARE(archive().ControllerById(first)->name, u"Field 7"_s);
+        // Listed again, the named record still chosen.
+        QTreeWidget* list = history->lvControllers;
+        QCOMPARE(list->selectedItems().size(), 1);
+        QCOMPARE(list->selectedItems().first()->text(1), u"Field 7"_s);
+
+        // The list made anew: the other record's row, and both rows for the merge.
+        QTreeWidgetItem* other = nullptr;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (QTreeWidgetItem* row = list->topLevelItem(i);
+                row->text(0) != u"123456"_s && row->text(1).isEmpty())
+                other = row;
+        QVERIFY(other);
+        const qint64 second = other->data(0, Qt::UserRole).toLongLong();
+        list->clearSelection();
+        other->setSelected(true);
+        boxes().expectInput(u"The name of record *"_s, u"field 7"_s);
+        boxes().expect(Kind::Critical, u"The record could not be named."_s, true,
+                       u"record %1 is called \"Field 7\" already"_s.arg(first));
+        history->cmdName->click();
+        QTRY_COMPARE(boxes().pending(), 0);
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(1) == u"Field 7"_s)
+                list->topLevelItem(i)->setSelected(true);
+        // Merged into the older record, the name kept whichever held it.
+        boxes().expect(Kind::QuestionOkCancelDefaultCancel,
+                       u"File the records of record *\"Field 7\", no serial number*"_s);
+        history->cmdMerge->click();
+        QTRY_COMPARE(boxes().pending(), 0);
+        QCOMPARE(counts(), (QList<qint64>{0, 3}));
+        QCOMPARE(archive().ControllerById(std::min(first, second))->name, u"Field 7"_s);
     }
 };
 

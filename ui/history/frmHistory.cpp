@@ -37,6 +37,9 @@ namespace {
 constexpr int kIdRole = Qt::UserRole;
 /// The controller's key, on its row of the controllers list.
 constexpr int kKeyRole = Qt::UserRole + 1;
+constexpr int kNameColumn = 1;
+constexpr int kLastSeenColumn = 4;
+constexpr int kEventsColumn = 5;
 
 QString FirmwareText(double firmware)
 {
@@ -47,6 +50,13 @@ QString Local(const QDateTime& utc)
 {
     return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
 }
+
+/// What a write of the writer's thread tells the window.
+struct Outcome
+{
+    bool done = false;
+    QString errText = QStringLiteral("the history did not answer");
+};
 
 template <typename T> T* Named(T* widget, const char* name)
 {
@@ -63,17 +73,21 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     setWindowTitle(QStringLiteral("History"));
 
     lvControllers = Named(new QTreeWidget, "lvControllers");
-    lvControllers->setHeaderLabels({QStringLiteral("Serial number"), QStringLiteral("Firmware"),
-                                    QStringLiteral("Port"), QStringLiteral("Last seen"),
-                                    QStringLiteral("Events")});
+    lvControllers->setHeaderLabels({QStringLiteral("Serial number"), QStringLiteral("Name"),
+                                    QStringLiteral("Firmware"), QStringLiteral("Port"),
+                                    QStringLiteral("Last seen"), QStringLiteral("Events")});
     lvControllers->setRootIsDecorated(false);
     lvControllers->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvControllers->setSortingEnabled(true);
-    lvControllers->sortByColumn(3, Qt::DescendingOrder);
+    lvControllers->sortByColumn(kLastSeenColumn, Qt::DescendingOrder);
     cmdRefresh = Named(new QPushButton(QStringLiteral("&Refresh")), "cmdRefresh");
     cmdMerge = Named(new QPushButton(QStringLiteral("&Merge...")), "cmdMerge");
     cmdMerge->setToolTip(QStringLiteral("Choose two records of one Tarn to file them as one"));
     cmdMerge->setEnabled(false);
+    cmdName = Named(new QPushButton(QStringLiteral("&Name...")), "cmdName");
+    cmdName->setToolTip(QStringLiteral("Give the record a name, to tell a Tarn without a serial "
+                                       "number from another"));
+    cmdName->setEnabled(false);
 
     chkFrom = Named(new QCheckBox(QStringLiteral("&From")), "chkFrom");
     dtpFrom = Named(new QDateEdit(QDate::currentDate().addMonths(-1)), "dtpFrom");
@@ -149,6 +163,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     // One under the other: the list keeps its narrow width on a small screen.
     leftLayout->addWidget(cmdRefresh);
     leftLayout->addWidget(cmdMerge);
+    leftLayout->addWidget(cmdName);
     m_splitter = new QSplitter;
     m_splitter->addWidget(left);
     m_splitter->addWidget(tabHistory);
@@ -170,6 +185,7 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     connect(txtCode, &QLineEdit::returnPressed, this, whenIdle(&frmHistory::handleFilter));
     connect(cmdExport, &QPushButton::clicked, this, whenIdle(&frmHistory::handleExport));
     connect(cmdMerge, &QPushButton::clicked, this, whenIdle(&frmHistory::handleMerge));
+    connect(cmdName, &QPushButton::clicked, this, whenIdle(&frmHistory::handleName));
     connect(lvChanges, &QTreeWidget::itemSelectionChanged, this, &frmHistory::handleChangeChosen);
     connect(tabHistory, &QTabWidget::currentChanged, this, whenIdle(&frmHistory::LoadPictures));
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::handleUndo);
@@ -192,12 +208,12 @@ void frmHistory::Refresh()
             lvControllers,
             {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
                                                    : controller.key.serialNumber,
-             FirmwareText(controller.key.firmware), controller.key.port,
+             controller.name, FirmwareText(controller.key.firmware), controller.key.port,
              controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
              QString::number(controller.events)});
         item->setData(0, kIdRole, controller.id);
         item->setData(0, kKeyRole, QVariant::fromValue(controller.key));
-        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(kEventsColumn, Qt::AlignRight | Qt::AlignVCenter);
         if (controller.id == shown)
             chosen = item;
     }
@@ -223,6 +239,7 @@ void frmHistory::handleControllerChosen()
 {
     const QList<QTreeWidgetItem*> items = lvControllers->selectedItems();
     cmdMerge->setEnabled(items.size() == 2);
+    cmdName->setEnabled(items.size() == 1);
     const QTreeWidgetItem* shown = lvControllers->currentItem();
     if (!shown || !shown->isSelected())
         shown = items.isEmpty() ? nullptr : items.first();
@@ -241,6 +258,7 @@ void frmHistory::handleMerge()
         const QTreeWidgetItem* item = items[record == &first ? 0 : 1];
         record->id = item->data(0, kIdRole).toLongLong();
         record->key = item->data(0, kKeyRole).value<ControllerKey>();
+        record->name = item->text(kNameColumn);
     }
     const bool swap = (first.key.SerialName().isEmpty() && !second.key.SerialName().isEmpty()) ||
                       (first.key.SerialName().isEmpty() == second.key.SerialName().isEmpty() &&
@@ -248,8 +266,9 @@ void frmHistory::handleMerge()
     const ArchivedController& into = swap ? second : first;
     const ArchivedController& from = swap ? first : second;
     const auto name = [](const ArchivedController& record) {
-        return QStringLiteral("record %1 (%2, %3)")
+        return QStringLiteral("record %1 (%2%3, %4)")
             .arg(record.id)
+            .arg(record.name.isEmpty() ? QString() : QStringLiteral("\"%1\", ").arg(record.name))
             .arg(record.key.SerialName().isEmpty()
                      ? QStringLiteral("no serial number")
                      : QStringLiteral("serial %1").arg(record.key.SerialName()))
@@ -259,14 +278,9 @@ void frmHistory::handleMerge()
             QStringLiteral("File the records of %1 under %2?").arg(name(from), name(into)),
             QStringLiteral("Do this only for records of one Tarn: it cannot be undone.")))
         return;
-    struct Merged
-    {
-        bool done = false;
-        QString errText = QStringLiteral("the history did not answer");
-    };
-    const Merged merged = ArchiveRead::Read<Merged>(
+    const Outcome merged = ArchiveRead::Read<Outcome>(
         m_archive, [intoId = into.id, fromId = from.id](HistoryArchive& archive) {
-            Merged result;
+            Outcome result;
             result.done = archive.Merge(intoId, fromId, result.errText);
             return result;
         });
@@ -275,6 +289,34 @@ void frmHistory::handleMerge()
         return;
     }
     m_controller = into.id;
+    Refresh();
+}
+
+void frmHistory::handleName()
+{
+    const QList<QTreeWidgetItem*> items = lvControllers->selectedItems();
+    if (items.size() != 1)
+        return;
+    const qint64 id = items.first()->data(0, kIdRole).toLongLong();
+    bool ok = false;
+    const QString name = m_boxes.inputText(
+        QStringLiteral("The name of record %1, to tell this Tarn from the others (empty for "
+                       "none):")
+            .arg(id),
+        items.first()->text(kNameColumn), ok);
+    if (!ok)
+        return;
+    const Outcome named =
+        ArchiveRead::Read<Outcome>(m_archive, [id, name](HistoryArchive& archive) {
+            Outcome result;
+            result.done = archive.Name(id, name, result.errText);
+            return result;
+        });
+    if (!named.done) {
+        m_boxes.critical(QStringLiteral("The record could not be named."), named.errText);
+        return;
+    }
+    m_controller = id;
     Refresh();
 }
 

@@ -64,6 +64,7 @@ public:
     QPushButton* cmdRefresh = nullptr;
     /// Files the records of one of two chosen controllers under the other: one controller.
     QPushButton* cmdMerge = nullptr;
+    QPushButton* cmdName = nullptr;
 
 private:
     QSplitter* m_splitter = nullptr;
@@ -72,6 +73,7 @@ private:
     void handleExport();
     void handleUndo();
     void handleMerge();
+    void handleName();
     void handleChangeChosen();
     EventFilter Filter() const;
     /// The record's events, none for no record (0).

@@ -219,8 +219,10 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
                 known.key.firmware != filed->key.firmware)
                 continue;
             records.push_back(known.id);
-            choices << QStringLiteral("Record %1: last seen %2, %3 events")
+            choices << QStringLiteral("Record %1%2: last seen %3, %4 events")
                            .arg(known.id)
+                           .arg(known.name.isEmpty() ? QString()
+                                                     : QStringLiteral(" \"%1\"").arg(known.name))
                            .arg(QLocale().toString(known.lastSeen.toLocalTime(),
                                                    QLocale::ShortFormat))
                            .arg(known.events);
