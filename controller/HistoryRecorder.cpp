@@ -284,7 +284,7 @@ void HistoryRecorder::EndFunctionTest()
     if (m_link.IdentityStale)
         return;
     if (const std::optional<qint64> id = Controller(true))
-        m_archive.StoreChange(*id, change);
+        FileChange(*id, -1, change);
     else if (const QString serial = KeyOf(m_link).serialNumber; LookingUp(serial))
         m_heldChanges.push_back({serial, -1, change});
 }
@@ -394,32 +394,84 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
 
 void HistoryRecorder::FileChange(qint64 controllerId, int command, ArchivedChange change)
 {
-    // A definition is filed unless it is the one last written to a zone whose definition is
-    // confirmed.
-    if (command == TarnCommand::SetProfileDefinition && SameDefinition(controllerId, change))
+    const bool definition = command == TarnCommand::SetProfileDefinition;
+    if (!definition && command != TarnCommand::SetZoneProfile) {
+        StoreChange(controllerId, std::move(change));
         return;
-    if (command == TarnCommand::SetZoneProfile)
-        KeepDefinitionBefore(controllerId, change);
-    m_archive.StoreChange(controllerId, change);
+    }
+    const QJsonObject fields =
+        SetupChange::Fields(definition ? change.afterJson : change.beforeJson);
+    const int zone = fields.value(QStringLiteral("zone")).toInt();
+    if (zone < 1 || zone > SetupBlocks::kZones) {
+        StoreChange(controllerId, std::move(change));
+        return;
+    }
+    // What the zone runs when the history knows no definition written to it: the one the
+    // program writes for its profile (the catalogue is this thread's).
+    const std::optional<QString> catalogue =
+        CatalogueDefinition(definition ? m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1))
+                                       : fields.value(QStringLiteral("profileId")).toInt());
+    std::optional<SetupChange::WrittenDefinition>& known =
+        m_zoneWrites[controllerId][std::size_t(zone - 1)];
+    const std::optional<SetupChange::WrittenDefinition> before = known;
+    // What the zone holds from now on, whatever the archive held before.
+    if (definition)
+        known = SetupChange::WrittenDefinition{
+            fields.value(QStringLiteral("definition")).toString(), true};
+    else
+        known = SetupChange::WrittenDefinition{std::nullopt, false};
+    if (before) {
+        if (FileChangeAfter(*before, command, change, catalogue))
+            StoreChange(controllerId, std::move(change));
+        return;
+    }
+    // Decided from the changes filed in earlier runs, which the writer reads after those filed
+    // before: a server that does not answer holds the writer, not this thread, which is inside
+    // the link's signal here.
+    const HistoryArchive::Question file = [controllerId, command, change, catalogue,
+                                           zone](HistoryArchive& archive) {
+        ArchivedChange filed = change;
+        if (FileChangeAfter(SetupChange::LastDefinition(archive.Changes(controllerId), zone),
+                            command, filed, catalogue))
+            archive.StoreChange(controllerId, filed);
+        return QVariant();
+    };
+    // Without a writer, filed at once.
+    if (m_archive.Ask(file) == 0)
+        file(m_archive);
 }
 
-void HistoryRecorder::KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change)
+void HistoryRecorder::StoreChange(qint64 controllerId, ArchivedChange change)
 {
-    // The controller cannot be asked for a definition: the one the zone ran is the last one
-    // written to it, as long as no profile number was written after it alone; without any,
-    // the one the program writes for the profile it ran.
-    QJsonObject before = SetupChange::Fields(change.beforeJson);
-    const int zone = before.value(QStringLiteral("zone")).toInt();
-    SetupChange::WrittenDefinition written =
-        SetupChange::LastDefinition(m_archive.Changes(controllerId), zone);
-    if (!written.confirmed)
-        return;
-    if (!written.definition)
-        written.definition = CatalogueDefinition(before.value(QStringLiteral("profileId")).toInt());
-    if (!written.definition)
-        return;
-    before.insert(QStringLiteral("definition"), *written.definition);
-    change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
+    // In order with the changes decided by the writer.
+    if (m_archive.Ask([controllerId, change](HistoryArchive& archive) {
+            archive.StoreChange(controllerId, change);
+            return QVariant();
+        }) == 0)
+        m_archive.StoreChange(controllerId, change);
+}
+
+bool HistoryRecorder::FileChangeAfter(SetupChange::WrittenDefinition last, int command,
+                                      ArchivedChange& change,
+                                      const std::optional<QString>& catalogue)
+{
+    if (!last.confirmed)
+        return true;
+    // Never written by the program: the zone runs what Tarn.INI defines for its profile.
+    if (!last.definition)
+        last.definition = catalogue;
+    if (command == TarnCommand::SetProfileDefinition)
+        return last.definition !=
+               SetupChange::Fields(change.afterJson).value(QStringLiteral("definition")).toString();
+    // Kept with a zone's profile change, for its undo: the definition the zone ran before. The
+    // controller cannot be asked for it: it is the last one written to the zone, as long as no
+    // profile number was written after it alone.
+    if (last.definition) {
+        QJsonObject before = SetupChange::Fields(change.beforeJson);
+        before.insert(QStringLiteral("definition"), *last.definition);
+        change.beforeJson = QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact));
+    }
+    return true;
 }
 
 HistoryRecorder* HistoryRecorder::For(const Tarn_Comm& link)
@@ -434,21 +486,14 @@ std::array<bool, SetupBlocks::kZones> HistoryRecorder::UnconfirmedDefinitions()
         return {};
     // Read by the writer, after the changes filed before: a server that does not answer holds
     // the writer, not this thread.
-    return SetupChange::UnconfirmedDefinitions(ArchiveRead::Read<std::vector<ArchivedChange>>(
-        m_archive, [record = *id](HistoryArchive& archive) { return archive.Changes(record); }));
-}
-
-bool HistoryRecorder::SameDefinition(qint64 controllerId, const ArchivedChange& change)
-{
-    const QJsonObject written = SetupChange::Fields(change.afterJson);
-    const int zone = written.value(QStringLiteral("zone")).toInt();
-    SetupChange::WrittenDefinition last =
-        SetupChange::LastDefinition(m_archive.Changes(controllerId), zone);
-    if (!last.confirmed)
-        return false;
-    // Never written by the program: the zone runs what Tarn.INI defines for its profile.
-    if (!last.definition)
-        last.definition =
-            CatalogueDefinition(m_link.Inputs.ProfileID(static_cast<int16_t>(zone - 1)));
-    return last.definition == written.value(QStringLiteral("definition")).toString();
+    std::array<bool, SetupBlocks::kZones> unconfirmed =
+        SetupChange::UnconfirmedDefinitions(ArchiveRead::Read<std::vector<ArchivedChange>>(
+            m_archive,
+            [record = *id](HistoryArchive& archive) { return archive.Changes(record); }));
+    // What this run wrote, also while it waits for the database.
+    if (const auto known = m_zoneWrites.constFind(*id); known != m_zoneWrites.constEnd())
+        for (std::size_t zone = 0; zone < unconfirmed.size(); ++zone)
+            if ((*known)[zone])
+                unconfirmed[zone] = !(*known)[zone]->confirmed;
+    return unconfirmed;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/FunctionTest.h"
+#include "controller/SetupChange.h"
 #include "data/SetupBlocks.h"
 #include "history/HistoryArchive.h"
 
@@ -104,13 +105,17 @@ private:
     /// What waited for the record of the controller with this serial number, now known.
     void FileHeld(const QString& serialNumber, qint64 controllerId);
     void FileStatus(qint64 controllerId, const QString& json);
-    /// `command` -1: a function test.
+    /// `command` -1: a function test. Filed by the archive's writer, after the changes filed
+    /// before it (see FileChangeAfter).
     void FileChange(qint64 controllerId, int command, ArchivedChange change);
-    /// Keeps with a zone profile change the definition the zone ran before it, for its undo.
-    void KeepDefinitionBefore(qint64 controllerId, ArchivedChange& change);
-    /// A definition (102) equal to the one last written to its zone, after which no profile
-    /// number went without its definition.
-    bool SameDefinition(qint64 controllerId, const ArchivedChange& change);
+    /// Given to the writer in turn with the changes it decides.
+    void StoreChange(qint64 controllerId, ArchivedChange change);
+    /// Whether `change` is filed after `last` was written to its zone (SetupChange::
+    /// LastDefinition): a definition (102) equal to the one the zone runs is not; a zone profile
+    /// change (104) gets the definition the zone ran before it. `catalogue`: the one the
+    /// program writes for the profile concerned.
+    static bool FileChangeAfter(SetupChange::WrittenDefinition last, int command,
+                                ArchivedChange& change, const std::optional<QString>& catalogue);
     /// The record of the controller on the link. One without a serial number is found by its
     /// events; while they do not tell, nothing (the events stay held) unless `decide`, which
     /// gives it a new record and says so. One with a serial number is looked up by the
@@ -185,4 +190,9 @@ private:
     int m_unarchived = 0;
     /// The records of the controllers with a serial number, by that number, as found this run.
     QHash<QString, qint64> m_ids;
+    /// Per record, what this run wrote to each zone last (a profile number, or a definition),
+    /// as its changes in the archive would tell: known without reading them, also while they
+    /// wait for the database.
+    QHash<qint64, std::array<std::optional<SetupChange::WrittenDefinition>, SetupBlocks::kZones>>
+        m_zoneWrites;
 };

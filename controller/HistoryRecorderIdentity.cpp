@@ -140,6 +140,11 @@ void HistoryRecorder::Refiled(qint64 from, qint64 into)
 {
     if (m_unnamed == from)
         m_unnamed = into;
+    // What this run wrote to the zones of the record merged away is the other's now.
+    if (const auto written = m_zoneWrites.constFind(from); written != m_zoneWrites.constEnd()) {
+        m_zoneWrites.insert(into, *written);
+        m_zoneWrites.remove(from);
+    }
 }
 
 void HistoryRecorder::ForgetUnnamed()
