@@ -4,6 +4,7 @@
 #include "history/StatementGuard.h"
 
 #include <QAtomicInteger>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -213,6 +214,18 @@ void ArchiveConnection::Close()
 bool ArchiveConnection::isOpen() const
 {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+bool ArchiveConnection::Refused(const QString& errText)
+{
+    // A server's SQLSTATE ends its text: data exceptions (22), integrity constraints (23), and
+    // the syntax error of a value that broke its statement (42601). SQLite's texts say the same.
+    static const QRegularExpression kServer(
+        QStringLiteral("\\((?:(?:22|23)[0-9A-Z]{3}|42601)\\)$"));
+    return kServer.match(errText).hasMatch() ||
+           errText.contains(QLatin1String("constraint failed"), Qt::CaseInsensitive) ||
+           errText.contains(QLatin1String("datatype mismatch"), Qt::CaseInsensitive) ||
+           errText.contains(QLatin1String("too big"), Qt::CaseInsensitive);
 }
 
 QString ArchiveConnection::ErrorText(const QSqlQuery& query)

@@ -84,6 +84,10 @@ public:
     void Rollback();
     /// False when the server went away (a failed statement then says nothing about the data).
     bool Alive();
+    /// True when the database refused a record for what it holds (a value out of range, a
+    /// broken constraint, a value the driver could not put into a statement), not for the
+    /// connection, a lock, space or privileges: storing it again would fail again.
+    static bool Refused(const QString& errText);
 
 private:
     static QString ErrorText(const QSqlQuery& query);

@@ -59,7 +59,9 @@ QString Text(const QString& text)
 
 QVariant CommandData(const ArchiveConnection& db, const QString& data)
 {
-    return db.isPostgres() ? QVariant(data.toLatin1()) : QVariant(Text(data));
+    // An empty one is no NULL.
+    return db.isPostgres() ? QVariant(data.isEmpty() ? QByteArray("") : data.toLatin1())
+                           : QVariant(Text(data));
 }
 
 QString CommandDataFrom(const QVariant& value)

@@ -102,6 +102,7 @@ void ArchiveWriter::Note(HistoryArchive& archive)
 {
     m_held = archive.heldCount();
     m_queueing = archive.isQueueing();
+    m_refused = archive.lostCount();
 }
 
 bool ArchiveWriter::WaitTaken(std::chrono::milliseconds wait)

@@ -45,7 +45,7 @@ public:
     /// Records the writer's archive holds until its database can take them.
     int held() const { return m_held.load(); }
     /// Records the writer's archive could neither store nor hold.
-    int lost() const { return m_lost.load(); }
+    int lost() const { return m_lost.load() + m_refused.load(); }
     bool queueing() const { return m_queueing.load(); }
     /// Asked to send its local queue, and not done yet.
     bool sending() const { return m_sending.load(); }
@@ -76,6 +76,8 @@ private:
     std::atomic<int> m_pending{0};
     std::atomic<int> m_held{0};
     std::atomic<int> m_lost{0};
+    /// Records the database refused for what they hold (HistoryArchive::lostCount).
+    std::atomic<int> m_refused{0};
     std::atomic<bool> m_queueing{false};
     std::atomic<bool> m_scheduled{false};
     std::atomic<bool> m_poked{false};

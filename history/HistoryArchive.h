@@ -183,7 +183,8 @@ public:
     /// for the records given before them. Ends with Close. False when the archive is not open
     /// for writing.
     bool StoreInBackground();
-    /// Records the background writer could neither store nor hold (lost to the history).
+    /// Records the background writer could neither store nor hold, and records the database
+    /// refused for what they hold (lost to the history).
     int lostCount() const;
 
     /// The controller's id: with a serial number, the record of that number (created on first

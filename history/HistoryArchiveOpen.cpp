@@ -339,7 +339,7 @@ quint64 HistoryArchive::Ask(Question question)
 
 int HistoryArchive::lostCount() const
 {
-    return d->writer ? d->writer->lost() : 0;
+    return d->writer ? d->writer->lost() : d->refused;
 }
 
 std::optional<qint64> HistoryArchive::ControllerId(const ControllerKey& key)
@@ -543,6 +543,10 @@ bool HistoryArchive::Private::keep(Record op)
         return true;
     if (why.isEmpty())
         return false;
+    if (ArchiveConnection::Refused(why)) {
+        refuse(why, queueing || !usesServer ? localPath() : address);
+        return true;
+    }
     held.push_back(std::move(op));
     suspend(why);
     return true;
@@ -554,8 +558,11 @@ bool HistoryArchive::Private::storeHeld()
         QString why;
         if (!run([this](QString& errText) { return held.front()(*q, errText); }, why) &&
             !why.isEmpty()) {
-            suspend(why);
-            return false;
+            if (!ArchiveConnection::Refused(why)) {
+                suspend(why);
+                return false;
+            }
+            refuse(why, queueing || !usesServer ? localPath() : address);
         }
         // Stored, or refused for no fault of the database (a controller it does not know).
         held.pop_front();
@@ -589,6 +596,17 @@ void HistoryArchive::Private::suspend(const QString& why)
         return;
     resumeTimer.start(locked ? std::chrono::milliseconds(kLockedRetryInterval)
                              : std::chrono::milliseconds(kFaultRetryInterval));
+}
+
+void HistoryArchive::Private::refuse(const QString& why, const QString& where)
+{
+    ++refused;
+    if (refusalTold)
+        return;
+    refusalTold = true;
+    setFault(QStringLiteral("The service history (%1) refused a record: %2. It is left out; what "
+                            "is read after it is stored.")
+                 .arg(where, why));
 }
 
 void HistoryArchive::Private::resume()

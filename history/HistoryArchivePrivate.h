@@ -81,6 +81,11 @@ public:
     /// lock is waited for a while before it is said; any other fault is said at once. Said
     /// once until the records are stored again.
     void suspend(const QString& why);
+    /// A record the database refused for what it holds (ArchiveConnection::Refused): left out,
+    /// counted, and said once, so that the records after it are stored.
+    void refuse(const QString& why, const QString& where);
+    /// True (and refused) when the server refused a queued record sent to it.
+    bool refusedByServer(QString& errText);
     void resume();
 
     bool controllerIdIn(ArchiveConnection& db, const ControllerKey& key, const QString& seenAt,
@@ -192,6 +197,9 @@ public:
     /// Since when the database could not be written; whether that was said.
     QElapsedTimer suspendedFor;
     bool suspensionTold = false;
+    /// Records left out (refuse), and whether that was said.
+    int refused = 0;
+    bool refusalTold = false;
 };
 
 template <class Op> bool HistoryArchive::Private::run(Op op, QString& why)

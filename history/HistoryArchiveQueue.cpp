@@ -211,6 +211,16 @@ bool HistoryArchive::Private::ordinalAtReadTime(ArchiveConnection& db, qint64 se
     return true;
 }
 
+bool HistoryArchive::Private::refusedByServer(QString& errText)
+{
+    // A queued record the server refuses would hold the queue for good.
+    if (!ArchiveConnection::Refused(errText))
+        return false;
+    refuse(errText, address);
+    errText.clear();
+    return true;
+}
+
 bool HistoryArchive::Private::sendStatuses(QString& errText)
 {
     QSqlQuery* query = local->Run(QStringLiteral("SELECT id, controller_id, read_at, program, "
@@ -232,8 +242,10 @@ bool HistoryArchive::Private::sendStatuses(QString& errText)
     for (const Row& row : rows) {
         bool stored = false;
         if (!insertStatus(*main, kArchiveTables.statuses, row.serverId, row.readAt, row.by,
-                          row.values, stored, errText) ||
-            !local->Run(QStringLiteral("DELETE FROM queue_statuses WHERE id = ?"), {row.id},
+                          row.values, stored, errText) &&
+            !refusedByServer(errText))
+            return false;
+        if (!local->Run(QStringLiteral("DELETE FROM queue_statuses WHERE id = ?"), {row.id},
                         errText))
             return false;
     }
@@ -263,8 +275,10 @@ bool HistoryArchive::Private::sendChanges(QString& errText)
     }
     query->finish();
     for (const auto& [id, change] : rows) {
-        if (!insertChange(*main, kArchiveTables.changes, change.id, change, errText) ||
-            !local->Run(QStringLiteral("DELETE FROM queue_changes WHERE id = ?"), {id}, errText))
+        if (!insertChange(*main, kArchiveTables.changes, change.id, change, errText) &&
+            !refusedByServer(errText))
+            return false;
+        if (!local->Run(QStringLiteral("DELETE FROM queue_changes WHERE id = ?"), {id}, errText))
             return false;
     }
     return true;

@@ -43,6 +43,8 @@ private slots:
     void queueAfterOwnRewind_data();
     void queueAfterOwnRewind();
     void refused();
+    void refusedRecord_data();
+    void refusedRecord();
     void serverStopped();
     void schemaLocked_data();
     void schemaLocked();
@@ -262,6 +264,67 @@ void TestHistoryPostgres::queueAfterOwnRewind()
     QVERIFY2(m_cluster.start(errText), qPrintable(errText));
     QVERIFY(a.SendQueue());
     QCOMPARE(Sorted(a.Events(*id)), archived);
+}
+
+void TestHistoryPostgres::refusedRecord_data()
+{
+    QTest::addColumn<bool>("queued"); // kept while the server was away, then sent
+    QTest::newRow("stored") << false;
+    QTest::newRow("sent from the queue") << true;
+}
+
+/// A record the server refuses for what it holds (here a rule of the company's own, which the
+/// program does not know) is left out, counted and said; it holds back none of the records
+/// after it.
+void TestHistoryPostgres::refusedRecord()
+{
+    QFETCH(bool, queued);
+    QString address, errText;
+    QVERIFY2(
+        CreateDatabase(m_cluster.address(), u"refused_%1"_qs.arg(int(queued)), address, errText),
+        qPrintable(errText));
+    QTemporaryDir folder;
+    HistoryArchive archive(kProgram);
+    QSignalSpy faults(&archive, &HistoryArchive::faultChanged);
+    QVERIFY(archive.Open(folder.path(), address));
+    const auto id = archive.ControllerId({QStringLiteral("S5"), 2.07, QStringLiteral("COM1")});
+    QVERIFY(id);
+    {
+        PostgresAddress server;
+        ArchiveConnection db;
+        QVERIFY(PostgresAddress::Parse(address, server, errText) &&
+                db.OpenPostgres(server, errText));
+        QVERIFY2(db.Exec(u"ALTER TABLE changes ADD CONSTRAINT company_rule CHECK "
+                         "(summary <> 'refused')"_qs,
+                         errText),
+                 qPrintable(errText));
+    }
+    if (queued)
+        QVERIFY2(m_cluster.stop(errText), qPrintable(errText));
+    ArchivedChange change;
+    change.command = 98;
+    for (const QString& summary : {u"refused"_qs, u"kept"_qs}) {
+        change.summary = summary;
+        QVERIFY(archive.StoreChange(*id, change));
+    }
+    QVERIFY(archive.StoreEvent(*id, Event(QStringLiteral("A"), 1)));
+    if (queued) {
+        QVERIFY(archive.isQueueing());
+        QVERIFY2(m_cluster.start(errText), qPrintable(errText));
+        QVERIFY(archive.SendQueue());
+    }
+    QStringList summaries;
+    for (const ArchivedChange& stored : archive.Changes(*id))
+        summaries << stored.summary;
+    QCOMPARE(summaries, QStringList{u"kept"_qs});
+    QCOMPARE(Raws(archive.Events(*id)), QStringLiteral("A1"));
+    QCOMPARE(archive.lostCount(), 1);
+    // Said with the server's address and what it said.
+    QVERIFY(std::any_of(faults.begin(), faults.end(), [&address](const QList<QVariant>& fault) {
+        return fault.at(0).toString().startsWith(
+            u"The service history (%1) refused a record: ERROR: new row for relation \"changes\" "
+            "violates check constraint \"company_rule\""_qs.arg(address));
+    }));
 }
 
 /// A server that refuses (a user it does not know) is said as that, and nothing is queued for it.
