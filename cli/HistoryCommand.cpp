@@ -180,9 +180,10 @@ Table Changes(HistoryArchive& archive, const ArchivedController& controller)
                 {}};
     for (const ArchivedChange& change : archive.Changes(controller.id))
         table.rows.push_back(
-            Joined(Identity(controller), {Pc(change.writtenAt), change.program, change.command,
-                                          change.data, HistoryWords::ChangeText(change),
-                                          Object(change.beforeJson), Object(change.afterJson)}));
+            Joined(Identity(controller),
+                   {Pc(change.writtenAt), change.program, change.command,
+                    HistoryWords::DataText(change.data), HistoryWords::ChangeText(change),
+                    Object(change.beforeJson), Object(change.afterJson)}));
     return table;
 }
 

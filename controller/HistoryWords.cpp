@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QLocale>
+#include <algorithm>
 
 namespace {
 
@@ -177,6 +178,14 @@ QStringList HistoryWords::ChangeLines(const ArchivedChange& change)
                      Value(it.key(), it.value());
     }
     return lines;
+}
+
+QString HistoryWords::DataText(const QString& data)
+{
+    const QByteArray bytes = data.toLatin1();
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return data;
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
 QString HistoryWords::ChangeText(const ArchivedChange& change)

@@ -29,6 +29,9 @@ public:
     static QStringList ChangeLines(const ArchivedChange& change);
     /// The lines joined by "; ".
     static QString ChangeText(const ArchivedChange& change);
+    /// A command's data as sent, fit to print: as it is when every byte is a printable
+    /// character, else each byte in hex ("00 30 46 F8": a zone's number and a definition).
+    static QString DataText(const QString& data);
     /// The values of a status snapshot that differ from the one before (the clock left out);
     /// with no snapshot before, every value, with an empty "before".
     static std::vector<Row> StatusRows(const QJsonObject& before, const QJsonObject& after);

@@ -78,6 +78,8 @@ void tst_TarnHistory::history_data()
     Row("changes", u"changes S1"_s, 0,
         u"S1\t3.06\t2026-03-05T12:00:00+01:00\ttarnconf\t98\t0045\tDetector alarm delay: 30 s "
         u"→ 45 s\t{\"detectorAlarm\":30}\t{\"detectorAlarm\":45}"_s);
+    Row("changes: binary data in hex", u"changes S1"_s, 0,
+        u"\t104\t00 30 30 30 30 30 30 30 38\tZone 1 profile"_s);
     Row("status as JSON", u"status S1 --format=json"_s, 0, u"1"_s);
     Row("unknown serial number", u"events S9"_s, 1);
     Row("damaged archive", u"controllers"_s, 1);
@@ -140,6 +142,14 @@ void tst_TarnHistory::history()
         change.data = u"0045"_s;
         change.beforeJson = uR"({"detectorAlarm":30})"_s;
         change.afterJson = uR"({"detectorAlarm":45})"_s;
+        QVERIFY(archive.StoreChange(*id, change));
+        // A zone's profile number: the zone is its first byte, 0 for the first zone.
+        change.command = 104;
+        change.data = QString::fromLatin1(QByteArray("\x00"
+                                                     "00000008",
+                                                     9));
+        change.beforeJson = uR"({"zone":1,"profileId":1})"_s;
+        change.afterJson = uR"({"zone":1,"profileId":8})"_s;
         QVERIFY(archive.StoreChange(*id, change));
         // Serviced long ago: due for service.
         const auto due = archive.ControllerId({u"S2"_s, 3.06, u"COM2"_s});

@@ -163,6 +163,28 @@ private slots:
         QFETCH(int, code);
         QCOMPARE(HistoryWords::EventCode(text).value_or(-1), code);
     }
+
+    void dataText_data()
+    {
+        QTest::addColumn<QString>("data"); // Latin-1, as sent
+        QTest::addColumn<QString>("text");
+        QTest::newRow("digits as they are") << u"0045"_s << u"0045"_s;
+        QTest::newRow("zone 1's profile number: its zone is a NUL byte")
+            << QString::fromLatin1(QByteArray("\x00"
+                                              "00000008",
+                                              9))
+            << u"00 30 30 30 30 30 30 30 38"_s;
+        QTest::newRow("a definition's bytes above 127") << u"\u0001\u0003\u00f8"_s << u"01 03 F8"_s;
+        QTest::newRow("none") << QString() << QString();
+    }
+
+    /// A command's data printed or shown: binary data as hex, never as raw bytes.
+    void dataText()
+    {
+        QFETCH(QString, data);
+        QFETCH(QString, text);
+        QCOMPARE(HistoryWords::DataText(data), text);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_HistoryWords)

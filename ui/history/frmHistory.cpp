@@ -369,9 +369,10 @@ void frmHistory::ShowController(qint64 id)
         auto* item = new QTreeWidgetItem(
             lvChanges, {Local(change.writtenAt), change.program, HistoryWords::ChangeText(change)});
         // What was sent, for whoever needs it.
-        item->setToolTip(2, QStringLiteral("Command %1: %2\nBefore: %3\nAfter: %4")
-                                .arg(change.command)
-                                .arg(change.data, change.beforeJson, change.afterJson));
+        item->setToolTip(
+            2, QStringLiteral("Command %1: %2\nBefore: %3\nAfter: %4")
+                   .arg(change.command)
+                   .arg(HistoryWords::DataText(change.data), change.beforeJson, change.afterJson));
         item->setData(0, kIdRole, static_cast<qulonglong>(i));
     }
 }
