@@ -110,10 +110,10 @@ grab() {
     echo "Saved $docs/screenshot-$3.png"
 }
 grab tst_frmcomsetup "autoDetect:Cancel while a port does not answer" autodetect
-grab tst_frmsetup "files:saved as edited, loaded: those marked" setup
-grab tst_history viewFiltersSortsExports history
-grab tst_history fleetView fleet
-grab tst_history picturesExported pictures
+grab tst_frmsetupfiles "files:saved as edited, loaded: those marked" setup
+grab tst_historyview viewFiltersSortsExports history
+grab tst_historyview fleetView fleet
+grab tst_historyview picturesExported pictures
 grab tst_windowstate bannerAtStart banner
 
 # The service report's first page: tarn report on the same simulator once the window has let

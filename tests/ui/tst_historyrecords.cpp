@@ -175,13 +175,13 @@ private slots:
         // Listed again, the named record still chosen.
         QTreeWidget* list = history->lvControllers;
         QCOMPARE(list->selectedItems().size(), 1);
-        QCOMPARE(list->selectedItems().first()->text(1), u"Field 7"_s);
+        QVERIFY(history->cmdName->isEnabled());
+        QCOMPARE(list->selectedItems().first()->text(0), u"\"Field 7\""_s);
 
         // The list made anew: the other record's row, and both rows for the merge.
         QTreeWidgetItem* other = nullptr;
         for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (QTreeWidgetItem* row = list->topLevelItem(i);
-                row->text(0) != u"123456"_s && row->text(1).isEmpty())
+            if (QTreeWidgetItem* row = list->topLevelItem(i); row->text(0) == u"(none)"_s)
                 other = row;
         QVERIFY(other);
         const qint64 second = other->data(0, Qt::UserRole).toLongLong();
@@ -193,7 +193,7 @@ private slots:
         history->cmdName->click();
         QTRY_COMPARE(boxes().pending(), 0);
         for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->text(1) == u"Field 7"_s)
+            if (list->topLevelItem(i)->text(0) == u"\"Field 7\""_s)
                 list->topLevelItem(i)->setSelected(true);
         // Merged into the older record, the name kept whichever held it.
         boxes().expect(Kind::QuestionOkCancelDefaultCancel,

@@ -37,13 +37,25 @@ namespace {
 constexpr int kIdRole = Qt::UserRole;
 /// The controller's key, on its row of the controllers list.
 constexpr int kKeyRole = Qt::UserRole + 1;
-constexpr int kNameColumn = 1;
-constexpr int kLastSeenColumn = 4;
-constexpr int kEventsColumn = 5;
+/// The name the record was given, on its row.
+constexpr int kNameRole = Qt::UserRole + 2;
+constexpr int kLastSeenColumn = 3;
+constexpr int kEventsColumn = 4;
 
 QString FirmwareText(double firmware)
 {
     return firmware > 0 ? QStringLiteral("V%1").arg(firmware, 0, 'f', 2) : QString();
+}
+
+/// The serial number ("(none)" without one), and the name given after it: `123456 "Depot"`,
+/// `"Field 7"`.
+QString RecordText(const ArchivedController& record)
+{
+    const QString name =
+        record.name.isEmpty() ? QString() : QStringLiteral("\"%1\"").arg(record.name);
+    if (record.key.serialNumber.isEmpty())
+        return name.isEmpty() ? QStringLiteral("(none)") : name;
+    return name.isEmpty() ? record.key.serialNumber : record.key.serialNumber + u' ' + name;
 }
 
 QString Local(const QDateTime& utc)
@@ -73,9 +85,10 @@ frmHistory::frmHistory(HistoryArchive& archive, MessageBoxes& boxes, QWidget* pa
     setWindowTitle(QStringLiteral("History"));
 
     lvControllers = Named(new QTreeWidget, "lvControllers");
-    lvControllers->setHeaderLabels({QStringLiteral("Serial number"), QStringLiteral("Name"),
-                                    QStringLiteral("Firmware"), QStringLiteral("Port"),
-                                    QStringLiteral("Last seen"), QStringLiteral("Events")});
+    // A record's name stands with its serial number: the list keeps its narrow width.
+    lvControllers->setHeaderLabels({QStringLiteral("Tarn"), QStringLiteral("Firmware"),
+                                    QStringLiteral("Port"), QStringLiteral("Last seen"),
+                                    QStringLiteral("Events")});
     lvControllers->setRootIsDecorated(false);
     lvControllers->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvControllers->setSortingEnabled(true);
@@ -206,13 +219,12 @@ void frmHistory::Refresh()
     for (const ArchivedController& controller : controllers) {
         auto* item = new QTreeWidgetItem(
             lvControllers,
-            {controller.key.serialNumber.isEmpty() ? QStringLiteral("(none)")
-                                                   : controller.key.serialNumber,
-             controller.name, FirmwareText(controller.key.firmware), controller.key.port,
+            {RecordText(controller), FirmwareText(controller.key.firmware), controller.key.port,
              controller.lastSeen.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
              QString::number(controller.events)});
         item->setData(0, kIdRole, controller.id);
         item->setData(0, kKeyRole, QVariant::fromValue(controller.key));
+        item->setData(0, kNameRole, controller.name);
         item->setTextAlignment(kEventsColumn, Qt::AlignRight | Qt::AlignVCenter);
         if (controller.id == shown)
             chosen = item;
@@ -222,6 +234,9 @@ void frmHistory::Refresh()
         chosen = lvControllers->topLevelItem(0);
     if (chosen)
         chosen->setSelected(true);
+    // Chosen without the list's signal: its buttons follow it here.
+    cmdMerge->setEnabled(false);
+    cmdName->setEnabled(chosen != nullptr);
     // Every column of the controllers in sight, up to half the window.
     int width =
         2 * lvControllers->frameWidth() + lvControllers->verticalScrollBar()->sizeHint().width();
@@ -258,7 +273,7 @@ void frmHistory::handleMerge()
         const QTreeWidgetItem* item = items[record == &first ? 0 : 1];
         record->id = item->data(0, kIdRole).toLongLong();
         record->key = item->data(0, kKeyRole).value<ControllerKey>();
-        record->name = item->text(kNameColumn);
+        record->name = item->data(0, kNameRole).toString();
     }
     const bool swap = (first.key.SerialName().isEmpty() && !second.key.SerialName().isEmpty()) ||
                       (first.key.SerialName().isEmpty() == second.key.SerialName().isEmpty() &&
@@ -303,7 +318,7 @@ void frmHistory::handleName()
         QStringLiteral("The name of record %1, to tell this Tarn from the others (empty for "
                        "none):")
             .arg(id),
-        items.first()->text(kNameColumn), ok);
+        items.first()->data(0, kNameRole).toString(), ok);
     if (!ok)
         return;
     const Outcome named =
