@@ -79,11 +79,16 @@ class tst_HistoryRecords : public HistoryProgramTest
 private slots:
     void unnamedAsked_data()
     {
-        QTest::addColumn<int>("choice"); // -1: the box cancelled
+        QTest::addColumn<int>("choice");   // -1: the box cancelled
+        QTest::addColumn<QString>("name"); // given to the new record; null: not asked
         QTest::addColumn<QList<qint64>>("records");
-        QTest::newRow("a Tarn not in the history yet") << 0 << QList<qint64>{3, 3};
-        QTest::newRow("cancelled: a new record as before") << -1 << QList<qint64>{3, 3};
-        QTest::newRow("the Tarn read before") << 1 << QList<qint64>{6};
+        QTest::newRow("a Tarn not in the history yet, named")
+            << 0 << u"Field 7"_s << QList<qint64>{3, 3};
+        QTest::newRow("a Tarn not in the history yet, no name")
+            << 0 << u""_s << QList<qint64>{3, 3};
+        QTest::newRow("cancelled: a new record as before")
+            << -1 << QString() << QList<qint64>{3, 3};
+        QTest::newRow("the Tarn read before") << 1 << QString() << QList<qint64>{6};
     }
 
     /// Two V2.06 controllers on one device, one after the other: the second one's events are
@@ -91,6 +96,7 @@ private slots:
     void unnamedAsked()
     {
         QFETCH(int, choice);
+        QFETCH(QString, name);
         QFETCH(QList<qint64>, records);
         const QString device = m_program->home.filePath(u"ttyTarn"_s);
         const QStringList options{u"--link"_s, device, u"--version"_s, u"V2.06"_s};
@@ -105,8 +111,17 @@ private slots:
                              u"The Tarn on COM1 (firmware 2.06) has no serial number, and the "
                              "events it holds do not tell which Tarn of the service history it "
                              "is."_s);
+        if (!name.isNull())
+            boxes().expectInput(u"A name for this Tarn, *"_s, name);
         readNew();
         QTRY_COMPARE(boxes().pending(), 0);
+        QStringList names;
+        for (const ArchivedController& record : archive().Controllers())
+            names << record.name;
+        // The new record, the later one, named as answered.
+        QStringList expected(records.size(), QString());
+        expected.last() = name;
+        QCOMPARE(names, expected);
         QVERIFY(sim().command(u"event "_s + EventHex(20, 1, 20)));
         readNew();
         QCOMPARE(counts(), records);

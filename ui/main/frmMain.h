@@ -193,6 +193,8 @@ private:
     /// Asks which controller of the history a controller without a serial number is, when its
     /// events could not tell, and files its records there.
     void handleUnnamedUnsure(qint64 recordId);
+    /// Offers to give the new record of a controller without a serial number a name.
+    void NameUnnamed(qint64 recordId);
     void tarn_ErrorMessage(const QString& MessageText);
     void handleLinkStateChanged();
     void ShowOnStatusLine(const QString& msg, const QPalette& palette);

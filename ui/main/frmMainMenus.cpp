@@ -235,6 +235,10 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
                            "holds do not tell which Tarn of the service history it is.")
                 .arg(filed->key.port, QString::number(filed->key.firmware, 'f', 2)),
             choices);
+        if (chosen == 0) {
+            NameUnnamed(recordId);
+            return;
+        }
         if (chosen < 1 || chosen > int(records.size()))
             return;
         const qint64 into = records[std::size_t(chosen - 1)];
@@ -254,6 +258,30 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
         if (HistoryWindow)
             HistoryWindow->Refresh();
     });
+}
+
+void frmMain::NameUnnamed(qint64 recordId)
+{
+    // A Tarn not in the history yet: a name tells it from the others of its firmware next time.
+    bool ok = false;
+    const QString name = m_boxes.inputText(
+        QStringLiteral("A name for this Tarn, to tell it from the others without a serial number "
+                       "(empty for none):"),
+        QString(), ok);
+    if (!ok || name.trimmed().isEmpty() || !m_history)
+        return;
+    const auto named = ArchiveRead::Read<std::pair<bool, QString>>(
+        *m_history, [recordId, name](HistoryArchive& archive) {
+            QString errText = QStringLiteral("the history did not answer");
+            const bool done = archive.Name(recordId, name, errText);
+            return std::pair{done, errText};
+        });
+    if (!named.first) {
+        m_boxes.critical(QStringLiteral("The record could not be named."), named.second);
+        return;
+    }
+    if (HistoryWindow)
+        HistoryWindow->Refresh();
 }
 
 void frmMain::handleHistoryFault(const QString& fault)
