@@ -21,3 +21,21 @@ bool ArchiveRead::Await(HistoryArchive& archive, quint64 number)
     loop.exec();
     return answered;
 }
+
+bool ArchiveRead::Write(HistoryArchive& archive,
+                        const std::function<bool(HistoryArchive&, QString&)>& write,
+                        QString& errText)
+{
+    struct Outcome
+    {
+        bool done = false;
+        QString errText = QStringLiteral("the history did not answer");
+    };
+    const Outcome outcome = Read<Outcome>(archive, [write](HistoryArchive& writers) {
+        Outcome result;
+        result.done = write(writers, result.errText);
+        return result;
+    });
+    errText = outcome.errText;
+    return outcome.done;
+}

@@ -34,4 +34,9 @@ template <class T> T Read(HistoryArchive& archive, std::function<T(HistoryArchiv
     return *result;
 }
 
+/// A write by hand (a merge, a name) run as Read runs a read; false, with why in `errText`, when
+/// it was not done or the writer did not answer.
+bool Write(HistoryArchive& archive, const std::function<bool(HistoryArchive&, QString&)>& write,
+           QString& errText);
+
 } // namespace ArchiveRead

@@ -81,6 +81,9 @@ public:
     /// lock is waited for a while before it is said; any other fault is said at once. Said
     /// once until the records are stored again.
     void suspend(const QString& why);
+    /// Whether records can be merged or named (`done`) now: not on a server that cannot be
+    /// reached, whose records the local file does not hold.
+    bool writableByHand(const char* done, QString& errText);
     /// A record the database refused for what it holds (ArchiveConnection::Refused): left out,
     /// counted, and said once, so that the records after it are stored.
     void refuse(const QString& why, const QString& where);

@@ -54,19 +54,26 @@ std::optional<ArchivedController> HistoryArchive::ControllerById(qint64 controll
     return std::nullopt;
 }
 
-bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
+bool HistoryArchive::Private::writableByHand(const char* done, QString& errText)
 {
     errText.clear();
-    d->awaitWriter();
-    if (!isOpen()) {
-        errText = d->fault;
+    awaitWriter();
+    if (!open || broken) {
+        errText = fault;
         return false;
     }
-    if (d->queueing) {
-        errText = QStringLiteral("records are merged on the server only, and it cannot be "
-                                 "reached now");
+    if (queueing) {
+        errText = QStringLiteral("records are %1 on the server only, and it cannot be reached now")
+                      .arg(QLatin1String(done));
         return false;
     }
+    return true;
+}
+
+bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
+{
+    if (!d->writableByHand("merged", errText))
+        return false;
     const std::optional<ArchivedController> into = ControllerById(intoId);
     const std::optional<ArchivedController> from = ControllerById(fromId);
     if (!into || !from || intoId == fromId) {
@@ -147,17 +154,8 @@ bool HistoryArchive::Merge(qint64 intoId, qint64 fromId, QString& errText)
 
 bool HistoryArchive::Name(qint64 controllerId, const QString& name, QString& errText)
 {
-    errText.clear();
-    d->awaitWriter();
-    if (!isOpen()) {
-        errText = d->fault;
+    if (!d->writableByHand("named", errText))
         return false;
-    }
-    if (d->queueing) {
-        errText = QStringLiteral("records are named on the server only, and it cannot be "
-                                 "reached now");
-        return false;
-    }
     const QString given = name.trimmed();
     if (given.size() > kMaxNameLength) {
         errText = QStringLiteral("a name has at most %1 characters").arg(kMaxNameLength);

@@ -63,13 +63,6 @@ QString Local(const QDateTime& utc)
     return QLocale().toString(utc.toLocalTime(), QLocale::ShortFormat);
 }
 
-/// What a write of the writer's thread tells the window.
-struct Outcome
-{
-    bool done = false;
-    QString errText = QStringLiteral("the history did not answer");
-};
-
 template <typename T> T* Named(T* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -293,14 +286,14 @@ void frmHistory::handleMerge()
             QStringLiteral("File the records of %1 under %2?").arg(name(from), name(into)),
             QStringLiteral("Do this only for records of one Tarn: it cannot be undone.")))
         return;
-    const Outcome merged = ArchiveRead::Read<Outcome>(
-        m_archive, [intoId = into.id, fromId = from.id](HistoryArchive& archive) {
-            Outcome result;
-            result.done = archive.Merge(intoId, fromId, result.errText);
-            return result;
-        });
-    if (!merged.done) {
-        m_boxes.critical(QStringLiteral("The records could not be merged."), merged.errText);
+    QString errText;
+    if (!ArchiveRead::Write(
+            m_archive,
+            [intoId = into.id, fromId = from.id](HistoryArchive& archive, QString& why) {
+                return archive.Merge(intoId, fromId, why);
+            },
+            errText)) {
+        m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
         return;
     }
     m_controller = into.id;
@@ -321,14 +314,14 @@ void frmHistory::handleName()
         items.first()->data(0, kNameRole).toString(), ok);
     if (!ok)
         return;
-    const Outcome named =
-        ArchiveRead::Read<Outcome>(m_archive, [id, name](HistoryArchive& archive) {
-            Outcome result;
-            result.done = archive.Name(id, name, result.errText);
-            return result;
-        });
-    if (!named.done) {
-        m_boxes.critical(QStringLiteral("The record could not be named."), named.errText);
+    QString errText;
+    if (!ArchiveRead::Write(
+            m_archive,
+            [id, name](HistoryArchive& archive, QString& why) {
+                return archive.Name(id, name, why);
+            },
+            errText)) {
+        m_boxes.critical(QStringLiteral("The record could not be named."), errText);
         return;
     }
     m_controller = id;

@@ -242,14 +242,14 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
         if (chosen < 1 || chosen > int(records.size()))
             return;
         const qint64 into = records[std::size_t(chosen - 1)];
-        const auto merged = ArchiveRead::Read<std::pair<bool, QString>>(
-            *m_history, [into, recordId](HistoryArchive& archive) {
-                QString errText = QStringLiteral("the history did not answer");
-                const bool done = archive.Merge(into, recordId, errText);
-                return std::pair{done, errText};
-            });
-        if (!merged.first) {
-            m_boxes.critical(QStringLiteral("The records could not be merged."), merged.second);
+        QString errText;
+        if (!ArchiveRead::Write(
+                *m_history,
+                [into, recordId](HistoryArchive& archive, QString& why) {
+                    return archive.Merge(into, recordId, why);
+                },
+                errText)) {
+            m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
             return;
         }
         m_recorder->Refiled(recordId, into);
@@ -270,14 +270,14 @@ void frmMain::NameUnnamed(qint64 recordId)
         QString(), ok);
     if (!ok || name.trimmed().isEmpty() || !m_history)
         return;
-    const auto named = ArchiveRead::Read<std::pair<bool, QString>>(
-        *m_history, [recordId, name](HistoryArchive& archive) {
-            QString errText = QStringLiteral("the history did not answer");
-            const bool done = archive.Name(recordId, name, errText);
-            return std::pair{done, errText};
-        });
-    if (!named.first) {
-        m_boxes.critical(QStringLiteral("The record could not be named."), named.second);
+    QString errText;
+    if (!ArchiveRead::Write(
+            *m_history,
+            [recordId, name](HistoryArchive& archive, QString& why) {
+                return archive.Name(recordId, name, why);
+            },
+            errText)) {
+        m_boxes.critical(QStringLiteral("The record could not be named."), errText);
         return;
     }
     if (HistoryWindow)
