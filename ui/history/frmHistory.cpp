@@ -275,12 +275,13 @@ void frmHistory::handleMerge()
     const ArchivedController& from = swap ? first : second;
     const auto name = [](const ArchivedController& record) {
         return QStringLiteral("record %1 (%2%3, %4)")
-            .arg(record.id)
-            .arg(record.name.isEmpty() ? QString() : QStringLiteral("\"%1\", ").arg(record.name))
-            .arg(record.key.SerialName().isEmpty()
+            // In one pass: a "%3" in a name given by hand stays as typed.
+            .arg(QString::number(record.id),
+                 record.name.isEmpty() ? QString() : QStringLiteral("\"%1\", ").arg(record.name),
+                 record.key.SerialName().isEmpty()
                      ? QStringLiteral("no serial number")
-                     : QStringLiteral("serial %1").arg(record.key.SerialName()))
-            .arg(FirmwareText(record.key.firmware));
+                     : QStringLiteral("serial %1").arg(record.key.SerialName()),
+                 FirmwareText(record.key.firmware));
     };
     if (!m_boxes.questionOkCancelDefaultCancel(
             QStringLiteral("File the records of %1 under %2?").arg(name(from), name(into)),

@@ -220,12 +220,13 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
                 continue;
             records.push_back(known.id);
             choices << QStringLiteral("Record %1%2: last seen %3, %4 events")
-                           .arg(known.id)
-                           .arg(known.name.isEmpty() ? QString()
-                                                     : QStringLiteral(" \"%1\"").arg(known.name))
-                           .arg(QLocale().toString(known.lastSeen.toLocalTime(),
-                                                   QLocale::ShortFormat))
-                           .arg(known.events);
+                           // In one pass: a "%3" in a name given by hand stays as typed.
+                           .arg(QString::number(known.id),
+                                known.name.isEmpty() ? QString()
+                                                     : QStringLiteral(" \"%1\"").arg(known.name),
+                                QLocale().toString(known.lastSeen.toLocalTime(),
+                                                   QLocale::ShortFormat),
+                                QString::number(known.events));
         }
         if (records.empty())
             return;
