@@ -140,6 +140,7 @@ public:
     bool sendEvents(QString& errText);
     /// Sends the queued events up to `lastId`, in batches.
     bool sendEventsUpTo(qint64 lastId, QString& errText);
+    bool sendEventBatch(std::vector<std::pair<qint64, ArchivedEvent>>& batch, QString& errText);
     /// The ordinal of an event queued as new, from the server's events read before it.
     bool ordinalAtReadTime(ArchiveConnection& db, qint64 serverId, ArchivedEvent& event,
                            QString& errText);

@@ -149,11 +149,14 @@ bool HistoryArchive::Private::sendEvents(QString& errText)
 
 bool HistoryArchive::Private::sendEventsUpTo(qint64 lastId, QString& errText)
 {
+    // A batch the server refuses for one event's content goes again one event at a time, so
+    // that only that event is left out.
+    int batchSize = kSendBatch;
     for (;;) {
         QSqlQuery* query = local->Run(
             QStringLiteral("SELECT id, %1 FROM queue_events WHERE id <= ? ORDER BY id LIMIT %2")
                 .arg(QLatin1String(kEventColumns))
-                .arg(kSendBatch),
+                .arg(batchSize),
             {lastId}, errText);
         if (!query)
             return false;
@@ -166,33 +169,48 @@ bool HistoryArchive::Private::sendEventsUpTo(qint64 lastId, QString& errText)
         query->finish();
         if (batch.empty())
             return true;
-        if (!main->Begin(errText))
-            return false;
-        const auto failed = [&] {
-            main->Rollback();
-            return false;
-        };
-        for (auto& [serverId, event] : batch) {
-            bool duplicate = false;
-            if (!event.gap && event.ordinal <= 0) {
-                // Read again after a rewind: numbered by the server's reading when that still
-                // stands rewound (another program may have cleared the log meanwhile).
-                Reading reading;
-                const bool reread = event.ordinal == kQueuedReread;
-                event.ordinal = 0;
-                if (reread && !readingOf(*main, serverId, reading, errText))
-                    return failed();
-                if (!(reread && reading.rewound) &&
-                    !ordinalAtReadTime(*main, serverId, event, errText))
-                    return failed();
+        if (!sendEventBatch(batch, errText)) {
+            if (!ArchiveConnection::Refused(errText))
+                return false;
+            if (batch.size() > 1) {
+                batchSize = 1;
+                errText.clear();
+                continue;
             }
-            if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText))
-                return failed();
+            if (!refusedByServer(errText))
+                return false;
         }
-        if (!main->Commit(errText) ||
-            !local->Run(QStringLiteral("DELETE FROM queue_events WHERE id <= ?"), {last}, errText))
+        if (!local->Run(QStringLiteral("DELETE FROM queue_events WHERE id <= ?"), {last}, errText))
             return false;
     }
+}
+
+bool HistoryArchive::Private::sendEventBatch(std::vector<std::pair<qint64, ArchivedEvent>>& batch,
+                                             QString& errText)
+{
+    if (!main->Begin(errText))
+        return false;
+    const auto failed = [&] {
+        main->Rollback();
+        return false;
+    };
+    for (auto& [serverId, event] : batch) {
+        bool duplicate = false;
+        if (!event.gap && event.ordinal <= 0) {
+            // Read again after a rewind: numbered by the server's reading when that still
+            // stands rewound (another program may have cleared the log meanwhile).
+            Reading reading;
+            const bool reread = event.ordinal == kQueuedReread;
+            event.ordinal = 0;
+            if (reread && !readingOf(*main, serverId, reading, errText))
+                return failed();
+            if (!(reread && reading.rewound) && !ordinalAtReadTime(*main, serverId, event, errText))
+                return failed();
+        }
+        if (!insertEvent(*main, kArchiveTables.events, serverId, event, duplicate, errText))
+            return failed();
+    }
+    return main->Commit(errText);
 }
 
 bool HistoryArchive::Private::ordinalAtReadTime(ArchiveConnection& db, qint64 serverId,
