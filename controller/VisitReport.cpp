@@ -136,7 +136,7 @@ ReportTable InputTable(const QJsonObject& status, bool given)
 
 ReportSection ControllerSection(const VisitFacts& facts)
 {
-    ReportSection section{QStringLiteral("Controller"), {}, {}};
+    ReportSection section{QStringLiteral("Controller"), {}, {}, {}};
     const bool admin = Given(facts, facts.status, "admin") && facts.status.contains(u"admin");
     const QJsonObject data = facts.status.value(u"admin").toObject();
     const QString serial = admin ? data.value(u"serialNumber").toString() : facts.key.serialNumber;
@@ -164,7 +164,7 @@ ReportSection VisitSection(const VisitFacts& facts)
     const auto orBlank = [](const QString& text) {
         return text.trimmed().isEmpty() ? QStringLiteral("—") : text.trimmed();
     };
-    ReportSection section{QStringLiteral("Visit"), {}, {}};
+    ReportSection section{QStringLiteral("Visit"), {}, {}, {}};
     section.tables.push_back({QString(),
                               {QStringLiteral("Item"), QStringLiteral("Value")},
                               {{QStringLiteral("Technician"), orBlank(facts.technician)},
@@ -175,7 +175,7 @@ ReportSection VisitSection(const VisitFacts& facts)
 
 ReportSection StatusSection(const VisitFacts& facts)
 {
-    ReportSection section{QStringLiteral("Status as read"), {}, {}};
+    ReportSection section{QStringLiteral("Status as read"), {}, {}, {}};
     const QJsonObject& status = facts.status;
     if (status.isEmpty()) {
         section.lines << QStringLiteral("No status was read from this controller.");
@@ -203,7 +203,7 @@ ReportSection StatusSection(const VisitFacts& facts)
 
 ReportSection SetupSection(const VisitFacts& facts)
 {
-    ReportSection section{QStringLiteral("Setup and changes"), {}, {}};
+    ReportSection section{QStringLiteral("Setup and changes"), {}, {}, {}};
     if (facts.setupAtStart.isEmpty()) {
         section.lines << QStringLiteral("The history holds no setup read before the changes.");
     } else {
@@ -228,7 +228,7 @@ ReportSection SetupSection(const VisitFacts& facts)
 
 ReportSection FunctionTestSection(const VisitFacts& facts)
 {
-    ReportSection section{QStringLiteral("Function tests"), {}, {}};
+    ReportSection section{QStringLiteral("Function tests"), {}, {}, {}};
     if (facts.functionTests.empty()) {
         section.lines << QStringLiteral("No function tests were done during the visit.");
         return section;
@@ -255,7 +255,7 @@ ReportSection FunctionTestSection(const VisitFacts& facts)
 
 ReportSection EventSection(const VisitFacts& facts)
 {
-    ReportSection section{QStringLiteral("Events"), {}, {}};
+    ReportSection section{QStringLiteral("Events"), {}, {}, {}};
     section.lines << (facts.allEvents ? QStringLiteral("Every event the history holds: %1.")
                                       : QStringLiteral("The events read during the visit: %1."))
                          .arg(facts.events.size());
@@ -340,6 +340,7 @@ VisitReport VisitReport::Build(const VisitFacts& facts)
         {QStringLiteral("Signatures"),
          {QStringLiteral("Technician: ______________________________   Date: ____________"),
           QStringLiteral("Customer: ________________________________   Date: ____________")},
+         {},
          {}});
     return report;
 }
