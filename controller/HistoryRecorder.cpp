@@ -87,8 +87,11 @@ HistoryRecorder::~HistoryRecorder()
         Recorders().remove(&m_link);
     if (!m_archive.isOpen())
         return;
-    // Records whose controller's record was still being looked up: looked up now.
+    // Records whose controller's record was still being looked up: the writer's answers, or
+    // looked up now (a record it was still making would otherwise be made twice).
     m_ending = true;
+    if (m_weighing != 0 || !m_lookups.isEmpty())
+        m_archive.AwaitAnswers();
     const QHash<quint64, ControllerKey> lookups = std::exchange(m_lookups, {});
     for (const ControllerKey& key : lookups)
         if (const std::optional<qint64> id = m_archive.ControllerId(key)) {

@@ -144,12 +144,13 @@ void ArchiveWriter::Ask(quint64 number, Question question)
             Take();
             const QVariant answer = question(*m_archive);
             Note(*m_archive);
+            // Posted before it counts as taken: one that waited for it finds it.
+            emit answered(number, answer);
             {
                 std::lock_guard lock(m_mutex);
                 --m_pending;
             }
             m_taken.notify_all();
-            emit answered(number, answer);
         },
         Qt::QueuedConnection);
 }

@@ -198,6 +198,9 @@ public:
     /// after the records given before it: `answered` tells the answer under the number returned.
     /// 0 without one: ask this archive at once.
     quint64 Ask(Question question);
+    /// Waits (up to kReadWait) for the answers to the questions asked so far and tells them
+    /// (`answered`) before it returns: for one that ends and must not leave them half done.
+    void AwaitAnswers();
 
     /// Stores an event as it arrives. With `ordinal` 0 the archive gives it its ordinal from
     /// where the controller's reading stands (see MarkRewound): after a rewind the n-th time a

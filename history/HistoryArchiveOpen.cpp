@@ -4,6 +4,7 @@
 #include "history/HistoryArchivePrivate.h"
 #include "history/HistorySchema.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -333,6 +334,15 @@ quint64 HistoryArchive::Ask(Question question)
     const quint64 number = ++d->questions;
     d->writer->Ask(number, std::move(question));
     return number;
+}
+
+void HistoryArchive::AwaitAnswers()
+{
+    if (!d->writer)
+        return;
+    // Each answer is posted before it counts as taken.
+    d->writer->WaitTaken(kReadWait);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 int HistoryArchive::lostCount() const

@@ -6,6 +6,8 @@
 #include "ui/history/frmHistory.h"
 
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTreeWidget>
 
 namespace {
@@ -125,6 +127,37 @@ private slots:
         QVERIFY(sim().command(u"event "_s + EventHex(20, 1, 20)));
         readNew();
         QCOMPARE(counts(), records);
+    }
+
+    /// The program closed while the history's writer makes the record of a controller without
+    /// a serial number (another program held the file a moment): its events go into that one
+    /// record, and no second, empty one is made beside it.
+    void endsWhileRecordMade()
+    {
+        const QString device = m_program->home.filePath(u"ttyTarn"_s);
+        QVERIFY(
+            m_program->startSim({u"--link"_s, device, u"--version"_s, u"V2.06"_s}, Events(0, 3)));
+        QVERIFY(m_program->load({device}));
+        window()->updTimer->stop();
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+            other.setDatabaseName(
+                m_program->home.filePath(QLatin1String(HistoryArchive::kFileName)));
+            QSqlQuery hold(other);
+            QVERIFY(other.open() && hold.exec(u"BEGIN EXCLUSIVE"_s));
+            readNew();
+            QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 3);
+            QVERIFY(hold.exec(u"COMMIT"_s));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(u"other"_s);
+        m_program->window.reset();
+        HistoryArchive archive(u"test"_s);
+        QVERIFY(archive.Open(m_program->home.path()));
+        QList<qint64> events;
+        for (const ArchivedController& record : archive.Controllers())
+            events << qint64(archive.Events(record.id).size());
+        QCOMPARE(events, QList<qint64>{3});
     }
 
     void mergeByHand_data()
