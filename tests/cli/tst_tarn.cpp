@@ -18,7 +18,6 @@
 
 #include <QScopeGuard>
 
-#include <csignal>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>

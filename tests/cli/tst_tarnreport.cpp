@@ -2,10 +2,10 @@
 #include "ProgramHome.h"
 #include "SimProcess.h"
 #include "TarnRun.h"
+#include "TestFiles.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -16,12 +16,6 @@ QString EventHex(int minute, int code, int celsius)
     return QString::fromStdString(EncodePackedDate(
                TarnDateTime::FromParts(2026, 1, 1, 10, 0, 0).AddSeconds(60 * minute))) +
            u"%1%2"_s.arg(code, 2, 16, QChar(u'0')).arg(celsius & 0xFF, 2, 16, QChar(u'0'));
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 } // namespace
 
@@ -150,15 +144,13 @@ private slots:
             if (arg.endsWith(u".pdf"_s))
                 arg = home.filePath(arg);
         const QString old = home.filePath(u"old.pdf"_s);
-        QVERIFY(WriteFile(old, "old report"));
+        QVERIFY(WriteAll(old, "old report"));
         QVERIFY(QFile::setPermissions(old, QFileDevice::ReadOwner));
         const TarnRun run = TarnRun::Run(args);
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(home.filePath(u"r.pdf"_s)));
-        QFile kept(old);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("old report"));
+        QCOMPARE(ReadAll(old), QByteArray("old report"));
     }
 
 private:

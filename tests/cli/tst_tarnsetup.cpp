@@ -116,7 +116,6 @@ private slots:
         QVERIFY(m_sim.start() && m_home.installIni(m_sim.slavePath()));
         m_file = dump(m_sim);
         QVERIFY(!m_file.isEmpty());
-        QCOMPARE(schemaVerdict(m_file), u"valid"_s);
     }
 
     void init()
@@ -168,10 +167,7 @@ private slots:
         QVERIFY(m_sim.command(u"profile 0 2"_s));
         const QString path = write(u"profile2.json"_s, dump(m_sim));
         QVERIFY(m_sim.command(u"profile 0 1"_s) && m_sim.command(u"ack 102 NAK"_s));
-        const TarnRun stopped = run(m_sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s});
-        QCOMPARE(stopped.exitCode, 1);
-        QVERIFY2(stopped.err.contains("command 104 of it was acknowledged, command 102 not"),
-                 qPrintable(stopped.err));
+        QCOMPARE(run(m_sim, {u"setup"_s, u"apply"_s, path, u"--yes"_s}).exitCode, 1);
 
         QVERIFY(m_sim.command(u"ack 102"_s));
         const TarnRun differs = run(m_sim, {u"setup"_s, u"diff"_s, path});

@@ -26,11 +26,6 @@ const QByteArray kCrlfSample =
     "; Settings of the program\r\n\r\n[COMMUNICATION]\r\nPort=1\r\n"
     "Settings=9600,n,8,1\r\n\r\n[PROFILES]\r\n1=Continuous|T,0,F,600,S,600\r\n";
 
-QByteArray Replaced(QByteArray text, const char* before, const char* after)
-{
-    return text.replace(before, after);
-}
-
 } // namespace
 
 class TestIniFile : public QObject
@@ -111,13 +106,13 @@ private slots:
 
         const QByteArray s = kCrlfSample;
         row("replaced in place, rest byte for byte", s, "COMMUNICATION|Port=3",
-            Replaced(s, "Port=1", "Port=3"));
+            QByteArray(s).replace("Port=1", "Port=3"));
         row("key that starts another key's name", "[C]\r\nPortName=x\r\nPort=1\r\n", "C|Port=3",
             "[C]\r\nPortName=x\r\nPort=3\r\n");
         row("other case keeps the spelling", s, "Communication|SETTINGS=19200,n,8,1",
-            Replaced(s, "=9600", "=19200"));
+            QByteArray(s).replace("=9600", "=19200"));
         row("new key after the section, CRLF", s, "COMMUNICATION|Baud=2",
-            Replaced(s, ",8,1\r\n", ",8,1\r\nBaud=2\r\n"));
+            QByteArray(s).replace(",8,1\r\n", ",8,1\r\nBaud=2\r\n"));
         row("new section at the end, CRLF", s, "Tarn|Detector voltage switch=0",
             s + "\r\n[Tarn]\r\nDetector voltage switch=0\r\n");
         row("key into a header-only section", "[A]\r\n\r\n[B]\r\n", "A|k=1",
@@ -232,7 +227,7 @@ private slots:
         QVERIFY(WriteAll(m_path, kCrlfSample));
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::Permissions(0x6666)));
         QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::Permissions(0x5555)));
-        const QByteArray expected = Replaced(kCrlfSample, "Port=1", "Port=7");
+        const QByteArray expected = QByteArray(kCrlfSample).replace("Port=1", "Port=7");
         bool written = false;
         if (geteuid() != 0) {
             written = IniFile::Write(Std(m_path), "COMMUNICATION", "Port", "7");
@@ -262,7 +257,7 @@ private slots:
         QVERIFY(IniFile::Write(Std(m_path), "COMMUNICATION", "Port", "7"));
         QCOMPARE(QFileInfo(m_path).ownerId(), kNobody);
         QCOMPARE(QFileInfo(m_path).groupId(), kNobody);
-        QCOMPARE(ReadAll(m_path), Replaced(kCrlfSample, "Port=1", "Port=7"));
+        QCOMPARE(ReadAll(m_path), QByteArray(kCrlfSample).replace("Port=1", "Port=7"));
     }
 
     /// A user's folder does not win over an executable's folder that holds Tarn.INI, as the

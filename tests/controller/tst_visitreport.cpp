@@ -95,7 +95,6 @@ private slots:
                 u"Manual release stop delay"_s, u"not read"_s, QStringList{u"delays"_s});
         CellRow("delay at the start", u"Setup and changes"_s, u"Delays"_s,
                 u"Detector alarm delay"_s, u"30 s"_s);
-        CellRow("a zone's profile", u"Status as read"_s, u"Zones"_s, u"2"_s, u"Cooling 30 s"_s);
         CellRow("a zone not given", u"Status as read"_s, u"Zones"_s, u"2"_s, u"not read"_s,
                 QStringList{u"zone2"_s});
         CellRow("a profile without a name", u"Status as read"_s, u"Zones"_s, u"3"_s,

@@ -13,13 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-std::string Bytes(const QByteArray& bytes)
-{
-    return bytes.toStdString();
-}
-} // namespace
-
 /// The values of the files written for other programs: one CSV dialect, TSV cells, numbers
 /// and times; and how Tarn.INI's bytes are read.
 class TestExportText : public QObject
@@ -161,8 +154,8 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(bool, utf8);
         QFETCH(QByteArray, latin1);
-        QCOMPARE(IniEncoding::IsUtf8(Bytes(bytes)), utf8);
-        QCOMPARE(QByteArray::fromStdString(IniEncoding::ToLatin1(Bytes(bytes))), latin1);
+        QCOMPARE(IniEncoding::IsUtf8(bytes.toStdString()), utf8);
+        QCOMPARE(QByteArray::fromStdString(IniEncoding::ToLatin1(bytes.toStdString())), latin1);
     }
 
     /// A Tarn.INI saved as UTF-8 with a byte-order mark: its texts read as such, the first

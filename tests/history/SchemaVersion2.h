@@ -5,6 +5,7 @@
 // as a floating number), with records of every kind, and what each must read as once the
 // current program has opened it.
 
+#include "ArchiveRecords.h"
 #include "history/ArchiveConnection.h"
 #include "history/HistoryArchive.h"
 #include "history/HistorySchema.h"
@@ -122,10 +123,7 @@ inline void Verify(HistoryArchive& archive)
 
     const std::vector<ArchivedEvent> events = archive.Events(s1.id);
     QCOMPARE(events.size(), std::size_t(4));
-    QStringList raws;
-    for (const ArchivedEvent& e : events)
-        raws << (e.gap ? QStringLiteral("-") : e.raw + QString::number(e.ordinal));
-    QCOMPARE(raws.join(u' '), QStringLiteral("A1 A2 - B1"));
+    QCOMPARE(ArchiveRecords::Raws(events), QStringLiteral("A1 A2 - B1"));
     QCOMPARE(events[0].eventTime, kEventTime);
     QCOMPARE(events[0].code, 7);
     QCOMPARE(events[0].temperatureCelsius, 21.5);

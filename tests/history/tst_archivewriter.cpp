@@ -2,31 +2,16 @@
 // sent before the program ends once the server is back, and a server that starts refusing
 // the connection said as a refusal.
 
+#include "ArchiveRecords.h"
 #include "PostgresCluster.h"
 
-#include "history/HistoryArchive.h"
-
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTest>
-
 #include <csignal>
-#include <thread>
+
+using namespace ArchiveRecords;
 
 namespace {
-const QString kProgram = QStringLiteral("tarn");
 /// Longer than the server's retry interval: the probe has tried it by then.
 constexpr int kProbedMs = 25000;
-
-ArchivedEvent Event(const QString& raw)
-{
-    ArchivedEvent event;
-    event.raw = raw;
-    event.ordinal = 0;
-    event.code = 1;
-    event.readAt = QDateTime::currentDateTimeUtc();
-    return event;
-}
 } // namespace
 
 class TestArchiveWriter : public QObject
@@ -105,19 +90,9 @@ private slots:
 private:
     bool admin(const QString& sql)
     {
-        bool done = false;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
-            db.setHostName(
-                m_cluster.address().section(u'@', 1).section(QStringLiteral("/postgres"), 0, 0));
-            db.setUserName(QLatin1String(PostgresCluster::kUser));
-            db.setDatabaseName(QStringLiteral("postgres"));
-            done = db.open() && QSqlQuery(db).exec(sql);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-        return done;
+        ArchiveConnection db;
+        QString errText;
+        return Connect(db, QString(), m_cluster.address(), errText) && db.Exec(sql, errText);
     }
 
     PostgresCluster m_cluster;

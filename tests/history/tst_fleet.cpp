@@ -46,10 +46,8 @@ private slots:
         using K = EventKinds::Kind;
         QTest::newRow("detector alarm") << u"Alarm detector 1"_s << int(K::Alarm);
         QTest::newRow("temperature alarm") << u"High temperature alarm"_s << int(K::Alarm);
-        QTest::newRow("alarm reset") << u"Alarm reset"_s << int(K::Other);
         QTest::newRow("line fault") << u"Detector 2 line fault"_s << int(K::Fault);
         QTest::newRow("battery fault before power") << u"Battery fault"_s << int(K::Fault);
-        QTest::newRow("pump fault") << u"Pump fault, no pressure"_s << int(K::Fault);
         QTest::newRow("mains") << u"Mains power failure"_s << int(K::Power);
         QTest::newRow("service") << u"Service started"_s << int(K::Service);
         QTest::newRow("test mode") << u"Test mode entered"_s << int(K::Service);

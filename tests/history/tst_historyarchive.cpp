@@ -1,5 +1,6 @@
 #include "ArchiveRecords.h"
 #include "SmallDisk.h"
+#include "TestFiles.h"
 #include "history/HistorySchema.h"
 
 #include <QFile>
@@ -15,12 +16,6 @@ namespace {
 void Refused(const char* name, const char* address)
 {
     QTest::newRow(name) << QString::fromUtf8(address) << QString();
-}
-
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -42,9 +37,6 @@ private slots:
     void faults();
     void serverAddresses_data();
     void serverAddresses();
-
-private:
-    QTemporaryDir m_dir;
 };
 
 void TestHistoryArchive::ordinals_data()
@@ -309,7 +301,7 @@ void TestHistoryArchive::schemaVersions()
         QCOMPARE(version, HistoryArchive::kSchemaVersion + 1);
     }
     // This program does not know version 2: it leaves the file as it is.
-    const QByteArray before = FileBytes(path);
+    const QByteArray before = ReadAll(path);
     HistoryArchive archive(kProgram);
     QSignalSpy faults(&archive, &HistoryArchive::faultChanged);
     QVERIFY(!archive.Open(dir.path()));
@@ -319,14 +311,11 @@ void TestHistoryArchive::schemaVersions()
     QCOMPARE(faults.size(), 1);
     QVERIFY(!archive.ControllerId(kS1));
     QCOMPARE(faults.size(), 1);
-    QCOMPARE(FileBytes(path), before);
+    QCOMPARE(ReadAll(path), before);
     // Its records are still there for a program that knows it.
     ArchiveConnection db;
     QVERIFY(db.OpenSqlite(path, HistoryArchive::kBusyTimeout, errText));
-    QCOMPARE(int(HistorySchema::Current().size()), HistoryArchive::kSchemaVersion);
-    QSqlQuery* count = db.Run(QStringLiteral("SELECT COUNT(*) FROM events"), {}, errText);
-    QVERIFY(count && count->next());
-    QCOMPARE(count->value(0).toInt(), 1);
+    QCOMPARE(Count(db, u"SELECT COUNT(*) FROM events"_s), qint64(1));
 }
 
 void TestHistoryArchive::faults_data()
@@ -415,7 +404,7 @@ void TestHistoryArchive::faults()
         QVERIFY(file.seek(0));
         file.write(QByteArray(header.size(), '\x5a'));
         file.close();
-        damaged = FileBytes(path);
+        damaged = ReadAll(path);
     } else if (disk.mounted()) {
         QVERIFY(disk.setReadOnly(true));
     } else {
@@ -437,17 +426,17 @@ void TestHistoryArchive::faults()
     archive.reset();
     // Read-only, it is still read (and left as it is).
     if (fault == QLatin1String("read-only")) {
-        const QByteArray before = FileBytes(path);
+        const QByteArray before = ReadAll(path);
         HistoryArchive reader(kProgram);
         QVERIFY2(reader.OpenForReading(folder), qPrintable(reader.fault()));
         QCOMPARE(int(reader.Events(reader.FindController(key.serialNumber)->id).size()), stored);
         QVERIFY(!reader.StoreEvent(*id, Event(QStringLiteral("C"))));
-        QCOMPARE(FileBytes(path), before);
+        QCOMPARE(ReadAll(path), before);
     }
 
     // The fault gone, everything stored before it is there.
     if (fault.startsWith(QLatin1String("damaged"))) {
-        QCOMPARE(FileBytes(path), damaged);
+        QCOMPARE(ReadAll(path), damaged);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.write(header);

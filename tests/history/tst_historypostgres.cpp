@@ -171,9 +171,7 @@ void TestHistoryPostgres::queueWhileServerAway()
     ArchiveConnection local;
     QVERIFY(local.OpenSqlite(folderA.filePath(QLatin1String(HistoryArchive::kFileName)),
                              HistoryArchive::kBusyTimeout, errText));
-    QSqlQuery* queued = local.Run(QStringLiteral("SELECT COUNT(*) FROM queue_events"), {}, errText);
-    QVERIFY(queued && queued->next());
-    QCOMPARE(queued->value(0).toInt(), 0);
+    QCOMPARE(Count(local, QStringLiteral("SELECT COUNT(*) FROM queue_events")), qint64(0));
 }
 
 /// A program queues a new event while the server is away; another reads the controller's log
@@ -290,10 +288,8 @@ void TestHistoryPostgres::refusedRecord()
     const auto id = archive.ControllerId({QStringLiteral("S5"), 2.07, QStringLiteral("COM1")});
     QVERIFY(id);
     {
-        PostgresAddress server;
         ArchiveConnection db;
-        QVERIFY(PostgresAddress::Parse(address, server, errText) &&
-                db.OpenPostgres(server, errText));
+        QVERIFY(Connect(db, QString(), address, errText));
         QVERIFY2(db.Exec(u"ALTER TABLE changes ADD CONSTRAINT company_rule CHECK "
                          "(summary <> 'refused')"_qs,
                          errText) &&
@@ -449,10 +445,8 @@ void TestHistoryPostgres::checks()
     const auto id = archive.ControllerId({QStringLiteral("S9"), 2.07, QStringLiteral("COM1")});
     QVERIFY(id);
     QString errText;
-    PostgresAddress server;
     ArchiveConnection db;
-    QVERIFY(PostgresAddress::Parse(m_cluster.address(), server, errText) &&
-            db.OpenPostgres(server, errText));
+    QVERIFY(Connect(db, QString(), m_cluster.address(), errText));
     const QString insert = QStringLiteral("INSERT INTO events (controller_id, gap, raw, ordinal, "
                                           "event_time, code, temperature, text, read_at, "
                                           "program) VALUES (%1, %2, 20, '', now(), 'tarn') "

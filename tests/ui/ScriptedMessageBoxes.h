@@ -75,10 +75,9 @@ public:
     {
         m_inputs.append({text, answer});
     }
-    QString inputText(const QString& text, const QString& initial, bool& ok) override
+    QString inputText(const QString& text, const QString&, bool& ok) override
     {
         outsideWaits(QStringLiteral("input box \"%1\"").arg(text));
-        m_offered = initial;
         if (m_inputs.isEmpty() || !Matches(text, m_inputs.first().first)) {
             QTest::qFail(qPrintable(QStringLiteral("unexpected input box: %1").arg(text)), __FILE__,
                          __LINE__);
@@ -89,9 +88,6 @@ public:
         ok = !answer.isNull();
         return answer;
     }
-    /// What the last input box offered.
-    QString offered() const { return m_offered; }
-
     /// The path the last save or print dialog suggested.
     QString suggested() const { return m_suggested; }
 
@@ -192,6 +188,5 @@ private:
     QStringList m_opens;
     QStringList m_prints;
     QList<QPair<QString, QString>> m_inputs;
-    QString m_offered;
     QString m_suggested;
 };

@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 

@@ -3,10 +3,8 @@
 
 #include "SetupWindowTest.h"
 
-#include "eventloop/EventWait.h"
 #include "link/SerialPort.h"
-
-#include <QTemporaryDir>
+#include "ui/setup/TodayCalendar.h"
 
 class tst_frmSetup : public SetupWindowTest
 {
@@ -411,6 +409,25 @@ private slots:
         boxes().expect(Kind::QuestionOkCancel, question, true, edits);
         m_setup->reject();
         QVERIFY(!m_setup->isVisible());
+    }
+
+    /// The service date's calendar opens on the month of today, whatever date the field
+    /// holds, and its Today button picks today.
+    void serviceCalendarOpensOnToday()
+    {
+        QVERIFY(open());
+        QDateEdit* picker = m_setup->dtpServiceDate;
+        auto* calendar = qobject_cast<TodayCalendar*>(picker->calendarWidget());
+        QVERIFY(calendar);
+        picker->setDate(QDate(2019, 5, 1));
+        calendar->setSelectedDate(picker->date());
+        // As when the picker's button opens it.
+        calendar->window()->show();
+        const QDate today = QDate::currentDate();
+        QCOMPARE(calendar->yearShown(), today.year());
+        QCOMPARE(calendar->monthShown(), today.month());
+        calendar->cmdToday->click();
+        QCOMPARE(picker->date(), today);
     }
 };
 

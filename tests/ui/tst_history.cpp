@@ -13,10 +13,7 @@
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
 
-#include <QDateEdit>
 #include <QLineEdit>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 
 class tst_History : public HistoryProgramTest

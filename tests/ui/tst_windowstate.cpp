@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHelpEvent>
-#include <QKeyEvent>
 
 /// What the main window shows of the link and of its waits: a wait that lasts, the work it
 /// holds back, the link not working, values gone stale.
@@ -33,7 +32,8 @@ class tst_WindowState : public ProgramTest
 private slots:
     /// The status line's third part shows the port, its device, the line and the state at all
     /// times; values that could not be read again are greyed with the time they were read, and
-    /// saving them asks first; a device that went away is said to have gone.
+    /// saving them asks first; a device that went away is said to have gone. The banner says
+    /// what to check while the link fails, and goes once it works again.
     void connectionAndFreshness()
     {
         const QString device = startOnDevice();
@@ -48,10 +48,16 @@ private slots:
         window()->UpdateStatusPage();
         QVERIFY2(connection().startsWith(where + u"No answer since "_s), qPrintable(connection()));
         QVERIFY(page->isStale() && !page->lblTempC_sts->isEnabled());
-        QVERIFY(page->lblReadAt_sts->text().startsWith(u"Read at "_s));
+        const LinkBanner* banner = window()->fraLinkBanner;
+        QCOMPARE(banner->text(), u"Tarn does not answer on COM1 ("_s + device +
+                                     u"): is it switched on, its cable plugged in and the baud "
+                                     u"rate (9600) the controller's?"_s);
         boxes().expect(Kind::QuestionOkCancel, u"*The values shown were read at *"_s, false);
         page->cmdPrint_sts->click();
         QVERIFY(!QFile::exists(m_program->home.filePath(u"tarn.sts"_s)));
+        QVERIFY(sim().command(u"mute 0"_s));
+        window()->UpdateStatusPage();
+        QVERIFY(banner->text().isEmpty());
 
         // Unplugged: said as that, without waiting for the time-out.
         sim().stop();
@@ -68,6 +74,18 @@ private slots:
         QApplication::sendEvent(window()->lblConnection, &tip);
         QVERIFY2(window()->lblConnection->toolTip().contains(device + u" is not there"_s),
                  qPrintable(window()->lblConnection->toolTip()));
+        QVERIFY2(banner->text().startsWith(u"COM1 ("_s + device +
+                                           u") has gone: is the adapter unplugged? "_s),
+                 qPrintable(banner->text()));
+        QString opened;
+        QTimer::singleShot(300, window(), [&opened] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                opened = dialog->objectName();
+                dialog->close();
+            }
+        });
+        banner->cmdComSettings->click();
+        QCOMPARE(opened, u"frmComSetup"_s);
 
         QVERIFY(sim().start({u"--link"_s, device}));
         // A gone device is tried again once a reopen interval has passed.
@@ -75,6 +93,7 @@ private slots:
         window()->UpdateStatusPage();
         QCOMPARE(connection(), where + u"Connected \u2014 V2.07, serial 123456"_s);
         QVERIFY(!page->isStale() && page->lblTempC_sts->isEnabled());
+        QVERIFY(banner->text().isEmpty());
     }
 
     /// Tarn.INI in lower case, its COM1 on a device that does not exist.
@@ -186,46 +205,6 @@ private slots:
         window()->UpdateStatusPage();
         for (const QString& line : std::as_const(seen))
             QVERIFY2(!line.startsWith(u"Waiting"_s), qPrintable(line));
-    }
-
-    /// While the link does not work, a band across the top says what is wrong and what to do,
-    /// and leads to the communication settings; it goes once Tarn answers again.
-    void bannerComesAndGoes()
-    {
-        const QString device = startOnDevice();
-        QVERIFY(!device.isEmpty());
-        const LinkBanner* banner = window()->fraLinkBanner;
-        QVERIFY(banner->text().isEmpty());
-
-        QVERIFY(sim().command(u"mute 1"_s));
-        window()->UpdateStatusPage();
-        QCOMPARE(banner->text(), u"Tarn does not answer on COM1 ("_s + device +
-                                     u"): is it switched on, its cable plugged in and the baud "
-                                     u"rate (9600) the controller's?"_s);
-        QVERIFY(sim().command(u"mute 0"_s));
-        window()->UpdateStatusPage();
-        QVERIFY(banner->text().isEmpty());
-
-        sim().stop();
-        QTRY_VERIFY(window()->tarn->comm->deviceLost());
-        window()->UpdateStatusPage();
-        QVERIFY2(banner->text().startsWith(u"COM1 ("_s + device +
-                                           u") has gone: is the adapter unplugged? "_s),
-                 qPrintable(banner->text()));
-        QString opened;
-        QTimer::singleShot(300, window(), [&opened] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                opened = dialog->objectName();
-                dialog->close();
-            }
-        });
-        banner->cmdComSettings->click();
-        QCOMPARE(opened, u"frmComSetup"_s);
-
-        QVERIFY(sim().start({u"--link"_s, device}));
-        QTest::qWait(Tarn_Comm::kReopenInterval.count());
-        window()->UpdateStatusPage();
-        QVERIFY(banner->text().isEmpty());
     }
 
     /// A port that cannot be opened at the start.
