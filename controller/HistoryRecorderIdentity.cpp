@@ -220,6 +220,9 @@ std::optional<qint64> HistoryRecorder::ControllerNow()
     if (m_link.IdentityStale)
         return std::nullopt;
     const QString serial = KeyOf(m_link).serialNumber;
+    // A record the writer may be making now: its answer, not a second record of this thread.
+    if (LookingUp(serial))
+        m_archive.AwaitAnswers();
     const bool waited = LookingUp(serial);
     // The writer's answer, when it comes, is not needed any more.
     for (auto it = m_lookups.begin(); it != m_lookups.end();)

@@ -4,6 +4,7 @@
 #include "HistoryProgramTest.h"
 
 #include "ui/history/frmHistory.h"
+#include "ui/setup/frmSetup.h"
 
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -129,11 +130,19 @@ private slots:
         QCOMPARE(counts(), records);
     }
 
-    /// The program closed while the history's writer makes the record of a controller without
-    /// a serial number (another program held the file a moment): its events go into that one
-    /// record, and no second, empty one is made beside it.
-    void endsWhileRecordMade()
+    void whileRecordMade_data()
     {
+        QTest::addColumn<bool>("setupOpened"); // else the program ends
+        QTest::newRow("the program ends") << false;
+        QTest::newRow("the setup window opens") << true;
+    }
+
+    /// The program closes, or the setup window asks for the record, while the history's writer
+    /// makes the record of a controller without a serial number (another program held the
+    /// file a moment): its events go into that one record, and no second, empty one is made.
+    void whileRecordMade()
+    {
+        QFETCH(bool, setupOpened);
         const QString device = m_program->home.filePath(u"ttyTarn"_s);
         QVERIFY(
             m_program->startSim({u"--link"_s, device, u"--version"_s, u"V2.06"_s}, Events(0, 3)));
@@ -151,6 +160,8 @@ private slots:
             other.close();
         }
         QSqlDatabase::removeDatabase(u"other"_s);
+        if (setupOpened)
+            frmSetup(window()->tarn, boxes(), nullptr, u"-K"_s);
         m_program->window.reset();
         HistoryArchive archive(u"test"_s);
         QVERIFY(archive.Open(m_program->home.path()));
