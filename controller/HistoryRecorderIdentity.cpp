@@ -220,6 +220,8 @@ std::optional<qint64> HistoryRecorder::ControllerNow()
     if (m_link.IdentityStale)
         return std::nullopt;
     const QString serial = KeyOf(m_link).serialNumber;
+    // Nothing more is asked of the writer until the record is known.
+    const bool ending = std::exchange(m_ending, true);
     // A record the writer may be making now: its answer, not a second record of this thread.
     if (LookingUp(serial))
         m_archive.AwaitAnswers();
@@ -227,7 +229,6 @@ std::optional<qint64> HistoryRecorder::ControllerNow()
     // The writer's answer, when it comes, is not needed any more.
     for (auto it = m_lookups.begin(); it != m_lookups.end();)
         it = it->serialNumber == serial ? m_lookups.erase(it) : std::next(it);
-    const bool ending = std::exchange(m_ending, true);
     const std::optional<qint64> id = Controller(false);
     m_ending = ending;
     if (id && waited)
