@@ -39,3 +39,21 @@ bool ArchiveRead::Write(HistoryArchive& archive,
     errText = outcome.errText;
     return outcome.done;
 }
+
+bool ArchiveRead::Merge(HistoryArchive& archive, qint64 into, qint64 from, QString& errText)
+{
+    return Write(
+        archive,
+        [into, from](HistoryArchive& writers, QString& why) {
+            return writers.Merge(into, from, why);
+        },
+        errText);
+}
+
+bool ArchiveRead::Name(HistoryArchive& archive, qint64 id, const QString& name, QString& errText)
+{
+    return Write(
+        archive,
+        [id, name](HistoryArchive& writers, QString& why) { return writers.Name(id, name, why); },
+        errText);
+}

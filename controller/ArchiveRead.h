@@ -38,5 +38,8 @@ template <class T> T Read(HistoryArchive& archive, std::function<T(HistoryArchiv
 /// it was not done or the writer did not answer.
 bool Write(HistoryArchive& archive, const std::function<bool(HistoryArchive&, QString&)>& write,
            QString& errText);
+/// The writes by hand the windows offer, run by Write.
+bool Merge(HistoryArchive& archive, qint64 into, qint64 from, QString& errText);
+bool Name(HistoryArchive& archive, qint64 id, const QString& name, QString& errText);
 
 } // namespace ArchiveRead

@@ -288,12 +288,7 @@ void frmHistory::handleMerge()
             QStringLiteral("Do this only for records of one Tarn: it cannot be undone.")))
         return;
     QString errText;
-    if (!ArchiveRead::Write(
-            m_archive,
-            [intoId = into.id, fromId = from.id](HistoryArchive& archive, QString& why) {
-                return archive.Merge(intoId, fromId, why);
-            },
-            errText)) {
+    if (!ArchiveRead::Merge(m_archive, into.id, from.id, errText)) {
         m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
         return;
     }
@@ -316,12 +311,7 @@ void frmHistory::handleName()
     if (!ok)
         return;
     QString errText;
-    if (!ArchiveRead::Write(
-            m_archive,
-            [id, name](HistoryArchive& archive, QString& why) {
-                return archive.Name(id, name, why);
-            },
-            errText)) {
+    if (!ArchiveRead::Name(m_archive, id, name, errText)) {
         m_boxes.critical(QStringLiteral("The record could not be named."), errText);
         return;
     }

@@ -244,12 +244,7 @@ void frmMain::handleUnnamedUnsure(qint64 recordId)
             return;
         const qint64 into = records[std::size_t(chosen - 1)];
         QString errText;
-        if (!ArchiveRead::Write(
-                *m_history,
-                [into, recordId](HistoryArchive& archive, QString& why) {
-                    return archive.Merge(into, recordId, why);
-                },
-                errText)) {
+        if (!ArchiveRead::Merge(*m_history, into, recordId, errText)) {
             m_boxes.critical(QStringLiteral("The records could not be merged."), errText);
             return;
         }
@@ -272,12 +267,7 @@ void frmMain::NameUnnamed(qint64 recordId)
     if (!ok || name.trimmed().isEmpty() || !m_history)
         return;
     QString errText;
-    if (!ArchiveRead::Write(
-            *m_history,
-            [recordId, name](HistoryArchive& archive, QString& why) {
-                return archive.Name(recordId, name, why);
-            },
-            errText)) {
+    if (!ArchiveRead::Name(*m_history, recordId, name, errText)) {
         m_boxes.critical(QStringLiteral("The record could not be named."), errText);
         return;
     }
