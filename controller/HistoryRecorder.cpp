@@ -106,8 +106,7 @@ HistoryRecorder::~HistoryRecorder()
             return;
         }
     }
-    if (const std::optional<qint64> id = UnknownController())
-        StoreHeld(*id);
+    StoreHeld(std::nullopt);
 }
 
 ControllerKey HistoryRecorder::KeyOf(const Tarn_Comm& link)
@@ -220,27 +219,28 @@ void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
         ++m_unarchived;
 }
 
-void HistoryRecorder::StoreHeld(qint64 controllerId)
+void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
 {
     std::vector<HeldEvent> held;
     held.swap(m_held);
-    const std::optional<size_t> rewindAt = std::exchange(m_rewindAt, std::nullopt);
-    const std::optional<size_t> clearedAt = std::exchange(m_clearedAt, std::nullopt);
-    std::optional<qint64> unknown;
-    for (size_t i = 0; i < held.size(); ++i) {
-        if (rewindAt == i)
-            m_archive.MarkRewound(controllerId);
-        if (clearedAt == i)
-            m_archive.MarkCleared(controllerId);
-        if (held[i].lineFailures == m_link.LineFailures)
-            Store(controllerId, std::move(held[i].event));
-        else if (unknown || (unknown = UnknownController()))
-            Store(*unknown, std::move(held[i].event));
+    const std::vector<HeldMark> marks = std::exchange(m_heldMarks, {});
+    // What was read since the line last failed, and what was read before.
+    std::optional<qint64> now = controllerId;
+    std::optional<qint64> before;
+    auto mark = marks.begin();
+    for (size_t i = 0; i <= held.size(); ++i) {
+        // Kept in every record in use: whoever answered may be either. A record made after a
+        // mark holds nothing the mark could concern.
+        for (; mark != marks.end() && mark->at <= i; ++mark)
+            for (const std::optional<qint64>& id : {now, before})
+                if (id)
+                    mark->rewound ? m_archive.MarkRewound(*id) : m_archive.MarkCleared(*id);
+        if (i == held.size())
+            break;
+        std::optional<qint64>& into = held[i].lineFailures == m_link.LineFailures ? now : before;
+        if (into || (into = UnknownController()))
+            Store(*into, std::move(held[i].event));
     }
-    if (rewindAt && *rewindAt >= held.size())
-        m_archive.MarkRewound(controllerId);
-    if (clearedAt && *clearedAt >= held.size())
-        m_archive.MarkCleared(controllerId);
 }
 
 std::optional<qint64> HistoryRecorder::UnknownController()
@@ -365,7 +365,7 @@ void HistoryRecorder::handleRequestSent(int command, const std::string& data)
     if (id)
         m_archive.MarkRewound(*id);
     else
-        m_rewindAt = m_held.size();
+        m_heldMarks.push_back({m_held.size(), true});
 }
 
 void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
@@ -378,7 +378,7 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
             StoreHeld(*id);
             m_archive.MarkCleared(*id);
         } else if (LookingUp(KeyOf(m_link).serialNumber)) {
-            m_clearedAt = m_held.size();
+            m_heldMarks.push_back({m_held.size(), false});
         }
     }
     ArchivedChange change;

@@ -136,17 +136,23 @@ private:
     void Store(qint64 controllerId, ArchivedEvent event);
     /// Stores the events held under `controllerId`, but those read before the line last failed:
     /// another controller may answer since, so they go under an unknown one on the port.
-    void StoreHeld(qint64 controllerId);
+    /// Without `controllerId` the controller on the link is not known either: its events go
+    /// under an unknown one of their own, made with the first of them.
+    void StoreHeld(std::optional<qint64> controllerId);
     /// An unknown controller on the link's port, for events whose controller cannot be told.
     std::optional<qint64> UnknownController();
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
-    /// A rewind sent while the controller was not known, after this many of the events held:
-    /// it is the one the events are filed under.
-    std::optional<size_t> m_rewindAt;
-    /// The same for a log deletion acknowledged while the controller's record was looked up.
-    std::optional<size_t> m_clearedAt;
+    /// A rewind sent, or a log deletion acknowledged, while the controller's record was not
+    /// known: after this many of the events held. Each is kept in the records the events
+    /// around it go to.
+    struct HeldMark
+    {
+        size_t at = 0;
+        bool rewound = false;
+    };
+    std::vector<HeldMark> m_heldMarks;
     /// The lookups the archive's writer has not answered, by question number.
     QHash<quint64, ControllerKey> m_lookups;
     /// What waits for a record being looked up, by serial number: the last status read...

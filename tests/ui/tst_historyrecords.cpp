@@ -3,6 +3,8 @@
 
 #include "HistoryProgramTest.h"
 
+#include "controller/HistoryRecorder.h"
+#include "protocol/CommandCodes.h"
 #include "ui/history/frmHistory.h"
 #include "ui/setup/frmSetup.h"
 
@@ -33,6 +35,37 @@ class tst_HistoryRecords : public HistoryProgramTest
             events << qint64(archive().Events(record.id).size());
         std::sort(events.begin(), events.end());
         return events;
+    }
+
+    /// Runs `action` while another program holds the history file.
+    void heldByAnother(const std::function<void()>& action) const
+    {
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+            other.setDatabaseName(
+                m_program->home.filePath(QLatin1String(HistoryArchive::kFileName)));
+            QSqlQuery hold(other);
+            QVERIFY(other.open() && hold.exec(u"BEGIN EXCLUSIVE"_s));
+            action();
+            QVERIFY(hold.exec(u"COMMIT"_s));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(u"other"_s);
+    }
+    /// The records of the program's history once it has ended, but the simulator's first
+    /// controller: the serial number of each and its events, "999: 3".
+    QStringList recordsAtTheEnd()
+    {
+        m_program->window.reset();
+        HistoryArchive archive(u"test"_s);
+        if (!archive.Open(m_program->home.path()))
+            return {archive.fault()};
+        QStringList records;
+        for (const ArchivedController& record : archive.Controllers())
+            if (record.key.serialNumber != u"123456"_s)
+                records << u"%1: %2"_s.arg(record.key.serialNumber)
+                               .arg(archive.Events(record.id).size());
+        return records;
     }
 
     void readNew() const
@@ -148,27 +181,47 @@ private slots:
             m_program->startSim({u"--link"_s, device, u"--version"_s, u"V2.06"_s}, Events(0, 3)));
         QVERIFY(m_program->load({device}));
         window()->updTimer->stop();
-        {
-            QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
-            other.setDatabaseName(
-                m_program->home.filePath(QLatin1String(HistoryArchive::kFileName)));
-            QSqlQuery hold(other);
-            QVERIFY(other.open() && hold.exec(u"BEGIN EXCLUSIVE"_s));
+        heldByAnother([this] {
             readNew();
             QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 3);
-            QVERIFY(hold.exec(u"COMMIT"_s));
-            other.close();
-        }
-        QSqlDatabase::removeDatabase(u"other"_s);
+        });
         if (setupOpened)
             frmSetup(window()->tarn, boxes(), nullptr, u"-K"_s);
-        m_program->window.reset();
-        HistoryArchive archive(u"test"_s);
-        QVERIFY(archive.Open(m_program->home.path()));
-        QList<qint64> events;
-        for (const ArchivedController& record : archive.Controllers())
-            events << qint64(archive.Events(record.id).size());
-        QCOMPARE(events, QList<qint64>{3});
+        QCOMPARE(recordsAtTheEnd(), QStringList{u": 3"_s});
+    }
+
+    void heldThroughRereads_data()
+    {
+        QTest::addColumn<bool>("lineFails"); // before the end
+        QTest::addColumn<QString>("record");
+        QTest::newRow("the record found at the end") << false << u"999: 3"_s;
+        // Then nothing tells who sent them: they go under an unknown controller on the port.
+        QTest::newRow("the line fails before the end") << true << u": 3"_s;
+    }
+
+    /// All events read three times while the record of their controller is looked up (another
+    /// program holds the file) are filed once each, in one record: every rewind among them
+    /// counts.
+    void heldThroughRereads()
+    {
+        QFETCH(bool, lineFails);
+        QFETCH(QString, record);
+        QVERIFY(startProgram({}, Events(0, 3)));
+        window()->updTimer->stop();
+        QVERIFY(sim().command(u"admin 000003E7"_s + u"00000000"_s.repeated(4)));
+        heldByAnother([&] {
+            setTab(kEventLogTab);
+            for (int read = 0; read < 3; ++read)
+                window()->picLog->cmdGetAllLogEvents->click();
+            QCOMPARE(sim().codes().count(TarnCommand::LogControl), 3);
+            QVERIFY(window()->history()->hasHeld());
+            if (lineFails) {
+                QVERIFY(sim().command(u"mute 1"_s));
+                window()->IdentifyController();
+                QVERIFY(window()->tarn->IdentityStale);
+            }
+        });
+        QCOMPARE(recordsAtTheEnd(), QStringList{record});
     }
 
     void mergeByHand_data()
