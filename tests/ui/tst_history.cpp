@@ -146,39 +146,6 @@ private slots:
         QCOMPARE(archive().Statuses(controller(first)).size(), std::size_t(1));
     }
 
-    /// Events read while the controller could not be told, and still not when the program
-    /// ends, are kept under an unknown controller on the port: not lost, not misfiled.
-    void heldUntilTheEnd()
-    {
-        const QString device = startOnDevice();
-        QVERIFY(!device.isEmpty());
-        // The line is lost in the reading, and from then the controller refuses the version
-        // request: the status read after the reading cannot tell who it is, and must not take
-        // it for the one before.
-        QVERIFY(m_program->startSim(
-            {u"--link"_s, device},
-            {u"event "_s + EventHex(3, 1, 20), u"event "_s + EventHex(4, 2, 20), u"mute 1 48"_s}));
-        connect(
-            window()->tarn, &Tarn_Comm::ErrorMessage, this, [this] { sim().post(u"ack 64 NAK"_s); },
-            Qt::SingleShotConnection);
-        setTab(kEventLogTab);
-        window()->picLog->cmdGetLogEvents->click();
-        QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 2);
-        const QString port = u"COM%1"_s.arg(window()->tarn->CommPort);
-        m_program->window.reset();
-        HistoryArchive archive(u"test"_s);
-        QVERIFY(archive.Open(m_program->home.path()));
-        // Filed under an unknown controller on the port they came from.
-        std::vector<ArchivedEvent> events;
-        for (const ArchivedController& controller : archive.Controllers())
-            if (controller.key.serialNumber.isEmpty() && controller.key.firmware == 0) {
-                QCOMPARE(controller.key.port, port);
-                events = archive.Events(controller.id);
-            }
-        QCOMPARE(events.size(), std::size_t(2));
-        QCOMPARE(events[1].raw.toUpper(), EventHex(4, 2, 20).toUpper());
-    }
-
     /// Events read while the controller could not be told belong to the controller the next
     /// status read names only when the line has not failed since: after a failure another
     /// controller may answer, and they are kept under an unknown controller on the port.

@@ -53,7 +53,7 @@ class tst_HistoryRecords : public HistoryProgramTest
         QSqlDatabase::removeDatabase(u"other"_s);
     }
     /// The records of the program's history once it has ended, but the simulator's first
-    /// controller: the serial number of each and its events, "999: 3".
+    /// controller: the serial number of each, its port and its events, "999 COM1: 3".
     QStringList recordsAtTheEnd()
     {
         m_program->window.reset();
@@ -63,7 +63,7 @@ class tst_HistoryRecords : public HistoryProgramTest
         QStringList records;
         for (const ArchivedController& record : archive.Controllers())
             if (record.key.serialNumber != u"123456"_s)
-                records << u"%1: %2"_s.arg(record.key.serialNumber)
+                records << u"%1 %2: %3"_s.arg(record.key.serialNumber, record.key.port)
                                .arg(archive.Events(record.id).size());
         return records;
     }
@@ -187,16 +187,16 @@ private slots:
         });
         if (setupOpened)
             frmSetup(window()->tarn, boxes(), nullptr, u"-K"_s);
-        QCOMPARE(recordsAtTheEnd(), QStringList{u": 3"_s});
+        QCOMPARE(recordsAtTheEnd(), QStringList{u" COM1: 3"_s});
     }
 
     void heldThroughRereads_data()
     {
         QTest::addColumn<bool>("lineFails"); // before the end
         QTest::addColumn<QString>("record");
-        QTest::newRow("the record found at the end") << false << u"999: 3"_s;
+        QTest::newRow("the record found at the end") << false << u"999 COM1: 3"_s;
         // Then nothing tells who sent them: they go under an unknown controller on the port.
-        QTest::newRow("the line fails before the end") << true << u": 3"_s;
+        QTest::newRow("the line fails before the end") << true << u" COM1: 3"_s;
     }
 
     /// All events read three times while the record of their controller is looked up (another
