@@ -200,7 +200,7 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.readAt = QDateTime::currentDateTimeUtc();
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back({std::move(stored), m_link.LineFailures});
+    m_held.push_back({std::move(stored), m_link.LineFailures, KeyOf(m_link).serialNumber});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);
@@ -224,7 +224,9 @@ void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
     std::vector<HeldEvent> held;
     held.swap(m_held);
     const std::vector<HeldMark> marks = std::exchange(m_heldMarks, {});
-    // What was read since the line last failed, and what was read before.
+    // What was read from the controller on the link since the line last failed, and what was
+    // read before or from another controller.
+    const QString serial = KeyOf(m_link).serialNumber;
     std::optional<qint64> now = controllerId;
     std::optional<qint64> before;
     auto mark = marks.begin();
@@ -237,7 +239,9 @@ void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
                     mark->rewound ? m_archive.MarkRewound(*id) : m_archive.MarkCleared(*id);
         if (i == held.size())
             break;
-        std::optional<qint64>& into = held[i].lineFailures == m_link.LineFailures ? now : before;
+        std::optional<qint64>& into =
+            held[i].lineFailures == m_link.LineFailures && held[i].serialNumber == serial ? now
+                                                                                          : before;
         if (into || (into = UnknownController()))
             Store(*into, std::move(held[i].event));
     }
@@ -262,7 +266,7 @@ void HistoryRecorder::RecordLost()
     gap.readAt = QDateTime::currentDateTimeUtc();
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back({std::move(gap), m_link.LineFailures});
+    m_held.push_back({std::move(gap), m_link.LineFailures, KeyOf(m_link).serialNumber});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);

@@ -134,8 +134,9 @@ private:
     std::optional<qint64> ControllerNow();
     void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
-    /// Stores the events held under `controllerId`, but those read before the line last failed:
-    /// another controller may answer since, so they go under an unknown one on the port.
+    /// Stores the events held under `controllerId`, but those read before the line last failed
+    /// or from a controller of another serial number: another controller answers since, or may,
+    /// so they go under an unknown one on the port.
     /// Without `controllerId` the controller on the link is not known either: its events go
     /// under an unknown one of their own, made with the first of them.
     void StoreHeld(std::optional<qint64> controllerId);
@@ -169,11 +170,13 @@ private:
     bool m_ending = false;
     /// The last status stored, per controller: most reads change nothing.
     QHash<qint64, QString> m_lastStatus;
-    /// An event read while the controller was not known, with the link's LineFailures then.
+    /// An event read while the controller was not known, with the link's LineFailures and the
+    /// serial number it knew then.
     struct HeldEvent
     {
         ArchivedEvent event;
         unsigned lineFailures = 0;
+        QString serialNumber;
     };
     std::vector<HeldEvent> m_held;
     /// The record chosen for the controller without a serial number on the link.

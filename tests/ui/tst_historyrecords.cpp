@@ -224,6 +224,27 @@ private slots:
         QCOMPARE(recordsAtTheEnd(), QStringList{record});
     }
 
+    /// Events held while their controller's record is looked up are not filed under another
+    /// controller connected and read before the history answers: under an unknown one.
+    void heldThenAnotherRead()
+    {
+        QVERIFY(startProgram({}, Events(0, 2)));
+        window()->updTimer->stop();
+        const QString dates = u"00000000"_s.repeated(4);
+        QVERIFY(sim().command(u"admin 000003E7"_s + dates));
+        heldByAnother([&] {
+            readNew();
+            QVERIFY(window()->history()->hasHeld());
+            // The cable moved to another controller, between two requests.
+            QVERIFY(sim().command(u"admin 00000309"_s + dates));
+            QVERIFY(sim().command(u"event "_s + EventHex(7, 2, 21)));
+            boxes().expectChoice(u"Another Tarn is connected now: serial 777*"_s, 1);
+            readNew();
+            QCOMPARE(window()->picLog->lvLog->topLevelItemCount(), 1);
+        });
+        QCOMPARE(recordsAtTheEnd(), (QStringList{u"777 COM1: 1"_s, u" COM1: 2"_s}));
+    }
+
     void mergeByHand_data()
     {
         QTest::addColumn<QStringList>("serials"); // of the two records, "" for none
