@@ -198,9 +198,14 @@ void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& r
     stored.temperatureCelsius = event.LogTemperatureCelsius;
     stored.text = Latin1(event.LogText);
     stored.readAt = QDateTime::currentDateTimeUtc();
+    Hold(std::move(stored));
+}
+
+void HistoryRecorder::Hold(ArchivedEvent event)
+{
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back({std::move(stored), m_link.LineFailures, KeyOf(m_link).serialNumber});
+    m_held.push_back({std::move(event), m_link.LineFailures, KeyOf(m_link).serialNumber});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);
@@ -230,21 +235,23 @@ void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
     std::optional<qint64> now = controllerId;
     std::optional<qint64> before;
     auto mark = marks.begin();
-    for (size_t i = 0; i <= held.size(); ++i) {
-        // Kept in every record in use: whoever answered may be either. A record made after a
-        // mark holds nothing the mark could concern.
-        for (; mark != marks.end() && mark->at <= i; ++mark)
+    // Kept in every record in use: whoever answered may be either. A record made after a mark
+    // holds nothing the mark could concern.
+    const auto markUpTo = [&](size_t at) {
+        for (; mark != marks.end() && mark->at <= at; ++mark)
             for (const std::optional<qint64>& id : {now, before})
                 if (id)
                     mark->rewound ? m_archive.MarkRewound(*id) : m_archive.MarkCleared(*id);
-        if (i == held.size())
-            break;
+    };
+    for (size_t i = 0; i < held.size(); ++i) {
+        markUpTo(i);
         std::optional<qint64>& into =
             held[i].lineFailures == m_link.LineFailures && held[i].serialNumber == serial ? now
                                                                                           : before;
         if (into || (into = UnknownController()))
             Store(*into, std::move(held[i].event));
     }
+    markUpTo(held.size());
 }
 
 std::optional<qint64> HistoryRecorder::UnknownController()
@@ -264,12 +271,7 @@ void HistoryRecorder::RecordLost()
     ArchivedEvent gap;
     gap.gap = true;
     gap.readAt = QDateTime::currentDateTimeUtc();
-    if (m_link.IdentityStale)
-        ForgetUnnamed();
-    m_held.push_back({std::move(gap), m_link.LineFailures, KeyOf(m_link).serialNumber});
-    const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
-    if (id)
-        StoreHeld(*id);
+    Hold(std::move(gap));
 }
 
 void HistoryRecorder::BeginFunctionTest(const QStringList& outputs)

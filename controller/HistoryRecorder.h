@@ -134,6 +134,9 @@ private:
     std::optional<qint64> ControllerNow();
     void ForgetUnnamed();
     void Store(qint64 controllerId, ArchivedEvent event);
+    /// Holds an event or gap read under the link's controller and stores what is held as soon
+    /// as that controller's record is known.
+    void Hold(ArchivedEvent event);
     /// Stores the events held under `controllerId`, but those read before the line last failed
     /// or from a controller of another serial number: another controller answers since, or may,
     /// so they go under an unknown one on the port.
