@@ -68,6 +68,8 @@ int Run(CommandLink& link, const CliOptions& options)
     }
     if (options.all && !EventLogReader::Rewind(tarn))
         return ExitController;
+    // The events come from the controller read now; another may answer once the line fails.
+    const Tarn_Inputs source = tarn.Inputs;
     LogOutput output;
     EventLogReader reader;
     bool failed = false;
@@ -121,7 +123,7 @@ int Run(CommandLink& link, const CliOptions& options)
                                ? QStringLiteral("1 damaged reply: 1 event lost.")
                                : QStringLiteral("%1 damaged replies: %1 events lost.").arg(lost));
 
-    output.Source = ReportFiles::CsvSource(tarn.Inputs, QDateTime::currentDateTime());
+    output.Source = ReportFiles::CsvSource(source, QDateTime::currentDateTime());
     std::string bytes;
     bool latin1 = false;
     if (options.format == QLatin1String("csv")) {
