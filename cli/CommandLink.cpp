@@ -115,10 +115,8 @@ void CommandLink::OpenHistory()
             [](const QString& text) { ConsoleOutput::Say(QStringLiteral("tarn: %1").arg(text)); });
 }
 
-bool CommandLink::ReadIdentity()
+bool CommandLink::ReadSerialNumber()
 {
-    if (!m_history || !m_history->isOpen())
-        return true;
     if (!ReadVersion())
         return false;
     if (m_link->Inputs.CPUVersion >= StatusCycle::kAdminDataVersion &&
@@ -127,6 +125,15 @@ bool CommandLink::ReadIdentity()
             return false;
         m_link->Inputs.ResolveAdminData(m_link->TarnData);
     }
+    return true;
+}
+
+bool CommandLink::ReadIdentity()
+{
+    if (!m_history || !m_history->isOpen())
+        return true;
+    if (!ReadSerialNumber())
+        return false;
     // Both read on this run's link with nothing unanswered since: this is the controller.
     if (!m_link->isFailing())
         m_link->IdentityStale = false;

@@ -33,6 +33,8 @@ public:
     void OpenHistory();
     /// Reads the version and loads the event texts for it (once per run).
     bool ReadVersion();
+    /// The version, and from 2.07 the serial number.
+    bool ReadSerialNumber();
     /// The version, and from 2.07 the serial number: the history files what is read or
     /// written under the controller it came from. Only while the history is kept.
     bool ReadIdentity();

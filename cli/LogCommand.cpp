@@ -56,7 +56,9 @@ int Run(CommandLink& link, const CliOptions& options)
 {
     Tarn_Comm& tarn = link.link();
     HistoryRecorder* const recorder = link.recorder();
-    if (!link.ReadVersion() || !link.ReadIdentity())
+    // A CSV names the controller on every row, whether the history is kept or not.
+    if (!link.ReadVersion() || !link.ReadIdentity() ||
+        (options.format == QLatin1String("csv") && !link.ReadSerialNumber()))
         return ExitController;
     if (options.all && tarn.Inputs.CPUVersion < EventLogReader::kAllEventsVersion) {
         ConsoleOutput::Say(

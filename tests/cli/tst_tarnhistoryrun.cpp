@@ -99,7 +99,8 @@ void tst_TarnHistoryRun::scenarios_data()
               u"join=1"_s, u"out 123456,2.07,"_s},
              u"5:0 777:0 -:1"_s, u"Communication timeout error."_s);
     Scenario("history switched off",
-             {u"sim --events 2"_s, u"ini [HISTORY]"_s, u"ini Database=off"_s, u"tarn=0 log"_s},
+             {u"sim --events 2"_s, u"ini [HISTORY]"_s, u"ini Database=off"_s,
+              u"tarn=0 log --format csv"_s, u"out 123456,2.07,"_s},
              u"none"_s, QString());
     Scenario("a damaged history said once",
              {u"sim --events 2"_s, u"tarn=0 status"_s, u"damage"_s, u"tarn=1 log"_s}, QString(),
