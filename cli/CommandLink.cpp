@@ -140,17 +140,24 @@ bool CommandLink::ReadIdentity()
     return true;
 }
 
-bool CommandLink::ReadStatus()
+bool CommandLink::ReadStatus(bool* complete)
 {
     StatusCycle::Hooks hooks;
     hooks.catalogueError = [](const std::string& errText) {
         ConsoleOutput::Say(DisplayFormat::Text(errText));
     };
-    bool complete = false;
-    if (!StatusCycle::Read(*m_link, m_iniPath, hooks, &complete))
+    const int errorsBefore = m_linkErrors;
+    bool whole = false;
+    if (!StatusCycle::Read(*m_link, m_iniPath, hooks, &whole))
         return false;
-    if (complete && m_recorder)
+    // A request refused is answered: the link says nothing of it.
+    if (!whole && m_linkErrors == errorsBefore)
+        ConsoleOutput::Say(QStringLiteral("tarn: Tarn refused a part of the status; it is not "
+                                          "read."));
+    if (whole && m_recorder)
         m_recorder->RecordStatus();
+    if (complete)
+        *complete = whole;
     return true;
 }
 

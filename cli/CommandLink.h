@@ -38,10 +38,10 @@ public:
     /// The version, and from 2.07 the serial number: the history files what is read or
     /// written under the controller it came from. Only while the history is kept.
     bool ReadIdentity();
-    /// The status cycle, its catalogue errors said; the status filed in the history when the
-    /// cycle read it whole. False when it could not run (a request of it failing leaves its
-    /// part as it was: see errors()).
-    bool ReadStatus();
+    /// The status cycle, its catalogue errors and refusals said; the status filed in the
+    /// history when the cycle read it whole, told in `complete`. False when it could not run (a
+    /// request of it failing or refused leaves its part unread).
+    bool ReadStatus(bool* complete = nullptr);
 
     /// A setup write on whichever controller answers, identified in the same action (so that
     /// the history files it under that one), with what `build` makes of its values of right

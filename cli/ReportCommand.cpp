@@ -38,7 +38,8 @@ bool ReadController(CommandLink& link)
     Tarn_Comm& tarn = link.link();
     HistoryRecorder* const recorder = link.recorder();
     const int errorsBefore = link.errors();
-    if (!link.ReadVersion() || !link.ReadIdentity() || !link.ReadStatus())
+    bool complete = false;
+    if (!link.ReadVersion() || !link.ReadIdentity() || !link.ReadStatus(&complete))
         return false;
     EventLogReader reader;
     bool failed = false;
@@ -58,7 +59,7 @@ bool ReadController(CommandLink& link)
     if (reader.lostCount() > 0)
         ConsoleOutput::Say(
             QStringLiteral("%1 damaged replies: events lost.").arg(reader.lostCount()));
-    return ended && !failed && reader.lostCount() == 0 && link.errors() == errorsBefore;
+    return complete && ended && !failed && reader.lostCount() == 0 && link.errors() == errorsBefore;
 }
 
 int Run(CommandLink& link, const CliOptions& options)

@@ -15,8 +15,8 @@ namespace {
 int Run(CommandLink& link, const CliOptions& options)
 {
     Tarn_Comm& tarn = link.link();
-    const int errorsBefore = link.errors();
-    if (!link.ReadStatus())
+    bool complete = false;
+    if (!link.ReadStatus(&complete))
         return ExitController;
     bool written = false;
     if (options.json) {
@@ -30,8 +30,8 @@ int Run(CommandLink& link, const CliOptions& options)
     }
     if (!written)
         return ExitOutput;
-    // A request of the cycle that failed leaves a part of the report as it was.
-    return link.errors() == errorsBefore ? ExitOk : ExitController;
+    // A request of the cycle that failed or was refused leaves a part of the report unread.
+    return complete ? ExitOk : ExitController;
 }
 
 } // namespace

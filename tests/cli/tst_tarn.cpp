@@ -85,6 +85,8 @@ private slots:
         const QString updated = u"Tarn was updated succesfully!"_s;
         row("status", {u"status"_s}, 0, SimProcess::kStatusRead, {}, {}, {}, {},
             u"<  64 '@' data=56322E3037 text=\"V2.07\" reply"_s);
+        row("status, a part refused", {u"status"_s}, 1, SimProcess::kStatusRead,
+            u"Tarn refused a part of the status"_s, {u"--nak"_s, u"55"_s});
         row("log --all", {u"log"_s, u"--all"_s}, 0,
             {u"64"_s, u"51"_s, u"66 01"_s, u"48"_s, u"48"_s, u"48"_s}, {}, {u"--events"_s, u"2"_s});
         row("log --all, old firmware: no rewind", {u"log"_s, u"--all"_s}, 1, {u"64"_s},
