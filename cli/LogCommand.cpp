@@ -110,7 +110,11 @@ int Run(CommandLink& link, const CliOptions& options)
         progress();
         std::fputs("\n", stderr);
     }
-    if (!ended && !failed)
+    if (reader.refused())
+        ConsoleOutput::Say(QStringLiteral("tarn: Tarn refused to send the next event; %1 events "
+                                          "read.")
+                               .arg(reader.count()));
+    else if (!ended && !failed)
         ConsoleOutput::Say(QStringLiteral("Stopped: %1 events read.").arg(reader.count()));
     // The line was lost during the reading: which controller sent the events held is known
     // once a status read tells.
@@ -140,7 +144,7 @@ int Run(CommandLink& link, const CliOptions& options)
         Rescue(options, bytes, latin1);
         return ExitOutput;
     }
-    return failed || lost > 0 ? ExitController : ExitOk;
+    return failed || lost > 0 || reader.refused() ? ExitController : ExitOk;
 }
 
 } // namespace

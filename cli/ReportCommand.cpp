@@ -59,6 +59,8 @@ bool ReadController(CommandLink& link)
     if (reader.lostCount() > 0)
         ConsoleOutput::Say(
             QStringLiteral("%1 damaged replies: events lost.").arg(reader.lostCount()));
+    if (reader.refused())
+        ConsoleOutput::Say(QStringLiteral("tarn: Tarn refused to send the next event."));
     return complete && ended && !failed && reader.lostCount() == 0 && link.errors() == errorsBefore;
 }
 

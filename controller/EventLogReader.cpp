@@ -9,6 +9,7 @@ bool EventLogReader::Read(Tarn_Comm* link)
 {
     m_count = 0;
     m_lost = 0;
+    m_refused = false;
     m_elapsedMs = 0;
     m_progressMs = 0;
     m_clock.start();
@@ -42,6 +43,11 @@ bool EventLogReader::Read(Tarn_Comm* link)
         const Tarn_Comm::LogReply reply = link->takeLogReply();
         if (!reply.damaged && reply.data.compare(0, 3, "END") == 0) {
             ended = true;
+            break;
+        }
+        // No event, and asking again brings the same answer.
+        if (!reply.damaged && reply.data == TarnCommand::kRefusal) {
+            m_refused = true;
             break;
         }
         if (reply.damaged) {

@@ -35,7 +35,8 @@ public:
     /// Now and then while reading; count() and elapsedMs() tell how far it got.
     std::function<void()> progress;
 
-    /// True when the controller answered "END"; false when the reading stopped before.
+    /// True when the controller answered "END"; false when the reading stopped before, as it
+    /// does when the controller refuses to send the next event.
     bool Read(Tarn_Comm* link);
     /// Command 66 with "rewind": the next reading starts at the oldest stored event.
     static bool Rewind(Tarn_Comm& link);
@@ -43,6 +44,8 @@ public:
     /// Events read, and events lost to damaged replies, by the last reading.
     int count() const { return m_count; }
     int lostCount() const { return m_lost; }
+    /// The last reading stopped because the controller refused to send the next event.
+    bool refused() const { return m_refused; }
     qint64 elapsedMs() const { return m_elapsedMs; }
     /// Events per second of the last reading; 0 before the first event.
     double rate() const;
@@ -50,6 +53,7 @@ public:
 private:
     int m_count = 0;
     int m_lost = 0;
+    bool m_refused = false;
     qint64 m_elapsedMs = 0;
     qint64 m_progressMs = 0;
     QElapsedTimer m_clock;

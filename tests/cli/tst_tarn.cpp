@@ -93,6 +93,9 @@ private slots:
             u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
         row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"51"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
+        row("log: the next event refused", {u"log"_s}, 1, {u"64"_s, u"51"_s, u"48"_s},
+            u"Tarn refused to send the next event; 0 events read."_s,
+            {u"--events"_s, u"1"_s, u"--nak"_s, u"48"_s});
         // A write identifies the controller in the same action and reads what it leaves as it
         // is right before it: the history files it under that controller's serial number.
         const QStringList identity{u"64"_s, u"51"_s, u"55"_s};

@@ -4,6 +4,7 @@
 #include "PdfText.h"
 #include "RunningProgram.h"
 #include "SmallDisk.h"
+#include "protocol/CommandCodes.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -365,6 +366,22 @@ private slots:
         page()->cmdSaveLog->click();
         QVERIFY(ReadAll(m_program->home.filePath(u"tarn.logg"_s))
                     .contains("\r\n001\t\t\t" + lostText.toLatin1() + "\r\n"));
+    }
+
+    /// A refusal to send the next event is no event: the reading stops at it and says so, and
+    /// the events come once the controller sends them.
+    void refusalStops()
+    {
+        QVERIFY(open(u"V2.07"_s, 3));
+        QVERIFY(sim().command(u"ack 48 NAK"_s));
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(caption(), u"Continue"_s);
+        QCOMPARE(page()->lvLog->topLevelItemCount(), 0);
+        QCOMPARE(sim().codes().count(TarnCommand::ReadNextLogEvent), 1);
+        QCOMPARE(window()->lblAppStatus[1]->text(), u" Tarn refused to send the next event."_s);
+        QVERIFY(sim().command(u"ack 48"_s));
+        page()->cmdGetLogEvents->click();
+        QCOMPARE(numbers(), Range(0, 3));
     }
 
     /// A save that fails on a full disk says so, and leaves the old report and the rows.

@@ -334,7 +334,8 @@ void EventLogPage::ReadLogEvents()
     ShowProgress();
     cmdGetAllLogEvents->setEnabled(m_getAllWanted);
     cmdGetLogEvents->setText(Text(ended ? kCaptionGetNew : kCaptionContinue));
-    m_host.ShowStatus(QString());
+    m_host.ShowStatus(m_reader.refused() ? QStringLiteral("Tarn refused to send the next event.")
+                                         : QString());
     // Only after a reading that ran to its end: one stopped for the close or a dead line must
     // not be held up by a status read. The next one tells otherwise.
     if (HistoryRecorder* history = m_host.history(); ended && history && history->needsIdentity())
