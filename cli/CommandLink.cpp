@@ -123,6 +123,12 @@ bool CommandLink::ReadSerialNumber()
         m_link->Inputs.SerialNumber.empty()) {
         if (!m_link->Send(TarnCommand::ReadAdminData))
             return false;
+        // "NAK" would read as a serial number.
+        if (m_link->TarnData == TarnCommand::kRefusal) {
+            ConsoleOutput::Say(QStringLiteral("Tarn could not be identified (serial number): Tarn "
+                                              "refused the request."));
+            return false;
+        }
         m_link->Inputs.ResolveAdminData(m_link->TarnData);
     }
     return true;

@@ -93,6 +93,9 @@ private slots:
             u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
         row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"51"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
+        row("log: the serial number refused", {u"log"_s}, 1, {u"64"_s, u"51"_s},
+            u"Tarn could not be identified (serial number): Tarn refused the request."_s,
+            {u"--nak"_s, u"51"_s});
         row("log: the next event refused", {u"log"_s}, 1, {u"64"_s, u"51"_s, u"48"_s},
             u"Tarn refused to send the next event; 0 events read."_s,
             {u"--events"_s, u"1"_s, u"--nak"_s, u"48"_s});
