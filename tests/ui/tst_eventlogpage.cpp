@@ -384,8 +384,9 @@ private slots:
         QCOMPARE(numbers(), Range(0, 3));
     }
 
-    /// A save that fails on a full disk says so, and leaves the old report and the rows.
-    void saveOnFullDisk()
+    /// A save or a print into a PDF file that fails on a full disk says so, and leaves the
+    /// old file and the rows.
+    void saveAndPrintOnFullDisk()
     {
         SmallDisk disk;
         if (!disk.mounted())
@@ -394,7 +395,8 @@ private slots:
         // The report lies on the small disk; it is replaced where its link points.
         const QString report = disk.filePath(u"tarn.logg"_s);
         const QByteArray old = "No\tTime\tTemp\tMessage\r\n";
-        QVERIFY(WriteAll(report, old) &&
+        const QString pdf = disk.filePath(u"events.pdf"_s);
+        QVERIFY(WriteAll(report, old) && WriteAll(pdf, old) &&
                 QFile::link(report, m_program->home.filePath(u"tarn.logg"_s)) && disk.fill());
         page()->cmdGetLogEvents->click();
         boxes().expect(Kind::Critical,
@@ -404,6 +406,13 @@ private slots:
         QCOMPARE(boxes().pending(), 0);
         QCOMPARE(ReadAll(report), old);
         QCOMPARE(page()->lvLog->topLevelItemCount(), 40);
+
+        boxes().expectPrint(pdf);
+        boxes().expect(Kind::Critical,
+                       u"The report could not be printed.\nNo space left on device"_s);
+        page()->cmdPrintLog->click();
+        QCOMPARE(boxes().pending(), 0);
+        QCOMPARE(ReadAll(pdf), old);
     }
 };
 
