@@ -28,7 +28,7 @@ int Run(CommandLink& link, const CliOptions& options)
             ConsoleOutput::Say(QStringLiteral("tarn: outputs off does not take --for"));
             return ExitUsage;
         }
-        return OutputControl::AllOff(tarn) ? ExitOk : ExitController;
+        return OutputControl::AllOffAnswered(tarn) ? ExitOk : ExitController;
     }
     Tarn_Outputs& outputs = tarn.OutPuts;
     outputs = Tarn_Outputs();
@@ -83,7 +83,7 @@ int Run(CommandLink& link, const CliOptions& options)
     }
     if (countdown)
         ConsoleOutput::WriteStream(stderr, '\r' + QByteArray(line.size(), ' ') + '\r');
-    const bool off = OutputControl::AllOff(tarn);
+    const bool off = OutputControl::AllOffAnswered(tarn);
     // The history files the test under the controller that ran it: asked after the off word.
     if (HistoryRecorder* recorder = link.recorder(); recorder && recorder->functionTestRunning()) {
         recorder->FunctionTestOff();

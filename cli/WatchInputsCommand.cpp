@@ -44,7 +44,7 @@ int Run(CommandLink& link, const CliOptions& /*options*/)
                 if (!ConsoleOutput::Print(
                         QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz ")) +
                         states + u'\n')) {
-                    OutputControl::AllOff(tarn);
+                    OutputControl::AllOffAnswered(tarn);
                     return ExitOutput;
                 }
             }
@@ -52,7 +52,7 @@ int Run(CommandLink& link, const CliOptions& /*options*/)
         if (!WaitProcessingEvents(OutputControl::kScanInterval))
             break;
     }
-    return OutputControl::AllOff(tarn) ? ExitOk : ExitController;
+    return OutputControl::AllOffAnswered(tarn) ? ExitOk : ExitController;
 }
 
 } // namespace

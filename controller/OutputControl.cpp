@@ -26,6 +26,16 @@ bool OutputControl::AllOff(Tarn_Comm& link)
     return SendOutputs(link);
 }
 
+bool OutputControl::AllOffAnswered(Tarn_Comm& link)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (AllOff(link))
+            return true;
+        if (link.answered() || attempt >= kOffAttempts)
+            return false;
+    }
+}
+
 bool OutputControl::EnterTestMode(Tarn_Comm& link)
 {
     return link.Send(TarnCommand::EnterTestMode);

@@ -20,8 +20,14 @@ public:
 
     /// Command 100 with the record's output word.
     static bool SendOutputs(Tarn_Comm& link);
+    /// How often AllOffAnswered sends the outputs-off while the controller gives no answer.
+    static constexpr int kOffAttempts = 3;
+
     /// Every output of the record off, then command 100.
     static bool AllOff(Tarn_Comm& link);
+    /// AllOff, sent again while the controller gives no answer: a word lost on the line may
+    /// have left an output on. A refusal is an answer; a controller gone fails at once.
+    static bool AllOffAnswered(Tarn_Comm& link);
     /// Command 105.
     static bool EnterTestMode(Tarn_Comm& link);
     /// Command 52; on a reply the inputs of the link's record are brought up to date.

@@ -118,6 +118,13 @@ private slots:
             {Line(100, "0100")},
             u"tarn: the outputs stay on until they are switched off (tarn outputs off)."_s);
         row("outputs off", {u"outputs"_s, u"off"_s}, 0, {Line(100, "0000")});
+        // A word lost on the line may have left an output on: it goes again.
+        row("outputs off, unanswered once", {u"outputs"_s, u"off"_s}, 0,
+            {Line(100, "0000"), Line(100, "0000")}, u"Communication timeout error."_s, {},
+            {u"mute 1 100"_s});
+        row("outputs off, never answered", {u"outputs"_s, u"off"_s}, 1,
+            QStringList(3, Line(100, "0000")), u"Communication timeout error."_s, {},
+            {u"mute 5 100"_s});
         row("outputs off takes no --for", {u"outputs"_s, u"off"_s, u"--for"_s, u"1"_s}, 2, {},
             u"tarn: outputs off does not take --for"_s);
         row("outputs --for 0", {u"outputs"_s, u"pump=1"_s, u"--for"_s, u"0"_s}, 2, {},
@@ -223,14 +230,19 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("terminal"); ///< standard error on a pseudo-terminal
-        QTest::newRow("after the time") << u"1"_s << 0 << QString() << false;
+        /// The first off word gets no answer: it goes again.
+        QTest::addColumn<bool>("offLost");
+        QTest::newRow("after the time") << u"1"_s << 0 << QString() << false << false;
         QTest::newRow("after the time, on a terminal")
             << u"2"_s << 0 << u"\rtarn: outputs on, 2 s left \rtarn: outputs on, 1 s left "_s
-            << true;
+            << true << false;
+        QTest::newRow("after the time, the off word lost")
+            << u"1"_s << 0 << u"Communication timeout error."_s << false << true;
         // Longer than the test waits for the program's end.
-        QTest::newRow("Ctrl+C") << u"600"_s << int(SIGINT) << u"all outputs are off."_s << false;
+        QTest::newRow("Ctrl+C") << u"600"_s << int(SIGINT) << u"all outputs are off."_s << false
+                                << false;
         QTest::newRow("terminated")
-            << u"600"_s << int(SIGTERM) << u"all outputs are off."_s << false;
+            << u"600"_s << int(SIGTERM) << u"all outputs are off."_s << false << false;
     }
 
     void outputsFor()
@@ -239,6 +251,7 @@ private slots:
         QFETCH(int, signal);
         QFETCH(QString, message);
         QFETCH(bool, terminal);
+        QFETCH(bool, offLost);
         SimProcess sim;
         ProgramHome home;
         QVERIFY(onSim(sim, home));
@@ -261,8 +274,11 @@ private slots:
         QVERIFY(
             TarnRun::Start(tarn, {u"outputs"_s, u"pump=1"_s, u"valve1=1"_s, u"--for"_s, seconds}));
         const QString on = Line(100, "0300");
-        if (signal != 0) {
+        if (signal != 0 || offLost) {
             QTRY_VERIFY_WITH_TIMEOUT(sim.journal().contains(on), kLineTimeoutMs);
+            QVERIFY(!offLost || sim.command(u"mute 1 100"_s));
+        }
+        if (signal != 0) {
             // A process id of 0 would signal the whole process group, this test among it.
             const qint64 pid = tarn.processId();
             QVERIFY2(pid > 0, "tarn ended before the signal");
@@ -272,8 +288,10 @@ private slots:
         QCOMPARE(tarn.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tarn.exitCode(), 0);
         const QStringList journal = sim.journal();
-        QCOMPARE(journal.mid(0, 2), (QStringList{on, Line(100, "0000")}));
-        for (const QString& line : journal.mid(2))
+        const qsizetype words = offLost ? 3 : 2;
+        QCOMPARE(journal.mid(0, words),
+                 (QStringList{on, Line(100, "0000"), Line(100, "0000")}).mid(0, words));
+        for (const QString& line : journal.mid(words))
             QVERIFY2(!line.startsWith(u"100 "_s), qPrintable(line));
         HistoryArchive archive(u"test"_s);
         QVERIFY(archive.Open(home.path()));

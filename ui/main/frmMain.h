@@ -63,8 +63,6 @@ public:
     /// Pauses of the shutdown around the outputs-off command, and of StopPumpAndValves.
     static constexpr std::chrono::milliseconds kShutdownPause{500};
     static constexpr std::chrono::milliseconds kOutputsPause{500};
-    /// How often the shutdown sends the outputs-off while the controller does not answer it.
-    static constexpr int kShutdownOffAttempts = 3;
     /// How long the shutdown gives the history, once the outputs are off, to store what was
     /// read and send a queue to a server that is back.
     static constexpr std::chrono::milliseconds kShutdownHistoryWait{2000};

@@ -136,13 +136,8 @@ void frmMain::Shutdown()
     StopAutoUpdate();
     Pause(kShutdownPause);
     picTest->EndTests();
-    // The program must not end on an outputs-off lost on the line: while the controller gives
-    // no answer, it is sent again (a controller that is gone fails at once).
-    for (int attempt = 0; attempt < kShutdownOffAttempts; ++attempt) {
-        NoteOutputsOffSent(tarn && OutputControl::AllOff(*tarn));
-        if (!OutputsOffOwed)
-            break;
-    }
+    // The program must not end on an outputs-off lost on the line.
+    NoteOutputsOffSent(tarn && OutputControl::AllOffAnswered(*tarn));
     // A test under way ends with the outputs-off just sent: filed now, after it went out. Then
     // what was read is stored, and a queue for a server that is back sent, for a moment.
     if (m_recorder) {
