@@ -92,8 +92,12 @@ bool CommandLink::ReadVersion()
     if (!m_link->Send(TarnCommand::ReadVersion))
         return false;
     const double version = StatusCycle::VersionFromReply(m_link->TarnData);
-    if (version <= 0)
-        return true;
+    // A refusal tells no version either: nothing may be read as this controller's.
+    if (version <= 0) {
+        ConsoleOutput::Say(QStringLiteral("Tarn could not be identified: its version reply tells "
+                                          "no version."));
+        return false;
+    }
     m_link->Inputs.CPUVersion = version;
     std::string errText;
     if (!LoadEventCodes(version, m_iniPath, errText))

@@ -85,10 +85,15 @@ int Run(CommandLink& link, const CliOptions& options)
         ConsoleOutput::WriteStream(stderr, '\r' + QByteArray(line.size(), ' ') + '\r');
     const bool off = OutputControl::AllOffAnswered(tarn);
     // The history files the test under the controller that ran it: asked after the off word.
+    bool filed = true;
     if (HistoryRecorder* recorder = link.recorder(); recorder && recorder->functionTestRunning()) {
         recorder->FunctionTestOff();
-        if (link.ReadIdentity())
+        filed = link.ReadIdentity();
+        if (filed)
             recorder->EndFunctionTest();
+        else
+            ConsoleOutput::Say(QStringLiteral("tarn: the test is not kept in the service "
+                                              "history: Tarn could not be identified after it."));
     }
     if (InterruptFlag::IsSet()) {
         const auto elapsed =
@@ -99,7 +104,7 @@ int Run(CommandLink& link, const CliOptions& options)
                 .arg(off ? QStringLiteral("all outputs are off.")
                          : QStringLiteral("the outputs could not be switched off!")));
     }
-    return sent && off ? ExitOk : ExitController;
+    return sent && off && filed ? ExitOk : ExitController;
 }
 
 } // namespace

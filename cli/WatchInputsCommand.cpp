@@ -32,12 +32,18 @@ int Run(CommandLink& link, const CliOptions& /*options*/)
         return ExitController;
     int ticks = 0;
     QString shown;
+    // A scan or renewal that got no answer (but for one cut short by Ctrl+C) ends in exit 1.
+    bool failed = false;
     while (!InterruptFlag::IsSet()) {
-        if (++ticks > OutputControl::kRenewalTicks)
+        if (++ticks > OutputControl::kRenewalTicks) {
             ticks = OutputControl::EnterTestMode(tarn) ? 0 : 1;
+            failed = failed || (ticks != 0 && !InterruptFlag::IsSet());
+        }
         if (InterruptFlag::IsSet())
             break;
-        if (OutputControl::ScanInputs(tarn)) {
+        const bool scanned = OutputControl::ScanInputs(tarn);
+        failed = failed || (!scanned && !InterruptFlag::IsSet());
+        if (scanned) {
             const QString states = InputStates(tarn.Inputs);
             if (states != shown) {
                 shown = states;
@@ -52,7 +58,7 @@ int Run(CommandLink& link, const CliOptions& /*options*/)
         if (!WaitProcessingEvents(OutputControl::kScanInterval))
             break;
     }
-    return OutputControl::AllOffAnswered(tarn) ? ExitOk : ExitController;
+    return OutputControl::AllOffAnswered(tarn) && !failed ? ExitOk : ExitController;
 }
 
 } // namespace

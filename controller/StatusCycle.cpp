@@ -35,6 +35,8 @@ bool StatusCycle::Read(Tarn_Comm& link, const std::string& iniPath, const Hooks&
     if (!send(TarnCommand::ReadVersion))
         return false;
     const double version = VersionFromReply(link.TarnData);
+    // A reply without a version leaves the read incomplete.
+    answered = version > 0;
     // After the line was lost or the port opened again, or when the version is not the one
     // known, another controller may be on the cable: nothing read from the one before stays.
     if (version > 0 && (link.IdentityStale || version != inputs.CPUVersion)) {

@@ -93,6 +93,11 @@ private slots:
             u"V 2.07 or later"_s, {u"--version"_s, u"V2.05"_s});
         row("log: new events only", {u"log"_s}, 0, {u"64"_s, u"51"_s, u"48"_s, u"48"_s}, {},
             {u"--events"_s, u"1"_s});
+        row("log: the version refused", {u"log"_s}, 1, {u"64"_s},
+            u"Tarn could not be identified: its version reply tells no version."_s,
+            {u"--nak"_s, u"64"_s});
+        row("status: a version reply without a version", {u"status"_s}, 1,
+            SimProcess::kStatusRead.mid(0, 7), u"it is not read"_s, {}, {u"ack 64 X"_s});
         row("log: the serial number refused", {u"log"_s}, 1, {u"64"_s, u"51"_s},
             u"Tarn could not be identified (serial number): Tarn refused the request."_s,
             {u"--nak"_s, u"51"_s});
@@ -118,6 +123,10 @@ private slots:
             {Line(100, "0100")},
             u"tarn: the outputs stay on until they are switched off (tarn outputs off)."_s);
         row("outputs off", {u"outputs"_s, u"off"_s}, 0, {Line(100, "0000")});
+        row("outputs --for, its controller not identified after it",
+            {u"outputs"_s, u"pump=1"_s, u"--for"_s, u"1"_s}, 1,
+            {Line(100, "0100"), Line(100, "0000"), u"64"_s, u"51"_s},
+            u"tarn: the test is not kept in the service history"_s, {u"--nak"_s, u"51"_s});
         // A word lost on the line may have left an output on: it goes again.
         row("outputs off, unanswered once", {u"outputs"_s, u"off"_s}, 0,
             {Line(100, "0000"), Line(100, "0000")}, u"Communication timeout error."_s, {},
@@ -582,9 +591,18 @@ private slots:
         QCOMPARE(changes[0].command, 98);
     }
 
-    /// Test mode, the inputs printed as they change, the outputs off when it is stopped.
+    /// Test mode, the inputs printed as they change, the outputs off when it is stopped; a
+    /// scan that got no answer ends in exit code 1.
+    void watchInputs_data()
+    {
+        QTest::addColumn<bool>("scanLost");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("a scan unanswered") << true;
+    }
+
     void watchInputs()
     {
+        QFETCH(bool, scanLost);
         SimProcess sim;
         ProgramHome home;
         QVERIFY(onSim(sim, home));
@@ -601,9 +619,16 @@ private slots:
         QVERIFY(sim.command(u"inputs 0D6014"_s));
         QCOMPARE(nextStates(), u"detector1=0 detector2=1 detector3=0 detector4=0 manual1=0 "
                                u"manual2=0 manual3=1"_s);
+        QByteArray err;
+        if (scanLost) {
+            QVERIFY(sim.command(u"mute 1 52"_s));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return (err += tarn.readAllStandardError()).contains("timeout"); },
+                kRunTimeoutMs));
+        }
         tarn.terminate();
         QVERIFY(tarn.waitForFinished(10000));
-        QCOMPARE(tarn.exitCode(), 0);
+        QCOMPARE(tarn.exitCode(), scanLost ? 1 : 0);
         const QStringList sent = sim.journal();
         QCOMPARE(sent.first(), u"105"_s);
         QCOMPARE(sent.last(), Line(100, "0000"));
