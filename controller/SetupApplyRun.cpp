@@ -152,6 +152,15 @@ SetupApplyRun::Report SetupApplyRun::Run(Tarn_Comm& link, const std::string& ini
     report.read = target.identity;
     if (!target.identity.Proven())
         target.delays = SetupBlocks::DelaysOf(link.Inputs, link.DetectorVoltageSwitch);
+    if (hooks.meant && hooks.meant->identity.Known()) {
+        if (hooks.meant->identity != report.read) {
+            report.identified.verdict = SetupWriter::Verdict::Other;
+            report.identified.now = report.read;
+            report.end = End::OtherController;
+            return report;
+        }
+        target = *hooks.meant;
+    }
 
     proposal.differences = SetupDiff::Compare(proposal.controller, file);
     if (!SetupApply::Plan(proposal.controller, file, ProfileCatalogue, options, TarnDateTime::Now(),

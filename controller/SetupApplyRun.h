@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,10 @@ public:
         std::function<bool(const Proposal& proposal)> confirm;
         /// Before each write, its label.
         std::function<void(const QString& label)> progress;
+        /// The controller the caller shows, when the run must write to that one only (a
+        /// window): another one, found by the read or by the identification after the
+        /// question, ends the run with OtherController before anything is asked or sent.
+        std::optional<SetupWriter::Target> meant;
     };
 
     static Report Run(Tarn_Comm& link, const std::string& iniPath, const SetupFile::Setup& file,

@@ -45,6 +45,12 @@ private slots:
         // What was loaded written whole, as tarn setup apply writes it: afterwards nothing
         // differs, so nothing is marked.
         row("loaded, then all written", edits, 1, edited, u"write all"_s);
+        // What the window holds beyond its fields is the shown controller's.
+        row("loaded, another Tarn connected: nothing written", edits, 1, edited,
+            u"write all, other"_s,
+            u"!Another Tarn is connected now: serial 777777, V2.07. This window showed "
+            u"serial 123456."_s,
+            u"Nothing was sent.*"_s);
         row("saved as edited, loaded: those marked", edits, 1, edited, u"load"_s, {}, {},
             editsMarked);
         row("saved as read", edits, 0, edited, u"compare"_s,
@@ -120,6 +126,14 @@ private slots:
         if (!box.isEmpty())
             expectBox(box, detail);
         (action == u"compare" ? m_setup->cmdCompareWithFile : m_setup->cmdLoadFromFile)->click();
+        if (action == u"write all, other") {
+            // Its box is expected since the load.
+            QVERIFY(sim().command(u"admin 000BDE31"_s + u"0"_s.repeated(32)));
+            m_setup->cmdWriteAll->click();
+            QCOMPARE(sim().journal().mid(before),
+                     SimProcess::kStatusRead + SimProcess::kStatusRead);
+            return;
+        }
         if (action == u"write all") {
             QVERIFY(m_setup->cmdWriteAll->isEnabled());
             boxes().expect(Kind::QuestionOkCancel, u"Write all differences to Tarn?"_s, true,

@@ -505,6 +505,8 @@ void frmSetup::handleWriteAll()
     hooks.progress = [this](const QString& label) {
         emit progress(QStringLiteral("Writing %1 to Tarn...").arg(label));
     };
+    // The fields not in the window are the shown controller's: written to that one only.
+    hooks.meant = Target();
     SetButtonsBusy(true);
     BusyPointer::Set();
     const SetupApplyRun::Report report =
