@@ -2,6 +2,7 @@
 #include "RunningProgram.h"
 #include "TarnRun.h"
 
+#include "eventloop/EventWait.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/history/frmHistory.h"
@@ -157,6 +158,32 @@ private slots:
         // Cancelled, nothing is written.
         boxes().expectSaveFile(QString());
         window()->picSts->cmdSaveAs_sts->click();
+    }
+
+    /// A click inside a wait (here the pause after a reply; as well the off word's pause)
+    /// opens no dialog there, which would hold the wait up: it opens once the wait has ended.
+    void statusButtonsWaitForTheWait_data()
+    {
+        QTest::addColumn<bool>("print");
+        QTest::newRow("Save as...") << false;
+        QTest::newRow("Print...") << true;
+    }
+
+    void statusButtonsWaitForTheWait()
+    {
+        QFETCH(bool, print);
+        QVERIFY(startProgram());
+        window()->updTimer->stop();
+        print ? boxes().expectPrint(QString()) : boxes().expectSaveFile(QString());
+        int pendingInWait = -1;
+        QTimer::singleShot(0, window(), [this, print, &pendingInWait] {
+            (print ? window()->picSts->cmdPrintDialog_sts : window()->picSts->cmdSaveAs_sts)
+                ->click();
+            pendingInWait = boxes().pending();
+        });
+        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
+        QCOMPARE(pendingInWait, 1);
+        QTRY_COMPARE(boxes().pending(), 0);
     }
 
     /// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp back.

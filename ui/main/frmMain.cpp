@@ -135,9 +135,13 @@ void frmMain::buildPages()
     m_pages->addWidget(picSts);
     m_pages->addWidget(picTest);
     m_pages->addWidget(picLog);
-    connect(picSts->cmdPrint_sts, &QPushButton::clicked, this, &frmMain::SaveStatusReport);
-    connect(picSts->cmdSaveAs_sts, &QPushButton::clicked, this, &frmMain::SaveStatusReportAs);
-    connect(picSts->cmdPrintDialog_sts, &QPushButton::clicked, this, &frmMain::PrintStatusReport);
+    // Their dialogs, boxes and the editor's start open once a wait under way has ended.
+    for (const auto& [button, handler] :
+         {std::pair{picSts->cmdPrint_sts, &frmMain::SaveStatusReport},
+          std::pair{picSts->cmdSaveAs_sts, &frmMain::SaveStatusReportAs},
+          std::pair{picSts->cmdPrintDialog_sts, &frmMain::PrintStatusReport}})
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { WhenIdle([this, handler] { (this->*handler)(); }); });
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);

@@ -2,6 +2,7 @@
 
 #include "config/FileReplace.h"
 #include "config/ProgramFolder.h"
+#include "eventloop/WaitDepth.h"
 #include "link/Tarn_Comm.h"
 #include "link/TrafficRecord.h"
 #include "ui/main/MessageBoxes.h"
@@ -56,7 +57,9 @@ frmTraffic::frmTraffic(Tarn_Comm* link, MessageBoxes& boxes, QWidget* parent)
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
     connect(cmdPause, &QPushButton::clicked, this, &frmTraffic::handlePause);
     connect(cmdClear, &QPushButton::clicked, this, &frmTraffic::handleClear);
-    connect(cmdSave, &QPushButton::clicked, this, &frmTraffic::handleSave);
+    // Its boxes and the editor's start open once a wait under way has ended.
+    connect(cmdSave, &QPushButton::clicked, this,
+            [this] { WaitDepth::WhenIdle(this, [this] { handleSave(); }); });
 
     auto* counters = new QHBoxLayout;
     for (QLabel* label : {lblRequests, lblReplies, lblTimeOuts, lblCrcErrors, lblFailed})
