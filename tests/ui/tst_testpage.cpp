@@ -150,6 +150,11 @@ class tst_TestPage : public ProgramTest
                 QTest::mouseRelease(button, mouse);
             });
             QCOMPARE(seen, sent);
+        } else if (how == u"report while on") {
+            // Off before its first question, which is cancelled.
+            boxes().expectInput(u"The technician's name*"_s, QString());
+            window()->mnuServiceReport->trigger();
+            QCOMPARE(words(), sent);
         } else if (how.endsWith(u" while on")) {
             // The setup and the communication settings end the tests first.
             QCOMPARE(wordsWhenModalOpens([&] { menuAction(how)->trigger(); }), sent);
@@ -308,6 +313,7 @@ private slots:
         QTest::newRow("SIGTERM") << "SIGTERM" << false << valve2;
         QTest::newRow("communication settings")
             << "comsettings while on" << false << QStringList{"0400", "0000"};
+        QTest::newRow("service report") << "report while on" << false << valve2;
     }
 
     void timedTest()

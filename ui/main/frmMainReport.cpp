@@ -10,6 +10,7 @@
 #include "report/VisitReportPdf.h"
 #include "ui/main/BusyPointer.h"
 #include "ui/main/MessageBoxes.h"
+#include "ui/tests/TestPage.h"
 
 #include <QDate>
 #include <QLocale>
@@ -66,6 +67,8 @@ void frmMain::handleServiceReport()
                                         "and read its status first."));
         return;
     }
+    // Nothing stays on while the report asks and reads the history.
+    picTest->StopTests();
     StopAutoUpdate();
     const auto resume = qScopeGuard([this] { ResumeAfterModal(false); });
     QSettings settings;
