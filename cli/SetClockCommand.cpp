@@ -14,13 +14,14 @@ namespace {
 int Run(CommandLink& link, const CliOptions& /*options*/)
 {
     Tarn_Comm& tarn = link.link();
-    // The clock as it read right before it was set goes into the history with the change.
-    if (tarn.Send(TarnCommand::ReadClock) && tarn.TarnData != TarnCommand::kRefusal) {
-        tarn.Inputs.CPUDateTime = ParseControllerClock(tarn.TarnData);
-        tarn.Inputs.MarkGiven(Tarn_Inputs::Part::Clock, TarnDateTime::Now());
-    }
     return link.Write(
         [&tarn](const Tarn_Inputs&, std::vector<SetupBlocks::Command>& commands, QString& errText) {
+            // The clock of the controller just identified, as it reads right before it is set,
+            // goes into the history with the change.
+            if (tarn.Send(TarnCommand::ReadClock) && tarn.TarnData != TarnCommand::kRefusal) {
+                tarn.Inputs.CPUDateTime = ParseControllerClock(tarn.TarnData);
+                tarn.Inputs.MarkGiven(Tarn_Inputs::Part::Clock, TarnDateTime::Now());
+            }
             std::string text;
             if (!SetupCommands::ClockText(tarn, text)) {
                 errText = QStringLiteral("tarn is ending.");

@@ -108,7 +108,7 @@ private slots:
         // is right before it: the history files it under that controller's serial number.
         const QStringList identity{u"64"_s, u"51"_s, u"55"_s};
         // The clock as it read right before it was set, for the history.
-        const QStringList clock = QStringList{u"50"_s} + identity + QStringList{u"65 *"_s};
+        const QStringList clock = identity + QStringList{u"50"_s, u"65 *"_s};
         row("set-clock", {u"set-clock"_s}, 0, clock, updated);
         row("set-clock refused", {u"set-clock"_s}, 1, clock,
             u"Communication error. NAK recieved. Command H41"_s, {}, {u"ack 65 NAK"_s});
@@ -576,7 +576,8 @@ private slots:
         const QList<QStringList> runs{{u"log"_s},
                                       {u"log"_s, u"--all"_s},
                                       {u"log"_s, u"--all"_s},
-                                      {u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s}};
+                                      {u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s},
+                                      {u"set-clock"_s}};
         for (const QStringList& args : runs)
             QCOMPARE(TarnRun::Run(args).exitCode, 0);
         HistoryArchive archive(u"test"_s);
@@ -587,8 +588,12 @@ private slots:
         QCOMPARE(events.size(), std::size_t(3));
         QCOMPARE(events[0].program, u"tarn"_s);
         const std::vector<ArchivedChange> changes = archive.Changes(controllers[0].id);
-        QCOMPARE(changes.size(), std::size_t(1));
+        QCOMPARE(changes.size(), std::size_t(2));
         QCOMPARE(changes[0].command, 98);
+        // The clock as it read right before it was set.
+        QCOMPARE(changes[1].command, 65);
+        QVERIFY2(changes[1].beforeJson.startsWith(u"{\"clock\":\"2"_s),
+                 qPrintable(changes[1].beforeJson));
     }
 
     /// Test mode, the inputs printed as they change, the outputs off when it is stopped; a
