@@ -184,11 +184,16 @@ bool HistoryRecorder::Settle(std::chrono::milliseconds wait)
     return unarchived() == 0;
 }
 
+void HistoryRecorder::NotKept()
+{
+    if (!m_archive.fault().isEmpty())
+        ++m_unarchived;
+}
+
 void HistoryRecorder::RecordEvent(const Tarn_Inputs& event, const std::string& raw)
 {
     if (!m_archive.isOpen()) {
-        if (!m_archive.fault().isEmpty())
-            ++m_unarchived;
+        NotKept();
         return;
     }
     ArchivedEvent stored;
@@ -290,12 +295,18 @@ void HistoryRecorder::EndFunctionTest()
         return;
     ArchivedChange change = m_test.Finish();
     m_test = FunctionTest();
+    if (!m_archive.isOpen()) {
+        NotKept();
+        return;
+    }
     if (m_link.IdentityStale)
         return;
     if (const std::optional<qint64> id = Controller(true))
         FileChange(*id, -1, change);
     else if (const QString serial = KeyOf(m_link).serialNumber; LookingUp(serial))
         m_heldChanges.push_back({serial, -1, change});
+    else
+        NotKept();
 }
 
 void HistoryRecorder::RecordStatus()
@@ -310,6 +321,8 @@ void HistoryRecorder::RecordStatus()
     if (!id) {
         if (LookingUp(serial))
             m_heldStatus.insert(serial, json);
+        else
+            NotKept();
         return;
     }
     // The events read while the controller was not known belong to this one (and a rewind
@@ -399,6 +412,8 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
         FileChange(*id, command, std::move(change));
     else if (const QString serial = KeyOf(m_link).serialNumber; LookingUp(serial))
         m_heldChanges.push_back({serial, command, std::move(change)});
+    else
+        NotKept();
 }
 
 void HistoryRecorder::FileChange(qint64 controllerId, int command, ArchivedChange change)

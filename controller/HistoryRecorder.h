@@ -133,6 +133,8 @@ private:
     /// writer has not answered yet, what waited for it filed: for a read of its records.
     std::optional<qint64> ControllerNow();
     void ForgetUnnamed();
+    /// A record that goes nowhere: lost to the history when it failed (not when switched off).
+    void NotKept();
     void Store(qint64 controllerId, ArchivedEvent event);
     /// Holds an event or gap read under the link's controller and stores what is held as soon
     /// as that controller's record is known.

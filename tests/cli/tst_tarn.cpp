@@ -596,6 +596,30 @@ private slots:
                  qPrintable(changes[1].beforeJson));
     }
 
+    /// A history that cannot be opened is said; what it could not keep (a status, a
+    /// write, a function test) ends in exit code 1.
+    void historyDamaged_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("status") << QStringList{u"status"_s};
+        QTest::newRow("set-delays") << QStringList{u"set-delays"_s, u"10"_s, u"20"_s, u"30"_s};
+        QTest::newRow("outputs --for")
+            << QStringList{u"outputs"_s, u"pump=1"_s, u"--for"_s, u"1"_s};
+    }
+
+    void historyDamaged()
+    {
+        QFETCH(QStringList, args);
+        SimProcess sim;
+        ProgramHome home;
+        QVERIFY(onSim(sim, home) &&
+                WriteAll(home.filePath(u"history.sqlite"_s), "not a database, not at all"));
+        const TarnRun result = TarnRun::Run(args);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(u"could not be kept in the service history"_s),
+                 qPrintable(result.err));
+    }
+
     /// Test mode, the inputs printed as they change, the outputs off when it is stopped; a
     /// scan that got no answer ends in exit code 1.
     void watchInputs_data()
