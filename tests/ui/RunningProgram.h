@@ -8,6 +8,7 @@
 #include "data/Catalogues.h"
 #include "data/DateCodec.h"
 #include "data/TarnDateTime.h"
+#include "eventloop/EventWait.h"
 #include "link/Tarn_Comm.h"
 #include "ui/main/DisplayFormat.h"
 #include "ui/main/ElidingLabel.h"
@@ -108,6 +109,19 @@ protected:
             return {};
         window()->updTimer->stop();
         return device;
+    }
+
+    /// Clicks `button` inside a wait (the pause after a reply): true when the one dialog the
+    /// caller expects opens not there, which would hold the wait up, but once it has ended.
+    bool clickedInsideAWait(QAbstractButton* button)
+    {
+        int pendingInWait = -1;
+        QTimer::singleShot(0, button, [this, button, &pendingInWait] {
+            button->click();
+            pendingInWait = boxes().pending();
+        });
+        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
+        return pendingInWait == 1 && QTest::qWaitFor([this] { return boxes().pending() == 0; });
     }
 
     /// Runs `action` from inside the loop that is waiting once the event list holds `rows`.

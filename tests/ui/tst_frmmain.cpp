@@ -2,7 +2,6 @@
 #include "RunningProgram.h"
 #include "TarnRun.h"
 
-#include "eventloop/EventWait.h"
 #include "ui/about/frmAbout.h"
 #include "ui/comsetup/frmComSetup.h"
 #include "ui/history/frmHistory.h"
@@ -175,15 +174,8 @@ private slots:
         QVERIFY(startProgram());
         window()->updTimer->stop();
         print ? boxes().expectPrint(QString()) : boxes().expectSaveFile(QString());
-        int pendingInWait = -1;
-        QTimer::singleShot(0, window(), [this, print, &pendingInWait] {
-            (print ? window()->picSts->cmdPrintDialog_sts : window()->picSts->cmdSaveAs_sts)
-                ->click();
-            pendingInWait = boxes().pending();
-        });
-        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
-        QCOMPARE(pendingInWait, 1);
-        QTRY_COMPARE(boxes().pending(), 0);
+        QVERIFY(clickedInsideAWait(print ? window()->picSts->cmdPrintDialog_sts
+                                         : window()->picSts->cmdSaveAs_sts));
     }
 
     /// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp back.

@@ -4,8 +4,6 @@
 #include "SchemaCheck.h"
 #include "SetupWindowTest.h"
 
-#include "eventloop/EventWait.h"
-
 #include <QTemporaryDir>
 
 class tst_frmSetupFiles : public SetupWindowTest
@@ -173,14 +171,7 @@ private slots:
     {
         QVERIFY(open());
         boxes().expectOpenFile(QString());
-        int pendingInWait = -1;
-        QTimer::singleShot(0, m_setup.get(), [this, &pendingInWait] {
-            m_setup->cmdCompareWithFile->click();
-            pendingInWait = boxes().pending();
-        });
-        WaitProcessingEvents(Tarn_Comm::kPostReplyPause);
-        QCOMPARE(pendingInWait, 1);
-        QTRY_COMPARE(boxes().pending(), 0);
+        QVERIFY(clickedInsideAWait(m_setup->cmdCompareWithFile));
     }
 };
 
