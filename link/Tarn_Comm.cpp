@@ -109,6 +109,11 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
     const QScopedValueRollback<bool> sending(m_sending, true);
     m_answered = false;
     const std::string frame = BuildRequestFrame(Address, PCAddress, commandName, data);
+    if (!AwaitLateReply(commandName)) {
+        LastError = kTimeoutText;
+        emit ErrorMessage(LastError);
+        return false;
+    }
     // What came in before the request was written answers an earlier one (a late reply):
     // it is read now, so that it cannot be taken for this request's reply.
     if (comm)
@@ -174,12 +179,7 @@ bool Tarn_Comm::Send(int commandName, const std::string& data)
 bool Tarn_Comm::WaitForReply(int code)
 {
     if (!WaitForCommand(code)) {
-        IdentityStale = true;
-        if (m_bytesIn == m_bytesInAtRequest)
-            ++LineFailures;
-        LastError = kTimeoutText;
-        if (IsTraced())
-            Trace(TrafficRecord::Kind::TimeOut, code, {});
+        TimedOut(code);
         return false;
     }
     // Gives the controller a moment before the caller's next request. The window keeps
@@ -195,12 +195,7 @@ bool Tarn_Comm::WaitForReply(int code)
 bool Tarn_Comm::WaitForAck(int code)
 {
     if (!WaitForCommand(code)) {
-        IdentityStale = true;
-        if (m_bytesIn == m_bytesInAtRequest)
-            ++LineFailures;
-        LastError = kTimeoutText;
-        if (IsTraced())
-            Trace(TrafficRecord::Kind::TimeOut, code, {});
+        TimedOut(code);
         return false;
     }
     if (TarnData.compare(0, 3, "ACK") == 0)
@@ -208,6 +203,34 @@ bool Tarn_Comm::WaitForAck(int code)
     LastError = QStringLiteral("Communication error. ") + Latin1(TarnData) +
                 QStringLiteral(" recieved. Command H") + QString::number(code, 16).toUpper();
     return false;
+}
+
+void Tarn_Comm::TimedOut(int code)
+{
+    IdentityStale = true;
+    if (m_bytesIn == m_bytesInAtRequest)
+        ++LineFailures;
+    LastError = kTimeoutText;
+    m_timedOutCode = code;
+    m_sinceTimeOut.start();
+    if (IsTraced())
+        Trace(TrafficRecord::Kind::TimeOut, code, {});
+}
+
+bool Tarn_Comm::AwaitLateReply(int code)
+{
+    // Replies carry the command code only: a late one of another command cannot end this
+    // request's wait, and one of this command can be told from this request's reply only by
+    // when it comes.
+    if (code != m_timedOutCode || !m_sinceTimeOut.isValid())
+        return true;
+    m_timedOutCode = 0;
+    const auto left = kLateReplyGrace - std::chrono::milliseconds(m_sinceTimeOut.elapsed());
+    if (left.count() <= 0)
+        return true;
+    WaitProcessingEvents(left);
+    // The port may have been closed meanwhile (Cancel of a search): no reply can come.
+    return !StopRequested;
 }
 
 bool Tarn_Comm::WaitForCommand(int code)

@@ -63,6 +63,10 @@ public:
     static constexpr std::chrono::milliseconds kReopenInterval{1000};
     /// Pause after a data reply before Send returns.
     static constexpr std::chrono::milliseconds kPostReplyPause{50};
+    /// After a request timed out, how long a repeat of its command waits before it is written:
+    /// a reply that comes this late still answers the request that timed out, and would
+    /// otherwise pass for the repeat's.
+    static constexpr std::chrono::milliseconds kLateReplyGrace{500};
     std::chrono::milliseconds replyTimeout = kReplyTimeout;
 
     bool Start(QString& errText);
@@ -135,6 +139,11 @@ private:
     bool WaitForAck(int code);
     /// Runs a local event loop until a frame with `code` is stored or the deadline passes.
     bool WaitForCommand(int code);
+    /// The wait's end when `code` went unanswered: noted for kLateReplyGrace, and traced.
+    void TimedOut(int code);
+    /// Lets a late reply to the last timed-out request arrive before a request of its code.
+    /// False when the port was closed meanwhile.
+    bool AwaitLateReply(int code);
     /// True while something follows the traffic signal.
     bool IsTraced() const;
     void Trace(TrafficRecord::Kind kind, int command, const std::string& data, int checksum = 0);
@@ -155,6 +164,9 @@ private:
     bool m_deviceGone = false;
     QDateTime m_lastAnswer;
     QElapsedTimer m_sinceReopen;
+    /// The command of the last request that timed out, and since when.
+    int m_timedOutCode = 0;
+    QElapsedTimer m_sinceTimeOut;
     /// True while ReadPort runs; readyRead and the poll timer must not nest it.
     bool m_reading = false;
     /// Bytes received so far, and when the request under way was written.

@@ -401,20 +401,40 @@ private slots:
         QCOMPARE(send(inner), answers.at(inner));
     }
 
-    /// A reply that comes after its request timed out and is still unread when the next
-    /// request goes out answers the earlier request, not the next: an ACK of an earlier
-    /// outputs command must not pass for the ACK of an outputs-off that was lost.
+    /// A reply that comes after its request timed out answers the earlier request, not the
+    /// next of its command, whether it is still unread when that goes out or comes during its
+    /// wait: an ACK of an earlier outputs command must not pass for the ACK of an outputs-off
+    /// that was lost, nor one zone's profile for the next zone's.
+    void lateReplyNotTaken_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("pauseMs");
+        const int unread = int(kShortReplyTimeout.count()) + 600;
+        QTest::newRow("ACK, unread when the next goes out") << 100 << "0100"_ba
+                                                            << "0000"_ba << unread;
+        QTest::newRow("ACK, during the next wait") << 100 << "0100"_ba
+                                                   << "0000"_ba << 0;
+        QTest::newRow("zone profile, during the next wait") << 54 << "00"_ba
+                                                            << "01"_ba << 0;
+    }
     void lateReplyNotTaken()
     {
-        // Every second request is lost: the second outputs command gets no reply of its own.
+        QFETCH(int, command);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(int, pauseMs);
+        // Every second request is lost: the second request gets no reply of its own.
         QVERIFY(connectToSim({u"--drop-every"_s, u"2"_s}));
         QVERIFY(m_sim->command(u"delay %1"_s.arg(kShortReplyTimeout.count() + 200)));
-        QVERIFY(!m_link->tarn.Send(100, "0100"));
-        // The late ACK arrives while nothing reads the port.
-        QThread::msleep(kShortReplyTimeout.count() + 600);
-        QVERIFY(!m_link->tarn.Send(100, "0000"));
+        QVERIFY(!m_link->tarn.Send(command, first.toStdString()));
+        // Nothing reads the port meanwhile.
+        QThread::msleep(pauseMs);
+        QVERIFY(!m_link->tarn.Send(command, second.toStdString()));
         QVERIFY(!m_link->tarn.answered());
-        QCOMPARE(m_sim->journal(), (QStringList{u"100 30313030"_s, u"100 30303030"_s}));
+        QCOMPARE(m_sim->journal(), (QStringList{u"%1 %2"_s.arg(command).arg(first.toHex()),
+                                                u"%1 %2"_s.arg(command).arg(second.toHex())}));
     }
 
     void quittingEndsTheWait()
