@@ -37,6 +37,8 @@ int WaitDepth::Deferred()
 bool WaitDepth::WhenIdle(QObject* context, std::function<void()> work)
 {
     WaitDepth& self = Instance();
+    // Work whose window has gone holds nothing back.
+    std::erase_if(self.m_deferred, [](const Work& deferred) { return !deferred.context; });
     if (self.m_depth == 0 && self.m_deferred.empty()) {
         work();
         return true;

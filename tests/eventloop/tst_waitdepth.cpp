@@ -47,6 +47,23 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(ran, runs ? 1 : 0);
     }
+
+    /// Work left behind by a window that has closed does not queue the next window's behind
+    /// it: asked for once the waits are over, that runs at once.
+    void closedWindowHoldsNothingBack()
+    {
+        auto closed = std::make_unique<QObject>();
+        {
+            const WaitDepth::Scope wait;
+            WaitDepth::WhenIdle(closed.get(), [] {});
+        }
+        closed.reset();
+        QObject next;
+        bool ran = false;
+        QVERIFY(WaitDepth::WhenIdle(&next, [&ran] { ran = true; }));
+        QVERIFY(ran);
+        QCOMPARE(WaitDepth::Deferred(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_WaitDepth)

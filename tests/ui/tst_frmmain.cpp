@@ -396,6 +396,32 @@ private slots:
         QCOMPARE(sim().codes().mid(before), (QList<int>{64, 50, 52, 55, 54, 54, 54, 51}));
     }
 
+    /// A window asked for while a periodic status read waits opens once the whole read has
+    /// ended, not between two of its requests, where it would find the record half read and
+    /// hold the rest of the read up for as long as it is open.
+    void menuDuringAStatusRead()
+    {
+        QVERIFY(startProgram());
+        window()->updTimer->stop();
+        QVERIFY(sim().command(u"delay 150"_s));
+        const int before = sim().journal().size();
+        QList<int> sentBeforeOpen;
+        auto* watch = new QTimer(window());
+        connect(watch, &QTimer::timeout, window(), [&, watch] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != u"frmSetup"_s)
+                return;
+            watch->stop();
+            sentBeforeOpen = sim().codes().mid(before);
+            dialog->close();
+        });
+        watch->start(10);
+        QTimer::singleShot(50, window(), [this] { window()->mnuTarnSetup->trigger(); });
+        window()->UpdateStatusPage();
+        QTRY_VERIFY(!sentBeforeOpen.isEmpty());
+        QCOMPARE(sentBeforeOpen.mid(0, 8), (QList<int>{64, 50, 52, 55, 54, 54, 54, 51}));
+    }
+
     void closeAsked_data()
     {
         QTest::addColumn<bool>("yes");

@@ -502,6 +502,9 @@ void frmMain::handleUpdTimer()
 
 bool frmMain::Check()
 {
+    // The read is one wait: a window or page asked for here opens once it has ended, not on a
+    // record half read, and does not hold the rest of the read up while it is open.
+    const WaitDepth::Scope reading;
     QCoreApplication::processEvents();
     return AutoUpdate;
 }
