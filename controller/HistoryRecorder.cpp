@@ -210,7 +210,11 @@ void HistoryRecorder::Hold(ArchivedEvent event)
 {
     if (m_link.IdentityStale)
         ForgetUnnamed();
-    m_held.push_back({std::move(event), m_link.LineFailures, KeyOf(m_link).serialNumber});
+    const ControllerKey key = KeyOf(m_link);
+    std::optional<ControllerKey> source;
+    if (!m_link.IdentityStale && !key.serialNumber.isEmpty())
+        source = key;
+    m_held.push_back({std::move(event), m_link.LineFailures, key.serialNumber, source});
     const std::optional<qint64> id = m_link.IdentityStale ? std::nullopt : Controller(false);
     if (id)
         StoreHeld(*id);
@@ -231,6 +235,10 @@ void HistoryRecorder::Store(qint64 controllerId, ArchivedEvent event)
 
 void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
 {
+    // Its answer stores them (FileHeld): a record looked up here as well could be made twice.
+    for (const HeldEvent& event : m_held)
+        if (event.source && LookingUp(event.source->serialNumber))
+            return;
     std::vector<HeldEvent> held;
     held.swap(m_held);
     const std::vector<HeldMark> marks = std::exchange(m_heldMarks, {});
@@ -239,17 +247,36 @@ void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
     const QString serial = KeyOf(m_link).serialNumber;
     std::optional<qint64> now = controllerId;
     std::optional<qint64> before;
+    // Events read from a controller known by its serial number go under its record, wherever
+    // the link stands now.
+    std::vector<std::optional<qint64>> own(held.size());
+    std::vector<qint64> owners;
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (held[i].lineFailures == m_link.LineFailures && held[i].serialNumber == serial)
+            continue;
+        own[i] = SourceController(held[i].source);
+        if (own[i] && std::find(owners.begin(), owners.end(), *own[i]) == owners.end())
+            owners.push_back(*own[i]);
+    }
     auto mark = marks.begin();
     // Kept in every record in use: whoever answered may be either. A record made after a mark
     // holds nothing the mark could concern.
     const auto markUpTo = [&](size_t at) {
-        for (; mark != marks.end() && mark->at <= at; ++mark)
+        for (; mark != marks.end() && mark->at <= at; ++mark) {
+            std::vector<qint64> ids = owners;
             for (const std::optional<qint64>& id : {now, before})
-                if (id)
-                    mark->rewound ? m_archive.MarkRewound(*id) : m_archive.MarkCleared(*id);
+                if (id && std::find(ids.begin(), ids.end(), *id) == ids.end())
+                    ids.push_back(*id);
+            for (const qint64 id : ids)
+                mark->rewound ? m_archive.MarkRewound(id) : m_archive.MarkCleared(id);
+        }
     };
     for (size_t i = 0; i < held.size(); ++i) {
         markUpTo(i);
+        if (own[i]) {
+            Store(*own[i], std::move(held[i].event));
+            continue;
+        }
         std::optional<qint64>& into =
             held[i].lineFailures == m_link.LineFailures && held[i].serialNumber == serial ? now
                                                                                           : before;
@@ -257,6 +284,26 @@ void HistoryRecorder::StoreHeld(std::optional<qint64> controllerId)
             Store(*into, std::move(held[i].event));
     }
     markUpTo(held.size());
+}
+
+bool HistoryRecorder::HoldsFrom(const QString& serialNumber) const
+{
+    return std::any_of(m_held.begin(), m_held.end(), [&](const HeldEvent& held) {
+        return held.source && held.source->serialNumber == serialNumber;
+    });
+}
+
+std::optional<qint64> HistoryRecorder::SourceController(const std::optional<ControllerKey>& source)
+{
+    if (!source)
+        return std::nullopt;
+    if (const auto known = m_ids.constFind(source->serialNumber); known != m_ids.constEnd())
+        return *known;
+    // Its record could not be looked up while it answered (the database locked): made now.
+    const std::optional<qint64> id = m_archive.ControllerId(*source);
+    if (id)
+        m_ids.insert(source->serialNumber, *id);
+    return id;
 }
 
 std::optional<qint64> HistoryRecorder::UnknownController()
@@ -352,6 +399,11 @@ void HistoryRecorder::FileHeld(const QString& serialNumber, qint64 controllerId)
 {
     if (!m_link.IdentityStale && KeyOf(m_link).serialNumber == serialNumber)
         StoreHeld(controllerId);
+    else if (!m_link.IdentityStale && HoldsFrom(serialNumber)) {
+        // Held for this answer while another controller answers: stored with that one's.
+        if (const std::optional<qint64> now = Controller(false))
+            StoreHeld(*now);
+    }
     if (const QString status = m_heldStatus.take(serialNumber); !status.isEmpty())
         FileStatus(controllerId, status);
     std::vector<HeldChange> changes;
@@ -395,7 +447,11 @@ void HistoryRecorder::handleAcknowledged(int command, const std::string& data)
         !m_link.IdentityStale) {
         if (const std::optional<qint64> id = Controller(true)) {
             StoreHeld(*id);
-            m_archive.MarkCleared(*id);
+            // Events still held (their record being looked up) were read before the clear.
+            if (m_held.empty())
+                m_archive.MarkCleared(*id);
+            else
+                m_heldMarks.push_back({m_held.size(), false});
         } else if (LookingUp(KeyOf(m_link).serialNumber)) {
             m_heldMarks.push_back({m_held.size(), false});
         }

@@ -140,13 +140,20 @@ private:
     /// as that controller's record is known.
     void Hold(ArchivedEvent event);
     /// Stores the events held under `controllerId`, but those read before the line last failed
-    /// or from a controller of another serial number: another controller answers since, or may,
-    /// so they go under an unknown one on the port.
+    /// or from a controller of another serial number: those read from a controller identified
+    /// by its serial number go under its record; of the others another controller answers
+    /// since, or may, so they go under an unknown one on the port. While the record of a
+    /// controller they came from is being looked up, all stay held for its answer.
     /// Without `controllerId` the controller on the link is not known either: its events go
     /// under an unknown one of their own, made with the first of them.
     void StoreHeld(std::optional<qint64> controllerId);
     /// An unknown controller on the link's port, for events whose controller cannot be told.
     std::optional<qint64> UnknownController();
+    /// The record of the controller a held event was read from, when the link had identified it
+    /// by its serial number then.
+    std::optional<qint64> SourceController(const std::optional<ControllerKey>& source);
+    /// True when an event read from the controller of `serialNumber` is held.
+    bool HoldsFrom(const QString& serialNumber) const;
 
     HistoryArchive& m_archive;
     Tarn_Comm& m_link;
@@ -182,6 +189,9 @@ private:
         ArchivedEvent event;
         unsigned lineFailures = 0;
         QString serialNumber;
+        /// The controller it was read from, when the link had identified it by its serial
+        /// number.
+        std::optional<ControllerKey> source;
     };
     std::vector<HeldEvent> m_held;
     /// The record chosen for the controller without a serial number on the link.

@@ -89,15 +89,16 @@ void tst_TarnHistoryRun::scenarios_data()
     Scenario("a lock held for good: not archived, said",
              {u"sim --events 5"_s, u"tarn=0 status"_s, u"lock"_s, u"tarn=1 log"_s, u"unlock"_s},
              u"*:0"_s, u"5 records of what was read or written could not be kept"_s);
-    // The event came from 123456 (read before it), but the line failed while its record was
-    // being made, and 777 answered since: it is printed as 123456's, filed under neither.
+    // The event came from 123456 (read before it), but the line failed while its record could
+    // not be made (the history locked), and 777 answered since: it is printed and filed as
+    // 123456's, not under an unknown controller.
     Scenario("held events, the line lost, another controller read",
              {u"sim"_s, u"ctl admin 00000005"_s + QString(32, u'0'), u"tarn=0 status"_s, u"lock"_s,
               u"sim --events 3 --reply-delay 300 --drop-every 5"_s,
               u"tarn& log --all --format csv"_s, u"wait Communication timeout error."_s,
               u"ctl faults 0 0 0"_s, u"ctl admin 00000309"_s + QString(32, u'0'), u"unlock"_s,
               u"join=1"_s, u"out 123456,2.07,"_s},
-             u"5:0 777:0 -:1"_s, u"Communication timeout error."_s);
+             u"5:0 777:0 123456:1"_s, u"Communication timeout error."_s);
     Scenario("history switched off",
              {u"sim --events 2"_s, u"ini [HISTORY]"_s, u"ini Database=off"_s,
               u"tarn=0 log --format csv"_s, u"out 123456,2.07,"_s},
